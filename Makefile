@@ -1,0 +1,39 @@
+# Everything a fresh Debian machine needs: `make run` and `make test`.
+JOBS ?= $(shell nproc)
+CMAKE_GEN := -G Ninja
+
+.PHONY: run test test-release test-asan test-tsan build release deps deps-test clean
+
+deps:
+	@scripts/install-deps.sh build
+
+deps-test:
+	@scripts/install-deps.sh test
+
+build/release/build.ninja:
+	cmake -S . -B build/release $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithAsserts
+
+release: deps build/release/build.ninja
+	cmake --build build/release -j $(JOBS)
+
+# Builds and starts the desktop program; with no display, enhances a bundled
+# sample with the command-line program instead.
+run: release
+	@scripts/run-main.sh build/release
+
+# Every test: optimised build with assertions, then AddressSanitizer +
+# UndefinedBehaviorSanitizer, then ThreadSanitizer for the threaded code.
+test: deps-test
+	@scripts/run-tests.sh all
+
+test-release: deps-test
+	@scripts/run-tests.sh release
+
+test-asan: deps-test
+	@scripts/run-tests.sh asan
+
+test-tsan: deps-test
+	@scripts/run-tests.sh tsan
+
+clean:
+	rm -rf build

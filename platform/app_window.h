@@ -1,0 +1,58 @@
+#pragma once
+
+#include "core/bitmap.h"
+#include "core/geometry.h"
+#include "core/strings.h"
+#include "platform/input_state.h"
+
+struct NativeWindow;  // the backend's part of a window (GTK or headless)
+
+// Base of every top-level window. The frame loop takes each registered
+// window's input snapshot, hands it to DispatchInput() while the window is
+// active, then calls Update() and Present(). The widget toolkit derives from
+// this class and routes DispatchInput() into its widget tree and Present()
+// into its dirty-rectangle painter.
+class AppWindow {
+public:
+    AppWindow() = default;
+    AppWindow(const AppWindow&) = delete;
+    AppWindow& operator=(const AppWindow&) = delete;
+    // Releases the native part, which unregisters the window.
+    virtual ~AppWindow();
+
+    // Repaints what changed into the back buffer and shows it.
+    virtual void Present() {}
+    virtual bool CanClose() { return true; }
+    // True when the window is finished and must be destroyed.
+    virtual bool Update(const InputState&) { return false; }
+    virtual void OnResize() {}
+    // Called by the frame loop, only while the window is active.
+    virtual void DispatchInput(const InputState&) {}
+
+    // Creates the native part and registers the window with the window
+    // manager. A non-popup window attaches to the main native window.
+    bool CreateNative(const String& title, Size clientSize, Size minClientSize, bool popup);
+    void ReleaseNative();
+    bool HasNative() const { return native_ != nullptr; }
+    bool IsPopup() const;
+
+    // The 32-bit back buffer of the client area (never 0 x 0 while the
+    // native part exists).
+    Bitmap& BackBuffer();
+    Size ClientSize() const;
+    // Shows the given client rectangle (all of it with no argument) at once;
+    // an empty rectangle does nothing.
+    void Invalidate(const Rect& rect);
+    void Invalidate();
+    void BringToTop();
+
+    // Turns the events gathered since the last frame into the snapshot.
+    void TakeInputSnapshot();
+    InputState& Input();
+    const InputState& Input() const;
+
+    NativeWindow* Native() const { return native_; }
+
+private:
+    NativeWindow* native_ = nullptr;
+};

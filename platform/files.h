@@ -1,0 +1,19 @@
+#pragma once
+
+#include "core/strings.h"
+
+#include <cstdint>
+
+// True when the file can be opened for reading.
+bool FileExists(const String& path);
+
+// Reads a whole regular file. On success the buffer holds exactly the file's
+// bytes; on any failure (missing, empty, a folder, unreadable, too large
+// for memory) it is false and the buffer's length is 0.
+bool ReadWholeFile(const String& path, ByteArray& buffer);
+
+// Writes the bytes as the whole file. They go into a temporary file in the
+// same folder, which replaces the target only once every byte is on disk, so
+// a failed write never destroys the file that was there. A target that
+// exists but may not be written (a read-only file) is refused.
+bool WriteWholeFile(const String& path, const void* data, int64_t size);

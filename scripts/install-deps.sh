@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing need, only when any
+# is missing. Usage: install-deps.sh [build|test|bench]...
+set -euo pipefail
+
+build=(cmake ninja-build g++ pkg-config libjpeg62-turbo-dev libpng-dev libtiff-dev zlib1g-dev
+       libgtk-3-dev libgtest-dev libbenchmark-dev)
+test=(clang xvfb xauth xdotool imagemagick x11-utils)
+test_norecommends=(openbox)
+bench=(python3-opencv python3-skimage python3-pil fonts-dejavu-core)
+
+wanted=()
+norec=()
+for group in "${@:-build}"; do
+  case "$group" in
+    build) wanted+=("${build[@]}") ;;
+    test) wanted+=("${build[@]}" "${test[@]}"); norec+=("${test_norecommends[@]}") ;;
+    bench) wanted+=("${bench[@]}") ;;
+    *) echo "unknown group: $group" >&2; exit 2 ;;
+  esac
+done
+
+missing() {
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed$' || echo "$p"
+  done
+}
+
+need=$(missing "${wanted[@]}")
+need_norec=$(missing "${norec[@]+"${norec[@]}"}")
+[ -z "$need$need_norec" ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+echo "Installing: $need $need_norec"
+$sudo apt-get update -qq
+[ -z "$need" ] || $sudo apt-get install -y -qq $need
+[ -z "$need_norec" ] || $sudo apt-get install -y -qq --no-install-recommends $need_norec

@@ -1,0 +1,119 @@
+#include "core/strings.h"
+
+#include <gtest/gtest.h>
+
+TEST(Growth, PowersOfTwoNeverBelowFour) {
+    EXPECT_EQ(4, GrowthCapacity(1));
+    EXPECT_EQ(4, GrowthCapacity(2));
+    EXPECT_EQ(4, GrowthCapacity(3));
+    EXPECT_EQ(8, GrowthCapacity(5));
+    EXPECT_EQ(8, GrowthCapacity(8));
+    EXPECT_EQ(16, GrowthCapacity(9));
+    EXPECT_EQ(1024, GrowthCapacity(1000));
+
+    ByteArray a;
+    a.Append("abcde", 5);
+    EXPECT_EQ(8, a.capacity);
+    a.Empty();
+    EXPECT_EQ(0, a.length);
+    EXPECT_EQ(8, a.capacity);  // never shrinks
+}
+
+TEST(Growth, HighestBit) {
+    EXPECT_EQ(-1, HighestBit(0));
+    EXPECT_EQ(0, HighestBit(1));
+    EXPECT_EQ(8, HighestBit(256));
+    EXPECT_EQ(31, HighestBit(0x80000000u));
+}
+
+TEST(Format, RetriesWithDoubledSizeUntilTheTextFits) {
+    EXPECT_EQ(8, FormatInitialSize(2));
+    String s;
+    EXPECT_EQ(16, FormatInto(s, "%d", 123456789));
+    EXPECT_EQ("123456789", s.str());
+    EXPECT_EQ(9, s.length);
+    EXPECT_EQ(8, FormatInto(s, "%d", 12345678));
+    EXPECT_EQ("12345678", s.str());
+
+    String& f = Format("%s-%x-%c-%g-%%", "ab", 255, 'z', 0.5);
+    EXPECT_EQ("ab-ff-z-0.5-%", f.str());
+    std::string longText(5000, 'q');
+    EXPECT_EQ(5000, Format("%s", longText.c_str()).length);
+}
+
+TEST(Compare, SignedBytesCaseFoldingAndLimit) {
+    EXPECT_EQ(-1, String("abc").Compare(String("ABD"), false));
+    EXPECT_EQ(1, String("abc").Compare(String("ABD"), true));
+    EXPECT_EQ(-1, String("abc").Compare(String("abcd"), false));
+    EXPECT_EQ(0, String("abc").Compare(String("abcd"), false, 3));
+    EXPECT_EQ(0, String("").Compare(String("")));
+    // Bytes above 127 are negative as signed 8-bit values.
+    EXPECT_EQ(-1, String("\xC3").Compare(String("a")));
+    // Only A-Z fold: '[' (0x5B) and '{' (0x7B) stay different.
+    EXPECT_NE(0, String("[").Compare(String("{"), false));
+}
+
+TEST(Split, DropsEmptyRuns) {
+    PointerArray* parts = String("/a//b/").Split('/');
+    ASSERT_EQ(2, parts->count);
+    EXPECT_EQ("a", parts->At<String>(0)->str());
+    EXPECT_EQ("b", parts->At<String>(1)->str());
+    DeleteStrings(parts);
+
+    parts = String("").Split(',');
+    EXPECT_EQ(0, parts->count);
+    DeleteStrings(parts);
+
+    parts = String("one").Split(',');
+    ASSERT_EQ(1, parts->count);
+    EXPECT_EQ("one", parts->At<String>(0)->str());
+    DeleteStrings(parts);
+}
+
+TEST(Temp, NinthCallReusesTheFirstSlot) {
+    String& first = Temp("first");
+    for (int i = 0; i < 7; ++i)
+        Temp("filler");
+    EXPECT_EQ("first", first.str());
+    Temp("ninth");
+    EXPECT_EQ("ninth", first.str());
+
+    const char* c = CStr(String("zero"));
+    EXPECT_STREQ("zero", c);
+}
+
+TEST(PointerArray, RemoveValueKeepsOrder) {
+    int a, b, c;
+    PointerArray p;
+    p.Append(&a);
+    p.Append(&b);
+    p.Append(&a);
+    p.Append(&c);
+    p.Append(&a);
+    p.RemoveValue(&a, 1, 4);
+    ASSERT_EQ(4, p.count);
+    EXPECT_EQ(&a, p.storage[0]);
+    EXPECT_EQ(&b, p.storage[1]);
+    EXPECT_EQ(&c, p.storage[2]);
+    EXPECT_EQ(&a, p.storage[3]);
+    p.RemoveValue(&a);
+    ASSERT_EQ(2, p.count);
+    EXPECT_EQ(&b, p.storage[0]);
+    EXPECT_EQ(&c, p.storage[1]);
+}
+
+TEST(String, ContainsAssignAppend) {
+    String s("ab");
+    s.Append("cd");
+    EXPECT_TRUE(s.Contains('d'));
+    EXPECT_FALSE(s.Contains('x'));
+    uint8_t* space = s.AppendSpace(2);
+    space[0] = 'e';
+    space[1] = 'f';
+    EXPECT_EQ("abcdef", s.str());
+    s.Assign("xy", 2);
+    EXPECT_EQ("xy", s.str());
+    String copy = s;
+    copy.Append("z");
+    EXPECT_EQ("xy", s.str());
+}

@@ -1,0 +1,121 @@
+#include "engine/option_mapping.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+EngineSettings withAllSliders(int32_t v) {
+    OptionValues o;
+    o.noiseSize = o.denoiseAmount = o.denoiseCutoff = v;
+    return settingsFromOptions(o);
+}
+
+}  // namespace
+
+TEST(OptionMapping, WorkedValues) {
+    struct Row {
+        int32_t value;
+        float splitRadius;
+        int32_t searchRadius, blockStep, patchRadius, fine, coarse, cutoff;
+    } rows[] = {
+        {0, 1.0f, 16, 5, 4, 8, 8, 2},
+        {10, 1.17462f, 18, 5, 4, 11, 8, 3},
+        {50, 2.23607f, 28, 7, 6, 32, 10, 20},
+        {100, 5.0f, 48, 10, 9, 128, 16, 200},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.value);
+        EngineSettings s = withAllSliders(r.value);
+        EXPECT_NEAR(r.splitRadius, s.pass1.splitRadius, 1e-5);
+        EXPECT_EQ(r.searchRadius, s.pass1.searchRadius);
+        EXPECT_EQ(r.blockStep, s.pass1.blockStep);
+        EXPECT_EQ(r.patchRadius, s.pass1.patchRadius);
+        EXPECT_EQ(r.fine, s.pass1.maxMatchesFine);
+        EXPECT_EQ(r.coarse, s.pass1.maxMatchesCoarse);
+        EXPECT_EQ(r.cutoff, s.pass1.cutoff);
+        EXPECT_EQ(r.blockStep, s.deblur.mapSpacing);
+        EXPECT_EQ(r.fine, s.deblur.mapFullScale);
+    }
+    // The ends are exact: the clamp catches exp/log rounding.
+    EXPECT_EQ(1.0f, withAllSliders(0).pass1.splitRadius);
+    EXPECT_EQ(5.0f, withAllSliders(100).pass1.splitRadius);
+}
+
+TEST(OptionMapping, BlockStepBoundaries) {
+    const int32_t expected[][3] = {{32, 5, 4}, {33, 7, 6}, {66, 7, 6}, {67, 10, 9}};
+    for (const auto& e : expected) {
+        OptionValues o;
+        o.noiseSize = e[0];
+        EngineSettings s = settingsFromOptions(o);
+        EXPECT_EQ(e[1], s.pass1.blockStep) << e[0];
+        EXPECT_EQ(e[2], s.pass1.patchRadius) << e[0];
+    }
+}
+
+TEST(OptionMapping, MissingControlsAndFixedFields) {
+    EngineSettings missing = settingsFromOptions(OptionValues{});
+    EngineSettings ten = withAllSliders(10);
+    EXPECT_EQ(ten.pass1.splitRadius, missing.pass1.splitRadius);
+    EXPECT_EQ(ten.pass1.maxMatchesFine, missing.pass1.maxMatchesFine);
+    EXPECT_EQ(ten.pass1.cutoff, missing.pass1.cutoff);
+    EXPECT_FALSE(missing.deblur.enabled);
+    EXPECT_EQ(1.5f, missing.deblur.radius);
+    EXPECT_EQ(1, missing.pass1.scaleMode);
+    EXPECT_EQ(0, missing.pass1.searchMode);
+    EXPECT_EQ(3, missing.pass1.regionMode);
+    EXPECT_EQ(1, missing.pass1.detailRepeats);
+    EXPECT_FALSE(missing.secondPassEnabled);
+
+    OptionValues allScales;
+    allScales.scaleChoice = 1;
+    EXPECT_EQ(4, settingsFromOptions(allScales).pass1.scaleMode);
+
+    const PassParams& p2 = missing.pass2;
+    EXPECT_EQ(2.0f, p2.splitRadius);
+    EXPECT_EQ(7, p2.blockStep);
+    EXPECT_EQ(5, p2.patchRadius);
+    EXPECT_EQ(16, p2.maxMatchesFine);
+    EXPECT_EQ(4, p2.maxMatchesCoarse);
+    EXPECT_EQ(16, p2.searchRadius);
+    EXPECT_EQ(20, p2.cutoff);
+}
+
+TEST(DeblurMapping, SampleTable) {
+    struct Row {
+        int32_t p;
+        bool enabled;
+        int32_t iterations;
+        float amountMax;
+    } rows[] = {
+        {9, false, 0, 0.0f},     {10, true, 1, 0.1175f}, {20, true, 1, 0.1380f}, {50, true, 1, 0.2236f},
+        {75, true, 1, 0.3344f},  {76, true, 2, 0.1066f}, {90, true, 2, 0.2627f}, {100, true, 2, 0.5f},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.p);
+        OptionValues o;
+        o.deblurAmount = r.p;
+        EngineSettings s = settingsFromOptions(o);
+        EXPECT_EQ(1.5f, s.deblur.radius);
+        EXPECT_EQ(r.enabled, s.deblur.enabled);
+        if (!r.enabled)
+            continue;
+        EXPECT_EQ(r.iterations, s.deblur.iterations);
+        EXPECT_NEAR(r.amountMax, s.deblur.amountMax, 5e-5);
+        EXPECT_EQ(0.1f, s.deblur.amountMin);
+    }
+}
+
+TEST(DeblurSettings, CopiesNeverCarryTheMap) {
+    DeblurSettings a;
+    a.enabled = true;
+    a.mapSpacing = 7;
+    a.map.resize(3, 3);
+    DeblurSettings b = a;
+    EXPECT_TRUE(b.enabled);
+    EXPECT_EQ(7, b.mapSpacing);
+    EXPECT_TRUE(b.map.isEmpty());
+    b.map.resize(2, 2);
+    b = a;
+    EXPECT_TRUE(b.map.isEmpty());
+    EXPECT_EQ(3, a.map.width);
+}

@@ -1,0 +1,219 @@
+#include "engine/processing_job.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+// The job is driven with stand-in passes whose behaviour each test steers
+// through these globals; they run on the job's worker thread.
+namespace {
+
+std::atomic<int> runsStarted{0};
+std::atomic<int> runsFinished{0};
+std::atomic<bool> holdPass{false};      // keep the pass spinning at checkpoints
+std::atomic<int> maxPercentSeen{0};
+std::atomic<bool> percentWentDown{false};
+std::atomic<uint32_t> lastPixelSeen{0};
+
+void resetProbes() {
+    runsStarted = runsFinished = 0;
+    holdPass = false;
+    maxPercentSeen = 0;
+    percentWentDown = false;
+    lastPixelSeen = 0;
+}
+
+// Inverts the image, reporting progress in steps and polling for cancel.
+void fakeDenoise(ProcessingJob& job, int32_t, const PassParams&, MatchCountMap* map) {
+    ++runsStarted;
+    lastPixelSeen = job.workingImage.data[0];
+    int last = 0;
+    for (int step = 0; step < 150 || holdPass; ++step) {
+        job.checkCancel();
+        job.setSubProgress(step);
+        int p = job.percent.load();
+        if (p < last)
+            percentWentDown = true;
+        last = p;
+        if (p > maxPercentSeen)
+            maxPercentSeen = p;
+        if (holdPass)
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    job.checkCancel();
+    if (map) {
+        map->resize(1, 1);
+        map->data[0] = 42;
+    }
+    for (size_t i = 0; i < job.workingImage.pixelCount(); ++i)
+        job.workingImage.data[i] = ~job.workingImage.data[i];
+    ++runsFinished;
+}
+
+std::atomic<int> deblurMapCell{-1};
+void fakeDeblur(ProcessingJob& job, const DeblurSettings& settings) {
+    job.checkCancel();
+    deblurMapCell = settings.map.isEmpty() ? -1 : settings.map.data[0];
+}
+
+PassSequence fakePasses() { return PassSequence{fakeDenoise, fakeDeblur}; }
+
+Bitmap solid(int w, int h, uint32_t v) {
+    Bitmap b;
+    b.resize(w, h);
+    b.fill(v);
+    return b;
+}
+
+// Polls a condition for up to a generous limit; the limit only guards
+// against hangs and never decides a pass.
+template <typename F>
+bool eventually(F condition) {
+    for (int i = 0; i < 20000; ++i) {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+}
+
+class JobTest : public ::testing::Test {
+protected:
+    void SetUp() override { resetProbes(); }
+};
+
+}  // namespace
+
+TEST_F(JobTest, RunsThePassesAndHandsTheResultOver) {
+    ProcessingJob job(fakePasses());
+    EngineSettings settings;
+    settings.deblur.enabled = true;
+    Bitmap in = solid(4, 3, 0x00000000);
+    job.submit(in, settings);
+    ASSERT_TRUE(eventually([&] { return job.resultReady.load() == 1; }));
+    Bitmap out;
+    job.collect(out);
+    EXPECT_EQ(0, job.resultReady.load());
+    ASSERT_EQ(4, out.width);
+    ASSERT_EQ(3, out.height);
+    EXPECT_EQ(0xFFFFFFFFu, out.data[11]);
+    EXPECT_EQ(0u, in.data[0]);  // the caller's image was copied, not touched
+    // The deblur pass sees the map the first pass filled.
+    EXPECT_EQ(42, deblurMapCell.load());
+    EXPECT_LE(maxPercentSeen.load(), 99);
+    EXPECT_FALSE(percentWentDown.load());
+}
+
+TEST_F(JobTest, QuickSubmitsCollapseToTheLast) {
+    ProcessingJob job(fakePasses());
+    EngineSettings settings;
+    holdPass = true;
+    job.submit(solid(2, 2, 1), settings);
+    ASSERT_TRUE(eventually([&] { return runsStarted.load() >= 1; }));
+    for (uint32_t v = 2; v <= 5; ++v)
+        job.submit(solid(2, 2, v), settings);
+    holdPass = false;
+    ASSERT_TRUE(eventually([&] { return job.resultReady.load() == 1; }));
+    Bitmap out;
+    job.collect(out);
+    EXPECT_EQ(~5u, out.data[0]);
+    EXPECT_EQ(5u, lastPixelSeen.load());
+    EXPECT_EQ(1, runsFinished.load());  // the abandoned run never finished
+    EXPECT_LE(runsStarted.load(), 5);
+}
+
+TEST_F(JobTest, CancelWhileIdleClearsTheFlagAndKeepsTheResult) {
+    ProcessingJob job(fakePasses());
+    EngineSettings settings;
+    job.submit(solid(3, 1, 7), settings);
+    ASSERT_TRUE(eventually([&] { return job.resultReady.load() == 1; }));
+    EXPECT_GT(job.percent.load(), 0);
+    job.cancel();
+    EXPECT_EQ(0, job.requestPending.load());
+    ASSERT_TRUE(eventually([&] { return job.resultReady.load() == 0 && job.percent.load() == 0; }));
+    Bitmap out;
+    job.collect(out);
+    ASSERT_EQ(3, out.width);
+    EXPECT_EQ(~7u, out.data[2]);
+}
+
+TEST_F(JobTest, CancelWhileBusyAbandonsTheRun) {
+    ProcessingJob job(fakePasses());
+    holdPass = true;
+    job.submit(solid(2, 2, 1), EngineSettings{});
+    ASSERT_TRUE(eventually([&] { return runsStarted.load() == 1; }));
+    job.cancel();
+    holdPass = false;
+    ASSERT_TRUE(eventually([&] { return job.percent.load() == 0 && job.requestPending.load() == 0; }));
+    // Wait for the worker to settle, then make sure nothing was handed over.
+    job.submit(Bitmap{}, EngineSettings{});
+    ASSERT_TRUE(eventually([&] { return job.requestPending.load() == 0; }));
+    EXPECT_EQ(0, runsFinished.load());
+    EXPECT_EQ(0, job.resultReady.load());
+}
+
+TEST_F(JobTest, EmptyImageIsACancel) {
+    ProcessingJob job(fakePasses());
+    job.submit(Bitmap{}, EngineSettings{});
+    ASSERT_TRUE(eventually([&] { return job.requestPending.load() == 0; }));
+    job.submit(solid(1, 1, 3), EngineSettings{});
+    ASSERT_TRUE(eventually([&] { return job.resultReady.load() == 1; }));
+    EXPECT_EQ(1, runsStarted.load());
+}
+
+TEST_F(JobTest, DestructionWhileBusyEndsAtTheNextCheckpoint) {
+    auto job = std::make_unique<ProcessingJob>(fakePasses());
+    holdPass = true;  // the pass would spin for ever without a checkpoint throw
+    job->submit(solid(2, 2, 1), EngineSettings{});
+    ASSERT_TRUE(eventually([&] { return runsStarted.load() == 1; }));
+    job.reset();
+    EXPECT_EQ(0, runsFinished.load());
+}
+
+TEST_F(JobTest, DestructionWhileIdleEndsWithinTheIdleWait) {
+    auto job = std::make_unique<ProcessingJob>(fakePasses());
+    auto start = std::chrono::steady_clock::now();
+    job.reset();
+    // The worker sees the shutdown at its next 500 ms time-out at the latest;
+    // the bound is loose so that a loaded machine cannot fail it.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+TEST_F(JobTest, DestructionRightAfterSubmitDoesNotHang) {
+    // The request and the shutdown arrive together: taking the request must
+    // not clear the shutdown.
+    for (int i = 0; i < 20; ++i) {
+        holdPass = true;
+        auto job = std::make_unique<ProcessingJob>(fakePasses());
+        job->submit(solid(2, 2, 1), EngineSettings{});
+        job.reset();
+    }
+    SUCCEED();
+}
+
+TEST_F(JobTest, SubProgressClampsAndCountsPasses) {
+    ProcessingJob job(PassSequence{});
+    job.passesTotal = 2;
+    job.passesDone = 1;
+    job.setSubProgress(150);
+    EXPECT_EQ(99, job.subProgress);
+    EXPECT_EQ(99, job.percent.load());
+    job.setSubProgress(-4);
+    EXPECT_EQ(0, job.subProgress);
+    EXPECT_EQ(50, job.percent.load());
+}
+
+TEST_F(JobTest, SecondPassCountsTowardProgress) {
+    ProcessingJob job(fakePasses());
+    EngineSettings settings;
+    settings.secondPassEnabled = true;
+    job.submit(solid(2, 2, 0), settings);
+    ASSERT_TRUE(eventually([&] { return job.resultReady.load() == 1; }));
+    EXPECT_EQ(2, runsFinished.load());
+    EXPECT_EQ(99, maxPercentSeen.load());  // (100 + 99) / 2
+    Bitmap out;
+    job.collect(out);
+    EXPECT_EQ(0u, out.data[0]);  // inverted twice
+}
