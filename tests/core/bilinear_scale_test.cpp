@@ -1,0 +1,76 @@
+#include "core/bilinear_scale.h"
+#include "core/bilinear_weights.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct WeightsReady : ::testing::Test {
+    void SetUp() override { InitBilinearWeights(); }
+};
+
+Bitmap ramp(int w, int h) {
+    Bitmap b;
+    b.resize(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            b.at(x, y) = packPixel(x * 40, y * 40, 200, 255);
+    return b;
+}
+
+}  // namespace
+
+TEST_F(WeightsReady, SampleWeighsNeighboursInEighthsWithoutBleeding) {
+    Bitmap b;
+    b.resize(2, 2);
+    b.at(0, 0) = packPixel(0, 0, 0, 0);
+    b.at(1, 0) = packPixel(255, 255, 255, 255);
+    b.at(0, 1) = packPixel(0, 0, 0, 0);
+    b.at(1, 1) = packPixel(255, 255, 255, 255);
+    EXPECT_EQ(b.at(0, 0), sampleBilinearClamped(b, 0, 0));
+    // Half way across: 255 * 32 >> 6 = 127 in every lane.
+    EXPECT_EQ(packPixel(127, 127, 127, 127), sampleBilinearClamped(b, 0x8000, 0));
+    // Fractions below an eighth are dropped.
+    EXPECT_EQ(b.at(0, 0), sampleBilinearClamped(b, 0x1FFF, 0x1FFF));
+    // Lanes do not bleed into each other at full value.
+    Bitmap w;
+    w.resize(1, 1);
+    w.at(0, 0) = 0xFFFFFFFF;
+    EXPECT_EQ(0xFFFFFFFFu, sampleBilinearClamped(w, 0x7000, 0x5000));
+}
+
+TEST_F(WeightsReady, NeighboursClampAtEveryEdge) {
+    Bitmap b = ramp(3, 2);
+    EXPECT_EQ(b.at(2, 1), sampleBilinearClamped(b, (2 << 16) + 0xE000, (1 << 16) + 0xE000));
+    EXPECT_EQ(b.at(0, 0), sampleBilinearClamped(b, -5 << 16, -3 << 16));
+    EXPECT_EQ(b.at(2, 0), sampleBilinearClamped(b, 40 << 16, -1));
+}
+
+TEST_F(WeightsReady, ScalingSamplesAlongRowsWithoutShear) {
+    Bitmap src = ramp(4, 4);
+    Bitmap out;
+    ASSERT_TRUE(scaleBilinearClamped(src, 8, 8, out));
+    ASSERT_EQ(8, out.width);
+    // Even target pixels land on source pixels; each row keeps one v.
+    for (int y = 0; y < 8; y += 2)
+        for (int x = 0; x < 8; x += 2)
+            EXPECT_EQ(src.at(x / 2, y / 2), out.at(x, y)) << x << "," << y;
+    // The green channel follows the row only: no shear along a row.
+    for (int y = 0; y < 8; ++y)
+        for (int x = 1; x < 8; ++x)
+            EXPECT_EQ(pixelGreen(out.at(0, y)), pixelGreen(out.at(x, y)));
+
+    Bitmap same;
+    ASSERT_TRUE(scaleBilinearClamped(src, 4, 4, same));
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(src.data[i], same.data[i]);
+
+    ASSERT_TRUE(scaleBilinearClamped(src, 0, 5, out));
+    EXPECT_TRUE(out.isEmpty());
+}
+
+TEST(Fixed16, RoundsTowardMinusInfinity) {
+    EXPECT_EQ(0x8000, toFixed16(0.5f));
+    EXPECT_EQ(-1, toFixed16(-1.0f / 65536.0f / 2.0f));
+    EXPECT_EQ(-65536, toFixed16(-1.0f));
+}
