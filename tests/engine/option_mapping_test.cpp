@@ -119,3 +119,21 @@ TEST(DeblurSettings, CopiesNeverCarryTheMap) {
     EXPECT_TRUE(b.map.isEmpty());
     EXPECT_EQ(3, a.map.width);
 }
+
+#include "engine/presets.h"
+
+TEST(Presets, TableAndLookup) {
+    ASSERT_NE(nullptr, findPreset("photo 4X ZOOM"));
+    const Preset& zoom = *findPreset("Photo 4x zoom");
+    EXPECT_EQ(4, zoom.factor);
+    EngineSettings s = settingsFromOptions(zoom.options());
+    EXPECT_EQ(4, s.pass1.scaleMode);
+    EXPECT_EQ(10, s.pass1.blockStep);
+    EXPECT_TRUE(s.deblur.enabled);
+    EXPECT_EQ(nullptr, findPreset("Fine digicam"));
+    // The first preset is the controls' initial state: no deblur, original scale.
+    EngineSettings first = settingsFromOptions(Presets[0].options());
+    EXPECT_FALSE(first.deblur.enabled);
+    EXPECT_EQ(1, first.pass1.scaleMode);
+    EXPECT_EQ(5, first.pass1.blockStep);
+}
