@@ -16,3 +16,7 @@ void InitPerformanceFrequency() {
 }
 
 int64_t PerformanceCounter() { return std::chrono::steady_clock::now().time_since_epoch().count(); }
+
+#include <thread>
+
+void SleepMilliseconds(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }

@@ -11,3 +11,6 @@ extern int64_t PerformanceFrequency;
 void InitPerformanceFrequency();
 // The high-resolution counter itself, in those ticks.
 int64_t PerformanceCounter();
+
+// Sleeps the calling thread.
+void SleepMilliseconds(uint32_t ms);

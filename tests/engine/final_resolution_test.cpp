@@ -1,0 +1,30 @@
+#include "engine/final_resolution.h"
+
+#include <gtest/gtest.h>
+
+TEST(FinalResolution, ProportionalSideRoundsToNearestEven) {
+    EXPECT_EQ(750, ProportionalSide(480, 1000, 640));
+    EXPECT_EQ(751, ProportionalSide(480, 1001, 640));  // 750.75
+    EXPECT_EQ(1, ProportionalSide(480, 0, 640));        // an empty field counts as 1 -> 0.75 -> 1
+    EXPECT_EQ(2, ProportionalSide(5, 1, 2));            // 2.5 ties to even
+    EXPECT_EQ(4, ProportionalSide(7, 1, 2));            // 3.5 ties to even
+    EXPECT_EQ(1, ProportionalSide(1, 1, 100));          // never below 1
+}
+
+TEST(FinalResolution, FactorsRoundTripThroughFloat) {
+    EXPECT_EQ(2.0f, SideFactor(2000, 1000));
+    EXPECT_EQ(2000, ScaledSide(1000, 2.0f));
+    EXPECT_EQ(1600, ScaledSide(800, SideFactor(2000, 1000)));
+    EXPECT_EQ(2, ScaledSide(5, 0.5f));  // 2.5 ties to even
+    EXPECT_EQ(0, ScaledSide(5, 0.0f));
+}
+
+TEST(FinalResolution, MemoryEstimateGrowsWithTheMargin) {
+    EngineSettings small, large;
+    small.pass1.patchRadius = 4;
+    large.pass1.patchRadius = 9;
+    EXPECT_LT(EstimatedProcessingBytes(100, 100, small), EstimatedProcessingBytes(100, 100, large));
+    EXPECT_EQ(0u, EstimatedProcessingBytes(0, 100, small));
+    // A 99999 x 99999 result needs hundreds of gigabytes.
+    EXPECT_GT(EstimatedProcessingBytes(MaxFinalSide, MaxFinalSide, small), 100ull << 30);
+}
