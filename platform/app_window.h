@@ -12,6 +12,9 @@ struct NativeWindow;  // the backend's part of a window (GTK or headless)
 // active, then calls Update() and Present(). The widget toolkit derives from
 // this class and routes DispatchInput() into its widget tree and Present()
 // into its dirty-rectangle painter.
+//
+// Windows live on the heap: the frame loop, the close box and the window
+// manager's shutdown destroy them with delete.
 class AppWindow {
 public:
     AppWindow() = default;
@@ -30,14 +33,19 @@ public:
     virtual void DispatchInput(const InputState&) {}
 
     // Creates the native part and registers the window with the window
-    // manager. A non-popup window attaches to the main native window.
+    // manager. A non-popup window attaches to the main native window (and
+    // asks for clientSize there); a popup gets its own fixed-size window,
+    // owned by the main one. False without a window manager, or when the
+    // main native window already has a window attached.
     bool CreateNative(const String& title, Size clientSize, Size minClientSize, bool popup);
+    // Frees the native part and unregisters the window. Releasing the main
+    // window posts the quit message.
     void ReleaseNative();
     bool HasNative() const { return native_ != nullptr; }
     bool IsPopup() const;
 
     // The 32-bit back buffer of the client area (never 0 x 0 while the
-    // native part exists).
+    // native part exists; an empty Bitmap without one).
     Bitmap& BackBuffer();
     Size ClientSize() const;
     // Shows the given client rectangle (all of it with no argument) at once;

@@ -30,6 +30,55 @@ enum KeyCode : uint8_t {
     KeyF10 = 23,
 };
 
+// Keys as the native layer names them, before they become key codes. Only
+// the keys of the key-down rows produce a code on the key-down path; every
+// other key (letters, digits, F11, F12, ...) is Other there and can only
+// arrive through the character path.
+enum class NativeKey : uint8_t {
+    Other,
+    Left,
+    Right,
+    Up,
+    Down,
+    PageUp,
+    PageDown,
+    Home,
+    End,
+    Delete,
+    Escape,
+    F1, F2, F3, F4, F5, F6, F7, F8, F9, F10, F11, F12,
+};
+
+// The key-down code of a key, 0 when the key has none.
+inline uint8_t KeyDownCode(NativeKey key) {
+    switch (key) {
+    case NativeKey::Left: return KeyLeft;
+    case NativeKey::Right: return KeyRight;
+    case NativeKey::Up: return KeyUp;
+    case NativeKey::Down: return KeyDown;
+    case NativeKey::PageUp: return KeyPageUp;
+    case NativeKey::PageDown: return KeyPageDown;
+    case NativeKey::Home: return KeyHome;
+    case NativeKey::End: return KeyEnd;
+    case NativeKey::Delete: return KeyDelete;
+    case NativeKey::Escape: return KeyEscape;
+    case NativeKey::F11:
+    case NativeKey::F12:
+    case NativeKey::Other: return 0;
+    default: return static_cast<uint8_t>(KeyF1 + (static_cast<int>(key) - static_cast<int>(NativeKey::F1)));
+    }
+}
+
+// The code a typed character gives: backspace, tab and enter keep their
+// control codes, 32 to 127 are themselves, anything else gives 0.
+inline uint8_t CharacterCode(uint32_t character) {
+    if (character == 8 || character == 9 || character == 13)
+        return static_cast<uint8_t>(character);
+    if (character >= 32 && character <= 127)
+        return static_cast<uint8_t>(character);
+    return 0;
+}
+
 // One window's input. The native layer accumulates events between frames;
 // TakeSnapshot() turns them into what widgets and Update() read for one
 // frame.
@@ -64,6 +113,16 @@ struct InputState {
     }
     void OnWheel(int32_t delta) { wheelAccumulated += delta > 0 ? 1 : (delta < 0 ? -1 : 0); }
     void OnKey(uint8_t code) { keyQueue.AppendByte(code); }
+    // The two paths a key press takes: the key itself, then the character
+    // it typed, if any. Keys and characters without a code are dropped.
+    void OnKeyDown(NativeKey key) {
+        if (uint8_t code = KeyDownCode(key))
+            OnKey(code);
+    }
+    void OnCharacter(uint32_t character) {
+        if (uint8_t code = CharacterCode(character))
+            OnKey(code);
+    }
 
     // Frame snapshot: copies the accumulated half and clears it. The caller
     // supplies the pointer position and whether the window is active.

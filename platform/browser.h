@@ -1,0 +1,16 @@
+#pragma once
+
+#include "core/strings.h"
+
+#include <string>
+#include <vector>
+
+// Shows a web address or a local file in the user's browser: the command in
+// $BROWSER followed by the target as one more argument, else the desktop's
+// default handler. True when something accepted it. Shows no message.
+bool OpenInBrowser(const String& target);
+
+// The words of a command line: blanks separate them; single or double
+// quotes group blanks into a word; a backslash outside single quotes keeps
+// the next character as it is.
+std::vector<std::string> SplitCommandLine(const char* command);
