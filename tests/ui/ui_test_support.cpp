@@ -1,0 +1,5 @@
+#include "ui_test_support.h"
+
+UiResources* LoadTestResources() { return nullptr; }
+
+void DropTestResources(UiResources* resources) { delete resources; }

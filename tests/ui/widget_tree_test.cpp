@@ -1,0 +1,231 @@
+#include "ui/color_rect.h"
+#include "ui/rect_ops.h"
+#include "ui/span_op.h"
+#include "ui/widget.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t Sentinel = 0x5A5A5A5A;
+
+// Fills its clip and logs its updates and paints.
+struct Probe : Widget {
+    Probe(const Rect& r, std::string name, std::vector<std::string>* log) : name(std::move(name)), log(log) {
+        bounds = r;
+    }
+    void Update(const InputState&) override { log->push_back("update " + name); }
+    void Paint(Bitmap& canvas, const Rect& clip) override {
+        log->push_back("paint " + name);
+        painted.push_back(clip);
+        for (int32_t y = clip.top(); y < clip.bottom(); ++y)
+            for (int32_t x = clip.left(); x < clip.right(); ++x)
+                canvas.at(x, y) = 0xFF000000u | static_cast<uint32_t>(name.size());
+    }
+    std::string name;
+    std::vector<std::string>* log;
+    std::vector<Rect> painted;
+};
+
+size_t CountWritten(const Bitmap& canvas) {
+    size_t n = 0;
+    for (size_t i = 0; i < canvas.pixelCount(); ++i)
+        n += canvas.data[i] != Sentinel;
+    return n;
+}
+
+struct Tree : ::testing::Test {
+    void SetUp() override {
+        canvas.resize(100, 80);
+        root.bounds = Rect(0, 0, 100, 80);
+    }
+    // Paints the dirty area into a canvas reset to the sentinel.
+    Rect Frame() {
+        canvas.fill(Sentinel);
+        return root.PaintDirtyInto(canvas);
+    }
+    RootWidget root;
+    Bitmap canvas;
+    std::vector<std::string> log;
+};
+
+}  // namespace
+
+TEST(RectOps, UnionClampAndBoundingBox) {
+    Rect r = EmptyRect();
+    UnionInto(r, Rect(5, 6, 7, 8));
+    EXPECT_EQ(r, Rect(5, 6, 7, 8));
+    UnionInto(r, EmptyRect());
+    EXPECT_EQ(r, Rect(5, 6, 7, 8));
+    // Overlapping: the intersection; apart: an empty rectangle on the edge.
+    EXPECT_EQ(ClampedInto(Rect(0, 0, 10, 10), Rect(5, 5, 20, 20)), Rect(5, 5, 10, 10));
+    const Rect apart = ClampedInto(Rect(0, 0, 4, 4), Rect(5, 5, 20, 20));
+    EXPECT_TRUE(apart.isEmpty());
+    EXPECT_EQ(apart, Rect(5, 5, 5, 5));
+    EXPECT_TRUE(ClampedInto(Rect(0, 0, 4, 4), EmptyRect()).isEmpty());
+    const Point pts[3] = {{3, 9}, {-2, 4}, {7, 5}};
+    EXPECT_EQ(BoundingBox(pts, 3), Rect(-2, 4, 8, 10));
+}
+
+TEST_F(Tree, WidgetOutsideItsParentIsNeitherMarkedNorPainted) {
+    auto* panel = new Probe(Rect(10, 10, 50, 50), "panel", &log);
+    auto* outside = new Probe(Rect(60, 60, 70, 70), "outside", &log);
+    auto* straddling = new Probe(Rect(40, 40, 60, 60), "straddling", &log);
+    root.AddChild(panel);
+    root.dirty = EmptyRect();
+    panel->AddChild(outside);
+    EXPECT_TRUE(root.dirty.isEmpty());
+    panel->AddChild(straddling);
+    EXPECT_EQ(root.dirty, Rect(40, 40, 50, 50));  // clipped to the parent
+
+    root.dirty = Rect(0, 0, 100, 80);
+    Frame();
+    EXPECT_TRUE(outside->painted.empty());
+    ASSERT_EQ(straddling->painted.size(), 1u);
+    EXPECT_EQ(straddling->painted[0], Rect(40, 40, 50, 50));
+    EXPECT_EQ(canvas.at(65, 65), Sentinel);
+}
+
+TEST_F(Tree, MarkingNeedsRealBoundsAllTheWayToARoot) {
+    // A subtree that is not attached to a root marks nothing anywhere.
+    Widget detached;
+    detached.bounds = Rect(0, 0, 50, 50);
+    auto* leaf = new Probe(Rect(5, 5, 10, 10), "leaf", &log);
+    detached.AddChild(leaf);
+    leaf->MarkDirty();
+    EXPECT_TRUE(root.dirty.isEmpty());
+
+    // An ancestor with empty bounds stops the walk.
+    auto* hollow = new Widget;
+    root.AddChild(hollow);
+    auto* inner = new Probe(Rect(5, 5, 10, 10), "inner", &log);
+    hollow->AddChild(inner);
+    inner->MarkDirty();
+    EXPECT_TRUE(root.dirty.isEmpty());
+
+    // A widget with empty bounds marks nothing either.
+    auto* empty = new Probe(EmptyRect(), "empty", &log);
+    root.AddChild(empty);
+    empty->MarkDirty();
+    EXPECT_TRUE(root.dirty.isEmpty());
+    // Once the container has bounds the same mark lands.
+    hollow->SetBounds(Rect(0, 0, 20, 20));
+    root.dirty = EmptyRect();
+    inner->MarkDirty();
+    EXPECT_EQ(root.dirty, Rect(5, 5, 10, 10));
+}
+
+TEST_F(Tree, FrameWithoutChangesPaintsNothing) {
+    root.AddChild(new Probe(Rect(0, 0, 100, 80), "background", &log));
+    EXPECT_EQ(Frame(), Rect(0, 0, 100, 80));
+    log.clear();
+    EXPECT_TRUE(Frame().isEmpty());
+    EXPECT_TRUE(log.empty());
+    EXPECT_EQ(CountWritten(canvas), 0u);
+}
+
+TEST_F(Tree, ChangeRepaintsOnlyItsRectangle) {
+    root.AddChild(new Probe(Rect(0, 0, 100, 80), "background", &log));
+    auto* group = new Probe(Rect(10, 10, 60, 60), "group", &log);
+    root.AddChild(group);
+    auto* item = new Probe(Rect(20, 20, 30, 25), "item", &log);
+    group->AddChild(item);
+    Frame();
+
+    item->MarkDirty();
+    EXPECT_EQ(Frame(), Rect(20, 20, 30, 25));
+    EXPECT_EQ(CountWritten(canvas), 50u);
+
+    // Moving repaints the old and the new place: their union.
+    item->MoveTo(Point{40, 20});
+    EXPECT_EQ(root.dirty, Rect(20, 20, 50, 25));
+    Frame();
+    EXPECT_EQ(CountWritten(canvas), 150u);
+
+    // The dirty area is clipped to the canvas.
+    auto* offscreen = new Probe(Rect(90, 70, 130, 120), "offscreen", &log);
+    root.AddChild(offscreen);
+    EXPECT_EQ(Frame(), Rect(90, 70, 100, 80));
+    EXPECT_EQ(CountWritten(canvas), 100u);
+}
+
+TEST_F(Tree, UpdatesRunInPostOrderAndPaintsChildrenFirst) {
+    auto* a = new Probe(Rect(0, 0, 50, 50), "a", &log);
+    auto* b = new Probe(Rect(0, 0, 50, 50), "b", &log);
+    root.AddChild(a);
+    a->AddChild(new Probe(Rect(0, 0, 10, 10), "a1", &log));
+    a->AddChild(new Probe(Rect(0, 0, 10, 10), "a2", &log));
+    root.AddChild(b);
+    InputState input;
+    root.UpdateTree(input);
+    EXPECT_EQ(log, (std::vector<std::string>{"update a1", "update a2", "update a", "update b"}));
+    log.clear();
+    Frame();
+    EXPECT_EQ(log, (std::vector<std::string>{"paint a1", "paint a2", "paint a", "paint b"}));
+}
+
+TEST_F(Tree, RemovingAndDestroyingMarkTheChildren) {
+    auto* group = new Probe(Rect(0, 0, 100, 80), "group", &log);
+    root.AddChild(group);
+    auto* a = new Probe(Rect(1, 1, 5, 5), "a", &log);
+    auto* b = new Probe(Rect(10, 10, 20, 20), "b", &log);
+    group->AddChild(a);
+    group->AddChild(b);
+    root.dirty = EmptyRect();
+    group->RemoveChild(a);
+    EXPECT_EQ(group->ChildCount(), 1);
+    EXPECT_EQ(root.dirty, Rect(1, 1, 5, 5));
+    root.dirty = EmptyRect();
+    group->DeleteChildren();
+    EXPECT_EQ(group->ChildCount(), 0);
+    EXPECT_EQ(root.dirty, Rect(10, 10, 20, 20));
+
+    // Destroying a widget marks its children while they are still attached,
+    // but not its own area.
+    auto* doomed = new Probe(Rect(0, 0, 60, 60), "doomed", &log);
+    group->AddChild(doomed);
+    doomed->AddChild(new Probe(Rect(30, 30, 40, 40), "c", &log));
+    group->children.RemoveValue(doomed);  // detach without marking, parent kept
+    root.dirty = EmptyRect();
+    delete doomed;
+    EXPECT_EQ(root.dirty, Rect(30, 30, 40, 40));
+}
+
+TEST_F(Tree, GeometryOperations) {
+    auto* box = new Widget;
+    root.AddChild(box);
+    box->SetPositionSize(Point{10, 20}, Size{30, 5});
+    EXPECT_EQ(box->bounds, Rect(10, 20, 40, 25));
+    auto* child = new Widget;
+    child->bounds = Rect(12, 21, 14, 23);
+    box->AddChild(child);
+
+    root.dirty = EmptyRect();
+    box->Offset(5, 5);  // marks nothing
+    EXPECT_TRUE(root.dirty.isEmpty());
+    EXPECT_EQ(child->bounds, Rect(17, 26, 19, 28));
+
+    box->MoveTo(Point{0, 0});
+    EXPECT_EQ(box->bounds, Rect(0, 0, 30, 5));
+    EXPECT_EQ(child->bounds, Rect(2, 1, 4, 3));
+    EXPECT_EQ(root.dirty, Rect(0, 0, 45, 30));
+
+    box->FitToChildren();
+    EXPECT_EQ(box->bounds, Rect(2, 1, 4, 3));
+    EXPECT_EQ(box->Position().x, 2);
+    EXPECT_EQ(box->Size().width, 2);
+    box->DeleteChildren();
+    box->FitToChildren();
+    EXPECT_TRUE(box->bounds.isEmpty());
+}
+
+TEST_F(Tree, ColorRectWritesTransparentColoursAndBlendsTranslucentOnes) {
+    root.AddChild(new ColorRect(Rect(0, 0, 100, 80), 0x00123456));
+    root.AddChild(new ColorRect(Rect(0, 0, 10, 10), 0x80FFFFFF));
+    Frame();
+    EXPECT_EQ(canvas.at(50, 50), 0x00123456u);
+    EXPECT_EQ(canvas.at(5, 5), BlendPixel(0x80FFFFFF, 0x00123456, 0x80));
+}
