@@ -1,4 +1,7 @@
 #include "core/bilinear_weights.h"
+#include "platform/headless.h"
+#include "platform/main_loop.h"
+#include "platform/window_manager.h"
 #include "ui/button.h"
 #include "ui/button_face.h"
 #include "ui/color_rect.h"
@@ -7,6 +10,7 @@
 #include "ui/rect_ops.h"
 #include "ui/scroll_view.h"
 #include "ui/slider.h"
+#include "ui/widget_window.h"
 #include "ui_test_support.h"
 
 #include <gtest/gtest.h>
@@ -15,28 +19,34 @@
 
 namespace {
 
-// A window's tree driven frame by frame with synthetic input: events are
-// recorded as the native layer would, then each frame takes the snapshot,
-// updates the tree and paints what changed.
+// A window's tree on the headless backend, driven frame by frame: input is
+// injected as the native layer would deliver it, then each frame of the loop
+// takes the snapshot, updates the tree and presents what changed.
 struct Controls : ::testing::Test {
     void SetUp() override {
         InitBilinearWeights();
         resources = LoadTestResources();
-        canvas.resize(320, 240);
-        root.bounds = canvas.bounds();
-        root.AddChild(new ColorRect(canvas.bounds(), 0xFF404040));
+        headless::Reset();
+        TheWindowManager = new WindowManager;
+        ASSERT_TRUE(TheWindowManager->IsReady());
+        window = new WidgetWindow;
+        ASSERT_TRUE(window->CreateNative("Controls", Size{800, 600}, Size{800, 600}, false));
+        window->FitRootToClient();
+        headless::Activate(window);
+        window->root.AddChild(new ColorRect(window->root.bounds, 0xFF404040));
     }
     void TearDown() override {
-        root.DeleteChildren();
+        delete TheWindowManager;  // deletes the window
+        TheWindowManager = nullptr;
+        headless::Reset();
         DropTestResources(resources);
     }
     void Frame(int32_t x, int32_t y) {
-        input.TakeSnapshot(x, y, true);
-        root.UpdateTree(input);
-        root.PaintDirtyInto(canvas);
+        headless::MoveMouse(*window, x, y);
+        WalkWindows();
     }
-    void Press() { input.OnButtonDown(MouseLeft); }
-    void Release() { input.OnButtonUp(MouseLeft); }
+    void Press() { headless::PressButton(*window, MouseLeft); }
+    void Release() { headless::ReleaseButton(*window, MouseLeft); }
     // Press and release between two snapshots, then the frame that sees
     // the release.
     void Click(int32_t x, int32_t y) {
@@ -46,19 +56,28 @@ struct Controls : ::testing::Test {
         Frame(x, y);
     }
     void Keys(std::initializer_list<uint8_t> codes) {
-        for (uint8_t c : codes)
-            input.OnKey(c);
+        for (uint8_t c : codes) {
+            switch (c) {
+            case KeyLeft: headless::KeyPress(*window, NativeKey::Left); break;
+            case KeyRight: headless::KeyPress(*window, NativeKey::Right); break;
+            case KeyHome: headless::KeyPress(*window, NativeKey::Home); break;
+            case KeyEnd: headless::KeyPress(*window, NativeKey::End); break;
+            case KeyDelete: headless::KeyPress(*window, NativeKey::Delete); break;
+            case KeyEscape: headless::KeyPress(*window, NativeKey::Escape); break;
+            case KeyF1: headless::KeyPress(*window, NativeKey::F1); break;
+            default: headless::KeyPress(*window, NativeKey::Other, c); break;  // typed, with 8, 9, 13
+            }
+        }
     }
     template <typename T>
     T* Add(T* w) {
-        root.AddChild(w);
+        window->root.AddChild(w);
         return w;
     }
+    const Bitmap& Screen() { return headless::Screen(*window); }
 
     UiResources* resources = nullptr;
-    RootWidget root;
-    InputState input;
-    Bitmap canvas;
+    WidgetWindow* window = nullptr;
 };
 
 }  // namespace
@@ -102,8 +121,7 @@ TEST_F(Controls, ButtonClickWithinOneFrameClicksForExactlyOneFrame) {
     Frame(20, 15);
     EXPECT_FALSE(b->clicked);
 
-    input.OnDoubleClick(MouseLeft);
-    Release();
+    headless::DoubleClick(*window, 20, 15);
     Frame(20, 15);
     EXPECT_TRUE(b->doubleClicked);
     Frame(20, 15);
@@ -229,7 +247,7 @@ TEST_F(Controls, SliderDragReachesExactlyMinimumAndMaximum) {
         EXPECT_EQ(s->value, 0);
         Release();
         Frame(at(start).x, at(start).y);
-        root.RemoveChild(s);
+        window->root.RemoveChild(s);
     }
 }
 
@@ -332,8 +350,8 @@ TEST_F(Controls, ScrollViewBarsFollowTheContent) {
     EXPECT_EQ(wide->bounds.left(), -16);
     EXPECT_EQ(wide->bounds.top(), 0);
     // Painting stays inside the viewport.
-    EXPECT_EQ(canvas.at(50, 50), 0xFF00FF00u);
-    EXPECT_EQ(canvas.at(110, 110), 0xFF404040u);
+    EXPECT_EQ(Screen().at(50, 50), 0xFF00FF00u);
+    EXPECT_EQ(Screen().at(110, 110), 0xFF404040u);
 }
 
 TEST(ButtonFace, CornersBorderAndShadow) {
@@ -417,4 +435,26 @@ TEST(ButtonFace, DefaultSizes) {
     EXPECT_EQ(face.height, 19);
     RenderButtonFace(FaceNormal, face, nullptr, nullptr, 0, 19, false, -1);
     EXPECT_TRUE(face.isEmpty());
+}
+
+TEST_F(Controls, PresentShowsOnlyWhatChanged) {
+    Frame(700, 500);
+    EXPECT_EQ(Screen().at(300, 300), 0xFF404040u);
+    headless::ClearInvalidations(*window);
+    Frame(700, 500);
+    EXPECT_TRUE(headless::Invalidations(*window).empty());
+
+    ColorRect* patch = Add(new ColorRect(Rect(10, 20, 30, 25), 0xFF00FF00));
+    Frame(700, 500);
+    ASSERT_EQ(headless::Invalidations(*window).size(), 1u);
+    EXPECT_EQ(headless::Invalidations(*window)[0], Rect(10, 20, 30, 25));
+    EXPECT_EQ(Screen().at(10, 20), 0xFF00FF00u);
+    EXPECT_EQ(Screen().at(30, 20), 0xFF404040u);
+
+    // A resize loses the back buffer's pixels: everything is painted again.
+    headless::ClearInvalidations(*window);
+    headless::Resize(*window, Size{900, 650});
+    EXPECT_EQ(window->root.bounds, Rect(0, 0, 900, 650));
+    EXPECT_EQ(window->BackBuffer().at(15, 22), patch->colour);
+    EXPECT_EQ(Screen().at(15, 22), patch->colour);
 }
