@@ -21,6 +21,7 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
 
 if [[ $what == all || $what == release ]]; then
+  # Includes the GUI tests (label gui): each starts its own Xvfb and openbox.
   echo "== Optimised build with assertions"
   configure_and_build build/release -DCMAKE_BUILD_TYPE=RelWithAsserts
   run_ctest build/release
@@ -29,11 +30,11 @@ if [[ $what == all || $what == asan ]]; then
   echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
   configure_and_build build/asan -DCMAKE_BUILD_TYPE=RelWithAsserts -DVISTREL_SANITIZE=address,undefined \
     -DVISTREL_BUILD_BENCH=OFF
-  run_ctest build/asan -LE slow
+  run_ctest build/asan -LE "^(slow|gui)$"
 fi
 if [[ $what == all || $what == tsan ]]; then
   echo "== ThreadSanitizer (threaded code)"
   configure_and_build build/tsan -DCMAKE_BUILD_TYPE=RelWithAsserts -DVISTREL_SANITIZE=thread \
     -DVISTREL_BUILD_BENCH=OFF
-  run_ctest build/tsan -L "^(platform|engine)$" -LE slow
+  run_ctest build/tsan -L "^(platform|engine)$" -LE "^(slow|gui)$"
 fi

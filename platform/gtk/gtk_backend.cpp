@@ -1,0 +1,578 @@
+// The desktop window system: GTK 3 on X11. Our pixels are shown through a
+// cairo image surface that wraps the back buffer; the frame loop pumps the
+// GLib main context without blocking instead of running gtk_main().
+
+#include "platform/app_window.h"
+#include "platform/backend.h"
+#include "platform/gtk/gtk_state.h"
+#include "platform/main_loop.h"
+#include "platform/menu_table.h"
+#include "platform/native_window.h"
+#include "platform/window_manager.h"
+
+#include <gdk/gdkkeysyms.h>
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// The pointer query is a round trip to the X server: between queries the
+// position comes from motion events.
+constexpr gint64 PointerQueryIntervalMicros = 15000;
+
+struct State {
+    bool started = false;
+    GtkWidget* mainWindow = nullptr;
+    GtkWidget* menuBar = nullptr;
+    BackendWindow mainBackend;
+    std::vector<std::pair<int32_t, GtkWidget*>> menuItems;
+    GdkCursor* cursors[CursorShapeCount] = {};
+    int32_t cursor = 0;
+    bool quitPosted = false;
+    int modalDepth = 0;
+};
+
+State& S() {
+    static State state;
+    return state;
+}
+
+GdkCursor* CursorFor(int32_t index) {
+    State& s = S();
+    if (index < 0 || index >= CursorShapeCount)
+        index = 0;
+    if (!s.cursors[index]) {
+        static const char* const names[CursorShapeCount] = {"default", "all-scroll", "pointer", "zoom-in", "move"};
+        static const GdkCursorType fallback[CursorShapeCount] = {GDK_LEFT_PTR, GDK_FLEUR, GDK_HAND2, GDK_LEFT_PTR,
+                                                                 GDK_FLEUR};
+        GdkDisplay* display = gdk_display_get_default();
+        s.cursors[index] = gdk_cursor_new_from_name(display, names[index]);
+        if (!s.cursors[index])
+            s.cursors[index] = gdk_cursor_new_for_display(display, fallback[index]);
+    }
+    return s.cursors[index];
+}
+
+void ApplyCursor(BackendWindow& bw) {
+    if (bw.area) {
+        if (GdkWindow* w = gtk_widget_get_window(bw.area))
+            gdk_window_set_cursor(w, CursorFor(S().cursor));
+    }
+}
+
+// The window icon, drawn here rather than loaded: a green tile with a light V.
+GdkPixbuf* MakeIcon(int size) {
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size, size);
+    cairo_t* cr = cairo_create(surface);
+    double r = size * 0.18, s = size;
+    cairo_new_sub_path(cr);
+    cairo_arc(cr, s - r, r, r, -G_PI / 2, 0);
+    cairo_arc(cr, s - r, s - r, r, 0, G_PI / 2);
+    cairo_arc(cr, r, s - r, r, G_PI / 2, G_PI);
+    cairo_arc(cr, r, r, r, G_PI, 3 * G_PI / 2);
+    cairo_close_path(cr);
+    cairo_set_source_rgb(cr, 32 / 255.0, 64 / 255.0, 32 / 255.0);
+    cairo_fill(cr);
+    cairo_set_source_rgb(cr, 0.85, 0.95, 0.8);
+    cairo_set_line_width(cr, s * 0.13);
+    cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+    cairo_move_to(cr, s * 0.25, s * 0.25);
+    cairo_line_to(cr, s * 0.5, s * 0.75);
+    cairo_line_to(cr, s * 0.75, s * 0.25);
+    cairo_stroke(cr);
+    cairo_destroy(cr);
+    GdkPixbuf* pixbuf = gdk_pixbuf_get_from_surface(surface, 0, 0, size, size);
+    cairo_surface_destroy(surface);
+    return pixbuf;
+}
+
+void FreeSurface(BackendWindow& bw) {
+    if (bw.surface) {
+        cairo_surface_destroy(bw.surface);
+        bw.surface = nullptr;
+    }
+}
+
+void WrapPixels(BackendWindow& bw, NativeWindow& native) {
+    FreeSurface(bw);
+    Size size = native.clientSize;
+    bw.surface = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(native.pixels.get()),
+                                                     CAIRO_FORMAT_RGB24, size.width, size.height, size.width * 4);
+}
+
+// Event handlers. The user data is the BackendWindow; events for a main
+// window with nothing attached are dropped.
+
+gboolean OnDraw(GtkWidget* widget, cairo_t* cr, gpointer data) {
+    auto* bw = static_cast<BackendWindow*>(data);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    int width = gtk_widget_get_allocated_width(widget);
+    int height = gtk_widget_get_allocated_height(widget);
+    if (bw->native && bw->surface) {
+        Size size = bw->native->clientSize;
+        cairo_set_source_surface(cr, bw->surface, 0, 0);
+        cairo_paint(cr);
+        // An allocation larger than the buffer (until the next frame) is black.
+        cairo_set_source_rgb(cr, 0, 0, 0);
+        if (width > size.width) {
+            cairo_rectangle(cr, size.width, 0, width - size.width, height);
+            cairo_fill(cr);
+        }
+        if (height > size.height) {
+            cairo_rectangle(cr, 0, size.height, width, height - size.height);
+            cairo_fill(cr);
+        }
+    } else {
+        cairo_set_source_rgb(cr, 0, 0, 0);
+        cairo_paint(cr);
+    }
+    return TRUE;
+}
+
+void OnSizeAllocate(GtkWidget*, GdkRectangle* allocation, gpointer data) {
+    auto* bw = static_cast<BackendWindow*>(data);
+    bw->allocated = {allocation->width, allocation->height};
+    bw->resizePending = true;
+}
+
+uint32_t ButtonBit(guint button) {
+    switch (button) {
+    case 1: return MouseLeft;
+    case 2: return MouseMiddle;
+    case 3: return MouseRight;
+    default: return 0;
+    }
+}
+
+gboolean OnButton(GtkWidget*, GdkEventButton* event, gpointer data) {
+    auto* bw = static_cast<BackendWindow*>(data);
+    if (!bw->native)
+        return FALSE;
+    bw->pointerX = event->x;
+    bw->pointerY = event->y;
+    uint32_t bit = ButtonBit(event->button);
+    if (!bit)
+        return FALSE;
+    InputState& input = bw->native->input;
+    switch (event->type) {
+    case GDK_BUTTON_PRESS: input.OnButtonDown(bit); break;
+    case GDK_2BUTTON_PRESS: input.OnDoubleClick(bit); break;
+    case GDK_BUTTON_RELEASE: input.OnButtonUp(bit); break;
+    default: break;  // the third click of a triple already came as a press
+    }
+    return TRUE;
+}
+
+gboolean OnMotion(GtkWidget*, GdkEventMotion* event, gpointer data) {
+    auto* bw = static_cast<BackendWindow*>(data);
+    bw->pointerX = event->x;
+    bw->pointerY = event->y;
+    return FALSE;
+}
+
+gboolean OnScroll(GtkWidget*, GdkEventScroll* event, gpointer data) {
+    auto* bw = static_cast<BackendWindow*>(data);
+    if (!bw->native)
+        return FALSE;
+    InputState& input = bw->native->input;
+    switch (event->direction) {
+    case GDK_SCROLL_UP: input.OnWheel(1); break;
+    case GDK_SCROLL_DOWN: input.OnWheel(-1); break;
+    case GDK_SCROLL_SMOOTH: {
+        // Touchpads send fractions of a notch; whole notches count, and
+        // "up" (away from the user) is positive.
+        double dx = 0, dy = 0;
+        gdk_event_get_scroll_deltas(reinterpret_cast<GdkEvent*>(event), &dx, &dy);
+        bw->scrollAccumulated -= dy;
+        while (bw->scrollAccumulated >= 1) {
+            input.OnWheel(1);
+            bw->scrollAccumulated -= 1;
+        }
+        while (bw->scrollAccumulated <= -1) {
+            input.OnWheel(-1);
+            bw->scrollAccumulated += 1;
+        }
+        break;
+    }
+    default: break;
+    }
+    return TRUE;
+}
+
+NativeKey KeyFor(guint keyval) {
+    switch (keyval) {
+    case GDK_KEY_Left: case GDK_KEY_KP_Left: return NativeKey::Left;
+    case GDK_KEY_Right: case GDK_KEY_KP_Right: return NativeKey::Right;
+    case GDK_KEY_Up: case GDK_KEY_KP_Up: return NativeKey::Up;
+    case GDK_KEY_Down: case GDK_KEY_KP_Down: return NativeKey::Down;
+    case GDK_KEY_Page_Up: case GDK_KEY_KP_Page_Up: return NativeKey::PageUp;
+    case GDK_KEY_Page_Down: case GDK_KEY_KP_Page_Down: return NativeKey::PageDown;
+    case GDK_KEY_Home: case GDK_KEY_KP_Home: return NativeKey::Home;
+    case GDK_KEY_End: case GDK_KEY_KP_End: return NativeKey::End;
+    case GDK_KEY_Delete: case GDK_KEY_KP_Delete: return NativeKey::Delete;
+    case GDK_KEY_Escape: return NativeKey::Escape;
+    default: break;
+    }
+    if (keyval >= GDK_KEY_F1 && keyval <= GDK_KEY_F12)
+        return static_cast<NativeKey>(static_cast<int>(NativeKey::F1) + static_cast<int>(keyval - GDK_KEY_F1));
+    return NativeKey::Other;
+}
+
+// The character a key types: backspace, tab and enter as their control
+// codes; nothing while Control is held; keys with a key-down code type
+// nothing (Delete and Escape would otherwise read as 127 and 27).
+uint32_t CharacterFor(guint keyval, guint state) {
+    switch (keyval) {
+    case GDK_KEY_BackSpace: return 8;
+    case GDK_KEY_Tab: case GDK_KEY_ISO_Left_Tab: case GDK_KEY_KP_Tab: return 9;
+    case GDK_KEY_Return: case GDK_KEY_KP_Enter: case GDK_KEY_ISO_Enter: return 13;
+    default: break;
+    }
+    if (state & GDK_CONTROL_MASK)
+        return 0;
+    return gdk_keyval_to_unicode(keyval);
+}
+
+gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer data) {
+    auto* bw = static_cast<BackendWindow*>(data);
+    // Alt combinations belong to the menu bar's mnemonics.
+    if (!bw->native || (event->state & GDK_MOD1_MASK))
+        return FALSE;
+    InputState& input = bw->native->input;
+    NativeKey key = KeyFor(event->keyval);
+    input.OnKeyDown(key);
+    if (key == NativeKey::Other)
+        input.OnCharacter(CharacterFor(event->keyval, event->state));
+    // Everything else (F10, Tab, Enter) stays with the program.
+    return TRUE;
+}
+
+gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer data) {
+    auto* bw = static_cast<BackendWindow*>(data);
+    if (bw->native && !gtkbackend::InModal())
+        HandleCloseRequest(*bw->native);
+    return TRUE;  // the window itself goes only when its owner releases it
+}
+
+void OnMenuActivate(GtkMenuItem*, gpointer data) {
+    if (!gtkbackend::InModal())
+        DispatchMenuCommand(GPOINTER_TO_INT(data));
+}
+
+GtkWidget* MakeArea(BackendWindow& bw, Size size) {
+    GtkWidget* area = gtk_drawing_area_new();
+    gtk_widget_set_size_request(area, size.width, size.height);
+    gtk_widget_add_events(area, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK |
+                                    GDK_SCROLL_MASK | GDK_SMOOTH_SCROLL_MASK);
+    g_signal_connect(area, "draw", G_CALLBACK(OnDraw), &bw);
+    g_signal_connect(area, "size-allocate", G_CALLBACK(OnSizeAllocate), &bw);
+    g_signal_connect(area, "button-press-event", G_CALLBACK(OnButton), &bw);
+    g_signal_connect(area, "button-release-event", G_CALLBACK(OnButton), &bw);
+    g_signal_connect(area, "motion-notify-event", G_CALLBACK(OnMotion), &bw);
+    g_signal_connect(area, "scroll-event", G_CALLBACK(OnScroll), &bw);
+    bw.area = area;
+    return area;
+}
+
+void ConnectToplevel(BackendWindow& bw) {
+    g_signal_connect(bw.toplevel, "key-press-event", G_CALLBACK(OnKeyPress), &bw);
+    g_signal_connect(bw.toplevel, "delete-event", G_CALLBACK(OnDelete), &bw);
+}
+
+class GtkMenuBuilder : public MenuBuilder {
+public:
+    GtkMenuBuilder(GtkWidget* bar, GtkAccelGroup* accelerators) : accelerators_(accelerators) {
+        stack_.push_back(bar);
+    }
+    void BeginSubmenu(const MenuRow& row) override {
+        GtkWidget* item = Add(row);
+        GtkWidget* menu = gtk_menu_new();
+        gtk_menu_set_accel_group(GTK_MENU(menu), accelerators_);
+        gtk_menu_item_set_submenu(GTK_MENU_ITEM(item), menu);
+        stack_.push_back(menu);
+    }
+    void AddItem(const MenuRow& row) override {
+        GtkWidget* item = Add(row);
+        if (row.separator)
+            return;
+        g_signal_connect(item, "activate", G_CALLBACK(OnMenuActivate), GINT_TO_POINTER(row.id));
+        if (row.accelerator) {
+            GdkModifierType mods = static_cast<GdkModifierType>((row.shift ? GDK_SHIFT_MASK : 0) |
+                                                                (row.control ? GDK_CONTROL_MASK : 0) |
+                                                                (row.alt ? GDK_MOD1_MASK : 0));
+            gtk_widget_add_accelerator(item, "activate", accelerators_,
+                                       gdk_unicode_to_keyval(g_unichar_tolower(row.accelerator)), mods,
+                                       GTK_ACCEL_VISIBLE);
+        }
+    }
+    void EndSubmenu() override { stack_.pop_back(); }
+
+private:
+    GtkWidget* Add(const MenuRow& row) {
+        GtkWidget* item;
+        if (row.separator) {
+            item = gtk_separator_menu_item_new();
+        } else {
+            item = gtk_menu_item_new_with_mnemonic(CStr(MnemonicLabel(row.text)));
+            gtk_widget_set_sensitive(item, row.enabled != 0);
+            S().menuItems.emplace_back(row.id, item);
+        }
+        gtk_menu_shell_append(GTK_MENU_SHELL(stack_.back()), item);
+        return item;
+    }
+    GtkAccelGroup* accelerators_;
+    std::vector<GtkWidget*> stack_;
+};
+
+}  // namespace
+
+namespace gtkbackend {
+
+GtkWindow* MainWindow() { return S().mainWindow ? GTK_WINDOW(S().mainWindow) : nullptr; }
+void EnterModal() { ++S().modalDepth; }
+void LeaveModal() { --S().modalDepth; }
+bool InModal() { return S().modalDepth > 0; }
+
+}  // namespace gtkbackend
+
+bool BackendStart() {
+    State& s = S();
+    if (!s.started) {
+        // Pointer positions outside the window and placing pop-ups need X11.
+        gdk_set_allowed_backends("x11");
+        s.started = gtk_init_check(nullptr, nullptr);
+    }
+    return s.started;
+}
+
+// GTK cannot be shut down and started again; it stays up for the process.
+void BackendStop() {}
+
+bool BackendCreateMainWindow(Size clientSize, const char* title) {
+    State& s = S();
+    s.mainBackend = BackendWindow();
+    BackendWindow& bw = s.mainBackend;
+    GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    s.mainWindow = window;
+    bw.toplevel = window;
+    gtk_window_set_title(GTK_WINDOW(window), title);
+
+    GdkPixbuf* icon = MakeIcon(48);
+    GdkPixbuf* small = MakeIcon(16);
+    GList* icons = g_list_append(g_list_append(nullptr, icon), small);
+    gtk_window_set_icon_list(GTK_WINDOW(window), icons);
+    gtk_window_set_default_icon_list(icons);
+    g_list_free(icons);
+    g_object_unref(icon);
+    g_object_unref(small);
+
+    GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+    gtk_container_add(GTK_CONTAINER(window), box);
+    if (MenuTableCount > 0 && !MenuTable[0].IsEnd()) {
+        GtkAccelGroup* accelerators = gtk_accel_group_new();
+        gtk_window_add_accel_group(GTK_WINDOW(window), accelerators);
+        s.menuBar = gtk_menu_bar_new();
+        GtkMenuBuilder builder(s.menuBar, accelerators);
+        BuildMenu(MenuTable, MenuTableCount, builder);
+        g_object_unref(accelerators);
+        gtk_box_pack_start(GTK_BOX(box), s.menuBar, FALSE, FALSE, 0);
+    }
+    GtkWidget* area = MakeArea(bw, clientSize);
+    gtk_box_pack_start(GTK_BOX(box), area, TRUE, TRUE, 0);
+    ConnectToplevel(bw);
+    gtk_window_move(GTK_WINDOW(window), 50, 50);
+    gtk_widget_show_all(window);
+    ApplyCursor(bw);
+    return true;
+}
+
+void BackendDestroyMainWindow() {
+    State& s = S();
+    FreeSurface(s.mainBackend);
+    if (s.mainWindow)
+        gtk_widget_destroy(s.mainWindow);
+    s.mainWindow = nullptr;
+    s.menuBar = nullptr;
+    s.menuItems.clear();
+    s.mainBackend = BackendWindow();
+    for (GdkCursor*& cursor : s.cursors) {
+        if (cursor)
+            g_object_unref(cursor);
+        cursor = nullptr;
+    }
+    // Let the X server see the window go before the process ends.
+    while (g_main_context_iteration(nullptr, FALSE)) {
+    }
+}
+
+void BackendSetTitle(const String& text) {
+    if (GtkWindow* w = gtkbackend::MainWindow()) {
+        gchar* valid = g_utf8_make_valid(CStr(text), -1);
+        gtk_window_set_title(w, valid);
+        g_free(valid);
+    }
+}
+
+void BackendSetMenuItemEnabled(int32_t id, bool enabled) {
+    for (auto& [itemId, widget] : S().menuItems) {
+        if (itemId == id)
+            gtk_widget_set_sensitive(widget, enabled);
+    }
+}
+
+void BackendSetCursor(int32_t index) {
+    State& s = S();
+    s.cursor = index;
+    ApplyCursor(s.mainBackend);
+    if (TheWindowManager) {
+        for (int32_t i = 0; i < TheWindowManager->WindowCount(); ++i) {
+            NativeWindow* native = TheWindowManager->WindowAt(i)->Native();
+            if (native && native->backend)
+                ApplyCursor(*native->backend);
+        }
+    }
+}
+
+bool BackendAttachWindow(NativeWindow& native, const String& title) {
+    State& s = S();
+    if (!s.mainWindow)
+        return false;
+    if (!native.popup) {
+        BackendWindow& bw = s.mainBackend;
+        bw.native = &native;
+        native.backend = &bw;
+        gtk_widget_set_size_request(bw.area, native.minClientSize.width, native.minClientSize.height);
+        GtkAllocation current;
+        gtk_widget_get_allocation(bw.area, &current);
+        if (current.width > 1 && (current.width != native.clientSize.width || current.height != native.clientSize.height)) {
+            int w = 0, h = 0;
+            gtk_window_get_size(GTK_WINDOW(s.mainWindow), &w, &h);
+            gtk_window_resize(GTK_WINDOW(s.mainWindow), w + native.clientSize.width - current.width,
+                              h + native.clientSize.height - current.height);
+        }
+        WrapPixels(bw, native);
+        native.owner->Invalidate();
+        return true;
+    }
+
+    auto* bw = new BackendWindow;
+    bw->popup = true;
+    bw->native = &native;
+    native.backend = bw;
+    GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    bw->toplevel = window;
+    gchar* valid = g_utf8_make_valid(CStr(title), -1);
+    gtk_window_set_title(GTK_WINDOW(window), valid);
+    g_free(valid);
+    gtk_window_set_transient_for(GTK_WINDOW(window), GTK_WINDOW(s.mainWindow));
+    gtk_window_set_destroy_with_parent(GTK_WINDOW(window), TRUE);
+    gtk_window_set_resizable(GTK_WINDOW(window), FALSE);
+    gtk_window_set_type_hint(GTK_WINDOW(window), GDK_WINDOW_TYPE_HINT_DIALOG);
+    gtk_container_add(GTK_CONTAINER(window), MakeArea(*bw, native.clientSize));
+    ConnectToplevel(*bw);
+
+    // Centred over the main client area's 800-pixel width, 50 below its top.
+    int left = 400 - native.clientSize.width / 2;
+    if (left < 1)
+        left = 0;
+    int x = 0, y = 0;
+    if (GdkWindow* mainArea = gtk_widget_get_window(s.mainBackend.area))
+        gdk_window_get_origin(mainArea, &x, &y);
+    gtk_window_move(GTK_WINDOW(window), x + left, y + 50);
+
+    WrapPixels(*bw, native);
+    gtk_widget_show_all(window);
+    ApplyCursor(*bw);
+    native.owner->Invalidate();
+    return true;
+}
+
+void BackendDetachWindow(NativeWindow& native) {
+    BackendWindow* bw = native.backend;
+    if (!bw)
+        return;
+    FreeSurface(*bw);
+    bw->native = nullptr;
+    native.backend = nullptr;
+    if (bw->popup) {
+        gtk_widget_destroy(bw->toplevel);
+        delete bw;
+    } else if (bw->area) {
+        gtk_widget_queue_draw(bw->area);
+    }
+}
+
+void BackendBackBufferChanged(NativeWindow& native) {
+    if (native.backend)
+        WrapPixels(*native.backend, native);
+}
+
+void BackendInvalidate(NativeWindow& native, const Rect& rect) {
+    BackendWindow* bw = native.backend;
+    if (!bw || !bw->surface)
+        return;
+    cairo_surface_mark_dirty_rectangle(bw->surface, rect.left(), rect.top(), rect.width(), rect.height());
+    gtk_widget_queue_draw_area(bw->area, rect.left(), rect.top(), rect.width(), rect.height());
+    // Queued draws wait for the frame clock; paint now.
+    if (GdkWindow* w = gtk_widget_get_window(bw->area)) {
+        if (gdk_window_is_viewable(w)) {
+            G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+            gdk_window_process_updates(w, FALSE);
+            G_GNUC_END_IGNORE_DEPRECATIONS
+        }
+    }
+}
+
+void BackendBringToTop(NativeWindow& native) {
+    if (native.backend)
+        gtk_window_present(GTK_WINDOW(native.backend->toplevel));
+}
+
+void BackendSnapshotState(NativeWindow& native, Point& pointer, bool& active) {
+    BackendWindow* bw = native.backend;
+    if (!bw) {
+        pointer = {};
+        active = false;
+        return;
+    }
+    if (bw->resizePending && !gtkbackend::InModal()) {
+        bw->resizePending = false;
+        // GTK may hand out a smaller allocation for a moment; the buffer
+        // never goes below the window's minimum.
+        Size size{std::max(bw->allocated.width, native.minClientSize.width),
+                  std::max(bw->allocated.height, native.minClientSize.height)};
+        if (size.width != native.clientSize.width || size.height != native.clientSize.height) {
+            HandleResize(native, size);
+            bw = native.backend;
+            if (!bw) {
+                pointer = {};
+                active = false;
+                return;
+            }
+        }
+    }
+    gint64 now = g_get_monotonic_time();
+    GdkWindow* w = gtk_widget_get_window(bw->area);
+    if (w && now - bw->lastQueryMicros >= PointerQueryIntervalMicros) {
+        bw->lastQueryMicros = now;
+        GdkSeat* seat = gdk_display_get_default_seat(gdk_window_get_display(w));
+        if (GdkDevice* device = seat ? gdk_seat_get_pointer(seat) : nullptr)
+            gdk_window_get_device_position_double(w, device, &bw->pointerX, &bw->pointerY, nullptr);
+    }
+    pointer = {static_cast<int32_t>(std::floor(bw->pointerX)), static_cast<int32_t>(std::floor(bw->pointerY))};
+    active = gtk_window_is_active(GTK_WINDOW(bw->toplevel));
+}
+
+void BackendPostQuit() { S().quitPosted = true; }
+
+PendingMessage BackendDispatchOne() {
+    State& s = S();
+    if (s.quitPosted) {
+        s.quitPosted = false;
+        return PendingMessage::Quit;
+    }
+    return g_main_context_iteration(nullptr, FALSE) ? PendingMessage::Dispatched : PendingMessage::None;
+}

@@ -1,0 +1,403 @@
+// The GTK backend on a private X server: Xvfb with openbox as the window
+// manager (focus, the minimum size and the close box need one), driven with
+// xdotool and checked with screenshots. Each test starts its own server, so
+// tests may run in parallel and never touch the user's desktop.
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#ifndef GUI_PROBE
+#error "GUI_PROBE must name the probe program"
+#endif
+
+namespace {
+
+// Generous: a loaded CI machine can be slow, and waiting longer never makes
+// a test pass that should fail.
+constexpr int WaitLimitMs = 30000;
+
+pid_t Spawn(const std::vector<std::string>& args, const std::string& output, int keepFd = -1) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        int out = open(output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+        if (out >= 0) {
+            dup2(out, 1);
+            dup2(out, 2);
+        }
+        int null = open("/dev/null", O_RDONLY);
+        if (null >= 0)
+            dup2(null, 0);
+        for (int fd = 3; fd < 1024; ++fd) {
+            if (fd != keepFd)
+                close(fd);
+        }
+        std::vector<char*> argv;
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+void Stop(pid_t& pid) {
+    if (pid <= 0)
+        return;
+    kill(pid, SIGTERM);
+    for (int i = 0; i < 200; ++i) {
+        if (waitpid(pid, nullptr, WNOHANG) == pid) {
+            pid = 0;
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    pid = 0;
+}
+
+std::string Output(const std::string& command) {
+    std::string result;
+    if (FILE* p = popen((command + " 2>/dev/null").c_str(), "r")) {
+        char buffer[4096];
+        size_t n;
+        while ((n = fread(buffer, 1, sizeof buffer, p)) > 0)
+            result.append(buffer, n);
+        pclose(p);
+    }
+    return result;
+}
+
+bool WaitUntil(const std::function<bool()>& condition) {
+    auto start = std::chrono::steady_clock::now();
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() - start > std::chrono::milliseconds(WaitLimitMs))
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    }
+    return true;
+}
+
+std::string Trim(std::string s) {
+    while (!s.empty() && (s.back() == '\n' || s.back() == ' '))
+        s.pop_back();
+    return s;
+}
+
+struct Geometry {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+class GtkBackend : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/vistrel-gui-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+        for (const char* sub : {"/data", "/config", "/cache", "/run"})
+            mkdir((dir_ + sub).c_str(), 0700);
+        setenv("HOME", dir_.c_str(), 1);
+        setenv("XDG_DATA_HOME", (dir_ + "/data").c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (dir_ + "/config").c_str(), 1);
+        setenv("XDG_CACHE_HOME", (dir_ + "/cache").c_str(), 1);
+        setenv("XDG_RUNTIME_DIR", (dir_ + "/run").c_str(), 1);
+        setenv("GSETTINGS_BACKEND", "memory", 1);
+        setenv("NO_AT_BRIDGE", "1", 1);
+        unsetenv("WAYLAND_DISPLAY");
+        unsetenv("BROWSER");
+
+        // Xvfb picks a free display and writes its number to the pipe.
+        int fds[2];
+        ASSERT_EQ(pipe(fds), 0);
+        xvfb_ = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x1024x24", "-nolisten",
+                       "tcp", "-noreset"},
+                      dir_ + "/xvfb.log", fds[1]);
+        close(fds[1]);
+        std::string number;
+        char c;
+        while (read(fds[0], &c, 1) == 1 && c != '\n')
+            number += c;
+        close(fds[0]);
+        ASSERT_FALSE(number.empty()) << "Xvfb did not start";
+        setenv("DISPLAY", (":" + number).c_str(), 1);
+
+        openbox_ = Spawn({"openbox"}, dir_ + "/openbox.log");
+        ASSERT_TRUE(WaitUntil([] {
+            return Output("xprop -root _NET_SUPPORTING_WM_CHECK").find("window id") != std::string::npos;
+        })) << "openbox did not start";
+
+        commands_ = dir_ + "/commands";
+        log_ = dir_ + "/probe.log";
+        std::ofstream(commands_).flush();
+        probe_ = Spawn({GUI_PROBE, commands_, log_}, dir_ + "/probe.out");
+        ASSERT_TRUE(WaitForLine("ready 800 600")) << Log();
+        ASSERT_TRUE(WaitUntil([this] {
+            window_ = Trim(Output("xdotool search --onlyvisible --name '^Vistrel$' | head -1"));
+            return !window_.empty();
+        }));
+        ASSERT_TRUE(WaitForLine("active 1")) << Log();
+    }
+
+    void TearDown() override {
+        Stop(probe_);
+        Stop(openbox_);
+        Stop(xvfb_);
+        std::system(("rm -rf '" + dir_ + "'").c_str());
+    }
+
+    std::string Log() const {
+        std::ifstream in(log_);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    std::vector<std::string> Lines(const std::string& prefix) const {
+        std::vector<std::string> lines;
+        std::istringstream in(Log());
+        for (std::string line; std::getline(in, line);) {
+            if (line.compare(0, prefix.size(), prefix) == 0)
+                lines.push_back(line);
+        }
+        return lines;
+    }
+    bool WaitForLine(const std::string& line) const {
+        return WaitUntil([&] {
+            std::string log = "\n" + Log();
+            return log.find("\n" + line + "\n") != std::string::npos;
+        });
+    }
+    void Send(const std::string& command) { std::ofstream(commands_, std::ios::app) << command << "\n"; }
+    static void Xdotool(const std::string& args) {
+        std::system(("xdotool " + args + " >/dev/null 2>&1").c_str());
+    }
+
+    static Geometry WindowGeometry(const std::string& window) {
+        Geometry g;
+        std::istringstream in(Output("xwininfo -id " + window));
+        for (std::string line; std::getline(in, line);) {
+            auto value = [&](const char* key, int& field) {
+                size_t at = line.find(key);
+                if (at != std::string::npos)
+                    field = std::atoi(line.c_str() + at + std::strlen(key));
+            };
+            value("Absolute upper-left X:", g.x);
+            value("Absolute upper-left Y:", g.y);
+            value("Width:", g.width);
+            value("Height:", g.height);
+        }
+        return g;
+    }
+    // The main window's client area: the bottom of the window, below the
+    // menu bar, at the size the probe last reported.
+    Geometry ClientArea() const {
+        Geometry g = WindowGeometry(window_);
+        std::vector<std::string> resizes = Lines("resize ");
+        int width = 800, height = 600;
+        if (!resizes.empty())
+            std::sscanf(resizes.back().c_str(), "resize %d %d", &width, &height);
+        return {g.x, g.y + g.height - height, width, height};
+    }
+
+    // Screen pixels as 0xRRGGBB, from one screenshot.
+    std::vector<uint32_t> Pixels(const std::vector<std::pair<int, int>>& points) const {
+        std::string shot = dir_ + "/shot.png";
+        std::system(("import -window root '" + shot + "' 2>/dev/null").c_str());
+        std::string format;
+        for (auto [x, y] : points)
+            format += "%[hex:u.p{" + std::to_string(x) + "," + std::to_string(y) + "}] ";
+        std::istringstream in(Output("convert '" + shot + "' -format '" + format + "' info:"));
+        std::vector<uint32_t> result;
+        for (std::string hex; in >> hex;)
+            result.push_back(static_cast<uint32_t>(std::stoul(hex.substr(0, 6), nullptr, 16)));
+        return result;
+    }
+
+    int ProbeExitStatus() {
+        int status = -1;
+        bool ended = WaitUntil([&] { return waitpid(probe_, &status, WNOHANG) == probe_; });
+        if (!ended)
+            return -1;
+        probe_ = 0;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    std::string dir_, commands_, log_, window_;
+    pid_t xvfb_ = 0, openbox_ = 0, probe_ = 0;
+};
+
+constexpr uint32_t Green = 0x204020;
+
+}  // namespace
+
+TEST_F(GtkBackend, MainWindowShowsTheBackBufferAt800x600) {
+    EXPECT_EQ(Trim(Output("xdotool getwindowname " + window_)), "Vistrel");
+    Geometry w = WindowGeometry(window_);
+    EXPECT_EQ(w.width, 800);
+    EXPECT_GT(w.height, 600);  // the menu bar sits above the client area
+    Geometry c = ClientArea();
+    // The green fills exactly the client area: its corners are green, the
+    // pixels just outside are not.
+    std::vector<uint32_t> p = Pixels({{c.x, c.y}, {c.x + 799, c.y}, {c.x, c.y + 599}, {c.x + 799, c.y + 599},
+                                      {c.x + 400, c.y + 300}, {c.x + 400, c.y - 1}, {c.x + 800, c.y + 300}});
+    ASSERT_EQ(p.size(), 7u);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(p[i], Green) << i;
+    EXPECT_NE(p[5], Green);
+    EXPECT_NE(p[6], Green);
+}
+
+TEST_F(GtkBackend, WindowCannotBeMadeSmallerThanTheMinimum) {
+    Geometry before = WindowGeometry(window_);
+    Xdotool("windowsize " + window_ + " 1000 " + std::to_string(before.height + 100));
+    ASSERT_TRUE(WaitForLine("resize 1000 700")) << Log();
+    Geometry c = ClientArea();
+    std::vector<uint32_t> p = Pixels({{c.x + 999, c.y + 699}, {c.x + 900, c.y + 650}});
+    EXPECT_EQ(p, (std::vector<uint32_t>{Green, Green}));
+
+    Xdotool("windowsize " + window_ + " 400 300");
+    ASSERT_TRUE(WaitForLine("resize 800 600")) << Log();
+    ASSERT_TRUE(WaitUntil([&] { return WindowGeometry(window_).width == 800; })) << Log();
+    for (const std::string& line : Lines("resize ")) {
+        int width = 0, height = 0;
+        std::sscanf(line.c_str(), "resize %d %d", &width, &height);
+        EXPECT_GE(width, 800) << line;
+        EXPECT_GE(height, 600) << line;
+    }
+    EXPECT_EQ(WindowGeometry(window_).height, before.height);
+}
+
+TEST_F(GtkBackend, ClickArrivesAsOnePressInClientCoordinates) {
+    Geometry c = ClientArea();
+    Xdotool("mousemove --sync " + std::to_string(c.x + 120) + " " + std::to_string(c.y + 80) + " click 1");
+    // A typed marker after the click: once it is in, the click is too.
+    Xdotool("type z");
+    ASSERT_TRUE(WaitForLine("keys 122")) << Log();
+    EXPECT_EQ(Lines("press "), (std::vector<std::string>{"press 1 120 80"})) << Log();
+    ASSERT_TRUE(WaitForLine("held 0 120 80")) << Log();
+
+    // A drag that ends outside the window still reports to it.
+    Xdotool("mousemove --sync " + std::to_string(c.x + 10) + " " + std::to_string(c.y + 10) + " mousedown 3");
+    ASSERT_TRUE(WaitUntil([&] { return !Lines("held 2 ").empty(); })) << Log();
+    Xdotool("mousemove --sync " + std::to_string(c.x + 900) + " " + std::to_string(c.y - 20) + " mouseup 3");
+    ASSERT_TRUE(WaitForLine("held 0 900 -20")) << Log();
+}
+
+TEST_F(GtkBackend, KeysAndWheelFollowTheCodeTable) {
+    Xdotool("type a");
+    Xdotool("key BackSpace Tab Return Delete Escape F11 F12 F1 F10 Left Next");
+    Xdotool("type Z");
+    ASSERT_TRUE(WaitUntil([&] { return Log().find(" 90\n") != std::string::npos; })) << Log();
+    std::string codes;
+    for (const std::string& line : Lines("keys"))
+        codes += line.substr(4);
+    EXPECT_EQ(codes, " 97 8 9 13 11 12 14 23 1 6 90");
+
+    Geometry c = ClientArea();
+    Xdotool("mousemove --sync " + std::to_string(c.x + 50) + " " + std::to_string(c.y + 50) +
+            " click 4 click 4 click 4 click 5");
+    ASSERT_TRUE(WaitUntil([&] {
+        int total = 0;
+        for (const std::string& line : Lines("wheel "))
+            total += std::atoi(line.c_str() + 6);
+        return total == 2;
+    })) << Log();
+}
+
+TEST_F(GtkBackend, MenuItemDisabledAtRunTimeCannotBeChosen) {
+    Send("disable 110");
+    ASSERT_TRUE(WaitForLine("done disable 110")) << Log();
+    Xdotool("key --delay 200 alt+h a Escape Escape");
+    Xdotool("key --delay 200 alt+h c");
+    ASSERT_TRUE(WaitForLine("command 106")) << Log();
+    EXPECT_TRUE(Lines("command 110").empty()) << Log();
+}
+
+TEST_F(GtkBackend, YesNoMessageBoxReturnsTheAnswer) {
+    auto dialog = [&] {
+        std::string found;
+        WaitUntil([&] {
+            std::istringstream in(Output("xdotool search --onlyvisible --name '^Vistrel$'"));
+            for (std::string id; in >> id;) {
+                if (id != window_)
+                    found = id;
+            }
+            return !found.empty();
+        });
+        return found;
+    };
+    Send("ask");
+    std::string box = dialog();
+    ASSERT_FALSE(box.empty()) << Log();
+    Xdotool("windowactivate --sync " + box);
+    Xdotool("key Return");  // No is the default
+    ASSERT_TRUE(WaitForLine("answer no")) << Log();
+
+    Send("ask");
+    box = dialog();
+    ASSERT_FALSE(box.empty()) << Log();
+    Xdotool("windowactivate --sync " + box);
+    Xdotool("key alt+y");
+    ASSERT_TRUE(WaitForLine("answer yes")) << Log();
+    EXPECT_EQ(Lines("answer").size(), 2u);
+}
+
+TEST_F(GtkBackend, PopupOpensOverTheMainWindowAndCloses) {
+    Send("popup");
+    ASSERT_TRUE(WaitForLine("done popup")) << Log();
+    std::string popup;
+    ASSERT_TRUE(WaitUntil([&] {
+        popup = Trim(Output("xdotool search --onlyvisible --name '^Probe pop-up$' | head -1"));
+        return !popup.empty() && WindowGeometry(popup).width == 300;
+    }));
+    Geometry p = WindowGeometry(popup);
+    EXPECT_EQ(p.height, 200);
+    Geometry c = ClientArea();
+    EXPECT_EQ(Pixels({{p.x + 150, p.y + 100}}), (std::vector<uint32_t>{0xC80000}));
+    // Placed against the main client area; the window manager may shift it
+    // by its frame.
+    EXPECT_NEAR(p.x - c.x, 250, 20);
+    EXPECT_NEAR(p.y - c.y, 50, 40);
+    Xdotool("windowactivate --sync " + popup);
+    Xdotool("key Escape");
+    ASSERT_TRUE(WaitForLine("popup closed")) << Log();
+    EXPECT_TRUE(Lines("main destroyed").empty());
+}
+
+TEST_F(GtkBackend, ClosingTheWindowEndsTheProgram) {
+    Xdotool("windowactivate --sync " + window_);
+    Xdotool("key alt+F4");
+    EXPECT_EQ(ProbeExitStatus(), 0) << Log();
+    std::string log = Log();
+    size_t destroyed = log.find("main destroyed"), teardown = log.find("teardown"), exit = log.find("exit 0");
+    ASSERT_NE(destroyed, std::string::npos) << log;
+    ASSERT_NE(teardown, std::string::npos) << log;
+    ASSERT_NE(exit, std::string::npos) << log;
+    EXPECT_LT(destroyed, teardown);
+    EXPECT_LT(teardown, exit);
+}
+
+TEST_F(GtkBackend, ExitMenuItemEndsTheProgram) {
+    Xdotool("key --delay 200 alt+f x");
+    EXPECT_EQ(ProbeExitStatus(), 0) << Log();
+    std::string log = Log();
+    EXPECT_NE(log.find("command 105"), std::string::npos) << log;
+    // Here the window outlives the loop and goes with the window manager.
+    EXPECT_LT(log.find("teardown"), log.find("main destroyed")) << log;
+}
