@@ -404,7 +404,7 @@ void BackendDestroyMainWindow() {
         cursor = nullptr;
     }
     // Let the X server see the window go before the process ends.
-    while (g_main_context_iteration(nullptr, FALSE)) {
+    for (int n = 0; n < 1000 && g_main_context_iteration(nullptr, FALSE); ++n) {
     }
 }
 

@@ -143,7 +143,7 @@ bool BackendFileDialog(const FileDialogRequest& request, FileDialogReply& reply)
         }
     }
     gtk_widget_destroy(dialog);
-    while (g_main_context_iteration(nullptr, FALSE)) {
+    for (int n = 0; n < 1000 && g_main_context_iteration(nullptr, FALSE); ++n) {
     }
     return confirmed && !reply.paths.empty();
 }

@@ -4,6 +4,8 @@
 
 #include "core/bitmap.h"
 #include "platform/app_window.h"
+#include "platform/browser.h"
+#include "platform/file_dialog.h"
 #include "platform/main_loop.h"
 #include "platform/menu_table.h"
 #include "platform/message_box.h"
@@ -107,6 +109,26 @@ private:
             popup->BackBuffer().fill(packPixel(200, 0, 0));
             popup->Invalidate();
             Log("done popup");
+        } else if (command.rfind("open ", 0) == 0) {
+            String folder(command.substr(5));
+            String result;
+            bool ok = FileDialog(result, false, true, OpenFilterList(), &folder, nullptr);
+            std::string text = result.str();
+            for (char& c : text) {
+                if (c == 0)
+                    c = '|';
+            }
+            Log(ok ? "opened " + text : "cancelled");
+        } else if (command.rfind("save ", 0) == 0) {
+            // "save <folder>|<suggested name>"
+            size_t bar = command.find('|');
+            String folder(command.substr(5, bar - 5));
+            String name(command.substr(bar + 1));
+            String result;
+            bool ok = FileDialog(result, true, false, SaveFilterList(), &folder, &name);
+            Log(ok ? "saved " + result.str() : "cancelled");
+        } else if (command.rfind("browse ", 0) == 0) {
+            Log(OpenInBrowser(String(command.substr(7))) ? "browse 1" : "browse 0");
         }
     }
 

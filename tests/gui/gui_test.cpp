@@ -11,12 +11,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -400,4 +402,124 @@ TEST_F(GtkBackend, ExitMenuItemEndsTheProgram) {
     EXPECT_NE(log.find("command 105"), std::string::npos) << log;
     // Here the window outlives the loop and goes with the window manager.
     EXPECT_LT(log.find("teardown"), log.find("main destroyed")) << log;
+}
+
+namespace {
+
+// The visible window with this exact title that is not the main window.
+std::string FindDialog(const std::string& title, const std::string& mainWindow) {
+    std::string found;
+    WaitUntil([&] {
+        std::istringstream in(Output("xdotool search --onlyvisible --name '^" + title + "$'"));
+        for (std::string id; in >> id;) {
+            if (id != mainWindow)
+                found = id;
+        }
+        return !found.empty();
+    });
+    return found;
+}
+
+void Touch(const std::string& path) { std::ofstream(path) << "x"; }
+
+}  // namespace
+
+TEST_F(GtkBackend, OpenDialogSelectsSeveralFilesThroughTheFilter) {
+    std::string pics = dir_ + "/pics";
+    mkdir(pics.c_str(), 0755);
+    for (const char* name : {"a.bmp", "B.BMP", "c.jpg", "notes.txt"})
+        Touch(pics + "/" + name);
+
+    // A typed path is one file, returned as it is.
+    Send("open " + pics);
+    std::string box = FindDialog("Open", window_);
+    ASSERT_FALSE(box.empty()) << Log();
+    Xdotool("windowactivate --sync " + box);
+    Xdotool("key ctrl+l");
+    Xdotool("type --delay 20 '" + pics + "/c.jpg'");
+    Xdotool("key Return");
+    ASSERT_TRUE(WaitForLine("opened " + pics + "/c.jpg")) << Log();
+
+    // Select all: the filter hides the text file but not the upper-case
+    // name; several files come back as the folder and then the names.
+    Send("open " + pics);
+    ASSERT_TRUE(WaitUntil([&] { return Lines("opened ").size() == 1 && !FindDialog("Open", window_).empty(); }));
+    box = FindDialog("Open", window_);
+    Xdotool("windowactivate --sync " + box);
+    // The folder fills in the background: until it has, select-all finds
+    // nothing and Return does nothing, so try again now and then.
+    ASSERT_TRUE(WaitUntil([&] {
+        Xdotool("key ctrl+a Return");
+        for (int i = 0; i < 20 && Lines("opened ").size() < 2; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        return Lines("opened ").size() == 2;
+    })) << Log();
+    std::string line = Lines("opened ")[1];
+    std::vector<std::string> parts;
+    std::istringstream in(line.substr(7));
+    for (std::string part; std::getline(in, part, '|');)
+        parts.push_back(part);
+    ASSERT_EQ(parts.size(), 4u) << line;
+    EXPECT_EQ(parts[0], pics);
+    std::sort(parts.begin() + 1, parts.end());
+    EXPECT_EQ(parts, (std::vector<std::string>{pics, "B.BMP", "a.bmp", "c.jpg"}));
+}
+
+TEST_F(GtkBackend, SaveDialogStartsWithTheSuggestedNameAndType) {
+    std::string pics = dir_ + "/pics";
+    mkdir(pics.c_str(), 0755);
+    Touch(pics + "/cat.jpg");
+
+    // Accepting the suggestion over an existing file asks nothing here: the
+    // program asks its own question.
+    Send("save " + pics + "|cat.jpg");
+    std::string box = FindDialog("Save As", window_);
+    ASSERT_FALSE(box.empty()) << Log();
+    Xdotool("windowactivate --sync " + box);
+    Xdotool("key Return");
+    ASSERT_TRUE(WaitForLine("saved " + pics + "/cat.jpg")) << Log();
+
+    // A name typed without an extension gets the preselected type's.
+    Send("save " + pics + "|cat.jpg");
+    ASSERT_TRUE(WaitUntil([&] { return !FindDialog("Save As", window_).empty(); }));
+    box = FindDialog("Save As", window_);
+    Xdotool("windowactivate --sync " + box);
+    Xdotool("key ctrl+a");
+    Xdotool("type --delay 20 dog");
+    Xdotool("key Return");
+    ASSERT_TRUE(WaitForLine("saved " + pics + "/dog.jpg")) << Log();
+
+    Send("save " + pics + "|cat.jpg");
+    ASSERT_TRUE(WaitUntil([&] { return !FindDialog("Save As", window_).empty(); }));
+    box = FindDialog("Save As", window_);
+    Xdotool("windowactivate --sync " + box);
+    Xdotool("key Escape");
+    ASSERT_TRUE(WaitForLine("cancelled")) << Log();
+}
+
+TEST_F(GtkBackend, DesktopHandlerOpensWebAddresses) {
+    // A fake browser registered the way desktops register one.
+    std::string script = dir_ + "/fake-browser";
+    std::ofstream(script) << "#!/bin/sh\nprintf '%s' \"$1\" > \"" << dir_ << "/opened.tmp\"\n"
+                          << "mv \"" << dir_ << "/opened.tmp\" \"" << dir_ << "/opened\"\n";
+    chmod(script.c_str(), 0755);
+    mkdir((dir_ + "/data/applications").c_str(), 0755);
+    std::ofstream(dir_ + "/data/applications/fake-browser.desktop")
+        << "[Desktop Entry]\nType=Application\nName=Fake browser\nExec=" << script
+        << " %u\nMimeType=x-scheme-handler/https;\n";
+    std::ofstream(dir_ + "/config/mimeapps.list")
+        << "[Default Applications]\nx-scheme-handler/https=fake-browser.desktop\n";
+
+    std::string url = "https://example.org/help?a=1&b=$(x)";
+    Send("browse " + url);
+    ASSERT_TRUE(WaitForLine("browse 1")) << Log();
+    std::string opened = dir_ + "/opened";
+    ASSERT_TRUE(WaitUntil([&] { return access(opened.c_str(), F_OK) == 0; }));
+    std::ifstream in(opened);
+    std::string received((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(received, url);
+
+    // Nothing handles this scheme: not accepted.
+    Send("browse vistrel-none://x");
+    ASSERT_TRUE(WaitForLine("browse 0")) << Log();
 }
