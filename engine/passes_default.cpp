@@ -1,5 +1,5 @@
+#include "engine/deblur.h"
+#include "engine/denoise.h"
 #include "engine/processing_job.h"
 
-// The passes that the program runs. Until the denoise and deblur passes are
-// linked in, a job hands back its image unchanged.
-PassSequence DefaultPassSequence() { return PassSequence{}; }
+PassSequence DefaultPassSequence() { return PassSequence{runDenoisePass, runDeblurPass}; }

@@ -51,7 +51,9 @@ public:
 
     // Worker thread, from inside a pass.
     void setSubProgress(int32_t value);
-    void checkCancel() const {
+    void checkCancel() {
+        if (checkpointHook)
+            checkpointHook(*this);
         int32_t s = state.load(std::memory_order_acquire);
         if (s != WorkerRunning)
             throw s;
@@ -63,6 +65,10 @@ public:
     int32_t passesDone = 0;
     int32_t passesTotal = 1;
     int32_t subProgress = 0;
+
+    // Called on the worker at every checkpoint before the state is read, so
+    // that a test can cancel a pass at a chosen point. Null in the program.
+    void (*checkpointHook)(ProcessingJob& job) = nullptr;
 
     // How many threads a pass may use for its heavy loops (1 = only the
     // worker). Set before submitting.

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "core/bitmap.h"
+#include "engine/detail_pyramid.h"
+#include "engine/engine_settings.h"
+
+#include <cstdint>
+
+class ProcessingJob;
+
+// Range of scale indices searched for a scale mode, both ends included.
+struct ScaleRange {
+    int32_t smin;
+    int32_t smax;
+};
+ScaleRange scaleRangeFor(int32_t scaleMode);
+
+// The coarsest level the search starts from: how often the patch radius can
+// be halved while it is above 2, at most the pyramid's last level.
+int32_t startLevel(int32_t patchRadius, int32_t levelCount);
+
+// Rebuilds the detail band block by block: each block's disc is searched for
+// coarse to fine in the search pyramid over positions, angles and scales, and
+// the samples of every match under the cutoff are averaged into detailOut
+// (W0 x H0, like detailIn). m is the margin around the part that is kept.
+// When map is given it receives one cell per block: the number of matches
+// averaged. job, when given, receives progress and is polled for
+// cancellation before every block (its int32 state is thrown).
+void averageDetail(const DetailPyramid& referencePyramid, const DetailPyramid& searchPyramid,
+                   const ByteImage& detailIn, ByteImage& detailOut, const PassParams& params, int32_t m,
+                   ProcessingJob* job, MatchCountMap* map);

@@ -1,0 +1,155 @@
+#pragma once
+
+#include "core/bilinear_weights.h"
+#include "core/bitmap.h"
+#include "engine/processing_job.h"
+
+#include <cmath>
+#include <cstdint>
+
+// Shared by the pass tests: a deterministic generator (the standard
+// distributions differ between library versions), synthetic pictures, and
+// one idle job whose worker never wakes, on which the passes run directly.
+namespace passtest {
+
+// splitmix64: small, fast and the same everywhere.
+class Random {
+public:
+    explicit Random(uint64_t seed) : state_(seed) {}
+    uint64_t next() {
+        uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return z ^ (z >> 31);
+    }
+    // Uniform in [0, 1) with 24 bits.
+    double uniform() { return static_cast<double>(next() >> 40) / 16777216.0; }
+    // Approximately normal (sum of twelve uniforms), mean 0, deviation 1,
+    // computed with additions only.
+    double normal() {
+        double s = 0.0;
+        for (int i = 0; i < 12; ++i)
+            s += uniform();
+        return s - 6.0;
+    }
+    int32_t below(int32_t n) { return static_cast<int32_t>(next() % static_cast<uint64_t>(n)); }
+
+private:
+    uint64_t state_;
+};
+
+inline uint8_t clampByte(double v) {
+    if (v <= 0.0)
+        return 0;
+    if (v >= 255.0)
+        return 255;
+    return static_cast<uint8_t>(std::lrint(v));
+}
+
+inline Bitmap solid(int32_t w, int32_t h, uint32_t pixel) {
+    Bitmap b;
+    b.resize(w, h);
+    b.fill(pixel);
+    return b;
+}
+
+// A coloured picture with repeating structure (a diagonal triangle wave of
+// period 12), built with integer arithmetic only.
+inline Bitmap texture(int32_t w, int32_t h) {
+    Bitmap b;
+    b.resize(w, h);
+    for (int32_t y = 0; y < h; ++y) {
+        for (int32_t x = 0; x < w; ++x) {
+            int32_t wave = ((x + 2 * y) % 12);
+            wave = wave < 6 ? wave * 12 : (12 - wave) * 12;  // triangle 0..72
+            int32_t v = 90 + wave;
+            b.at(x, y) = packPixel(static_cast<uint32_t>(v + 20), static_cast<uint32_t>(v),
+                                   static_cast<uint32_t>(v - 30), 255);
+        }
+    }
+    return b;
+}
+
+// Adds the same normal noise of the given deviation to all three channels
+// of every pixel (a luminance noise).
+inline Bitmap withNoise(const Bitmap& clean, double deviation, uint64_t seed) {
+    Random random(seed);
+    Bitmap b;
+    b.copyFrom(clean);
+    for (size_t i = 0; i < b.pixelCount(); ++i) {
+        double n = random.normal() * deviation;
+        uint32_t p = b.data[i];
+        b.data[i] = packPixel(clampByte(pixelRed(p) + n), clampByte(pixelGreen(p) + n), clampByte(pixelBlue(p) + n),
+                              pixelAlpha(p));
+    }
+    return b;
+}
+
+// Every channel random: the hardest kind of picture for the search.
+inline Bitmap randomPicture(int32_t w, int32_t h, uint64_t seed) {
+    Random random(seed);
+    Bitmap b;
+    b.resize(w, h);
+    for (size_t i = 0; i < b.pixelCount(); ++i)
+        b.data[i] = static_cast<uint32_t>(random.next());
+    return b;
+}
+
+inline double psnr(const Bitmap& a, const Bitmap& b) {
+    double sum = 0.0;
+    for (size_t i = 0; i < a.pixelCount(); ++i) {
+        uint32_t p = a.data[i], q = b.data[i];
+        double dr = double(pixelRed(p)) - double(pixelRed(q));
+        double dg = double(pixelGreen(p)) - double(pixelGreen(q));
+        double db = double(pixelBlue(p)) - double(pixelBlue(q));
+        sum += dr * dr + dg * dg + db * db;
+    }
+    double mse = sum / (3.0 * double(a.pixelCount()));
+    return 10.0 * std::log10(255.0 * 255.0 / mse);
+}
+
+// FNV-1a over the bytes of an image and its size.
+template <typename T>
+uint64_t hashImage(const Image<T>& image) {
+    uint64_t h = 0xCBF29CE484222325ull;
+    auto add = [&h](const void* p, size_t n) {
+        const uint8_t* bytes = static_cast<const uint8_t*>(p);
+        for (size_t i = 0; i < n; ++i) {
+            h ^= bytes[i];
+            h *= 0x100000001B3ull;
+        }
+    };
+    add(&image.width, sizeof image.width);
+    add(&image.height, sizeof image.height);
+    if (image.data)
+        add(image.data, image.pixelCount() * sizeof(T));
+    return h;
+}
+
+inline bool sameImage(const Bitmap& a, const Bitmap& b) {
+    if (a.width != b.width || a.height != b.height)
+        return false;
+    for (size_t i = 0; i < a.pixelCount(); ++i)
+        if (a.data[i] != b.data[i])
+            return false;
+    return true;
+}
+
+// A job whose worker waits idle for the whole test program: nothing is ever
+// submitted to it, so the tests own its working image and fields.
+inline ProcessingJob& idleJob(const Bitmap& image) {
+    static ProcessingJob* job = [] {
+        InitBilinearWeights();
+        return new ProcessingJob(PassSequence{});
+    }();
+    job->state.store(WorkerRunning);
+    job->checkpointHook = nullptr;
+    job->passesDone = 0;
+    job->passesTotal = 1;
+    job->subProgress = 0;
+    job->percent.store(0);
+    job->workingImage.copyFrom(image);
+    return *job;
+}
+
+}
