@@ -59,16 +59,6 @@ TEST(BlockSearch, StartLevelFollowsThePatchRadius) {
     EXPECT_EQ(startLevel(4, 1), 0);
 }
 
-TEST(BlockSearch, ScaleRanges) {
-    const int32_t expected[7][2] = {{0, 0}, {4, 4}, {8, 8}, {0, 4}, {4, 8}, {0, 8}, {4, 4}};
-    for (int32_t mode = 0; mode < 7; ++mode) {
-        ScaleRange r = scaleRangeFor(mode);
-        EXPECT_EQ(r.smin, expected[mode][0]) << mode;
-        EXPECT_EQ(r.smax, expected[mode][1]) << mode;
-    }
-    EXPECT_EQ(scaleRangeFor(-1).smin, 4);
-}
-
 TEST(BlockSearch, FlatBandStaysFlatAndFillsEveryList) {
     ByteImage band;
     band.resize(16 + 16, 13 + 16);

@@ -150,17 +150,6 @@ TEST(DeblurPass, StrengthFollowsTheMap) {
     EXPECT_GT(changedRight, 10);
 }
 
-TEST(DeblurPass, SecondIterationGoesFurther) {
-    Bitmap picture = edges(16, 9);
-    ProcessingJob& once = idleJob(picture);
-    runDeblurPass(once, settings(0.3f, 0.3f, 1, 5, 8, 4, 2, 8));
-    Bitmap one;
-    one.copyFrom(once.workingImage);
-    ProcessingJob& twice = idleJob(picture);
-    runDeblurPass(twice, settings(0.3f, 0.3f, 2, 5, 8, 4, 2, 8));
-    EXPECT_FALSE(sameImage(one, twice.workingImage));
-}
-
 TEST(DeblurPass, ThinPicturesWork) {
     for (auto size : {std::pair<int32_t, int32_t>{1, 1}, {1, 8}, {8, 1}, {2, 3}}) {
         Bitmap picture = passtest::randomPicture(size.first, size.second, 3);

@@ -125,22 +125,6 @@ TEST(DenoisePass, BandSplitAndMerge) {
     EXPECT_EQ(twice.at(1, 0), packPixel(0, 40, 190));
 }
 
-TEST(DenoisePass, PaddingReplicatesTheEdges) {
-    Bitmap b;
-    b.resize(2, 1);
-    b.at(0, 0) = 1;
-    b.at(1, 0) = 2;
-    Bitmap padded = padByReplication(b, 2);
-    ASSERT_EQ(padded.width, 6);
-    ASSERT_EQ(padded.height, 5);
-    for (int32_t y = 0; y < 5; ++y) {
-        EXPECT_EQ(padded.at(0, y), 1u);
-        EXPECT_EQ(padded.at(2, y), 1u);
-        EXPECT_EQ(padded.at(3, y), 2u);
-        EXPECT_EQ(padded.at(5, y), 2u);
-    }
-}
-
 // A textured picture with fixed-seed noise comes out closer to the clean one.
 TEST(DenoisePass, RemovesNoiseFromATexturedPicture) {
     Bitmap clean = passtest::texture(48, 40);
