@@ -1,0 +1,86 @@
+#pragma once
+
+#include "core/bitmap.h"
+#include "core/strings.h"
+
+#include <cstddef>
+#include <cstdint>
+
+// The one place where image files become Bitmaps and Bitmaps become files.
+// The type always comes from the file name's extension; content is never
+// sniffed. Every decoder checks its reads against the bytes it was given and
+// its sizes before allocating, so a hostile file fails with an empty bitmap.
+
+using ImageFileType = int32_t;
+
+enum : ImageFileType {
+    ImageFileBmp = 0,
+    ImageFileGif = 1,
+    ImageFileIco = 2,
+    ImageFileTga = 3,
+    ImageFilePcx = 4,
+    ImageFileWbmp = 5,
+    ImageFileWmf = 6,
+    ImageFileJpeg = 7,
+    ImageFilePng = 8,
+    ImageFileTiff = 9,
+    ImageFileUnknown = 10,
+};
+
+class DecodedImage;
+
+// Holds at most one decoded JPEG image with its EXIF block, so that saving
+// the same picture at the same size as JPEG writes the block back. Each
+// decode that is handed the carrier first releases what it holds; only a
+// JPEG whose file had an EXIF block refills it.
+class ExifCarrier {
+public:
+    ExifCarrier() = default;
+    ~ExifCarrier();
+    ExifCarrier(const ExifCarrier&) = delete;
+    ExifCarrier& operator=(const ExifCarrier&) = delete;
+
+    void release();
+    bool holdsImage() const { return image_ != nullptr; }
+    // Size of the held image; 0 x 0 when empty.
+    Size imageSize() const;
+    // The APP1 payload (starting "Exif\0\0"); null when empty.
+    const ByteArray* exifBlock() const;
+
+    // Internal to the image-file layer.
+    DecodedImage* image() const { return image_; }
+    void adopt(DecodedImage* image);
+
+private:
+    DecodedImage* image_ = nullptr;
+};
+
+// Type code from the text after the last "." of the path, ignoring the case
+// of A-Z. No dot, or a dot as the last character, gives ImageFileUnknown.
+ImageFileType typeFromExtension(const String& path);
+
+// Empties the bitmap, then reads and decodes the file by its extension. An
+// unknown extension returns ImageFileUnknown without touching the file; any
+// other failure shows only as an empty bitmap.
+ImageFileType load(Bitmap& bitmap, const String& path, ExifCarrier* carrier);
+
+// Decodes bytes of the given type. On any failure the bitmap is left empty.
+void decode(Bitmap& bitmap, const uint8_t* bytes, size_t size, ImageFileType type, ExifCarrier* carrier);
+
+// Encodes by the path's extension and writes the file. False for an unknown
+// extension, an encoder failure (nothing is written then) or a failed write.
+bool save(const Bitmap& bitmap, const String& path, int32_t quality, ExifCarrier* carrier);
+
+// Encodes into out (replacing its contents). False, with out empty, when the
+// type has no encoder or the encoder refuses the picture.
+bool encode(const Bitmap& bitmap, ImageFileType type, int32_t quality, ExifCarrier* carrier, ByteArray& out);
+
+// The small reader for the program's embedded uncompressed TGA pictures
+// (types 2 and 3; 8, 24 or 32 bits; no colour map). Returns the bitmap,
+// empty on any rejection.
+Bitmap& decodeTgaResource(Bitmap& bitmap, const uint8_t* bytes, size_t size);
+
+// The texts users see for a failed load or save, built from the layer's
+// results; both the wizard and the command-line program show these.
+String loadFailureMessage(const String& path, ImageFileType type);
+String saveFailureMessage(const String& path, ImageFileType type);

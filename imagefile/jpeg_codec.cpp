@@ -1,0 +1,278 @@
+#include "imagefile/codecs.h"
+
+#include <cstdio>  // jpeglib.h needs FILE and size_t first
+#include <csetjmp>
+#include <cstdlib>
+#include <cstring>
+
+#include <jpeglib.h>
+#include <jerror.h>
+
+// libjpeg's error_exit must not return; ours longjmps back to the function
+// that set the jump buffer. The frames in between hold no objects with
+// destructors, and everything allocated on the way is freed by the caller
+// (jpeg_destroy_* and the state records below).
+
+namespace {
+
+struct ErrorManager {
+    jpeg_error_mgr base;
+    jmp_buf jump;
+};
+
+void onError(j_common_ptr info) { longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1); }
+void onMessage(j_common_ptr) {}
+
+// --- Reading from memory ---
+
+const JOCTET endOfImage[2] = {0xFF, JPEG_EOI};
+
+void initSource(j_decompress_ptr) {}
+boolean fillInput(j_decompress_ptr info) {
+    // Past the end of the data: act as if the image ended here, which
+    // libjpeg treats as a warning and fills the rest of the picture.
+    info->src->next_input_byte = endOfImage;
+    info->src->bytes_in_buffer = 2;
+    return TRUE;
+}
+void skipInput(j_decompress_ptr info, long count) {
+    if (count <= 0)
+        return;
+    if (static_cast<size_t>(count) > info->src->bytes_in_buffer) {
+        fillInput(info);
+        return;
+    }
+    info->src->next_input_byte += count;
+    info->src->bytes_in_buffer -= static_cast<size_t>(count);
+}
+void termSource(j_decompress_ptr) {}
+
+// --- Writing into a ByteArray ---
+
+struct Destination {
+    jpeg_destination_mgr base;
+    ByteArray* out;
+    JOCTET buffer[16384];
+};
+
+void initDestination(j_compress_ptr info) {
+    auto* d = reinterpret_cast<Destination*>(info->dest);
+    d->base.next_output_byte = d->buffer;
+    d->base.free_in_buffer = sizeof(d->buffer);
+}
+boolean emptyBuffer(j_compress_ptr info) {
+    auto* d = reinterpret_cast<Destination*>(info->dest);
+    if (!appendBytes(*d->out, d->buffer, sizeof(d->buffer)))
+        ERREXIT(info, JERR_OUT_OF_MEMORY);
+    d->base.next_output_byte = d->buffer;
+    d->base.free_in_buffer = sizeof(d->buffer);
+    return TRUE;
+}
+void termDestination(j_compress_ptr info) {
+    auto* d = reinterpret_cast<Destination*>(info->dest);
+    if (!appendBytes(*d->out, d->buffer, sizeof(d->buffer) - d->base.free_in_buffer))
+        ERREXIT(info, JERR_OUT_OF_MEMORY);
+}
+
+bool isExifMarker(const jpeg_saved_marker_ptr marker) {
+    return marker->marker == JPEG_APP0 + 1 && marker->data_length >= 6 &&
+           std::memcmp(marker->data, "Exif\0\0", 6) == 0;
+}
+
+struct ReadState {
+    jpeg_decompress_struct info;
+    ErrorManager error;
+    jpeg_source_mgr source;
+    JSAMPLE* row = nullptr;
+};
+
+bool readJpeg(ReadState& state, const uint8_t* bytes, size_t size, DecodedImage& image) {
+    jpeg_decompress_struct& info = state.info;
+    if (setjmp(state.error.jump))
+        return image.fail("corrupt JPEG");
+    jpeg_create_decompress(&info);
+    // Progressive images keep every coefficient in memory; a gigabyte is
+    // far more than any photo the pixel limit lets through needs.
+    info.mem->max_memory_to_use = 1L << 30;
+    state.source.init_source = initSource;
+    state.source.fill_input_buffer = fillInput;
+    state.source.skip_input_data = skipInput;
+    state.source.resync_to_restart = jpeg_resync_to_restart;
+    state.source.term_source = termSource;
+    state.source.next_input_byte = bytes;
+    state.source.bytes_in_buffer = size;
+    info.src = &state.source;
+    jpeg_save_markers(&info, JPEG_APP0 + 1, 0xFFFF);
+    if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK)
+        return image.fail("no image in the JPEG stream");
+
+    if (info.image_width < 1 || info.image_height < 1 ||
+        static_cast<uint64_t>(info.image_width) * info.image_height > decodePixelLimit())
+        return image.fail("JPEG size out of range");
+
+    bool cmyk = false;
+    switch (info.jpeg_color_space) {
+    case JCS_GRAYSCALE:
+        info.out_color_space = JCS_GRAYSCALE;
+        break;
+    case JCS_CMYK:
+    case JCS_YCCK:
+        info.out_color_space = JCS_CMYK;
+        cmyk = true;
+        break;
+    default:
+        info.out_color_space = JCS_RGB;
+        break;
+    }
+    jpeg_start_decompress(&info);
+    int32_t w = static_cast<int32_t>(info.output_width), h = static_cast<int32_t>(info.output_height);
+    int components = info.output_components;
+    bool grey = components == 1;
+    if ((grey && info.out_color_space != JCS_GRAYSCALE) || (!grey && components != (cmyk ? 4 : 3)))
+        return image.fail("unexpected JPEG components");
+    if (!image.allocate(w, h, grey ? 8 : 24, false))
+        return false;
+    if (grey)
+        image.setGreyPalette(256);
+
+    for (jpeg_saved_marker_ptr marker = info.marker_list; marker; marker = marker->next) {
+        if (isExifMarker(marker)) {
+            image.exif.SetLength(0);
+            if (!appendBytes(image.exif, marker->data, marker->data_length))
+                return image.fail("out of memory");
+            break;
+        }
+    }
+    if (info.saw_JFIF_marker && info.X_density > 0 && info.Y_density > 0) {
+        if (info.density_unit == 1) {
+            image.dpiX = info.X_density;
+            image.dpiY = info.Y_density;
+        } else if (info.density_unit == 2) {
+            image.dpiX = static_cast<int32_t>(info.X_density * 254 / 100);
+            image.dpiY = static_cast<int32_t>(info.Y_density * 254 / 100);
+        }
+    }
+
+    state.row = static_cast<JSAMPLE*>(std::malloc(static_cast<size_t>(w) * components));
+    if (!state.row)
+        return image.fail("out of memory");
+    // Adobe writes CMYK inverted (255 = no ink), which the conversion
+    // below expects; plain CMYK is inverted first.
+    bool invert = cmyk && !info.saw_Adobe_marker;
+    while (info.output_scanline < info.output_height) {
+        int32_t y = static_cast<int32_t>(info.output_scanline);
+        JSAMPROW rows[1] = {state.row};
+        if (jpeg_read_scanlines(&info, rows, 1) != 1)
+            return image.fail("JPEG data ended early");
+        uint8_t* target = image.rowFromTop(y);
+        const JSAMPLE* s = state.row;
+        if (grey) {
+            std::memcpy(target, s, static_cast<size_t>(w));
+        } else if (cmyk) {
+            for (int32_t x = 0; x < w; ++x, s += 4) {
+                uint32_t c0 = s[0], c1 = s[1], c2 = s[2], c3 = s[3];
+                if (invert) {
+                    c0 = 255 - c0, c1 = 255 - c1, c2 = 255 - c2, c3 = 255 - c3;
+                }
+                target[3 * x] = static_cast<uint8_t>(c2 * c3 / 255);
+                target[3 * x + 1] = static_cast<uint8_t>(c1 * c3 / 255);
+                target[3 * x + 2] = static_cast<uint8_t>(c0 * c3 / 255);
+            }
+        } else {
+            for (int32_t x = 0; x < w; ++x, s += 3) {
+                target[3 * x] = s[2];
+                target[3 * x + 1] = s[1];
+                target[3 * x + 2] = s[0];
+            }
+        }
+    }
+    jpeg_finish_decompress(&info);
+    return true;
+}
+
+struct WriteState {
+    jpeg_compress_struct info;
+    ErrorManager error;
+    Destination destination;
+    JSAMPLE* row = nullptr;
+};
+
+bool writeJpeg(WriteState& state, const DecodedImage& image, ByteArray& out) {
+    jpeg_compress_struct& info = state.info;
+    if (setjmp(state.error.jump))
+        return false;
+    jpeg_create_compress(&info);
+    state.destination.base.init_destination = initDestination;
+    state.destination.base.empty_output_buffer = emptyBuffer;
+    state.destination.base.term_destination = termDestination;
+    state.destination.out = &out;
+    info.dest = &state.destination.base;
+
+    // A greyscale carrier image (8 bits, grey palette) stays greyscale.
+    bool grey = image.indexed();
+    info.image_width = static_cast<JDIMENSION>(image.width);
+    info.image_height = static_cast<JDIMENSION>(image.height);
+    info.input_components = grey ? 1 : 3;
+    info.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, image.jpegQuality, TRUE);
+    info.write_JFIF_header = TRUE;
+    info.density_unit = 1;
+    info.X_density = static_cast<UINT16>(image.dpiX > 0 && image.dpiX <= 65535 ? image.dpiX : 96);
+    info.Y_density = static_cast<UINT16>(image.dpiY > 0 && image.dpiY <= 65535 ? image.dpiY : 96);
+    jpeg_start_compress(&info, TRUE);
+    // A marker segment holds at most 65533 bytes of payload.
+    if (image.exif.length > 0 && image.exif.length <= 65533)
+        jpeg_write_marker(&info, JPEG_APP0 + 1, image.exif.data, static_cast<unsigned>(image.exif.length));
+
+    state.row = static_cast<JSAMPLE*>(std::malloc(static_cast<size_t>(image.width) * 3));
+    if (!state.row)
+        return false;
+    for (int32_t y = 0; y < image.height; ++y) {
+        const uint8_t* source = image.row(image.height - 1 - y);
+        if (grey) {
+            for (int32_t x = 0; x < image.width; ++x)
+                state.row[x] = static_cast<JSAMPLE>(image.palette[source[x]] & 0xFF);
+        } else {
+            for (int32_t x = 0; x < image.width; ++x) {
+                state.row[3 * x] = source[3 * x + 2];
+                state.row[3 * x + 1] = source[3 * x + 1];
+                state.row[3 * x + 2] = source[3 * x];
+            }
+        }
+        JSAMPROW rows[1] = {state.row};
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    return true;
+}
+
+}  // namespace
+
+bool decodeJpeg(const uint8_t* bytes, size_t size, DecodedImage& image) {
+    auto* state = static_cast<ReadState*>(std::calloc(1, sizeof(ReadState)));
+    if (!state)
+        return image.fail("out of memory");
+    state->info.err = jpeg_std_error(&state->error.base);
+    state->error.base.error_exit = onError;
+    state->error.base.output_message = onMessage;
+    bool ok = readJpeg(*state, bytes, size, image);
+    jpeg_destroy_decompress(&state->info);
+    std::free(state->row);
+    std::free(state);
+    return ok;
+}
+
+bool encodeJpeg(const DecodedImage& image, ByteArray& out) {
+    auto* state = static_cast<WriteState*>(std::calloc(1, sizeof(WriteState)));
+    if (!state)
+        return false;
+    state->info.err = jpeg_std_error(&state->error.base);
+    state->error.base.error_exit = onError;
+    state->error.base.output_message = onMessage;
+    bool ok = writeJpeg(*state, image, out);
+    jpeg_destroy_compress(&state->info);
+    std::free(state->row);
+    std::free(state);
+    return ok;
+}

@@ -1,0 +1,39 @@
+#include "imagefile/image_file.h"
+
+#include <gtest/gtest.h>
+
+TEST(TypeFromExtension, EveryNameOfTheTableIgnoringCase) {
+    struct Case {
+        const char* path;
+        ImageFileType type;
+    } cases[] = {
+        {"a.bmp", ImageFileBmp},   {"a.GIF", ImageFileGif},  {"a.Ico", ImageFileIco},   {"a.tga", ImageFileTga},
+        {"a.pcx", ImageFilePcx},   {"a.wbmp", ImageFileWbmp}, {"a.WMF", ImageFileWmf},  {"a.jpg", ImageFileJpeg},
+        {"a.JPeG", ImageFileJpeg}, {"a.png", ImageFilePng},  {"a.tif", ImageFileTiff}, {"a.TIFF", ImageFileTiff},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.type, typeFromExtension(c.path)) << c.path;
+}
+
+TEST(TypeFromExtension, OnlyTheTextAfterTheLastDotCounts) {
+    EXPECT_EQ(ImageFileUnknown, typeFromExtension("archive.tar.gz"));
+    EXPECT_EQ(ImageFilePng, typeFromExtension("photo.jpg.png"));
+    EXPECT_EQ(ImageFileUnknown, typeFromExtension("photo.png."));
+    EXPECT_EQ(ImageFileUnknown, typeFromExtension("photo"));
+    EXPECT_EQ(ImageFileUnknown, typeFromExtension(""));
+    EXPECT_EQ(ImageFileUnknown, typeFromExtension("."));
+    EXPECT_EQ(ImageFilePng, typeFromExtension(".png"));
+    // Everything after a folder's dot, separator included, is the extension.
+    EXPECT_EQ(ImageFileUnknown, typeFromExtension("/home/me/my.pictures/photo"));
+    EXPECT_EQ(ImageFileUnknown, typeFromExtension("C:\\my.png\\photo"));
+    // Near misses of a name are not that name.
+    EXPECT_EQ(ImageFileUnknown, typeFromExtension("a.jpe"));
+    EXPECT_EQ(ImageFileUnknown, typeFromExtension("a.pngx"));
+    EXPECT_EQ(ImageFileUnknown, typeFromExtension("a. png"));
+}
+
+TEST(TypeFromExtension, FoldsOnlyAsciiLetters) {
+    // A byte that folds to 'i' in some locales must not match "TIF".
+    EXPECT_EQ(ImageFileUnknown, typeFromExtension("a.t\xc4\xb1" "f"));
+    EXPECT_EQ(ImageFileUnknown, typeFromExtension("a.BM\xd0"));
+}

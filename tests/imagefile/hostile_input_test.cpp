@@ -1,0 +1,356 @@
+#include "imagefile/image_file.h"
+
+#include "imagefile/codecs.h"
+#include "test_images.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+bool decodes(const std::vector<uint8_t>& bytes, ImageFileType type) {
+    Bitmap bitmap;
+    decode(bitmap, bytes.data(), bytes.size(), type, nullptr);
+    return !bitmap.isEmpty();
+}
+
+// 24-bit BMP of the given header size, with pixel data of dataBytes bytes.
+std::vector<uint8_t> bmpFile(int32_t w, int32_t h, uint32_t bits, uint32_t compression, size_t dataBytes,
+                             uint32_t paletteEntries = 0) {
+    size_t offset = 54 + 4 * paletteEntries;
+    std::vector<uint8_t> v(offset + dataBytes, 0);
+    v[0] = 'B', v[1] = 'M';
+    putLe32(v, 2, static_cast<uint32_t>(v.size()));
+    putLe32(v, 10, static_cast<uint32_t>(offset));
+    putLe32(v, 14, 40);
+    putLe32(v, 18, static_cast<uint32_t>(w));
+    putLe32(v, 22, static_cast<uint32_t>(h));
+    putLe16(v, 26, 1);
+    putLe16(v, 28, bits);
+    putLe32(v, 30, compression);
+    putLe32(v, 46, paletteEntries);
+    return v;
+}
+
+std::vector<uint8_t> tgaFile(uint32_t type, int32_t w, int32_t h, uint32_t bits, size_t dataBytes) {
+    std::vector<uint8_t> v(18 + dataBytes, 0);
+    v[2] = static_cast<uint8_t>(type);
+    putLe16(v, 12, static_cast<uint32_t>(w));
+    putLe16(v, 14, static_cast<uint32_t>(h));
+    v[16] = static_cast<uint8_t>(bits);
+    return v;
+}
+
+std::vector<uint8_t> pcxFile(int32_t w, int32_t h, uint32_t planes, size_t dataBytes) {
+    std::vector<uint8_t> v(128 + dataBytes, 0);
+    v[0] = 10, v[1] = 5, v[2] = 1, v[3] = 8;
+    putLe16(v, 8, static_cast<uint32_t>(w - 1));
+    putLe16(v, 10, static_cast<uint32_t>(h - 1));
+    v[65] = static_cast<uint8_t>(planes);
+    putLe16(v, 66, static_cast<uint32_t>(w + (w & 1)));
+    return v;
+}
+
+std::vector<uint8_t> encoded(ImageFileType type, int32_t w, int32_t h, bool translucent) {
+    Bitmap photo;
+    makePhoto(photo, w, h, 5);
+    if (translucent)
+        photo.at(1, 1) &= 0x7FFFFFFF;
+    ByteArray out;
+    EXPECT_TRUE(encode(photo, type, 90, nullptr, out)) << type;
+    return bytesOf(out);
+}
+
+}  // namespace
+
+TEST(HostileInput, HugeHeadersOnTinyFilesFailWithoutAllocating) {
+    // Each claims 65535 x 65535 pixels (about 17 GB as a bitmap) in a file
+    // of a hundred-odd bytes; none may get as far as allocating.
+    EXPECT_FALSE(decodes(bmpFile(65535, 65535, 24, 0, 100), ImageFileBmp));
+    EXPECT_FALSE(decodes(bmpFile(65535, -65535, 32, 0, 100), ImageFileBmp));
+    EXPECT_FALSE(decodes(bmpFile(65535, 65535, 8, 1, 100, 2), ImageFileBmp));  // RLE8
+    EXPECT_FALSE(decodes(tgaFile(2, 65535, 65535, 24, 100), ImageFileTga));
+    EXPECT_FALSE(decodes(tgaFile(10, 65535, 65535, 24, 100), ImageFileTga));  // RLE
+    EXPECT_FALSE(decodes(pcxFile(65535, 65535, 3, 100), ImageFilePcx));
+    const std::vector<uint8_t> wbmp = {0, 0, 0x83, 0xFF, 0x7F, 0x83, 0xFF, 0x7F, 0xFF, 0xFF};
+    EXPECT_FALSE(decodes(wbmp, ImageFileWbmp));
+    // GIF: a huge screen around a 1 x 1 image.
+    std::vector<uint8_t> gif = {'G', 'I', 'F', '8', '9', 'a', 0xFF, 0xFF, 0xFF, 0xFF, 0x80, 0, 0,
+                                0, 0, 0, 255, 255, 255, 0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 0x44, 0x01, 0, 0x3B};
+    EXPECT_FALSE(decodes(gif, ImageFileGif));
+    // ICO whose bitmap header claims the huge size.
+    std::vector<uint8_t> ico(22 + 40 + 64, 0);
+    putLe16(ico, 2, 1);
+    putLe16(ico, 4, 1);
+    putLe32(ico, 18, 22);
+    putLe32(ico, 22, 40);
+    putLe32(ico, 26, 65535);
+    putLe32(ico, 30, 2 * 65535);
+    putLe16(ico, 36, 32);
+    EXPECT_FALSE(decodes(ico, ImageFileIco));
+}
+
+TEST(HostileInput, ZeroSizesAndBadFieldsFail) {
+    EXPECT_FALSE(decodes(bmpFile(0, 4, 24, 0, 64), ImageFileBmp));
+    EXPECT_FALSE(decodes(bmpFile(4, 0, 24, 0, 64), ImageFileBmp));
+    EXPECT_FALSE(decodes(bmpFile(4, 4, 30000, 0, 64), ImageFileBmp));  // bit count
+    EXPECT_FALSE(decodes(bmpFile(4, 4, 24, 1, 64), ImageFileBmp));     // RLE8 with 24 bits
+    EXPECT_FALSE(decodes(tgaFile(2, 0, 4, 24, 64), ImageFileTga));
+    EXPECT_FALSE(decodes(tgaFile(2, 4, 4, 8, 64), ImageFileTga));   // true colour of 8 bits
+    EXPECT_FALSE(decodes(tgaFile(1, 4, 4, 8, 64), ImageFileTga));   // colour-mapped without a map
+    EXPECT_FALSE(decodes(tgaFile(0, 4, 4, 24, 64), ImageFileTga));  // no image
+    std::vector<uint8_t> pcx = pcxFile(4, 4, 3, 64);
+    putLe16(pcx, 4, 10);  // xMin beyond xMax
+    EXPECT_FALSE(decodes(pcx, ImageFilePcx));
+    pcx = pcxFile(4, 4, 2, 64);  // two planes of 8 bits
+    EXPECT_FALSE(decodes(pcx, ImageFilePcx));
+    EXPECT_FALSE(decodes({0, 0, 0, 4}, ImageFileWbmp));
+    EXPECT_FALSE(decodes({1, 0, 4, 4, 0, 0, 0, 0}, ImageFileWbmp));  // type 1
+}
+
+TEST(HostileInput, AbsurdOffsetsFail) {
+    std::vector<uint8_t> bmp = bmpFile(2, 2, 24, 0, 16);
+    ASSERT_TRUE(decodes(bmp, ImageFileBmp));
+    putLe32(bmp, 10, 0xFFFFFFF0u);
+    EXPECT_FALSE(decodes(bmp, ImageFileBmp));
+    putLe32(bmp, 10, 60);  // rows would end past the file
+    EXPECT_FALSE(decodes(bmp, ImageFileBmp));
+
+    std::vector<uint8_t> ico = encoded(ImageFileIco, 4, 4, false);
+    ASSERT_TRUE(decodes(ico, ImageFileIco));
+    putLe32(ico, 18, 0x7FFFFFF0u);
+    EXPECT_FALSE(decodes(ico, ImageFileIco));
+    putLe32(ico, 18, static_cast<uint32_t>(ico.size()));
+    EXPECT_FALSE(decodes(ico, ImageFileIco));
+}
+
+TEST(HostileInput, RunsPastTheEndAreClippedOrRejected) {
+    // RLE8, 2 x 2: a run of 255, a literal of 200 pixels, a delta far
+    // outside, then more runs.
+    std::vector<uint8_t> bmp = bmpFile(2, 2, 8, 1, 0, 2);
+    for (uint8_t b : {255, 1, 0, 200})
+        bmp.push_back(b);
+    bmp.insert(bmp.end(), 200, 1);
+    for (uint8_t b : {0, 2, 255, 255, 3, 1, 0, 0, 3, 1, 0, 1})
+        bmp.push_back(b);
+    putLe32(bmp, 2, static_cast<uint32_t>(bmp.size()));
+    Bitmap bitmap;
+    decode(bitmap, bmp.data(), bmp.size(), ImageFileBmp, nullptr);
+    ASSERT_EQ(2, bitmap.width);  // lenient: the runs are clipped to the row
+
+    // TGA RLE whose last packet runs 128 pixels past a 2 x 1 image.
+    std::vector<uint8_t> tga = tgaFile(10, 2, 1, 24, 0);
+    for (uint8_t b : {0xFF, 10, 20, 30})
+        tga.push_back(b);
+    decode(bitmap, tga.data(), tga.size(), ImageFileTga, nullptr);
+    ASSERT_EQ(2, bitmap.width);
+    EXPECT_EQ(packPixel(30, 20, 10), bitmap.at(1, 0));
+
+    // PCX whose data ends halfway.
+    std::vector<uint8_t> pcx = encoded(ImageFilePcx, 30, 20, false);
+    pcx.resize(pcx.size() / 2);
+    EXPECT_FALSE(decodes(pcx, ImageFilePcx));
+}
+
+TEST(HostileInput, IndicesOutsideTheTableAreNeverReadOutOfBounds) {
+    // GIF with a two-colour table and an index of 3: rejected.
+    std::vector<uint8_t> gif = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0, 0, 0, 255, 255, 255,
+                                0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 0x5C, 0x01, 0, 0x3B};
+    EXPECT_FALSE(decodes(gif, ImageFileGif));
+    gif[31] = 0x4C;  // index 1: fine
+    EXPECT_TRUE(decodes(gif, ImageFileGif));
+
+    // TGA colour map of 2 entries starting at index 5: index 9 is outside.
+    std::vector<uint8_t> tga = tgaFile(1, 1, 1, 8, 0);
+    tga[1] = 1;
+    putLe16(tga, 3, 5);
+    putLe16(tga, 5, 2);
+    tga[7] = 24;
+    for (uint8_t b : {1, 2, 3, 4, 5, 6, 9})
+        tga.push_back(b);
+    EXPECT_FALSE(decodes(tga, ImageFileTga));
+    tga.back() = 6;
+    Bitmap bitmap;
+    decode(bitmap, tga.data(), tga.size(), ImageFileTga, nullptr);
+    ASSERT_FALSE(bitmap.isEmpty());
+    EXPECT_EQ(packPixel(6, 5, 4), bitmap.at(0, 0));
+
+    // BMP: an 8-bit image with a 2-entry palette using index 200 reads
+    // black rather than whatever follows the palette.
+    std::vector<uint8_t> bmp = bmpFile(1, 1, 8, 0, 4, 2);
+    bmp[54 + 4] = 0xFF, bmp[54 + 5] = 0xFF, bmp[54 + 6] = 0xFF;
+    bmp[62] = 200;
+    decode(bitmap, bmp.data(), bmp.size(), ImageFileBmp, nullptr);
+    ASSERT_FALSE(bitmap.isEmpty());
+    EXPECT_EQ(packPixel(0, 0, 0), bitmap.at(0, 0));
+}
+
+TEST(HostileInput, LzwCodesOutOfRangeFail) {
+    // Minimum code size 2: clear 4, a colour, then 7 while the next free
+    // code is 6.
+    std::vector<uint8_t> gif = {'G', 'I', 'F', '8', '9', 'a', 2, 0, 2, 0, 0x80, 0, 0, 0, 0, 0, 255, 255, 255,
+                                0x2C, 0, 0, 0, 0, 2, 0, 2, 0, 0, 2, 2, 0xC4, 0x01, 0, 0x3B};
+    EXPECT_FALSE(decodes(gif, ImageFileGif));
+    // Code size 12 and above cannot occur.
+    gif[29] = 12;
+    EXPECT_FALSE(decodes(gif, ImageFileGif));
+}
+
+TEST(HostileInput, EveryTruncationOfEveryFormatIsSafe) {
+    // Any outcome is acceptable except a crash, a hang or a sanitizer report.
+    struct Source {
+        ImageFileType type;
+        bool translucent;
+    } sources[] = {
+        {ImageFileBmp, false}, {ImageFileGif, false}, {ImageFileIco, true}, {ImageFileIco, false},
+        {ImageFileTga, true},  {ImageFilePcx, true},  {ImageFilePng, true}, {ImageFileJpeg, false},
+        {ImageFileTiff, true},
+    };
+    for (const Source& s : sources) {
+        std::vector<uint8_t> file = encoded(s.type, 23, 19, s.translucent);
+        size_t step = file.size() > 600 ? file.size() / 300 : 1;
+        for (size_t n = 0; n < file.size(); n += step) {
+            std::vector<uint8_t> prefix(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(n));
+            Bitmap bitmap;
+            decode(bitmap, prefix.data(), prefix.size(), s.type, nullptr);
+            if (!bitmap.isEmpty()) {
+                EXPECT_EQ(23, bitmap.width) << s.type << " cut at " << n;
+                EXPECT_EQ(19, bitmap.height) << s.type << " cut at " << n;
+            }
+        }
+    }
+}
+
+TEST(HostileInput, CorruptedHeaderBytesAreSafe) {
+    for (ImageFileType type : {ImageFileBmp, ImageFileGif, ImageFileIco, ImageFileTga, ImageFilePcx, ImageFilePng,
+                               ImageFileJpeg, ImageFileTiff}) {
+        std::vector<uint8_t> file = encoded(type, 9, 7, true);
+        size_t header = file.size() < 160 ? file.size() : 160;
+        for (size_t i = 0; i < header; ++i)
+            for (uint8_t value : {0x00, 0x7F, 0xFF}) {
+                std::vector<uint8_t> corrupt = file;
+                corrupt[i] = value;
+                Bitmap bitmap;
+                decode(bitmap, corrupt.data(), corrupt.size(), type, nullptr);
+                EXPECT_TRUE(bitmap.isEmpty() || (bitmap.width <= 65535 && bitmap.height <= 65535));
+            }
+    }
+}
+
+TEST(HostileInput, SizesAbove65535FailAnd65535Loads) {
+    std::vector<uint8_t> wide = bmpFile(65535, 1, 24, 0, 65535 * 3 + 3);
+    Bitmap bitmap;
+    decode(bitmap, wide.data(), wide.size(), ImageFileBmp, nullptr);
+    EXPECT_EQ(65535, bitmap.width);
+    EXPECT_EQ(1, bitmap.height);
+
+    std::vector<uint8_t> wider = bmpFile(65536, 1, 24, 0, 65536 * 3);
+    decode(bitmap, wider.data(), wider.size(), ImageFileBmp, nullptr);
+    EXPECT_TRUE(bitmap.isEmpty());
+    std::vector<uint8_t> taller = bmpFile(1, -65536, 8, 0, 65536 * 4, 2);
+    decode(bitmap, taller.data(), taller.size(), ImageFileBmp, nullptr);
+    EXPECT_TRUE(bitmap.isEmpty());
+}
+
+TEST(HostileInput, NothingToDecode) {
+    Bitmap bitmap;
+    bitmap.resize(3, 3);
+    for (ImageFileType type = 0; type <= ImageFileUnknown; ++type) {
+        decode(bitmap, nullptr, 0, type, nullptr);
+        EXPECT_TRUE(bitmap.isEmpty()) << type;
+        const uint8_t one = 0;
+        decode(bitmap, &one, 1, type, nullptr);
+        EXPECT_TRUE(bitmap.isEmpty()) << type;
+    }
+}
+
+// --- The resource reader ---
+
+namespace {
+
+std::vector<uint8_t> resource(uint32_t type, int32_t w, int32_t h, uint32_t bits, uint8_t descriptor,
+                              const std::vector<uint8_t>& pixels, uint8_t idLength = 0) {
+    std::vector<uint8_t> v = tgaFile(type, w, h, bits, 0);
+    v[0] = idLength;
+    v[17] = descriptor;
+    v.insert(v.end(), idLength, 'x');
+    v.insert(v.end(), pixels.begin(), pixels.end());
+    return v;
+}
+
+bool resourceLoads(const std::vector<uint8_t>& bytes) {
+    Bitmap bitmap;
+    return !decodeTgaResource(bitmap, bytes.data(), bytes.size()).isEmpty();
+}
+
+}  // namespace
+
+TEST(TgaResource, ConvertsEachDepthAndOrientation) {
+    Bitmap bitmap;
+    // 8-bit grey, 2 x 2, bottom-up: the last stored row is the top.
+    std::vector<uint8_t> grey = resource(3, 2, 2, 8, 0, {10, 20, 30, 40}, 3);
+    decodeTgaResource(bitmap, grey.data(), grey.size());
+    ASSERT_EQ(2, bitmap.width);
+    EXPECT_EQ(packPixel(30, 30, 30), bitmap.at(0, 0));
+    EXPECT_EQ(packPixel(40, 40, 40), bitmap.at(1, 0));
+    EXPECT_EQ(packPixel(10, 10, 10), bitmap.at(0, 1));
+
+    // The same rows top-down.
+    std::vector<uint8_t> topDown = resource(3, 2, 2, 8, 0x20, {10, 20, 30, 40});
+    decodeTgaResource(bitmap, topDown.data(), topDown.size());
+    EXPECT_EQ(packPixel(10, 10, 10), bitmap.at(0, 0));
+    EXPECT_EQ(packPixel(40, 40, 40), bitmap.at(1, 1));
+
+    std::vector<uint8_t> rgb = resource(2, 1, 1, 24, 0, {1, 2, 3});
+    decodeTgaResource(bitmap, rgb.data(), rgb.size());
+    EXPECT_EQ(packPixel(3, 2, 1, 255), bitmap.at(0, 0));
+    std::vector<uint8_t> rgba = resource(2, 1, 1, 32, 0, {1, 2, 3, 4});
+    decodeTgaResource(bitmap, rgba.data(), rgba.size());
+    EXPECT_EQ(packPixel(3, 2, 1, 4), bitmap.at(0, 0));
+}
+
+TEST(TgaResource, RejectsWhatItDoesNotRead) {
+    EXPECT_TRUE(resourceLoads(resource(2, 1, 1, 24, 0, {1, 2, 3})));
+    EXPECT_FALSE(resourceLoads(resource(2, 1, 1, 24, 0, {})));          // 18 bytes only
+    EXPECT_FALSE(resourceLoads(resource(2, 1, 1, 16, 0, {1, 2, 3})));   // depth
+    EXPECT_FALSE(resourceLoads(resource(10, 1, 1, 24, 0, {1, 2, 3})));  // RLE
+    EXPECT_FALSE(resourceLoads(resource(1, 1, 1, 8, 0, {1, 2, 3})));    // colour-mapped
+    EXPECT_FALSE(resourceLoads(resource(2, 0, 1, 24, 0, {1, 2, 3})));
+    EXPECT_FALSE(resourceLoads(resource(2, 1, 0, 24, 0, {1, 2, 3})));
+    EXPECT_FALSE(resourceLoads(resource(2, 2, 1, 24, 0, {1, 2, 3, 4, 5})));  // one byte short
+    EXPECT_FALSE(resourceLoads(resource(3, 65535, 65535, 8, 0, {1, 2, 3})));
+    // The ID field counts before the pixels.
+    std::vector<uint8_t> shortOfId = resource(2, 1, 1, 24, 0, {1, 2, 3});
+    shortOfId[0] = 1;
+    EXPECT_FALSE(resourceLoads(shortOfId));
+    Bitmap bitmap;
+    bitmap.resize(2, 2);
+    EXPECT_TRUE(decodeTgaResource(bitmap, nullptr, 0).isEmpty());
+}
+
+// --- The two-colour writer, which the layer never reaches with a 24-bit
+// picture ---
+
+TEST(WbmpCodec, WritesTwoColourImagesBelow256AndReadsThemBack) {
+    DecodedImage image;
+    ASSERT_TRUE(image.allocate(10, 3, 1, false));
+    image.paletteSize = 2;
+    image.palette[1] = 0xFFFFFF;
+    image.rowFromTop(0)[9] = 1;
+    image.rowFromTop(2)[0] = 1;
+    ByteArray out;
+    ASSERT_TRUE(encodeWbmp(image, out));
+    Bitmap back;
+    decode(back, out.data, static_cast<size_t>(out.length), ImageFileWbmp, nullptr);
+    ASSERT_EQ(10, back.width);
+    ASSERT_EQ(3, back.height);
+    EXPECT_EQ(packPixel(255, 255, 255), back.at(9, 0));
+    EXPECT_EQ(packPixel(255, 255, 255), back.at(0, 2));
+    EXPECT_EQ(packPixel(0, 0, 0), back.at(0, 0));
+
+    DecodedImage large;
+    ASSERT_TRUE(large.allocate(256, 2, 1, false));
+    out.Empty();
+    EXPECT_FALSE(encodeWbmp(large, out));
+}

@@ -1,0 +1,229 @@
+#include "imagefile/image_file.h"
+
+#include "test_images.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>  // before jpeglib.h
+#include <jpeglib.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string jpegDir = std::string(VISTREL_TESTDATA_DIR) + "/formats/jpeg/";
+
+struct Segment {
+    uint8_t marker;
+    std::string payload;
+};
+
+// The marker segments before the first scan.
+std::vector<Segment> segmentsOf(const uint8_t* p, size_t n) {
+    std::vector<Segment> out;
+    size_t at = 2;
+    while (at + 4 <= n && p[at] == 0xFF) {
+        uint8_t marker = p[at + 1];
+        size_t length = (p[at + 2] << 8) | p[at + 3];
+        if (length < 2 || at + 2 + length > n)
+            break;
+        out.push_back({marker, std::string(reinterpret_cast<const char*>(p) + at + 4, length - 2)});
+        if (marker == 0xDA)
+            break;
+        at += 2 + length;
+    }
+    return out;
+}
+
+std::vector<std::string> exifBlocksOf(const ByteArray& file) {
+    std::vector<std::string> blocks;
+    for (const Segment& s : segmentsOf(file.data, static_cast<size_t>(file.length)))
+        if (s.marker == 0xE1 && s.payload.compare(0, 6, std::string("Exif\0\0", 6)) == 0)
+            blocks.push_back(s.payload);
+    return blocks;
+}
+
+int componentsOf(const ByteArray& file) {
+    for (const Segment& s : segmentsOf(file.data, static_cast<size_t>(file.length)))
+        if (s.marker == 0xC0 || s.marker == 0xC1 || s.marker == 0xC2)
+            return s.payload.size() > 5 ? s.payload[5] : -1;
+    return -1;
+}
+
+ByteArray fileBytes(const std::string& path) {
+    std::string s = readFileBytes(path);
+    ByteArray a;
+    a.Assign(s.data(), static_cast<int32_t>(s.size()));
+    return a;
+}
+
+}  // namespace
+
+TEST(JpegExif, TheBlockTravelsByteForByteToASameSizeSaveOnly) {
+    ByteArray original = fileBytes(jpegDir + "pillow/exif_gps.jpg");
+    ASSERT_GT(original.length, 0);
+    std::vector<std::string> originalBlocks = exifBlocksOf(original);
+    ASSERT_EQ(1u, originalBlocks.size());
+
+    ExifCarrier carrier;
+    Bitmap picture;
+    decode(picture, original.data, static_cast<size_t>(original.length), ImageFileJpeg, &carrier);
+    ASSERT_FALSE(picture.isEmpty());
+    ASSERT_TRUE(carrier.holdsImage());
+    EXPECT_EQ(picture.width, carrier.imageSize().width);
+    ASSERT_NE(nullptr, carrier.exifBlock());
+    EXPECT_EQ(originalBlocks[0], std::string(reinterpret_cast<const char*>(carrier.exifBlock()->data),
+                                             static_cast<size_t>(carrier.exifBlock()->length)));
+
+    // Saved twice at the same size: the block is repeated each time.
+    for (int i = 0; i < 2; ++i) {
+        ByteArray saved;
+        ASSERT_TRUE(encode(picture, ImageFileJpeg, 90, &carrier, saved));
+        std::vector<std::string> blocks = exifBlocksOf(saved);
+        ASSERT_EQ(1u, blocks.size());
+        EXPECT_EQ(originalBlocks[0], blocks[0]);
+        EXPECT_TRUE(carrier.holdsImage());
+    }
+
+    // Another size: a plain JFIF file.
+    Bitmap larger;
+    makeSmooth(larger, picture.width + 1, picture.height);
+    ByteArray saved;
+    ASSERT_TRUE(encode(larger, ImageFileJpeg, 90, &carrier, saved));
+    EXPECT_TRUE(exifBlocksOf(saved).empty());
+    EXPECT_EQ(0, std::memcmp(saved.data + 6, "JFIF", 5));
+    // Other types never carry it.
+    ASSERT_TRUE(encode(picture, ImageFilePng, 90, &carrier, saved));
+    EXPECT_TRUE(carrier.holdsImage());
+}
+
+TEST(JpegExif, EveryDecodeEmptiesTheCarrierAndOnlyJpegWithExifRefillsIt) {
+    ByteArray withExif = fileBytes(jpegDir + "pillow/exif_gps.jpg");
+    ByteArray withoutExif = fileBytes(jpegDir + "mozilla-reftest/jpg-gray.jpg");
+    ASSERT_TRUE(exifBlocksOf(withoutExif).empty());
+    ExifCarrier carrier;
+    Bitmap picture;
+
+    decode(picture, withExif.data, static_cast<size_t>(withExif.length), ImageFileJpeg, &carrier);
+    ASSERT_TRUE(carrier.holdsImage());
+    decode(picture, withoutExif.data, static_cast<size_t>(withoutExif.length), ImageFileJpeg, &carrier);
+    EXPECT_FALSE(picture.isEmpty());
+    EXPECT_FALSE(carrier.holdsImage());
+
+    decode(picture, withExif.data, static_cast<size_t>(withExif.length), ImageFileJpeg, &carrier);
+    ASSERT_TRUE(carrier.holdsImage());
+    decode(picture, withExif.data, static_cast<size_t>(withExif.length), ImageFilePng, &carrier);
+    EXPECT_TRUE(picture.isEmpty());
+    EXPECT_FALSE(carrier.holdsImage());
+
+    // Without a carrier the block is simply dropped.
+    decode(picture, withExif.data, static_cast<size_t>(withExif.length), ImageFileJpeg, nullptr);
+    EXPECT_FALSE(picture.isEmpty());
+}
+
+TEST(JpegExif, AGreyscaleOriginalIsSavedAsGreyscale) {
+    ByteArray grey = fileBytes(jpegDir + "mozilla-reftest/jpg-gray.jpg");
+    ASSERT_EQ(1, componentsOf(grey));
+    // Give it an EXIF block right after the start-of-image marker.
+    static const uint8_t app1[] = {0xFF, 0xE1, 0x00, 0x10, 'E', 'x', 'i', 'f', 0, 0,
+                                   'I',  'I',  42,   0,    8,   0,   0,   0};
+    ByteArray spliced;
+    spliced.Append(grey.data, 2);
+    spliced.Append(app1, sizeof(app1));
+    spliced.Append(grey.data + 2, grey.length - 2);
+
+    ExifCarrier carrier;
+    Bitmap picture;
+    decode(picture, spliced.data, static_cast<size_t>(spliced.length), ImageFileJpeg, &carrier);
+    ASSERT_TRUE(carrier.holdsImage());
+    // Colour drawn into the picture is stored as the nearest grey.
+    picture.at(0, 0) = packPixel(255, 0, 0);
+    ByteArray saved;
+    ASSERT_TRUE(encode(picture, ImageFileJpeg, 90, &carrier, saved));
+    EXPECT_EQ(1, componentsOf(saved));
+    ASSERT_EQ(1u, exifBlocksOf(saved).size());
+    Bitmap back;
+    decode(back, saved.data, static_cast<size_t>(saved.length), ImageFileJpeg, nullptr);
+    ASSERT_EQ(picture.width, back.width);
+    uint32_t p = back.at(0, 0);
+    EXPECT_EQ(pixelRed(p), pixelGreen(p));
+    EXPECT_EQ(pixelRed(p), pixelBlue(p));
+}
+
+namespace {
+
+// A flat 16 x 16 four-component JPEG; flat blocks survive quality 100
+// almost exactly.
+ByteArray makeCmykJpeg(const uint8_t c[4], bool adobeMarker) {
+    jpeg_compress_struct info;
+    jpeg_error_mgr error;
+    info.err = jpeg_std_error(&error);
+    jpeg_create_compress(&info);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = 16;
+    info.image_height = 16;
+    info.input_components = 4;
+    info.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&info);
+    jpeg_set_colorspace(&info, JCS_CMYK);
+    info.write_Adobe_marker = adobeMarker ? TRUE : FALSE;
+    jpeg_set_quality(&info, 100, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    uint8_t row[64];
+    for (int x = 0; x < 16; ++x)
+        std::memcpy(row + 4 * x, c, 4);
+    JSAMPROW rows[1] = {row};
+    for (int y = 0; y < 16; ++y)
+        jpeg_write_scanlines(&info, rows, 1);
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    ByteArray out;
+    out.Assign(buffer, static_cast<int32_t>(size));
+    std::free(buffer);
+    return out;
+}
+
+}  // namespace
+
+TEST(JpegColour, FourComponentFilesMultiplyByTheFourthComponent) {
+    const uint8_t c[4] = {200, 100, 40, 150};
+    Bitmap picture;
+    // Adobe files store inverted CMYK, which is what the rule multiplies.
+    ByteArray adobe = makeCmykJpeg(c, true);
+    decode(picture, adobe.data, static_cast<size_t>(adobe.length), ImageFileJpeg, nullptr);
+    ASSERT_EQ(16, picture.width);
+    uint32_t p = picture.at(7, 7);
+    EXPECT_NEAR(200 * 150 / 255, static_cast<int>(pixelRed(p)), 2);
+    EXPECT_NEAR(100 * 150 / 255, static_cast<int>(pixelGreen(p)), 2);
+    EXPECT_NEAR(40 * 150 / 255, static_cast<int>(pixelBlue(p)), 2);
+    EXPECT_EQ(255u, pixelAlpha(p));
+
+    // Without the Adobe marker the samples are plain ink amounts.
+    ByteArray plain = makeCmykJpeg(c, false);
+    decode(picture, plain.data, static_cast<size_t>(plain.length), ImageFileJpeg, nullptr);
+    ASSERT_EQ(16, picture.width);
+    p = picture.at(7, 7);
+    EXPECT_NEAR(55 * 105 / 255, static_cast<int>(pixelRed(p)), 2);
+    EXPECT_NEAR(155 * 105 / 255, static_cast<int>(pixelGreen(p)), 2);
+    EXPECT_NEAR(215 * 105 / 255, static_cast<int>(pixelBlue(p)), 2);
+}
+
+TEST(JpegColour, SuiteCmykFilesMatchTheirReferences) {
+    for (const char* name : {"jpg-cmyk-1", "jpg-cmyk-2"}) {
+        Bitmap decoded, reference;
+        load(decoded, String((jpegDir + "mozilla-reftest/" + name + ".jpg").c_str()), nullptr);
+        load(reference, String((jpegDir + "mozilla-reftest/" + name + ".png").c_str()), nullptr);
+        ASSERT_FALSE(decoded.isEmpty()) << name;
+        ASSERT_EQ(reference.width, decoded.width);
+        ASSERT_EQ(reference.height, decoded.height);
+        double sum = 0;
+        for (size_t i = 0; i < decoded.pixelCount(); ++i)
+            for (int shift = 0; shift < 24; shift += 8)
+                sum += std::abs(static_cast<int>((decoded.data[i] >> shift) & 0xFF) -
+                                static_cast<int>((reference.data[i] >> shift) & 0xFF));
+        EXPECT_LT(sum / (3.0 * decoded.pixelCount()), 4.0) << name;
+    }
+}
