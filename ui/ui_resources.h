@@ -8,6 +8,8 @@
 // widgets keep non-owning pointers into it.
 class UiResources {
 public:
+    // Decodes the embedded art and builds everything from it.
+    UiResources();
     // Builds everything from pictures already decoded, in the order of the
     // embedded files: glyph sheet A, glyph sheet B, the toggle mask, the
     // strip picture, the circled-C mask and the About picture.

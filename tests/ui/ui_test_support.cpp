@@ -1,5 +1,9 @@
 #include "ui_test_support.h"
 
-UiResources* LoadTestResources() { return nullptr; }
+UiResources* LoadTestResources() {
+    auto* resources = new UiResources;
+    TheUiResources = resources;
+    return resources;
+}
 
 void DropTestResources(UiResources* resources) { delete resources; }
