@@ -24,8 +24,8 @@ Vistrel itself:
   make_art.py --enhanced DIR         uses those instead of the stand-in.
 
 Needs /usr/bin/python3 with python3-pil, python3-skimage and the
-fonts-dejavu-core package. The build never runs this script: the generated
-files are committed.
+fonts-dejavu-core package (scripts/install-deps.sh bench installs them). The
+build never runs this script: the generated files are committed.
 """
 
 import argparse

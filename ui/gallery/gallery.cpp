@@ -179,9 +179,11 @@ bool PicturesPage(const char* folder) {
     auto* photo = page.Add(new QuadImage(&r.stripPicture, false, false));
     const QuadCorner flat[4] = {{30, 280, 40, 20}, {230, 280, 240, 20}, {30, 430, 40, 170}, {230, 430, 240, 170}};
     photo->SetCorners(flat);
+    // Bilinear sampling reads one pixel right of and below each position:
+    // the source region stops one short of the picture's edges.
     auto* skew = page.Add(new QuadImage(&r.stripPicture, false, true));
-    const QuadCorner skewed[4] = {
-        {330, 300, 0, 0}, {600, 270, 338, 0}, {350, 470, 0, 239}, {620, 500, 338, 239}};
+    const float u1 = static_cast<float>(r.stripPicture.width - 1), v1 = static_cast<float>(r.stripPicture.height - 1);
+    const QuadCorner skewed[4] = {{330, 300, 0, 0}, {600, 270, u1, 0}, {350, 470, 0, v1}, {620, 500, u1, v1}};
     skew->SetCorners(skewed);
     return page.Save(folder, "pictures.png");
 }
