@@ -79,7 +79,9 @@ public:
 // clipped to its own bounds and to clip.
 void PaintSubtree(Widget* widget, Bitmap& canvas, const Rect& clip);
 
-// The top of a window's tree. Collects the rectangles to repaint.
+// The top of a window's tree. Collects the rectangles to repaint. Its bounds
+// clip every mark like any ancestor's, so its owner gives it the client area
+// (WidgetWindow does).
 class RootWidget : public Widget {
 public:
     RootWidget();
