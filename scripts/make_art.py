@@ -15,13 +15,14 @@ separated by empty columns and rows; character c sits in band
 (c mod 8, (c - 32) / 8), every glyph of a row on one baseline.
 
 The photographs are scikit-image's CC0 samples (Chelsea the cat, the coffee
-cup). The "after" halves come from a stand-in filter until they are made by
-Vistrel itself:
+cup), degraded the way users' pictures are. The committed "after" halves are
+Vistrel's own results (preset "Harsh Jpeg artifacts"):
   make_art.py --export-before DIR   writes DIR/strip_before.png and
                                      DIR/about_before.png
-  (enhance both with vistrel-cli into DIR/strip_after.png and
+  (enhance both with the program into DIR/strip_after.png and
    DIR/about_after.png, same size)
-  make_art.py --enhanced DIR         uses those instead of the stand-in.
+  make_art.py --enhanced DIR         builds the pictures from those.
+Without --enhanced a stand-in filter makes the "after" halves.
 
 Needs /usr/bin/python3 with python3-pil, python3-skimage and the
 fonts-dejavu-core package (scripts/install-deps.sh bench installs them). The
@@ -255,7 +256,7 @@ def make_about(before, after):
     y2 = top + h + 20
     box = (250, 150, 330, 200)  # the spoon against the saucer
     for i, (src, name) in enumerate(((before, "before"), (after, "after"))):
-        detail = src.crop(box).resize((240, 150), Image.NEAREST if i == 0 else Image.BICUBIC)
+        detail = src.crop(box).resize((240, 150), Image.BICUBIC)
         x = 35 + i * 270
         img.paste(detail, (x, y2))
         d.rectangle([x - 1, y2 - 1, x + 240, y2 + 150], outline=(200, 205, 212))
