@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Configures, builds and runs the test suites. Usage: run-tests.sh all|release|asan|tsan
+# Configures, builds and runs the test suites. Usage: run-tests.sh all|release|asan|tsan|fuzz
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=${JOBS:-$(nproc)}
@@ -14,6 +14,39 @@ configure_and_build() {  # dir, extra cmake args...
 run_ctest() {  # dir, extra ctest args...
   local dir=$1; shift
   ctest --test-dir "$dir" -j "$jobs" --output-on-failure --timeout 900 "$@"
+}
+
+# Builds the libFuzzer targets with clang and runs each for a bounded time,
+# seeded from a temporary copy of its format's test files (the test data
+# stays read-only) plus earlier crash inputs. Usage: run_fuzzers dir seconds
+run_fuzzers() {
+  local dir=$1 seconds=$2 failed=()
+  CC=clang CXX=clang++ cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithAsserts \
+    -DVISTREL_SANITIZE=address -DVISTREL_BUILD_FUZZERS=ON -DVISTREL_BUILD_TESTS=OFF \
+    -DVISTREL_BUILD_BENCH=OFF -DVISTREL_BUILD_GUI=OFF >/dev/null
+  cmake --build "$dir" -j "$jobs" --target fuzzers
+  mkdir -p "$dir/artifacts"
+  local target folder corpus
+  for target in bmp gif ico tga pcx wbmp tga_resource; do
+    folder=${target%_resource}
+    corpus=$(mktemp -d)
+    find ../shared/testdata/formats/"$folder" -type f -iname "*.$folder" -exec cp {} "$corpus"/ \; 2>/dev/null || true
+    if [[ -d tests/imagefile/data/$target ]]; then
+      cp tests/imagefile/data/"$target"/* "$corpus"/ 2>/dev/null || true
+    fi
+    echo "-- fuzz_$target for ${seconds}s from $(ls "$corpus" | wc -l) seeds"
+    if ! "$dir/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+        -artifact_prefix="$dir/artifacts/$target-" -print_final_stats=1 "$corpus" >"$dir/fuzz_$target.log" 2>&1; then
+      failed+=("$target")
+      tail -40 "$dir/fuzz_$target.log"
+    fi
+    grep -E "^stat::number_of_executed_units" "$dir/fuzz_$target.log" || true
+    rm -rf "$corpus"
+  done
+  if (( ${#failed[@]} )); then
+    echo "Fuzzers found failures in: ${failed[*]} (inputs in $dir/artifacts)" >&2
+    return 1
+  fi
 }
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-allocator_may_return_null=1:detect_leaks=1}
@@ -37,4 +70,8 @@ if [[ $what == all || $what == tsan ]]; then
   configure_and_build build/tsan -DCMAKE_BUILD_TYPE=RelWithAsserts -DVISTREL_SANITIZE=thread \
     -DVISTREL_BUILD_BENCH=OFF
   run_ctest build/tsan -L "^(platform|engine)$" -LE "^(slow|gui)$"
+fi
+if [[ $what == all || $what == fuzz ]]; then
+  echo "== Fuzzing the in-house image decoders (libFuzzer + AddressSanitizer)"
+  run_fuzzers build/fuzz "${FUZZ_SECONDS:-20}"
 fi
