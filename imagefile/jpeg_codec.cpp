@@ -106,8 +106,11 @@ bool readJpeg(ReadState& state, const uint8_t* bytes, size_t size, DecodedImage&
     if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK)
         return image.fail("no image in the JPEG stream");
 
-    if (info.image_width < 1 || info.image_height < 1 ||
-        static_cast<uint64_t>(info.image_width) * info.image_height > decodePixelLimit())
+    // Every 8 x 8 block costs at least a bit in some scan, so a few hundred
+    // pixels a byte is the most a real stream holds; 4096 leaves room.
+    uint64_t pixels = static_cast<uint64_t>(info.image_width) * info.image_height;
+    if (info.image_width < 1 || info.image_height < 1 || pixels > decodePixelLimit() ||
+        !plausiblePixelCount(pixels, size, 4096))
         return image.fail("JPEG size out of range");
 
     bool cmyk = false;

@@ -58,7 +58,9 @@ bool readPng(ReadState& state, MemorySource& source, DecodedImage& image) {
     png_uint_32 width = 0, height = 0;
     int bitDepth = 0, colorType = 0, interlace = 0;
     png_get_IHDR(state.png, state.info, &width, &height, &bitDepth, &colorType, &interlace, nullptr, nullptr);
-    if (static_cast<uint64_t>(width) * height > decodePixelLimit())
+    // Deflate expands a byte to at most 1032, eight pixels each at 1 bit.
+    uint64_t pixels = static_cast<uint64_t>(width) * height;
+    if (pixels > decodePixelLimit() || !plausiblePixelCount(pixels, source.size, 16384))
         return image.fail("image too large");
 
     bool withAlpha = (colorType & PNG_COLOR_MASK_ALPHA) || png_get_valid(state.png, state.info, PNG_INFO_tRNS);

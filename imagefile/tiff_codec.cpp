@@ -281,10 +281,12 @@ bool decodeTiff(const uint8_t* bytes, size_t size, DecodedImage& image) {
     uint32_t* raster = nullptr;
     TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width);
     TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height);
+    // Fax coding of blank pages packs the most pixels into a byte, about
+    // fourteen thousand.
     uint64_t pixels = static_cast<uint64_t>(width) * height;
     if (width < 1 || height < 1 || width > 65535 || height > 65535) {
         image.fail("size out of range");
-    } else if (pixels > decodePixelLimit() || !plausiblePixelCount(pixels, size, 16384)) {
+    } else if (pixels > decodePixelLimit() || !plausiblePixelCount(pixels, size, 65536)) {
         image.fail("image too large");
     } else if (!TIFFRGBAImageOK(tiff, message) || needsOwnReader(tiff)) {
         ok = readSamples(tiff, width, height, image);

@@ -62,7 +62,47 @@ std::vector<uint8_t> encoded(ImageFileType type, int32_t w, int32_t h, bool tran
     return bytesOf(out);
 }
 
+uint32_t crc32(const uint8_t* p, size_t n) {
+    uint32_t crc = 0xFFFFFFFFu;
+    for (size_t i = 0; i < n; ++i) {
+        crc ^= p[i];
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+    }
+    return ~crc;
+}
+
+void putBe16(std::vector<uint8_t>& v, size_t at, uint32_t x) {
+    v[at] = static_cast<uint8_t>(x >> 8);
+    v[at + 1] = static_cast<uint8_t>(x);
+}
+
 }  // namespace
+
+TEST(HostileInput, CompressedStreamsClaimingHugeSizesFail) {
+    // A small JPEG whose frame header claims 16000 x 16000: libjpeg alone
+    // would fill the missing picture with grey at great cost.
+    std::vector<uint8_t> jpeg = encoded(ImageFileJpeg, 16, 16, false);
+    size_t sof = 2;
+    while (sof + 9 < jpeg.size() && !(jpeg[sof] == 0xFF && jpeg[sof + 1] == 0xC0))
+        sof += 2 + ((jpeg[sof + 2] << 8) | jpeg[sof + 3]);
+    ASSERT_LT(sof + 9, jpeg.size());
+    putBe16(jpeg, sof + 5, 16000);
+    putBe16(jpeg, sof + 7, 16000);
+    EXPECT_FALSE(decodes(jpeg, ImageFileJpeg));
+    putBe16(jpeg, sof + 5, 24);  // still a plausible size: decodes, grey below
+    putBe16(jpeg, sof + 7, 16);
+    EXPECT_TRUE(decodes(jpeg, ImageFileJpeg));
+
+    // A PNG header (with a correct checksum) claiming the same.
+    std::vector<uint8_t> png = encoded(ImageFilePng, 16, 16, false);
+    for (size_t at : {16u, 20u})
+        putLe32(png, at, 0), putBe16(png, at + 2, 16000);
+    uint32_t crc = crc32(png.data() + 12, 17);
+    for (int i = 0; i < 4; ++i)
+        png[29 + i] = static_cast<uint8_t>(crc >> (24 - 8 * i));
+    EXPECT_FALSE(decodes(png, ImageFilePng));
+}
 
 TEST(HostileInput, HugeHeadersOnTinyFilesFailWithoutAllocating) {
     // Each claims 65535 x 65535 pixels (about 17 GB as a bitmap) in a file
