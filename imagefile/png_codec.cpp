@@ -53,6 +53,13 @@ bool readPng(ReadState& state, MemorySource& source, DecodedImage& image) {
 
     png_set_read_fn(state.png, &source, readFromMemory);
     png_set_user_limits(state.png, 65535, 65535);
+    // Text, profiles, palettes suggestions and the like are never used;
+    // skipping them keeps hostile chunks (huge or compressed) from costing
+    // time and memory.
+    static const png_byte ignored[] = "bKGD\0cHRM\0eXIf\0gAMA\0hIST\0iCCP\0iTXt\0oFFs\0pCAL\0pHYs\0sBIT\0"
+                                      "sCAL\0sPLT\0sRGB\0tEXt\0tIME\0zTXt\0";
+    png_set_keep_unknown_chunks(state.png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
+    png_set_keep_unknown_chunks(state.png, PNG_HANDLE_CHUNK_NEVER, ignored, (sizeof(ignored) - 1) / 5);
     png_read_info(state.png, state.info);
 
     png_uint_32 width = 0, height = 0;
