@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -273,4 +274,45 @@ TEST(RoundTrip, WmfNeverDecodes) {
     Bitmap bitmap;
     decode(bitmap, placeable, sizeof(placeable), ImageFileWmf, nullptr);
     EXPECT_TRUE(bitmap.isEmpty());
+}
+
+namespace {
+
+// A 1 x 1 GIF with a black-and-white table and two images, the first
+// drawing white (index 1), the second black; each optionally preceded by a
+// graphic control block that marks index 1 transparent.
+std::vector<uint8_t> twoImageGif(bool control) {
+    std::vector<uint8_t> gif = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0, 0, 0, 255, 255, 255};
+    const uint8_t graphicControl[] = {0x21, 0xF9, 4, 0x01, 10, 0, 1, 0};
+    const uint8_t white[] = {0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 0x4C, 0x01, 0};
+    const uint8_t black[] = {0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 0x44, 0x01, 0};
+    for (const uint8_t* image : {white, black}) {
+        if (control)
+            gif.insert(gif.end(), graphicControl, graphicControl + sizeof(graphicControl));
+        gif.insert(gif.end(), image, image + sizeof(white));
+    }
+    gif.push_back(0x3B);
+    return gif;
+}
+
+}  // namespace
+
+TEST(GifReading, AnAnimationShowsItsFirstFrameOpaque) {
+    std::vector<uint8_t> gif = twoImageGif(true);
+    Bitmap bitmap;
+    decode(bitmap, gif.data(), gif.size(), ImageFileGif, nullptr);
+    ASSERT_EQ(1, bitmap.width);
+    // White although index 1 is the transparent one, and not the black of
+    // the second frame.
+    EXPECT_EQ(packPixel(255, 255, 255, 255), bitmap.at(0, 0));
+}
+
+TEST(GifReading, ImagesWithoutFrameTimingAreDrawnTogether) {
+    // How our own tiled files are built: the later image is drawn over the
+    // earlier one.
+    std::vector<uint8_t> gif = twoImageGif(false);
+    Bitmap bitmap;
+    decode(bitmap, gif.data(), gif.size(), ImageFileGif, nullptr);
+    ASSERT_EQ(1, bitmap.width);
+    EXPECT_EQ(packPixel(0, 0, 0, 255), bitmap.at(0, 0));
 }
