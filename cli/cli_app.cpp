@@ -1,0 +1,274 @@
+#include "cli_app.h"
+
+#include "cli_options.h"
+#include "core/bilinear_scale.h"
+#include "core/output_naming.h"
+#include "engine/final_resolution.h"
+#include "engine/processing_job.h"
+#include "imagefile/image_file.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/system_info.h"
+#include "platform/thread.h"
+
+#include <cstdio>
+
+namespace {
+
+constexpr int32_t UnknownType = 10;
+constexpr int32_t SaveQuality = 90;
+
+const char* typeName(int32_t type) {
+    static const char* const names[] = {"BMP", "GIF", "ICO", "TGA", "PCX", "WBMP", "WMF", "JPEG", "PNG", "TIFF"};
+    return type >= 0 && type < UnknownType ? names[type] : "unknown";
+}
+
+std::string message(const char* format, const std::string& path) {
+    return Format(format, path.c_str()).str();
+}
+
+std::string baseName(const std::string& path) {
+    int32_t sep = LastSeparator(String(path));
+    return path.substr(static_cast<size_t>(sep + 1));
+}
+
+bool hasAlpha(const Bitmap& b) {
+    for (size_t i = 0; i < b.pixelCount(); ++i)
+        if (pixelAlpha(b.data[i]) < 255)
+            return true;
+    return false;
+}
+
+// The checks of a load that need no decoding, in the order the program
+// reports them.
+bool checkInput(const std::string& path, std::string& error) {
+    const String name(path);
+    if (!FileExists(name)) {
+        error = message("Couldn't find file %s", path);
+        return false;
+    }
+    if (static_cast<int32_t>(typeFromExtension(name)) == UnknownType) {
+        error = message("Unknown image format: %s", path);
+        return false;
+    }
+    return true;
+}
+
+// Loads a picture with the program's own failure texts.
+bool loadPicture(const std::string& path, Bitmap& picture, ExifCarrier* carrier, std::string& error) {
+    if (!checkInput(path, error))
+        return false;
+    load(picture, String(path), carrier);
+    if (picture.isEmpty()) {
+        error = message("Error reading %s", path);
+        return false;
+    }
+    return true;
+}
+
+bool savePicture(const Bitmap& picture, const std::string& path, ExifCarrier* carrier, std::string& error) {
+    if (static_cast<int32_t>(typeFromExtension(String(path))) == UnknownType) {
+        error = message("Unknown image format: %s", path);
+        return false;
+    }
+    if (!save(picture, String(path), SaveQuality, carrier)) {
+        error = message("Unable to save %s - check file isn't read-only", path);
+        return false;
+    }
+    return true;
+}
+
+// Where an output may go: never over an existing file without --overwrite.
+bool checkTarget(const std::string& input, const std::string& target, bool overwrite, std::string& error) {
+    if (static_cast<int32_t>(typeFromExtension(String(target))) == UnknownType) {
+        error = message("Unknown image format: %s", target);
+        return false;
+    }
+    if (overwrite)
+        return true;
+    if (target == input) {
+        error = "Refusing to replace the input " + input + " (give --overwrite, or a --prefix or --suffix)";
+        return false;
+    }
+    if (FileExists(String(target))) {
+        error = target + " already exists (give --overwrite to replace it)";
+        return false;
+    }
+    return true;
+}
+
+class Enhancer {
+public:
+    Enhancer(const CliOptions& options, std::ostream& err, bool live)
+        : options_(options), err_(err), live_(live && !options.quiet) {
+        job_.threadCount = options.threads > 0 ? options.threads : HardwareThreadCount();
+    }
+
+    bool Run(size_t index, size_t count, const std::string& input) {
+        std::string error;
+        if (!enhance(index, count, input, error)) {
+            if (live_)
+                err_ << "\r\033[K";
+            err_ << error << "\n";
+            return false;
+        }
+        return true;
+    }
+
+private:
+    bool finalSize(const Bitmap& source, int32_t& w, int32_t& h) const {
+        const int32_t sw = source.width, sh = source.height;
+        if (options_.exactSize) {
+            w = options_.width;
+            h = options_.height;
+        } else if (options_.width > 0) {
+            w = options_.width;
+            h = ProportionalSide(sh, w, sw);
+        } else if (options_.height > 0) {
+            h = options_.height;
+            w = ProportionalSide(sw, h, sh);
+        } else if (options_.zoom > 0.0f) {
+            w = ScaledSide(sw, options_.zoom);
+            h = ScaledSide(sh, options_.zoom);
+        } else {
+            w = static_cast<int32_t>(static_cast<int64_t>(sw) * options_.presetFactor > MaxFinalSide
+                                         ? MaxFinalSide + 1
+                                         : sw * options_.presetFactor);
+            h = static_cast<int32_t>(static_cast<int64_t>(sh) * options_.presetFactor > MaxFinalSide
+                                         ? MaxFinalSide + 1
+                                         : sh * options_.presetFactor);
+        }
+        return w >= 1 && h >= 1 && w <= MaxFinalSide && h <= MaxFinalSide;
+    }
+
+    bool enhance(size_t index, size_t count, const std::string& input, std::string& error) {
+        const std::string target =
+            options_.output.empty()
+                ? BatchOutputPath(String(input), String(options_.prefix), String(options_.suffix)).str()
+                : options_.output;
+        if (!checkInput(input, error) || !checkTarget(input, target, options_.overwrite, error))
+            return false;
+
+        ExifCarrier carrier;
+        Bitmap source;
+        if (!loadPicture(input, source, &carrier, error))
+            return false;
+
+        int32_t w = 0, h = 0;
+        if (!finalSize(source, w, h)) {
+            error = Format("The final size of %s would be %dx%d; each side must be 1 to 99999", input.c_str(), w, h)
+                        .str();
+            return false;
+        }
+        const EngineSettings settings = settingsFromOptions(options_.sliders);
+        const uint64_t memory = PhysicalMemoryBytes();
+        Bitmap scaled;
+        if ((memory > 0 && EstimatedProcessingBytes(w, h, settings) > memory) ||
+            !scaleBilinearClamped(source, w, h, scaled)) {
+            error = Format("Not enough memory to enhance %s at %dx%d", input.c_str(), w, h).str();
+            return false;
+        }
+        source.clear();
+
+        job_.submit(scaled, settings);
+        scaled.clear();
+        int32_t shown = -1;
+        while (!job_.resultReady.load()) {
+            const int32_t percent = job_.requestPending.load() ? 0 : job_.percent.load();
+            if (live_ && percent != shown) {
+                showProgress(index, count, input, percent);
+                shown = percent;
+            }
+            SleepMilliseconds(10);
+        }
+        Bitmap result;
+        job_.collect(result);
+        if (result.isEmpty()) {
+            error = Format("Not enough memory to enhance %s at %dx%d", input.c_str(), w, h).str();
+            return false;
+        }
+        if (!savePicture(result, target, &carrier, error))
+            return false;
+        if (live_)
+            err_ << "\r\033[K";
+        if (!options_.quiet)
+            err_ << "[" << index + 1 << "/" << count << "] " << input << " -> " << target << "\n";
+        return true;
+    }
+
+    void showProgress(size_t index, size_t count, const std::string& input, int32_t percent) {
+        constexpr int Width = 30;
+        const int filled = percent * Width / 100;
+        err_ << "\r\033[K[" << index + 1 << "/" << count << "] " << baseName(input) << " ["
+             << std::string(static_cast<size_t>(filled), '#') << std::string(static_cast<size_t>(Width - filled), '-')
+             << "] " << percent << "%" << std::flush;
+    }
+
+    const CliOptions& options_;
+    std::ostream& err_;
+    bool live_;
+    ProcessingJob job_;
+};
+
+int runInfo(const CliOptions& options, std::ostream& out, std::ostream& err) {
+    int status = 0;
+    for (const std::string& path : options.files) {
+        Bitmap picture;
+        std::string error;
+        if (!loadPicture(path, picture, nullptr, error)) {
+            err << error << "\n";
+            status = 1;
+            continue;
+        }
+        const int32_t type = static_cast<int32_t>(typeFromExtension(String(path)));
+        out << path << ": " << typeName(type) << " " << picture.width << "x" << picture.height << " "
+            << (hasAlpha(picture) ? "alpha" : "opaque") << "\n";
+    }
+    return status;
+}
+
+int runConvert(const CliOptions& options, std::ostream& err) {
+    const std::string& input = options.files[0];
+    const std::string& target = options.files[1];
+    std::string error;
+    ExifCarrier carrier;
+    Bitmap picture;
+    if (!checkInput(input, error) || !checkTarget(input, target, options.overwrite, error) ||
+        !loadPicture(input, picture, &carrier, error) ||
+        !savePicture(picture, target, &carrier, error)) {
+        err << error << "\n";
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal) {
+    CliOptions options;
+    std::string error;
+    if (!ParseCliOptions(args, options, error)) {
+        err << "vistrel-cli: " << error << "\nTry 'vistrel-cli --help' for more information.\n";
+        return 2;
+    }
+    switch (options.command) {
+    case CliOptions::Command::Help:
+        out << CliUsage;
+        return 0;
+    case CliOptions::Command::Version:
+        out << "Vistrel 1.3\n";
+        return 0;
+    case CliOptions::Command::Info:
+        return runInfo(options, out, err);
+    case CliOptions::Command::Convert:
+        return runConvert(options, err);
+    case CliOptions::Command::Enhance:
+        break;
+    }
+    Enhancer enhancer(options, err, errIsTerminal);
+    int status = 0;
+    for (size_t i = 0; i < options.files.size(); ++i)
+        if (!enhancer.Run(i, options.files.size(), options.files[i]))
+            status = 1;
+    return status;
+}
