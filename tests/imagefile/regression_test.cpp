@@ -9,7 +9,7 @@
 #include <vector>
 
 // Inputs that once crashed, hung or over-allocated a decoder (most found by
-// the fuzzers). Each sits in data/<decoder>/ and must now decode safely;
+// the fuzzers). Each sits in data/<fuzz target>/ and must now decode safely;
 // whether it yields a picture does not matter.
 
 namespace {
@@ -33,7 +33,7 @@ TEST(Regression, EarlierCrashInputsDecodeSafely) {
         const char* folder;
         ImageFileType type;
     } decoders[] = {{"bmp", ImageFileBmp}, {"gif", ImageFileGif}, {"ico", ImageFileIco}, {"tga", ImageFileTga},
-                    {"pcx", ImageFilePcx}, {"wbmp", ImageFileWbmp}, {"tga-resource", ImageFileUnknown}};
+                    {"pcx", ImageFilePcx}, {"wbmp", ImageFileWbmp}, {"tga_resource", ImageFileUnknown}};
     int32_t count = 0;
     for (const auto& d : decoders) {
         for (const std::string& path : filesIn(root + "/" + d.folder)) {
@@ -49,5 +49,5 @@ TEST(Regression, EarlierCrashInputsDecodeSafely) {
             ++count;
         }
     }
-    RecordProperty("inputs", count);
+    EXPECT_GT(count, 0) << "no regression inputs found under " << root;
 }
