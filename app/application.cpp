@@ -1,35 +1,73 @@
 #include "app/application.h"
 
-#include "core/bitmap.h"
-#include "platform/app_window.h"
+#include "app/about_panel.h"
+#include "app/wizard_controller.h"
 #include "platform/menu_table.h"
-#include "platform/window_manager.h"
+#include "ui/ui_resources.h"
 
-namespace {
+#include <new>
 
-// Until the wizard exists: the main window with an empty back buffer.
-class EmptyWindow : public AppWindow {
-public:
-    void OnResize() override { Paint(); }
-    void Paint() { BackBuffer().fill(packPixel(32, 64, 32)); }
-};
+Application* TheApplication = nullptr;
 
-void StartUp() {
-    auto* window = new EmptyWindow;
-    if (!window->CreateNative("Vistrel", TheWindowManager->ClientSize(), Size{800, 600}, false)) {
-        delete window;
+void Application::OnMenuCommand(int32_t id) {
+    switch (id) {
+    case MenuOpen:
+        if (wizard)
+            wizard->OpenFiles();
+        break;
+    case MenuSave:
+        if (wizard)
+            wizard->SaveCurrent();
+        break;
+    case MenuSaveAs:
+        if (wizard)
+            wizard->SaveAs();
+        break;
+    case MenuExit: PostQuitMessage(); break;
+    case MenuContents: openHelpFile(HelpIndexPage); break;
+    case MenuHomepage: openHomePage(); break;
+    case MenuSupport: openHelpFile(SupportPage); break;
+    case MenuAbout: ShowAbout(); break;
+    default: break;
+    }
+}
+
+void Application::ShowAbout() {
+    if (about) {
+        about->BringToTop();
+        return;
+    }
+    auto* panel = new AboutPanel;
+    if (!panel->IsOpen())
+        delete panel;  // clears the pointer again
+}
+
+void StartApplication(PassSequence passes) {
+    TheUiResources = new UiResources;
+    TheApplication = new Application;
+    auto* wizard = new WizardController(passes);
+    if (!wizard->IsOpen()) {
+        delete wizard;
         PostQuitMessage();
         return;
     }
-    window->Paint();
-    window->Invalidate();
+    TheApplication->ShowAbout();
 }
 
-void TearDown() {}
+void StopApplication() {
+    delete TheApplication;
+    TheApplication = nullptr;
+    delete TheUiResources;
+    TheUiResources = nullptr;
+}
+
+namespace {
+
+void StartUp() { StartApplication(); }
 
 void Command(int32_t id) {
-    if (id == MenuExit)
-        PostQuitMessage();
+    if (TheApplication)
+        TheApplication->OnMenuCommand(id);
 }
 
 }  // namespace
@@ -37,7 +75,7 @@ void Command(int32_t id) {
 ApplicationHooks VistrelApplication() {
     ApplicationHooks hooks;
     hooks.startUp = StartUp;
-    hooks.tearDown = TearDown;
+    hooks.tearDown = StopApplication;
     hooks.command = Command;
     return hooks;
 }

@@ -1,0 +1,226 @@
+#include "app/wizard_controller.h"
+
+#include "core/output_naming.h"
+#include "platform/window_manager.h"
+#include "ui/button.h"
+#include "ui/color_rect.h"
+#include "ui/draw.h"
+#include "ui/drop_shadow.h"
+#include "ui/image_widget.h"
+#include "ui/rect_ops.h"
+#include "ui/span_op.h"
+#include "ui/text_label.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr uint32_t Grey = packPixel(192, 192, 192, 255);
+constexpr uint32_t Black = packPixel(0, 0, 0, 255);
+constexpr uint32_t White = packPixel(255, 255, 255, 255);
+constexpr int32_t MinZoom = 16;
+constexpr int32_t MaxZoom = 4096;
+
+int32_t RoundToInt(float v) { return static_cast<int32_t>(std::nearbyint(v)); }
+
+// The outline of the rectangle with corners (x0, y0) and (x1, y1), both
+// included.
+void DrawOutline(Bitmap& canvas, uint32_t colour, int32_t x0, int32_t y0, int32_t x1, int32_t y1, const Rect& clip) {
+    canvas.drawLine(colour, x0, y0, x1, y0, clip);
+    canvas.drawLine(colour, x0, y1, x1, y1, clip);
+    canvas.drawLine(colour, x0, y0, x0, y1, clip);
+    canvas.drawLine(colour, x1, y0, x1, y1, clip);
+}
+
+float Clamped01(float v) {
+    if (!(v > 0.0f))
+        return 0.0f;
+    return v > 1.0f ? 1.0f : v;
+}
+
+}  // namespace
+
+String DisplayFileName(const String& path) {
+    const int32_t d = LastSeparator(path);
+    if (d <= 0 || d == path.length - 1)
+        return path;
+    return String(path.chars() + d + 1, path.length - d - 1);
+}
+
+void WizardController::RebuildNavigator() {
+    if (!optionsPresent)
+        return;
+    const int32_t boxW = navigatorBox.width - 4, boxH = navigatorBox.height - 4;
+    Bitmap thumb;
+    const Size base = display.BaseSize();
+    if (display.IsEmpty()) {
+        if (thumb.resize(boxW, boxH))
+            thumb.fill(Grey);
+    } else {
+        int32_t tw, th;
+        if (int64_t{boxW} * base.height <= int64_t{base.width} * boxH) {
+            const float scale = std::min(static_cast<float>(boxW) / static_cast<float>(base.width), 1.0f);
+            tw = std::min(boxW, base.width);
+            th = std::min(RoundToInt(scale * static_cast<float>(base.height)), boxH);
+        } else {
+            const float scale = std::min(static_cast<float>(boxH) / static_cast<float>(base.height), 1.0f);
+            tw = std::min(RoundToInt(scale * static_cast<float>(base.width)), boxW);
+            th = std::min(base.height, boxH);
+        }
+        // A sliver of a picture still gets a visible thumbnail.
+        tw = std::max(tw, 1);
+        th = std::max(th, 1);
+        const int32_t larger = std::max(tw, th);
+        int32_t chosen = display.LevelCount() - 1;
+        for (int32_t i = 0; i < display.LevelCount(); ++i) {
+            const Bitmap& level = display.Level(i);
+            if (std::max(level.width, level.height) < 2 * larger) {
+                chosen = i;
+                break;
+            }
+        }
+        const Bitmap& level = display.Level(chosen);
+        if (thumb.resize(tw, th)) {
+            CopyBilinearClamped op(&level);
+            DrawImage(thumb, 0, 0, tw, th, 0.0f, 0.0f, op, nullptr,
+                      static_cast<float>(level.width) / static_cast<float>(tw),
+                      static_cast<float>(level.height) / static_cast<float>(th));
+        }
+    }
+    if (navigatorPicture.resize(thumb.width + 4, thumb.height + 4)) {
+        navigatorPicture.fill(White);
+        for (int32_t y = 1; y < navigatorPicture.height - 1; ++y)
+            for (int32_t x = 1; x < navigatorPicture.width - 1; ++x)
+                navigatorPicture.at(x, y) = Black;
+        for (int32_t y = 0; y < thumb.height; ++y)
+            for (int32_t x = 0; x < thumb.width; ++x)
+                navigatorPicture.at(x + 2, y + 2) = thumb.at(x, y);
+    }
+    navigatorOverlay.copyFrom(navigatorPicture);
+    navigator->SetPicture(&navigatorOverlay);
+    navigatorShadow->Layout(navigator->Position(), navigator->Size());
+
+    const String path = currentIndex >= 0 && currentIndex < static_cast<int32_t>(files.size())
+                            ? files[static_cast<size_t>(currentIndex)]
+                            : String();
+    fileNameLabel->SetText(DisplayFileName(path));
+    sizeLabel->SetText(Format("%dx%d", source.width, source.height));
+    const int32_t x = navigator->bounds.right() + 15;
+    fileNameLabel->MoveTo(Point{x, fileNameLabel->bounds.top()});
+    sizeLabel->MoveTo(Point{x, sizeLabel->bounds.top()});
+}
+
+void WizardController::ShowView(int32_t mode) {
+    if (!optionsPresent)
+        return;
+    if (mode != viewMode) {
+        viewModeLabel->SetText(mode == ViewSource ? "Original" : (resultKind == ResultPreview ? "Preview" : "Result"));
+        viewMode = mode;
+    }
+    const Pyramid& pyramid = mode == ViewSource ? display : result;
+    const int32_t vw = viewPicture.width - 4, vh = viewPicture.height - 4;
+    if (vw > 0 && vh > 0) {
+        if (pyramid.IsEmpty()) {
+            FillSolid grey(Grey);
+            DrawImage(viewPicture, 2, 2, vw, vh, 0.0f, 0.0f, grey, nullptr);
+        } else {
+            const int32_t t = 8 - HighestBit(static_cast<uint32_t>(zoom));
+            const int32_t level = std::clamp(t, 0, pyramid.LevelCount() - 1);
+            const float s = std::ldexp(1.0f, t - level);
+            const float cx = std::ldexp(centreX, -level), cy = std::ldexp(centreY, -level);
+            const float startX = cx - 0.5f * s * static_cast<float>(vw);
+            const float startY = cy - 0.5f * s * static_cast<float>(vh);
+            CopyNearestBackground op(&pyramid.Level(level), Grey);
+            DrawImage(viewPicture, 2, 2, vw, vh, startX, startY, op, nullptr, s, s);
+        }
+    }
+
+    // The navigator's rectangle around what the view shows.
+    navigatorOverlay.copyFrom(navigatorPicture);
+    const Size base = display.BaseSize();
+    if (base.width > 0 && base.height > 0 && navigatorOverlay.width > 2 && navigatorOverlay.height > 2) {
+        const int32_t tw = navigatorPicture.width - 4, th = navigatorPicture.height - 4;
+        const int32_t nx = RoundToInt(static_cast<float>(tw) * centreX / static_cast<float>(base.width)) + 2;
+        const int32_t ny = RoundToInt(static_cast<float>(th) * centreY / static_cast<float>(base.height)) + 2;
+        const int64_t hx = (int64_t{tw} * std::max(vw, 0) * 128 / zoom) / base.width;
+        const int64_t hy = (int64_t{th} * std::max(vh, 0) * 128 / zoom) / base.height;
+        const Rect clip(1, 1, navigatorOverlay.width - 1, navigatorOverlay.height - 1);
+        const int32_t x0 = static_cast<int32_t>(nx - hx), x1 = static_cast<int32_t>(nx + hx);
+        const int32_t y0 = static_cast<int32_t>(ny - hy), y1 = static_cast<int32_t>(ny + hy);
+        DrawOutline(navigatorOverlay, Black, x0, y0, x1, y1, clip);
+        DrawOutline(navigatorOverlay, White, x0 - 1, y0 - 1, x1 + 1, y1 + 1, clip);
+    }
+    navigator->SetPicture(&navigatorOverlay);
+    view->SetPicture(&viewPicture);
+}
+
+void WizardController::OnResize() {
+    FitRootToClient();
+    const Size client = ClientSize();
+    const int32_t w = std::max(client.width, 500), h = std::max(client.height, 400);
+    if (background)
+        background->SetBounds(Rect(0, 0, w, h));
+    if (optionsPresent) {
+        const int32_t vw = w - 350, vh = h - 270;
+        if (viewPicture.width != vw || viewPicture.height != vh)
+            viewPicture.resize(vw, vh);
+        if (!viewPicture.isEmpty()) {
+            const Rect all = viewPicture.bounds();
+            DrawOutline(viewPicture, White, 0, 0, vw - 1, vh - 1, all);
+            DrawOutline(viewPicture, Black, 1, 1, vw - 2, vh - 2, all);
+        }
+        view->MoveTo(Point{330, 250});
+        ShowView(viewMode);
+        viewShadow->Layout(view->Position(), view->Size());
+    }
+    root.MarkDirty();
+}
+
+void WizardController::HandleNavigation(const InputState& snapshot, bool& refresh, int32_t& cursor) {
+    const int32_t mx = snapshot.mouseX, my = snapshot.mouseY;
+    const bool zoomOut = zoomOutButton->clicked, zoomIn = zoomInButton->clicked;
+    if (zoomOut && zoom > MinZoom)
+        zoom /= 2;
+    if (zoomIn && zoom < MaxZoom)
+        zoom *= 2;
+    if (zoomOut || zoomIn) {
+        zoomLabel->SetText(Format("%g%%", zoom * 0.390625));
+        refresh = true;
+    }
+
+    const Rect nav = navigator->bounds, area = view->bounds;
+    if (Contains(nav, mx, my))
+        cursor = CursorMagnifier;
+    else if (Contains(area, mx, my))
+        cursor = CursorMove;
+    if (dragging)
+        cursor = CursorSizeAll;
+
+    const Size base = display.BaseSize();
+    const bool held = (snapshot.held & MouseLeft) != 0;
+    if (held && Contains(nav, mx, my) && nav.width() > 0 && nav.height() > 0) {
+        const float fx = Clamped01(static_cast<float>(mx - nav.left()) / static_cast<float>(nav.width()));
+        const float fy = Clamped01(static_cast<float>(my - nav.top()) / static_cast<float>(nav.height()));
+        centreX = fx * static_cast<float>(base.width);
+        centreY = fy * static_cast<float>(base.height);
+        ClampCentre();
+        refresh = true;
+    }
+    if ((snapshot.pressed & MouseLeft) && Contains(area, mx, my)) {
+        dragging = true;
+        dragMouseX = mx;
+        dragMouseY = my;
+        dragCentreX = centreX;
+        dragCentreY = centreY;
+    }
+    if (!held)
+        dragging = false;
+    if (dragging) {
+        const float perPixel = 256.0f / static_cast<float>(zoom);
+        centreX = dragCentreX + static_cast<float>(dragMouseX - mx) * perPixel;
+        centreY = dragCentreY + static_cast<float>(dragMouseY - my) * perPixel;
+        ClampCentre();
+        refresh = true;
+    }
+}

@@ -1,0 +1,198 @@
+#pragma once
+
+#include "app/pyramid.h"
+#include "core/bitmap.h"
+#include "core/strings.h"
+#include "engine/option_mapping.h"
+#include "engine/processing_job.h"
+#include "imagefile/image_file.h"
+#include "ui/widget_window.h"
+
+#include <cstdint>
+#include <vector>
+
+class Button;
+class ColorRect;
+class DropShadow;
+class EditField;
+class ImageWidget;
+class RadioGroup;
+class Slider;
+class TextLabel;
+
+// Where the step 5 widgets and the batch naming panel both sit; they never
+// exist at the same time.
+inline constexpr int32_t LowerPanelTop = 548;
+
+enum ResultKind : int32_t { ResultNone = 0, ResultPreview = 1, ResultFull = 2 };
+enum JobMode : int32_t { JobIdle = 0, JobPreviewing = 1, JobApplying = 2 };
+enum ProcessingStart : int32_t { StartApply = 0, StartPreview = 1, StartBatchFile = 2 };
+enum ViewMode : int32_t { ViewSource = 0, ViewProcessed = 1 };
+
+// The wizard window: fills the main native window and walks the user from
+// opening a file to saving the result. Everything runs on the main thread
+// except the processing job's worker.
+class WizardController : public WidgetWindow {
+public:
+    explicit WizardController(PassSequence passes = DefaultPassSequence());
+    ~WizardController() override;
+
+    // True when the native part could be made.
+    bool IsOpen() const { return HasNative(); }
+
+    bool Update(const InputState& snapshot) override;
+    void OnResize() override;
+    bool CanClose() override { return true; }
+    void DispatchInput(const InputState& snapshot) override;
+
+    // The one way a new picture (or the loss of one) reaches the wizard:
+    // takes the pixels of image, or clears the picture when null.
+    void SetImage(Bitmap* image);
+
+    // Opening and saving.
+    void OpenFiles();
+    void LoadFile(int32_t index);
+    void Save(const String& path, bool askBeforeReplace);
+    void SaveCurrent();
+    void SaveAs();
+    void ShowStep5();
+    void RemoveStep5();
+
+    // The options step.
+    void BuildOptionsStep();
+    void RemoveOptionsStep();
+    void HandleOptionsFrame();
+    void ConstrainResolution(bool onlyIfEdited);
+    OptionValues CurrentOptions() const;
+
+    // Preview, apply and batch. False only when the run was refused and the
+    // wizard left as it was (a final resolution too large for memory).
+    bool StartProcessing(int32_t mode);
+    void CollectResult();
+
+    // The preview panel.
+    void RebuildNavigator();
+    void ShowView(int32_t mode);
+
+    // State.
+    std::vector<String> files;
+    int32_t currentIndex = -1;
+    Bitmap source;
+    ExifCarrier exif;
+    Pyramid display;
+    Pyramid result;
+    int32_t resultKind = ResultNone;
+    ProcessingJob job;
+    int32_t jobMode = JobIdle;
+
+    int32_t batchIndex = -1;
+    int32_t fixedWidth = 0, fixedHeight = 0;
+    float factorX = 0.0f, factorY = 0.0f;
+    String prependText, appendText;
+    // The option controls as they were when the batch started: a file that
+    // fails to load takes the controls away, and the next one must still be
+    // processed as the user asked.
+    OptionValues batchOptions;
+    bool batchConstrain = true;
+
+    Rect previewRect;
+    int32_t zoom = 256;
+    float centreX = 50.0f, centreY = 50.0f;
+    int32_t viewMode = ViewSource;
+    bool dragging = false;
+    int32_t dragMouseX = 0, dragMouseY = 0;
+    float dragCentreX = 0.0f, dragCentreY = 0.0f;
+    Size navigatorBox{256, 192};
+    Bitmap navigatorPicture;
+    Bitmap navigatorOverlay;
+    Bitmap viewPicture;
+
+    ImageWidget* progressBar = nullptr;
+    Bitmap progressPicture;
+    int32_t progressShown = -1;
+    int32_t progressRenders = 0;  // how often the bar's picture was drawn
+    int32_t resultsCollected = 0;
+
+    bool optionsPresent = false;
+
+    // Step 1.
+    ColorRect* background = nullptr;
+    TextLabel* step1Label = nullptr;
+    Button* openButton = nullptr;
+    // The About strip (step 1 only).
+    std::vector<Widget*> stripWidgets;
+    TextLabel* homeLink = nullptr;
+    ColorRect* linkUnderline = nullptr;
+
+    // Steps 2 to 4 and the preview panel, in the order they are built.
+    std::vector<Widget*> optionWidgets;
+    TextLabel* step2Label = nullptr;
+    Button* helpButton = nullptr;
+    Button* presetButtons[8] = {};
+    EditField* widthField = nullptr;
+    EditField* heightField = nullptr;
+    Button* constrainToggle = nullptr;
+    RadioGroup* scaleGroup = nullptr;
+    Slider* noiseSizeSlider = nullptr;
+    Slider* amountSlider = nullptr;
+    Slider* cutoffSlider = nullptr;
+    Slider* deblurSlider = nullptr;
+    TextLabel* step3Label = nullptr;
+    Button* previewButton = nullptr;
+    TextLabel* step4Label = nullptr;
+    Button* applyButton = nullptr;
+    ImageWidget* navigator = nullptr;
+    DropShadow* navigatorShadow = nullptr;
+    TextLabel* fileNameLabel = nullptr;
+    TextLabel* sizeLabel = nullptr;
+    ImageWidget* view = nullptr;
+    DropShadow* viewShadow = nullptr;
+    TextLabel* viewModeLabel = nullptr;
+    Button* zoomOutButton = nullptr;
+    Button* zoomInButton = nullptr;
+    TextLabel* zoomLabel = nullptr;
+    Button* viewToggle = nullptr;
+
+    // Step 5.
+    std::vector<Widget*> step5Widgets;
+    Button* saveButton = nullptr;
+    Button* saveAsButton = nullptr;
+
+    // The batch naming panel.
+    std::vector<Widget*> batchWidgets;
+    EditField* prependField = nullptr;
+    EditField* appendField = nullptr;
+
+private:
+    void BuildStrip();
+    void RemoveStrip();
+    void BuildBatchPanel();
+    void RemoveBatchPanel();
+    void RemoveViewToggle();
+    void CreateProgressBar(const Button* startedBy);
+    void RemoveProgressBar();
+    void RefreshProgress();
+    void ApplyPreset(int32_t index);
+    void RestoreBatchOptions();
+    // Zoom buttons, cursor, navigator clicks and dragging; sets refresh
+    // when the view must be drawn again.
+    void HandleNavigation(const InputState& snapshot, bool& refresh, int32_t& cursor);
+    void HandleLinks(const InputState& snapshot, int32_t& cursor);
+    void ClampCentre();
+    void RemoveWidget(Widget*& widget);
+    void RemoveWidgets(std::vector<Widget*>& widgets);
+
+    bool treeUpdated_ = false;
+};
+
+// The value of an edit field's committed text: its leading decimal digits
+// (0 when there are none), at most 99999.
+int32_t FieldValue(const EditField* field);
+
+// The part of a path after its later "/" or "\" (the whole path when there is
+// none, or when it is the first or the last character).
+String DisplayFileName(const String& path);
+
+// The next Open dialog starts in the samples folder again, as the first one
+// of a run does.
+void ResetFirstOpen();

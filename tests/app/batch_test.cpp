@@ -1,0 +1,209 @@
+#include "wizard_fixture.h"
+
+#include "imagefile/image_file.h"
+#include "ui/button.h"
+#include "ui/edit_field.h"
+#include "ui/slider.h"
+#include "ui/text_label.h"
+
+#include <filesystem>
+
+namespace {
+
+String S(const std::string& s) { return String(s.c_str()); }
+
+Bitmap Loaded(const std::string& path, ImageFileType* type = nullptr) {
+    Bitmap b;
+    ImageFileType t = load(b, S(path), nullptr);
+    if (type)
+        *type = t;
+    return b;
+}
+
+}  // namespace
+
+// The real passes, on pictures small enough to finish at once.
+class EngineBatchTest : public WizardTest {
+protected:
+    PassSequence Passes() override { return DefaultPassSequence(); }
+};
+
+TEST_F(EngineBatchTest, ThreeFilesAreSavedUnderAppendedNamesInTheirOwnFormats) {
+    const std::string a = WriteImage("a.jpg", Gradient(24, 18));
+    const std::string b = WriteImage("b.png", Gradient(20, 16));
+    const std::string c = WriteImage("c.bmp", Gradient(16, 12));
+    OpenPaths({a, b, c});
+    ClickWidget(wizard->applyButton);
+    EXPECT_EQ(MessageCount(), 0);  // "_new" is a name: no question
+    RunUntilIdle();
+
+    struct Output {
+        const char* name;
+        ImageFileType type;
+        int32_t width, height;
+    } outputs[] = {{"a_new.jpg", ImageFileJpeg, 24, 18}, {"b_new.png", ImageFilePng, 20, 16},
+                   {"c_new.bmp", ImageFileBmp, 16, 12}};
+    for (const Output& o : outputs) {
+        ImageFileType type;
+        const Bitmap out = Loaded(Path(o.name), &type);
+        EXPECT_EQ(type, o.type) << o.name;
+        EXPECT_EQ(out.width, o.width) << o.name;
+        EXPECT_EQ(out.height, o.height) << o.name;
+    }
+    EXPECT_EQ(MessageCount(), 0);
+    // The last file's result is shown, its position in the title, no step 5.
+    EXPECT_EQ(wizard->batchIndex, -1);
+    EXPECT_EQ(wizard->viewMode, ViewProcessed);
+    EXPECT_EQ(wizard->resultKind, ResultFull);
+    EXPECT_TRUE(wizard->step5Widgets.empty());
+    EXPECT_EQ(headless::Title(), S("Vistrel - " + c + " (3/3)"));
+}
+
+class BatchTest : public WizardTest {};
+
+TEST_F(BatchTest, ProgressNamesTheFilePosition) {
+    OpenPaths({WriteImage("a.png", Gradient(10, 8)), WriteImage("b.png", Gradient(10, 8))});
+    ScriptedPasses::gated = true;
+    ClickWidget(wizard->applyButton);
+    ScriptedPasses::opened = 1;
+    for (int32_t i = 0; i < 5000 && wizard->progressShown != 30; ++i)
+        Frame();
+    EXPECT_EQ(wizard->batchIndex, 0);
+    EXPECT_EQ(wizard->progressShown, 30);
+    EXPECT_EQ(headless::Title(), S("Vistrel - " + Path("a.png") + " (1/2)"));
+    ScriptedPasses::opened = 3;
+    RunUntilIdle();
+    EXPECT_TRUE(std::filesystem::exists(Path("b_new.png")));
+}
+
+TEST_F(BatchTest, EmptyNamesAskBeforeOverwritingAndNoStartsNothing) {
+    const std::string a = WriteImage("a.png", Gradient(10, 8));
+    const std::string b = WriteImage("b.png", Gradient(12, 8));
+    const std::string before = FileBytes(a);
+    OpenPaths({a, b});
+    TypeInto(wizard->appendField, "");
+    ASSERT_EQ(wizard->appendField->committedText, "");
+    headless::QueueMessageBoxAnswer(false);
+    ClickWidget(wizard->applyButton);
+    ASSERT_EQ(MessageCount(), 1);
+    EXPECT_EQ(LastMessage()->request.text,
+              "No batch names specified - the original images on disk will be overwritten with the results. Are "
+              "you sure?");
+    EXPECT_FALSE(LastMessage()->request.yesIsDefault);
+    EXPECT_EQ(LastMessage()->request.icon, MessageIcon::Warning);
+    EXPECT_EQ(wizard->jobMode, JobIdle);
+    EXPECT_EQ(wizard->batchIndex, -1);
+    EXPECT_EQ(wizard->progressBar, nullptr);
+    Frames(5);
+    EXPECT_EQ(ScriptedPasses::runs.load(), 0);
+
+    // Yes overwrites the inputs, without asking again for each file.
+    headless::QueueMessageBoxAnswer(true);
+    ClickWidget(wizard->applyButton);
+    RunUntilIdle();
+    EXPECT_EQ(MessageCount(), 2);
+    EXPECT_NE(FileBytes(a), before);
+    EXPECT_EQ(Loaded(a).at(3, 3), Inverted(Gradient(10, 8).at(3, 3)));
+    EXPECT_EQ(Loaded(b).at(3, 3), Inverted(Gradient(12, 8).at(3, 3)));
+}
+
+TEST_F(BatchTest, AChangedResolutionAsksBetweenFactorsAndOneSize) {
+    const std::string a = WriteImage("a.png", Gradient(50, 40));
+    const std::string b = WriteImage("b.png", Gradient(30, 20));
+    for (bool factors : {true, false}) {
+        OpenPaths({a, b});
+        TypeInto(wizard->widthField, "100");
+        ASSERT_EQ(wizard->heightField->committedText, "80");
+        headless::QueueMessageBoxAnswer(factors);
+        ClickWidget(wizard->applyButton);
+        ASSERT_GE(MessageCount(), 1);
+        EXPECT_EQ(LastMessage()->request.text,
+                  "You have initiated batch mode with an altered image resolution. Do you want to apply the same "
+                  "magnifying factor to all images? Selecting no will generate the images with the current "
+                  "selected final resolution regardless of the input image size.");
+        EXPECT_TRUE(LastMessage()->request.yesIsDefault);
+        EXPECT_EQ(LastMessage()->request.icon, MessageIcon::Question);
+        RunUntilIdle();
+        const Bitmap first = Loaded(Path("a_new.png")), second = Loaded(Path("b_new.png"));
+        EXPECT_EQ(first.width, 100);
+        EXPECT_EQ(first.height, 80);
+        EXPECT_EQ(second.width, factors ? 60 : 100);
+        EXPECT_EQ(second.height, factors ? 40 : 80);
+        EXPECT_EQ(wizard->widthField->committedText, factors ? "60" : "100");
+        std::filesystem::remove(Path("a_new.png"));
+        std::filesystem::remove(Path("b_new.png"));
+    }
+}
+
+TEST_F(BatchTest, UnchangedFieldsProcessEachFileAtItsOwnSize) {
+    OpenPaths({WriteImage("a.png", Gradient(50, 40)), WriteImage("b.tga", Gradient(30, 20))});
+    TypeInto(wizard->prependField, "x");
+    TypeInto(wizard->appendField, "");
+    ClickWidget(wizard->applyButton);
+    EXPECT_EQ(MessageCount(), 0);
+    RunUntilIdle();
+    EXPECT_EQ(Loaded(Path("xa.png")).width, 50);
+    EXPECT_EQ(Loaded(Path("xb.tga")).width, 30);
+    EXPECT_FALSE(std::filesystem::exists(Path("a_new.png")));
+}
+
+TEST_F(BatchTest, AFileThatFailsIsReportedAndSkippedWithTheOptionsKept) {
+    const std::string a = WriteImage("a.png", Gradient(10, 8));
+    const std::string c = WriteImage("c.png", Gradient(10, 8));
+    OpenPaths({a, Path("gone.png"), c});
+    TypeInto(wizard->appendField, "_v2");
+    wizard->deblurSlider->value = 60;
+    wizard->deblurSlider->Reposition();
+    ClickWidget(wizard->applyButton);
+    RunUntilIdle();
+    ASSERT_EQ(MessageCount(), 1);
+    EXPECT_EQ(LastMessage()->request.text, S("Couldn't find file " + Path("gone.png")));
+    EXPECT_TRUE(std::filesystem::exists(Path("a_v2.png")));
+    EXPECT_FALSE(std::filesystem::exists(Path("gone_v2.png")));
+    EXPECT_TRUE(std::filesystem::exists(Path("c_v2.png")));
+    // The controls came back after the failed file as the user had set them.
+    ASSERT_TRUE(wizard->optionsPresent);
+    EXPECT_EQ(wizard->deblurSlider->value, 60);
+    EXPECT_EQ(wizard->appendField->committedText, "_v2");
+    EXPECT_EQ(wizard->CurrentOptions().deblurAmount, 60);
+}
+
+TEST_F(BatchTest, WhenTheLastFilesFailTheBatchEndsAtStepOne) {
+    OpenPaths({WriteImage("a.png", Gradient(10, 8)), Path("gone.png")});
+    ClickWidget(wizard->applyButton);
+    RunUntilIdle();
+    EXPECT_TRUE(std::filesystem::exists(Path("a_new.png")));
+    EXPECT_EQ(wizard->batchIndex, -1);
+    EXPECT_FALSE(wizard->optionsPresent);
+    EXPECT_FALSE(wizard->stripWidgets.empty());
+}
+
+TEST_F(BatchTest, PreviewDuringABatchEndsIt) {
+    OpenPaths({WriteImage("a.png", Gradient(10, 8)), WriteImage("b.png", Gradient(10, 8))});
+    ScriptedPasses::gated = true;
+    ClickWidget(wizard->applyButton);
+    EXPECT_EQ(wizard->batchIndex, 0);
+    ClickWidget(wizard->previewButton);
+    EXPECT_EQ(wizard->batchIndex, -1);
+    ScriptedPasses::opened = 3;
+    RunUntilIdle();
+    Frames(10);
+    EXPECT_EQ(wizard->resultKind, ResultPreview);
+    EXPECT_EQ(wizard->resultsCollected, 1);
+    EXPECT_FALSE(std::filesystem::exists(Path("a_new.png")));
+    EXPECT_FALSE(std::filesystem::exists(Path("b_new.png")));
+}
+
+TEST_F(BatchTest, AnExistingOutputIsAskedAboutAndNoSkipsOnlyThatFile) {
+    const std::string a = WriteImage("a.png", Gradient(10, 8));
+    const std::string b = WriteImage("b.png", Gradient(10, 8));
+    WriteText("a_new.png", "keep me");
+    OpenPaths({a, b});
+    headless::QueueMessageBoxAnswer(false);
+    ClickWidget(wizard->applyButton);
+    RunUntilIdle();
+    ASSERT_EQ(MessageCount(), 1);
+    EXPECT_EQ(LastMessage()->request.text, S(Path("a_new.png") + " already exists. Do you want to replace it?"));
+    EXPECT_EQ(FileBytes(Path("a_new.png")), "keep me");
+    EXPECT_TRUE(std::filesystem::exists(Path("b_new.png")));
+}

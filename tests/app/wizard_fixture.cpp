@@ -1,0 +1,164 @@
+#include "wizard_fixture.h"
+
+#include "core/bilinear_weights.h"
+#include "imagefile/image_file.h"
+#include "platform/main_loop.h"
+#include "platform/program_folder.h"
+#include "platform/window_manager.h"
+#include "ui/edit_field.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+std::atomic<bool> ScriptedPasses::gated{false};
+std::atomic<int32_t> ScriptedPasses::opened{0};
+std::atomic<int32_t> ScriptedPasses::runs{0};
+
+namespace {
+
+constexpr int32_t GateStages = 3;
+
+void InvertingDenoise(ProcessingJob& job, int32_t, const PassParams&, MatchCountMap*) {
+    ScriptedPasses::runs.fetch_add(1);
+    if (ScriptedPasses::gated.load()) {
+        for (int32_t stage = 1; stage <= GateStages; ++stage) {
+            while (ScriptedPasses::opened.load() < stage) {
+                job.checkCancel();
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            job.checkCancel();
+            job.setSubProgress(stage * 30);
+        }
+    }
+    Bitmap& picture = job.workingImage;
+    for (size_t i = 0; i < picture.pixelCount(); ++i)
+        picture.data[i] = Inverted(picture.data[i]);
+}
+
+}  // namespace
+
+PassSequence ScriptedPasses::Sequence() {
+    PassSequence passes;
+    passes.denoise = InvertingDenoise;
+    return passes;
+}
+
+Bitmap Gradient(int32_t width, int32_t height) {
+    Bitmap b;
+    b.resize(width, height);
+    for (int32_t y = 0; y < height; ++y)
+        for (int32_t x = 0; x < width; ++x)
+            b.at(x, y) = packPixel(static_cast<uint32_t>(x * 7 + y) & 255, static_cast<uint32_t>(y * 5 + x) & 255,
+                                   static_cast<uint32_t>((x >> 8) * 16 + (y >> 8) + x * y) & 255);
+    return b;
+}
+
+void WizardTest::SetUp() {
+    InitBilinearWeights();
+    headless::Reset();
+    ScriptedPasses::Reset();
+    unsetenv("BROWSER");
+    char pattern[] = "/tmp/vistrel-app-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    folder = pattern;
+    ProgramFolder = String((folder + "/").c_str());
+    ResetFirstOpen();
+    TheWindowManager = new WindowManager;
+    ASSERT_TRUE(TheWindowManager->IsReady());
+    SetMenuCommandHandler(VistrelApplication().command);
+    StartApplication(Passes());
+    ASSERT_NE(TheApplication, nullptr);
+    wizard = TheApplication->wizard;
+    ASSERT_NE(wizard, nullptr);
+    headless::Activate(wizard);
+    Frame();
+}
+
+void WizardTest::TearDown() {
+    StopApplication();
+    SetMenuCommandHandler(nullptr);
+    delete TheWindowManager;
+    TheWindowManager = nullptr;
+    headless::Reset();
+    ProgramFolder.Empty();
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+}
+
+void WizardTest::Frame() {
+    WalkWindows();
+    DrainMessages();
+}
+
+void WizardTest::RunUntilIdle() {
+    for (int32_t i = 0; i < 60000; ++i) {
+        Frame();
+        if (wizard->jobMode == JobIdle && wizard->batchIndex < 0 && !wizard->job.resultReady.load())
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    FAIL() << "the job did not finish";
+}
+
+void WizardTest::MoveTo(int32_t x, int32_t y) {
+    headless::MoveMouse(*wizard, x, y);
+    Frame();
+}
+
+void WizardTest::ClickAt(int32_t x, int32_t y) {
+    headless::Click(*wizard, x, y);
+    Frame();
+    Frame();
+}
+
+void WizardTest::ClickWidget(const Widget* widget) {
+    ASSERT_NE(widget, nullptr);
+    ClickAt(widget->bounds.left() + widget->bounds.width() / 2, widget->bounds.top() + widget->bounds.height() / 2);
+}
+
+void WizardTest::TypeInto(const Widget* field, const char* text, bool enter) {
+    ClickWidget(field);
+    headless::KeyPress(*wizard, NativeKey::End);
+    for (int32_t i = 0; i < 8; ++i)
+        headless::KeyPress(*wizard, NativeKey::Other, 8);
+    headless::TypeText(*wizard, text);
+    if (enter)
+        headless::KeyPress(*wizard, NativeKey::Other, 13);
+    Frame();
+}
+
+std::string WizardTest::WriteImage(const char* name, const Bitmap& picture) {
+    const std::string path = Path(name);
+    EXPECT_TRUE(save(picture, String(path.c_str()), 90, nullptr)) << path;
+    return path;
+}
+
+void WizardTest::WriteText(const char* name, const char* text) {
+    std::ofstream(Path(name), std::ios::binary) << text;
+}
+
+void WizardTest::OpenPaths(const std::vector<std::string>& paths) {
+    headless::FileDialogAnswer answer;
+    for (const std::string& p : paths)
+        answer.paths.push_back(String(p.c_str()));
+    headless::QueueFileDialogAnswer(answer);
+    ASSERT_TRUE(headless::ChooseMenu(101));
+    Frame();
+}
+
+const headless::MessageBoxRecord* WizardTest::LastMessage() const {
+    const auto& boxes = headless::MessageBoxes();
+    return boxes.empty() ? nullptr : &boxes.back();
+}
+
+std::string FileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}

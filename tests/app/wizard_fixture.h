@@ -1,0 +1,87 @@
+#pragma once
+
+#include "app/about_panel.h"
+#include "app/application.h"
+#include "app/wizard_controller.h"
+#include "core/bitmap.h"
+#include "core/strings.h"
+#include "platform/headless.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <string>
+#include <vector>
+
+// Passes for driving the wizard without the real engine: the picture's
+// colours are inverted, so a processed pixel is told from a source pixel.
+// With the gate closed the pass reports progress one stage at a time, as
+// the test opens it, and stays cancellable while it waits.
+struct ScriptedPasses {
+    static std::atomic<bool> gated;
+    static std::atomic<int32_t> opened;  // stages the pass may pass
+    static std::atomic<int32_t> runs;    // passes started
+    static PassSequence Sequence();
+    static void Reset() {
+        gated = false;
+        opened = 0;
+        runs = 0;
+    }
+};
+
+inline uint32_t Inverted(uint32_t p) { return p ^ 0x00FFFFFFu; }
+
+// A picture whose every pixel differs from its neighbours.
+Bitmap Gradient(int32_t width, int32_t height);
+
+// The whole program on the headless backend: window manager, resources,
+// application, wizard and About window, with the program folder in a fresh
+// temporary folder.
+class WizardTest : public ::testing::Test {
+protected:
+    virtual PassSequence Passes() { return ScriptedPasses::Sequence(); }
+    void SetUp() override;
+    void TearDown() override;
+
+    // One pass of the frame loop.
+    void Frame();
+    void Frames(int32_t n) {
+        for (int32_t i = 0; i < n; ++i)
+            Frame();
+    }
+    // Runs frames until the condition holds (bounded).
+    template <typename Condition>
+    bool FramesUntil(Condition done) {
+        for (int32_t i = 0; i < 20000; ++i) {
+            Frame();
+            if (done())
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return false;
+    }
+    // Runs frames until the job has nothing more to do (bounded).
+    void RunUntilIdle();
+    void MoveTo(int32_t x, int32_t y);
+    // Press and release, then the frames that see them.
+    void ClickAt(int32_t x, int32_t y);
+    void ClickWidget(const Widget* widget);
+    // Replaces an edit field's text as a user would: click, erase, type, enter.
+    void TypeInto(const Widget* field, const char* text, bool enter = true);
+
+    std::string Path(const char* name) const { return folder + "/" + name; }
+    // Writes a picture by the name's extension.
+    std::string WriteImage(const char* name, const Bitmap& picture);
+    void WriteText(const char* name, const char* text);
+    // Answers the next Open dialog with these paths and chooses "Open".
+    void OpenPaths(const std::vector<std::string>& paths);
+    const headless::MessageBoxRecord* LastMessage() const;
+    int32_t MessageCount() const { return static_cast<int32_t>(headless::MessageBoxes().size()); }
+
+    std::string folder;  // the program folder, without its trailing "/"
+    WizardController* wizard = nullptr;
+};
+
+std::string FileBytes(const std::string& path);
