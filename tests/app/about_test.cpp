@@ -4,6 +4,7 @@
 #include "ui/button.h"
 #include "ui/color_rect.h"
 #include "ui/text_label.h"
+#include "ui/ui_resources.h"
 
 #include <filesystem>
 
@@ -149,4 +150,23 @@ TEST_F(AboutTest, HelpMenuAndStripOpenOurPages) {
 TEST_F(AboutTest, ExitEndsTheLoop) {
     ASSERT_TRUE(headless::ChooseMenu(105));
     EXPECT_FALSE(DrainMessages());
+}
+
+TEST_F(AboutTest, TheRightsNoticeLeavesRoomForTheSign) {
+    // Both places put the sign 66 pixels and the maker's link 122 pixels
+    // right of the notice's start.
+    const Font& font = TheUiResources->font0;
+    const String notice(RightsNotice);
+    int32_t gapStart = 0;
+    while (gapStart < notice.length && notice.data[gapStart] != ' ')
+        ++gapStart;
+    int32_t gapEnd = gapStart;
+    while (gapEnd < notice.length && notice.data[gapEnd] == ' ')
+        ++gapEnd;
+    EXPECT_LE(TextWidth(font, notice, gapStart), 66);
+    EXPECT_GE(TextWidth(font, notice, gapEnd), 66 + 17);
+    EXPECT_LT(TextWidth(font, notice), 122 - 2);
+    AboutPanel& about = *About();
+    EXPECT_EQ(about.slots[3]->bounds.left() + 66, 101);
+    EXPECT_EQ(about.slots[3]->bounds.left() + 122, about.slots[2]->bounds.left());
 }
