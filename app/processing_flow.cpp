@@ -102,7 +102,9 @@ bool WizardController::StartProcessing(int32_t mode) {
             // Loading goes through SetImage, which clears the batch state.
             const int32_t index = batchIndex, fw = fixedWidth, fh = fixedHeight;
             const float fx = factorX, fy = factorY;
+            submitFollows_ = true;
             LoadFile(index);
+            submitFollows_ = false;
             batchIndex = index;
             fixedWidth = fw;
             fixedHeight = fh;
@@ -112,6 +114,7 @@ bool WizardController::StartProcessing(int32_t mode) {
                 break;
             if (++batchIndex >= fileCount) {
                 batchIndex = -1;
+                job.cancel();
                 return true;
             }
         }

@@ -174,8 +174,13 @@ void WizardController::RefreshProgress() {
 }
 
 void WizardController::SetImage(Bitmap* image) {
-    job.cancel();
     const bool hasImage = image && !image->isEmpty();
+    // A batch submits the next picture it loads, and the submit abandons any
+    // run by itself. Signalling the worker twice in a row could wake it once
+    // more after it took the submitted picture, and that extra wake-up clears
+    // the finished result's flag; the batch cancels itself if nothing loads.
+    if (!submitFollows_)
+        job.cancel();
     if (hasImage) {
         source.moveFrom(*image);
         Bitmap copy;

@@ -183,6 +183,7 @@ private:
     void RemoveWidgets(std::vector<Widget*>& widgets);
 
     bool treeUpdated_ = false;
+    bool submitFollows_ = false;
 };
 
 // The value of an edit field's committed text: its leading decimal digits

@@ -183,6 +183,7 @@ TEST_F(BatchTest, PreviewDuringABatchEndsIt) {
     ScriptedPasses::gated = true;
     ClickWidget(wizard->applyButton);
     EXPECT_EQ(wizard->batchIndex, 0);
+    WorkerSettles();
     ClickWidget(wizard->previewButton);
     EXPECT_EQ(wizard->batchIndex, -1);
     ScriptedPasses::opened = 3;

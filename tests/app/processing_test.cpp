@@ -124,6 +124,7 @@ TEST_F(ProcessingTest, ApplyOffersSavingUntilTheNextRun) {
 TEST_F(ProcessingTest, TwoQuickPreviewsGiveOneResult) {
     ScriptedPasses::gated = true;
     ClickWidget(wizard->previewButton);
+    WorkerSettles();  // the first preview runs
     wizard->centreX = 100;  // the second request differs from the first
     wizard->centreY = 100;
     ClickWidget(wizard->previewButton);
@@ -141,6 +142,7 @@ TEST_F(ProcessingTest, TwoQuickPreviewsGiveOneResult) {
 TEST_F(ProcessingTest, ApplyWhilePreviewingGivesTheFullResult) {
     ScriptedPasses::gated = true;
     ClickWidget(wizard->previewButton);
+    WorkerSettles();
     ClickWidget(wizard->applyButton);
     Open(3);
     RunUntilIdle();

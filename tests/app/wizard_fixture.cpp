@@ -149,6 +149,14 @@ void WizardTest::OpenPaths(const std::vector<std::string>& paths) {
     headless::QueueFileDialogAnswer(answer);
     ASSERT_TRUE(headless::ChooseMenu(101));
     Frame();
+    WorkerSettles();
+}
+
+void WizardTest::WorkerSettles() {
+    // Until the worker has taken what it was last given (a load cancels).
+    EXPECT_TRUE(FramesUntil([&] {
+        return wizard->job.requestPending.load() == 0 && wizard->job.state.load() != WorkerRestart;
+    }));
 }
 
 const headless::MessageBoxRecord* WizardTest::LastMessage() const {

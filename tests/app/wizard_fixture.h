@@ -62,6 +62,8 @@ protected:
         }
         return false;
     }
+    // Runs frames until the worker has taken its last request or cancel.
+    void WorkerSettles();
     // Runs frames until the job has nothing more to do (bounded).
     void RunUntilIdle();
     void MoveTo(int32_t x, int32_t y);
