@@ -60,7 +60,9 @@ WizardController::WizardController(PassSequence passes) : job(passes) {
 WizardController::~WizardController() {
     if (TheApplication && TheApplication->wizard == this)
         TheApplication->wizard = nullptr;
-    // The job's destructor ends and joins the worker before the images go.
+    // The widgets show pictures this window owns: they go first. The job's
+    // destructor then ends and joins the worker before the images go.
+    root.DeleteChildren();
 }
 
 void WizardController::DispatchInput(const InputState& snapshot) {
