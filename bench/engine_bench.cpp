@@ -1,13 +1,19 @@
-// Speed of the enhancement passes on a one-megapixel picture, one thread.
+// Speed of the enhancement passes on a one-megapixel noisy picture.
 //
-//   engine_bench --benchmark_filter=Preset     the denoise pass (and the
-//                                              deblur pass where the preset
-//                                              enables it) per preset
-//   engine_bench --benchmark_filter=BlockSearch  the block search alone
+//   engine_bench --benchmark_filter='Preset'          every preset: the
+//       straightforward reference passes on one thread (PresetReference) and
+//       the fast passes on all hardware threads (PresetFast)
+//   engine_bench --benchmark_filter='BlockSearch'     the block search alone
+//       of "Fine digicam noise": reference, and fast on 1 and all threads
+//   engine_bench --benchmark_filter='Zoom4x'          "Photo 4x zoom" on a
+//       three-megapixel picture magnified to 48 megapixels first, all
+//       threads; reports the process's peak resident memory
 //
-// The presets run without their magnification: the passes work on the
-// picture as given. Each run takes seconds, so each case runs once per
-// repetition and reports the median of the repetitions.
+// The presets of the first group run without their magnification: the
+// passes work on the picture as given. Each case takes seconds, so it runs
+// once per repetition and the median of the repetitions is reported, with
+// wall time and the CPU time of the whole process (all threads).
+#include "core/bilinear_scale.h"
 #include "core/bilinear_weights.h"
 #include "engine/block_search.h"
 #include "engine/deblur.h"
@@ -16,14 +22,17 @@
 #include "engine/option_mapping.h"
 #include "engine/presets.h"
 #include "engine/processing_job.h"
+#include "engine/reference_passes.h"
+#include "platform/thread.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <fstream>
+#include <string>
 
 namespace {
 
-constexpr int32_t Side = 1000;
 constexpr int Repetitions = 3;
 
 // splitmix64, so that the picture is the same on every machine.
@@ -37,26 +46,28 @@ uint64_t nextRandom(uint64_t& state) {
 // Soft diagonal waves and a slow colour gradient with luminance noise of
 // deviation about 5 (a sum of uniforms), the kind of picture the presets
 // are made for.
-const Bitmap& noisyPicture() {
-    static Bitmap picture = [] {
-        Bitmap b;
-        b.resize(Side, Side);
-        uint64_t state = 20240611;
-        for (int32_t y = 0; y < Side; ++y) {
-            for (int32_t x = 0; x < Side; ++x) {
-                int32_t wave = (x + 2 * y) % 24;
-                wave = wave < 12 ? wave * 6 : (24 - wave) * 6;
-                int32_t noise = 0;
-                for (int i = 0; i < 4; ++i)
-                    noise += static_cast<int32_t>(nextRandom(state) % 9);
-                noise -= 16;
-                int32_t v = 60 + wave + (x + y) / 20 + noise;
-                auto clampByte = [](int32_t c) { return static_cast<uint32_t>(c < 0 ? 0 : c > 255 ? 255 : c); };
-                b.at(x, y) = packPixel(clampByte(v + 25), clampByte(v), clampByte(v - 35 + y / 25));
-            }
+Bitmap makeNoisyPicture(int32_t width, int32_t height) {
+    Bitmap b;
+    b.resize(width, height);
+    uint64_t state = 20240611;
+    for (int32_t y = 0; y < height; ++y) {
+        for (int32_t x = 0; x < width; ++x) {
+            int32_t wave = (x + 2 * y) % 24;
+            wave = wave < 12 ? wave * 6 : (24 - wave) * 6;
+            int32_t noise = 0;
+            for (int i = 0; i < 4; ++i)
+                noise += static_cast<int32_t>(nextRandom(state) % 9);
+            noise -= 16;
+            int32_t v = 60 + wave + (x + y) / 20 + noise;
+            auto clampByte = [](int32_t c) { return static_cast<uint32_t>(c < 0 ? 0 : c > 255 ? 255 : c); };
+            b.at(x, y) = packPixel(clampByte(v + 25), clampByte(v), clampByte(v - 35 + y / 25));
         }
-        return b;
-    }();
+    }
+    return b;
+}
+
+const Bitmap& noisyPicture() {
+    static Bitmap picture = makeNoisyPicture(1000, 1000);
     return picture;
 }
 
@@ -69,56 +80,119 @@ ProcessingJob& idleJob() {
     return *job;
 }
 
-void Preset(benchmark::State& state) {
-    const ::Preset& preset = Presets[state.range(0)];
+// Peak resident memory of the process so far, in megabytes (Linux).
+double peakResidentMegabytes() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::stod(line.substr(6)) / 1024.0;
+    return 0.0;
+}
+
+template <bool Reference>
+void runPreset(benchmark::State& state, const Bitmap& picture, int32_t presetIndex, int32_t threads) {
+    const ::Preset& preset = Presets[presetIndex];
     EngineSettings settings = settingsFromOptions(preset.options());
     ProcessingJob& job = idleJob();
+    job.threadCount.store(threads);
     for (auto _ : state) {
         state.PauseTiming();
-        job.workingImage.copyFrom(noisyPicture());
+        job.workingImage.copyFrom(picture);
         job.subProgress = job.passesDone = 0;
         job.passesTotal = 1;
         state.ResumeTiming();
         MatchCountMap map;
-        runDenoisePass(job, 0, settings.pass1, &map);
+        if (Reference)
+            runDenoisePassReference(job, 0, settings.pass1, &map);
+        else
+            runDenoisePass(job, 0, settings.pass1, &map);
         if (settings.deblur.enabled) {
             DeblurSettings deblur = settings.deblur;
             deblur.map.moveFrom(map);
-            runDeblurPass(job, deblur);
+            if (Reference)
+                runDeblurPassReference(job, deblur);
+            else
+                runDeblurPass(job, deblur);
         }
         benchmark::DoNotOptimize(job.workingImage.data);
     }
     state.SetLabel(preset.name);
+    state.counters["threads"] = threads;
 }
-BENCHMARK(Preset)
+
+void PresetReference(benchmark::State& state) {
+    runPreset<true>(state, noisyPicture(), static_cast<int32_t>(state.range(0)), 1);
+}
+void PresetFast(benchmark::State& state) {
+    runPreset<false>(state, noisyPicture(), static_cast<int32_t>(state.range(0)), HardwareThreadCount());
+}
+BENCHMARK(PresetReference)
     ->DenseRange(0, PresetCount - 1)
     ->Unit(benchmark::kSecond)
     ->Iterations(1)
     ->Repetitions(Repetitions)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
     ->ReportAggregatesOnly(true);
-
-// The block search of "Fine digicam noise" alone, on the detail band of the
-// padded picture.
-void BlockSearch(benchmark::State& state) {
-    PassParams params = settingsFromOptions(Presets[state.range(0)].options()).pass1;
-    const int32_t m = 2 * params.patchRadius;
-    BandSplit bands = splitBands(padByReplication(noisyPicture(), m), params.splitRadius);
-    DetailPyramid reference = buildPyramid(bands.detail);
-    DetailPyramid search = buildPyramid(bands.detail);
-    ByteImage detailOut;
-    MatchCountMap map;
-    for (auto _ : state) {
-        averageDetail(reference, search, bands.detail, detailOut, params, m, nullptr, &map);
-        benchmark::DoNotOptimize(detailOut.data);
-    }
-    state.SetLabel(Presets[state.range(0)].name);
-}
-BENCHMARK(BlockSearch)
-    ->Arg(0)
+BENCHMARK(PresetFast)
+    ->DenseRange(0, PresetCount - 1)
     ->Unit(benchmark::kSecond)
     ->Iterations(1)
     ->Repetitions(Repetitions)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
     ->ReportAggregatesOnly(true);
+
+// The block search of "Fine digicam noise" alone, on the detail band of the
+// padded picture. Argument: threads, 0 for the reference.
+void BlockSearch(benchmark::State& state) {
+    PassParams params = settingsFromOptions(Presets[0].options()).pass1;
+    const int32_t m = 2 * params.patchRadius;
+    const int32_t threads = state.range(0) < 0 ? HardwareThreadCount() : static_cast<int32_t>(state.range(0));
+    BandSplit bands = splitBands(padByReplication(noisyPicture(), m), params.splitRadius);
+    DetailPyramid pyramid = buildPyramid(bands.detail);
+    ByteImage detailOut;
+    MatchCountMap map;
+    for (auto _ : state) {
+        if (threads == 0)
+            averageDetailReference(pyramid, pyramid, bands.detail, detailOut, params, m, nullptr, &map);
+        else
+            averageDetail(pyramid, pyramid, bands.detail, detailOut, params, m, nullptr, &map, threads);
+        benchmark::DoNotOptimize(detailOut.data);
+    }
+    state.SetLabel(threads == 0 ? "reference" : "fast");
+    state.counters["threads"] = threads == 0 ? 1 : threads;
+}
+BENCHMARK(BlockSearch)
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(-1)
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1)
+    ->Repetitions(Repetitions)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->ReportAggregatesOnly(true);
+
+// "Photo 4x zoom" as the program runs it: a 2000 x 1500 picture magnified to
+// 8000 x 6000, then the passes on all threads. Run it alone to read its peak
+// memory: the counter is the whole process's.
+void Zoom4x(benchmark::State& state) {
+    const ::Preset& preset = *findPreset("Photo 4x zoom");
+    Bitmap magnified;
+    {
+        Bitmap source = makeNoisyPicture(2000, 1500);
+        InitBilinearWeights();
+        scaleBilinearClamped(source, 2000 * preset.factor, 1500 * preset.factor, magnified);
+    }
+    const double before = peakResidentMegabytes();
+    runPreset<false>(state, magnified, static_cast<int32_t>(&preset - Presets), HardwareThreadCount());
+    state.counters["peak_MB"] = peakResidentMegabytes();
+    state.counters["peak_before_MB"] = before;
+    state.counters["megapixels"] = magnified.pixelCount() / 1e6;
+}
+BENCHMARK(Zoom4x)->Unit(benchmark::kSecond)->MeasureProcessCPUTime()->UseRealTime()->Iterations(1)->Repetitions(1);
 
 }
 

@@ -1,25 +1,80 @@
 #include "engine/block_search.h"
 
+#include "engine/parallel_rows.h"
 #include "engine/patch_matcher.h"
 #include "engine/processing_job.h"
 #include "engine/work_image.h"
 
 #include <algorithm>
+#include <iterator>
+#include <mutex>
 #include <vector>
 
 namespace {
 
 constexpr int32_t MaxFinalCandidates = 128;
 
-void checkpoint(ProcessingJob* job) {
-    if (job)
-        job->checkCancel();
-}
+// The final disc of radius r0 for every (angle, scale) in the searched range,
+// as linear offsets into detailIn, shared read-only by all workers. All discs
+// of one radius list the same reference points, kept once as targets.
+struct FinalDiscs {
+    int32_t pointCount = 0;
+    std::vector<int32_t> targetX;  // dx of point j
+    std::vector<int32_t> targetY;  // dy of point j
+    std::vector<std::vector<int32_t>> sampleOffsets;  // per (a, s): iy * w0 + ix of point j
 
-// Per pixel of the band: the sum of the samples put on it and their number.
-struct Accumulator {
-    int32_t sum = 0;
-    int32_t count = 0;
+    FinalDiscs(int32_t r0, ScaleRange scales, int32_t w0) : sampleOffsets(static_cast<size_t>(AngleCount * ScaleCount)) {
+        for (int32_t a = 0; a < AngleCount; ++a) {
+            for (int32_t s = scales.smin; s <= scales.smax; ++s) {
+                SamplePattern pattern = buildPattern(a, s, r0);
+                std::vector<int32_t>& offsets = sampleOffsets[static_cast<size_t>(a * ScaleCount + s)];
+                offsets.reserve(pattern.size());
+                for (const SamplePoint& p : pattern)
+                    offsets.push_back(((p.fy + 32768) >> 16) * w0 + ((p.fx + 32768) >> 16));
+                if (targetX.empty()) {
+                    for (const SamplePoint& p : pattern) {
+                        targetX.push_back(p.dx);
+                        targetY.push_back(p.dy);
+                    }
+                    pointCount = static_cast<int32_t>(pattern.size());
+                }
+            }
+        }
+    }
+    const std::vector<int32_t>& offsetsFor(const Candidate& c) const {
+        return sampleOffsets[static_cast<size_t>(c.a * ScaleCount + c.s)];
+    }
+};
+
+// Counts of the positions a candidate list holds, by a hash of the position:
+// a zero proves that no entry sits at a position, so the list itself is
+// searched only on a possible hit.
+class PositionFilter {
+public:
+    void clear() { std::fill(std::begin(counts_), std::end(counts_), static_cast<uint16_t>(0)); }
+    bool mayHold(int32_t x, int32_t y) const { return counts_[bucket(x, y)] != 0; }
+    void add(int32_t x, int32_t y) { ++counts_[bucket(x, y)]; }
+    void remove(int32_t x, int32_t y) { --counts_[bucket(x, y)]; }
+
+private:
+    static size_t bucket(int32_t x, int32_t y) {
+        return (static_cast<uint32_t>(x) * 0x9E3779B1u + static_cast<uint32_t>(y) * 0x85EBCA77u) >> 24;
+    }
+    uint16_t counts_[256] = {};
+};
+
+// What one worker owns: its matcher (and caches), its lists, and the sums of
+// the block row it is working on, which cover only the rows that row's discs
+// reach and are added to the shared sums once the row is done.
+struct Worker {
+    Worker(const DetailPyramid& reference, const DetailPyramid& search) : matcher(reference, search) {}
+    PatchMatcher matcher;
+    CandidateList current;
+    CandidateList next;
+    std::vector<int32_t> sums;
+    std::vector<int32_t> counts;
+    std::vector<int32_t> rowSads;  // one window row of sums per angle
+    PositionFilter nextPositions;  // of the entries of next
 };
 
 }
@@ -52,23 +107,24 @@ int32_t startLevel(int32_t patchRadius, int32_t levelCount) {
 
 void averageDetail(const DetailPyramid& referencePyramid, const DetailPyramid& searchPyramid,
                    const ByteImage& detailIn, ByteImage& detailOut, const PassParams& params, int32_t m,
-                   ProcessingJob* job, MatchCountMap* map) {
+                   ProcessingJob* job, MatchCountMap* map, int32_t threads) {
     const int32_t w0 = detailIn.width;
     const int32_t h0 = detailIn.height;
     allocateOrThrow(detailOut, w0, h0);
     detailOut.fill(0);
-    checkpoint(job);
+    if (job)
+        job->checkCancel();
 
     const int32_t step = params.blockStep;
     const int32_t r0 = params.patchRadius;
     const ScaleRange scales = scaleRangeFor(params.scaleMode);
     const int32_t fineCapacity = std::min(params.maxMatchesFine, MaxFinalCandidates);
 
-    std::vector<Accumulator> accumulator(static_cast<size_t>(w0) * static_cast<size_t>(h0));
-    PatchMatcher matcher(referencePyramid, searchPyramid);
-    CandidateList current;
-    CandidateList next;
-    std::vector<SamplePattern> finalPatterns(MaxFinalCandidates);
+    // Sums and counts of every pixel; integer, so the order in which the
+    // workers add to them does not matter.
+    std::vector<int32_t> sums(static_cast<size_t>(w0) * static_cast<size_t>(h0), 0);
+    std::vector<int32_t> counts(sums.size(), 0);
+    std::mutex sumsLock;
     if (map) {
         allocateOrThrow(*map, (w0 - 2 * m + step - 1) / step, (h0 - 2 * m + step - 1) / step);
         map->fill(0);
@@ -78,12 +134,38 @@ void averageDetail(const DetailPyramid& referencePyramid, const DetailPyramid& s
     const int32_t firstLevel = startLevel(r0, searchPyramid.levelCount());
     const int32_t searchW0 = searchPyramid.level(0).width;
     const int32_t searchH0 = searchPyramid.level(0).height;
+    const int32_t blockRows = h0 - m > m ? (h0 - 2 * m + step - 1) / step : 0;
+    const FinalDiscs discs(r0, scales, w0);
+    const int32_t stripRows = 2 * r0 + 1;
 
-    for (int32_t by = m; by < h0 - m; by += step) {
-        if (job)
-            job->setSubProgress(s0 + (97 - s0) * (by - m) / (h0 - 2 * m));
+    ParallelRows rows(job, threads, blockRows);
+    std::vector<Worker> workers;
+    workers.reserve(static_cast<size_t>(rows.workerCount()));
+    for (int32_t i = 0; i < rows.workerCount(); ++i)
+        workers.emplace_back(referencePyramid, searchPyramid);
+
+    rows.run([&](int32_t row, int32_t workerIndex) {
+        Worker& worker = workers[static_cast<size_t>(workerIndex)];
+        CandidateList& current = worker.current;
+        CandidateList& next = worker.next;
+        const int32_t by = m + row * step;
+        // Progress follows the furthest block row started by any worker; only
+        // the calling thread publishes it.
+        auto publishProgress = [&] {
+            if (workerIndex == 0 && job)
+                job->setSubProgress(s0 + (97 - s0) * ((rows.rowsStarted() - 1) * step) / (h0 - 2 * m));
+        };
+        publishProgress();
+
+        // The discs of this block row reach rows top .. top + 2 r0.
+        const int32_t top = by + step / 2 - r0;
+        worker.sums.assign(static_cast<size_t>(stripRows) * static_cast<size_t>(w0), 0);
+        worker.counts.assign(worker.sums.size(), 0);
+
         for (int32_t bx = m; bx < w0 - m; bx += step) {
-            checkpoint(job);
+            rows.checkpoint(workerIndex);
+            if (rows.workerCount() > 1)
+                publishProgress();
             const int32_t cx = bx + step / 2;
             const int32_t cy = by + step / 2;
             const int32_t sx = searchW0 * cx / w0;
@@ -100,34 +182,78 @@ void averageDetail(const DetailPyramid& referencePyramid, const DetailPyramid& s
                 const ByteImage& level = searchPyramid.level(l);
 
                 if (l == firstLevel) {
-                    // Exhaustive search of the window around the block.
+                    // Exhaustive search of the window around the block: the
+                    // sums of a whole window row per angle at once, then
+                    // offered in the order of the position-by-position loop
+                    // (row, column, angle).
                     const int32_t win = params.searchRadius >> l;
                     const int32_t yEnd = std::min(level.height - 2 * r - 1, (sy >> l) + win);
                     const int32_t xEnd = std::min(level.width - 2 * r - 1, (sx >> l) + win);
-                    for (int32_t y = std::max(2 * r, (sy >> l) - win); y < yEnd; ++y)
-                        for (int32_t x = std::max(2 * r, (sx >> l) - win); x < xEnd; ++x)
-                            for (int32_t a = 0; a < AngleCount; a += angleStep)
-                                matcher.match(l, x, y, refX, refY, r, a, (scales.smin + scales.smax) / 2, current,
-                                              capacity);
+                    const int32_t xStart = std::max(2 * r, (sx >> l) - win);
+                    const int32_t s = (scales.smin + scales.smax) / 2;
+                    const int32_t angles = (AngleCount + angleStep - 1) / angleStep;
+                    const int32_t width = xEnd - xStart;
+                    if (width <= 0)
+                        continue;
+                    worker.rowSads.resize(static_cast<size_t>(angles) * static_cast<size_t>(width));
+                    for (int32_t y = std::max(2 * r, (sy >> l) - win); y < yEnd; ++y) {
+                        for (int32_t ai = 0; ai < angles; ++ai)
+                            worker.matcher.scoreRow(l, y, xStart, xEnd, refX, refY, r, ai * angleStep, s,
+                                                    worker.rowSads.data() + static_cast<size_t>(ai) * width);
+                        int32_t limit = current.limit(capacity);
+                        for (int32_t x = xStart; x < xEnd; ++x) {
+                            for (int32_t ai = 0; ai < angles; ++ai) {
+                                const int32_t sad = worker.rowSads[static_cast<size_t>(ai) * width + (x - xStart)];
+                                if (sad >= 0 && sad < limit) {
+                                    current.offer(Candidate{sad, x << l, y << l, ai * angleStep, s}, capacity);
+                                    limit = current.limit(capacity);
+                                }
+                            }
+                        }
+                    }
                     continue;
                 }
 
-                // Refinement around each candidate of the coarser level.
+                // Refinement around each candidate of the coarser level. The
+                // sums of the three positions of a row are taken together for
+                // each angle and scale, then offered position by position.
                 next.clear();
+                worker.nextPositions.clear();
                 for (int32_t qi = 0; qi < current.count(); ++qi) {
                     const Candidate q = current[qi];
+                    const int32_t sFirst = std::max(scales.smin, q.s - scaleStep);
+                    const int32_t sLast = std::min(scales.smax, q.s + scaleStep);
+                    const int32_t x0 = (q.x >> l) - 1;
                     for (int32_t yy = (q.y >> l) - 1; yy <= (q.y >> l) + 1; ++yy) {
-                        for (int32_t xx = (q.x >> l) - 1; xx <= (q.x >> l) + 1; ++xx) {
-                            bool seen = false;
-                            for (int32_t ni = 0; ni < next.count() && !seen; ++ni)
-                                seen = next[ni].x == (xx << l) && next[ni].y == (yy << l);
-                            if (seen)
-                                continue;
-                            for (int32_t da = -angleStep; da <= angleStep; da += angleStep) {
-                                const int32_t a = (q.a + da + AngleCount) & (AngleCount - 1);
-                                const int32_t sLast = std::min(scales.smax, q.s + scaleStep);
-                                for (int32_t s = std::max(scales.smin, q.s - scaleStep); s <= sLast; s += scaleStep)
-                                    matcher.match(l, xx, yy, refX, refY, r, a, s, next, capacity);
+                        int32_t runSads[3][ScaleCount][3];
+                        for (int32_t ai = 0; ai < 3; ++ai) {
+                            const int32_t a = (q.a + (ai - 1) * angleStep + AngleCount) & (AngleCount - 1);
+                            for (int32_t s = sFirst, si = 0; s <= sLast; s += scaleStep, ++si)
+                                worker.matcher.scoreRun(l, yy, x0, x0 + 3, refX, refY, r, a, s, runSads[ai][si]);
+                        }
+                        for (int32_t xx = x0; xx <= x0 + 2; ++xx) {
+                            // Skip a position next already holds.
+                            if (worker.nextPositions.mayHold(xx << l, yy << l)) {
+                                bool seen = false;
+                                for (int32_t ni = 0; ni < next.count() && !seen; ++ni)
+                                    seen = next[ni].x == (xx << l) && next[ni].y == (yy << l);
+                                if (seen)
+                                    continue;
+                            }
+                            for (int32_t ai = 0; ai < 3; ++ai) {
+                                const int32_t a = (q.a + (ai - 1) * angleStep + AngleCount) & (AngleCount - 1);
+                                for (int32_t s = sFirst, si = 0; s <= sLast; s += scaleStep, ++si) {
+                                    const int32_t sad = runSads[ai][si][xx - x0];
+                                    if (sad < 0 || !next.accepts(sad, capacity))
+                                        continue;
+                                    // A full list drops its last entry for this one.
+                                    if (next.count() >= capacity) {
+                                        const Candidate& dropped = next[next.count() - 1];
+                                        worker.nextPositions.remove(dropped.x, dropped.y);
+                                    }
+                                    next.offer(Candidate{sad, xx << l, yy << l, a, s}, capacity);
+                                    worker.nextPositions.add(xx << l, yy << l);
+                                }
                             }
                         }
                     }
@@ -135,43 +261,66 @@ void averageDetail(const DetailPyramid& referencePyramid, const DetailPyramid& s
                 current.copyFrom(next);
             }
 
-            // Average the discs of the candidates under the cutoff.
+            // Average the discs of the candidates under the cutoff; the first
+            // (best) one always counts.
             const int32_t candidates = std::min(current.count(), MaxFinalCandidates);
-            for (int32_t i = 0; i < candidates; ++i)
-                finalPatterns[static_cast<size_t>(i)] = buildPattern(current[i].a, current[i].s, r0);
             int32_t accepted = 0;
             if (candidates > 0) {
-                const int32_t threshold = static_cast<int32_t>(finalPatterns[0].size()) * params.cutoff;
+                const int32_t threshold = discs.pointCount * params.cutoff;
                 accepted = 1;
                 while (accepted < candidates && current[accepted].sad < threshold)
                     ++accepted;
             }
             if (map)
                 map->at((bx - m) / step, (by - m) / step) = accepted;
-
             if (accepted == 0)
                 continue;
-            const SamplePattern& own = finalPatterns[0];
-            for (size_t j = 0; j < own.size(); ++j) {
-                Accumulator& target =
-                    accumulator[static_cast<size_t>(cy + own[j].dy) * static_cast<size_t>(w0) + (cx + own[j].dx)];
-                for (int32_t i = 0; i < accepted; ++i) {
-                    const SamplePoint& p = finalPatterns[static_cast<size_t>(i)][j];
-                    const Candidate& c = current[i];
-                    target.sum += detailIn.at(c.x + ((p.fx + 32768) >> 16), c.y + ((p.fy + 32768) >> 16));
-                    target.count += 1;
+
+            const int32_t points = discs.pointCount;
+            for (int32_t j = 0; j < points; ++j) {
+                const int32_t tx = cx + discs.targetX[static_cast<size_t>(j)];
+                const int32_t ty = cy + discs.targetY[static_cast<size_t>(j)] - top;
+                if (tx >= w0 || ty + top >= h0)
+                    continue;  // only blocks wider than their disc reach past the band
+                worker.counts[static_cast<size_t>(ty) * static_cast<size_t>(w0) + static_cast<size_t>(tx)] += accepted;
+            }
+            for (int32_t i = 0; i < accepted; ++i) {
+                const Candidate& c = current[i];
+                const uint8_t* base = detailIn.data + static_cast<ptrdiff_t>(c.y) * w0 + c.x;
+                const int32_t* offsets = discs.offsetsFor(c).data();
+                for (int32_t j = 0; j < points; ++j) {
+                    const int32_t tx = cx + discs.targetX[static_cast<size_t>(j)];
+                    const int32_t ty = cy + discs.targetY[static_cast<size_t>(j)] - top;
+                    if (tx >= w0 || ty + top >= h0)
+                        continue;
+                    worker.sums[static_cast<size_t>(ty) * static_cast<size_t>(w0) + static_cast<size_t>(tx)] +=
+                        base[offsets[j]];
                 }
             }
         }
-    }
-    checkpoint(job);
+
+        const int32_t last = std::min(stripRows, h0 - top);
+        std::lock_guard<std::mutex> lock(sumsLock);
+        for (int32_t y = 0; y < last; ++y) {
+            const size_t from = static_cast<size_t>(y) * static_cast<size_t>(w0);
+            const size_t to = static_cast<size_t>(top + y) * static_cast<size_t>(w0);
+            for (int32_t x = 0; x < w0; ++x) {
+                sums[to + static_cast<size_t>(x)] += worker.sums[from + static_cast<size_t>(x)];
+                counts[to + static_cast<size_t>(x)] += worker.counts[from + static_cast<size_t>(x)];
+            }
+        }
+    });
+    // Where the single-threaded loop leaves it, whichever thread did the last
+    // rows.
+    if (job && blockRows > 0)
+        job->setSubProgress(s0 + (97 - s0) * ((blockRows - 1) * step) / (h0 - 2 * m));
+    if (job)
+        job->checkCancel();
 
     // A pixel no disc reached keeps its input detail: zero would stand for
     // -128 and darken what is added back.
     const size_t n = detailOut.pixelCount();
-    for (size_t i = 0; i < n; ++i) {
-        const Accumulator& acc = accumulator[i];
-        detailOut.data[i] = acc.count > 0 ? static_cast<uint8_t>(std::clamp(acc.sum / acc.count, 0, 255))
+    for (size_t i = 0; i < n; ++i)
+        detailOut.data[i] = counts[i] > 0 ? static_cast<uint8_t>(std::clamp(sums[i] / counts[i], 0, 255))
                                           : detailIn.data[i];
-    }
 }

@@ -25,7 +25,9 @@ int32_t startLevel(int32_t patchRadius, int32_t levelCount);
 // (W0 x H0, like detailIn). m is the margin around the part that is kept.
 // When map is given it receives one cell per block: the number of matches
 // averaged. job, when given, receives progress and is polled for
-// cancellation before every block (its int32 state is thrown).
+// cancellation before every block (its int32 state is thrown). The block
+// rows are shared among threads workers (the calling thread is one of them);
+// the result does not depend on how many there are.
 void averageDetail(const DetailPyramid& referencePyramid, const DetailPyramid& searchPyramid,
                    const ByteImage& detailIn, ByteImage& detailOut, const PassParams& params, int32_t m,
-                   ProcessingJob* job, MatchCountMap* map);
+                   ProcessingJob* job, MatchCountMap* map, int32_t threads = 1);

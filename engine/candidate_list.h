@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <climits>
 #include <cstdint>
 #include <vector>
 
@@ -24,10 +25,14 @@ public:
     void copyFrom(const CandidateList& other) { entries_ = other.entries_; }
 
     // Whether a candidate with this sad would be kept.
-    bool accepts(int32_t sad, int32_t capacity) const {
+    bool accepts(int32_t sad, int32_t capacity) const { return sad < limit(capacity); }
+
+    // The sads below this are kept: any while there is room, else those below
+    // the last entry's (none when the capacity is 0).
+    int32_t limit(int32_t capacity) const {
         if (count() < capacity)
-            return true;
-        return !entries_.empty() && sad < entries_.back().sad;
+            return INT32_MAX;
+        return entries_.empty() ? INT32_MIN : entries_.back().sad;
     }
 
     // Inserts before the first entry whose sad is at least c.sad, so among

@@ -3,6 +3,7 @@
 #include "core/bilinear_weights.h"
 #include "engine/conversions.h"
 #include "engine/gaussian.h"
+#include "engine/parallel_rows.h"
 #include "engine/processing_job.h"
 #include "engine/work_image.h"
 
@@ -26,12 +27,13 @@ int32_t sampleMatchCountMap(const MatchCountMap& map, int32_t fx, int32_t fy) {
     return (sum + 32) >> 6;
 }
 
-FloatImage laplacianOf(const FloatImage& image) {
+FloatImage laplacianOf(const FloatImage& image, int32_t threads) {
     FloatImage out;
     allocateOrThrow(out, image.width, image.height);
     const int32_t lastX = image.width - 1;
     const int32_t lastY = image.height - 1;
-    for (int32_t y = 0; y < image.height; ++y) {
+    forEachRowBand(threads, image.width, image.height, [&](int32_t y0, int32_t y1) {
+    for (int32_t y = y0; y < y1; ++y) {
         for (int32_t x = 0; x < image.width; ++x) {
             const float c = image.at(x, y);
             const float l = image.at(std::max(x - 1, 0), y);
@@ -41,6 +43,7 @@ FloatImage laplacianOf(const FloatImage& image) {
             out.at(x, y) = 0.5f * (l + r - 2.0f * c) + 0.5f * (u + d - 2.0f * c);
         }
     }
+    });
     return out;
 }
 
@@ -49,7 +52,8 @@ void runDeblurPass(ProcessingJob& job, const DeblurSettings& settings) {
     const Bitmap& image = job.workingImage;
     const int32_t w = image.width;
     const int32_t h = image.height;
-    FloatImage luminance = toLuminance(image);
+    const int32_t threads = passThreads(&job);
+    FloatImage luminance = toLuminance(image, threads);
 
     job.checkCancel();
     job.setSubProgress(job.subProgress + 1);
@@ -57,8 +61,8 @@ void runDeblurPass(ProcessingJob& job, const DeblurSettings& settings) {
     FloatImage sign;
     {
         FloatImage blurred;
-        gaussianBlur(luminance, halfWidthToSigma(settings.radius), blurred);
-        sign = laplacianOf(blurred);
+        gaussianBlur(luminance, halfWidthToSigma(settings.radius), blurred, threads);
+        sign = laplacianOf(blurred, threads);
     }
 
     job.checkCancel();
@@ -74,8 +78,10 @@ void runDeblurPass(ProcessingJob& job, const DeblurSettings& settings) {
 
     for (int32_t k = 0; k < settings.iterations; ++k) {
         job.setSubProgress(job.subProgress + 2);
-        for (int32_t y = 0; y < h; ++y) {
-            job.checkCancel();
+        // Rows are independent: each reads the luminance of the step before.
+        ParallelRows filterRows(&job, threads, h);
+        filterRows.run([&](int32_t y, int32_t worker) {
+            filterRows.checkpoint(worker);
             const int32_t fy = static_cast<int32_t>(std::floor(static_cast<float>(y) * cellsPerPixel * 65536.0f));
             for (int32_t x = 0; x < w; ++x) {
                 const float c = luminance.at(x, y);
@@ -94,7 +100,7 @@ void runDeblurPass(ProcessingJob& job, const DeblurSettings& settings) {
                 const float e = sign.at(x, y) < 0.0f ? std::max({c, l, r, u, d}) : std::min({c, l, r, u, d});
                 filtered.at(x, y) = (1.0f - weight) * c + weight * e;
             }
-        }
+        });
         if (k < settings.iterations - 1)
             std::copy(filtered.data, filtered.data + filtered.pixelCount(), luminance.data);
     }
@@ -106,8 +112,9 @@ void runDeblurPass(ProcessingJob& job, const DeblurSettings& settings) {
 
     Bitmap result;
     allocateOrThrow(result, w, h);
-    for (int32_t y = 0; y < h; ++y) {
-        job.checkCancel();
+    ParallelRows recombineRows(&job, threads, h);
+    recombineRows.run([&](int32_t y, int32_t worker) {
+        recombineRows.checkpoint(worker);
         for (int32_t x = 0; x < w; ++x) {
             const uint32_t pixel = image.at(x, y);
             const int32_t luma = std::max(lumaOf(pixel), 1);
@@ -120,7 +127,7 @@ void runDeblurPass(ProcessingJob& job, const DeblurSettings& settings) {
             }
             result.at(x, y) = packPixel(channels[0], channels[1], channels[2], 255);
         }
-    }
+    });
 
     job.checkCancel();
     job.workingImage.moveFrom(result);

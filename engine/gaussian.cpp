@@ -1,10 +1,12 @@
 #include "engine/gaussian.h"
 
+#include "engine/parallel_rows.h"
 #include "engine/work_image.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <vector>
 
 namespace {
 constexpr double Pi = 3.1415927;
@@ -47,21 +49,21 @@ GaussianKernel::GaussianKernel(float sigma_, double cutoffRatio, Shape shape) : 
         data[i] = static_cast<float>(static_cast<double>(data[i]) / sum);
 }
 
-void convolve(const GaussianKernel& kernel, const FloatImage& in, FloatImage& out) {
-    allocateOrThrow(out, in.width, in.height);
-    if (in.isEmpty())
-        return;
-    int32_t cx = (kernel.width - 1) / 2;
-    int32_t cy = (kernel.height - 1) / 2;
-    int32_t lastX = in.width - 1;
-    int32_t lastY = in.height - 1;
-    for (int32_t y = 0; y < in.height; ++y) {
+namespace {
+
+// Any kernel shape: every tap clamped to the image.
+void convolveRowsGeneral(const GaussianKernel& kernel, const FloatImage& in, FloatImage& out, int32_t y0, int32_t y1) {
+    const int32_t cx = (kernel.width - 1) / 2;
+    const int32_t cy = (kernel.height - 1) / 2;
+    const int32_t lastX = in.width - 1;
+    const int32_t lastY = in.height - 1;
+    for (int32_t y = y0; y < y1; ++y) {
         for (int32_t x = 0; x < in.width; ++x) {
             double sum = 0.0;
             for (int32_t j = 0; j < kernel.height; ++j) {
-                int32_t sy = std::clamp(y - cy + j, 0, lastY);
+                const int32_t sy = std::clamp(y - cy + j, 0, lastY);
                 for (int32_t i = 0; i < kernel.width; ++i) {
-                    int32_t sx = std::clamp(x - cx + i, 0, lastX);
+                    const int32_t sx = std::clamp(x - cx + i, 0, lastX);
                     sum += static_cast<double>(kernel.at(i, j)) * static_cast<double>(in.at(sx, sy));
                 }
             }
@@ -70,12 +72,87 @@ void convolve(const GaussianKernel& kernel, const FloatImage& in, FloatImage& ou
     }
 }
 
-void gaussianBlur(const FloatImage& in, float sigma, FloatImage& out) {
+// A row kernel: taps clamped only near the left and right edges.
+void convolveRowsHorizontal(const GaussianKernel& kernel, const FloatImage& in, FloatImage& out, int32_t y0,
+                            int32_t y1) {
+    const int32_t n = kernel.width;
+    const int32_t cx = (n - 1) / 2;
+    const int32_t w = in.width;
+    std::vector<double> taps(static_cast<size_t>(n));
+    for (int32_t i = 0; i < n; ++i)
+        taps[static_cast<size_t>(i)] = static_cast<double>(kernel.data[i]);
+    // Outputs in [inner0, inner1) have their whole window inside the row.
+    const int32_t inner0 = std::min(cx, w);
+    const int32_t inner1 = std::max(inner0, w - (n - 1 - cx));
+    for (int32_t y = y0; y < y1; ++y) {
+        const float* src = in.data + static_cast<size_t>(y) * static_cast<size_t>(w);
+        float* dst = out.data + static_cast<size_t>(y) * static_cast<size_t>(w);
+        auto clamped = [&](int32_t x) {
+            double sum = 0.0;
+            for (int32_t i = 0; i < n; ++i)
+                sum += taps[static_cast<size_t>(i)] * static_cast<double>(src[std::clamp(x - cx + i, 0, w - 1)]);
+            dst[x] = static_cast<float>(sum);
+        };
+        for (int32_t x = 0; x < inner0; ++x)
+            clamped(x);
+        for (int32_t x = inner0; x < inner1; ++x) {
+            const float* window = src + (x - cx);
+            double sum = 0.0;
+            for (int32_t i = 0; i < n; ++i)
+                sum += taps[static_cast<size_t>(i)] * static_cast<double>(window[i]);
+            dst[x] = static_cast<float>(sum);
+        }
+        for (int32_t x = inner1; x < w; ++x)
+            clamped(x);
+    }
+}
+
+// A column kernel: a whole output row at a time, one tap row after the other,
+// so the reads run along rows; each output still adds its taps in ascending
+// order starting from zero.
+void convolveRowsVertical(const GaussianKernel& kernel, const FloatImage& in, FloatImage& out, int32_t y0,
+                          int32_t y1) {
+    const int32_t n = kernel.height;
+    const int32_t cy = (n - 1) / 2;
+    const int32_t w = in.width;
+    const int32_t lastY = in.height - 1;
+    std::vector<double> sums(static_cast<size_t>(w));
+    for (int32_t y = y0; y < y1; ++y) {
+        std::fill(sums.begin(), sums.end(), 0.0);
+        for (int32_t j = 0; j < n; ++j) {
+            const double tap = static_cast<double>(kernel.data[j]);
+            const float* src = in.data + static_cast<size_t>(std::clamp(y - cy + j, 0, lastY)) * static_cast<size_t>(w);
+            for (int32_t x = 0; x < w; ++x)
+                sums[static_cast<size_t>(x)] += tap * static_cast<double>(src[x]);
+        }
+        float* dst = out.data + static_cast<size_t>(y) * static_cast<size_t>(w);
+        for (int32_t x = 0; x < w; ++x)
+            dst[x] = static_cast<float>(sums[static_cast<size_t>(x)]);
+    }
+}
+
+}
+
+void convolve(const GaussianKernel& kernel, const FloatImage& in, FloatImage& out, int32_t threads) {
+    allocateOrThrow(out, in.width, in.height);
+    if (in.isEmpty())
+        return;
+    forEachRowBand(threads, in.width, in.height, [&](int32_t y0, int32_t y1) {
+        if (kernel.height == 1)
+            convolveRowsHorizontal(kernel, in, out, y0, y1);
+        else if (kernel.width == 1)
+            convolveRowsVertical(kernel, in, out, y0, y1);
+        else
+            convolveRowsGeneral(kernel, in, out, y0, y1);
+    });
+}
+
+void gaussianBlur(const FloatImage& in, float sigma, FloatImage& out, int32_t threads) {
     GaussianKernel row(sigma, GaussianCutoffRatio, GaussianKernel::Row);
     GaussianKernel column(sigma, GaussianCutoffRatio, GaussianKernel::Column);
     FloatImage rows;
-    convolve(row, in, rows);
-    convolve(column, rows, out);
+    convolve(row, in, rows, threads);
+    convolve(column, rows, out, threads);
 }
 
 float halfWidthToSigma(float halfWidth) {

@@ -31,12 +31,14 @@ double gaussianValue(double sigma, double x, double y);
 
 // Correlates in with kernel (no flip) into out, which takes in's size.
 // Samples outside in repeat the nearest edge pixel. Sums are formed in double
-// over kernel rows, then columns, both ascending, and stored as float.
-void convolve(const GaussianKernel& kernel, const FloatImage& in, FloatImage& out);
+// over kernel rows, then columns, both ascending, and stored as float. The
+// rows of out are shared among threads; every output is summed in the same
+// order whatever their number, so the floats do not change with it.
+void convolve(const GaussianKernel& kernel, const FloatImage& in, FloatImage& out, int32_t threads = 1);
 
 // Separable blur: in convolved with the row kernel, then with the column
 // kernel of the same sigma.
-void gaussianBlur(const FloatImage& in, float sigma, FloatImage& out);
+void gaussianBlur(const FloatImage& in, float sigma, FloatImage& out, int32_t threads = 1);
 
 // Sigma of the Gaussian whose half width at half maximum is halfWidth.
 float halfWidthToSigma(float halfWidth);

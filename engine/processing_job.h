@@ -70,9 +70,10 @@ public:
     // that a test can cancel a pass at a chosen point. Null in the program.
     void (*checkpointHook)(ProcessingJob& job) = nullptr;
 
-    // How many threads a pass may use for its heavy loops (1 = only the
-    // worker). Set before submitting.
-    std::atomic<int32_t> threadCount{1};
+    // How many threads a pass may use for its heavy loops, the worker
+    // included (1 = only the worker); all hardware threads unless set. Read
+    // when a pass starts. The results do not depend on it.
+    std::atomic<int32_t> threadCount{HardwareThreadCount()};
 
 protected:
     void Run() override;

@@ -136,7 +136,8 @@ inline bool sameImage(const Bitmap& a, const Bitmap& b) {
 }
 
 // A job whose worker waits idle for the whole test program: nothing is ever
-// submitted to it, so the tests own its working image and fields.
+// submitted to it, so the tests own its working image and fields. The passes
+// run on the calling thread alone unless a test sets threadCount.
 inline ProcessingJob& idleJob(const Bitmap& image) {
     static ProcessingJob* job = [] {
         InitBilinearWeights();
@@ -148,6 +149,7 @@ inline ProcessingJob& idleJob(const Bitmap& image) {
     job->passesTotal = 1;
     job->subProgress = 0;
     job->percent.store(0);
+    job->threadCount.store(1);
     job->workingImage.copyFrom(image);
     return *job;
 }
