@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <vector>
@@ -40,10 +41,11 @@ public:
     void offer(const Candidate& c, int32_t capacity) {
         if (!accepts(c.sad, capacity))
             return;
-        size_t i = 0;
-        while (i < entries_.size() && entries_[i].sad < c.sad)
-            ++i;
-        entries_.insert(entries_.begin() + static_cast<ptrdiff_t>(i), c);
+        // The entries are sorted by sad: a binary search finds the first one
+        // whose sad is at least c.sad.
+        auto at = std::lower_bound(entries_.begin(), entries_.end(), c.sad,
+                                   [](const Candidate& e, int32_t sad) { return e.sad < sad; });
+        entries_.insert(at, c);
         if (count() > capacity)
             entries_.pop_back();
     }

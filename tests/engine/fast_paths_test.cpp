@@ -158,25 +158,46 @@ TEST(FastPaths, ConvolutionMatchesTheReference) {
 }
 
 // Every SAD version this processor runs gives the exact sum below the limit
-// and, at or above it, a partial sum that still reaches the limit; disc
-// sizes cover every remainder of the vector widths.
+// and, at or above it, a partial sum that still reaches the limit; the run
+// versions give exact sums at every position. Disc sizes cover every
+// remainder of the vector widths.
 TEST(FastPaths, SadVersionsAgree) {
     SadVariant variants[8];
     const int32_t variantCount = availableSadVariants(variants, 8);
     ASSERT_GE(variantCount, 1);
     passtest::Random random(5);
-    ByteImage search = randomBand(64, 64, 6);
-    const uint8_t* centre = search.data + 32 * 64 + 32;
-    for (int32_t count = 1; count <= 130; ++count) {
+    ByteImage search = randomBand(128, 64, 6);
+    const uint8_t* centre = search.data + 32 * 128 + 32;
+    // Up to 600 points: the 16-bit lanes of the runs must be widened in time.
+    for (int32_t count : {1, 2, 7, 8, 15, 16, 17, 31, 32, 33, 57, 130, 255, 256, 257, 283, 600}) {
         std::vector<int32_t> offsets(static_cast<size_t>(count));
         std::vector<uint8_t> reference(static_cast<size_t>(paddedSadLength(count)), 0);
         int32_t exact = 0;
         for (int32_t j = 0; j < count; ++j) {
-            offsets[static_cast<size_t>(j)] = (random.below(61) - 30) * 64 + random.below(61) - 30;
+            offsets[static_cast<size_t>(j)] = (random.below(61) - 30) * 128 + random.below(61) - 30;
             reference[static_cast<size_t>(j)] = static_cast<uint8_t>(random.next());
             exact += std::abs(int32_t(centre[offsets[static_cast<size_t>(j)]]) - int32_t(reference[static_cast<size_t>(j)]));
         }
+        // The same disc at runs of neighbouring positions.
+        std::vector<uint16_t> wide(reference.begin(), reference.begin() + count);
+        int32_t runExact[40];
+        for (int32_t i = 0; i < 40; ++i) {
+            runExact[i] = 0;
+            for (int32_t j = 0; j < count; ++j)
+                runExact[i] += std::abs(int32_t(centre[i + offsets[static_cast<size_t>(j)]]) - int32_t(wide[static_cast<size_t>(j)]));
+        }
         for (int32_t v = 0; v < variantCount; ++v) {
+            for (int32_t positions : {1, 3, 15, 16, 17, 33}) {
+                int32_t run[40];
+                variants[v].rowFunction(centre, positions, offsets.data(), wide.data(), count, run);
+                for (int32_t i = 0; i < positions; ++i)
+                    ASSERT_EQ(run[i], runExact[i]) << variants[v].name << " count " << count << " run " << positions;
+            }
+            int32_t eight[8];
+            variants[v].eightFunction(centre, offsets.data(), wide.data(), count, eight);
+            for (int32_t i = 0; i < 8; ++i)
+                ASSERT_EQ(eight[i], runExact[i]) << variants[v].name << " count " << count;
+
             EXPECT_EQ(variants[v].function(centre, offsets.data(), reference.data(), count, INT32_MAX), exact)
                 << variants[v].name << " count " << count;
             EXPECT_EQ(variants[v].function(centre, offsets.data(), reference.data(), count, exact + 1), exact)
