@@ -8,6 +8,8 @@
 //   engine_bench --benchmark_filter='Zoom4x'          "Photo 4x zoom" on a
 //       three-megapixel picture magnified to 48 megapixels first, all
 //       threads; reports the process's peak resident memory
+//   engine_bench --write-picture=PATH                 writes the one-megapixel
+//       picture as raw 8-bit RGB (1000 x 1000) for other tools, then exits
 //
 // The presets of the first group run without their magnification: the
 // passes work on the picture as given. Each case takes seconds, so it runs
@@ -196,4 +198,25 @@ BENCHMARK(Zoom4x)->Unit(benchmark::kSecond)->MeasureProcessCPUTime()->UseRealTim
 
 }
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    const std::string option = "--write-picture=";
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg.rfind(option, 0) != 0)
+            continue;
+        const Bitmap& picture = noisyPicture();
+        std::ofstream out(arg.substr(option.size()), std::ios::binary);
+        for (size_t p = 0; p < picture.pixelCount(); ++p) {
+            const char rgb[3] = {static_cast<char>(pixelRed(picture.data[p])), static_cast<char>(pixelGreen(picture.data[p])),
+                                 static_cast<char>(pixelBlue(picture.data[p]))};
+            out.write(rgb, 3);
+        }
+        return out ? 0 : 1;
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -93,6 +93,24 @@ TEST(ParallelRows, CancellationIsThrownOnTheCaller) {
     idleJob(Bitmap());
 }
 
+// The blur and the conversions share out bands of rows once a picture has a
+// few thousand pixels; the floats and bytes are those of one thread.
+TEST(ThreadedPasses, BlurAndConversionsOnThreadsEqualOneThread) {
+    Bitmap picture = passtest::withNoise(passtest::texture(150, 90), 9.0, 31);
+    BandSplit single = splitBands(picture, 2.0f, 1);
+    for (int32_t threads : {2, 7}) {
+        BandSplit shared = splitBands(picture, 2.0f, threads);
+        EXPECT_TRUE(sameImage(shared.lowPass, single.lowPass)) << threads;
+        ASSERT_EQ(shared.detail.pixelCount(), single.detail.pixelCount());
+        for (size_t i = 0; i < single.detail.pixelCount(); ++i)
+            ASSERT_EQ(shared.detail.data[i], single.detail.data[i]) << threads << " threads, pixel " << i;
+        EXPECT_TRUE(sameImage(mergeDetail(shared.lowPass, shared.detail, 1, threads),
+                              mergeDetail(single.lowPass, single.detail, 1, 1)));
+    }
+    // And the reference blur, which clamps every tap, agrees with both.
+    EXPECT_TRUE(sameImage(splitBandsReference(picture, 2.0f).lowPass, single.lowPass));
+}
+
 // Cancelling at a checkpoint of the calling thread abandons the threaded
 // pass with the job's state and leaves the picture alone.
 TEST(ThreadedPasses, CancellingLeavesThePictureAlone) {
