@@ -10,6 +10,8 @@ ProcessingJob::ProcessingJob(PassSequence passes) : passes_(passes) { Start(); }
 
 ProcessingJob::~ProcessingJob() {
     state.store(WorkerShutdown, std::memory_order_release);
+    // Wake an idle worker at once instead of at its next time-out.
+    wakeEvent_.Set();
     Join();
 }
 
@@ -21,6 +23,7 @@ void ProcessingJob::submit(const Bitmap& image, const EngineSettings& settings) 
     requestSettings_ = settings;
     if (state.load() != WorkerShutdown)
         state.store(WorkerRestart, std::memory_order_release);
+    requestSignalled_ = true;
     wakeEvent_.Set();
 }
 
@@ -30,6 +33,7 @@ void ProcessingJob::cancel() {
     requestImage_.clear();
     if (state.load() != WorkerShutdown)
         state.store(WorkerRestart, std::memory_order_release);
+    requestSignalled_ = true;
     wakeEvent_.Set();
 }
 
@@ -53,6 +57,12 @@ void ProcessingJob::setSubProgress(int32_t value) {
 
 bool ProcessingJob::takeRequest() {
     Lock lock(requestLock_);
+    // A submit that lands between the worker's wake-up and this lock leaves
+    // the event set for a request that is taken now. The wake-up it causes
+    // later brings nothing new and must not unflag the finished result.
+    if (!requestSignalled_)
+        return false;
+    requestSignalled_ = false;
     requestPending.store(0);
     workingImage.moveFrom(requestImage_);
     activeSettings = requestSettings_;

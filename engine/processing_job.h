@@ -91,6 +91,7 @@ private:
     CriticalSection requestLock_;
     Bitmap requestImage_;
     EngineSettings requestSettings_;
+    bool requestSignalled_ = false;  // a submit or cancel not taken yet
     Event wakeEvent_;
 
     CriticalSection resultLock_;

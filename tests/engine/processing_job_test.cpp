@@ -217,3 +217,29 @@ TEST_F(JobTest, SecondPassCountsTowardProgress) {
     job.collect(out);
     EXPECT_EQ(0u, out.data[0]);  // inverted twice
 }
+
+namespace {
+void instantDenoise(ProcessingJob& job, int32_t, const PassParams&, MatchCountMap*) {
+    job.checkCancel();
+    job.workingImage.data[0] += 1;
+}
+}  // namespace
+
+TEST_F(JobTest, BackToBackSubmitsAlwaysLeaveTheLastResultFlagged) {
+    // A second submit can land after the worker woke for the first but
+    // before it took the request: the event then stays set for a request
+    // that is already taken. The wake-up it causes must not unflag the
+    // finished result, or the caller would wait for ever.
+    ProcessingJob job(PassSequence{instantDenoise, nullptr});
+    for (uint32_t i = 0; i < 300; ++i) {
+        job.submit(solid(1, 1, 2 * i), EngineSettings{});
+        job.submit(solid(1, 1, 2 * i + 1), EngineSettings{});
+        ASSERT_TRUE(eventually([&] { return job.resultReady.load() == 1; })) << "round " << i;
+        // Give a stray wake-up the time to do its damage before looking.
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+        ASSERT_EQ(1, job.resultReady.load()) << "round " << i;
+        Bitmap out;
+        job.collect(out);
+        ASSERT_EQ(2 * i + 2, out.data[0]) << "round " << i;
+    }
+}
