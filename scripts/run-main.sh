@@ -6,11 +6,8 @@ dir=${1:-build/release}
 if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" && -x "$dir/vistrel" ]]; then
   exec "$dir/vistrel"
 fi
-if [[ -x "$dir/vistrel-cli" ]]; then
-  sample="$dir/Samples/$(ls "$dir/Samples" | grep -iE '\.(png|jpe?g|bmp|tiff?)$' | head -1)"
-  out="$dir/sample-enhanced.png"
-  "$dir/vistrel-cli" -o "$out" --overwrite "$sample"
-  echo "Enhanced $sample -> $out"
-  exit 0
-fi
-echo "Built in $dir; the desktop program and the command-line program are not part of this build yet."
+sample="$dir/Samples/coffee-noisy.png"
+out="$dir/coffee-enhanced.png"
+echo "No display: enhancing a bundled sample with vistrel-cli instead of starting the desktop program."
+"$dir/vistrel-cli" --preset "Fine digicam noise" --overwrite -o "$out" "$sample"
+echo "The result is in $out (compare it with $sample)."
