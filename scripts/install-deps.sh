@@ -7,7 +7,7 @@ build=(cmake ninja-build g++ pkg-config libjpeg62-turbo-dev libpng-dev libtiff-d
        libgtk-3-dev libgtest-dev libbenchmark-dev)
 test=(clang xvfb xauth xdotool imagemagick x11-utils)
 test_norecommends=(openbox)
-bench=(python3-opencv python3-skimage python3-pil fonts-dejavu-core)
+bench=(python3-opencv python3-skimage python3-pil fonts-dejavu-core fonts-dejavu-extra)
 
 wanted=()
 norec=()

@@ -25,7 +25,8 @@ Vistrel's own results (preset "Harsh Jpeg artifacts"):
 Without --enhanced a stand-in filter makes the "after" halves.
 
 Needs /usr/bin/python3 with python3-pil, python3-skimage and the
-fonts-dejavu-core package (scripts/install-deps.sh bench installs them). The
+fonts-dejavu-core and fonts-dejavu-extra packages (scripts/install-deps.sh
+bench installs them). The
 build never runs this script: the generated files are committed.
 """
 
@@ -41,6 +42,10 @@ from PIL import Image, ImageDraw, ImageFilter, ImageFont
 FONT_DIR = "/usr/share/fonts/truetype/dejavu"
 SANS = os.path.join(FONT_DIR, "DejaVuSans.ttf")
 SANS_BOLD = os.path.join(FONT_DIR, "DejaVuSans-Bold.ttf")
+# The glyph sheets use the condensed cut: the interface's fixed layout gives
+# "Digital zoom artifacts" 142 pixels and "Step 2 - options" 164.
+SHEET = os.path.join(FONT_DIR, "DejaVuSansCondensed.ttf")
+SHEET_BOLD = os.path.join(FONT_DIR, "DejaVuSansCondensed-Bold.ttf")
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 ART = os.path.join(ROOT, "ui", "art")
@@ -286,11 +291,11 @@ def main():
     os.makedirs(args.out, exist_ok=True)
     out = lambda name: os.path.join(args.out, name)
 
-    interface = make_sheet(ImageFont.truetype(SANS, 12), 161, 230, 20, 19, 1, 1, 14)
+    interface = make_sheet(ImageFont.truetype(SHEET, 12), 161, 230, 20, 19, 1, 1, 14)
     check_sheet(interface, "interface sheet")
     write_tga_grey(out("glyphs_interface.tga"), interface)
 
-    heading = make_sheet(ImageFont.truetype(SANS_BOLD, 18), 224, 316, 27, 26, 2, 2, 20)
+    heading = make_sheet(ImageFont.truetype(SHEET_BOLD, 17), 224, 316, 27, 26, 2, 2, 20)
     check_sheet(heading, "heading sheet")
     Image.fromarray(heading, "L").save(out("glyphs_heading.png"), optimize=True)
 
