@@ -3,6 +3,8 @@
 // xdotool and checked with screenshots. Each test starts its own server, so
 // tests may run in parallel and never touch the user's desktop.
 
+#include "x_session.h"
+
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -30,139 +32,24 @@
 
 namespace {
 
-// Generous: a loaded CI machine can be slow, and waiting longer never makes
-// a test pass that should fail.
-constexpr int WaitLimitMs = 30000;
-
-pid_t Spawn(const std::vector<std::string>& args, const std::string& output, int keepFd = -1) {
-    pid_t pid = fork();
-    if (pid == 0) {
-        int out = open(output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-        if (out >= 0) {
-            dup2(out, 1);
-            dup2(out, 2);
-        }
-        int null = open("/dev/null", O_RDONLY);
-        if (null >= 0)
-            dup2(null, 0);
-        for (int fd = 3; fd < 1024; ++fd) {
-            if (fd != keepFd)
-                close(fd);
-        }
-        std::vector<char*> argv;
-        for (const std::string& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    return pid;
-}
-
-void Stop(pid_t& pid) {
-    if (pid <= 0)
-        return;
-    kill(pid, SIGTERM);
-    for (int i = 0; i < 200; ++i) {
-        if (waitpid(pid, nullptr, WNOHANG) == pid) {
-            pid = 0;
-            return;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-    pid = 0;
-}
-
-std::string Output(const std::string& command) {
-    std::string result;
-    if (FILE* p = popen((command + " 2>/dev/null").c_str(), "r")) {
-        char buffer[4096];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, p)) > 0)
-            result.append(buffer, n);
-        pclose(p);
-    }
-    return result;
-}
-
-bool WaitUntil(const std::function<bool()>& condition) {
-    auto start = std::chrono::steady_clock::now();
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() - start > std::chrono::milliseconds(WaitLimitMs))
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    }
-    return true;
-}
-
-std::string Trim(std::string s) {
-    while (!s.empty() && (s.back() == '\n' || s.back() == ' '))
-        s.pop_back();
-    return s;
-}
-
-struct Geometry {
-    int x = 0, y = 0, width = 0, height = 0;
-};
+using namespace x11;
 
 class GtkBackend : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/vistrel-gui-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        for (const char* sub : {"/data", "/config", "/cache", "/run"})
-            mkdir((dir_ + sub).c_str(), 0700);
-        setenv("HOME", dir_.c_str(), 1);
-        setenv("XDG_DATA_HOME", (dir_ + "/data").c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (dir_ + "/config").c_str(), 1);
-        setenv("XDG_CACHE_HOME", (dir_ + "/cache").c_str(), 1);
-        setenv("XDG_RUNTIME_DIR", (dir_ + "/run").c_str(), 1);
-        setenv("GSETTINGS_BACKEND", "memory", 1);
-        setenv("NO_AT_BRIDGE", "1", 1);
-        unsetenv("WAYLAND_DISPLAY");
-        unsetenv("BROWSER");
-
-        // Xvfb picks a free display and writes its number to the pipe.
-        int fds[2];
-        ASSERT_EQ(pipe(fds), 0);
-        xvfb_ = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x1024x24", "-nolisten",
-                       "tcp", "-noreset"},
-                      dir_ + "/xvfb.log", fds[1]);
-        close(fds[1]);
-        std::string number;
-        char c;
-        while (read(fds[0], &c, 1) == 1 && c != '\n')
-            number += c;
-        close(fds[0]);
-        ASSERT_FALSE(number.empty()) << "Xvfb did not start";
-        setenv("DISPLAY", (":" + number).c_str(), 1);
-
-        openbox_ = Spawn({"openbox"}, dir_ + "/openbox.log");
-        ASSERT_TRUE(WaitUntil([] {
-            return Output("xprop -root _NET_SUPPORTING_WM_CHECK").find("window id") != std::string::npos;
-        })) << "openbox did not start";
-
+        ASSERT_TRUE(session_.Start()) << session_.Error();
+        dir_ = session_.Folder();
         commands_ = dir_ + "/commands";
         log_ = dir_ + "/probe.log";
         std::ofstream(commands_).flush();
         probe_ = Spawn({GUI_PROBE, commands_, log_}, dir_ + "/probe.out");
         ASSERT_TRUE(WaitForLine("ready 800 600")) << Log();
-        ASSERT_TRUE(WaitUntil([this] {
-            window_ = Trim(Output("xdotool search --onlyvisible --name '^Vistrel$' | head -1"));
-            return !window_.empty();
-        }));
+        window_ = session_.FindWindow("^Vistrel$");
+        ASSERT_FALSE(window_.empty());
         ASSERT_TRUE(WaitForLine("active 1")) << Log();
     }
 
-    void TearDown() override {
-        Stop(probe_);
-        Stop(openbox_);
-        Stop(xvfb_);
-        std::system(("rm -rf '" + dir_ + "'").c_str());
-    }
+    void TearDown() override { Stop(probe_); }
 
     std::string Log() const {
         std::ifstream in(log_);
@@ -186,26 +73,7 @@ protected:
         });
     }
     void Send(const std::string& command) { std::ofstream(commands_, std::ios::app) << command << "\n"; }
-    static void Xdotool(const std::string& args) {
-        std::system(("xdotool " + args + " >/dev/null 2>&1").c_str());
-    }
 
-    static Geometry WindowGeometry(const std::string& window) {
-        Geometry g;
-        std::istringstream in(Output("xwininfo -id " + window));
-        for (std::string line; std::getline(in, line);) {
-            auto value = [&](const char* key, int& field) {
-                size_t at = line.find(key);
-                if (at != std::string::npos)
-                    field = std::atoi(line.c_str() + at + std::strlen(key));
-            };
-            value("Absolute upper-left X:", g.x);
-            value("Absolute upper-left Y:", g.y);
-            value("Width:", g.width);
-            value("Height:", g.height);
-        }
-        return g;
-    }
     // The main window's client area: the bottom of the window, below the
     // menu bar, at the size the probe last reported.
     Geometry ClientArea() const {
@@ -217,31 +85,15 @@ protected:
         return {g.x, g.y + g.height - height, width, height};
     }
 
-    // Screen pixels as 0xRRGGBB, from one screenshot.
     std::vector<uint32_t> Pixels(const std::vector<std::pair<int, int>>& points) const {
-        std::string shot = dir_ + "/shot.png";
-        std::system(("import -window root '" + shot + "' 2>/dev/null").c_str());
-        std::string format;
-        for (auto [x, y] : points)
-            format += "%[hex:u.p{" + std::to_string(x) + "," + std::to_string(y) + "}] ";
-        std::istringstream in(Output("convert '" + shot + "' -format '" + format + "' info:"));
-        std::vector<uint32_t> result;
-        for (std::string hex; in >> hex;)
-            result.push_back(static_cast<uint32_t>(std::stoul(hex.substr(0, 6), nullptr, 16)));
-        return result;
+        return session_.Pixels(points);
     }
 
-    int ProbeExitStatus() {
-        int status = -1;
-        bool ended = WaitUntil([&] { return waitpid(probe_, &status, WNOHANG) == probe_; });
-        if (!ended)
-            return -1;
-        probe_ = 0;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
+    int ProbeExitStatus() { return WaitForExit(probe_); }
 
+    Session session_;
     std::string dir_, commands_, log_, window_;
-    pid_t xvfb_ = 0, openbox_ = 0, probe_ = 0;
+    pid_t probe_ = 0;
 };
 
 constexpr uint32_t Green = 0x204020;
