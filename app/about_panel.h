@@ -15,7 +15,7 @@ inline constexpr int32_t VersionMajor = 1;
 inline constexpr int32_t VersionMinor = 3;
 // The rights notice; the run of spaces leaves room for the circled-C sign
 // that is drawn over it.
-inline constexpr const char* RightsNotice = "Copyright    2026";
+inline constexpr const char* RightsNotice = "Copyright     2026";
 
 // Our own pages, until the maker has a web site.
 inline constexpr const char* HelpIndexPage = "Help/index.html";
