@@ -21,6 +21,7 @@ struct FinalDiscs {
     int32_t pointCount = 0;
     std::vector<int32_t> targetX;  // dx of point j
     std::vector<int32_t> targetY;  // dy of point j
+    std::vector<int32_t> stripOffsets;  // (dy + r0) * w0 + dx: point j in a block row's sums
     std::vector<std::vector<int32_t>> sampleOffsets;  // per (a, s): iy * w0 + ix of point j
 
     FinalDiscs(int32_t r0, ScaleRange scales, int32_t w0) : sampleOffsets(static_cast<size_t>(AngleCount * ScaleCount)) {
@@ -35,6 +36,7 @@ struct FinalDiscs {
                     for (const SamplePoint& p : pattern) {
                         targetX.push_back(p.dx);
                         targetY.push_back(p.dy);
+                        stripOffsets.push_back((p.dy + r0) * w0 + p.dx);
                     }
                     pointCount = static_cast<int32_t>(pattern.size());
                 }
@@ -224,21 +226,49 @@ void averageDetail(const DetailPyramid& referencePyramid, const DetailPyramid& s
                     const int32_t sFirst = std::max(scales.smin, q.s - scaleStep);
                     const int32_t sLast = std::min(scales.smax, q.s + scaleStep);
                     const int32_t x0 = (q.x >> l) - 1;
-                    for (int32_t yy = (q.y >> l) - 1; yy <= (q.y >> l) + 1; ++yy) {
-                        int32_t runSads[3][ScaleCount][3];
+                    auto holds = [&](int32_t xx, int32_t yy) {
+                        if (!worker.nextPositions.mayHold(xx << l, yy << l))
+                            return false;
+                        for (int32_t ni = 0; ni < next.count(); ++ni)
+                            if (next[ni].x == (xx << l) && next[ni].y == (yy << l))
+                                return true;
+                        return false;
+                    };
+                    int32_t runSads[3][ScaleCount][3];
+                    auto score = [&](int32_t yy, int32_t from, int32_t to) {
                         for (int32_t ai = 0; ai < 3; ++ai) {
                             const int32_t a = (q.a + (ai - 1) * angleStep + AngleCount) & (AngleCount - 1);
-                            for (int32_t s = sFirst, si = 0; s <= sLast; s += scaleStep, ++si)
-                                worker.matcher.scoreRun(l, yy, x0, x0 + 3, refX, refY, r, a, s, runSads[ai][si]);
+                            int32_t run[3];
+                            for (int32_t s = sFirst, si = 0; s <= sLast; s += scaleStep, ++si) {
+                                worker.matcher.scoreRun(l, yy, from, to, refX, refY, r, a, s, run);
+                                std::copy(run, run + (to - from), runSads[ai][si] + (from - x0));
+                            }
+                        }
+                    };
+                    for (int32_t yy = (q.y >> l) - 1; yy <= (q.y >> l) + 1; ++yy) {
+                        // Positions next already holds are skipped, so only
+                        // the others are scored, together. Offering may drop
+                        // the entry that made a position held; such a
+                        // position is scored when its turn comes.
+                        bool scored[3] = {false, false, false};
+                        int32_t from = 3, to = 0;
+                        for (int32_t i = 0; i < 3; ++i) {
+                            if (!holds(x0 + i, yy)) {
+                                from = std::min(from, i);
+                                to = i + 1;
+                            }
+                        }
+                        if (from < to) {
+                            score(yy, x0 + from, x0 + to);
+                            for (int32_t i = from; i < to; ++i)
+                                scored[i] = true;
                         }
                         for (int32_t xx = x0; xx <= x0 + 2; ++xx) {
-                            // Skip a position next already holds.
-                            if (worker.nextPositions.mayHold(xx << l, yy << l)) {
-                                bool seen = false;
-                                for (int32_t ni = 0; ni < next.count() && !seen; ++ni)
-                                    seen = next[ni].x == (xx << l) && next[ni].y == (yy << l);
-                                if (seen)
-                                    continue;
+                            if (holds(xx, yy))
+                                continue;
+                            if (!scored[xx - x0]) {
+                                score(yy, xx, xx + 1);
+                                scored[xx - x0] = true;
                             }
                             for (int32_t ai = 0; ai < 3; ++ai) {
                                 const int32_t a = (q.a + (ai - 1) * angleStep + AngleCount) & (AngleCount - 1);
@@ -277,6 +307,23 @@ void averageDetail(const DetailPyramid& referencePyramid, const DetailPyramid& s
                 continue;
 
             const int32_t points = discs.pointCount;
+            if (cx + r0 < w0 && cy + r0 < h0) {
+                // The whole disc lies in the band: point j lands at a fixed
+                // offset from the block's centre in this row's sums.
+                int32_t* sums = worker.sums.data() + cx;
+                int32_t* counts = worker.counts.data() + cx;
+                const int32_t* targets = discs.stripOffsets.data();
+                for (int32_t j = 0; j < points; ++j)
+                    counts[targets[j]] += accepted;
+                for (int32_t i = 0; i < accepted; ++i) {
+                    const Candidate& c = current[i];
+                    const uint8_t* base = detailIn.data + static_cast<ptrdiff_t>(c.y) * w0 + c.x;
+                    const int32_t* offsets = discs.offsetsFor(c).data();
+                    for (int32_t j = 0; j < points; ++j)
+                        sums[targets[j]] += base[offsets[j]];
+                }
+                continue;
+            }
             for (int32_t j = 0; j < points; ++j) {
                 const int32_t tx = cx + discs.targetX[static_cast<size_t>(j)];
                 const int32_t ty = cy + discs.targetY[static_cast<size_t>(j)] - top;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <vector>
@@ -43,9 +42,15 @@ public:
             return;
         // The entries are sorted by sad: a binary search finds the first one
         // whose sad is at least c.sad.
-        auto at = std::lower_bound(entries_.begin(), entries_.end(), c.sad,
-                                   [](const Candidate& e, int32_t sad) { return e.sad < sad; });
-        entries_.insert(at, c);
+        size_t low = 0, high = entries_.size();
+        while (low < high) {
+            const size_t mid = (low + high) / 2;
+            if (entries_[mid].sad < c.sad)
+                low = mid + 1;
+            else
+                high = mid;
+        }
+        entries_.insert(entries_.begin() + static_cast<ptrdiff_t>(low), c);
         if (count() > capacity)
             entries_.pop_back();
     }
