@@ -1,5 +1,7 @@
 #include "app/application.h"
 
+#include <utility>
+
 #include "app/about_panel.h"
 #include "app/wizard_controller.h"
 #include "platform/menu_table.h"
@@ -42,7 +44,7 @@ void Application::ShowAbout() {
         delete panel;  // clears the pointer again
 }
 
-void StartApplication(PassSequence passes) {
+void StartApplication(PassSequence passes, const std::vector<String>& files) {
     TheUiResources = new UiResources;
     TheApplication = new Application;
     auto* wizard = new WizardController(passes);
@@ -52,6 +54,8 @@ void StartApplication(PassSequence passes) {
         return;
     }
     TheApplication->ShowAbout();
+    if (!files.empty())
+        wizard->OpenPaths(files);
 }
 
 void StopApplication() {
@@ -63,7 +67,9 @@ void StopApplication() {
 
 namespace {
 
-void StartUp() { StartApplication(); }
+std::vector<String> startupFiles;
+
+void StartUp() { StartApplication(DefaultPassSequence(), startupFiles); }
 
 void Command(int32_t id) {
     if (TheApplication)
@@ -71,6 +77,8 @@ void Command(int32_t id) {
 }
 
 }  // namespace
+
+void SetStartupFiles(std::vector<String> files) { startupFiles = std::move(files); }
 
 ApplicationHooks VistrelApplication() {
     ApplicationHooks hooks;

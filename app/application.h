@@ -3,7 +3,10 @@
 #include "engine/processing_job.h"
 #include "platform/main_loop.h"
 
+#include "core/strings.h"
+
 #include <cstdint>
+#include <vector>
 
 class AboutPanel;
 class WizardController;
@@ -30,7 +33,12 @@ extern Application* TheApplication;
 
 // Start-up: the interface resources, the application, the wizard window and
 // the About window. The passes are the engine's unless a test brings its own.
-void StartApplication(PassSequence passes = DefaultPassSequence());
+// Files given (from the command line, as a desktop's "Open with" passes
+// them) are opened as if chosen together in the Open dialog.
+void StartApplication(PassSequence passes = DefaultPassSequence(), const std::vector<String>& files = {});
+
+// The files the program was started with, for the start-up hook.
+void SetStartupFiles(std::vector<String> files);
 // Teardown: the application, then the interface resources.
 void StopApplication();
 

@@ -51,6 +51,15 @@ void WizardController::OpenFiles() {
     LoadFile(0);
 }
 
+void WizardController::OpenPaths(const std::vector<String>& paths) {
+    if (paths.empty())
+        return;
+    files.clear();
+    for (const String& path : paths)
+        files.push_back(AbsolutePath(path));
+    LoadFile(0);
+}
+
 void WizardController::LoadFile(int32_t index) {
     currentIndex = index;
     const String path = files[static_cast<size_t>(index)];

@@ -51,6 +51,9 @@ public:
 
     // Opening and saving.
     void OpenFiles();
+    // Opens the given files as one choice of the Open dialog; relative
+    // paths are taken from the current folder.
+    void OpenPaths(const std::vector<String>& paths);
     void LoadFile(int32_t index);
     void Save(const String& path, bool askBeforeReplace);
     void SaveCurrent();

@@ -132,3 +132,17 @@ bool WriteWholeFile(const String& path, const void* data, int64_t size) {
         ::unlink(name.c_str());
     return ok;
 }
+
+String AbsolutePath(const String& path) {
+    if (path.length > 0 && path.data[0] == '/')
+        return path;
+    char* folder = ::getcwd(nullptr, 0);
+    if (!folder)
+        return path;
+    String result(folder);
+    std::free(folder);
+    if (result.length == 0 || result.data[result.length - 1] != '/')
+        result.Append("/");
+    result.Append(path);
+    return result;
+}

@@ -17,3 +17,7 @@ bool ReadWholeFile(const String& path, ByteArray& buffer);
 // a failed write never destroys the file that was there. A target that
 // exists but may not be written (a read-only file) is refused.
 bool WriteWholeFile(const String& path, const void* data, int64_t size);
+
+// The path made absolute against the current folder (unchanged when it
+// already starts with '/'). Nothing is resolved or checked.
+String AbsolutePath(const String& path);

@@ -222,3 +222,26 @@ TEST_F(WizardTest, AFailedSaveKeepsTheOriginalAndSaysSo) {
     }
     EXPECT_EQ(FileBytes(cat), before);
 }
+
+TEST_F(WizardTest, FilesGivenAtStartOpenAsOneChoice) {
+    const std::string a = WriteImage("a.png", Gradient(20, 10));
+    WriteImage("b.bmp", Gradient(12, 10));
+    // Start again from nothing: the windows go first, then the application.
+    delete TheApplication->about;
+    delete wizard;
+    StopApplication();
+    // A desktop's "Open with" hands over absolute paths; a shell may hand
+    // over relative ones, which count from the current folder.
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(folder);
+    StartApplication(Passes(), {S(a), S("b.bmp")});
+    std::filesystem::current_path(before);
+    ASSERT_NE(TheApplication, nullptr);
+    wizard = TheApplication->wizard;
+    ASSERT_NE(wizard, nullptr);
+    ASSERT_EQ(wizard->files.size(), 2u);
+    EXPECT_EQ(wizard->files[1], S(Path("b.bmp")));
+    EXPECT_TRUE(wizard->optionsPresent);
+    EXPECT_EQ(headless::Title(), S("Vistrel - " + a + " (1/2)"));
+    EXPECT_NE(TheApplication->about, nullptr);  // the About window still opens
+}
