@@ -11,6 +11,7 @@
 #include "platform/system_info.h"
 #include "platform/thread.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -101,7 +102,10 @@ class Enhancer {
 public:
     Enhancer(const CliOptions& options, std::ostream& err, bool live)
         : options_(options), err_(err), live_(live && !options.quiet) {
-        job_.threadCount = options.threads > 0 ? options.threads : HardwareThreadCount();
+        // More threads than a few per core only cost memory (each keeps a
+        // band of sums as wide as the picture); the result is the same.
+        const int32_t cores = HardwareThreadCount();
+        job_.threadCount = options.threads > 0 ? std::min(options.threads, 4 * cores) : cores;
     }
 
     bool Run(size_t index, size_t count, const std::string& input) {

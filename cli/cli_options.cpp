@@ -36,7 +36,7 @@ const char* const CliUsage =
     "                       without extension gets S at its end\n"
     "  --overwrite          replace existing files (also needed to replace the inputs)\n"
     "\n"
-    "  --threads N          worker threads (default: all cores)\n"
+    "  --threads N          worker threads (default: all cores; at most 4 per core are used)\n"
     "  --quiet              no progress output\n"
     "  --help, --version\n";
 
