@@ -11,9 +11,22 @@ configure_and_build() {  # dir, extra cmake args...
   cmake --build "$dir" -j "$jobs"
 }
 
+passed_total=0
+failed_total=0
 run_ctest() {  # dir, extra ctest args...
   local dir=$1; shift
-  ctest --test-dir "$dir" -j "$jobs" --output-on-failure --timeout 900 "$@"
+  local log="$dir/ctest-output.log" status=0
+  ctest --test-dir "$dir" -j "$jobs" --output-on-failure --timeout 900 "$@" 2>&1 | tee "$log" || status=$?
+  # "NN% tests passed, F tests failed out of N"
+  local line failed total
+  line=$(grep -E "tests passed, [0-9]+ tests? failed out of [0-9]+" "$log" | tail -1 || true)
+  if [[ $line =~ ([0-9]+)\ tests?\ failed\ out\ of\ ([0-9]+) ]]; then
+    failed=${BASH_REMATCH[1]}
+    total=${BASH_REMATCH[2]}
+    passed_total=$((passed_total + total - failed))
+    failed_total=$((failed_total + failed))
+  fi
+  return "$status"
 }
 
 # Builds the libFuzzer targets with clang and runs each for a bounded time,
@@ -75,3 +88,6 @@ if [[ $what == all || $what == fuzz ]]; then
   echo "== Fuzzing the in-house image decoders (libFuzzer + AddressSanitizer)"
   run_fuzzers build/fuzz "${FUZZ_SECONDS:-20}"
 fi
+
+# One closing line over every stage that ran tests.
+echo "tests: $passed_total passed, $failed_total failed"
