@@ -85,16 +85,22 @@ void PatchMatcher::match(int32_t level, int32_t x, int32_t y, int32_t refX, int3
     list.offer(Candidate{sad, x << level, y << level, a, s}, capacity);
 }
 
+bool PatchMatcher::scorablePart(const Slot& slot, const ByteImage& level, int32_t y, int32_t x0, int32_t x1,
+                                int32_t* sads, int32_t& first, int32_t& last) {
+    std::fill(sads, sads + std::max(0, x1 - x0), -1);
+    if (y < slot.extent || y >= level.height - slot.extent)
+        return false;
+    first = std::max(x0, slot.extent);
+    last = std::min(x1, level.width - slot.extent);
+    return first < last;
+}
+
 void PatchMatcher::scoreRow(int32_t level, int32_t y, int32_t x0, int32_t x1, int32_t refX, int32_t refY, int32_t r,
                             int32_t a, int32_t s, int32_t* sads) {
     const Slot& slot = refresh(level, r, a, s);
     const ByteImage& searchLevel = search_.level(level);
-    std::fill(sads, sads + std::max(0, x1 - x0), -1);
-    if (y < slot.extent || y >= searchLevel.height - slot.extent)
-        return;
-    const int32_t first = std::max(x0, slot.extent);
-    const int32_t last = std::min(x1, searchLevel.width - slot.extent);
-    if (first >= last)
+    int32_t first = 0, last = 0;
+    if (!scorablePart(slot, searchLevel, y, x0, x1, sads, first, last))
         return;
     referenceDisc(level, refX, refY, r, slot);
     rowSad_(searchLevel.data + static_cast<ptrdiff_t>(y) * searchLevel.width + first, last - first,
@@ -106,12 +112,8 @@ void PatchMatcher::scoreRun(int32_t level, int32_t y, int32_t x0, int32_t x1, in
                             int32_t a, int32_t s, int32_t* sads) {
     const Slot& slot = refresh(level, r, a, s);
     const ByteImage& searchLevel = search_.level(level);
-    std::fill(sads, sads + std::max(0, x1 - x0), -1);
-    if (y < slot.extent || y >= searchLevel.height - slot.extent)
-        return;
-    const int32_t first = std::max(x0, slot.extent);
-    const int32_t last = std::min(x1, searchLevel.width - slot.extent);
-    if (first >= last)
+    int32_t first = 0, last = 0;
+    if (!scorablePart(slot, searchLevel, y, x0, x1, sads, first, last))
         return;
     referenceDisc(level, refX, refY, r, slot);
     const int32_t count = static_cast<int32_t>(slot.searchOffsets.size());

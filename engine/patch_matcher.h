@@ -52,6 +52,11 @@ private:
 
     Slot& refresh(int32_t level, int32_t r, int32_t a, int32_t s);
     const uint8_t* referenceDisc(int32_t level, int32_t refX, int32_t refY, int32_t r, const Slot& slot);
+    // Marks every position x0 .. x1 - 1 of row y unscored (-1), then narrows
+    // them to [first, last), where the slot's disc stays inside the level;
+    // false when none does.
+    static bool scorablePart(const Slot& slot, const ByteImage& level, int32_t y, int32_t x0, int32_t x1,
+                             int32_t* sads, int32_t& first, int32_t& last);
 
     const DetailPyramid& reference_;
     const DetailPyramid& search_;
