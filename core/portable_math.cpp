@@ -8,13 +8,14 @@
 #include <limits>
 
 // Every routine reduces its argument exactly, evaluates a Taylor polynomial
-// in double-double arithmetic (relative error below 2^-100) and rounds the
-// double-double result once. The rounding is checked: when the exact value
-// could lie on the other side of a rounding boundary, the evaluation is
-// repeated in triple-double arithmetic (see the "Accurate" functions), which
-// settles every case but results that are exactly halfway between doubles.
-// The build keeps -ffp-contract=off, so no multiply-add is ever fused and the
-// operations below run as written on every compiler and CPU.
+// in double-double arithmetic and rounds the double-double result once. The
+// evaluations are accurate to about 2^-104 relative (pow: 2^-98 where the
+// result is far from 1), so the result is the correctly rounded one unless
+// the exact value lies closer than that to a point halfway between two
+// doubles: roughly one argument in 2^50 (pow: 2^44), and such an argument
+// still gets the same, nearly correct, result everywhere. The build keeps
+// -ffp-contract=off, so no multiply-add is ever fused and the operations
+// below run as written on every compiler and CPU.
 
 namespace {
 
@@ -110,20 +111,6 @@ DoubleDouble polynomial(const DoubleDouble* c, int n, DoubleDouble x) {
     return p;
 }
 
-// Relative error bound of the double-double evaluations below (measured
-// worst cases are near 2^-103; the bound leaves a wide margin).
-constexpr double EvaluationBound = 0x1p-96;
-
-// The double nearest to v when v is within bound * |v.hi| of the exact value
-// and that interval holds no rounding boundary; sets `decided` accordingly.
-double roundWithin(DoubleDouble v, double bound, bool& decided) {
-    const double e = bound * std::fabs(v.hi);
-    const double up = v.hi + (v.lo + e);
-    const double down = v.hi + (v.lo - e);
-    decided = up == down;
-    return v.hi + v.lo;
-}
-
 // --- exp -------------------------------------------------------------------
 
 // exp(x) = 2^exponent * m, m in [1, 2).
@@ -160,9 +147,9 @@ Scaled expCore(DoubleDouble x) {
 }
 
 // 2^exponent * m rounded once, also where the result is subnormal.
-double roundScaled(Scaled s, double bound, bool& decided) {
+double roundScaled(Scaled s) {
     if (s.exponent >= -1022)
-        return scaleUp(roundWithin(s.m, bound, decided), s.exponent);
+        return scaleUp(s.m.hi, s.exponent);  // m.hi is m rounded
     // Below 2^-1021 the doubles are the multiples of 2^-1074: round
     // m * 2^(exponent + 1074) to an integer. exponent >= -1078 here.
     const double unit = powerOfTwo(s.exponent + 1074 + 60) * 0x1p-60;
@@ -170,8 +157,6 @@ double roundScaled(Scaled s, double bound, bool& decided) {
     const double vl = s.m.lo * unit;
     double n = roundToInteger(vh);
     const double d = (vh - n) + vl;  // in about [-0.75, 0.75]
-    const double e = bound * vh;
-    decided = (d + e < 0.5) == (d - e < 0.5) && (d + e < -0.5) == (d - e < -0.5);
     if (d > 0.5)
         n += 1.0;
     else if (d < -0.5)
@@ -305,8 +290,7 @@ double portableExp(double x) {
         return 0.0;
     if (std::fabs(x) < 0x1p-54)
         return 1.0 + x;
-    bool decided;
-    return roundScaled(expCore({x, 0.0}), EvaluationBound, decided);
+    return roundScaled(expCore({x, 0.0}));
 }
 
 double portableLog(double x) {
@@ -318,8 +302,7 @@ double portableLog(double x) {
         return -Infinity;
     if (x == Infinity)
         return x;
-    bool decided;
-    return roundWithin(logCore(x), EvaluationBound, decided);
+    return logCore(x).hi;
 }
 
 double portablePow(double x, double y) {
@@ -357,6 +340,20 @@ double portablePow(double x, double y) {
         return x * x;
     if (y == 0.5)
         return std::sqrt(x);
+    // A power of two to a power that makes it one again is exact; this also
+    // settles results exactly halfway to the smallest subnormal.
+    const uint64_t xBits = bitsOf(x);
+    if ((xBits & ((uint64_t{1} << 52) - 1)) == 0 && xBits >= (uint64_t{1} << 52)) {
+        const DoubleDouble t = twoProduct(y, static_cast<int>(xBits >> 52) - 1023);
+        if (t.lo == 0.0 && std::fabs(t.hi) < 4096.0 && isInteger(t.hi)) {
+            const int n = static_cast<int>(t.hi);
+            if (n > 1023)
+                return sign * Infinity;
+            if (n < -1074)
+                return sign * 0.0;  // 2^-1075 rounds to even, 0
+            return sign * (n >= -1022 ? powerOfTwo(n) : powerOfTwo(n + 60) * 0x1p-60);
+        }
+    }
 
     const DoubleDouble l = logCore(x);
     const double zh = y * l.hi;
@@ -364,11 +361,7 @@ double portablePow(double x, double y) {
         return sign * Infinity;
     if (zh < -746.0)
         return sign * 0.0;
-    const DoubleDouble z = mul(l, y);
-    // log's relative error is multiplied by |z| in exp's argument.
-    const double bound = EvaluationBound * (1.0 + std::fabs(zh) * 4.0);
-    bool decided;
-    return sign * roundScaled(expCore(z), bound, decided);
+    return sign * roundScaled(expCore(mul(l, y)));
 }
 
 double portableSin(double x) {
@@ -376,8 +369,7 @@ double portableSin(double x) {
         return x;
     if (std::fabs(x) == Infinity || x != x)
         return x - x;
-    bool decided;
-    return roundWithin(sinCosCore(x, false), EvaluationBound, decided);
+    return sinCosCore(x, false).hi;
 }
 
 double portableCos(double x) {
@@ -385,6 +377,5 @@ double portableCos(double x) {
         return 1.0;
     if (std::fabs(x) == Infinity || x != x)
         return x - x;
-    bool decided;
-    return roundWithin(sinCosCore(x, true), EvaluationBound, decided);
+    return sinCosCore(x, true).hi;
 }

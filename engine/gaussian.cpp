@@ -1,5 +1,6 @@
 #include "engine/gaussian.h"
 
+#include "core/portable_math.h"
 #include "engine/parallel_rows.h"
 #include "engine/work_image.h"
 
@@ -15,7 +16,7 @@ constexpr int32_t MaxReach = 100;
 
 double gaussianValue(double sigma, double x, double y) {
     double cubed = sigma * sigma * sigma;
-    return std::exp(-(x * x + y * y) / (2.0 * cubed)) / (2.0 * Pi * cubed);
+    return portableExp(-(x * x + y * y) / (2.0 * cubed)) / (2.0 * Pi * cubed);
 }
 
 GaussianKernel::GaussianKernel(float sigma_, double cutoffRatio, Shape shape) : sigma(sigma_) {
@@ -210,5 +211,5 @@ void gaussianBlur(const FloatImage& in, float sigma, FloatImage& out, int32_t th
 }
 
 float halfWidthToSigma(float halfWidth) {
-    return static_cast<float>(static_cast<double>(halfWidth) / std::sqrt(-2.0 * std::log(0.5)));
+    return static_cast<float>(static_cast<double>(halfWidth) / std::sqrt(-2.0 * portableLog(0.5)));
 }

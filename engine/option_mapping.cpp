@@ -1,5 +1,7 @@
 #include "engine/option_mapping.h"
 
+#include "core/portable_math.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -14,7 +16,7 @@ int32_t roundedGeom(double a, double b, float t) { return static_cast<int32_t>(s
 }  // namespace
 
 double geom(double a, double b, float t) {
-    double v = std::exp(std::log(a) + static_cast<double>(t) * (std::log(b) - std::log(a)));
+    double v = portableExp(portableLog(a) + static_cast<double>(t) * (portableLog(b) - portableLog(a)));
     return std::clamp(v, a, b);
 }
 
@@ -36,7 +38,7 @@ void deblurSettingsFromSlider(int32_t p, DeblurSettings& deblur) {
         deblur.iterations = 2;
         u = sliderFraction(4 * p - 300);
     }
-    double amount = std::exp(std::log(0.1) + static_cast<double>(u) * (std::log(0.5) - std::log(0.1)));
+    double amount = portableExp(portableLog(0.1) + static_cast<double>(u) * (portableLog(0.5) - portableLog(0.1)));
     deblur.amountMax = static_cast<float>(std::clamp(amount, 0.1, 0.5));
 }
 

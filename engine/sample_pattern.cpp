@@ -1,5 +1,7 @@
 #include "engine/sample_pattern.h"
 
+#include "core/portable_math.h"
+
 #include <cmath>
 
 namespace {
@@ -7,10 +9,10 @@ constexpr double Pi = 3.1415927;
 }
 
 SamplePattern buildPattern(int32_t a, int32_t s, int32_t r) {
-    float scale = static_cast<float>(std::pow(2.0, (s - 4) * 0.25) * 65536.0);
+    float scale = static_cast<float>(portablePow(2.0, (s - 4) * 0.25) * 65536.0);
     double theta = a * Pi / 16.0;
-    double c = std::cos(theta);
-    double sn = std::sin(theta);
+    double c = portableCos(theta);
+    double sn = portableSin(theta);
     // Rotation matrix (m0 m2; m1 m3) in single precision.
     float m0 = static_cast<float>(c * scale);
     float m1 = static_cast<float>(sn * scale);

@@ -1,5 +1,6 @@
 #include "ui/button_face.h"
 
+#include "core/portable_math.h"
 #include "ui/draw.h"
 #include "ui/ui_resources.h"
 
@@ -51,7 +52,7 @@ void RenderButtonFace(int32_t state, Bitmap& target, const Bitmap* icon, const c
     const double pi = static_cast<double>(3.1415927f);
     const int32_t base = down ? 80 : 160;
     for (int32_t y = d; y <= height + d - 2; ++y) {
-        int32_t level = base + static_cast<int32_t>(std::nearbyint(std::sin(y * pi / height) * 96.0));
+        int32_t level = base + static_cast<int32_t>(std::nearbyint(portableSin(y * pi / height) * 96.0));
         level = std::min(level, 255);
         if (level < 1)
             level = 0;

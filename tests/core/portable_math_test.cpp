@@ -1,0 +1,214 @@
+#include "core/portable_math.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <vector>
+
+namespace {
+
+enum Function { Exp, Log, Pow, Sin, Cos };
+const char* const Names[] = {"exp", "log", "pow", "sin", "cos"};
+
+struct Call {
+    Function f;
+    double x, y;
+};
+
+double ours(const Call& c) {
+    switch (c.f) {
+    case Exp: return portableExp(c.x);
+    case Log: return portableLog(c.x);
+    case Pow: return portablePow(c.x, c.y);
+    case Sin: return portableSin(c.x);
+    default: return portableCos(c.x);
+    }
+}
+
+double library(const Call& c) {
+    switch (c.f) {
+    case Exp: return std::exp(c.x);
+    case Log: return std::log(c.x);
+    case Pow: return std::pow(c.x, c.y);
+    case Sin: return std::sin(c.x);
+    default: return std::cos(c.x);
+    }
+}
+
+long double extended(const Call& c) {
+    const long double x = c.x;
+    switch (c.f) {
+    case Exp: return std::exp(x);
+    case Log: return std::log(x);
+    case Pow: return std::pow(x, static_cast<long double>(c.y));
+    case Sin: return std::sin(x);
+    default: return std::cos(x);
+    }
+}
+
+uint64_t bitsOf(double v) {
+    uint64_t b;
+    std::memcpy(&b, &v, sizeof b);
+    return b;
+}
+
+bool sameBits(double a, double b) { return bitsOf(a) == bitsOf(b) || (a != a && b != b); }
+
+// Every argument the engine and the toolkit hand to these functions, built
+// the way their code builds it.
+std::vector<Call> programArguments() {
+    std::vector<Call> calls;
+    // Slider mappings a (b/a)^t = exp(ln a + t (ln b - ln a)), t = position * 0.01f.
+    const double ranges[][2] = {{1, 5}, {16, 48}, {8, 128}, {6, 16}, {2, 200}, {0.1, 0.5}};
+    std::vector<float> halfWidths = {1.5f, 2.0f, 3.0f};  // deblur, second pass, drop shadow
+    for (const auto& r : ranges) {
+        calls.push_back({Log, r[0], 0});
+        calls.push_back({Log, r[1], 0});
+        const double la = portableLog(r[0]), lb = portableLog(r[1]);
+        for (int32_t v = 0; v <= 100; ++v) {
+            const double t = static_cast<float>(v) * 0.01f;
+            calls.push_back({Exp, la + t * (lb - la), 0});
+            if (r[0] == 1)  // the split radius of each "Noise size"
+                halfWidths.push_back(static_cast<float>(std::clamp(portableExp(la + t * (lb - la)), 1.0, 5.0)));
+        }
+    }
+    // Gaussian taps exp(-x^2 / (2 sigma^3)) of every radius above, a little
+    // past the first below 0.001 of the centre, where the kernels end.
+    calls.push_back({Log, 0.5, 0});
+    for (float halfWidth : halfWidths) {
+        const double sigma = static_cast<float>(halfWidth / std::sqrt(-2.0 * portableLog(0.5)));
+        const double cubed = sigma * sigma * sigma;
+        for (int32_t i = 0; i < 100; ++i) {
+            const double x = static_cast<float>(i);
+            calls.push_back({Exp, -(x * x) / (2.0 * cubed), 0});
+            if (portableExp(calls.back().x) < 0.0009)
+                break;
+        }
+    }
+    // Sample patterns: scales 2^((s - 4) / 4), angles a pi / 16.
+    for (int32_t s = 0; s < 9; ++s)
+        calls.push_back({Pow, 2.0, (s - 4) * 0.25});
+    for (int32_t a = 0; a < 32; ++a) {
+        calls.push_back({Sin, a * 3.1415927 / 16.0, 0});
+        calls.push_back({Cos, a * 3.1415927 / 16.0, 0});
+    }
+    // Button faces: sin(y pi / height) for every row of faces up to 48 high
+    // (the toolkit draws 18, 19, 24 and 30).
+    const double pi = static_cast<double>(3.1415927f);
+    for (int32_t height = 1; height <= 48; ++height)
+        for (int32_t y = 0; y <= height; ++y)
+            calls.push_back({Sin, y * pi / height, 0});
+    return calls;
+}
+
+// True when v is the double nearest the long double evaluation (11 more
+// bits), with slack for the reference's own error.
+bool nearest(const Call& c, double v) {
+    const long double exact = extended(c);
+    if (v != v || exact != exact || std::fabs(v) == std::numeric_limits<double>::infinity())
+        return (v != v) == (exact != exact);
+    const double neighbour = std::nextafter(v, static_cast<double>(exact));
+    const long double slack = std::fabs(static_cast<long double>(neighbour) - v) / 256;
+    return std::fabs(v - exact) <= std::fabs(neighbour - exact) + slack;
+}
+
+bool haveReference() { return std::numeric_limits<long double>::digits >= 64; }
+
+// The program's arguments give correctly rounded results, the same on every
+// system: the FNV-1a hash of all of them was recorded on Linux x86-64, where
+// they equal glibc's results but for the few that glibc rounds the other way
+// (which also differ between glibc's builds for CPUs with and without FMA).
+TEST(PortableMath, ProgramArgumentsGiveTheSameCorrectlyRoundedResults) {
+    constexpr uint64_t Recorded = 8719704610521865867u;
+    uint64_t hash = 1469598103934665603u;
+    for (const Call& c : programArguments()) {
+        const double v = ours(c);
+        if (haveReference()) {
+            EXPECT_TRUE(nearest(c, v)) << Names[c.f] << std::hexfloat << "(" << c.x << ", " << c.y << ") = " << v;
+        }
+#ifdef __GLIBC__
+        if (!sameBits(v, library(c)))
+            std::printf("%s(%a, %a): %a, glibc %a\n", Names[c.f], c.x, c.y, v, library(c));
+#endif
+        for (int32_t i = 0; i < 64; i += 8)
+            hash = (hash ^ ((bitsOf(v) >> i) & 0xff)) * 1099511628211u;
+    }
+    EXPECT_EQ(hash, Recorded) << programArguments().size() << " arguments";
+}
+
+// Edge arguments with the correctly rounded results (from a 3000-bit
+// evaluation) or the C standard's special values.
+TEST(PortableMath, EdgeArguments) {
+    const double inf = std::numeric_limits<double>::infinity(), nan = std::nan("");
+    const double max = std::numeric_limits<double>::max(), tiny = std::numeric_limits<double>::denorm_min();
+    const struct {
+        Call c;
+        double expected;
+    } cases[] = {
+        {{Exp, nan, 0}, nan}, {{Exp, inf, 0}, inf}, {{Exp, -inf, 0}, 0}, {{Exp, -0.0, 0}, 1},
+        {{Exp, 0x1.62e42fefa39efp+9, 0}, 0x1.fffffffffff2ap+1023}, {{Exp, 0x1.62e42fefa39f0p+9, 0}, inf},
+        {{Exp, -0x1.74910d52d3051p+9, 0}, tiny}, {{Exp, -0x1.74910d52d3052p+9, 0}, 0},
+        {{Exp, -740, 0}, 0x0.0000000000055p-1022}, {{Exp, -708.5, 0}, 0x0.e6cf6d08897acp-1022},
+        {{Exp, -0x1.b7cdfd9d7bdbbp-34, 0}, 0x1.ffffffff24190p-1}, {{Exp, 0x1p-60, 0}, 1},
+        {{Log, nan, 0}, nan}, {{Log, -1, 0}, nan}, {{Log, -0.0, 0}, -inf}, {{Log, inf, 0}, inf}, {{Log, 1, 0}, 0},
+        {{Log, tiny, 0}, -0x1.74385446d71c3p+9}, {{Log, 0x0.5555555555555p-1022, 0}, -0x1.62bf5d2b81354p+9},
+        {{Log, max, 0}, 0x1.62e42fefa39efp+9}, {{Log, 0x1.fffffffffffffp-1, 0}, -0x1p-53},
+        {{Log, 0x1.0000000000001p+0, 0}, 0x1.fffffffffffffp-53},
+        {{Sin, -0.0, 0}, -0.0}, {{Sin, -0x1p-30, 0}, -0x1p-30}, {{Sin, inf, 0}, nan}, {{Sin, nan, 0}, nan},
+        {{Sin, 1e22, 0}, -0x1.b453ab76bf397p-1}, {{Sin, max, 0}, 0x1.452fc98b34e97p-8},
+        {{Sin, 0x1.921fb54442d18p+1, 0}, 0x1.1a62633145c07p-53},
+        {{Cos, 0x1.6ac5b262ca1ffp+849, 0}, -0x1.14ae72e6ba22fp-61},  // nearest to a multiple of pi/2
+        {{Cos, 1e22, 0}, 0x1.0be2cef01c8f4p-1}, {{Cos, max, 0}, -0x1.fffe62ecfab75p-1},
+        {{Cos, 0x1.921fb54442d18p+0, 0}, 0x1.1a62633145c07p-54}, {{Cos, -0x1p-28, 0}, 1}, {{Cos, -inf, 0}, nan},
+        {{Pow, nan, 0}, 1}, {{Pow, 1, nan}, 1}, {{Pow, nan, 1}, nan}, {{Pow, -8, 1.0 / 3}, nan},
+        {{Pow, -2, 3}, -8}, {{Pow, -2, -3}, -0.125}, {{Pow, -0.0, -3}, -inf}, {{Pow, -0.0, 3}, -0.0},
+        {{Pow, -0.0, 2}, 0}, {{Pow, 0, -2}, inf}, {{Pow, -0.0, 0.5}, 0}, {{Pow, -1, inf}, 1}, {{Pow, 0.5, inf}, 0},
+        {{Pow, 0.5, -inf}, inf}, {{Pow, 2, -inf}, 0}, {{Pow, -inf, 3}, -inf}, {{Pow, -inf, -3}, -0.0},
+        {{Pow, -inf, 2}, inf}, {{Pow, inf, -1}, 0}, {{Pow, 2, 1024}, inf}, {{Pow, 2, 1023}, 0x1p1023},
+        {{Pow, 2, -1074}, tiny}, {{Pow, 2, -1075}, 0}, {{Pow, 4, -537.5}, 0}, {{Pow, -0.5, 1075}, -0.0},
+        {{Pow, 2, 0.25}, 0x1.306fe0a31b715p+0}, {{Pow, 10, -3}, 0x1.0624dd2f1a9fcp-10},
+        {{Pow, 3, 40}, 0x1.517168a4523fdp+63}, {{Pow, 7, -380}, 0x0.0000000000094p-1022},
+        {{Pow, 1.5, 1750}, 0x1.9b64d0768f358p+1023}, {{Pow, 1.0000001, 1e10}, inf}, {{Pow, 3, 0.5}, std::sqrt(3.0)},
+    };
+    for (const auto& t : cases)
+        EXPECT_TRUE(sameBits(ours(t.c), t.expected))
+            << Names[t.c.f] << std::hexfloat << "(" << t.c.x << ", " << t.c.y << ") = " << ours(t.c);
+}
+
+// Random arguments over the ranges the program uses and wider: each result
+// must be the double nearest a long double evaluation (11 more bits), and on
+// glibc the rate of results that differ from the library's is reported.
+TEST(PortableMath, RandomArgumentsAreCorrectlyRounded) {
+    if (!haveReference())
+        GTEST_SKIP() << "needs a long double with at least 64 bits";
+    std::mt19937_64 random(20261206);
+    auto uniform = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(random); };
+    constexpr int32_t Count = 40000;
+    for (Function f : {Exp, Log, Pow, Sin, Cos}) {
+        int32_t differing = 0, wrong = 0;
+        for (int32_t i = 0; i < Count; ++i) {
+            Call c{f, 0, 0};
+            switch (f) {
+            case Exp: c.x = i % 2 ? uniform(-50, 5) : uniform(-745, 709.7); break;
+            case Log: c.x = i % 2 ? uniform(0.01, 1000) : std::ldexp(uniform(1, 2), static_cast<int>(i % 2098) - 1074); break;
+            case Pow: c.x = uniform(0.01, 300), c.y = uniform(-20, 20); break;
+            default: c.x = i % 2 ? uniform(-8, 8) : uniform(-1e6, 1e6); break;
+            }
+            const double v = ours(c);
+            if (!nearest(c, v) && ++wrong <= 5)
+                ADD_FAILURE() << Names[f] << std::hexfloat << "(" << c.x << ", " << c.y << ") = " << v;
+            differing += !sameBits(v, library(c));
+        }
+#ifdef __GLIBC__
+        std::printf("%s: %d of %d results differ from glibc's\n", Names[f], differing, Count);
+#endif
+    }
+}
+
+}  // namespace
