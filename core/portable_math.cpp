@@ -1,6 +1,7 @@
 #include "core/portable_math.h"
 
 #include "core/portable_math_tables.h"
+#include "core/portable_math_unrounded.h"
 
 #include <cmath>
 #include <cstdint>
@@ -140,7 +141,7 @@ Scaled normalise(DoubleDouble m, int exponent) {
 Scaled expCore(DoubleDouble x) {
     int k;
     const DoubleDouble r = reduceExp(x, k);
-    const DoubleDouble expm1 = mul(polynomial(tables::ExpTaylor + 1, 13, r), r);
+    const DoubleDouble expm1 = mul(polynomial(tables::ExpTaylor + 1, 10, r), r);
     const int j = ((k % 64) + 64) % 64;
     const DoubleDouble t = tables::ExpTable[j];
     return normalise(add(t, mul(t, expm1)), (k - j) / 64);
@@ -185,7 +186,7 @@ DoubleDouble logCore(double x) {
     }
     const DoubleDouble p = twoProduct(m, tables::LogRecip[i]);
     const DoubleDouble r = twoSum(p.hi - 1.0, p.lo);  // p.hi - 1 is exact
-    const DoubleDouble log1p = mul(polynomial(tables::Log1pTaylor, 17, r), r);
+    const DoubleDouble log1p = mul(polynomial(tables::Log1pTaylor, 15, r), r);
     const double ed = e;  // e ln2 from a 42-bit, a 53-bit and a last part
     DoubleDouble sum = add({ed * tables::Ln2Parts[0], 0.0}, twoProduct(ed, tables::Ln2Parts[1]));
     sum = add(sum, {ed * tables::Ln2Parts[2], 0.0});
@@ -258,9 +259,9 @@ int reduceQuarterTurns(double x, DoubleDouble& r) {
     return q & 3;
 }
 
-DoubleDouble sinPolynomial(DoubleDouble r) { return mul(polynomial(tables::SinTaylor, 15, mul(r, r)), r); }
+DoubleDouble sinPolynomial(DoubleDouble r) { return mul(polynomial(tables::SinTaylor, 14, mul(r, r)), r); }
 
-DoubleDouble cosPolynomial(DoubleDouble r) { return polynomial(tables::CosTaylor, 15, mul(r, r)); }
+DoubleDouble cosPolynomial(DoubleDouble r) { return polynomial(tables::CosTaylor, 14, mul(r, r)); }
 
 // sin(x) (cosine = false) or cos(x) as a double-double, for finite x.
 DoubleDouble sinCosCore(double x, bool cosine) {
@@ -280,6 +281,28 @@ DoubleDouble sinCosCore(double x, bool cosine) {
 }
 
 }  // namespace
+
+namespace portable_math {
+
+DoubleDouble expUnrounded(double x, int& exponent) {
+    const Scaled s = expCore({x, 0.0});
+    exponent = s.exponent;
+    return s.m;
+}
+
+DoubleDouble logUnrounded(double x) { return logCore(x); }
+
+DoubleDouble powUnrounded(double x, double y, int& exponent) {
+    const Scaled s = expCore(mul(logCore(x), y));
+    exponent = s.exponent;
+    return s.m;
+}
+
+DoubleDouble sinUnrounded(double x) { return sinCosCore(x, false); }
+
+DoubleDouble cosUnrounded(double x) { return sinCosCore(x, true); }
+
+}  // namespace portable_math
 
 double portableExp(double x) {
     if (x != x)

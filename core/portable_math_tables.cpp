@@ -74,8 +74,8 @@ const DoubleDouble ExpTable[64] = {
 
 const double Ln2Over64[3] = {0x1.62e42fefc0000p-7, -0x1.c610ca86c3899p-43, 0x1.803f2f6af40f3p-98};
 
-// 1/n!, n = 0..13
-const DoubleDouble ExpTaylor[14] = {
+// 1/n!, n = 0..10
+const DoubleDouble ExpTaylor[11] = {
     {0x1.0000000000000p+0, 0x0.0p+0},
     {0x1.0000000000000p+0, 0x0.0p+0},
     {0x1.0000000000000p-1, 0x0.0p+0},
@@ -87,9 +87,6 @@ const DoubleDouble ExpTaylor[14] = {
     {0x1.a01a01a01a01ap-16, 0x1.a01a01a01a01ap-76},
     {0x1.71de3a556c734p-19, -0x1.c154f8ddc6c00p-73},
     {0x1.27e4fb7789f5cp-22, 0x1.cbbc05b4fa99ap-76},
-    {0x1.ae64567f544e4p-26, -0x1.c062e06d1f209p-80},
-    {0x1.1eed8eff8d898p-29, -0x1.2aec959e14c06p-83},
-    {0x1.6124613a86d09p-33, 0x1.f28e0cc748ebep-87},
 };
 
 const double LogRecip[128] = {
@@ -357,8 +354,8 @@ const DoubleDouble LogNegLogRecip[128] = {
 
 const double Ln2Parts[3] = {0x1.62e42fefa3800p-1, 0x1.ef35793c76730p-45, 0x1.f97b57a079a19p-103};
 
-// (-1)^(n+1) / n, n = 1..17
-const DoubleDouble Log1pTaylor[17] = {
+// (-1)^(n+1) / n, n = 1..15
+const DoubleDouble Log1pTaylor[15] = {
     {0x1.0000000000000p+0, 0x0.0p+0},
     {-0x1.0000000000000p-1, 0x0.0p+0},
     {0x1.5555555555555p-2, 0x1.5555555555555p-56},
@@ -374,12 +371,10 @@ const DoubleDouble Log1pTaylor[17] = {
     {0x1.3b13b13b13b14p-4, -0x1.3b13b13b13b14p-58},
     {-0x1.2492492492492p-4, -0x1.2492492492492p-58},
     {0x1.1111111111111p-4, 0x1.1111111111111p-60},
-    {-0x1.0000000000000p-4, 0x0.0p+0},
-    {0x1.e1e1e1e1e1e1ep-5, 0x1.e1e1e1e1e1e1ep-61},
 };
 
-// (-1)^k / (2k+1)!, k = 0..14
-const DoubleDouble SinTaylor[15] = {
+// (-1)^k / (2k+1)!, k = 0..13
+const DoubleDouble SinTaylor[14] = {
     {0x1.0000000000000p+0, 0x0.0p+0},
     {-0x1.5555555555555p-3, -0x1.5555555555555p-57},
     {0x1.1111111111111p-7, 0x1.1111111111111p-63},
@@ -394,11 +389,10 @@ const DoubleDouble SinTaylor[15] = {
     {-0x1.761b41316381ap-75, 0x1.3423c7d91404fp-130},
     {0x1.3f3ccdd165fa9p-84, -0x1.58ddadf344487p-139},
     {-0x1.d1ab1c2dccea3p-94, -0x1.054d0c78aea14p-149},
-    {0x1.259f98b4358adp-103, 0x1.eaf8c39dd9bc5p-157},
 };
 
-// (-1)^k / (2k)!, k = 0..14
-const DoubleDouble CosTaylor[15] = {
+// (-1)^k / (2k)!, k = 0..13
+const DoubleDouble CosTaylor[14] = {
     {0x1.0000000000000p+0, 0x0.0p+0},
     {-0x1.0000000000000p-1, 0x0.0p+0},
     {0x1.5555555555555p-5, 0x1.5555555555555p-59},
@@ -413,7 +407,6 @@ const DoubleDouble CosTaylor[15] = {
     {-0x1.0ce396db7f853p-70, 0x1.aebcdbd20331cp-124},
     {0x1.f2cf01972f578p-80, -0x1.9ada5fcc1ab14p-135},
     {-0x1.88e85fc6a4e5ap-89, 0x1.71c37ebd16540p-143},
-    {0x1.0a18a2635085dp-98, 0x1.b9e2e28e1aa54p-153},
 };
 
 const DoubleDouble HalfPi = {0x1.921fb54442d18p+0, 0x1.1a62633145c07p-54};

@@ -14,13 +14,13 @@ struct DoubleDouble {
 
 extern const DoubleDouble ExpTable[64];
 extern const double Ln2Over64[3];
-extern const DoubleDouble ExpTaylor[14];
+extern const DoubleDouble ExpTaylor[11];
 extern const double LogRecip[128];
 extern const DoubleDouble LogNegLogRecip[128];
 extern const double Ln2Parts[3];
-extern const DoubleDouble Log1pTaylor[17];
-extern const DoubleDouble SinTaylor[15];
-extern const DoubleDouble CosTaylor[15];
+extern const DoubleDouble Log1pTaylor[15];
+extern const DoubleDouble SinTaylor[14];
+extern const DoubleDouble CosTaylor[14];
 extern const DoubleDouble HalfPi;
 extern const uint32_t TwoOverPiBits[44];
 

@@ -45,7 +45,7 @@ c1 = with_bits(c, 35)
 c2 = float(c - mpf(c1))
 c3 = float(c - mpf(c1) - mpf(c2))
 out.append("const double Ln2Over64[3] = {%s, %s, %s};" % (c1.hex(), c2.hex(), c3.hex()))
-out.append(table("ExpTaylor", [1 / factorial(n) for n in range(14)], "1/n!, n = 0..13"))
+out.append(table("ExpTaylor", [1 / factorial(n) for n in range(11)], "1/n!, n = 0..10"))
 
 # log: for mantissa index i (top 7 bits of m in [1, 2)), the reciprocal c_i of
 # the interval's centre and -log(c_i); intervals from sqrt(2) on are taken at
@@ -66,15 +66,15 @@ l1 = with_bits(l, 42)
 l2 = float(l - mpf(l1))
 l3 = float(l - mpf(l1) - mpf(l2))
 out.append("const double Ln2Parts[3] = {%s, %s, %s};" % (l1.hex(), l2.hex(), l3.hex()))
-out.append(table("Log1pTaylor", [mpf((-1) ** (n + 1)) / n for n in range(1, 18)],
-                 "(-1)^(n+1) / n, n = 1..17"))
+out.append(table("Log1pTaylor", [mpf((-1) ** (n + 1)) / n for n in range(1, 16)],
+                 "(-1)^(n+1) / n, n = 1..15"))
 
 # sin and cos: Taylor coefficients, pi/2, and 2/pi as 32-bit words of its
 # binary fraction (word k holds bits 32k+1 .. 32k+32 after the point).
-out.append(table("SinTaylor", [mpf((-1) ** k) / factorial(2 * k + 1) for k in range(15)],
-                 "(-1)^k / (2k+1)!, k = 0..14"))
-out.append(table("CosTaylor", [mpf((-1) ** k) / factorial(2 * k) for k in range(15)],
-                 "(-1)^k / (2k)!, k = 0..14"))
+out.append(table("SinTaylor", [mpf((-1) ** k) / factorial(2 * k + 1) for k in range(14)],
+                 "(-1)^k / (2k+1)!, k = 0..13"))
+out.append(table("CosTaylor", [mpf((-1) ** k) / factorial(2 * k) for k in range(14)],
+                 "(-1)^k / (2k)!, k = 0..13"))
 out.append("const DoubleDouble HalfPi = %s;" % pair(pi / 2))
 words = 44
 bits = int(floor((2 / pi) * mpf(2) ** (32 * words)))

@@ -1,4 +1,5 @@
 #include "core/portable_math.h"
+#include "core/portable_math_unrounded.h"
 
 #include <gtest/gtest.h>
 
@@ -201,6 +202,68 @@ TEST(PortableMath, EdgeArguments) {
     for (const auto& t : cases)
         EXPECT_TRUE(sameBits(ours(t.c), t.expected))
             << Names[t.c.f] << std::hexfloat << "(" << t.c.x << ", " << t.c.y << ") = " << ours(t.c);
+}
+
+// The double-double values before rounding, against a 3000-bit evaluation
+// (as m 2^exponent for exp and pow): the margin that keeps results correctly
+// rounded, which a lost term or a truncated constant would eat long before a
+// rounded result showed it.
+TEST(PortableMath, UnroundedValuesAreAccurate) {
+    using portable_math::DoubleDouble;
+    const struct {
+        Call c;
+        DoubleDouble exact;
+        int exponent;
+    } cases[] = {
+        {{Exp, -0x1.18141925315b8p+7, 0}, {0x1.f418a992f790bp+0, -0x1.fffff4a850547p-54}, -203},
+        {{Exp, 0x1.62e42fefa39efp+9, 0}, {0x1.fffffffffff2ap+0, 0x1.b0e263400d160p-56}, 1023},
+        {{Exp, -0x1.6232bdd7abcd2p+9, 0}, {0x1.000000000007cp+0, -0x1.0c013e41c0952p-54}, -1022},
+        {{Exp, 0x1.dea39862bf474p+1, 0}, {0x1.50922bf5e8ec2p+0, 0x1.ff02e3982c7f5p-54}, 5},
+        {{Exp, -0x1.6b5ce0a74ef6ep+2, 0}, {0x1.c085b1b0c8d0bp+0, 0x1.fcef3fd80cc48p-54}, -9},
+        {{Exp, 0x1.8p-20, 0}, {0x1.0000180001200p+0, 0x1.200006c000206p-61}, 0},
+        {{Exp, 0x1.61e4f765fd8aep-8, 0}, {0x1.0162da04e41a9p+0, -0x1.4d19baaf9d3ecp-54}, 0},
+        {{Exp, -0x1.61e4f765fd8aep-8, 0}, {0x1.fd3e1e6951bebp+0, -0x1.3587b5d2451a9p-55}, -1},
+        {{Log, 0x1.6938c30a3ddbep-105, 0}, {-0x1.21be9b55f339fp+6, 0x1.fffffc6817de6p-48}, 0},
+        {{Log, 0x1.fffffffffffffp+1023, 0}, {0x1.62e42fefa39efp+9, 0x1.a9c9e3b39803fp-46}, 0},
+        {{Log, 0x1.0000000000001p+0, 0}, {0x1.fffffffffffffp-53, 0x1.5555555555554p-158}, 0},
+        {{Log, 0x1.6a09e667f3bcdp+0, 0}, {0x1.62e42fefa39f0p-2, 0x1.c2e0e1b1548c2p-56}, 0},
+        {{Log, 0x1.fe8p-1, 0}, {-0x1.80904828985c0p-9, -0x1.a5a9c30313fb6p-63}, 0},
+        {{Log, 0x1.01ffffp+0, 0}, {0x1.fe01a8ad0deabp-8, -0x1.9b215af905a69p-62}, 0},
+        {{Log, 0x0.0000000000001p-1022, 0}, {-0x1.74385446d71c3p+9, -0x1.8e569fa8ee781p-45}, 0},
+        {{Sin, 0x1.5ea98c212b3a3p+7, 0}, {-0x1.2044cb9617213p-1, -0x1.ffffffe048a81p-55}, 0},
+        {{Sin, 0x1.0f0cf064dd592p+73, 0}, {-0x1.b453ab76bf397p-1, -0x1.f453790772648p-58}, 0},
+        {{Sin, 0x1.6ac5b262ca1ffp+849, 0}, {0x1.0000000000000p+0, -0x1.2b089ea1e692bp-123}, 0},
+        {{Sin, 0x1.921fb54442d18p+1, 0}, {0x1.1a62633145c07p-53, -0x1.f1976b7ed8fbdp-109}, 0},
+        {{Sin, 0x1.9p-1, 0}, {0x1.6888a4e134b2fp-1, -0x1.6b7d37644d5e6p-55}, 0},
+        {{Sin, 0x1.fffffffffffffp+1023, 0}, {0x1.452fc98b34e97p-8, -0x1.27bb193d960dfp-62}, 0},
+        {{Cos, 0x1.d5a9d4bc7d514p+10, 0}, {0x1.ffe8d80a8b99bp-1, 0x1.fffff83c30fc4p-55}, 0},
+        {{Cos, 0x1.6ac5b262ca1ffp+849, 0}, {-0x1.14ae72e6ba22fp-61, 0x1.73eef1477d90ep-118}, 0},
+        {{Cos, 0x1.921fb54442d18p+0, 0}, {0x1.1a62633145c07p-54, -0x1.f1976b7ed8fbcp-110}, 0},
+        {{Cos, 0x1.8p-1, 0}, {0x1.769fec655211fp-1, -0x1.827d5cf8c68c5p-57}, 0},
+        {{Cos, 0x1.2d97c7f3321d2p+1, 0}, {-0x1.6a09e667f3bccp-1, 0x1.4da530b7ba971p-59}, 0},
+        {{Cos, 0x1.5p+500, 0}, {0x1.1f4fa168db88dp-1, -0x1.516f212f172e0p-55}, 0},
+        {{Pow, 0x1.a6937ca13c7c7p+6, 0x1.4f014d99de07fp+2}, {0x1.245b92df8e099p+0, 0x1.ffffeea761083p-54}, 35},
+        {{Pow, 0x1.63e02b7e01a39p+6, -0x1.ba491a869123p+3}, {0x1.6ad1df6d363e4p+0, -0x1.ffffee3c1a9e6p-54}, -90},
+        {{Pow, 0x1.2c8p+8, 0x1.9p+6}, {0x1.169ce4c933208p+0, -0x1.198156d6529b9p-56}, 823},
+        {{Pow, 0x1.999999999999ap-4, 0x1.3p+8}, {0x1.18e3b9b3741bdp+0, -0x1.dec38285dc5d2p-54}, -1010},
+        {{Pow, 0x1.0000000001p+0, 0x1.8p+40}, {0x1.1ed3fe64fb7cfp+0, 0x1.9fbb5741159ecp-54}, 2},
+        {{Pow, 0x1p+1, -0x1p-1}, {0x1.6a09e667f3bcdp+0, -0x1.bdd3413b26456p-54}, -1},
+    };
+    for (const auto& t : cases) {
+        int exponent = 0;
+        DoubleDouble v;
+        switch (t.c.f) {
+        case Exp: v = portable_math::expUnrounded(t.c.x, exponent); break;
+        case Log: v = portable_math::logUnrounded(t.c.x); break;
+        case Pow: v = portable_math::powUnrounded(t.c.x, t.c.y, exponent); break;
+        case Sin: v = portable_math::sinUnrounded(t.c.x); break;
+        default: v = portable_math::cosUnrounded(t.c.x); break;
+        }
+        const double error = ((v.hi - t.exact.hi) + (v.lo - t.exact.lo)) / t.exact.hi;
+        EXPECT_EQ(exponent, t.exponent);
+        EXPECT_LE(std::fabs(error), t.c.f == Pow ? 0x1p-96 : 0x1p-103)
+            << Names[t.c.f] << std::hexfloat << "(" << t.c.x << ", " << t.c.y << "): " << error;
+    }
 }
 
 // Random arguments over the ranges the program uses and wider, angles up to
