@@ -8,15 +8,16 @@
 #include <cstring>
 #include <limits>
 
-// Every routine reduces its argument exactly, evaluates a Taylor polynomial
-// in double-double arithmetic and rounds the double-double result once. The
-// evaluations are accurate to about 2^-104 relative (pow: 2^-98 where the
-// result is far from 1), so the result is the correctly rounded one unless
-// the exact value lies closer than that to a point halfway between two
-// doubles: roughly one argument in 2^50 (pow: 2^44), and such an argument
-// still gets the same, nearly correct, result everywhere. The build keeps
-// -ffp-contract=off, so no multiply-add is ever fused and the operations
-// below run as written on every compiler and CPU.
+// Every routine reduces its argument with an error far below double-double
+// precision, evaluates a Taylor polynomial in double-double arithmetic and
+// rounds the double-double result once. The evaluations are accurate to
+// about 2^-104 relative (pow: 2^-98 where the result is far from 1), so the
+// result is the correctly rounded one unless the exact value lies closer
+// than that to a point halfway between two doubles: roughly one argument in
+// 2^50 (pow: 2^44), and such an argument still gets the same, nearly
+// correct, result everywhere. The build keeps -ffp-contract=off, so no
+// multiply-add is ever fused and the operations below run as written on
+// every compiler and CPU.
 
 namespace {
 
@@ -229,7 +230,7 @@ int reduceQuarterTurns(double x, DoubleDouble& r) {
         product[a + 8] = static_cast<uint32_t>(carry);
     }
     // product / 2^fractionBits = x 2/pi modulo 4.
-    const int fractionBits = first + 255 - (e - 52);  // 254 ..309
+    const int fractionBits = first + 255 - (e - 52);  // 254..309
     auto bit = [&](int n) { return (product[n / 32] >> (n % 32)) & 1u; };
     int q = static_cast<int>(bit(fractionBits) + 2 * bit(fractionBits + 1));
     for (int n = fractionBits; n < 320; ++n)
