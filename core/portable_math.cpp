@@ -3,6 +3,7 @@
 #include "core/portable_math_tables.h"
 #include "core/portable_math_unrounded.h"
 
+#include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -18,6 +19,13 @@
 // correct, result everywhere. The build keeps -ffp-contract=off, so no
 // multiply-add is ever fused and the operations below run as written on
 // every compiler and CPU.
+
+#if defined(__FAST_MATH__)
+#error "the portable maths need IEEE arithmetic: build without -ffast-math"
+#endif
+#if !defined(FLT_EVAL_METHOD) || FLT_EVAL_METHOD != 0
+#error "the portable maths need doubles evaluated as doubles (SSE2, not the x87 stack)"
+#endif
 
 namespace {
 

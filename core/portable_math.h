@@ -7,7 +7,8 @@
 // exact value rounded to nearest, ties to even, except where that value lies
 // within about 2^-100 of a halfway point (see portable_math.cpp). Special
 // values (NaN, infinities, zeros, overflow, subnormal results) follow the C
-// standard's rules for the library functions of the same names.
+// standard's rules for the library functions of the same names. They assume
+// the default floating-point environment: round to nearest, subnormals kept.
 double portableExp(double x);
 double portableLog(double x);
 double portablePow(double x, double y);
