@@ -1,7 +1,11 @@
 #!/usr/bin/env python3
 """Writes core/portable_math_tables.cpp: the constants of core/portable_math.cpp
 as double-double pairs (hi + lo, hi the nearest double, lo the nearest double
-to the rest) and the binary digits of 2/pi, computed with mpmath at 1600 bits."""
+to the rest) and the binary digits of 2/pi, computed with mpmath at 1600 bits
+(Debian package python3-mpmath):
+
+    /usr/bin/python3 scripts/make_portable_math_tables.py > core/portable_math_tables.cpp
+"""
 import sys
 from mpmath import mp, mpf, exp, log, pi, floor, factorial
 
