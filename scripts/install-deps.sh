@@ -5,7 +5,7 @@ set -euo pipefail
 
 build=(cmake ninja-build g++ pkg-config libjpeg62-turbo-dev libpng-dev libtiff-dev zlib1g-dev
        libgtk-3-dev libgtest-dev libbenchmark-dev)
-test=(clang xvfb xauth xdotool imagemagick x11-utils)
+test=(clang xvfb xauth xdotool imagemagick x11-utils locales)
 test_norecommends=(openbox)
 bench=(python3-opencv python3-skimage python3-pil fonts-dejavu-core fonts-dejavu-extra)
 
