@@ -33,7 +33,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/packaging/vistrel.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo RENAME com.orbwell.Vistrel.metainfo.xml)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/vistrel-cli.bash-completion
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME vistrel-cli)
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/vistrel)
 
 # Manual pages and the change log go compressed, without time stamps.
 set(compressed "")
@@ -49,4 +49,4 @@ add_custom_target(vistrel_compressed_docs ALL DEPENDS ${compressed})
 install(FILES ${CMAKE_BINARY_DIR}/packaging/vistrel.1.gz ${CMAKE_BINARY_DIR}/packaging/vistrel-cli.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${CMAKE_BINARY_DIR}/packaging/changelog.gz
-        DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME changelog.Debian.gz)
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/vistrel RENAME changelog.Debian.gz)

@@ -375,3 +375,19 @@ TEST_F(GtkBackend, DesktopHandlerOpensWebAddresses) {
     Send("browse vistrel-none://x");
     ASSERT_TRUE(WaitForLine("browse 0")) << Log();
 }
+
+TEST_F(GtkBackend, DroppedUriListGivesTheLocalFilesDecodedInOrder) {
+    Send("drop file:///tmp/b%20c%C3%A9.png|https://example.org/x.png|file://elsewhere/y.png|"
+         "file://localhost/tmp/a.jpg");
+    ASSERT_TRUE(WaitForLine("done drop")) << Log();
+    std::vector<std::string> drops = Lines("dropped");
+    ASSERT_EQ(drops.size(), 1u) << Log();
+    EXPECT_EQ(drops[0], "dropped [/tmp/b c\xC3\xA9.png] [/tmp/a.jpg]");
+
+    // Nothing local: nothing reaches the program (the next drop shows the
+    // probe got that far).
+    Send("drop https://example.org/x.png");
+    Send("drop file:///tmp/z.png");
+    ASSERT_TRUE(WaitForLine("dropped [/tmp/z.png]")) << Log();
+    EXPECT_EQ(Lines("dropped").size(), 2u);
+}
