@@ -251,8 +251,9 @@ bool WizardController::Update(const InputState& snapshot) {
         bool refresh = false;
         int32_t mode = viewMode;
         // A result that arrives while a newer request waits belongs to the
-        // abandoned run.
-        if (job.resultReady.load() && !job.requestPending.load()) {
+        // abandoned run. Pending first: the worker unflags the old result
+        // before it clears that.
+        if (!job.requestPending.load() && job.resultReady.load()) {
             CollectResult();
             // A batch shows each source as it loads; a discarded result, or
             // a batch whose last files were refused, leaves the view as it is.
