@@ -92,8 +92,12 @@ if [[ $what == all || $what == examples ]]; then
 fi
 if [[ $what == all || $what == package ]]; then
   echo "== The Debian package: lintian, install, run, remove"
-  rm -f dist/vistrel_*.deb
-  scripts/test-package.sh
+  if [[ $(id -u) -eq 0 ]]; then
+    rm -f dist/vistrel_*.deb
+    scripts/test-package.sh
+  else
+    echo "skipped: installing the package needs root (CI runs as root)"
+  fi
 fi
 if [[ $what == all || $what == fuzz ]]; then
   echo "== Fuzzing the in-house image decoders (libFuzzer + AddressSanitizer)"
