@@ -71,9 +71,11 @@ display_file="$work/display"
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
 pids+=($!)
 for _ in $(seq 100); do [[ -s $display_file ]] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$display_file")"
+DISPLAY=":$(cat "$display_file")"
+export DISPLAY
 openbox >/dev/null 2>&1 &
 pids+=($!)
+# shellcheck disable=SC2016  # $1 is the browser script's own argument
 printf '#!/bin/sh\necho "$1" > %s/browsed\n' "$work" > "$work/browser"
 chmod +x "$work/browser"
 BROWSER="$work/browser" /usr/bin/vistrel >"$work/vistrel.log" 2>&1 &

@@ -6,7 +6,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 readme=$PWD/README.md
-export PATH="$(cd "$1" && pwd):$PATH"
+bin=$(cd "$1" && pwd)
+export PATH="$bin:$PATH"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
