@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 CMAKE_GEN := -G Ninja
 
-.PHONY: run test test-release test-asan test-tsan build release deps deps-test clean
+.PHONY: run test test-release test-asan test-tsan build release deps deps-test package clean
 
 deps:
 	@scripts/install-deps.sh build
@@ -35,5 +35,13 @@ test-asan: deps-test
 test-tsan: deps-test
 	@scripts/run-tests.sh tsan
 
+# The Debian package: dist/vistrel_<version>-1_amd64.deb.
+package:
+	@scripts/install-deps.sh build package
+	cmake -S . -B build/package $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithAsserts \
+	  -DVISTREL_BUILD_TESTS=OFF -DVISTREL_BUILD_BENCH=OFF
+	cmake --build build/package -j $(JOBS)
+	cd build/package && cpack
+
 clean:
-	rm -rf build
+	rm -rf build dist

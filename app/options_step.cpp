@@ -149,8 +149,10 @@ void WizardController::ApplyPreset(int32_t index) {
     const Preset* preset = findPreset(PresetPlaces[index].name);
     if (!preset)
         return;
-    widthField->SetText(Format("%d", source.width * preset->factor));
-    heightField->SetText(Format("%d", source.height * preset->factor));
+    int32_t w = source.width * preset->factor, h = source.height * preset->factor;
+    FitFieldSides(w, h);
+    widthField->SetText(Format("%d", w));
+    heightField->SetText(Format("%d", h));
     scaleGroup->Select(preset->scaleChoice);
     SetSlider(noiseSizeSlider, preset->noiseSize);
     SetSlider(amountSlider, preset->denoiseAmount);
@@ -183,12 +185,18 @@ void WizardController::ConstrainResolution(bool onlyIfEdited) {
             master = heightField;
         else if (!onlyIfEdited)
             master = heightField->focused && !widthField->focused ? heightField : widthField;
+        // The locked side may outgrow the fields: it is capped, and the
+        // master side recomputed from it, so that the fields show what runs.
         if (master == widthField) {
             const int32_t h = ProportionalSide(source.height, FieldValue(widthField), source.width);
-            heightField->SetText(Format("%d", h));
+            if (h > MaxFinalSide)
+                widthField->SetText(Format("%d", ProportionalSide(source.width, MaxFinalSide, source.height)));
+            heightField->SetText(Format("%d", std::min(h, MaxFinalSide)));
         } else if (master == heightField) {
             const int32_t w = ProportionalSide(source.width, FieldValue(heightField), source.height);
-            widthField->SetText(Format("%d", w));
+            if (w > MaxFinalSide)
+                heightField->SetText(Format("%d", ProportionalSide(source.height, MaxFinalSide, source.width)));
+            widthField->SetText(Format("%d", std::min(w, MaxFinalSide)));
         }
     }
     if (!onlyIfEdited || widthEdited)

@@ -22,6 +22,24 @@ constexpr uint32_t White = packPixel(255, 255, 255, 255);
 constexpr int32_t MinZoom = 16;
 constexpr int32_t MaxZoom = 4096;
 
+// The zoom as a percentage (zoom 256 is 100%), every decimal written out:
+// zoom is a power of two, so the fraction ends. Written by hand because the
+// C library's decimal point follows the locale ("6,25%" in German).
+String ZoomText(int32_t zoom) {
+    int32_t rest = zoom * 100;
+    String text = Format("%d", rest / 256);
+    rest %= 256;
+    if (rest)
+        text.AppendByte('.');
+    while (rest) {
+        rest *= 10;
+        text.AppendByte(static_cast<uint8_t>('0' + rest / 256));
+        rest %= 256;
+    }
+    text.AppendByte('%');
+    return text;
+}
+
 int32_t RoundToInt(float v) { return static_cast<int32_t>(std::nearbyint(v)); }
 
 // The outline of the rectangle with corners (x0, y0) and (x1, y1), both
@@ -185,7 +203,7 @@ void WizardController::HandleNavigation(const InputState& snapshot, bool& refres
     if (zoomIn && zoom < MaxZoom)
         zoom *= 2;
     if (zoomOut || zoomIn) {
-        zoomLabel->SetText(Format("%g%%", zoom * 0.390625));
+        zoomLabel->SetText(ZoomText(zoom));
         refresh = true;
     }
 

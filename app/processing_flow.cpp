@@ -61,6 +61,25 @@ void WizardController::ClampCentre() {
     centreY = ClampedCentre(centreY, s.height);
 }
 
+bool WizardController::ScaleForRun(int32_t width, int32_t height, bool preview, Bitmap& scaled) {
+    const EngineSettings settings = settingsFromOptions(CurrentOptions());
+    if (RunFitsInMemory(width, height, preview, settings) && scaleBilinearClamped(source, width, height, scaled))
+        return true;
+    ShowTooLarge(width, height);
+    return false;
+}
+
+void FitFieldSides(int32_t& width, int32_t& height) {
+    if (width > MaxFinalSide) {
+        height = ProportionalSide(height, MaxFinalSide, width);
+        width = MaxFinalSide;
+    }
+    if (height > MaxFinalSide) {
+        width = ProportionalSide(width, MaxFinalSide, height);
+        height = MaxFinalSide;
+    }
+}
+
 bool WizardController::StartProcessing(int32_t mode) {
     const int32_t fileCount = static_cast<int32_t>(files.size());
     int32_t w = 0, h = 0;
@@ -91,51 +110,65 @@ bool WizardController::StartProcessing(int32_t mode) {
                 fixedHeight = h;
             }
         }
-        batchOptions = CurrentOptions();
-        batchConstrain = constrainToggle->on;
         batchIndex = 0;
         mode = StartBatchFile;
     }
 
+    const bool preview = mode == StartPreview;
+    Bitmap scaled;
     if (mode == StartBatchFile) {
-        for (;;) {
+        // The controls as they are now: a file that fails to load takes them
+        // away, and the files after it must still run as the user set them.
+        if (optionsPresent) {
+            batchOptions = CurrentOptions();
+            batchConstrain = constrainToggle->on;
+        }
+        bool rebuilt = false;
+        for (;; ++batchIndex) {
+            if (batchIndex >= fileCount) {
+                batchIndex = -1;
+                return true;
+            }
             // Loading goes through SetImage, which clears the batch state.
             const int32_t index = batchIndex, fw = fixedWidth, fh = fixedHeight;
             const float fx = factorX, fy = factorY;
-            submitFollows_ = true;
             LoadFile(index);
-            submitFollows_ = false;
             batchIndex = index;
             fixedWidth = fw;
             fixedHeight = fh;
             factorX = fx;
             factorY = fy;
-            if (!source.isEmpty())
-                break;
-            if (++batchIndex >= fileCount) {
-                batchIndex = -1;
-                job.cancel();
-                return true;
+            if (source.isEmpty()) {
+                rebuilt = true;
+                continue;
             }
-        }
-        RestoreBatchOptions();
-        if (factorX > 0.0f) {
-            w = ScaledSide(source.width, factorX);
-            h = ScaledSide(source.height, factorY);
-        } else if (fixedWidth >= 1) {
-            w = fixedWidth;
-            h = fixedHeight;
-        } else {
-            w = source.width;
-            h = source.height;
-        }
-        // A tiny picture scaled by a small factor would vanish, and an empty
-        // run never finishes: keep at least one pixel.
-        w = std::max(w, 1);
-        h = std::max(h, 1);
-        if (w != source.width || h != source.height) {
-            widthField->SetText(Format("%d", w));
-            heightField->SetText(Format("%d", h));
+            if (rebuilt) {
+                RestoreBatchOptions();
+                rebuilt = false;
+            }
+            if (factorX > 0.0f) {
+                w = ScaledSide(source.width, factorX);
+                h = ScaledSide(source.height, factorY);
+            } else if (fixedWidth >= 1) {
+                w = fixedWidth;
+                h = fixedHeight;
+            } else {
+                w = source.width;
+                h = source.height;
+            }
+            // A tiny picture scaled by a small factor would vanish, and an
+            // empty run never finishes: keep at least one pixel.
+            w = std::max(w, 1);
+            h = std::max(h, 1);
+            if (w != source.width || h != source.height) {
+                FitFieldSides(w, h);
+                widthField->SetText(Format("%d", w));
+                heightField->SetText(Format("%d", h));
+            }
+            // A file too large for its final size is reported and skipped,
+            // as one that does not load.
+            if (ScaleForRun(w, h, false, scaled))
+                break;
         }
     } else {
         batchIndex = -1;
@@ -147,18 +180,12 @@ bool WizardController::StartProcessing(int32_t mode) {
             w = source.width;
             h = source.height;
         }
+        if (source.isEmpty())
+            return true;
+        if (!ScaleForRun(w, h, preview, scaled))
+            return false;
     }
-    if (source.isEmpty())
-        return true;
-
     const EngineSettings settings = settingsFromOptions(CurrentOptions());
-    const bool preview = mode == StartPreview;
-    Bitmap scaled;
-    if (!RunFitsInMemory(w, h, preview, settings) || !scaleBilinearClamped(source, w, h, scaled)) {
-        batchIndex = -1;
-        ShowTooLarge(w, h);
-        return false;
-    }
 
     const Size oldBase = display.BaseSize();
     const float rxOld = static_cast<float>(oldBase.width) / static_cast<float>(source.width);

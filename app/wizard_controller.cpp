@@ -32,9 +32,10 @@ int32_t FieldValue(const EditField* field) {
     const String& text = field->committedText;
     int32_t value = 0;
     for (int32_t i = 0; i < text.length && text.data[i] >= '0' && text.data[i] <= '9'; ++i) {
+        // Far beyond any size that fits in memory; only keeps the sum whole.
+        if (value > 99999999)
+            return value;
         value = value * 10 + (text.data[i] - '0');
-        if (value > 99999)
-            return 99999;
     }
     return value;
 }
@@ -177,12 +178,9 @@ void WizardController::RefreshProgress() {
 
 void WizardController::SetImage(Bitmap* image) {
     const bool hasImage = image && !image->isEmpty();
-    // A batch submits the next picture it loads, and the submit abandons any
-    // run by itself. Signalling the worker twice in a row could wake it once
-    // more after it took the submitted picture, and that extra wake-up clears
-    // the finished result's flag; the batch cancels itself if nothing loads.
-    if (!submitFollows_)
-        job.cancel();
+    // Whatever ran belongs to the picture being replaced; the job takes only
+    // the last of a cancel and a submit that follow each other.
+    job.cancel();
     if (hasImage) {
         source.moveFrom(*image);
         Bitmap copy;
@@ -253,10 +251,13 @@ bool WizardController::Update(const InputState& snapshot) {
         bool refresh = false;
         int32_t mode = viewMode;
         // A result that arrives while a newer request waits belongs to the
-        // abandoned run.
-        if (job.resultReady.load() && !job.requestPending.load()) {
+        // abandoned run. Pending first: the worker unflags the old result
+        // before it clears that.
+        if (!job.requestPending.load() && job.resultReady.load()) {
             CollectResult();
-            mode = batchIndex < 0 ? ViewProcessed : ViewSource;
+            // A batch shows each source as it loads; a discarded result, or
+            // a batch whose last files were refused, leaves the view as it is.
+            mode = batchIndex < 0 && !result.IsEmpty() ? ViewProcessed : ViewSource;
             refresh = true;
         } else if (progressBar) {
             RefreshProgress();

@@ -177,6 +177,9 @@ private:
     void RefreshProgress();
     void ApplyPreset(int32_t index);
     void RestoreBatchOptions();
+    // Scales the source to width x height for a run, or reports that the
+    // run does not fit in memory and leaves everything as it was.
+    bool ScaleForRun(int32_t width, int32_t height, bool preview, Bitmap& scaled);
     // Zoom buttons, cursor, navigator clicks and dragging; sets refresh
     // when the view must be drawn again.
     void HandleNavigation(const InputState& snapshot, bool& refresh, int32_t& cursor);
@@ -186,12 +189,15 @@ private:
     void RemoveWidgets(std::vector<Widget*>& widgets);
 
     bool treeUpdated_ = false;
-    bool submitFollows_ = false;
 };
 
 // The value of an edit field's committed text: its leading decimal digits
-// (0 when there are none), at most 99999.
+// (0 when there are none), read in full.
 int32_t FieldValue(const EditField* field);
+
+// Brings a final size within what the size fields hold (MaxFinalSide a
+// side): a side too large is capped and the other follows in proportion.
+void FitFieldSides(int32_t& width, int32_t& height);
 
 // The part of a path after its later "/" or "\" (the whole path when there is
 // none, or when it is the first or the last character).

@@ -63,10 +63,13 @@ bool ProcessingJob::takeRequest() {
     if (!requestSignalled_)
         return false;
     requestSignalled_ = false;
+    // The result of the run being replaced goes before the request stops
+    // being pending: a caller that reads requestPending first, then
+    // resultReady, never takes that result for the new one.
+    resultReady.store(0);
     requestPending.store(0);
     workingImage.moveFrom(requestImage_);
     activeSettings = requestSettings_;
-    resultReady.store(0);
     // A shutdown that arrived together with the request must not be
     // overwritten, or the thread would never see it.
     int32_t expected = WorkerRestart;

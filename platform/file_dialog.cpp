@@ -1,6 +1,7 @@
 #include "platform/file_dialog.h"
 
 #include "platform/backend.h"
+#include "platform/main_loop.h"
 
 #include <cstring>
 
@@ -178,7 +179,12 @@ bool FileDialog(String& result, bool save, bool multiSelect, const String& filte
 
     FileDialogReply reply;
     result.Empty();
-    if (!BackendFileDialog(request, reply) || reply.paths.empty() || reply.paths[0].length == 0)
+    bool confirmed;
+    {
+        ModalDialogScope modal;
+        confirmed = BackendFileDialog(request, reply);
+    }
+    if (!confirmed || reply.paths.empty() || reply.paths[0].length == 0)
         return false;
     // A path never holds a NUL; a backend that returned one would make the
     // joined form ambiguous.

@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing need, only when any
-# is missing. Usage: install-deps.sh [build|test|bench]...
+# is missing. Usage: install-deps.sh [build|test|package|bench]...
 set -euo pipefail
 
 build=(cmake ninja-build g++ pkg-config libjpeg62-turbo-dev libpng-dev libtiff-dev zlib1g-dev
        libgtk-3-dev libgtest-dev libbenchmark-dev)
-test=(clang xvfb xauth xdotool imagemagick x11-utils)
+test=(clang xvfb xauth xdotool imagemagick x11-utils locales)
 test_norecommends=(openbox)
+package=(dpkg-dev file)
+# The package stage of the tests: checking, installing and reading the package.
+package_test=(lintian appstream man-db parallel)
 bench=(python3-opencv python3-skimage python3-pil fonts-dejavu-core fonts-dejavu-extra)
 
 wanted=()
@@ -14,7 +17,9 @@ norec=()
 for group in "${@:-build}"; do
   case "$group" in
     build) wanted+=("${build[@]}") ;;
-    test) wanted+=("${build[@]}" "${test[@]}"); norec+=("${test_norecommends[@]}") ;;
+    test) wanted+=("${build[@]}" "${test[@]}" "${package[@]}" "${package_test[@]}")
+          norec+=("${test_norecommends[@]}") ;;
+    package) wanted+=("${package[@]}") ;;
     bench) wanted+=("${bench[@]}") ;;
     *) echo "unknown group: $group" >&2; exit 2 ;;
   esac

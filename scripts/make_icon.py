@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """Draws the program's desktop icon (data/vistrel.png, 256 x 256): a lens over
-a split square, grainy on the left and clean on the right. Deterministic."""
+a split square, grainy on the left and clean on the right, and the smaller
+sizes the desktop's icon theme wants (data/icons/NxN.png). Deterministic."""
 import os
 import random
 
@@ -8,6 +9,14 @@ from PIL import Image, ImageDraw, ImageFilter
 
 SIZE = 256
 OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data", "vistrel.png")
+SMALLER = (16, 32, 48, 64, 128)
+
+
+def write_sizes(icon):
+    folder = os.path.join(os.path.dirname(OUT), "icons")
+    os.makedirs(folder, exist_ok=True)
+    for size in SMALLER:
+        icon.resize((size, size), Image.LANCZOS).save(os.path.join(folder, f"{size}x{size}.png"), optimize=True)
 
 
 def main():
@@ -37,6 +46,7 @@ def main():
     draw.line((168, 162, 222, 216), fill=(245, 245, 240, 255), width=22)
     os.makedirs(os.path.dirname(OUT), exist_ok=True)
     icon.save(OUT, optimize=True)
+    write_sizes(icon)
 
 
 if __name__ == "__main__":

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Configures, builds and runs the test suites. Usage: run-tests.sh all|release|asan|tsan|fuzz
+# Configures, builds and runs the test suites.
+# Usage: run-tests.sh all|release|asan|tsan|examples|package|fuzz
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=${JOBS:-$(nproc)}
@@ -83,6 +84,20 @@ if [[ $what == all || $what == tsan ]]; then
   configure_and_build build/tsan -DCMAKE_BUILD_TYPE=RelWithAsserts -DVISTREL_SANITIZE=thread \
     -DVISTREL_BUILD_BENCH=OFF
   run_ctest build/tsan -L "^(platform|engine)$" -LE "^(slow|gui)$"
+fi
+if [[ $what == all || $what == examples ]]; then
+  echo "== The README's examples for many machines (GNU parallel, Slurm array tasks)"
+  [[ -x build/release/vistrel-cli ]] || configure_and_build build/release -DCMAKE_BUILD_TYPE=RelWithAsserts
+  scripts/test-readme-examples.sh build/release
+fi
+if [[ $what == all || $what == package ]]; then
+  echo "== The Debian package: lintian, install, run, remove"
+  if [[ $(id -u) -eq 0 ]]; then
+    rm -f dist/vistrel_*.deb
+    scripts/test-package.sh
+  else
+    echo "skipped: installing the package needs root (CI runs as root)"
+  fi
 fi
 if [[ $what == all || $what == fuzz ]]; then
   echo "== Fuzzing the in-house image decoders (libFuzzer + AddressSanitizer)"

@@ -13,7 +13,9 @@
 #include <gdk/gdkkeysyms.h>
 
 #include <algorithm>
+#include <clocale>
 #include <cmath>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -257,6 +259,14 @@ gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer data) {
     return TRUE;  // the window itself goes only when its owner releases it
 }
 
+void OnDragDataReceived(GtkWidget*, GdkDragContext*, gint, gint, GtkSelectionData* data, guint, guint,
+                        gpointer) {
+    const guchar* text = gtk_selection_data_get_data(data);
+    const gint length = gtk_selection_data_get_length(data);
+    if (text && length > 0)
+        gtkbackend::DropUriList(std::string(reinterpret_cast<const char*>(text), static_cast<size_t>(length)));
+}
+
 void OnMenuActivate(GtkMenuItem*, gpointer data) {
     if (!gtkbackend::InModal())
         DispatchMenuCommand(GPOINTER_TO_INT(data));
@@ -336,6 +346,29 @@ void EnterModal() { ++S().modalDepth; }
 void LeaveModal() { --S().modalDepth; }
 bool InModal() { return S().modalDepth > 0; }
 
+void DropUriList(const std::string& text) {
+    BackendWindow& bw = S().mainBackend;
+    if (!bw.native)
+        return;
+    std::vector<String> paths;
+    gchar** uris = g_uri_list_extract_uris(text.c_str());
+    for (gchar** uri = uris; uri && *uri; ++uri) {
+        // Only files on this machine: file: URIs without a host, or naming
+        // this one. The path keeps its bytes; the rest of the program
+        // takes file names as they are.
+        gchar* host = nullptr;
+        gchar* path = g_filename_from_uri(*uri, &host, nullptr);
+        const bool local = path && (!host || g_strcmp0(host, "localhost") == 0 || g_strcmp0(host, g_get_host_name()) == 0);
+        if (local)
+            paths.push_back(String(path));
+        g_free(path);
+        g_free(host);
+    }
+    g_strfreev(uris);
+    if (!paths.empty())
+        HandleDroppedFiles(*bw.native, paths);
+}
+
 }  // namespace gtkbackend
 
 bool BackendStart() {
@@ -344,6 +377,9 @@ bool BackendStart() {
         // Pointer positions outside the window and placing pop-ups need X11.
         gdk_set_allowed_backends("x11");
         s.started = gtk_init_check(nullptr, nullptr);
+        // GTK takes the whole locale from the environment; numbers the
+        // program writes or reads keep the C library's "." whatever it is.
+        std::setlocale(LC_NUMERIC, "C");
     }
     return s.started;
 }
@@ -382,6 +418,10 @@ bool BackendCreateMainWindow(Size clientSize, const char* title) {
     }
     GtkWidget* area = MakeArea(bw, clientSize);
     gtk_box_pack_start(GTK_BOX(box), area, TRUE, TRUE, 0);
+    // Files from a file manager arrive as a text/uri-list.
+    static const GtkTargetEntry uriList[] = {{const_cast<gchar*>("text/uri-list"), 0, 0}};
+    gtk_drag_dest_set(area, GTK_DEST_DEFAULT_ALL, uriList, 1, GDK_ACTION_COPY);
+    g_signal_connect(area, "drag-data-received", G_CALLBACK(OnDragDataReceived), nullptr);
     ConnectToplevel(bw);
     gtk_window_move(GTK_WINDOW(window), 50, 50);
     gtk_widget_show_all(window);

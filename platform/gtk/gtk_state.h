@@ -8,6 +8,7 @@
 #include <gtk/gtk.h>
 
 #include <cstdint>
+#include <string>
 
 struct NativeWindow;
 
@@ -38,5 +39,8 @@ GtkWindow* MainWindow();
 void EnterModal();
 void LeaveModal();
 bool InModal();
+// A text/uri-list dropped on the main window: its local file: URIs,
+// percent-decoded, reach HandleDroppedFiles in order; others are skipped.
+void DropUriList(const std::string& text);
 
 }  // namespace gtkbackend

@@ -6,6 +6,7 @@
 #include "platform/app_window.h"
 #include "platform/browser.h"
 #include "platform/file_dialog.h"
+#include "platform/gtk/gtk_state.h"
 #include "platform/main_loop.h"
 #include "platform/menu_table.h"
 #include "platform/message_box.h"
@@ -127,6 +128,13 @@ private:
             String result;
             bool ok = FileDialog(result, true, false, SaveFilterList(), &folder, &name);
             Log(ok ? "saved " + result.str() : "cancelled");
+        } else if (command.rfind("drop ", 0) == 0) {
+            // "drop <uri>|<uri>...": the text/uri-list a file manager sends.
+            std::string list = command.substr(5);
+            for (size_t bar; (bar = list.find('|')) != std::string::npos;)
+                list.replace(bar, 1, "\r\n");
+            gtkbackend::DropUriList(list + "\r\n");
+            Log("done drop");
         } else if (command.rfind("browse ", 0) == 0) {
             Log(OpenInBrowser(String(command.substr(7))) ? "browse 1" : "browse 0");
         }
@@ -145,6 +153,13 @@ void StartUp() {
 }
 
 void TearDown() { Log("teardown"); }
+
+void FilesDropped(const std::vector<String>& paths) {
+    std::string line = "dropped";
+    for (const String& path : paths)
+        line += " [" + path.str() + "]";
+    Log(line);
+}
 
 void Command(int32_t id) {
     Log("command " + std::to_string(id));
@@ -165,6 +180,7 @@ int main(int argc, char** argv) {
     hooks.startUp = StartUp;
     hooks.tearDown = TearDown;
     hooks.command = Command;
+    hooks.filesDropped = FilesDropped;
     int status = RunProgram(hooks);
     Log("exit " + std::to_string(status));
     std::fclose(logFile);

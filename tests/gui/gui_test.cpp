@@ -375,3 +375,41 @@ TEST_F(GtkBackend, DesktopHandlerOpensWebAddresses) {
     Send("browse vistrel-none://x");
     ASSERT_TRUE(WaitForLine("browse 0")) << Log();
 }
+
+TEST_F(GtkBackend, DroppedUriListGivesTheLocalFilesDecodedInOrder) {
+    Send("drop file:///tmp/b%20c%C3%A9.png|https://example.org/x.png|file://elsewhere/y.png|"
+         "file://localhost/tmp/a.jpg");
+    ASSERT_TRUE(WaitForLine("done drop")) << Log();
+    std::vector<std::string> drops = Lines("dropped");
+    ASSERT_EQ(drops.size(), 1u) << Log();
+    EXPECT_EQ(drops[0], "dropped [/tmp/b c\xC3\xA9.png] [/tmp/a.jpg]");
+
+    // Nothing local: nothing reaches the program (the next drop shows the
+    // probe got that far).
+    Send("drop https://example.org/x.png");
+    Send("drop file:///tmp/z.png");
+    ASSERT_TRUE(WaitForLine("dropped [/tmp/z.png]")) << Log();
+    EXPECT_EQ(Lines("dropped").size(), 2u);
+}
+
+TEST_F(GtkBackend, FilesDraggedFromAnotherProgramArriveThroughXdnd) {
+    pid_t source = Spawn({DRAG_SOURCE, "file:///tmp/photo%201.jpg", "file:///tmp/photo2.png"}, dir_ + "/source.out");
+    std::string sourceWindow = session_.FindWindow("^Drag source$");
+    ASSERT_FALSE(sourceWindow.empty());
+    Geometry from = WindowGeometry(sourceWindow);
+    Geometry to = ClientArea();
+    // Press on the button, move in steps past GTK's drag threshold and over
+    // the main window, then release there.
+    Xdotool("mousemove --sync " + std::to_string(from.x + from.width / 2) + " " +
+            std::to_string(from.y + from.height / 2) + " mousedown 1");
+    for (int step = 1; step <= 10; ++step) {
+        int x = from.x + from.width / 2 + (to.x + 300 - from.x - from.width / 2) * step / 10;
+        int y = from.y + from.height / 2 + (to.y + 300 - from.y - from.height / 2) * step / 10;
+        Xdotool("mousemove --sync " + std::to_string(x) + " " + std::to_string(y));
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    Xdotool("mouseup 1");
+    EXPECT_TRUE(WaitForLine("dropped [/tmp/photo 1.jpg] [/tmp/photo2.png]")) << Log();
+    Stop(source);
+}

@@ -1,0 +1,118 @@
+#include "wizard_fixture.h"
+
+#include "imagefile/image_file.h"
+#include "ui/button.h"
+#include "ui/edit_field.h"
+#include "ui/slider.h"
+
+#include <filesystem>
+
+namespace {
+
+// Runs that finished with a picture no larger than a preview's.
+std::atomic<int32_t> previewSizedRuns{0};
+
+void CountingPass(ProcessingJob& job, int32_t n, const PassParams& p, MatchCountMap* map) {
+    ScriptedPasses::Sequence().denoise(job, n, p, map);
+    if (job.workingImage.width <= 450 && job.workingImage.height <= 330)
+        previewSizedRuns.fetch_add(1);
+}
+
+std::string SizeOf(const std::string& path) {
+    Bitmap b;
+    load(b, String(path.c_str()), nullptr);
+    return std::to_string(b.width) + "x" + std::to_string(b.height);
+}
+
+}  // namespace
+
+// Files of a batch that are too large for their final size, and runs that
+// a new picture replaces.
+class BatchRefusalTest : public WizardTest {
+protected:
+    PassSequence Passes() override {
+        previewSizedRuns = 0;
+        PassSequence passes;
+        passes.denoise = CountingPass;
+        return passes;
+    }
+    // Sets the width (the height follows) and starts the batch, scaling
+    // every file by the same factors.
+    void ApplyScaled(const char* width) {
+        TypeInto(wizard->widthField, width);
+        headless::QueueMessageBoxAnswer(true);
+        ClickWidget(wizard->applyButton);
+    }
+    bool Refused(const char* size) const {
+        for (const auto& box : headless::MessageBoxes())
+            if (box.request.text.str().rfind(std::string("There is not enough memory to process the image at ") + size, 0) == 0)
+                return true;
+        return false;
+    }
+};
+
+TEST_F(BatchRefusalTest, ARefusedFileIsReportedAndSkippedAndTheViewNeverGoesEmpty) {
+    // Factor 100: the 400 x 300 file would be 40000 x 30000.
+    const std::string a = WriteImage("a.png", Gradient(10, 8));
+    const std::string big = WriteImage("big.png", Gradient(400, 300));
+    const std::string c = WriteImage("c.png", Gradient(10, 8));
+    OpenPaths({a, big, c});
+    ApplyScaled("1000");
+    RunUntilIdle();
+    EXPECT_TRUE(Refused("40000x30000"));
+    EXPECT_EQ(SizeOf(Path("a_new.png")), "1000x800");
+    EXPECT_FALSE(std::filesystem::exists(Path("big_new.png")));
+    EXPECT_EQ(SizeOf(Path("c_new.png")), "1000x800");
+    EXPECT_EQ(wizard->viewMode, ViewProcessed);
+    EXPECT_EQ(wizard->resultKind, ResultFull);
+
+    // Refused as the last file: the view keeps that file's source.
+    OpenPaths({a, big});
+    ApplyScaled("1000");
+    RunUntilIdle();
+    EXPECT_EQ(wizard->batchIndex, -1);
+    EXPECT_EQ(wizard->source.width, 400);
+    EXPECT_EQ(wizard->viewMode, ViewSource);
+}
+
+TEST_F(BatchRefusalTest, ABatchAbandonsTheRunningPreviewEvenWhenEveryFileIsRefused) {
+    const std::string a = WriteImage("a.png", Gradient(10, 8));
+    const std::string b = WriteImage("b.png", Gradient(10, 8));
+    OpenPaths({a, b});
+    TypeInto(wizard->widthField, "1000");
+    ScriptedPasses::gated = true;
+    ClickWidget(wizard->previewButton);
+    ASSERT_TRUE(FramesUntil([&] { return ScriptedPasses::runs.load() == 1; }));
+    // Both files change on disk: at factor 100 neither fits any more.
+    WriteImage("a.png", Gradient(400, 300));
+    WriteImage("b.png", Gradient(400, 300));
+    headless::QueueMessageBoxAnswer(true);
+    ClickWidget(wizard->applyButton);
+    ScriptedPasses::opened = 3;
+    RunUntilIdle();
+    // Time for an abandoned preview to finish, had it been left running.
+    for (int32_t i = 0; i < 200; ++i) {
+        Frame();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_TRUE(Refused("40000x30000"));
+    EXPECT_EQ(MessageCount(), 3);  // the question and two refusals
+    EXPECT_EQ(previewSizedRuns.load(), 0);  // the preview never finished
+    EXPECT_EQ(wizard->source.width, 400);
+    EXPECT_EQ(wizard->viewMode, ViewSource);
+}
+
+TEST_F(BatchRefusalTest, ControlsChangedDuringABatchStayAsTheUserLeftThem) {
+    OpenPaths({WriteImage("a.png", Gradient(10, 8)), WriteImage("b.png", Gradient(10, 8))});
+    ScriptedPasses::gated = true;
+    ClickWidget(wizard->applyButton);
+    ASSERT_TRUE(FramesUntil([&] { return ScriptedPasses::runs.load() == 1; }));
+    ClickWidget(wizard->deblurSlider->incrementButton);
+    ASSERT_EQ(wizard->deblurSlider->value, 1);
+    TypeInto(wizard->appendField, "_v2", false);  // still being typed
+    ScriptedPasses::opened = 3;
+    ASSERT_TRUE(FramesUntil([&] { return wizard->batchIndex == 1; }));
+    EXPECT_EQ(wizard->deblurSlider->value, 1);
+    EXPECT_EQ(wizard->appendField->label->text.str(), "_v2");
+    RunUntilIdle();
+}

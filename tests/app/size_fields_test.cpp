@@ -1,0 +1,35 @@
+#include "wizard_fixture.h"
+
+#include "ui/button.h"
+#include "ui/edit_field.h"
+
+// The final size fields show five digits; what they show is what runs.
+class SizeFieldsTest : public WizardTest {
+protected:
+    std::string Shown(const EditField* field) const { return field->committedText.str(); }
+};
+
+TEST_F(SizeFieldsTest, ALockedSideTooLargeForTheFieldsIsCappedWithItsMaster) {
+    OpenPaths({WriteImage("tall.png", Gradient(100, 10000))});
+    TypeInto(wizard->widthField, "1000");  // the height would be 100000
+    EXPECT_EQ(Shown(wizard->widthField), "1000");
+    EXPECT_EQ(Shown(wizard->heightField), "99999");
+    TypeInto(wizard->heightField, "5");
+    TypeInto(wizard->widthField, "9999");  // 999900: width back to 999.99
+    EXPECT_EQ(Shown(wizard->heightField), "99999");
+    EXPECT_EQ(Shown(wizard->widthField), "1000");
+
+    OpenPaths({WriteImage("wide.png", Gradient(30000, 20))});
+    ClickWidget(wizard->presetButtons[5]);  // "Photo 4x zoom": 120000 x 80
+    EXPECT_EQ(Shown(wizard->widthField), "99999");
+    EXPECT_EQ(Shown(wizard->heightField), "67");
+}
+
+TEST(FieldValueTest, FieldsAreReadInFull) {
+    EditField field(Point{0, 0}, 50, "123456", "0123456789", 5);
+    EXPECT_EQ(FieldValue(&field), 123456);
+    field.SetText("0042x7");
+    EXPECT_EQ(FieldValue(&field), 42);
+    field.SetText("99999999999999");  // no overflow
+    EXPECT_GT(FieldValue(&field), 99999);
+}
