@@ -38,10 +38,13 @@ void WizardController::OpenFiles() {
         files.push_back(*parts->At<String>(0));
     } else if (parts->count > 1) {
         const String& base = *parts->At<String>(0);
-        const bool endsInSeparator = base.length > 0 && base.data[base.length - 1] == '/';
+        const uint8_t last = base.length > 0 ? base.data[base.length - 1] : 0;
+        const bool endsInSeparator = last == '/' || last == '\\';
+        // A Windows folder ("C:\pics") keeps its own separator.
+        const char* join = base.Contains('\\') && !base.Contains('/') ? "%s\\%s" : "%s/%s";
         for (int32_t i = 1; i < parts->count; ++i) {
             String path;
-            FormatInto(path, endsInSeparator ? "%s%s" : "%s/%s", CStr(base), CStr(*parts->At<String>(i)));
+            FormatInto(path, endsInSeparator ? "%s%s" : join, CStr(base), CStr(*parts->At<String>(i)));
             files.push_back(path);
         }
     }

@@ -3,6 +3,7 @@
 #include "platform/backend.h"
 #include "platform/main_loop.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -79,9 +80,12 @@ String FileNamePart(const String& path) {
     return String(path.chars() + cut + 1, path.length - cut - 1);
 }
 
-// The folder of a path, without the trailing "/" unless it is the root.
+bool IsSeparator(uint8_t c) { return c == '/' || c == '\\'; }
+
+// The folder of a path, without the trailing separator unless it is the
+// root. Windows paths ("C:\pics\a.jpg") separate with "\".
 String FolderOf(const String& path) {
-    int32_t cut = LastIndexOf(path, '/');
+    int32_t cut = std::max(LastIndexOf(path, '/'), LastIndexOf(path, '\\'));
     if (cut <= 0)
         return String("/");
     return String(path.chars(), cut);
@@ -90,11 +94,11 @@ String FolderOf(const String& path) {
 bool IsInside(const String& path, const String& folder) {
     if (folder == "/")
         return path.length > 0 && path.data[0] == '/';
-    return path.length > folder.length && path.data[folder.length] == '/' &&
+    return path.length > folder.length && IsSeparator(path.data[folder.length]) &&
            std::memcmp(path.data, folder.data, static_cast<size_t>(folder.length)) == 0;
 }
 
-// "folder\0name\0name": every path is folder + "/" + name again. Paths
+// "folder\0name\0name": every path is folder + separator + name again. Paths
 // from different folders share the deepest folder that holds them all, and
 // their names keep the rest of the path.
 String JoinSelection(const std::vector<String>& paths) {

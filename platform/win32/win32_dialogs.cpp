@@ -71,8 +71,10 @@ bool BackendFileDialog(const FileDialogRequest& request, FileDialogReply& reply)
     ofn.lpstrFile = &buffer[0];
     ofn.nMaxFile = FileBufferSize;
     ofn.lpstrInitialDir = request.hasInitialFolder ? folder.c_str() : nullptr;
-    // The program asks its own question before replacing a file.
-    ofn.Flags = OFN_HIDEREADONLY;
+    // The program asks its own question before replacing a file. The
+    // dialog leaves the working folder alone: command-line paths were made
+    // absolute, but a relative one must keep meaning what it did.
+    ofn.Flags = OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
     if (request.multiSelect && !request.save)
         ofn.Flags |= OFN_EXPLORER | OFN_ALLOWMULTISELECT;
 

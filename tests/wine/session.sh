@@ -23,7 +23,7 @@ fail() { echo "FAIL: $*"; FAILURES=$((FAILURES + 1)); }
 pass() { echo "ok: $*"; }
 check() {  # description command...
     local what=$1; shift
-    if "$@"; then pass "$what"; else fail "$what"; fi
+    if "$@"; then pass "$what"; else fail "$what"; return 1; fi
 }
 
 # Runs the command every 0.1 s until it succeeds; false after the limit.
