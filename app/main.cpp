@@ -1,4 +1,5 @@
 #include "app/application.h"
+#include "platform/program_arguments.h"
 #include "platform/program_entry.h"
 
 // Files named on the command line (a desktop's "Open with" passes them) are
@@ -9,12 +10,11 @@ int ProgramEntry(std::vector<String> arguments) {
 }
 
 #ifndef _WIN32
-// On Windows the entry point is the platform's, which decodes the wide
-// command line.
+// On Windows the platform's wWinMain is the entry point.
 int main(int argc, char** argv) {
     std::vector<String> arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments.push_back(String(argv[i]));
+    for (const std::string& word : ProgramArguments(argc, argv))
+        arguments.push_back(String(word));
     return ProgramEntry(std::move(arguments));
 }
 #endif

@@ -28,7 +28,7 @@ private:
 };
 
 bool WidePath(const String& path, std::wstring& wide) {
-    return path.length > 0 && WideFromUtf8(path.data, static_cast<size_t>(path.length), wide) && !wide.empty();
+    return path.length > 0 && WideFromUtf8(path.chars(), static_cast<size_t>(path.length), wide) && !wide.empty();
 }
 
 // Others may read, write or delete the file meanwhile, as with the C

@@ -9,7 +9,6 @@
 #include "platform/menu_table.h"
 #include "platform/native_window.h"
 #include "platform/win32/resource_ids.h"
-#include "platform/win32/wide_text.h"
 #include "platform/win32/win32_state.h"
 #include "platform/window_manager.h"
 
@@ -18,6 +17,9 @@
 #include <algorithm>
 #include <cstring>
 #include <vector>
+
+using win32backend::Utf8;
+using win32backend::Wide;
 
 namespace {
 
@@ -197,7 +199,7 @@ void DropFiles(BackendWindow* bw, HDROP drop) {
         UINT length = DragQueryFileW(drop, i, nullptr, 0);
         std::wstring path(length + 1, L'\0');
         DragQueryFileW(drop, i, &path[0], length + 1);
-        paths.push_back(Narrow(path.c_str(), static_cast<int32_t>(length)));
+        paths.push_back(Utf8(path.c_str()));
     }
     DragFinish(drop);
     if (bw && bw->native)
@@ -320,7 +322,7 @@ public:
 private:
     void Insert(const MenuRow& row, HMENU submenu) {
         HMENU menu = stack_.back();
-        std::wstring text = Widen(String(row.text));
+        std::wstring text = Wide(String(row.text));
         MENUITEMINFOW item = {};
         item.cbSize = sizeof item;
         item.fMask = MIIM_ID | MIIM_FTYPE | MIIM_STATE | (row.separator ? 0 : MIIM_STRING) | (submenu ? MIIM_SUBMENU : 0);
@@ -381,7 +383,7 @@ bool BackendCreateMainWindow(Size clientSize, const char* title) {
     }
     RECT r = {MainClientLeft, MainClientTop, MainClientLeft + clientSize.width, MainClientTop + clientSize.height};
     AdjustWindowRectEx(&r, MainStyle, hasMenu ? TRUE : FALSE, 0);
-    s.mainWindow = CreateWindowExW(0, ClassName, Widen(String(title)).c_str(), MainStyle, r.left, r.top,
+    s.mainWindow = CreateWindowExW(0, ClassName, Wide(String(title)).c_str(), MainStyle, r.left, r.top,
                                    r.right - r.left, r.bottom - r.top, nullptr, s.menuBar, s.instance, nullptr);
     if (!s.mainWindow) {
         if (s.menuBar)
@@ -423,7 +425,7 @@ void BackendDestroyMainWindow() {
 
 void BackendSetTitle(const String& text) {
     if (HWND w = S().mainWindow)
-        SetWindowTextW(w, Widen(text).c_str());
+        SetWindowTextW(w, Wide(text).c_str());
 }
 
 void BackendSetMenuItemEnabled(int32_t id, bool enabled) {
@@ -491,7 +493,7 @@ bool BackendAttachWindow(NativeWindow& native, const String& title) {
     int x = left + mainRect.left + GetSystemMetrics(SM_CXSIZEFRAME);
     int y = 50 + mainRect.top + GetSystemMetrics(SM_CYSIZEFRAME) + GetSystemMetrics(SM_CYMENU) +
             GetSystemMetrics(SM_CYCAPTION);
-    bw->hwnd = CreateWindowExW(0, ClassName, Widen(title).c_str(), PopupStyle, x, y, outer.width, outer.height,
+    bw->hwnd = CreateWindowExW(0, ClassName, Wide(title).c_str(), PopupStyle, x, y, outer.width, outer.height,
                                s.mainWindow, nullptr, s.instance, nullptr);
     if (!bw->hwnd) {
         native.backend = nullptr;

@@ -2,7 +2,6 @@
 // verb. Text crosses into Windows as UTF-16.
 
 #include "platform/backend.h"
-#include "platform/win32/wide_text.h"
 #include "platform/win32/win32_state.h"
 
 #include <commdlg.h>
@@ -10,6 +9,9 @@
 
 #include <cwchar>
 #include <string>
+
+using win32backend::Utf8;
+using win32backend::Wide;
 
 namespace {
 
@@ -19,7 +21,7 @@ constexpr DWORD FileBufferSize = 16384;
 // Windows folders are separated by "\"; a path typed with "/" still works,
 // but the dialog only opens a folder given with "\".
 std::wstring NativeFolder(const String& folder) {
-    std::wstring wide = Widen(folder);
+    std::wstring wide = Wide(folder);
     for (wchar_t& c : wide) {
         if (c == L'/')
             c = L'\\';
@@ -31,9 +33,9 @@ std::wstring NativeFolder(const String& folder) {
 std::wstring FilterList(const std::vector<FileFilterPair>& filters) {
     std::wstring list;
     for (const FileFilterPair& pair : filters) {
-        list += Widen(pair.description);
+        list += Wide(pair.description);
         list += L'\0';
-        list += Widen(pair.patterns);
+        list += Wide(pair.patterns);
         list += L'\0';
     }
     list += L'\0';
@@ -50,14 +52,14 @@ bool BackendMessageBox(const MessageBoxRequest& request) {
         type |= MB_ICONQUESTION;
     if (request.yesNo)
         type |= request.yesIsDefault ? MB_DEFBUTTON1 : MB_DEFBUTTON2;
-    int answer = MessageBoxW(win32backend::MainWindow(), Widen(request.text).c_str(), Widen(request.caption).c_str(),
+    int answer = MessageBoxW(win32backend::MainWindow(), Wide(request.text).c_str(), Wide(request.caption).c_str(),
                              type);
     return request.yesNo && answer == IDYES;
 }
 
 bool BackendFileDialog(const FileDialogRequest& request, FileDialogReply& reply) {
     std::wstring buffer(FileBufferSize, L'\0');
-    std::wstring name = Widen(request.initialName);
+    std::wstring name = Wide(request.initialName);
     if (name.size() < FileBufferSize)
         name.copy(&buffer[0], name.size());
     std::wstring filter = FilterList(request.filters);
@@ -87,14 +89,14 @@ bool BackendFileDialog(const FileDialogRequest& request, FileDialogReply& reply)
     const wchar_t* first = buffer.c_str();
     const wchar_t* next = first + std::wcslen(first) + 1;
     if (!(ofn.Flags & OFN_ALLOWMULTISELECT) || *next == L'\0') {
-        reply.paths.push_back(Narrow(first));
+        reply.paths.push_back(Utf8(first));
     } else {
-        String base = Narrow(first);
+        String base = Utf8(first);
         if (base.length > 0 && base.data[base.length - 1] != '\\')
             base.AppendByte('\\');
         for (; *next; next += std::wcslen(next) + 1) {
             String path = base;
-            path.Append(Narrow(next));
+            path.Append(Utf8(next));
             reply.paths.push_back(path);
         }
     }
@@ -104,7 +106,7 @@ bool BackendFileDialog(const FileDialogRequest& request, FileDialogReply& reply)
 
 bool BackendOpenWithDesktop(const String& target) {
     auto result = reinterpret_cast<INT_PTR>(
-        ShellExecuteW(win32backend::MainWindow(), L"open", Widen(target).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+        ShellExecuteW(win32backend::MainWindow(), L"open", Wide(target).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
     // Values above 32 mean the shell started something.
     return result > 32;
 }

@@ -2,13 +2,13 @@
 // as UTF-16 and reaches the program as UTF-8 words, so that file names in
 // any script survive.
 
+#include "platform/program_arguments.h"
 #include "platform/program_entry.h"
-#include "platform/win32/wide_text.h"
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include <cfenv>
+#include <string>
 #include <vector>
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -18,12 +18,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     std::fesetround(FE_TONEAREST);
 
     std::vector<String> arguments;
-    int count = 0;
-    if (LPWSTR* words = CommandLineToArgvW(GetCommandLineW(), &count)) {
-        // The first word is the program itself.
-        for (int i = 1; i < count; ++i)
-            arguments.push_back(Narrow(words[i]));
-        LocalFree(words);
-    }
+    for (const std::string& word : ProgramArguments(0, nullptr))
+        arguments.push_back(String(word));
     return ProgramEntry(std::move(arguments));
 }

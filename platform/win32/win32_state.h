@@ -3,10 +3,14 @@
 // Shared between the Win32 backend's window and dialog halves.
 
 #include "core/geometry.h"
+#include "core/strings.h"
+#include "platform/win32/utf8_win32.h"
 
 #include <windows.h>
 
 #include <cstdint>
+#include <cwchar>
+#include <string>
 
 struct NativeWindow;
 
@@ -32,6 +36,10 @@ struct BackendWindow {
 };
 
 namespace win32backend {
+
+// Text for the Windows API and back; text that is not UTF-8 becomes empty.
+inline std::wstring Wide(const String& text) { return WideFromUtf8(text.str()); }
+inline String Utf8(const wchar_t* text) { return String(Utf8FromWide(text, std::wcslen(text))); }
 
 // The main native window; null before it is made and after it is gone.
 HWND MainWindow();
