@@ -69,6 +69,14 @@ client_origin() {  # window -> "x y" of its client area, from the X server
     xwininfo -id "$1" | sed -n 's/.*Absolute upper-left X: *//p; s/.*Absolute upper-left Y: *//p' | tr '\n' ' '
 }
 
+# Clicks the About window's Ok button, at the window's right, near its foot.
+close_about() {
+    local ax ay aw
+    read -r ax ay < <(client_origin "$1")
+    aw=$(xwininfo -id "$1" | sed -n 's/.*Width: *//p')
+    xdotool mousemove --sync $((ax + aw - 65 + 12)) $((ay + 481 + 9)) click 1
+}
+
 echo "== start: the main window with the About window over it"
 wine "$PROGRAM" > vistrel.out 2>&1 &
 PID=$!
@@ -79,9 +87,7 @@ if ABOUT=$(find_dialog '^About Vistrel 1.3$'); then
     wait_for 10 pixel_is 700 60 "$BACKGROUND"
     sleep 0.5
     shot 1-start
-    read -r AX AY < <(client_origin "$ABOUT")
-    AW=$(xwininfo -id "$ABOUT" | sed -n 's/.*Width: *//p')
-    xdotool mousemove --sync $((AX + AW - 65 + 12)) $((AY + 481 + 9)) click 1
+    close_about "$ABOUT"
     check "Ok closes the About window" wait_for "$WAIT_LIMIT" window_gone '^About Vistrel 1.3$'
 else
     fail "the About window opened at the start"
@@ -162,6 +168,26 @@ xdotool windowactivate --sync "$MAIN"
 xdotool key --delay 250 alt+f x
 wait_exit "$PID"
 check "File > Exit ends the program with status 0" test $? = 0
+
+echo "== a photo named on the command line, in a folder outside the ANSI code page"
+mkdir -p "$PHOTOS/写真"
+cp "$SOURCE/Samples/astronaut-small.png" "$PHOTOS/写真/Фото.png"
+wine "$PROGRAM" "$WPHOTOS\\写真\\Фото.png" > vistrel2.out 2>&1 &
+PID=$!
+MAIN=$(find_window '^Vistrel') || { fail "the main window appeared"; exit "$FAILURES"; }
+check "it opens as if chosen in the Open dialog" wait_for "$WAIT_LIMIT" title_is "Vistrel - $WPHOTOS\\写真\\Фото.png"
+if ABOUT=$(find_dialog '^About Vistrel 1.3$'); then
+    close_about "$ABOUT"
+    wait_for "$WAIT_LIMIT" window_gone '^About Vistrel 1.3$'
+fi
+click 60 527
+check "it is enhanced" wait_for 120 pixel_is_not 60 582 "$BACKGROUND"
+click 170 582
+type_into_dialog "Save As" clean  # the dialog opens in the photo's folder, PNG chosen
+check "Save As writes into that folder" wait_for "$WAIT_LIMIT" readable "$PHOTOS/写真/clean.png"
+xdotool windowactivate --sync "$MAIN" key alt+F4
+wait_exit "$PID"
+check "the close box ends the program with status 0" test $? = 0
 
 session_stop
 echo "$FAILURES failed"
