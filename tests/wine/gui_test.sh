@@ -69,11 +69,11 @@ screenshot "$WORK/pattern.png"
 
 echo "== keys, characters and the wheel"
 xdotool type a
-xdotool key BackSpace Tab Return Delete Escape F11 F12 F1 F10 Left Next
+xdotool key BackSpace Tab Return Delete Escape F11 F12 F1 F10 Left Right Up Down Prior Next Home End
 xdotool type Z
 wait_line "keys 90"
 codes=$(probe_log | sed -n 's/^keys//p' | tr '\n' ' ' | tr -s ' ')
-check "key codes follow the table (got:$codes)" test "$codes" = " 122 97 8 9 13 11 12 14 23 1 6 90 "
+check "key codes follow the table (got:$codes)" test "$codes" = " 122 97 8 9 13 11 12 14 23 1 2 3 4 5 6 7 10 90 "
 xdotool mousemove --sync $((OX + 50)) $((OY + 50)) click 4 click 4 click 4 click 5
 wheel_is() { test "$(probe_log | sed -n 's/^wheel //p' | awk '{ s += $1 } END { print s + 0 }')" = "$1"; }
 check "three notches up and one down give +2" wait_for 10 wheel_is 2
