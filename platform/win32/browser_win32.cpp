@@ -1,5 +1,7 @@
 #include "platform/browser.h"
+#include "platform/backend.h"
 #include "platform/win32/command_line_win32.h"
+#include "platform/win32/shell_open_win32.h"
 #include "platform/win32/utf8_win32.h"
 
 #include <windows.h>
@@ -55,6 +57,10 @@ bool OpenInBrowser(const String& target) {
     std::wstring command;
     if (ReadBrowserCommand(command) && StartProcess(BrowserCommandLine(Utf8FromWide(command), target.str())))
         return true;
+    return BackendOpenWithDesktop(target);
+}
+
+bool ShellOpen(const String& target) {
     std::wstring wideTarget = WideFromUtf8(target.str());
     if (wideTarget.empty())
         return false;
