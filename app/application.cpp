@@ -76,6 +76,12 @@ void Command(int32_t id) {
         TheApplication->OnMenuCommand(id);
 }
 
+// Dropped files are one choice of the Open dialog, as the start-up files are.
+void FilesDropped(const std::vector<String>& paths) {
+    if (TheApplication && TheApplication->wizard)
+        TheApplication->wizard->OpenPaths(paths);
+}
+
 }  // namespace
 
 void SetStartupFiles(std::vector<String> files) { startupFiles = std::move(files); }
@@ -85,5 +91,6 @@ ApplicationHooks VistrelApplication() {
     hooks.startUp = StartUp;
     hooks.tearDown = StopApplication;
     hooks.command = Command;
+    hooks.filesDropped = FilesDropped;
     return hooks;
 }

@@ -132,6 +132,14 @@ void HandleCloseRequest(NativeWindow& native) {
         delete window;
 }
 
+void HandleDroppedFiles(NativeWindow& native, const std::vector<String>& paths) {
+    // A dialog's own loop runs the drop: opening files under it would change
+    // the picture the dialog is about.
+    if (native.popup || paths.empty() || ModalDialogOpen())
+        return;
+    DispatchDroppedFiles(paths);
+}
+
 NativeWindow* MainWindowNative() {
     if (!TheWindowManager)
         return nullptr;

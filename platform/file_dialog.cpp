@@ -2,7 +2,9 @@
 
 #include "platform/backend.h"
 #include "platform/files.h"
+#include "platform/main_loop.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -187,7 +189,12 @@ bool FileDialog(String& result, bool save, bool multiSelect, const String& filte
 
     FileDialogReply reply;
     result.Empty();
-    if (!BackendFileDialog(request, reply) || reply.paths.empty() || reply.paths[0].length == 0)
+    bool confirmed;
+    {
+        ModalDialogScope modal;
+        confirmed = BackendFileDialog(request, reply);
+    }
+    if (!confirmed || reply.paths.empty() || reply.paths[0].length == 0)
         return false;
     // A path never holds a NUL; a backend that returned one would make the
     // joined form ambiguous.

@@ -46,6 +46,8 @@ void Resize(AppWindow& window, Size clientSize);
 void Minimize(AppWindow& window);
 // The close box.
 void CloseBox(AppWindow& window);
+// Files dropped from a file manager onto the window: full paths, in order.
+void DropFiles(AppWindow& window, const std::vector<String>& paths);
 // Chooses a menu item as the user would: nothing happens when it is
 // disabled or missing. True when the command was sent.
 bool ChooseMenu(int32_t id);

@@ -15,6 +15,8 @@
 namespace {
 
 void (*menuCommandHandler)(int32_t) = nullptr;
+void (*droppedFilesHandler)(const std::vector<String>&) = nullptr;
+int modalDepth = 0;
 
 // A backend source that never runs dry must not keep the windows from their
 // next frame.
@@ -28,6 +30,17 @@ void DispatchMenuCommand(int32_t id) {
     if (menuCommandHandler)
         menuCommandHandler(id);
 }
+
+void SetDroppedFilesHandler(void (*handler)(const std::vector<String>&)) { droppedFilesHandler = handler; }
+
+void DispatchDroppedFiles(const std::vector<String>& paths) {
+    if (droppedFilesHandler)
+        droppedFilesHandler(paths);
+}
+
+ModalDialogScope::ModalDialogScope() { ++modalDepth; }
+ModalDialogScope::~ModalDialogScope() { --modalDepth; }
+bool ModalDialogOpen() { return modalDepth > 0; }
 
 void PostQuitMessage() { BackendPostQuit(); }
 
@@ -88,6 +101,7 @@ int RunProgram(const ApplicationHooks& hooks) {
     InitProgramFolder();
     InitPerformanceFrequency();
     SetMenuCommandHandler(hooks.command);
+    SetDroppedFilesHandler(hooks.filesDropped);
     if (hooks.startUp)
         hooks.startUp();
 
@@ -96,6 +110,7 @@ int RunProgram(const ApplicationHooks& hooks) {
     if (hooks.tearDown)
         hooks.tearDown();
     SetMenuCommandHandler(nullptr);
+    SetDroppedFilesHandler(nullptr);
     PerformanceFrequency = 0;
     ProgramFolder.Empty();
     delete TheWindowManager;

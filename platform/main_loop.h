@@ -1,6 +1,9 @@
 #pragma once
 
+#include "core/strings.h"
+
 #include <cstdint>
+#include <vector>
 
 // What the application layer plugs into the entry code.
 struct ApplicationHooks {
@@ -11,6 +14,8 @@ struct ApplicationHooks {
     void (*tearDown)() = nullptr;
     // Menu commands, by id.
     void (*command)(int32_t id) = nullptr;
+    // Files dropped on the main window, full paths in the order given.
+    void (*filesDropped)(const std::vector<String>& paths) = nullptr;
 };
 
 // The whole life of the program: start-up, MainLoop, shutdown. Returns the
@@ -33,3 +38,19 @@ void PostQuitMessage();
 // The menu command handler; the backend calls DispatchMenuCommand.
 void SetMenuCommandHandler(void (*handler)(int32_t id));
 void DispatchMenuCommand(int32_t id);
+
+// The handler of files dropped on the main window; HandleDroppedFiles
+// calls it.
+void SetDroppedFilesHandler(void (*handler)(const std::vector<String>& paths));
+void DispatchDroppedFiles(const std::vector<String>& paths);
+
+// Message boxes and file dialogs mark themselves open for their lifetime, so
+// that what arrives meanwhile (a drop) can be refused.
+class ModalDialogScope {
+public:
+    ModalDialogScope();
+    ~ModalDialogScope();
+    ModalDialogScope(const ModalDialogScope&) = delete;
+    ModalDialogScope& operator=(const ModalDialogScope&) = delete;
+};
+bool ModalDialogOpen();

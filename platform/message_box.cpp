@@ -1,6 +1,7 @@
 #include "platform/message_box.h"
 
 #include "platform/backend.h"
+#include "platform/main_loop.h"
 
 namespace {
 const char* const MessageCaption = "Vistrel";
@@ -11,6 +12,7 @@ void ShowMessage(const String& text, bool warning) {
     request.caption = MessageCaption;
     request.text = text;
     request.icon = warning ? MessageIcon::Warning : MessageIcon::None;
+    ModalDialogScope modal;
     BackendMessageBox(request);
 }
 
@@ -21,5 +23,6 @@ bool AskYesNo(const String& text, bool yesIsDefault, bool warning) {
     request.yesNo = true;
     request.yesIsDefault = yesIsDefault;
     request.icon = warning ? MessageIcon::Warning : MessageIcon::Question;
+    ModalDialogScope modal;
     return BackendMessageBox(request);
 }

@@ -2,10 +2,12 @@
 
 #include "core/bitmap.h"
 #include "core/geometry.h"
+#include "core/strings.h"
 #include "platform/input_state.h"
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class AppWindow;
 struct BackendWindow;  // what the GTK or headless backend keeps per window
@@ -38,6 +40,12 @@ void HandleResize(NativeWindow& native, Size size);
 // What a backend calls for the close box: the window is destroyed when it
 // agrees to close. The NativeWindow is gone afterwards if it did.
 void HandleCloseRequest(NativeWindow& native);
+
+// What a backend calls when files were dropped on a window: full local paths
+// in UTF-8, in the order given. They reach the application's drop handler as
+// one choice of the Open dialog, unless a modal dialog is open or the window
+// is a pop-up.
+void HandleDroppedFiles(NativeWindow& native, const std::vector<String>& paths);
 
 // The registered window shown in the main native window, if any.
 NativeWindow* MainWindowNative();

@@ -292,6 +292,8 @@ void Minimize(AppWindow& window) { HandleResize(NativeOf(window), Size{0, 0}); }
 
 void CloseBox(AppWindow& window) { HandleCloseRequest(NativeOf(window)); }
 
+void DropFiles(AppWindow& window, const std::vector<String>& paths) { HandleDroppedFiles(NativeOf(window), paths); }
+
 bool ChooseMenu(int32_t id) {
     for (const MenuEntry& entry : S().menu) {
         if (entry.id == id && !entry.separator && !entry.submenu) {

@@ -1,0 +1,72 @@
+#include "wizard_fixture.h"
+
+#include "platform/main_loop.h"
+
+namespace {
+
+String S(const std::string& s) { return String(s.c_str()); }
+
+std::vector<String> Strings(const std::vector<std::string>& paths) {
+    std::vector<String> out;
+    for (const std::string& p : paths)
+        out.push_back(S(p));
+    return out;
+}
+
+}  // namespace
+
+// Files dropped on the main window, through the handler the program installs.
+class DropTest : public WizardTest {
+protected:
+    void SetUp() override {
+        WizardTest::SetUp();
+        SetDroppedFilesHandler(VistrelApplication().filesDropped);
+    }
+    void TearDown() override {
+        SetDroppedFilesHandler(nullptr);
+        WizardTest::TearDown();
+    }
+    void Drop(AppWindow& window, const std::vector<std::string>& paths) {
+        headless::DropFiles(window, Strings(paths));
+        Frame();
+        WorkerSettles();
+    }
+};
+
+TEST_F(DropTest, DroppedFilesOpenAsOneChoiceOfTheOpenDialog) {
+    const std::string a = WriteImage("a.png", Gradient(10, 8));
+    const std::string b = WriteImage("b.png", Gradient(12, 8));
+    Drop(*wizard, {a});
+    EXPECT_EQ(headless::Title(), S("Vistrel - " + a));
+    EXPECT_EQ(wizard->source.width, 10);
+    EXPECT_TRUE(wizard->batchWidgets.empty());
+
+    // Several: batch mode, in the order dropped, and the same load message.
+    WriteText("bad.png", "not a picture");
+    Drop(*wizard, {b, Path("bad.png"), a});
+    ASSERT_EQ(wizard->files.size(), 3u);
+    EXPECT_EQ(wizard->files[2], S(a));
+    EXPECT_EQ(headless::Title(), S("Vistrel - " + b + " (1/3)"));
+    EXPECT_FALSE(wizard->batchWidgets.empty());
+    EXPECT_EQ(MessageCount(), 0);
+    EXPECT_TRUE(headless::FileDialogs().empty());
+}
+
+TEST_F(DropTest, DropsWhileADialogIsOpenOrOnThePopUpAreIgnored) {
+    const std::string a = WriteImage("a.png", Gradient(10, 8));
+    WriteText("bad.png", "not a picture");
+    // The load failure's message box is open while this drop arrives.
+    headless::SetDuringModal([&] { headless::DropFiles(*wizard, Strings({a})); });
+    Drop(*wizard, {Path("bad.png")});
+    headless::SetDuringModal(nullptr);
+    EXPECT_EQ(MessageCount(), 1);
+    EXPECT_EQ(wizard->files, Strings({Path("bad.png")}));
+    EXPECT_TRUE(wizard->source.isEmpty());
+
+    ASSERT_NE(TheApplication->about, nullptr);
+    Drop(*TheApplication->about, {a});
+    EXPECT_TRUE(wizard->source.isEmpty());
+    // The program's own window still takes it.
+    Drop(*wizard, {a});
+    EXPECT_EQ(wizard->source.width, 10);
+}
