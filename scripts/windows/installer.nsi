@@ -1,8 +1,9 @@
-; The Windows installer: Program Files, a Start-menu shortcut, an uninstaller
-; listed in "Apps", and "Open with" entries for the picture types the Open
-; dialog offers. /S installs and uninstalls silently.
+; The Windows installer, a 64-bit program like the ones it installs: Program
+; Files, a Start-menu shortcut, an uninstaller listed in "Apps", and "Open
+; with" entries for the picture types the Open dialog offers. /S installs and
+; uninstalls silently.
 ; makensis -DVERSION=1.3 -DSTAGE=<folder with the programs> -DOUTFILE=<setup.exe>
-Unicode true
+Target amd64-unicode
 ManifestDPIAware true
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin

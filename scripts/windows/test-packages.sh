@@ -56,7 +56,7 @@ mkdir -p "$out_dir"
 check "the installed vistrel-cli.exe enhances a sample into a folder named in Cyrillic" \
   test -s "$out_dir/"$'\xe5\x86\x99\xe7\x9c\x9f.png'
 info=$(cd "$program_files" && timeout 120 wine ./vistrel-cli.exe info "$(winepath -w "$out_dir/"$'\xe5\x86\x99\xe7\x9c\x9f.png')" 2>&1 | tr -d '\r')
-check "the result is 320 x 320" grep -q "320" <<< "$info"
+check "the result is a 320 x 320 PNG" grep -q "PNG 320x320" <<< "$info"
 
 # The desktop program starts from the installed folder on a private display.
 if command -v Xvfb > /dev/null && command -v xdotool > /dev/null; then
