@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 CMAKE_GEN := -G Ninja
 
-.PHONY: run test test-release test-asan test-tsan build release deps deps-test clean
+.PHONY: run test test-release test-asan test-tsan test-windows windows build release deps deps-test clean
 
 deps:
 	@scripts/install-deps.sh build
@@ -34,6 +34,16 @@ test-asan: deps-test
 
 test-tsan: deps-test
 	@scripts/run-tests.sh tsan
+
+# The Windows programs, cross-built with MinGW-w64, and both downloads in
+# dist/: the zip and the installer.
+windows:
+	@scripts/windows/build.sh
+	@scripts/windows/package.sh
+
+# The Windows build's test suites under Wine, then the packages.
+test-windows:
+	@scripts/run-tests.sh windows
 
 clean:
 	rm -rf build

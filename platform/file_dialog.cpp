@@ -1,6 +1,7 @@
 #include "platform/file_dialog.h"
 
 #include "platform/backend.h"
+#include "platform/files.h"
 #include "platform/main_loop.h"
 
 #include <algorithm>
@@ -80,12 +81,17 @@ String FileNamePart(const String& path) {
     return String(path.chars() + cut + 1, path.length - cut - 1);
 }
 
-bool IsSeparator(uint8_t c) { return c == '/' || c == '\\'; }
+int32_t LastSeparator(const String& path) {
+    for (int32_t i = path.length - 1; i >= 0; --i) {
+        if (IsPathSeparator(path.chars()[i]))
+            return i;
+    }
+    return -1;
+}
 
-// The folder of a path, without the trailing separator unless it is the
-// root. Windows paths ("C:\pics\a.jpg") separate with "\".
+// The folder of a path, without the trailing separator unless it is the root.
 String FolderOf(const String& path) {
-    int32_t cut = std::max(LastIndexOf(path, '/'), LastIndexOf(path, '\\'));
+    int32_t cut = LastSeparator(path);
     if (cut <= 0)
         return String("/");
     return String(path.chars(), cut);
@@ -94,7 +100,7 @@ String FolderOf(const String& path) {
 bool IsInside(const String& path, const String& folder) {
     if (folder == "/")
         return path.length > 0 && path.data[0] == '/';
-    return path.length > folder.length && IsSeparator(path.data[folder.length]) &&
+    return path.length > folder.length && IsPathSeparator(path.chars()[folder.length]) &&
            std::memcmp(path.data, folder.data, static_cast<size_t>(folder.length)) == 0;
 }
 

@@ -1,10 +1,9 @@
 #include "platform/browser.h"
+#include "platform/backend.h"
 #include "platform/win32/command_line_win32.h"
 #include "platform/win32/utf8_win32.h"
 
 #include <windows.h>
-
-#include <shellapi.h>
 
 namespace {
 
@@ -55,9 +54,5 @@ bool OpenInBrowser(const String& target) {
     std::wstring command;
     if (ReadBrowserCommand(command) && StartProcess(BrowserCommandLine(Utf8FromWide(command), target.str())))
         return true;
-    std::wstring wideTarget = WideFromUtf8(target.str());
-    if (wideTarget.empty())
-        return false;
-    HINSTANCE result = ShellExecuteW(nullptr, L"open", wideTarget.c_str(), nullptr, nullptr, 0);
-    return reinterpret_cast<INT_PTR>(result) > 32;
+    return BackendOpenWithDesktop(target);
 }

@@ -136,17 +136,38 @@ bool WriteWholeFile(const String& path, const void* data, int64_t size) {
     return ok;
 }
 
+// Absolute forms: "\\server\share", "\folder" (on the current drive) and
+// "C:\folder"; both separators count.
+static bool IsAbsolute(const std::wstring& path) {
+    auto separator = [](wchar_t c) { return c == L'\\' || c == L'/'; };
+    return (!path.empty() && separator(path[0])) || (path.size() >= 3 && path[1] == L':' && separator(path[2]));
+}
+
 String AbsolutePath(const String& path) {
     std::wstring wide;
-    if (!WidePath(path, wide))
+    if (!WidePath(path, wide) || IsAbsolute(wide))
         return path;
-    DWORD n = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    // "C:name" counts from drive C's current folder, which only the system
+    // knows; anything else from the current folder.
+    if (wide.size() >= 2 && wide[1] == L':') {
+        wchar_t full[MAX_PATH * 4];
+        DWORD n = GetFullPathNameW(wide.c_str(), MAX_PATH * 4, full, nullptr);
+        if (n == 0 || n >= MAX_PATH * 4)
+            return path;
+        std::string bytes = Utf8FromWide(full, n);
+        return String(bytes.data(), static_cast<int32_t>(bytes.size()));
+    }
+    DWORD n = GetCurrentDirectoryW(0, nullptr);
     if (n == 0)
         return path;
-    std::wstring full(n, L'\0');
-    n = GetFullPathNameW(wide.c_str(), n, &full[0], nullptr);
-    if (n == 0 || n >= full.size())
+    std::wstring folder(n, L'\0');
+    n = GetCurrentDirectoryW(n, &folder[0]);
+    if (n == 0 || n >= folder.size())
         return path;
-    std::string bytes = Utf8FromWide(full.data(), n);
-    return String(bytes.data(), static_cast<int32_t>(bytes.size()));
+    folder.resize(n);
+    std::string result = Utf8FromWide(folder);
+    if (result.empty() || (result.back() != '\\' && result.back() != '/'))
+        result += '\\';
+    result += path.str();
+    return String(result.data(), static_cast<int32_t>(result.size()));
 }
