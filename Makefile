@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 CMAKE_GEN := -G Ninja
 
-.PHONY: run test test-release test-asan test-tsan build release deps deps-test package clean
+.PHONY: run test test-release test-asan test-tsan test-windows windows build release deps deps-test package clean
 
 deps:
 	@scripts/install-deps.sh build
@@ -42,6 +42,16 @@ package:
 	  -DVISTREL_BUILD_TESTS=OFF -DVISTREL_BUILD_BENCH=OFF
 	cmake --build build/package -j $(JOBS)
 	cd build/package && cpack
+
+# The Windows programs, cross-built with MinGW-w64, and both downloads in
+# dist/: the zip and the installer.
+windows:
+	@scripts/windows/build.sh
+	@scripts/windows/package.sh
+
+# The Windows build's test suites under Wine, then the packages.
+test-windows:
+	@scripts/run-tests.sh windows
 
 clean:
 	rm -rf build dist

@@ -17,12 +17,18 @@ inline constexpr int32_t VersionMinor = 3;
 // that is drawn over it.
 inline constexpr const char* RightsNotice = "Copyright     2026";
 
-// Our own pages, until the maker has a web site.
-inline constexpr const char* HelpIndexPage = "Help/index.html";
-inline constexpr const char* DenoiseExamplesPage = "Help/denoiseexamples.html";
-inline constexpr const char* MagnifyExamplesPage = "Help/magnifyexamples.html";
-inline constexpr const char* HomePage = "Help/about.html";
-inline constexpr const char* SupportPage = "Help/support.html";
+// Our own pages, until the maker has a web site; below the program's folder,
+// with the system's separator.
+#ifdef _WIN32
+#define VISTREL_HELP_FOLDER "Help\\"
+#else
+#define VISTREL_HELP_FOLDER "Help/"
+#endif
+inline constexpr const char* HelpIndexPage = VISTREL_HELP_FOLDER "index.html";
+inline constexpr const char* DenoiseExamplesPage = VISTREL_HELP_FOLDER "denoiseexamples.html";
+inline constexpr const char* MagnifyExamplesPage = VISTREL_HELP_FOLDER "magnifyexamples.html";
+inline constexpr const char* HomePage = VISTREL_HELP_FOLDER "about.html";
+inline constexpr const char* SupportPage = VISTREL_HELP_FOLDER "support.html";
 
 // A text label is a link when its colour is exactly opaque pure blue.
 bool IsLink(const Widget* widget);

@@ -26,7 +26,7 @@ void WizardController::OpenFiles() {
     const String* initialFolder = nullptr;
     if (firstOpen) {
         firstOpen = false;
-        FormatInto(folder, "%sSamples/", CStr(ProgramFolder));
+        FormatInto(folder, "%sSamples%c", CStr(ProgramFolder), PathSeparator);
         initialFolder = &folder;
     }
     String chosen;
@@ -38,10 +38,13 @@ void WizardController::OpenFiles() {
         files.push_back(*parts->At<String>(0));
     } else if (parts->count > 1) {
         const String& base = *parts->At<String>(0);
-        const bool endsInSeparator = base.length > 0 && base.data[base.length - 1] == '/';
+        const bool endsInSeparator = base.length > 0 && IsPathSeparator(base.chars()[base.length - 1]);
         for (int32_t i = 1; i < parts->count; ++i) {
             String path;
-            FormatInto(path, endsInSeparator ? "%s%s" : "%s/%s", CStr(base), CStr(*parts->At<String>(i)));
+            if (endsInSeparator)
+                FormatInto(path, "%s%s", CStr(base), CStr(*parts->At<String>(i)));
+            else
+                FormatInto(path, "%s%c%s", CStr(base), PathSeparator, CStr(*parts->At<String>(i)));
             files.push_back(path);
         }
     }

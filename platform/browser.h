@@ -5,12 +5,14 @@
 #include <string>
 #include <vector>
 
-// Shows a web address or a local file in the user's browser: the command in
-// $BROWSER followed by the target as one more argument, else the desktop's
-// default handler. True when something accepted it. Shows no message.
+// Shows a web address or a local file in the user's browser: the browser
+// command ($BROWSER on Linux; on Windows the default value of
+// "http\shell\open\command" under the classes root) started with the
+// target as one more argument, else the desktop's default handler
+// (BackendOpenWithDesktop). True when something accepted it. Shows no message.
 bool OpenInBrowser(const String& target);
 
-// The words of a command line: blanks separate them; single or double
+// The words of a command line (Linux): blanks separate them; single or double
 // quotes group blanks into a word; a backslash outside single quotes keeps
 // the next character as it is.
 std::vector<std::string> SplitCommandLine(const char* command);

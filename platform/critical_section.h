@@ -1,20 +1,23 @@
 #pragma once
 
 #include <memory>
-#include <mutex>
 
-// A recursive lock: the owning thread may enter again.
+// A recursive lock: the owning thread may enter again. The platform's lock
+// lives on the heap, created with the object and freed with it.
 class CriticalSection {
 public:
-    CriticalSection() : mutex_(std::make_unique<std::recursive_mutex>()) {}
+    CriticalSection();
+    ~CriticalSection();
     CriticalSection(const CriticalSection&) = delete;
     CriticalSection& operator=(const CriticalSection&) = delete;
 
-    void Enter() { mutex_->lock(); }
-    void Leave() { mutex_->unlock(); }
+    void Enter();
+    void Leave();
+
+    struct PlatformLock;
 
 private:
-    std::unique_ptr<std::recursive_mutex> mutex_;
+    std::unique_ptr<PlatformLock> lock_;
 };
 
 // Holds a critical section for the lifetime of the scope.

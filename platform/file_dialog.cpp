@@ -1,8 +1,10 @@
 #include "platform/file_dialog.h"
 
 #include "platform/backend.h"
+#include "platform/files.h"
 #include "platform/main_loop.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -79,9 +81,17 @@ String FileNamePart(const String& path) {
     return String(path.chars() + cut + 1, path.length - cut - 1);
 }
 
-// The folder of a path, without the trailing "/" unless it is the root.
+int32_t LastSeparator(const String& path) {
+    for (int32_t i = path.length - 1; i >= 0; --i) {
+        if (IsPathSeparator(path.chars()[i]))
+            return i;
+    }
+    return -1;
+}
+
+// The folder of a path, without the trailing separator unless it is the root.
 String FolderOf(const String& path) {
-    int32_t cut = LastIndexOf(path, '/');
+    int32_t cut = LastSeparator(path);
     if (cut <= 0)
         return String("/");
     return String(path.chars(), cut);
@@ -90,11 +100,11 @@ String FolderOf(const String& path) {
 bool IsInside(const String& path, const String& folder) {
     if (folder == "/")
         return path.length > 0 && path.data[0] == '/';
-    return path.length > folder.length && path.data[folder.length] == '/' &&
+    return path.length > folder.length && IsPathSeparator(path.chars()[folder.length]) &&
            std::memcmp(path.data, folder.data, static_cast<size_t>(folder.length)) == 0;
 }
 
-// "folder\0name\0name": every path is folder + "/" + name again. Paths
+// "folder\0name\0name": every path is folder + separator + name again. Paths
 // from different folders share the deepest folder that holds them all, and
 // their names keep the rest of the path.
 String JoinSelection(const std::vector<String>& paths) {

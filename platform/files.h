@@ -4,6 +4,14 @@
 
 #include <cstdint>
 
+// The separator of the system's own paths; Windows takes "/" as well.
+#ifdef _WIN32
+constexpr char PathSeparator = '\\';
+#else
+constexpr char PathSeparator = '/';
+#endif
+inline bool IsPathSeparator(char c) { return c == '/' || c == PathSeparator; }
+
 // True when the file can be opened for reading.
 bool FileExists(const String& path);
 
@@ -19,5 +27,7 @@ bool ReadWholeFile(const String& path, ByteArray& buffer);
 bool WriteWholeFile(const String& path, const void* data, int64_t size);
 
 // The path made absolute against the current folder (unchanged when it
-// already starts with '/'). Nothing is resolved or checked.
+// already is: starting with '/' on Linux; on Windows starting with a
+// separator or a drive letter, colon and separator). Nothing is resolved or
+// checked.
 String AbsolutePath(const String& path);

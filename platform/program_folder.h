@@ -8,6 +8,9 @@
 // not be found. Help pages and samples are looked up below it.
 extern String ProgramFolder;
 
+// The buffer the program's path is read into, in characters.
+constexpr int64_t ProgramPathBufferSize = 1023;
+
 // Fills ProgramFolder from the running program's path.
 void InitProgramFolder();
 

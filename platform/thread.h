@@ -1,7 +1,6 @@
 #pragma once
 
 #include <memory>
-#include <thread>
 
 // A thread object: derived classes implement Run(), which executes on the
 // new thread once Start() is called. The destructor waits for the thread,
@@ -9,7 +8,7 @@
 // the thread it runs.
 class Thread {
 public:
-    Thread() = default;
+    Thread();
     Thread(const Thread&) = delete;
     Thread& operator=(const Thread&) = delete;
     virtual ~Thread();
@@ -22,8 +21,10 @@ public:
     void Join();
     bool IsStarted() const { return handle_ != nullptr; }
 
+    struct PlatformThread;
+
 private:
-    std::unique_ptr<std::thread> handle_;
+    std::unique_ptr<PlatformThread> handle_;
 };
 
 // Hardware threads of this machine, at least 1.

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Configures, builds and runs the test suites.
-# Usage: run-tests.sh all|release|asan|tsan|examples|package|fuzz
+# Usage: run-tests.sh all|release|asan|tsan|examples|package|fuzz|windows
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=${JOBS:-$(nproc)}
@@ -102,6 +102,25 @@ fi
 if [[ $what == all || $what == fuzz ]]; then
   echo "== Fuzzing the in-house image decoders (libFuzzer + AddressSanitizer)"
   run_fuzzers build/fuzz "${FUZZ_SECONDS:-20}"
+fi
+
+if [[ $what == all || $what == windows ]]; then
+  # Cross-built with MinGW-w64; every suite that needs no display runs under
+  # Wine with one warm wineserver, then the zip and the installer are tried.
+  echo "== Windows build under Wine"
+  scripts/windows/build.sh
+  scripts/windows/package.sh
+  (
+    export WINEPREFIX=$PWD/build/windows/wine-prefix
+    . scripts/windows/wine-env.sh
+    wine_fresh_prefix
+    wine_keep_server
+    trap 'wineserver -k 2>/dev/null || true' EXIT
+    run_ctest build/windows
+    echo "passed_total=$passed_total failed_total=$failed_total" > build/windows/ctest-counts
+  )
+  eval "$(cat build/windows/ctest-counts)"
+  scripts/windows/test-packages.sh
 fi
 
 # One closing line over every stage that ran tests.

@@ -92,7 +92,7 @@ TEST_F(AboutTest, ExampleLinksOpenTheirPagesOrNameTheMissingPath) {
     headless::Click(about, first.left() + 3, first.top() + 3);
     Frame();
     ASSERT_EQ(MessageCount(), 1);
-    EXPECT_EQ(LastMessage()->request.text, S("Couldn't open file " + folder + "/Help/denoiseexamples.html"));
+    EXPECT_EQ(LastMessage()->request.text, S("Couldn't open file " + Path("Help") + PathSeparator + "denoiseexamples.html"));
     EXPECT_EQ(LastMessage()->request.icon, MessageIcon::Warning);
     EXPECT_TRUE(headless::DesktopRequests().empty());
 
@@ -103,14 +103,14 @@ TEST_F(AboutTest, ExampleLinksOpenTheirPagesOrNameTheMissingPath) {
     Frame();
     EXPECT_EQ(MessageCount(), 1);
     ASSERT_EQ(headless::DesktopRequests().size(), 1u);
-    EXPECT_EQ(headless::DesktopRequests()[0], S(folder + "/Help/magnifyexamples.html"));
+    EXPECT_EQ(headless::DesktopRequests()[0], S(Path("Help") + PathSeparator + "magnifyexamples.html"));
 
     // A browser that refuses the page is reported the same way.
     headless::SetDesktopHandlerAccepts(false);
     headless::Click(about, second.left() + 3, second.top() + 3);
     Frame();
     ASSERT_EQ(MessageCount(), 2);
-    EXPECT_EQ(LastMessage()->request.text, S("Couldn't open file " + folder + "/Help/magnifyexamples.html"));
+    EXPECT_EQ(LastMessage()->request.text, S("Couldn't open file " + Path("Help") + PathSeparator + "magnifyexamples.html"));
 }
 
 TEST_F(AboutTest, HelpMenuAndStripOpenOurPages) {
@@ -121,9 +121,9 @@ TEST_F(AboutTest, HelpMenuAndStripOpenOurPages) {
     ASSERT_TRUE(headless::ChooseMenu(109));
     ASSERT_TRUE(headless::ChooseMenu(108));
     ASSERT_EQ(headless::DesktopRequests().size(), 3u);
-    EXPECT_EQ(headless::DesktopRequests()[0], S(folder + "/Help/index.html"));
-    EXPECT_EQ(headless::DesktopRequests()[1], S(folder + "/Help/support.html"));
-    EXPECT_EQ(headless::DesktopRequests()[2], S(folder + "/Help/about.html"));
+    EXPECT_EQ(headless::DesktopRequests()[0], S(Path("Help") + PathSeparator + "index.html"));
+    EXPECT_EQ(headless::DesktopRequests()[1], S(Path("Help") + PathSeparator + "support.html"));
+    EXPECT_EQ(headless::DesktopRequests()[2], S(Path("Help") + PathSeparator + "about.html"));
 
     // The strip's link on the first page: underline, hand, and a click.
     ASSERT_NE(wizard->homeLink, nullptr);
@@ -144,7 +144,7 @@ TEST_F(AboutTest, HelpMenuAndStripOpenOurPages) {
     // The "?" of the options step opens the help index too.
     OpenPaths({WriteImage("p.png", Gradient(8, 8))});
     ClickWidget(wizard->helpButton);
-    EXPECT_EQ(headless::DesktopRequests().back(), S(folder + "/Help/index.html"));
+    EXPECT_EQ(headless::DesktopRequests().back(), S(Path("Help") + PathSeparator + "index.html"));
 }
 
 TEST_F(AboutTest, ExitEndsTheLoop) {

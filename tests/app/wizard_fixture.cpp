@@ -6,6 +6,7 @@
 #include "platform/program_folder.h"
 #include "platform/window_manager.h"
 #include "ui/edit_field.h"
+#include "tests/support/scratch_folder.h"
 
 #include <chrono>
 #include <cstdio>
@@ -62,11 +63,12 @@ void WizardTest::SetUp() {
     InitBilinearWeights();
     headless::Reset();
     ScriptedPasses::Reset();
-    unsetenv("BROWSER");
-    char pattern[] = "/tmp/vistrel-app-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder = pattern;
-    ProgramFolder = String((folder + "/").c_str());
+#ifndef _WIN32
+    unsetenv("BROWSER");  // help pages then go to the desktop's handler
+#endif
+    folder = MakeScratchFolder("vistrel-app");
+    ASSERT_FALSE(folder.empty());
+    ProgramFolder = String((folder + PathSeparator).c_str());
     ResetFirstOpen();
     TheWindowManager = new WindowManager;
     ASSERT_TRUE(TheWindowManager->IsReady());

@@ -5,12 +5,14 @@
 #include "app/wizard_controller.h"
 #include "core/bitmap.h"
 #include "core/strings.h"
+#include "platform/files.h"
 #include "platform/headless.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <thread>
 #include <string>
 #include <vector>
@@ -73,7 +75,8 @@ protected:
     // Replaces an edit field's text as a user would: click, erase, type, enter.
     void TypeInto(const Widget* field, const char* text, bool enter = true);
 
-    std::string Path(const char* name) const { return folder + "/" + name; }
+    // In the folder, joined with the system's separator as its own paths are.
+    std::string Path(const char* name) const { return (std::filesystem::path(folder) / name).string(); }
     // Writes a picture by the name's extension.
     std::string WriteImage(const char* name, const Bitmap& picture);
     void WriteText(const char* name, const char* text);

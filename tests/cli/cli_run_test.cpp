@@ -8,6 +8,7 @@
 #include "imagefile/image_file.h"
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "tests/support/scratch_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -24,11 +25,10 @@ protected:
 
     void SetUp() override {
         InitBilinearWeights();
-        char name[] = "/tmp/vistrel-cli-XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(name));
-        dir = name;
+        dir = MakeScratchFolder("vistrel-cli");
+        ASSERT_FALSE(dir.empty());
     }
-    void TearDown() override { (void)std::system(("rm -rf '" + dir + "'").c_str()); }
+    void TearDown() override { RemoveScratchFolder(dir); }
 
     std::string path(const std::string& name) const { return dir + "/" + name; }
 

@@ -1,6 +1,7 @@
-// A program on the GTK backend that writes what it receives to a log file
-// and takes commands from a file, so that a test can drive it from outside
-// with xdotool. Usage: gui_probe <command file> <log file>
+// A program on the desktop backend (GTK, or Win32 for the tests under Wine)
+// that writes what it receives to a log file and takes commands from a file,
+// so that a test can drive it from outside with xdotool.
+// Usage: gui_probe <command file> <log file>
 
 #include "core/bitmap.h"
 #include "platform/app_window.h"
@@ -101,9 +102,25 @@ private:
         if (command.rfind("disable ", 0) == 0) {
             TheWindowManager->SetMenuItemEnabled(std::atoi(command.c_str() + 8), false);
             Log("done " + command);
-        } else if (command == "ask") {
+        } else if (command == "pattern") {
+            // Every pixel tells where it is: red and green the low bytes of
+            // x and y, blue their high bits.
+            Bitmap& buffer = BackBuffer();
+            for (int32_t y = 0; y < buffer.height; ++y) {
+                for (int32_t x = 0; x < buffer.width; ++x)
+                    buffer.data[y * buffer.width + x] = packPixel(x & 255, y & 255, (x >> 8) << 4 | (y >> 8));
+            }
+            Invalidate();
+            Log("done pattern");
+        } else if (command == "ask" || command == "ask yes") {
             Log("asking");
-            Log(AskYesNo("Replace the file?", false, true) ? "answer yes" : "answer no");
+            Log(AskYesNo("Replace the file?", command == "ask yes", true) ? "answer yes" : "answer no");
+        } else if (command == "show") {
+            ShowMessage("Unable to save", true);
+            Log("shown");
+        } else if (command.rfind("title ", 0) == 0) {
+            TheWindowManager->SetTitle(String(command.substr(6)));
+            Log("done title");
         } else if (command == "popup") {
             auto* popup = new Popup;
             popup->CreateNative("Probe pop-up", {300, 200}, {300, 200}, true);

@@ -1,6 +1,7 @@
 #include "imagefile/image_file.h"
 
 #include "test_images.h"
+#include "tests/support/scratch_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -15,14 +16,10 @@ class ImageFolder : public ::testing::Test {
 protected:
     std::string dir;
     void SetUp() override {
-        char name[] = "/tmp/vistrel-imagefile-XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(name));
-        dir = name;
+        dir = MakeScratchFolder("vistrel-imagefile");
+        ASSERT_FALSE(dir.empty());
     }
-    void TearDown() override {
-        std::string cmd = "rm -rf '" + dir + "'";
-        (void)std::system(cmd.c_str());
-    }
+    void TearDown() override { RemoveScratchFolder(dir); }
     String path(const char* name) const { return String((dir + "/" + name).c_str()); }
     static bool exists(const String& p) { return access(CStr(p), F_OK) == 0; }
     static void write(const String& p, const std::string& bytes) {

@@ -1,15 +1,19 @@
 #include "platform/files.h"
+#include "tests/support/scratch_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <sys/stat.h>
-#include <cstring>
+#ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -17,14 +21,12 @@ class TempFolder : public ::testing::Test {
 protected:
     std::string dir;
     void SetUp() override {
-        char name[] = "/tmp/vistrel-files-XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(name));
-        dir = name;
+        dir = MakeScratchFolder("vistrel-files");
+        ASSERT_FALSE(dir.empty());
     }
     void TearDown() override {
         chmod(dir.c_str(), 0755);
-        std::string cmd = "rm -rf '" + dir + "'";
-        (void)std::system(cmd.c_str());
+        RemoveScratchFolder(dir);
     }
     std::string path(const char* name) const { return dir + "/" + name; }
     static void writeText(const std::string& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
@@ -68,9 +70,11 @@ TEST_F(TempFolder, WriteReplacesAndLeavesNoTemporaryBehind) {
     writeText(target, "old contents");
     ASSERT_TRUE(WriteWholeFile(String(target.c_str()), "new", 3));
     EXPECT_EQ("new", readText(target));
-    std::string cmd = "test $(ls -A '" + dir + "' | wc -l) -eq 1";
-    EXPECT_EQ(0, std::system(cmd.c_str()));
+    auto entries = std::filesystem::directory_iterator(dir);
+    EXPECT_EQ(1, std::distance(begin(entries), end(entries)));
 }
+
+#ifndef _WIN32
 
 // Runs the write in a child process; as root the child first becomes
 // "nobody", since root ignores the permissions these cases rely on.
@@ -118,6 +122,60 @@ TEST_F(TempFolder, WritableTargetIsReplacedByAnUnprivilegedUser) {
     EXPECT_EQ(0666u, info.st_mode & 0777);  // the file keeps its permissions
 }
 
+#endif  // _WIN32
+
 TEST_F(TempFolder, WriteIntoMissingFolderFails) {
     EXPECT_FALSE(WriteWholeFile(String(path("no/such/folder.png").c_str()), "x", 1));
 }
+
+// Names outside any ANSI code page, given as UTF-8, on every system.
+TEST_F(TempFolder, NamesInAnyScriptAreReadWrittenAndReplaced) {
+    const std::string folder = path("\xd0\xa4\xd0\xbe\xd1\x82\xd0\xbe");  // "Фото"
+    ASSERT_TRUE(std::filesystem::create_directory(std::filesystem::u8path(folder)));
+    const std::string name = folder + "/\xe5\x86\x99\xe7\x9c\x9f.png";  // "写真.png"
+    const String target(name.c_str());
+    EXPECT_FALSE(FileExists(target));
+    ASSERT_TRUE(WriteWholeFile(target, "first", 5));
+    ASSERT_TRUE(WriteWholeFile(target, "second", 6));
+    EXPECT_TRUE(FileExists(target));
+    ByteArray buffer;
+    ASSERT_TRUE(ReadWholeFile(target, buffer));
+    EXPECT_EQ("second", std::string(reinterpret_cast<const char*>(buffer.data), static_cast<size_t>(buffer.length)));
+    // The file sits under its real name, beside nothing else.
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::u8path(folder)))
+        names.push_back(entry.path().filename().u8string());
+    EXPECT_EQ(names, std::vector<std::string>{"\xe5\x86\x99\xe7\x9c\x9f.png"});
+    EXPECT_FALSE(FileExists(String((folder + "/\xe5\x86\x99\xe7\x9c\x9f.PNG.x").c_str())));
+}
+
+#ifdef _WIN32
+// On Windows the read-only attribute guards a file for every user.
+TEST_F(TempFolder, ReadOnlyTargetIsRefusedAndKeptOnWindows) {
+    std::string target = path("readonly.bmp");
+    writeText(target, "keep me");
+    ASSERT_EQ(0, chmod(target.c_str(), _S_IREAD));
+    EXPECT_FALSE(WriteWholeFile(String(target.c_str()), "x", 1));
+    EXPECT_EQ("keep me", readText(target));
+    ASSERT_EQ(0, chmod(target.c_str(), _S_IREAD | _S_IWRITE));
+    EXPECT_TRUE(WriteWholeFile(String(target.c_str()), "new", 3));
+    EXPECT_EQ("new", readText(target));
+}
+
+TEST_F(TempFolder, AFolderIsNeitherReadNorReplaced) {
+    std::filesystem::create_directory(path("photo.png"));
+    EXPECT_FALSE(WriteWholeFile(String(path("photo.png").c_str()), "x", 1));
+    EXPECT_TRUE(std::filesystem::is_directory(path("photo.png")));
+    EXPECT_FALSE(FileExists(String(path("photo.png").c_str())));
+}
+
+TEST_F(TempFolder, RelativePathsBecomeAbsolute) {
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(dir);
+    String absolute = AbsolutePath("cat.png");
+    std::filesystem::current_path(before);
+    EXPECT_EQ(std::filesystem::path(absolute.str()), std::filesystem::path(dir) / "cat.png");
+    for (const char* absolute : {"C:\\pics\\cat.png", "C:/pics/cat.png", "\\\\server\\share\\cat.png", "/pics/cat.png"})
+        EXPECT_EQ(AbsolutePath(absolute).str(), absolute);
+}
+#endif

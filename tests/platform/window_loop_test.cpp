@@ -363,7 +363,11 @@ TEST(Program, StartsRunsAndShutsDownInOrder) {
     EXPECT_EQ(run.order, (std::vector<std::string>{"start", "command 105", "teardown"}));
     EXPECT_TRUE(run.windowManagerAtStart);
     EXPECT_GT(run.folderAtStart.length, 0);
+#ifdef _WIN32
+    EXPECT_EQ(run.folderAtStart.data[run.folderAtStart.length - 1], '\\');
+#else
     EXPECT_EQ(run.folderAtStart.data[run.folderAtStart.length - 1], '/');
+#endif
     EXPECT_TRUE(run.windowManagerAtTeardown);
     EXPECT_EQ(run.windowsAtTeardown, 1);
     EXPECT_EQ(TheWindowManager, nullptr);

@@ -1,6 +1,13 @@
 #include "platform/thread.h"
 
 #include <system_error>
+#include <thread>
+
+struct Thread::PlatformThread {
+    std::thread thread;
+};
+
+Thread::Thread() = default;
 
 Thread::~Thread() { Join(); }
 
@@ -8,16 +15,18 @@ bool Thread::Start() {
     if (handle_)
         return false;
     try {
-        handle_ = std::make_unique<std::thread>([this] { Run(); });
+        handle_ = std::make_unique<PlatformThread>();
+        handle_->thread = std::thread([this] { Run(); });
     } catch (const std::system_error&) {
+        handle_.reset();
         return false;
     }
     return true;
 }
 
 void Thread::Join() {
-    if (handle_ && handle_->joinable())
-        handle_->join();
+    if (handle_ && handle_->thread.joinable())
+        handle_->thread.join();
     handle_.reset();
 }
 

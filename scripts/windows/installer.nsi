@@ -1,0 +1,121 @@
+; The Windows installer, a 64-bit program like the ones it installs: Program
+; Files, a Start-menu shortcut, an uninstaller listed in "Apps", and "Open
+; with" entries for the picture types the Open dialog offers. /S installs and
+; uninstalls silently.
+; makensis -DVERSION=1.3 -DSTAGE=<folder with the programs> -DOUTFILE=<setup.exe>
+Target amd64-unicode
+ManifestDPIAware true
+SetCompressor /SOLID lzma
+RequestExecutionLevel admin
+
+!include "MUI2.nsh"
+!include "x64.nsh"
+
+!define PRODUCT "Vistrel"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
+!define APP_KEY "Software\Classes\Applications\vistrel.exe"
+!define PROGID "Vistrel.Picture"
+
+Name "${PRODUCT} ${VERSION}"
+OutFile "${OUTFILE}"
+InstallDir "$PROGRAMFILES64\${PRODUCT}"
+InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
+BrandingText "${PRODUCT} ${VERSION}"
+!ifdef ICON
+  !define MUI_ICON "${ICON}"
+  !define MUI_UNICON "${ICON}"
+!endif
+
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!define MUI_FINISHPAGE_RUN "$INSTDIR\vistrel.exe"
+!insertmacro MUI_PAGE_FINISH
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE "English"
+
+VIProductVersion "${VERSION}.0.0"
+VIAddVersionKey "ProductName" "${PRODUCT}"
+VIAddVersionKey "ProductVersion" "${VERSION}"
+VIAddVersionKey "FileDescription" "${PRODUCT} ${VERSION} setup"
+VIAddVersionKey "FileVersion" "${VERSION}"
+VIAddVersionKey "LegalCopyright" "See LICENSES"
+
+; The picture types of the Open dialog.
+!macro ForEachType MACRO
+  !insertmacro ${MACRO} ".bmp"
+  !insertmacro ${MACRO} ".jpg"
+  !insertmacro ${MACRO} ".jpeg"
+  !insertmacro ${MACRO} ".png"
+  !insertmacro ${MACRO} ".tif"
+  !insertmacro ${MACRO} ".tiff"
+  !insertmacro ${MACRO} ".tga"
+!macroend
+!macro AddOpenWith EXT
+  WriteRegStr HKLM "Software\Classes\${EXT}\OpenWithProgids" "${PROGID}" ""
+  WriteRegStr HKLM "${APP_KEY}\SupportedTypes" "${EXT}" ""
+!macroend
+!macro RemoveOpenWith EXT
+  DeleteRegValue HKLM "Software\Classes\${EXT}\OpenWithProgids" "${PROGID}"
+  DeleteRegKey /ifempty HKLM "Software\Classes\${EXT}\OpenWithProgids"
+  DeleteRegKey /ifempty HKLM "Software\Classes\${EXT}"
+!macroend
+
+Function .onInit
+  ${IfNot} ${RunningX64}
+    MessageBox MB_ICONSTOP "${PRODUCT} needs 64-bit Windows." /SD IDOK
+    Abort
+  ${EndIf}
+  SetRegView 64
+FunctionEnd
+
+Function un.onInit
+  SetRegView 64
+FunctionEnd
+
+Section "Vistrel"
+  SetShellVarContext all
+  SetOutPath "$INSTDIR"
+  File "${STAGE}/vistrel.exe"
+  File "${STAGE}/vistrel-cli.exe"
+  File /r "${STAGE}/Help"
+  File /r "${STAGE}/Samples"
+  File /r "${STAGE}/LICENSES"
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+  CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\vistrel.exe"
+
+  ; "Apps" lists the program with its uninstaller.
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PRODUCT}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\vistrel.exe"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  SectionGetSize 0 $0
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
+
+  ; "Open with": the program and a file type that only offers itself.
+  WriteRegStr HKLM "${APP_KEY}" "FriendlyAppName" "${PRODUCT}"
+  WriteRegStr HKLM "${APP_KEY}\shell\open\command" "" '"$INSTDIR\vistrel.exe" "%1"'
+  WriteRegStr HKLM "Software\Classes\${PROGID}" "" "${PRODUCT} picture"
+  WriteRegStr HKLM "Software\Classes\${PROGID}\DefaultIcon" "" "$INSTDIR\vistrel.exe,0"
+  WriteRegStr HKLM "Software\Classes\${PROGID}\shell\open\command" "" '"$INSTDIR\vistrel.exe" "%1"'
+  !insertmacro ForEachType AddOpenWith
+SectionEnd
+
+Section "Uninstall"
+  SetShellVarContext all
+  Delete "$SMPROGRAMS\${PRODUCT}.lnk"
+  ; Only what was installed: results the user saved beside the samples
+  ; stay, and so do their folders.
+  !include "${STAGE}/../installed-files.nsh"
+  Delete "$INSTDIR\uninstall.exe"
+  RMDir "$INSTDIR"
+  !insertmacro ForEachType RemoveOpenWith
+  DeleteRegKey HKLM "Software\Classes\${PROGID}"
+  DeleteRegKey HKLM "${APP_KEY}"
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+SectionEnd

@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# Tries the installer under Wine, in a prefix of its own: a silent install
+# puts the programs, Help\, Samples\, the shortcut, the "Apps" entry and the
+# "Open with" entries in place; the installed programs start from there;
+# a silent uninstall takes all of it away again. Also checks the zip's
+# contents. Run after scripts/windows/package.sh.
+set -uo pipefail
+cd "$(dirname "$0")/../.."
+root=$PWD
+build=${VISTREL_WINDOWS_BUILD:-build/windows}
+version=$(sed -n 's/^project(Vistrel VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+setup=dist/Vistrel-$version-setup-x64.exe
+zip_file=dist/Vistrel-$version-windows-x64.zip
+export WINEPREFIX=$root/$build/wine-install-prefix
+. scripts/windows/wine-env.sh
+
+failures=0
+check() {  # description, command...
+  if "${@:2}" > /dev/null 2>&1; then echo "PASS $1"; else echo "FAIL $1"; failures=$((failures + 1)); fi
+}
+absent() { ! "$@"; }
+# Waits for every Wine process of the prefix (the uninstaller runs a copy
+# of itself and returns at once).
+settle() { timeout 120 wineserver -w; }
+
+listing=$(unzip -Z1 "$zip_file")
+for f in Vistrel/vistrel.exe Vistrel/vistrel-cli.exe Vistrel/Help/index.html Vistrel/Samples/coffee-noisy.png \
+         Vistrel/LICENSES/Vistrel.txt Vistrel/LICENSES/libtiff.txt; do
+  check "the zip holds $f" grep -qx "$f" <<< "$listing"
+done
+
+wine_fresh_prefix || exit 1
+settle
+program_files=$WINEPREFIX/drive_c/Program\ Files/Vistrel
+shortcut=$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start\ Menu/Programs/Vistrel.lnk
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vistrel'
+
+timeout 300 wine "$setup" /S; status=$?
+settle
+check "silent install ends with status 0" test "$status" -eq 0
+for f in vistrel.exe vistrel-cli.exe uninstall.exe Help/index.html Help/denoiseexamples.html \
+         Samples/coffee-noisy.png LICENSES/Vistrel.txt; do
+  check "installed $f" test -f "$program_files/$f"
+done
+check "Start-menu shortcut" test -f "$shortcut"
+check "\"Apps\" lists the uninstaller" wine reg query "$uninstall_key" /v UninstallString
+check "\"Open with\" offers Vistrel for .png" wine reg query 'HKLM\Software\Classes\.png\OpenWithProgids' /v Vistrel.Picture
+check "\"Open with\" offers Vistrel for .tga" wine reg query 'HKLM\Software\Classes\.tga\OpenWithProgids' /v Vistrel.Picture
+
+# The installed command-line program works on an installed sample from
+# its own folder, and names in any script reach it.
+out_dir=$WINEPREFIX/drive_c/users/Public/$'\xd0\xa4\xd0\xbe\xd1\x82\xd0\xbe'
+mkdir -p "$out_dir"
+(cd "$program_files" && timeout 300 wine ./vistrel-cli.exe --quiet --preset "Photo 2x zoom" \
+  -o 'C:\users\Public\'$'\xd0\xa4\xd0\xbe\xd1\x82\xd0\xbe''\'$'\xe5\x86\x99\xe7\x9c\x9f.png' 'Samples\astronaut-small.png')
+check "the installed vistrel-cli.exe enhances a sample into a folder named in Cyrillic" \
+  test -s "$out_dir/"$'\xe5\x86\x99\xe7\x9c\x9f.png'
+info=$(cd "$program_files" && timeout 120 wine ./vistrel-cli.exe info "$(winepath -w "$out_dir/"$'\xe5\x86\x99\xe7\x9c\x9f.png')" 2>&1 | tr -d '\r')
+check "the result is a 320 x 320 PNG" grep -q "PNG 320x320" <<< "$info"
+
+# The desktop program starts from the installed folder on a private display.
+if command -v Xvfb > /dev/null && command -v xdotool > /dev/null; then
+  display_file=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$display_file" > /dev/null 2>&1 &
+  xvfb=$!
+  for _ in $(seq 50); do [[ -s $display_file ]] && break; sleep 0.1; done
+  export DISPLAY=:$(tr -d '\n' < "$display_file")
+  (cd "$program_files" && exec wine ./vistrel.exe) > /dev/null 2>&1 &
+  gui=$!
+  window=""
+  for _ in $(seq 60); do
+    window=$(xdotool search --name '^Vistrel' 2>/dev/null | head -1)
+    [[ -n $window ]] && break
+    sleep 0.5
+  done
+  check "the installed vistrel.exe opens its window" test -n "$window"
+  kill "$gui" 2>/dev/null
+  wineserver -k 2>/dev/null
+  kill "$xvfb" 2>/dev/null
+  rm -f "$display_file"
+  unset DISPLAY
+  settle
+fi
+
+timeout 300 wine "$program_files/uninstall.exe" /S; status=$?
+settle
+check "silent uninstall ends with status 0" test "$status" -eq 0
+check "the program folder is gone" absent test -e "$program_files"
+check "the shortcut is gone" absent test -e "$shortcut"
+check "\"Apps\" no longer lists Vistrel" absent wine reg query "$uninstall_key"
+check "\"Open with\" no longer offers Vistrel" absent wine reg query 'HKLM\Software\Classes\.png\OpenWithProgids' /v Vistrel.Picture
+
+wineserver -k 2>/dev/null
+echo "packages: $failures failure(s)"
+exit $(( failures > 0 ))

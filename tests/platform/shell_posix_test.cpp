@@ -1,0 +1,112 @@
+#include "platform/browser.h"
+#include "platform/headless.h"
+#include "platform/program_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+TEST(ProgramFolder, IsTheFolderOfTheRunningProgram) {
+    InitProgramFolder();
+    std::string folder = ProgramFolder.str();
+    ASSERT_FALSE(folder.empty());
+    EXPECT_EQ(folder.back(), '/');
+    char self[4096];
+    ssize_t n = readlink("/proc/self/exe", self, sizeof self);
+    ASSERT_GT(n, 0);
+    EXPECT_EQ(std::string(self, static_cast<size_t>(n)).rfind(folder, 0), 0u);
+    ProgramFolder.Empty();
+}
+
+
+// OpenInBrowser
+
+TEST(CommandLine, SplitsWordsAndHonoursQuotes) {
+    using V = std::vector<std::string>;
+    EXPECT_EQ(SplitCommandLine("firefox"), V{"firefox"});
+    EXPECT_EQ(SplitCommandLine("  /usr/bin/firefox   -new-tab "), (V{"/usr/bin/firefox", "-new-tab"}));
+    EXPECT_EQ(SplitCommandLine("\"/opt/My Browser/run\" --x='a b' %s"), (V{"/opt/My Browser/run", "--x=a b", "%s"}));
+    EXPECT_EQ(SplitCommandLine("a\\ b \"q\\\"x\" ''"), (V{"a b", "q\"x", ""}));
+    EXPECT_TRUE(SplitCommandLine("   ").empty());
+}
+
+namespace {
+
+class Browser : public ::testing::Test {
+protected:
+    void SetUp() override {
+        headless::Reset();
+        char pattern[] = "/tmp/vistrel-browser-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+        script_ = dir_ + "/fake browser";
+        std::ofstream(script_) << "#!/bin/sh\n"
+                                  "out=\"$(dirname \"$0\")/args\"\n"
+                                  "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$out.tmp\"\n"
+                                  "mv \"$out.tmp\" \"$out\"\n";
+        chmod(script_.c_str(), 0755);
+        const char* old = std::getenv("BROWSER");
+        hadBrowser_ = old != nullptr;
+        if (old)
+            oldBrowser_ = old;
+    }
+    void TearDown() override {
+        if (hadBrowser_)
+            setenv("BROWSER", oldBrowser_.c_str(), 1);
+        else
+            unsetenv("BROWSER");
+        std::system(("rm -rf '" + dir_ + "'").c_str());
+        headless::Reset();
+    }
+    // The fake browser's arguments, once it has written them.
+    std::vector<std::string> Arguments() {
+        std::string path = dir_ + "/args";
+        for (int i = 0; i < 2000 && access(path.c_str(), F_OK) != 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        std::ifstream in(path);
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
+        return lines;
+    }
+    std::string Quoted() const { return "'" + script_ + "'"; }
+
+    std::string dir_, script_, oldBrowser_;
+    bool hadBrowser_ = false;
+};
+
+}  // namespace
+
+TEST_F(Browser, BrowserCommandGetsTheTargetAsItsLastArgument) {
+    setenv("BROWSER", (Quoted() + " --new-window %s").c_str(), 1);
+    // Shell syntax in the target must reach the browser untouched.
+    const char* target = "https://example.org/a b?q=$(touch pwned);x`id`&y=1";
+    EXPECT_TRUE(OpenInBrowser(target));
+    EXPECT_EQ(Arguments(), (std::vector<std::string>{"--new-window", "%s", target}));
+    EXPECT_TRUE(headless::DesktopRequests().empty());
+    EXPECT_NE(access("pwned", F_OK), 0);
+}
+
+TEST_F(Browser, MissingBrowserFallsBackToTheDesktopHandler) {
+    setenv("BROWSER", (dir_ + "/no-such-browser").c_str(), 1);
+    EXPECT_TRUE(OpenInBrowser("/help/index.html"));
+    ASSERT_EQ(headless::DesktopRequests().size(), 1u);
+    EXPECT_EQ(headless::DesktopRequests()[0], "/help/index.html");
+
+    unsetenv("BROWSER");
+    headless::SetDesktopHandlerAccepts(false);
+    EXPECT_FALSE(OpenInBrowser("https://example.org/"));
+    EXPECT_EQ(headless::DesktopRequests().size(), 2u);
+
+    setenv("BROWSER", "", 1);
+    EXPECT_FALSE(OpenInBrowser("https://example.org/"));
+    EXPECT_EQ(headless::DesktopRequests().size(), 3u);
+}

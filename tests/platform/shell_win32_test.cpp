@@ -1,0 +1,113 @@
+#include "platform/browser.h"
+#include "platform/file_dialog.h"
+#include "platform/files.h"
+#include "platform/headless.h"
+#include "platform/program_folder.h"
+#include "platform/win32/command_line_win32.h"
+#include "tests/support/scratch_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+TEST(ProgramFolder, IsTheFolderOfTheRunningProgramWithABackslash) {
+    InitProgramFolder();
+    std::string folder = ProgramFolder.str();
+    ASSERT_FALSE(folder.empty());
+    EXPECT_EQ(folder.back(), '\\');
+    EXPECT_TRUE(FileExists(String((folder + "platform_window_tests.exe").c_str())));
+    ProgramFolder.Empty();
+}
+
+// What CommandLineToArgvW and the C runtime give back for each quoted form.
+TEST(CommandLine, QuotedArgumentsSurviveSplitting) {
+    EXPECT_EQ(QuoteArgument("https://example.org/"), "\"https://example.org/\"");
+    EXPECT_EQ(QuoteArgument("C:\\Program Files\\Vistrel\\Help\\index.html"),
+              "\"C:\\Program Files\\Vistrel\\Help\\index.html\"");
+    EXPECT_EQ(QuoteArgument(""), "\"\"");
+    EXPECT_EQ(QuoteArgument("a\"b"), "\"a\\\"b\"");
+    EXPECT_EQ(QuoteArgument("a\\\"b"), "\"a\\\\\\\"b\"");    // a\"b
+    EXPECT_EQ(QuoteArgument("C:\\dir\\"), "\"C:\\dir\\\\\"");  // a closing backslash doubles
+    EXPECT_EQ(BrowserCommandLine("\"C:\\b.exe\" %1", "C:\\A B\\x.html"), "\"C:\\b.exe\" %1 \"C:\\A B\\x.html\"");
+}
+
+namespace {
+
+// The browser command under the classes root is pointed at a recorder for
+// each test and removed afterwards.
+class Browser : public ::testing::Test {
+protected:
+    void SetUp() override {
+        headless::Reset();
+        dir_ = AbsolutePath(MakeScratchFolder("vistrel-browser").c_str()).str();
+        ASSERT_FALSE(dir_.empty());
+        out_ = dir_ + "\\args.txt";
+    }
+    void TearDown() override {
+        (void)std::system("reg delete HKCR\\http\\shell\\open\\command /f >NUL 2>&1");
+        RemoveScratchFolder(dir_);
+        headless::Reset();
+    }
+    static void SetBrowserCommand(const std::string& command) {
+        std::string escaped;
+        for (char c : command)
+            escaped += c == '"' ? std::string("\\\"") : std::string(1, c);
+        std::string reg = "reg add HKCR\\http\\shell\\open\\command /ve /f /d \"" + escaped + "\" >NUL";
+        ASSERT_EQ(0, std::system(reg.c_str())) << reg;
+    }
+    std::string Recorder() const { return AbsolutePath(ARGS_RECORDER).str(); }
+    std::vector<std::string> Arguments() const {
+        for (int i = 0; i < 2000 && !std::filesystem::exists(out_); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        std::ifstream in(std::filesystem::u8path(out_));
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
+        return lines;
+    }
+
+    std::string dir_, out_;
+};
+
+}  // namespace
+
+TEST_F(Browser, StoredCommandGetsTheTargetAsOneArgument) {
+    SetBrowserCommand("\"" + Recorder() + "\" \"" + out_ + "\" --new-window %1");
+    // A help page under a folder with a space, named in a script outside
+    // any ANSI code page.
+    const std::string target = "C:\\Program Files\\\xd0\xa4\xd0\xbe\xd1\x82\xd0\xbe\\Help\\index.html";
+    EXPECT_TRUE(OpenInBrowser(target.c_str()));
+    EXPECT_EQ(Arguments(), (std::vector<std::string>{"--new-window", "%1", target}));
+    EXPECT_TRUE(headless::DesktopRequests().empty());
+}
+
+TEST_F(Browser, NoUsableCommandFallsBackToTheShell) {
+    SetBrowserCommand("\"" + dir_ + "\\no-such-browser.exe\" %1");
+    EXPECT_TRUE(OpenInBrowser("https://example.org/"));
+    ASSERT_EQ(headless::DesktopRequests().size(), 1u);
+    EXPECT_EQ(headless::DesktopRequests()[0], "https://example.org/");
+
+    (void)std::system("reg delete HKCR\\http\\shell\\open\\command /f >NUL 2>&1");
+    headless::SetDesktopHandlerAccepts(false);
+    EXPECT_FALSE(OpenInBrowser("https://example.org/"));
+    EXPECT_EQ(headless::DesktopRequests().size(), 2u);
+}
+
+// The Open dialog gives full paths; several of them come back as the folder,
+// separated by "\", and the names.
+TEST(FileDialog, SeveralFilesGiveTheWindowsFolderThenTheNames) {
+    headless::Reset();
+    headless::FileDialogAnswer answer;
+    answer.paths = {String("C:\\My pics\\b.jpg"), String("C:\\My pics\\a.png")};
+    headless::QueueFileDialogAnswer(answer);
+    String result;
+    ASSERT_TRUE(FileDialog(result, false, true, OpenFilterList(), nullptr, nullptr));
+    EXPECT_EQ(result.str(), std::string("C:\\My pics\0b.jpg\0a.png", 22));
+    headless::Reset();
+}

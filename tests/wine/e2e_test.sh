@@ -1,0 +1,184 @@
+#!/bin/bash
+# A person's session with the shipped Windows program under Wine, step by
+# step: start, the About window, open a photo by typing its path into the
+# Open dialog, a preset, Preview, Apply with its progress bar, Save As .png,
+# a batch of two, a damaged file, File > Exit. Everything goes through clicks
+# and typing at the window's fixed layout positions and is checked on the
+# screen and on disk; every step leaves a screenshot.
+# Usage: e2e_test.sh VISTREL.exe SCREENSHOT_FOLDER
+# The saved result must have the pixels the Linux build gives for the same
+# settings: those of the program named by $VISTREL_REFERENCE_CLI (a Linux
+# vistrel-cli) when set, else the checksum in e2e_expected.txt, which that
+# program made. Exit status: the number of failed checks.
+set -u
+PROGRAM=$(readlink -f "$1")
+SHOTS=$(mkdir -p "$2" && readlink -f "$2")
+HERE=$(dirname "$(readlink -f "$0")")
+SOURCE=$(readlink -f "$HERE/../..")
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/vistrel-wine-e2e.XXXXXX")
+. "$HERE/session.sh"
+
+BACKGROUND=204020  # the wizard's green
+BOX_GREY=202020    # the options' boxes
+VIEW_GREY=C0C0C0   # an empty view
+
+PHOTOS=$WORK/photos
+mkdir -p "$PHOTOS/batch"
+cp "$SOURCE/Samples/coffee-noisy.png" "$PHOTOS/coffee.png"
+cp "$SOURCE/Samples/astronaut-small.png" "$PHOTOS/batch/first.png"
+cp "$SOURCE/Samples/chelsea-phone.jpg" "$PHOTOS/batch/second.jpg"
+printf '\x89PNG\r\n\x1a\n this is not a picture' > "$PHOTOS/broken.png"
+
+session_start || exit 1
+cd "$WORK"
+WPHOTOS=$(winepath -w "$PHOTOS")
+
+# Pixels and clicks in client coordinates of the main window.
+pixel() { pixels "$((OX + $1)),$((OY + $2))"; }
+pixel_is() { test "$(pixel "$1" "$2")" = "$3"; }
+pixel_is_not() { test "$(pixel "$1" "$2")" != "$3"; }
+click() { xdotool mousemove --sync "$((OX + $1))" "$((OY + $2))" click 1; }
+title() { xdotool getwindowname "$MAIN" 2>/dev/null; }
+title_is() { test "$(title)" = "$1"; }
+title_has() { case "$(title)" in *"$1"*) return 0 ;; *) return 1 ;; esac; }
+shot() { screenshot "$SHOTS/$1.png"; }
+# Decoded pixels, so that the encoder's choices do not count.
+pixel_sum() { convert "$1" -depth 8 rgba:- 2>/dev/null | sha256sum | cut -d' ' -f1; }
+readable() { identify "$1" > /dev/null 2>&1; }
+# Types into the file name box of the dialog that has just appeared.
+type_into_dialog() {  # title text
+    local dialog
+    dialog=$(find_dialog "^$1\$") || { fail "the $1 dialog appeared"; return 1; }
+    xdotool windowactivate --sync "$dialog"
+    xdotool key --delay 100 ctrl+a BackSpace
+    xdotool type --delay 20 "$2"
+    xdotool key --delay 150 Return
+}
+client_origin() {  # window -> "x y" of its client area, from the X server
+    xwininfo -id "$1" | sed -n 's/.*Absolute upper-left X: *//p; s/.*Absolute upper-left Y: *//p' | tr '\n' ' '
+}
+
+# Clicks the About window's Ok button, at the window's right, near its foot.
+close_about() {
+    local ax ay aw
+    read -r ax ay < <(client_origin "$1")
+    aw=$(xwininfo -id "$1" | sed -n 's/.*Width: *//p')
+    xdotool mousemove --sync $((ax + aw - 65 + 12)) $((ay + 481 + 9)) click 1
+}
+
+echo "== start: the main window with the About window over it"
+wine "$PROGRAM" > vistrel.out 2>&1 &
+PID=$!
+MAIN=$(find_window '^Vistrel$') || { fail "the main window appeared"; exit "$FAILURES"; }
+read -r OX OY < <(client_origin "$MAIN")
+OY=$((OY + $(xwininfo -id "$MAIN" | sed -n 's/.*Height: *//p') - 600))  # below the menu bar
+if ABOUT=$(find_dialog '^About Vistrel 1.3$'); then
+    wait_for 10 pixel_is 700 60 "$BACKGROUND"
+    sleep 0.5
+    shot 1-start
+    close_about "$ABOUT"
+    check "Ok closes the About window" wait_for "$WAIT_LIMIT" window_gone '^About Vistrel 1.3$'
+else
+    fail "the About window opened at the start"
+fi
+check "step 1: the green page with the strip picture" wait_for 10 pixel_is 700 60 "$BACKGROUND"
+check "step 1: the strip picture across it" pixel_is_not 100 250 "$BACKGROUND"
+shot 2-step1
+
+echo "== open a photo through the Open dialog"
+click 45 44
+type_into_dialog Open "$WPHOTOS\\coffee.png"
+check "the title names the file" wait_for "$WAIT_LIMIT" title_is "Vistrel - $WPHOTOS\\coffee.png"
+check "the options appear" wait_for 10 pixel_is 11 94 "$BOX_GREY"
+middle=$(pixel 555 415)
+check "the view shows the photo" test "$middle" != "$VIEW_GREY" -a "$middle" != "$BACKGROUND"
+shot 3-options
+
+echo "== \"Photo 2x zoom\", Preview, then Apply with its progress bar"
+click 207 107
+click 60 472
+check "the preview shows with its view-mode toggle" wait_for "$WAIT_LIMIT" pixel_is_not 342 232 "$BACKGROUND"
+shot 4-preview
+click 60 527
+check "the progress bar runs" wait_for "$WAIT_LIMIT" pixel_is_not 157 527 "$BACKGROUND"
+shot 5-applying
+check "step 5 appears" wait_for 120 pixel_is_not 60 582 "$BACKGROUND"
+check "the progress bar goes" wait_for 10 pixel_is 157 527 "$BACKGROUND"
+shot 6-result
+
+echo "== Save As a .png"
+click 170 582
+type_into_dialog "Save As" "$WPHOTOS\\coffee-clean.png"
+SAVED=$PHOTOS/coffee-clean.png
+check "the result is written" wait_for "$WAIT_LIMIT" readable "$SAVED"
+check "at twice the size" test "$(identify -format '%wx%h' "$SAVED" 2>/dev/null)" = 1200x800
+if [ -n "${VISTREL_REFERENCE_CLI:-}" ]; then
+    "$VISTREL_REFERENCE_CLI" --quiet --preset "Photo 2x zoom" -o "$WORK/reference.png" "$PHOTOS/coffee.png"
+    expected=$(pixel_sum "$WORK/reference.png")
+else
+    expected=$(sed -n 's/^coffee-noisy.png Photo 2x zoom: //p' "$HERE/e2e_expected.txt")
+fi
+check "its pixels are the Linux build's for the same settings" test "$(pixel_sum "$SAVED")" = "$expected"
+
+echo "== a batch of two"
+click 45 44
+if DIALOG=$(find_dialog '^Open$'); then
+    xdotool windowactivate --sync "$DIALOG"
+    xdotool type --delay 20 "$WPHOTOS\\batch\\"
+    xdotool key --delay 300 Return
+    xdotool type --delay 40 '"first.png" "second.jpg"'
+    xdotool key --delay 150 Return
+else
+    fail "the Open dialog appeared"
+fi
+check "the title counts two files" wait_for "$WAIT_LIMIT" title_has "(1/2)"
+click 60 527
+both_written() { readable "$PHOTOS/batch/first_new.png" && readable "$PHOTOS/batch/second_new.jpg"; }
+check "both results are written next to their inputs, in their formats" wait_for 120 both_written
+shot 7-batch
+
+echo "== a damaged file"
+click 45 44
+type_into_dialog Open "$WPHOTOS\\broken.png"
+if BOX=$(find_dialog '^Vistrel$'); then
+    sleep 0.5
+    shot 8-error
+    xdotool windowactivate --sync "$BOX" key Return
+    one_vistrel() { test "$(xdotool search --onlyvisible --name '^Vistrel$' | wc -l)" -le 1; }
+    check "Return dismisses the message" wait_for "$WAIT_LIMIT" one_vistrel
+else
+    fail "the damaged file's message appeared"
+fi
+check "the title says the load failed" wait_for 10 title_is "Vistrel - $WPHOTOS\\broken.png (Load failed)"
+check "the options went with the picture" wait_for 10 pixel_is 11 94 "$BACKGROUND"
+
+echo "== File > Exit"
+xdotool windowactivate --sync "$MAIN"
+xdotool key --delay 250 alt+f x
+wait_exit "$PID"
+check "File > Exit ends the program with status 0" test $? = 0
+
+echo "== a photo named on the command line, in a folder outside the ANSI code page"
+mkdir -p "$PHOTOS/写真"
+cp "$SOURCE/Samples/astronaut-small.png" "$PHOTOS/写真/Фото.png"
+wine "$PROGRAM" "$WPHOTOS\\写真\\Фото.png" > vistrel2.out 2>&1 &
+PID=$!
+MAIN=$(find_window '^Vistrel') || { fail "the main window appeared"; exit "$FAILURES"; }
+check "it opens as if chosen in the Open dialog" wait_for "$WAIT_LIMIT" title_is "Vistrel - $WPHOTOS\\写真\\Фото.png"
+if ABOUT=$(find_dialog '^About Vistrel 1.3$'); then
+    close_about "$ABOUT"
+    wait_for "$WAIT_LIMIT" window_gone '^About Vistrel 1.3$'
+fi
+click 60 527
+check "it is enhanced" wait_for 120 pixel_is_not 60 582 "$BACKGROUND"
+click 170 582
+type_into_dialog "Save As" clean  # the dialog opens in the photo's folder, PNG chosen
+check "Save As writes into that folder" wait_for "$WAIT_LIMIT" readable "$PHOTOS/写真/clean.png"
+xdotool windowactivate --sync "$MAIN" key alt+F4
+wait_exit "$PID"
+check "the close box ends the program with status 0" test $? = 0
+
+session_stop
+echo "$FAILURES failed"
+[ "$FAILURES" = 0 ] && rm -rf "$WORK"
+exit "$FAILURES"
