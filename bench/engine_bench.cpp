@@ -192,9 +192,10 @@ const Bitmap& twelveMegapixels() {
 }
 
 void AutoEstimate(benchmark::State& state) {
+    const Bitmap& picture = twelveMegapixels();
     for (auto _ : state)
-        benchmark::DoNotOptimize(estimateNoiseSigma(twelveMegapixels()));
-    state.counters["sigma"] = estimateNoiseSigma(twelveMegapixels());
+        benchmark::DoNotOptimize(estimateNoiseSigma(picture));
+    state.counters["sigma"] = estimateNoiseSigma(picture);
 }
 BENCHMARK(AutoEstimate)
     ->Unit(benchmark::kMillisecond)

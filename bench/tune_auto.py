@@ -21,7 +21,7 @@ modes, deblur 0) and scores it by PSNR against the clean crop.
 The fit is a table per kind of damage with one row per level. Along the
 levels every slider may only rise, and among such sequences the one with
 the highest summed mean PSNR wins (dynamic programming over the grid). A
-noise row serves estimates from the midpoint between its level's mean
+noise row serves estimates from the midpoint between its level's median
 estimate and the level below; a JPEG row serves qualities down to the
 midpoint with the next harsher level. JPEG rows are fitted on top of the
 noise table, since vistrel-cli raises the noise row to the JPEG row slider
@@ -129,7 +129,7 @@ def search(cases, tool, jobs, workdir, name):
             saved["estimates"] = estimates
             return saved
 
-    settings_path = os.path.join(workdir, "settings.txt")
+    settings_path = os.path.join(workdir, f"settings-{name}.txt")
     with open(settings_path, "w") as f:
         f.writelines(f"{n} {a} {c} {s}\n" for n, a, c, s in SETTINGS)
     parts = [list(range(len(cases)))[j::jobs] for j in range(jobs)]
@@ -138,14 +138,15 @@ def search(cases, tool, jobs, workdir, name):
         path = os.path.join(workdir, f"cases-{name}-{j}.txt")
         with open(path, "w") as f:
             f.writelines(f"{cases[i]['clean']} {cases[i]['input']}\n" for i in part)
-        running.append((part, subprocess.Popen([tool, "search", path, settings_path], stdout=subprocess.PIPE,
-                                               text=True)))
+        with open(path + ".out", "w") as out:
+            running.append((part, path + ".out", subprocess.Popen([tool, "search", path, settings_path], stdout=out)))
     psnr = [[0.0] * len(SETTINGS) for _ in cases]
     seconds = [[0.0] * len(SETTINGS) for _ in cases]
-    for part, proc in running:
-        output, _ = proc.communicate()
-        if proc.returncode:
+    for part, out, proc in running:
+        if proc.wait():
             sys.exit("slider_search failed")
+        with open(out) as f:
+            output = f.read()
         for line in output.split("\n"):
             if line:
                 c, s, p, t = line.split()
@@ -207,10 +208,13 @@ def fit(cases, result):
         idx = [i for i, c in enumerate(cases) if c["kind"] == kind and c["level"] == level]
         return float(np.mean([fn(i) for i in idx]))
 
+    def median_over(kind, level, fn):
+        return float(np.median([fn(i) for i, c in enumerate(cases) if c["kind"] == kind and c["level"] == level]))
+
     noise_score = [[mean_over("noise", lv, lambda i, s=s: psnr[i][s]) for s in range(len(GRID))]
                    for lv in NOISE_LEVELS]
     noise_choice = monotone_fit(noise_score)
-    sigma_means = [mean_over("noise", lv, lambda i: estimates[i][0]) for lv in NOISE_LEVELS]
+    sigma_means = [median_over("noise", lv, lambda i: estimates[i][0]) for lv in NOISE_LEVELS]
     noise_rows = [(0.0, noise_choice[0])] + [(round((sigma_means[k - 1] + sigma_means[k]) / 2, 2), noise_choice[k])
                                               for k in range(1, len(NOISE_LEVELS))]
     noise_only = Table(noise_rows, [])
@@ -241,7 +245,7 @@ def table_source(table, sigma_means):
         "// JPEG at quality 5 to 75. For every case the engine ran every setting of noise\n"
         "// size, amount and cutoff in steps of 25 with both scale modes; each level's row is\n"
         "// the setting with the best mean PSNR such that no slider falls from one level to\n"
-        "// the next. Noise bounds are midpoints between the mean estimates of adjacent levels\n"
+        "// the next. Noise bounds are midpoints between the median estimates of adjacent levels\n"
         f"// (sigma {levels});\n"
         "// JPEG bounds are midpoints between adjacent qualities.\n"
         '#include "engine/auto_sliders.h"\n\n'
@@ -313,6 +317,7 @@ def main():
     parser.add_argument("--jobs", type=int, default=2, help="slider_search processes side by side")
     parser.add_argument("--write", action="store_true", help="replace engine/auto_table.cpp")
     parser.add_argument("--evaluate", action="store_true")
+    parser.add_argument("--search-only", choices=list(SETS), help="run and keep one set's search, nothing else")
     args = parser.parse_args()
     tool = os.path.join(args.build, "bench", "slider_search")
     cli = os.path.join(args.build, "vistrel-cli")
@@ -322,6 +327,9 @@ def main():
     workdir = os.path.join(ROOT, "build", "tune_auto")
     os.makedirs(workdir, exist_ok=True)
 
+    if args.search_only:
+        search(build_set(args.search_only, workdir), tool, args.jobs, workdir, args.search_only)
+        return
     if not args.evaluate:
         cases = build_set("tuning", workdir)
         table, sigma_means = fit(cases, search(cases, tool, args.jobs, workdir, "tuning"))
@@ -332,16 +340,31 @@ def main():
                 f.write(source)
         return
 
-    print("| set | damage | method | PSNR (dB) | SSIM | s / MP |")
-    print("|---|---|---|---:|---:|---:|")
+    methods = ["input as given", "matching preset", "vistrel-cli --auto", "best searched setting",
+               "scikit-image denoise_nl_means", "OpenCV fastNlMeansDenoisingColored"]
     for name in SETS:
         cases = build_set(name, workdir)
         result = search(cases, tool, args.jobs, workdir, name)
         rows = evaluate(name, cases, result, cli, workdir)
-        for (damage, method), (psnr, ssim, spm) in rows.items():
-            spm_text = "" if spm != spm else f"{spm:.2f}"
-            print(f"| {name} | {damage} | {method} | {psnr:.2f} | {ssim:.3f} | {spm_text} |", flush=True)
-
+        print(f"\n{name} set: mean PSNR (dB) / SSIM over {len(cases) // (len(NOISE_LEVELS) + len(JPEG_LEVELS))}"
+              f" crops of {CROP} x {CROP}\n")
+        print("| damage | " + " | ".join(methods) + " | --auto - best | --auto - input |")
+        print("|---" * (len(methods) + 3) + "|")
+        damages = [damage_name("noise", lv) for lv in NOISE_LEVELS] + [damage_name("jpeg", lv) for lv in JPEG_LEVELS]
+        for damage in damages:
+            cells = []
+            for method in methods:
+                key = next((k for k in rows if k[0] == damage and k[1].startswith(
+                    'vistrel-cli "' if method == "matching preset" else method)), None)
+                cells.append("" if key is None or rows[key][0] == float("inf") else
+                             f"{rows[key][0]:.2f} / {rows[key][1]:.3f}")
+            auto, best, given = (rows[(damage, m)][0] for m in
+                                 ("vistrel-cli --auto", "best searched setting", "input as given"))
+            cells += [f"{auto - best:+.2f}", "" if given == float("inf") else f"{auto - given:+.2f}"]
+            print(f"| {damage} | " + " | ".join(cells) + " |")
+        print("\nseconds per megapixel, mean over the set's cases (one thread; vistrel in-process): " + ", ".join(
+            f"{m} {np.nanmean([v[2] for k, v in rows.items() if k[1].startswith(m)]):.2f}"
+            for m in ("vistrel-cli \"", "vistrel-cli --auto", "best searched", "scikit-image", "OpenCV")), flush=True)
 
 if __name__ == "__main__":
     main()

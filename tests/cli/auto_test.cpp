@@ -22,8 +22,7 @@ protected:
         char name[] = "/tmp/vistrel-auto-XXXXXX";
         ASSERT_NE(nullptr, mkdtemp(name));
         dir = name;
-        // Soft shapes with strong noise, so that the estimate leaves the
-        // lightest row.
+        // Soft shapes with noise of deviation about 12.
         Bitmap b;
         b.resize(72, 56);
         uint32_t s = 12345;
@@ -70,10 +69,22 @@ TEST_F(CliAuto, OutputEqualsARunWithThePrintedSliders) {
     EXPECT_NE(std::string::npos, log.find(path("in.png") + ": noise \u03c3\u2248")) << log;
     std::vector<std::string> args = printedSliders();
     ASSERT_FALSE(args.empty()) << log;
-    EXPECT_NE("0", args[1]) << "a noisy picture is denoised: " << log;
+    std::smatch sigma;
+    ASSERT_TRUE(std::regex_search(log, sigma, std::regex("\u03c3\u2248([0-9.]+)")));
+    EXPECT_GT(std::stod(sigma[1]), 8.0) << "the noise of the picture is seen: " << log;
     args.insert(args.end(), {"-o", path("explicit.png"), path("in.png")});
     ASSERT_EQ(0, run(args));
     EXPECT_EQ(bytes("auto.png"), bytes("explicit.png"));
+}
+
+TEST_F(CliAuto, JpegInputsReportTheirQuality) {
+    Bitmap picture;
+    load(picture, String(path("in.png")), nullptr);
+    ASSERT_TRUE(save(picture, String(path("in.jpg")), 20, nullptr));
+    ASSERT_EQ(0, run({"--auto", "-o", path("out.png"), path("in.jpg")}));
+    std::smatch quality;
+    ASSERT_TRUE(std::regex_search(log, quality, std::regex("JPEG quality\u2248(\\d+) ->"))) << log;
+    EXPECT_NEAR(std::stoi(quality[1]), 20, 5);
 }
 
 TEST_F(CliAuto, ExplicitSlidersOverrideTheChosenOnes) {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <functional>
 #include <random>
+#include <string>
 
 namespace {
 
@@ -45,6 +46,9 @@ TEST(NoiseEstimate, WithinFifteenPercentOnFlatGradientAndTexturedPictures) {
         for (double sigma : {2.0, 5.0, 10.0, 20.0, 40.0}) {
             const float estimate = estimateNoiseSigma(noisyPicture(scene.base, sigma, 7));
             EXPECT_NEAR(estimate, sigma, 0.15 * sigma) << scene.name << " sigma " << sigma;
+            // Where nothing but noise is left the estimate has no excuse.
+            if (scene.name == std::string("flat"))
+                EXPECT_NEAR(estimate, sigma, 0.04 * sigma) << "flat, sigma " << sigma;
         }
 }
 
