@@ -8,6 +8,10 @@
 //   engine_bench --benchmark_filter='Zoom4x'          "Photo 4x zoom" on a
 //       three-megapixel picture magnified to 48 megapixels first, all
 //       threads; reports the process's peak resident memory
+//   engine_bench --benchmark_filter='Auto'            the damage estimate of
+//       vistrel-cli --auto (AutoEstimate) against the passes with the
+//       sliders it chooses (AutoPasses, all threads) on a 12-megapixel
+//       picture
 //   engine_bench --write-picture=PATH                 writes the one-megapixel
 //       picture as raw 8-bit RGB (1000 x 1000) for other tools, then exits
 //
@@ -16,6 +20,8 @@
 // once per repetition and the median of the repetitions is reported, with
 // wall time and the CPU time of the whole process (all threads).
 #include "core/bilinear_scale.h"
+#include "engine/auto_sliders.h"
+#include "engine/noise_estimate.h"
 #include "core/bilinear_weights.h"
 #include "engine/block_search.h"
 #include "engine/deblur.h"
@@ -93,9 +99,7 @@ double peakResidentMegabytes() {
 }
 
 template <bool Reference>
-void runPreset(benchmark::State& state, const Bitmap& picture, int32_t presetIndex, int32_t threads) {
-    const ::Preset& preset = Presets[presetIndex];
-    EngineSettings settings = settingsFromOptions(preset.options());
+void runSettings(benchmark::State& state, const Bitmap& picture, const EngineSettings& settings, int32_t threads) {
     ProcessingJob& job = idleJob();
     job.threadCount.store(threads);
     for (auto _ : state) {
@@ -119,8 +123,13 @@ void runPreset(benchmark::State& state, const Bitmap& picture, int32_t presetInd
         }
         benchmark::DoNotOptimize(job.workingImage.data);
     }
-    state.SetLabel(preset.name);
     state.counters["threads"] = threads;
+}
+
+template <bool Reference>
+void runPreset(benchmark::State& state, const Bitmap& picture, int32_t presetIndex, int32_t threads) {
+    runSettings<Reference>(state, picture, settingsFromOptions(Presets[presetIndex].options()), threads);
+    state.SetLabel(Presets[presetIndex].name);
 }
 
 void PresetReference(benchmark::State& state) {
@@ -176,6 +185,33 @@ BENCHMARK(BlockSearch)
     ->MeasureProcessCPUTime()
     ->UseRealTime()
     ->ReportAggregatesOnly(true);
+
+const Bitmap& twelveMegapixels() {
+    static Bitmap picture = makeNoisyPicture(4000, 3000);
+    return picture;
+}
+
+void AutoEstimate(benchmark::State& state) {
+    const Bitmap& picture = twelveMegapixels();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(estimateNoiseSigma(picture));
+    state.counters["sigma"] = estimateNoiseSigma(picture);
+}
+BENCHMARK(AutoEstimate)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(Repetitions)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->ReportAggregatesOnly(true);
+
+void AutoPasses(benchmark::State& state) {
+    const OptionValues sliders = autoSliders({estimateNoiseSigma(twelveMegapixels()), 0});
+    runSettings<false>(state, twelveMegapixels(), settingsFromOptions(sliders), HardwareThreadCount());
+    state.counters["noise_size"] = sliders.noiseSize;
+    state.counters["amount"] = sliders.denoiseAmount;
+    state.counters["cutoff"] = sliders.denoiseCutoff;
+}
+BENCHMARK(AutoPasses)->Unit(benchmark::kSecond)->Iterations(1)->Repetitions(1)->MeasureProcessCPUTime()->UseRealTime();
 
 // "Photo 4x zoom" as the program runs it: a 2000 x 1500 picture magnified to
 // 8000 x 6000, then the passes on all threads. Run it alone to read its peak

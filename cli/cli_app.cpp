@@ -3,7 +3,9 @@
 #include "cli_options.h"
 #include "core/bilinear_scale.h"
 #include "core/output_naming.h"
+#include "engine/auto_sliders.h"
 #include "engine/final_resolution.h"
+#include "engine/noise_estimate.h"
 #include "engine/processing_job.h"
 #include "imagefile/image_file.h"
 #include "platform/clock.h"
@@ -13,6 +15,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iomanip>
+#include <sstream>
 
 namespace {
 
@@ -98,6 +102,30 @@ bool checkTarget(const std::string& input, const std::string& target, bool overw
     return true;
 }
 
+// The before half (left) and the after half (right) of two pictures of the
+// same size, with a white line between them.
+Bitmap sideBySide(const Bitmap& before, const Bitmap& after) {
+    Bitmap joined;
+    joined.copyFrom(after);
+    const int32_t split = after.width / 2;
+    for (int32_t y = 0; y < after.height; ++y)
+        for (int32_t x = 0; x <= split && x < after.width; ++x)
+            joined.at(x, y) = x == split ? packPixel(255, 255, 255) : before.at(x, y);
+    return joined;
+}
+
+// "photo.jpg: noise σ≈14.2, JPEG quality≈35 -> noise size 50, ..."
+std::string describeAuto(const std::string& input, const DamageEstimate& damage, const OptionValues& sliders) {
+    std::ostringstream line;
+    line << input << ": noise \u03c3\u2248" << std::fixed << std::setprecision(1) << damage.noiseSigma;
+    if (damage.jpegQuality > 0)
+        line << ", JPEG quality\u2248" << damage.jpegQuality;
+    line << " -> noise size " << sliders.noiseSize << ", amount " << sliders.denoiseAmount << ", cutoff "
+         << sliders.denoiseCutoff << ", deblur " << sliders.deblurAmount << ", scale "
+         << (sliders.scaleChoice == 1 ? "all" : "original");
+    return line.str();
+}
+
 class Enhancer {
 public:
     Enhancer(const CliOptions& options, std::ostream& err, bool live)
@@ -164,7 +192,17 @@ private:
                         .str();
             return false;
         }
-        const EngineSettings settings = settingsFromOptions(options_.sliders);
+        OptionValues sliders = options_.sliders;
+        if (options_.autoSliders) {
+            DamageEstimate damage;
+            damage.noiseSigma = estimateNoiseSigma(source);
+            if (typeFromExtension(String(input)) == ImageFileJpeg)
+                damage.jpegQuality = jpegFileQuality(String(input));
+            sliders = withOverrides(autoSliders(damage), options_.overrides);
+            if (!options_.quiet)
+                err_ << describeAuto(input, damage, sliders) << "\n";
+        }
+        const EngineSettings settings = settingsFromOptions(sliders);
         const uint64_t memory = PhysicalMemoryBytes();
         Bitmap scaled;
         if ((memory > 0 && EstimatedProcessingBytes(w, h, settings) > memory) ||
@@ -175,6 +213,9 @@ private:
         source.clear();
 
         job_.submit(scaled, settings);
+        Bitmap before;
+        if (!options_.beforeAfter.empty())
+            before.moveFrom(scaled);
         scaled.clear();
         int32_t shown = -1;
         while (!job_.resultReady.load()) {
@@ -192,6 +233,8 @@ private:
             return false;
         }
         if (!savePicture(result, target, &carrier, error))
+            return false;
+        if (!before.isEmpty() && !savePicture(sideBySide(before, result), options_.beforeAfter, nullptr, error))
             return false;
         if (live_)
             err_ << "\r\033[K";

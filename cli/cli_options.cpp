@@ -22,6 +22,8 @@ const char* const CliUsage =
     "  --cutoff N\n"
     "  --deblur N\n"
     "  --scale original|all source scale\n"
+    "  --auto               choose the sliders from each picture's noise and JPEG\n"
+    "                       quality (printed per file); slider options override\n"
     "\n"
     "Final resolution (default: the preset's factor times the source size):\n"
     "  --width W            height follows the source's proportions\n"
@@ -34,6 +36,8 @@ const char* const CliUsage =
     "  --prefix P           otherwise: next to each input, P before the file name\n"
     "  --suffix S           and S before its extension (default \"_new\"); a name\n"
     "                       without extension gets S at its end\n"
+    "  --before-after FILE  also write the source's left half beside the result's\n"
+    "                       right half (one input only)\n"
     "  --overwrite          replace existing files (also needed to replace the inputs)\n"
     "\n"
     "  --threads N          worker threads (default: all cores; at most 4 per core are used)\n"
@@ -63,9 +67,23 @@ bool parseSize(const std::string& text, int32_t& w, int32_t& h) {
 
 }  // namespace
 
+OptionValues withOverrides(OptionValues base, const OptionValues& overrides) {
+    auto take = [](int32_t& target, int32_t value) {
+        if (value != OptionValues::MissingControl)
+            target = value;
+    };
+    take(base.noiseSize, overrides.noiseSize);
+    take(base.denoiseAmount, overrides.denoiseAmount);
+    take(base.denoiseCutoff, overrides.denoiseCutoff);
+    take(base.deblurAmount, overrides.deblurAmount);
+    take(base.scaleChoice, overrides.scaleChoice);
+    return base;
+}
+
 bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options, std::string& error) {
     options = CliOptions{};
-    OptionValues overrides;
+    OptionValues& overrides = options.overrides;
+    bool presetGiven = false;
     bool widthGiven = false, heightGiven = false, sizeGiven = false, zoomGiven = false;
     size_t i = 0;
 
@@ -118,6 +136,9 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options, 
                 return false;
             }
             options.presetName = preset->name;
+            presetGiven = true;
+        } else if (a == "--auto") {
+            options.autoSliders = true;
         } else if (a == "--noise-size") {
             if (!slider(a, overrides.noiseSize)) return false;
         } else if (a == "--amount") {
@@ -166,6 +187,9 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options, 
         } else if (a == "-o" || a == "--output") {
             if (!value(a, options.output))
                 return false;
+        } else if (a == "--before-after") {
+            if (!value(a, options.beforeAfter))
+                return false;
         } else if (a == "--prefix") {
             if (!value(a, options.prefix)) return false;
         } else if (a == "--suffix") {
@@ -195,16 +219,15 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options, 
         error = "--zoom cannot be combined with --size, --width or --height";
         return false;
     }
+    if (options.autoSliders && presetGiven) {
+        error = "--auto cannot be combined with --preset";
+        return false;
+    }
     options.exactSize = sizeGiven || (widthGiven && heightGiven);
 
     const Preset& preset = *findPreset(options.presetName.c_str());
     options.presetFactor = preset.factor;
-    options.sliders = preset.options();
-    if (overrides.noiseSize != OptionValues::MissingControl) options.sliders.noiseSize = overrides.noiseSize;
-    if (overrides.denoiseAmount != OptionValues::MissingControl) options.sliders.denoiseAmount = overrides.denoiseAmount;
-    if (overrides.denoiseCutoff != OptionValues::MissingControl) options.sliders.denoiseCutoff = overrides.denoiseCutoff;
-    if (overrides.deblurAmount != OptionValues::MissingControl) options.sliders.deblurAmount = overrides.deblurAmount;
-    if (overrides.scaleChoice != OptionValues::MissingControl) options.sliders.scaleChoice = overrides.scaleChoice;
+    options.sliders = withOverrides(preset.options(), overrides);
 
     switch (options.command) {
     case CliOptions::Command::Info:
@@ -226,6 +249,10 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options, 
         }
         if (!options.output.empty() && options.files.size() != 1) {
             error = "-o takes one input file only";
+            return false;
+        }
+        if (!options.beforeAfter.empty() && options.files.size() != 1) {
+            error = "--before-after takes one input file only";
             return false;
         }
         break;

@@ -15,6 +15,10 @@ struct CliOptions {
     std::string presetName = "Fine digicam noise";
     int32_t presetFactor = 1;
     OptionValues sliders;
+    // --auto: the sliders come from each picture's estimated damage, then
+    // from any slider options given (kept apart in overrides).
+    bool autoSliders = false;
+    OptionValues overrides;
 
     // Final resolution; 0 = not given.
     int32_t width = 0;
@@ -23,6 +27,7 @@ struct CliOptions {
     float zoom = 0.0f;
 
     std::string output;      // -o
+    std::string beforeAfter; // --before-after: source and result side by side
     std::string prefix;
     std::string suffix = "_new";
     bool overwrite = false;
@@ -31,6 +36,9 @@ struct CliOptions {
 
     std::vector<std::string> files;
 };
+
+// base with every control that overrides gives replaced.
+OptionValues withOverrides(OptionValues base, const OptionValues& overrides);
 
 // Parses argv (without the program name). On a usage error returns false
 // and describes the problem in error (one line, no trailing newline).

@@ -187,6 +187,13 @@ ImageFileType load(Bitmap& bitmap, const String& path, ExifCarrier* carrier) {
     return type;
 }
 
+int32_t jpegFileQuality(const String& path) {
+    ByteArray bytes;
+    if (!ReadWholeFile(path, bytes) || bytes.length == 0)
+        return 0;
+    return jpegQuality(bytes.data, static_cast<size_t>(bytes.length));
+}
+
 void decode(Bitmap& bitmap, const uint8_t* bytes, size_t size, ImageFileType type, ExifCarrier* carrier) {
     bitmap.clear();
     if (carrier)

@@ -67,6 +67,13 @@ ImageFileType load(Bitmap& bitmap, const String& path, ExifCarrier* carrier);
 // Decodes bytes of the given type. On any failure the bitmap is left empty.
 void decode(Bitmap& bitmap, const uint8_t* bytes, size_t size, ImageFileType type, ExifCarrier* carrier);
 
+// The quality (1-100) a JPEG was most likely saved at, judged from its
+// quantisation tables against the standard ones scaled by quality; 0 when
+// the bytes hold no readable JPEG header.
+int32_t jpegQuality(const uint8_t* bytes, size_t size);
+// The same for a file; 0 when it cannot be read.
+int32_t jpegFileQuality(const String& path);
+
 // Encodes by the path's extension and writes the file. False for an unknown
 // extension, an encoder failure (nothing is written then) or a failed write.
 bool save(const Bitmap& bitmap, const String& path, int32_t quality, ExifCarrier* carrier);

@@ -1,6 +1,8 @@
 #include "imagefile/codecs.h"
+#include "imagefile/image_file.h"
 
 #include <cstdio>  // jpeglib.h needs FILE and size_t first
+#include <algorithm>
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
@@ -86,6 +88,34 @@ struct ReadState {
     JSAMPLE* row = nullptr;
 };
 
+// Points the decompressor at bytes; called after jpeg_create_decompress.
+void attachSource(ReadState& state, const uint8_t* bytes, size_t size) {
+    state.source.init_source = initSource;
+    state.source.fill_input_buffer = fillInput;
+    state.source.skip_input_data = skipInput;
+    state.source.resync_to_restart = jpeg_resync_to_restart;
+    state.source.term_source = termSource;
+    state.source.next_input_byte = bytes;
+    state.source.bytes_in_buffer = size;
+    state.info.src = &state.source;
+}
+
+ReadState* newReadState() {
+    auto* state = static_cast<ReadState*>(std::calloc(1, sizeof(ReadState)));
+    if (state) {
+        state->info.err = jpeg_std_error(&state->error.base);
+        state->error.base.error_exit = onError;
+        state->error.base.output_message = onMessage;
+    }
+    return state;
+}
+
+void deleteReadState(ReadState* state) {
+    jpeg_destroy_decompress(&state->info);
+    std::free(state->row);
+    std::free(state);
+}
+
 bool readJpeg(ReadState& state, const uint8_t* bytes, size_t size, DecodedImage& image) {
     jpeg_decompress_struct& info = state.info;
     if (setjmp(state.error.jump))
@@ -94,14 +124,7 @@ bool readJpeg(ReadState& state, const uint8_t* bytes, size_t size, DecodedImage&
     // Progressive images keep every coefficient in memory; a gigabyte is
     // far more than any photo the pixel limit lets through needs.
     info.mem->max_memory_to_use = 1L << 30;
-    state.source.init_source = initSource;
-    state.source.fill_input_buffer = fillInput;
-    state.source.skip_input_data = skipInput;
-    state.source.resync_to_restart = jpeg_resync_to_restart;
-    state.source.term_source = termSource;
-    state.source.next_input_byte = bytes;
-    state.source.bytes_in_buffer = size;
-    info.src = &state.source;
+    attachSource(state, bytes, size);
     jpeg_save_markers(&info, JPEG_APP0 + 1, 0xFFFF);
     if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK)
         return image.fail("no image in the JPEG stream");
@@ -193,6 +216,55 @@ bool readJpeg(ReadState& state, const uint8_t* bytes, size_t size, DecodedImage&
     return true;
 }
 
+// The example tables of the JPEG standard (Annex K), in natural order, which
+// libjpeg and most encoders scale by the quality setting.
+const uint8_t StandardLuminance[64] = {
+    16, 11, 10, 16, 24, 40, 51, 61, 12, 12, 14, 19, 26, 58, 60, 55, 14, 13, 16, 24, 40, 57, 69, 56,
+    14, 17, 22, 29, 51, 87, 80, 62, 18, 22, 37, 56, 68, 109, 103, 77, 24, 35, 55, 64, 81, 104, 113, 92,
+    49, 64, 78, 87, 103, 121, 120, 101, 72, 92, 95, 98, 112, 100, 103, 99};
+const uint8_t StandardChrominance[64] = {
+    17, 18, 24, 47, 99, 99, 99, 99, 18, 21, 26, 66, 99, 99, 99, 99, 24, 26, 56, 99, 99, 99, 99, 99,
+    47, 66, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99,
+    99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99};
+
+// How far a stored table is from a standard one scaled for quality q, as
+// libjpeg scales it (baseline: entries kept within 1 to 255).
+int64_t tableDistance(const JQUANT_TBL& table, const uint8_t* standard, int32_t q) {
+    const int64_t scale = jpeg_quality_scaling(q);
+    int64_t distance = 0;
+    for (int i = 0; i < 64; ++i) {
+        const int64_t expected = std::clamp<int64_t>((standard[i] * scale + 50) / 100, 1, 255);
+        const int64_t stored = table.quantval[i];
+        distance += stored > expected ? stored - expected : expected - stored;
+    }
+    return distance;
+}
+
+// The quality 1-100 whose scaled standard tables lie nearest to the file's
+// first two tables; 0 when the stream has no readable header or no table.
+int32_t readQuality(ReadState& state, const uint8_t* bytes, size_t size) {
+    jpeg_decompress_struct& info = state.info;
+    if (setjmp(state.error.jump))
+        return 0;
+    jpeg_create_decompress(&info);
+    attachSource(state, bytes, size);
+    if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK || !info.quant_tbl_ptrs[0])
+        return 0;
+    int32_t best = 0;
+    int64_t bestDistance = -1;
+    for (int32_t q = 1; q <= 100; ++q) {
+        int64_t distance = tableDistance(*info.quant_tbl_ptrs[0], StandardLuminance, q);
+        if (info.quant_tbl_ptrs[1])
+            distance += tableDistance(*info.quant_tbl_ptrs[1], StandardChrominance, q);
+        // Ties (the tables saturate at low qualities) go to the higher quality.
+        if (bestDistance < 0 || distance <= bestDistance) {
+            best = q;
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+
 struct WriteState {
     jpeg_compress_struct info;
     ErrorManager error;
@@ -253,17 +325,21 @@ bool writeJpeg(WriteState& state, const DecodedImage& image, ByteArray& out) {
 }  // namespace
 
 bool decodeJpeg(const uint8_t* bytes, size_t size, DecodedImage& image) {
-    auto* state = static_cast<ReadState*>(std::calloc(1, sizeof(ReadState)));
+    ReadState* state = newReadState();
     if (!state)
         return image.fail("out of memory");
-    state->info.err = jpeg_std_error(&state->error.base);
-    state->error.base.error_exit = onError;
-    state->error.base.output_message = onMessage;
     bool ok = readJpeg(*state, bytes, size, image);
-    jpeg_destroy_decompress(&state->info);
-    std::free(state->row);
-    std::free(state);
+    deleteReadState(state);
     return ok;
+}
+
+int32_t jpegQuality(const uint8_t* bytes, size_t size) {
+    ReadState* state = newReadState();
+    if (!state)
+        return 0;
+    const int32_t quality = readQuality(*state, bytes, size);
+    deleteReadState(state);
+    return quality;
 }
 
 bool encodeJpeg(const DecodedImage& image, ByteArray& out) {

@@ -8,6 +8,8 @@ if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" && -x "$dir/vistrel" ]]; then
 fi
 sample="$dir/Samples/coffee-noisy.png"
 out="$dir/coffee-enhanced.png"
-echo "No display: enhancing a bundled sample with vistrel-cli instead of starting the desktop program."
-"$dir/vistrel-cli" --preset "Fine digicam noise" --overwrite -o "$out" "$sample"
-echo "The result is in $out (compare it with $sample)."
+both="$dir/coffee-before-after.png"
+echo "No display: enhancing a bundled sample with vistrel-cli --auto instead of starting the desktop program."
+"$dir/vistrel-cli" --auto --overwrite -o "$out" --before-after "$both" "$sample"
+echo "The result is in $out (compare it with $sample);"
+echo "$both shows the sample's left half beside the result's right half."

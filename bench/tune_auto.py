@@ -1,0 +1,373 @@
+#!/usr/bin/python3
+"""Fits the table behind vistrel-cli --auto, and measures how well it does.
+
+Builds fixed-seed sets of small crops from the freely licensed photos that
+Samples/ is made from (python3-skimage ships them): each crop clean, with
+Gaussian noise of sigma 3, 5, 10, 15, 20, 25, 30 and 40 per channel, and
+saved as JPEG at quality 5, 10, 20, 30, 50 and 75. For every case it runs the
+engine (in-process, through build/.../bench/slider_search) with every slider
+setting of a grid (noise size, amount and cutoff in steps of 25, both scale
+modes, deblur 0) and scores it by PSNR against the clean crop.
+
+  tune_auto.py [--write]      fits the table on the tuning set and prints it;
+                              --write replaces engine/auto_table.cpp
+  tune_auto.py --evaluate     the figures: per damage level, for the tuning
+                              set and for a second set of other crops and
+                              seeds, mean PSNR and SSIM of the input, the
+                              matching preset, --auto, the best searched
+                              setting, scikit-image's non-local means and
+                              OpenCV's, with seconds per megapixel
+
+The fit is a table per kind of damage with one row per level. Along the
+levels every slider may only rise, and among such sequences the one with
+the highest summed mean PSNR wins (dynamic programming over the grid). A
+noise row serves estimates from the midpoint between its level's median
+estimate and the level below; a JPEG row serves qualities down to the
+midpoint with the next harsher level. JPEG rows are fitted on top of the
+noise table, since vistrel-cli raises the noise row to the JPEG row slider
+by slider. Everything is seeded, the engine is bit-exact and ties go to the
+first setting, so a rerun writes the same table.
+
+Search results are kept in build/tune_auto/ and reused when the set is the same.
+"""
+import argparse
+import hashlib
+import json
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import time
+
+import cv2
+import numpy as np
+from skimage import data
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from compare import noisy, scores, denoise_peers  # noqa: E402
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+PHOTOS = {"coffee": data.coffee, "chelsea": data.chelsea, "astronaut": data.astronaut, "rocket": data.rocket}
+CROP = 96
+NOISE_LEVELS = [0, 3, 5, 10, 15, 20, 25, 30, 40]  # 0: the clean crop itself
+JPEG_LEVELS = [75, 50, 30, 20, 10, 5]             # mildest first
+STEPS = [0, 25, 50, 75, 100]
+GRID = [(n, a, c, s) for s in (0, 1) for n in STEPS for a in STEPS for c in STEPS]
+PRESETS = {"Fine digicam noise": (25, 15, 15, 0), "Phone camera noise": (50, 25, 25, 0),
+           "Harsh Jpeg artifacts": (50, 25, 40, 0)}
+SETTINGS = GRID + list(PRESETS.values())
+# Each photo's grid of CROP-sized cells is shuffled once; each set takes its
+# own slice of that order (so no crop is in both) and its own noise seed.
+CELL_SEED = 11
+SETS = {"tuning": (0, 2, 11), "held-out": (2, 4, 23)}
+
+
+def damage_name(kind, level):
+    return "clean" if kind == "noise" and level == 0 else (f"noise σ{level}" if kind == "noise" else f"JPEG q{level}")
+
+
+def build_set(name, workdir):
+    """Writes the crops and their damaged versions; returns the case list."""
+    first, last, seed = SETS[name]
+    cases = []
+    folder = os.path.join(workdir, name)
+    os.makedirs(folder, exist_ok=True)
+    for p, (photo, loader) in enumerate(PHOTOS.items()):
+        pixels = loader()
+        rows, cols = pixels.shape[0] // CROP, pixels.shape[1] // CROP
+        cells = np.random.default_rng(CELL_SEED + p).permutation(rows * cols)[first:last]
+        for k, cell in enumerate(cells):
+            y, x = divmod(int(cell), cols)
+            clean = pixels[y * CROP:(y + 1) * CROP, x * CROP:(x + 1) * CROP]
+            stem = os.path.join(folder, f"{photo}{k}")
+            clean_path = stem + ".png"
+            cv2.imwrite(clean_path, cv2.cvtColor(clean, cv2.COLOR_RGB2BGR))
+            for sigma in NOISE_LEVELS:
+                path = clean_path if sigma == 0 else f"{stem}-n{sigma}.png"
+                if sigma:
+                    damaged = noisy(clean, sigma, seed * 100000 + p * 1000 + k * 100 + sigma)
+                    cv2.imwrite(path, cv2.cvtColor(damaged, cv2.COLOR_RGB2BGR))
+                cases.append({"photo": photo, "kind": "noise", "level": sigma, "clean": clean_path, "input": path})
+            for quality in JPEG_LEVELS:
+                path = f"{stem}-q{quality}.jpg"
+                ok, encoded = cv2.imencode(".jpg", cv2.cvtColor(clean, cv2.COLOR_RGB2BGR),
+                                           [cv2.IMWRITE_JPEG_QUALITY, quality])
+                assert ok
+                with open(path, "wb") as f:
+                    f.write(encoded.tobytes())
+                cases.append({"photo": photo, "kind": "jpeg", "level": quality, "clean": clean_path, "input": path})
+    return cases
+
+
+def digest(cases):
+    h = hashlib.sha256()
+    for c in cases:
+        for key in ("clean", "input"):
+            with open(c[key], "rb") as f:
+                h.update(f.read())
+    h.update(repr(SETTINGS).encode())
+    # The passes' sources: the estimator and the table do not change scores.
+    engine = os.path.join(ROOT, "engine")
+    for name in sorted(os.listdir(engine)):
+        if not name.startswith(("auto_", "noise_estimate")):
+            with open(os.path.join(engine, name), "rb") as f:
+                h.update(f.read())
+    return h.hexdigest()
+
+
+def search(cases, tool, jobs, workdir, name):
+    """PSNR and seconds of every setting on every case, with the estimates."""
+    out = subprocess.run([tool, "estimate"] + [c["input"] for c in cases], check=True, capture_output=True,
+                         text=True).stdout.split("\n")
+    estimates = [(float(line.split()[1]), int(line.split()[2])) for line in out if line]
+    cache = os.path.join(workdir, f"search-{name}.json")
+    key = digest(cases)
+    if os.path.exists(cache):
+        with open(cache) as f:
+            saved = json.load(f)
+        if saved.get("key") == key:
+            saved["estimates"] = estimates
+            return saved
+
+    settings_path = os.path.join(workdir, f"settings-{name}.txt")
+    with open(settings_path, "w") as f:
+        f.writelines(f"{n} {a} {c} {s}\n" for n, a, c, s in SETTINGS)
+    parts = [list(range(len(cases)))[j::jobs] for j in range(jobs)]
+    running = []
+    for j, part in enumerate(parts):
+        path = os.path.join(workdir, f"cases-{name}-{j}.txt")
+        with open(path, "w") as f:
+            f.writelines(f"{cases[i]['clean']} {cases[i]['input']}\n" for i in part)
+        with open(path + ".out", "w") as out:
+            running.append((part, path + ".out", subprocess.Popen([tool, "search", path, settings_path], stdout=out)))
+    psnr = [[0.0] * len(SETTINGS) for _ in cases]
+    seconds = [[0.0] * len(SETTINGS) for _ in cases]
+    for part, out, proc in running:
+        if proc.wait():
+            sys.exit("slider_search failed")
+        with open(out) as f:
+            output = f.read()
+        for line in output.split("\n"):
+            if line:
+                c, s, p, t = line.split()
+                psnr[part[int(c)]][int(s)] = float(p)
+                seconds[part[int(c)]][int(s)] = float(t)
+    saved = {"key": key, "psnr": psnr, "seconds": seconds}
+    with open(cache, "w") as f:
+        json.dump(saved, f)
+    saved["estimates"] = estimates
+    return saved
+
+
+def monotone_fit(score):
+    """One grid setting per level (score[level][setting]), each slider never
+    below the previous level's, with the highest total score."""
+    n = len(GRID)
+    below = [[t for t in range(n) if all(GRID[t][i] <= GRID[s][i] for i in range(4))] for s in range(n)]
+    total = [list(score[0][:n])]
+    back = [[None] * n]
+    for level in range(1, len(score)):
+        row, links = [], []
+        for s in range(n):
+            best = max(below[s], key=lambda t: (total[-1][t], -t))
+            row.append(score[level][s] + total[-1][best])
+            links.append(best)
+        total.append(row)
+        back.append(links)
+    s = max(range(n), key=lambda t: (total[-1][t], -t))
+    chosen = [s]
+    for level in range(len(score) - 1, 0, -1):
+        s = back[level][s]
+        chosen.append(s)
+    return chosen[::-1]
+
+
+def raise_to(a, b):
+    return GRID.index(tuple(max(x, y) for x, y in zip(GRID[a], GRID[b])))
+
+
+class Table:
+    def __init__(self, noise_rows, jpeg_rows):
+        self.noise_rows, self.jpeg_rows = noise_rows, jpeg_rows  # [(bound, grid index)]
+
+    def pick(self, sigma, quality):
+        s = self.noise_rows[0][1]
+        for bound, row in self.noise_rows[1:]:
+            if sigma >= bound:
+                s = row
+        for bound, row in self.jpeg_rows:
+            if 0 < quality <= bound:
+                s = raise_to(s, row)  # later rows are harsher and never lower
+        return s
+
+
+def fit(cases, result):
+    psnr, estimates = result["psnr"], result["estimates"]
+
+    def mean_over(kind, level, fn):
+        idx = [i for i, c in enumerate(cases) if c["kind"] == kind and c["level"] == level]
+        return float(np.mean([fn(i) for i in idx]))
+
+    def median_over(kind, level, fn):
+        return float(np.median([fn(i) for i, c in enumerate(cases) if c["kind"] == kind and c["level"] == level]))
+
+    noise_score = [[mean_over("noise", lv, lambda i, s=s: psnr[i][s]) for s in range(len(GRID))]
+                   for lv in NOISE_LEVELS]
+    noise_choice = monotone_fit(noise_score)
+    sigma_means = [median_over("noise", lv, lambda i: estimates[i][0]) for lv in NOISE_LEVELS]
+    noise_rows = [(0.0, noise_choice[0])] + [(round((sigma_means[k - 1] + sigma_means[k]) / 2, 2), noise_choice[k])
+                                              for k in range(1, len(NOISE_LEVELS))]
+    noise_only = Table(noise_rows, [])
+
+    def with_jpeg_row(i, s):
+        return psnr[i][raise_to(noise_only.pick(estimates[i][0], 0), s)]
+
+    jpeg_score = [[mean_over("jpeg", lv, lambda i, s=s: with_jpeg_row(i, s)) for s in range(len(GRID))]
+                  for lv in JPEG_LEVELS]
+    jpeg_choice = monotone_fit(jpeg_score)
+    bounds = [(100 + JPEG_LEVELS[0]) // 2] + [(JPEG_LEVELS[k - 1] + JPEG_LEVELS[k]) // 2
+                                              for k in range(1, len(JPEG_LEVELS))]
+    return Table(noise_rows, list(zip(bounds, jpeg_choice))), sigma_means
+
+
+def table_source(table, sigma_means):
+    def row(bound, s):
+        n, a, c, sc = GRID[s]
+        return f"    {{{bound:.2f}f, {n}, {a}, {c}, {sc}}},\n"
+
+    levels = ", ".join(f"{lv}: {m:.2f}" for lv, m in zip(NOISE_LEVELS, sigma_means))
+    return (
+        "// Written by bench/tune_auto.py --write; do not edit by hand.\n"
+        "//\n"
+        f"// Fitted on {len(PHOTOS)} photos x {SETS['tuning'][1] - SETS['tuning'][0]} crops of {CROP} x {CROP}"
+        " pixels (coffee, chelsea, astronaut,\n"
+        "// rocket from python3-skimage), clean, with Gaussian noise of sigma 3 to 40 and as\n"
+        "// JPEG at quality 5 to 75. For every case the engine ran every setting of noise\n"
+        "// size, amount and cutoff in steps of 25 with both scale modes; each level's row is\n"
+        "// the setting with the best mean PSNR such that no slider falls from one level to\n"
+        "// the next. Noise bounds are midpoints between the median estimates of adjacent levels\n"
+        f"// (sigma {levels});\n"
+        "// JPEG bounds are midpoints between adjacent qualities.\n"
+        '#include "engine/auto_sliders.h"\n\n'
+        "const AutoRow NoiseRows[] = {\n" + "".join(row(b, s) for b, s in table.noise_rows) + "};\n"
+        f"const int32_t NoiseRowCount = {len(table.noise_rows)};\n\n"
+        "const AutoRow JpegRows[] = {\n" + "".join(row(float(b), s) for b, s in table.jpeg_rows) + "};\n"
+        f"const int32_t JpegRowCount = {len(table.jpeg_rows)};\n")
+
+
+def run_cli(cli, args, output):
+    result = subprocess.run([cli, "--threads", "1", "--overwrite", "-o", output] + args, check=True,
+                            capture_output=True, text=True)
+    image = cv2.cvtColor(cv2.imread(output, cv2.IMREAD_COLOR), cv2.COLOR_BGR2RGB)
+    return image, result.stderr
+
+
+def sliders_args(s):
+    n, a, c, sc = SETTINGS[s]
+    return ["--noise-size", str(n), "--amount", str(a), "--cutoff", str(c), "--deblur", "0",
+            "--scale", "all" if sc else "original"]
+
+
+def evaluate(name, cases, result, cli, workdir):
+    """Rows of (damage, method, psnr, ssim, s/MP) averaged over the set."""
+    rows = {}
+    megapixels = CROP * CROP / 1e6
+    out = os.path.join(workdir, "out.png")
+    pattern = re.compile(r"noise size (\d+), amount (\d+), cutoff (\d+), deblur 0, scale (\w+)")
+    for i, case in enumerate(cases):
+        clean = cv2.cvtColor(cv2.imread(case["clean"], cv2.IMREAD_COLOR), cv2.COLOR_BGR2RGB)
+        damaged = cv2.cvtColor(cv2.imread(case["input"], cv2.IMREAD_COLOR), cv2.COLOR_BGR2RGB)
+        damage = damage_name(case["kind"], case["level"])
+
+        def add(method, image, seconds):
+            rows.setdefault((damage, method), []).append((*scores(clean, image), seconds / megapixels))
+
+        add("input as given", damaged, float("nan"))
+        times = result["seconds"][i]
+        if case["kind"] == "jpeg":
+            preset = "Harsh Jpeg artifacts"
+        else:
+            preset = "Fine digicam noise" if case["level"] <= 10 else "Phone camera noise"
+        image, _ = run_cli(cli, ["--preset", preset, case["input"]], out)
+        add(f'vistrel-cli "{preset}"', image, times[SETTINGS.index(PRESETS[preset])])
+        image, log = run_cli(cli, ["--auto", case["input"]], out)
+        n, a, c, sc = pattern.search(log).groups()
+        chosen = (int(n), int(a), int(c), 1 if sc == "all" else 0)
+        add("vistrel-cli --auto", image, times[SETTINGS.index(chosen)] if chosen in SETTINGS else float("nan"))
+        best = max(range(len(GRID)), key=lambda s: (result["psnr"][i][s], -s))
+        image, _ = run_cli(cli, sliders_args(best) + [case["input"]], out)
+        add("best searched setting", image, times[best])
+        if case["kind"] == "noise" and case["level"] == 0:
+            continue
+        # OpenCV's strength follows the true damage (for JPEG its RMS error).
+        sigma = case["level"] if case["kind"] == "noise" else float(
+            np.sqrt(np.mean((damaged.astype(float) - clean.astype(float)) ** 2)))
+        peers = denoise_peers(damaged, sigma)
+        for method in ("scikit-image denoise_nl_means", "OpenCV fastNlMeansDenoisingColored"):
+            start = time.perf_counter()
+            image = peers[method]()
+            add(method, image, time.perf_counter() - start)
+        print(f"{name}: {i + 1}/{len(cases)}", file=sys.stderr, end="\r")
+    return {key: tuple(float(np.mean(v)) for v in zip(*values)) for key, values in rows.items()}
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--build", default=os.path.join(ROOT, "build", "release"))
+    parser.add_argument("--jobs", type=int, default=2, help="slider_search processes side by side")
+    parser.add_argument("--write", action="store_true", help="replace engine/auto_table.cpp")
+    parser.add_argument("--evaluate", action="store_true")
+    parser.add_argument("--search-only", choices=list(SETS), help="run and keep one set's search, nothing else")
+    parser.add_argument("--sets", default=",".join(SETS), help="--evaluate these sets (comma-separated)")
+    args = parser.parse_args()
+    tool = os.path.join(args.build, "bench", "slider_search")
+    cli = os.path.join(args.build, "vistrel-cli")
+    for program in (tool, cli) if args.evaluate else (tool,):
+        if not os.access(program, os.X_OK):
+            sys.exit(f"{program} not found: build it first")
+    workdir = os.path.join(ROOT, "build", "tune_auto")
+    os.makedirs(workdir, exist_ok=True)
+
+    if args.search_only:
+        search(build_set(args.search_only, workdir), tool, args.jobs, workdir, args.search_only)
+        return
+    if not args.evaluate:
+        cases = build_set("tuning", workdir)
+        table, sigma_means = fit(cases, search(cases, tool, args.jobs, workdir, "tuning"))
+        source = table_source(table, sigma_means)
+        print(source)
+        if args.write:
+            with open(os.path.join(ROOT, "engine", "auto_table.cpp"), "w") as f:
+                f.write(source)
+        return
+
+    methods = ["input as given", "matching preset", "vistrel-cli --auto", "best searched setting",
+               "scikit-image denoise_nl_means", "OpenCV fastNlMeansDenoisingColored"]
+    for name in args.sets.split(","):
+        cases = build_set(name, workdir)
+        result = search(cases, tool, args.jobs, workdir, name)
+        rows = evaluate(name, cases, result, cli, workdir)
+        print(f"\n{name} set: mean PSNR (dB) / SSIM over {len(cases) // (len(NOISE_LEVELS) + len(JPEG_LEVELS))}"
+              f" crops of {CROP} x {CROP}\n")
+        print("| damage | " + " | ".join(methods) + " | --auto - best | --auto - input |")
+        print("|---" * (len(methods) + 3) + "|")
+        damages = [damage_name("noise", lv) for lv in NOISE_LEVELS] + [damage_name("jpeg", lv) for lv in JPEG_LEVELS]
+        for damage in damages:
+            cells = []
+            for method in methods:
+                key = next((k for k in rows if k[0] == damage and k[1].startswith(
+                    'vistrel-cli "' if method == "matching preset" else method)), None)
+                cells.append("" if key is None or rows[key][0] == float("inf") else
+                             f"{rows[key][0]:.2f} / {rows[key][1]:.3f}")
+            auto, best, given = (rows[(damage, m)][0] for m in
+                                 ("vistrel-cli --auto", "best searched setting", "input as given"))
+            cells += [f"{auto - best:+.2f}", "" if given == float("inf") else f"{auto - given:+.2f}"]
+            print(f"| {damage} | " + " | ".join(cells) + " |")
+        print("\nseconds per megapixel, mean over the set's cases (one thread; vistrel in-process): " + ", ".join(
+            f"{m} {np.nanmean([v[2] for k, v in rows.items() if k[1].startswith(m)]):.2f}"
+            for m in ("vistrel-cli \"", "vistrel-cli --auto", "best searched", "scikit-image", "OpenCV")), flush=True)
+
+if __name__ == "__main__":
+    main()

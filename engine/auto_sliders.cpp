@@ -1,0 +1,30 @@
+#include "engine/auto_sliders.h"
+
+#include <algorithm>
+
+OptionValues autoSliders(const DamageEstimate& damage) {
+    const AutoRow* row = &NoiseRows[0];
+    for (int32_t i = 1; i < NoiseRowCount; ++i)
+        if (damage.noiseSigma >= NoiseRows[i].bound)
+            row = &NoiseRows[i];
+
+    OptionValues o;
+    o.noiseSize = row->noiseSize;
+    o.denoiseAmount = row->denoiseAmount;
+    o.denoiseCutoff = row->denoiseCutoff;
+    o.scaleChoice = row->scaleChoice;
+    o.deblurAmount = 0;
+
+    const AutoRow* jpeg = nullptr;
+    if (damage.jpegQuality > 0)
+        for (int32_t i = 0; i < JpegRowCount; ++i)
+            if (damage.jpegQuality <= JpegRows[i].bound)
+                jpeg = &JpegRows[i];
+    if (jpeg) {
+        o.noiseSize = std::max(o.noiseSize, jpeg->noiseSize);
+        o.denoiseAmount = std::max(o.denoiseAmount, jpeg->denoiseAmount);
+        o.denoiseCutoff = std::max(o.denoiseCutoff, jpeg->denoiseCutoff);
+        o.scaleChoice = std::max(o.scaleChoice, jpeg->scaleChoice);
+    }
+    return o;
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "engine/option_mapping.h"
+
+#include <cstdint>
+
+// What a picture's damage looks like, measured from the picture and its file.
+struct DamageEstimate {
+    float noiseSigma = 0.0f;  // estimateNoiseSigma of the picture
+    int32_t jpegQuality = 0;  // 1-100 for a JPEG file (jpegQuality), 0 otherwise
+};
+
+// One row of a fitted table: the slider positions for one band of damage.
+struct AutoRow {
+    // Noise rows: the row serves estimates from this sigma up. JPEG rows: it
+    // serves qualities up to and including this one.
+    float bound;
+    int32_t noiseSize;
+    int32_t denoiseAmount;
+    int32_t denoiseCutoff;
+    int32_t scaleChoice;  // 0 "Original", 1 "All scales"
+};
+
+// The fitted tables (auto_table.cpp), mildest damage first; along each table
+// every slider rises or stays.
+extern const AutoRow NoiseRows[];
+extern const int32_t NoiseRowCount;
+extern const AutoRow JpegRows[];
+extern const int32_t JpegRowCount;
+
+// The slider positions for a picture with this damage: the noise row of the
+// estimate, raised slider by slider to the JPEG row when the file's quality
+// is low enough to leave blocks. "Deblur amount" stays 0. Every slider rises
+// or stays as the noise estimate rises or the quality falls.
+OptionValues autoSliders(const DamageEstimate& damage);

@@ -1,0 +1,125 @@
+#include "cli_app.h"
+
+#include "core/bilinear_weights.h"
+#include "imagefile/image_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+
+namespace {
+
+class CliAuto : public ::testing::Test {
+protected:
+    std::string dir;
+
+    void SetUp() override {
+        InitBilinearWeights();
+        char name[] = "/tmp/vistrel-auto-XXXXXX";
+        ASSERT_NE(nullptr, mkdtemp(name));
+        dir = name;
+        // Soft shapes with noise of deviation about 12.
+        Bitmap b;
+        b.resize(72, 56);
+        uint32_t s = 12345;
+        for (int y = 0; y < b.height; ++y)
+            for (int x = 0; x < b.width; ++x) {
+                int32_t noise = 0;
+                for (int i = 0; i < 4; ++i) {
+                    s = s * 1664525u + 1013904223u;
+                    noise += static_cast<int32_t>((s >> 24) % 21) - 10;
+                }
+                const int32_t v = 60 + x + (((x / 12) + (y / 12)) % 2) * 50 + noise;
+                b.at(x, y) = packPixel(std::clamp(v + 20, 0, 255), std::clamp(v, 0, 255), std::clamp(v - 30, 0, 255));
+            }
+        ASSERT_TRUE(save(b, String(path("in.png")), 90, nullptr));
+    }
+    void TearDown() override { (void)std::system(("rm -rf '" + dir + "'").c_str()); }
+
+    std::string path(const std::string& name) const { return dir + "/" + name; }
+    std::string bytes(const std::string& name) const {
+        std::ifstream in(path(name), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+    // Runs the program; returns the status and keeps what went to stderr.
+    int run(std::vector<std::string> args) {
+        std::ostringstream out, err;
+        const int status = RunCli(args, out, err, false);
+        log = err.str();
+        return status;
+    }
+    // The slider options of the line --auto printed.
+    std::vector<std::string> printedSliders() const {
+        std::smatch m;
+        const std::regex line("noise size (\\d+), amount (\\d+), cutoff (\\d+), deblur (\\d+), scale (\\w+)");
+        if (!std::regex_search(log, m, line))
+            return {};
+        return {"--noise-size", m[1], "--amount", m[2], "--cutoff", m[3], "--deblur", m[4], "--scale", m[5]};
+    }
+    std::string log;
+};
+
+TEST_F(CliAuto, OutputEqualsARunWithThePrintedSliders) {
+    ASSERT_EQ(0, run({"--auto", "-o", path("auto.png"), path("in.png")}));
+    EXPECT_NE(std::string::npos, log.find(path("in.png") + ": noise \u03c3\u2248")) << log;
+    std::vector<std::string> args = printedSliders();
+    ASSERT_FALSE(args.empty()) << log;
+    std::smatch sigma;
+    ASSERT_TRUE(std::regex_search(log, sigma, std::regex("\u03c3\u2248([0-9.]+)")));
+    EXPECT_GT(std::stod(sigma[1]), 8.0) << "the noise of the picture is seen: " << log;
+    args.insert(args.end(), {"-o", path("explicit.png"), path("in.png")});
+    ASSERT_EQ(0, run(args));
+    EXPECT_EQ(bytes("auto.png"), bytes("explicit.png"));
+}
+
+TEST_F(CliAuto, JpegInputsReportTheirQuality) {
+    Bitmap picture;
+    load(picture, String(path("in.png")), nullptr);
+    ASSERT_TRUE(save(picture, String(path("in.jpg")), 20, nullptr));
+    ASSERT_EQ(0, run({"--auto", "-o", path("out.png"), path("in.jpg")}));
+    std::smatch quality;
+    ASSERT_TRUE(std::regex_search(log, quality, std::regex("JPEG quality\u2248(\\d+) ->"))) << log;
+    EXPECT_NEAR(std::stoi(quality[1]), 20, 5);
+}
+
+TEST_F(CliAuto, ExplicitSlidersOverrideTheChosenOnes) {
+    ASSERT_EQ(0, run({"--auto", "--quiet", "-o", path("plain.png"), path("in.png")}));
+    EXPECT_EQ("", log);
+    ASSERT_EQ(0, run({"--auto", "-o", path("plain.png"), "--overwrite", path("in.png")}));
+    const std::vector<std::string> chosen = printedSliders();
+    ASSERT_EQ(0, run({"--auto", "--amount", "7", "--scale", "all", "-o", path("over.png"), path("in.png")}));
+    std::vector<std::string> printed = printedSliders();
+    ASSERT_EQ(10u, printed.size()) << log;
+    EXPECT_EQ(chosen[1], printed[1]);
+    EXPECT_EQ("7", printed[3]);
+    EXPECT_EQ(chosen[5], printed[5]);
+    EXPECT_EQ("all", printed[9]);
+    printed.insert(printed.end(), {"-o", path("explicit.png"), path("in.png")});
+    ASSERT_EQ(0, run(printed));
+    EXPECT_EQ(bytes("over.png"), bytes("explicit.png"));
+    EXPECT_EQ(2, run({"--auto", "--preset", "Phone camera noise", path("in.png")}));
+}
+
+TEST_F(CliAuto, BeforeAfterJoinsTheSourceAndTheResult) {
+    ASSERT_EQ(0, run({"--auto", "--quiet", "--before-after", path("both.png"), "-o", path("out.png"), path("in.png")}));
+    Bitmap source, result, both;
+    load(source, String(path("in.png")), nullptr);
+    load(result, String(path("out.png")), nullptr);
+    load(both, String(path("both.png")), nullptr);
+    ASSERT_EQ(source.width, both.width);
+    ASSERT_EQ(source.height, both.height);
+    const int32_t split = both.width / 2;
+    for (int32_t y = 0; y < both.height; ++y)
+        for (int32_t x = 0; x < both.width; ++x) {
+            const uint32_t expected = x < split ? source.at(x, y) : x == split ? packPixel(255, 255, 255) : result.at(x, y);
+            ASSERT_EQ(expected, both.at(x, y)) << x << "," << y;
+        }
+    EXPECT_EQ(2, run({"--before-after", path("b.png"), path("in.png"), path("out.png")}));
+}
+
+}  // namespace
