@@ -43,7 +43,7 @@ run_fuzzers() {
   for target in bmp gif ico tga pcx wbmp tga_resource; do
     folder=${target%_resource}
     corpus=$(mktemp -d)
-    find ../shared/testdata/formats/"$folder" -type f -iname "*.$folder" -exec cp {} "$corpus"/ \; 2>/dev/null || true
+    find tests/data/formats/"$folder" -type f -iname "*.$folder" -exec cp {} "$corpus"/ \; 2>/dev/null || true
     if [[ -d tests/imagefile/data/$target ]]; then
       cp tests/imagefile/data/"$target"/* "$corpus"/ 2>/dev/null || true
     fi
