@@ -34,72 +34,6 @@ void armHook(ProcessingJob& job, int64_t cancelAt) {
     job.checkpointHook = cancellingHook;
 }
 
-TEST(DenoisePass, FlatPictureComesBackUnchangedAndOpaque) {
-    for (const Preset& preset : Presets) {
-        Bitmap flat = passtest::solid(13, 11, packPixel(200, 120, 40, 7));
-        ProcessingJob& job = idleJob(flat);
-        MatchCountMap map;
-        runDenoisePass(job, 0, settingsFromOptions(preset.options()).pass1, &map);
-        ASSERT_EQ(job.workingImage.width, 13);
-        ASSERT_EQ(job.workingImage.height, 11);
-        for (size_t i = 0; i < job.workingImage.pixelCount(); ++i)
-            ASSERT_EQ(job.workingImage.data[i], packPixel(200, 120, 40, 255)) << preset.name;
-        EXPECT_FALSE(map.isEmpty());
-    }
-}
-
-TEST(DenoisePass, OnePixelPictureSurvives) {
-    for (const Preset& preset : Presets) {
-        ProcessingJob& job = idleJob(passtest::solid(1, 1, packPixel(10, 200, 90, 0)));
-        MatchCountMap map;
-        runDenoisePass(job, 0, settingsFromOptions(preset.options()).pass1, &map);
-        ASSERT_EQ(job.workingImage.width, 1);
-        ASSERT_EQ(job.workingImage.height, 1);
-        EXPECT_EQ(job.workingImage.data[0], packPixel(10, 200, 90, 255)) << preset.name;
-        EXPECT_EQ(map.width, 1);
-        EXPECT_EQ(map.height, 1);
-    }
-}
-
-// A picture too small for the coarse search gets no samples at all; it must
-// come back with its own detail, not darkened.
-TEST(DenoisePass, TinyPictureKeepsItsDetail) {
-    passtest::Random random(21);
-    Bitmap grey;
-    grey.resize(5, 6);
-    for (size_t i = 0; i < grey.pixelCount(); ++i) {
-        uint32_t v = 60 + static_cast<uint32_t>(random.below(140));
-        grey.data[i] = packPixel(v, v, v);
-    }
-    ProcessingJob& job = idleJob(grey);
-    MatchCountMap map;
-    runDenoisePass(job, 0, presetParams("Phone camera noise"), &map);
-    for (size_t i = 0; i < map.pixelCount(); ++i)
-        EXPECT_EQ(map.data[i], 0);
-    for (size_t i = 0; i < grey.pixelCount(); ++i)
-        EXPECT_NEAR(int(pixelGreen(job.workingImage.data[i])), int(pixelGreen(grey.data[i])), 2) << i;
-}
-
-// With a cutoff of 0 every block averages only itself, so the pass gives the
-// low-pass band plus the unchanged detail band (away from the last block row
-// and column, where the coarse window may leave the block's own place out).
-TEST(DenoisePass, BestCandidateAloneGivesTheSplitBack) {
-    Bitmap picture = passtest::randomPicture(27, 19, 5);
-    PassParams p = presetParams("Fine digicam noise");
-    p.cutoff = 0;
-    const int32_t m = 2 * p.patchRadius;
-    BandSplit bands = splitBands(padByReplication(picture, m), p.splitRadius);
-    Bitmap expected = mergeDetail(bands.lowPass, bands.detail, 1);
-
-    ProcessingJob& job = idleJob(picture);
-    runDenoisePass(job, 0, p, nullptr);
-    const int32_t lastX = (picture.width - 1) / p.blockStep * p.blockStep;
-    const int32_t lastY = (picture.height - 1) / p.blockStep * p.blockStep;
-    for (int32_t y = 0; y < lastY + p.blockStep / 2 - p.patchRadius; ++y)
-        for (int32_t x = 0; x < lastX + p.blockStep / 2 - p.patchRadius; ++x)
-            ASSERT_EQ(job.workingImage.at(x, y), expected.at(x + m, y + m)) << x << "," << y;
-}
-
 TEST(DenoisePass, BandSplitAndMerge) {
     Bitmap grey = passtest::solid(6, 5, packPixel(90, 90, 90, 3));
     grey.at(2, 2) = packPixel(250, 250, 250);
@@ -161,18 +95,6 @@ TEST(DenoisePass, CancellingAtAnyCheckpointLeavesThePictureAlone) {
         EXPECT_TRUE(sameImage(again.workingImage, picture)) << "cancelled at checkpoint " << at;
     }
     idleJob(picture);
-}
-
-TEST(DenoisePass, ProgressRisesToAtMost99) {
-    ProcessingJob& job = idleJob(passtest::randomPicture(23, 31, 2));
-    armHook(job, -1);
-    runDenoisePass(job, 0, presetParams("Fine digicam noise"), nullptr);
-    ASSERT_GT(percentAtCheckpoints.size(), 10u);
-    for (size_t i = 1; i < percentAtCheckpoints.size(); ++i)
-        EXPECT_LE(percentAtCheckpoints[i - 1], percentAtCheckpoints[i]);
-    EXPECT_GE(percentAtCheckpoints.back(), 80);
-    EXPECT_LE(job.percent.load(), 99);
-    idleJob(Bitmap());
 }
 
 }

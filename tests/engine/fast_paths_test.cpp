@@ -22,20 +22,13 @@
 
 namespace {
 
+using passtest::randomBand;
+
 using passtest::idleJob;
 using passtest::sameImage;
 
 const int32_t Sizes[][2] = {{1, 1}, {3, 5}, {17, 9}, {101, 37}, {23, 31}};
 const int32_t ThreadCounts[] = {1, 2, 7};
-
-ByteImage randomBand(int32_t w, int32_t h, uint64_t seed) {
-    passtest::Random random(seed);
-    ByteImage b;
-    b.resize(w, h);
-    for (size_t i = 0; i < b.pixelCount(); ++i)
-        b.data[i] = static_cast<uint8_t>(random.next());
-    return b;
-}
 
 // A detail band like the split gives: mostly near 128, with structure.
 ByteImage detailLikeBand(int32_t w, int32_t h, uint64_t seed) {

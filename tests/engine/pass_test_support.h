@@ -3,6 +3,7 @@
 #include "core/bilinear_weights.h"
 #include "core/bitmap.h"
 #include "engine/processing_job.h"
+#include "engine/work_image.h"
 
 #include <cmath>
 #include <cstdint>
@@ -92,6 +93,16 @@ inline Bitmap randomPicture(int32_t w, int32_t h, uint64_t seed) {
     b.resize(w, h);
     for (size_t i = 0; i < b.pixelCount(); ++i)
         b.data[i] = static_cast<uint32_t>(random.next());
+    return b;
+}
+
+// Every byte random: a detail band with no structure at all.
+inline ByteImage randomBand(int32_t w, int32_t h, uint64_t seed) {
+    Random random(seed);
+    ByteImage b;
+    b.resize(w, h);
+    for (size_t i = 0; i < b.pixelCount(); ++i)
+        b.data[i] = static_cast<uint8_t>(random.next());
     return b;
 }
 
