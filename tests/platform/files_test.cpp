@@ -6,8 +6,10 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
-#include <sys/stat.h>
 #include <cstring>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -28,6 +30,12 @@ protected:
     }
     std::string path(const char* name) const { return dir + "/" + name; }
     static void writeText(const std::string& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
+    // Files in the folder, hidden ones included.
+    int entries() const {
+        std::string cmd = "exit $(ls -A '" + dir + "' | wc -l)";
+        int status = std::system(cmd.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
     static std::string readText(const std::string& p) {
         std::ifstream in(p, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
@@ -68,8 +76,56 @@ TEST_F(TempFolder, WriteReplacesAndLeavesNoTemporaryBehind) {
     writeText(target, "old contents");
     ASSERT_TRUE(WriteWholeFile(String(target.c_str()), "new", 3));
     EXPECT_EQ("new", readText(target));
-    std::string cmd = "test $(ls -A '" + dir + "' | wc -l) -eq 1";
-    EXPECT_EQ(0, std::system(cmd.c_str()));
+    EXPECT_EQ(1, entries());
+    EXPECT_FALSE(WriteWholeFile(String(path("no/such/folder.png").c_str()), "x", 1));
+}
+
+// The write fails half way, after the temporary file exists: the child may
+// write only 1000 bytes to any file, and ignores the signal that would end it.
+TEST_F(TempFolder, AWriteThatFailsHalfWayKeepsTheOldFileAndNoTemporary) {
+    std::string target = path("photo.tga");
+    writeText(target, "the user's photo");
+    pid_t child = fork();
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{1000, 1000};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            _exit(3);
+        std::string big(5000, 'x');
+        _exit(WriteWholeFile(String(target.c_str()), big.data(), static_cast<int64_t>(big.size())) ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(child, waitpid(child, &status, 0));
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(1, WEXITSTATUS(status)) << "the write should have failed";
+    EXPECT_EQ("the user's photo", readText(target));
+    EXPECT_EQ(1, entries()) << "a temporary file was left behind";
+}
+
+TEST_F(TempFolder, WritingThroughALinkReplacesTheLinkedFileAndKeepsTheLink) {
+    std::string real = path("real.png"), link = path("link.png");
+    writeText(real, "old");
+    ASSERT_EQ(0, symlink("real.png", link.c_str()));
+    ASSERT_TRUE(WriteWholeFile(String(link.c_str()), "new", 3));
+    struct stat info;
+    ASSERT_EQ(0, lstat(link.c_str(), &info));
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    EXPECT_EQ("new", readText(real));
+    EXPECT_EQ(2, entries());
+}
+
+TEST_F(TempFolder, ANewFileFollowsTheUmask) {
+    for (mode_t mask : {022, 077, 002}) {
+        std::string target = path("new.bmp");
+        unlink(target.c_str());
+        mode_t old = umask(mask);
+        bool written = WriteWholeFile(String(target.c_str()), "x", 1);
+        umask(old);
+        ASSERT_TRUE(written);
+        struct stat info;
+        ASSERT_EQ(0, stat(target.c_str(), &info));
+        EXPECT_EQ(0666u & ~mask, info.st_mode & 0777) << std::oct << mask;
+    }
 }
 
 // Runs the write in a child process; as root the child first becomes
@@ -116,8 +172,4 @@ TEST_F(TempFolder, WritableTargetIsReplacedByAnUnprivilegedUser) {
     struct stat info;
     ASSERT_EQ(0, stat(target.c_str(), &info));
     EXPECT_EQ(0666u, info.st_mode & 0777);  // the file keeps its permissions
-}
-
-TEST_F(TempFolder, WriteIntoMissingFolderFails) {
-    EXPECT_FALSE(WriteWholeFile(String(path("no/such/folder.png").c_str()), "x", 1));
 }

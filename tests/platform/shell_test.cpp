@@ -1,20 +1,11 @@
 #include "platform/browser.h"
 #include "platform/file_dialog.h"
 #include "platform/headless.h"
-#include "platform/message_box.h"
 #include "platform/program_folder.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 // ProgramFolder
@@ -27,40 +18,7 @@ TEST(ProgramFolder, CutsAfterTheLastSeparator) {
     EXPECT_EQ(ProgramFolderFromPath("/x", -1), "");  // the lookup failed
 }
 
-TEST(ProgramFolder, PathsOf1022CharactersOrMoreGiveNoFolder) {
-    for (int64_t length : {1020, 1021, 1022, 1023}) {
-        std::string path(static_cast<size_t>(length), 'a');
-        path[0] = '/';
-        path[10] = '/';
-        String folder = ProgramFolderFromPath(path.data(), length);
-        SCOPED_TRACE(length);
-        EXPECT_EQ(folder.length, length < 1022 ? 11 : 0);
-    }
-}
-
-TEST(ProgramFolder, IsTheFolderOfTheRunningProgram) {
-    InitProgramFolder();
-    std::string folder = ProgramFolder.str();
-    ASSERT_FALSE(folder.empty());
-    EXPECT_EQ(folder.back(), '/');
-    char self[4096];
-    ssize_t n = readlink("/proc/self/exe", self, sizeof self);
-    ASSERT_GT(n, 0);
-    EXPECT_EQ(std::string(self, static_cast<size_t>(n)).rfind(folder, 0), 0u);
-    ProgramFolder.Empty();
-}
-
 // Filter lists
-
-TEST(FileFilter, ListsHoldTheirPairsInOrder) {
-    const String& open = OpenFilterList();
-    std::string all(open.chars(), static_cast<size_t>(open.length));
-    static const char expected[] = "All supported types\0*.bmp;*.jpg;*.jpeg;*.png;*.tif;*.tiff;*.tga\0BMP\0*.bmp\0"
-                                   "JPG/JPEG\0*.jpg;*.jpeg\0PNG\0*.png\0TIF/TIFF\0*.tif;*.tiff\0TGA\0*.tga\0";
-    EXPECT_EQ(all, std::string(expected, sizeof expected));  // with the final NUL
-    const String& save = SaveFilterList();
-    EXPECT_EQ(std::string(save.chars(), static_cast<size_t>(save.length)), all.substr(64));
-}
 
 TEST(FileFilter, FindFilterIndex) {
     const String& save = SaveFilterList();
@@ -114,22 +72,6 @@ protected:
 
 }  // namespace
 
-TEST_F(Dialogs, SaveStartsWithTheSuggestedNameAndItsType) {
-    String result = Save("cat.jpg", "/pics/cat.jpg", -1);
-    EXPECT_EQ(result, "/pics/cat.jpg");
-    ASSERT_EQ(headless::FileDialogs().size(), 1u);
-    const FileDialogRequest& r = headless::FileDialogs()[0];
-    EXPECT_TRUE(r.save);
-    EXPECT_FALSE(r.multiSelect);
-    EXPECT_EQ(r.filterIndex, 2);  // 1-based: "JPG/JPEG"
-    EXPECT_TRUE(r.hasInitialFolder);
-    EXPECT_EQ(r.initialFolder, "/pics");
-    EXPECT_EQ(r.initialName, "cat.jpg");
-    ASSERT_EQ(r.filters.size(), 5u);
-    EXPECT_EQ(r.filters[1].description, "JPG/JPEG");
-    EXPECT_EQ(r.filters[1].patterns, "*.jpg;*.jpeg");
-}
-
 TEST_F(Dialogs, SaveExtensionRules) {
     // Switching the type while keeping the suggested name changes the extension.
     EXPECT_EQ(Save("cat.jpg", "/pics/cat.jpg", 3), "/pics/cat.png");
@@ -144,19 +86,6 @@ TEST_F(Dialogs, SaveExtensionRules) {
     EXPECT_EQ(Save(nullptr, "/pics/cat.bmp", 4), "/pics/cat.bmp");
     EXPECT_EQ(headless::FileDialogs().back().filterIndex, 0);  // no suggested name: no type chosen
     EXPECT_FALSE(headless::FileDialogs().back().initialName.length);
-}
-
-TEST_F(Dialogs, CancelLeavesAnEmptyResult) {
-    String result("stale");
-    String folder("/pics");
-    EXPECT_FALSE(FileDialog(result, false, true, OpenFilterList(), &folder, nullptr));  // none queued
-    EXPECT_EQ(result.length, 0);
-    headless::FileDialogAnswer cancelled;
-    cancelled.confirmed = false;
-    cancelled.paths = {String("/pics/a.jpg")};
-    headless::QueueFileDialogAnswer(cancelled);
-    EXPECT_FALSE(FileDialog(result, false, false, OpenFilterList(), nullptr, nullptr));
-    EXPECT_FALSE(headless::FileDialogs().back().hasInitialFolder);
 }
 
 TEST_F(Dialogs, MultipleSelectionGivesFolderThenNames) {
@@ -190,43 +119,6 @@ TEST_F(Dialogs, MultipleSelectionGivesFolderThenNames) {
     DeleteStrings(parts);
 }
 
-TEST_F(Dialogs, SingleOpenReturnsThePath) {
-    headless::FileDialogAnswer answer;
-    answer.paths = {String("/pics/a b.jpg")};
-    headless::QueueFileDialogAnswer(answer);
-    String result;
-    ASSERT_TRUE(FileDialog(result, false, false, OpenFilterList(), nullptr, nullptr));
-    EXPECT_EQ(result, "/pics/a b.jpg");
-    EXPECT_FALSE(headless::FileDialogs().back().multiSelect);
-}
-
-// Message boxes
-
-TEST_F(Dialogs, MessageBoxesCarryCaptionIconAndDefault) {
-    ShowMessage("Couldn't find file /x.jpg", true);
-    ShowMessage("Done", false);
-    EXPECT_FALSE(AskYesNo("Replace?", false, true));  // nothing queued: the default, No
-    EXPECT_TRUE(AskYesNo("Continue?", true, false));  // default Yes
-    headless::QueueMessageBoxAnswer(true);
-    headless::QueueMessageBoxAnswer(false);
-    EXPECT_TRUE(AskYesNo("Replace?", false, true));
-    EXPECT_FALSE(AskYesNo("Continue?", true, false));
-
-    const auto& boxes = headless::MessageBoxes();
-    ASSERT_EQ(boxes.size(), 6u);
-    for (const auto& box : boxes)
-        EXPECT_EQ(box.request.caption, "Vistrel");
-    EXPECT_EQ(boxes[0].request.text, "Couldn't find file /x.jpg");
-    EXPECT_FALSE(boxes[0].request.yesNo);
-    EXPECT_EQ(boxes[0].request.icon, MessageIcon::Warning);
-    EXPECT_EQ(boxes[1].request.icon, MessageIcon::None);
-    EXPECT_TRUE(boxes[2].request.yesNo);
-    EXPECT_FALSE(boxes[2].request.yesIsDefault);
-    EXPECT_EQ(boxes[2].request.icon, MessageIcon::Warning);
-    EXPECT_TRUE(boxes[3].request.yesIsDefault);
-    EXPECT_EQ(boxes[3].request.icon, MessageIcon::Question);
-}
-
 // OpenInBrowser
 
 TEST(CommandLine, SplitsWordsAndHonoursQuotes) {
@@ -236,77 +128,4 @@ TEST(CommandLine, SplitsWordsAndHonoursQuotes) {
     EXPECT_EQ(SplitCommandLine("\"/opt/My Browser/run\" --x='a b' %s"), (V{"/opt/My Browser/run", "--x=a b", "%s"}));
     EXPECT_EQ(SplitCommandLine("a\\ b \"q\\\"x\" ''"), (V{"a b", "q\"x", ""}));
     EXPECT_TRUE(SplitCommandLine("   ").empty());
-}
-
-namespace {
-
-class Browser : public ::testing::Test {
-protected:
-    void SetUp() override {
-        headless::Reset();
-        char pattern[] = "/tmp/vistrel-browser-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        script_ = dir_ + "/fake browser";
-        std::ofstream(script_) << "#!/bin/sh\n"
-                                  "out=\"$(dirname \"$0\")/args\"\n"
-                                  "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$out.tmp\"\n"
-                                  "mv \"$out.tmp\" \"$out\"\n";
-        chmod(script_.c_str(), 0755);
-        const char* old = std::getenv("BROWSER");
-        hadBrowser_ = old != nullptr;
-        if (old)
-            oldBrowser_ = old;
-    }
-    void TearDown() override {
-        if (hadBrowser_)
-            setenv("BROWSER", oldBrowser_.c_str(), 1);
-        else
-            unsetenv("BROWSER");
-        std::system(("rm -rf '" + dir_ + "'").c_str());
-        headless::Reset();
-    }
-    // The fake browser's arguments, once it has written them.
-    std::vector<std::string> Arguments() {
-        std::string path = dir_ + "/args";
-        for (int i = 0; i < 2000 && access(path.c_str(), F_OK) != 0; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        std::ifstream in(path);
-        std::vector<std::string> lines;
-        for (std::string line; std::getline(in, line);)
-            lines.push_back(line);
-        return lines;
-    }
-    std::string Quoted() const { return "'" + script_ + "'"; }
-
-    std::string dir_, script_, oldBrowser_;
-    bool hadBrowser_ = false;
-};
-
-}  // namespace
-
-TEST_F(Browser, BrowserCommandGetsTheTargetAsItsLastArgument) {
-    setenv("BROWSER", (Quoted() + " --new-window %s").c_str(), 1);
-    // Shell syntax in the target must reach the browser untouched.
-    const char* target = "https://example.org/a b?q=$(touch pwned);x`id`&y=1";
-    EXPECT_TRUE(OpenInBrowser(target));
-    EXPECT_EQ(Arguments(), (std::vector<std::string>{"--new-window", "%s", target}));
-    EXPECT_TRUE(headless::DesktopRequests().empty());
-    EXPECT_NE(access("pwned", F_OK), 0);
-}
-
-TEST_F(Browser, MissingBrowserFallsBackToTheDesktopHandler) {
-    setenv("BROWSER", (dir_ + "/no-such-browser").c_str(), 1);
-    EXPECT_TRUE(OpenInBrowser("/help/index.html"));
-    ASSERT_EQ(headless::DesktopRequests().size(), 1u);
-    EXPECT_EQ(headless::DesktopRequests()[0], "/help/index.html");
-
-    unsetenv("BROWSER");
-    headless::SetDesktopHandlerAccepts(false);
-    EXPECT_FALSE(OpenInBrowser("https://example.org/"));
-    EXPECT_EQ(headless::DesktopRequests().size(), 2u);
-
-    setenv("BROWSER", "", 1);
-    EXPECT_FALSE(OpenInBrowser("https://example.org/"));
-    EXPECT_EQ(headless::DesktopRequests().size(), 3u);
 }
