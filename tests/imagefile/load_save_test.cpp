@@ -32,23 +32,6 @@ protected:
 
 }  // namespace
 
-TEST_F(ImageFolder, SavedFilesLoadBackByTheirExtension) {
-    Bitmap photo;
-    makePhoto(photo, 12, 10);
-    for (const char* name : {"a.bmp", "b.PNG", "c.tga", "d.pcx", "e.gif", "f.ico"}) {
-        ASSERT_TRUE(save(photo, path(name), 90, nullptr)) << name;
-        Bitmap back;
-        EXPECT_EQ(typeFromExtension(name), load(back, path(name), nullptr));
-        EXPECT_TRUE(samePixels(photo, back)) << name;
-    }
-    for (const char* name : {"g.jpeg", "h.tiff"}) {
-        ASSERT_TRUE(save(photo, path(name), 90, nullptr)) << name;
-        Bitmap back;
-        load(back, path(name), nullptr);
-        EXPECT_EQ(12, back.width) << name;
-    }
-}
-
 TEST_F(ImageFolder, LoadFailuresShowOnlyAsAnEmptyBitmap) {
     Bitmap bitmap;
     makePhoto(bitmap, 3, 3);
@@ -108,20 +91,4 @@ TEST_F(ImageFolder, AFailedSaveWritesNothingAndKeepsTheOldFile) {
     Bitmap empty;
     EXPECT_FALSE(save(empty, path("empty.png"), 90, nullptr));
     EXPECT_FALSE(exists(path("empty.png")));
-}
-
-TEST_F(ImageFolder, ExifSurvivesALoadAndSaveThroughFiles) {
-    std::string source = std::string(VISTREL_TESTDATA_DIR) + "/formats/jpeg/pillow/exif_gps.jpg";
-    ExifCarrier carrier;
-    Bitmap photo;
-    ASSERT_EQ(ImageFileJpeg, load(photo, String(source.c_str()), &carrier));
-    ASSERT_TRUE(carrier.holdsImage());
-    ASSERT_TRUE(save(photo, path("copy.jpg"), 90, &carrier));
-    ExifCarrier second;
-    Bitmap copy;
-    load(copy, path("copy.jpg"), &second);
-    ASSERT_TRUE(second.holdsImage());
-    EXPECT_EQ(carrier.exifBlock()->length, second.exifBlock()->length);
-    EXPECT_EQ(0, std::memcmp(carrier.exifBlock()->data, second.exifBlock()->data,
-                             static_cast<size_t>(carrier.exifBlock()->length)));
 }
