@@ -52,28 +52,4 @@ TEST(BlockSearch, StartLevelFollowsThePatchRadius) {
     EXPECT_EQ(startLevel(4, 1), 0);
 }
 
-// Cell (i, j) of the map belongs to the block at unpadded (i, j) * step: with
-// the right part of the band flat, exactly the cells whose discs lie in it
-// average a full list.
-TEST(BlockSearch, MapCellsFollowTheBlocks) {
-    const int32_t step = 5, radius = 4, m = 8, w = 40, h = 15, flatFrom = 20;
-    ByteImage band = randomBand(w + 2 * m, h + 2 * m, 9);
-    for (int32_t y = 0; y < band.height; ++y)
-        for (int32_t x = m + flatFrom; x < band.width; ++x)
-            band.at(x, y) = 128;
-    Result r = run(band, params(step, radius, 40, 10, 8, 1));
-    ASSERT_EQ(r.map.width, 8);
-    ASSERT_EQ(r.map.height, 3);
-    for (int32_t j = 0; j < r.map.height; ++j) {
-        for (int32_t i = 0; i < r.map.width; ++i) {
-            int32_t centre = i * step + step / 2;
-            if (centre - radius >= flatFrom) {
-                EXPECT_EQ(r.map.at(i, j), 10) << i << "," << j;
-            } else if (centre + radius < flatFrom) {
-                EXPECT_EQ(r.map.at(i, j), 1) << i << "," << j;
-            }
-        }
-    }
-}
-
 }

@@ -64,46 +64,6 @@ TEST(DeblurPass, LumaZeroCountsAsOne) {
     EXPECT_EQ(strong.workingImage.at(3, 2), packPixel(0, 0, 255));
 }
 
-// The weight is amountMin + (map / N) (amountMax - amountMin) with the map
-// read bilinearly at x / S, and nothing clamps it.
-TEST(DeblurPass, StrengthFollowsTheMap) {
-    Bitmap picture = edges(20, 10);
-    ProcessingJob& job = idleJob(picture);
-    runDeblurPass(job, settings(0.0f, 0.0f, 1, 5, 8, 4, 2, 8));
-    EXPECT_TRUE(sameImage(job.workingImage, [&] {
-        Bitmap opaque;
-        opaque.copyFrom(picture);
-        for (size_t i = 0; i < opaque.pixelCount(); ++i)
-            opaque.data[i] |= 0xFF000000u;
-        return opaque;
-    }()));
-
-    // Twice full scale at amountMax 0.2 weighs like a flat 0.4.
-    ProcessingJob& doubled = idleJob(picture);
-    runDeblurPass(doubled, settings(0.0f, 0.2f, 1, 5, 8, 4, 2, 16));
-    Bitmap viaMap;
-    viaMap.copyFrom(doubled.workingImage);
-    ProcessingJob& flat = idleJob(picture);
-    runDeblurPass(flat, settings(0.4f, 0.4f, 1, 5, 8, 4, 2, 0));
-    EXPECT_TRUE(sameImage(viaMap, flat.workingImage));
-
-    // Only the right half of the map is set: the first columns, read from
-    // cells that are 0, keep their pixels; beyond them the edges change.
-    DeblurSettings half = settings(0.0f, 0.5f, 1, 5, 8, 4, 2, 0);
-    for (int32_t j = 0; j < 2; ++j)
-        half.map.at(2, j) = half.map.at(3, j) = 8;
-    ProcessingJob& partly = idleJob(picture);
-    runDeblurPass(partly, half);
-    int32_t changedRight = 0;
-    for (int32_t y = 0; y < 10; ++y) {
-        for (int32_t x = 0; x <= 5; ++x)
-            EXPECT_EQ(partly.workingImage.at(x, y) & 0xFFFFFF, picture.at(x, y) & 0xFFFFFF) << x << "," << y;
-        for (int32_t x = 10; x < 20; ++x)
-            changedRight += (partly.workingImage.at(x, y) & 0xFFFFFF) != (picture.at(x, y) & 0xFFFFFF);
-    }
-    EXPECT_GT(changedRight, 10);
-}
-
 int64_t seen = 0;
 int64_t cancelAt = -1;
 std::vector<int32_t> percents;

@@ -34,31 +34,6 @@ void armHook(ProcessingJob& job, int64_t cancelAt) {
     job.checkpointHook = cancellingHook;
 }
 
-TEST(DenoisePass, BandSplitAndMerge) {
-    Bitmap grey = passtest::solid(6, 5, packPixel(90, 90, 90, 3));
-    grey.at(2, 2) = packPixel(250, 250, 250);
-    BandSplit bands = splitBands(grey, 1.0f);
-    // The bright pixel stands out in the detail band, its surroundings sink.
-    EXPECT_GT(bands.detail.at(2, 2), 128 + 100);
-    EXPECT_LT(bands.detail.at(1, 2), 128);
-    EXPECT_EQ(bands.detail.at(5, 0), 128);
-    EXPECT_EQ(pixelAlpha(bands.lowPass.at(0, 0)), 255u);
-    EXPECT_EQ(bands.lowPass.at(5, 0), packPixel(90, 90, 90));
-
-    // Detail is added to every channel and clamps; repeats add it again.
-    Bitmap low = passtest::solid(2, 1, packPixel(10, 100, 250, 0));
-    ByteImage detail;
-    detail.resize(2, 1);
-    detail.at(0, 0) = 128 + 20;
-    detail.at(1, 0) = 128 - 30;
-    Bitmap once = mergeDetail(low, detail, 1);
-    EXPECT_EQ(once.at(0, 0), packPixel(30, 120, 255));
-    EXPECT_EQ(once.at(1, 0), packPixel(0, 70, 220));
-    Bitmap twice = mergeDetail(low, detail, 2);
-    EXPECT_EQ(twice.at(0, 0), packPixel(50, 140, 255));
-    EXPECT_EQ(twice.at(1, 0), packPixel(0, 40, 190));
-}
-
 // A textured picture with fixed-seed noise comes out closer to the clean one.
 TEST(DenoisePass, RemovesNoiseFromATexturedPicture) {
     Bitmap clean = passtest::texture(48, 40);

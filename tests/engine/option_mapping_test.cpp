@@ -87,19 +87,4 @@ TEST(DeblurMapping, SampleTable) {
     }
 }
 
-TEST(DeblurSettings, CopiesNeverCarryTheMap) {
-    DeblurSettings a;
-    a.enabled = true;
-    a.mapSpacing = 7;
-    a.map.resize(3, 3);
-    DeblurSettings b = a;
-    EXPECT_TRUE(b.enabled);
-    EXPECT_EQ(7, b.mapSpacing);
-    EXPECT_TRUE(b.map.isEmpty());
-    b.map.resize(2, 2);
-    b = a;
-    EXPECT_TRUE(b.map.isEmpty());
-    EXPECT_EQ(3, a.map.width);
-}
-
 #include "engine/presets.h"

@@ -185,18 +185,6 @@ TEST_F(JobTest, DestructionRightAfterSubmitDoesNotHang) {
     SUCCEED();
 }
 
-TEST_F(JobTest, SubProgressClampsAndCountsPasses) {
-    ProcessingJob job(PassSequence{});
-    job.passesTotal = 2;
-    job.passesDone = 1;
-    job.setSubProgress(150);
-    EXPECT_EQ(99, job.subProgress);
-    EXPECT_EQ(99, job.percent.load());
-    job.setSubProgress(-4);
-    EXPECT_EQ(0, job.subProgress);
-    EXPECT_EQ(50, job.percent.load());
-}
-
 TEST_F(JobTest, SecondPassCountsTowardProgress) {
     ProcessingJob job(fakePasses());
     EngineSettings settings;
