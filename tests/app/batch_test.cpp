@@ -61,19 +61,6 @@ TEST_F(EngineBatchTest, ThreeFilesAreSavedUnderAppendedNamesInTheirOwnFormats) {
 
 class BatchTest : public WizardTest {};
 
-TEST_F(BatchTest, ProgressNamesTheFilePosition) {
-    OpenPaths({WriteImage("a.png", Gradient(10, 8)), WriteImage("b.png", Gradient(10, 8))});
-    ScriptedPasses::gated = true;
-    ClickWidget(wizard->applyButton);
-    ScriptedPasses::opened = 1;
-    ASSERT_TRUE(FramesUntil([&] { return wizard->progressShown == 30; }));
-    EXPECT_EQ(wizard->batchIndex, 0);
-    EXPECT_EQ(headless::Title(), S("Vistrel - " + Path("a.png") + " (1/2)"));
-    ScriptedPasses::opened = 3;
-    RunUntilIdle();
-    EXPECT_TRUE(std::filesystem::exists(Path("b_new.png")));
-}
-
 TEST_F(BatchTest, EmptyNamesAskBeforeOverwritingAndNoStartsNothing) {
     const std::string a = WriteImage("a.png", Gradient(10, 8));
     const std::string b = WriteImage("b.png", Gradient(12, 8));
@@ -133,18 +120,6 @@ TEST_F(BatchTest, AChangedResolutionAsksBetweenFactorsAndOneSize) {
     }
 }
 
-TEST_F(BatchTest, UnchangedFieldsProcessEachFileAtItsOwnSize) {
-    OpenPaths({WriteImage("a.png", Gradient(50, 40)), WriteImage("b.tga", Gradient(30, 20))});
-    TypeInto(wizard->prependField, "x");
-    TypeInto(wizard->appendField, "");
-    ClickWidget(wizard->applyButton);
-    EXPECT_EQ(MessageCount(), 0);
-    RunUntilIdle();
-    EXPECT_EQ(Loaded(Path("xa.png")).width, 50);
-    EXPECT_EQ(Loaded(Path("xb.tga")).width, 30);
-    EXPECT_FALSE(std::filesystem::exists(Path("a_new.png")));
-}
-
 TEST_F(BatchTest, AFileThatFailsIsReportedAndSkippedWithTheOptionsKept) {
     const std::string a = WriteImage("a.png", Gradient(10, 8));
     const std::string c = WriteImage("c.png", Gradient(10, 8));
@@ -174,23 +149,6 @@ TEST_F(BatchTest, WhenTheLastFilesFailTheBatchEndsAtStepOne) {
     EXPECT_EQ(wizard->batchIndex, -1);
     EXPECT_FALSE(wizard->optionsPresent);
     EXPECT_FALSE(wizard->stripWidgets.empty());
-}
-
-TEST_F(BatchTest, PreviewDuringABatchEndsIt) {
-    OpenPaths({WriteImage("a.png", Gradient(10, 8)), WriteImage("b.png", Gradient(10, 8))});
-    ScriptedPasses::gated = true;
-    ClickWidget(wizard->applyButton);
-    EXPECT_EQ(wizard->batchIndex, 0);
-    WorkerSettles();
-    ClickWidget(wizard->previewButton);
-    EXPECT_EQ(wizard->batchIndex, -1);
-    ScriptedPasses::opened = 3;
-    RunUntilIdle();
-    Frames(10);
-    EXPECT_EQ(wizard->resultKind, ResultPreview);
-    EXPECT_EQ(wizard->resultsCollected, 1);
-    EXPECT_FALSE(std::filesystem::exists(Path("a_new.png")));
-    EXPECT_FALSE(std::filesystem::exists(Path("b_new.png")));
 }
 
 TEST_F(BatchTest, AnExistingOutputIsAskedAboutAndNoSkipsOnlyThatFile) {
