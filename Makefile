@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 CMAKE_GEN := -G Ninja
 
-.PHONY: run test test-release test-asan test-tsan build release deps deps-test clean
+.PHONY: run test test-release test-asan test-tsan mutants build release deps deps-test clean
 
 deps:
 	@scripts/install-deps.sh build
@@ -34,6 +34,11 @@ test-asan: deps-test
 
 test-tsan: deps-test
 	@scripts/run-tests.sh tsan
+
+# Checks that the tests catch the slips listed in tests/mutants.txt (long:
+# one rebuild and test run per slip; not part of `make test`).
+mutants: deps-test
+	@scripts/mutation-check.py
 
 clean:
 	rm -rf build

@@ -82,7 +82,7 @@ if [[ $what == all || $what == tsan ]]; then
   echo "== ThreadSanitizer (threaded code)"
   configure_and_build build/tsan -DCMAKE_BUILD_TYPE=RelWithAsserts -DVISTREL_SANITIZE=thread \
     -DVISTREL_BUILD_BENCH=OFF
-  run_ctest build/tsan -L "^(platform|engine)$" -LE "^(slow|gui)$"
+  run_ctest build/tsan -L "^(platform|engine|app|cli)$" -LE "^(slow|gui)$"
 fi
 if [[ $what == all || $what == fuzz ]]; then
   echo "== Fuzzing the in-house image decoders (libFuzzer + AddressSanitizer)"
