@@ -29,18 +29,6 @@ TEST_F(OptionsTest, ConstrainedWidthDrivesTheHeight) {
     EXPECT_EQ(wizard->heightField->committedText, "1");  // 480 x 1 / 640 = 0.75, at least 1
 }
 
-TEST_F(OptionsTest, UnconstrainedFieldsOnlyNormaliseThemselves) {
-    ClickWidget(wizard->constrainToggle);
-    ASSERT_FALSE(wizard->constrainToggle->on);
-    TypeInto(wizard->heightField, "", false);
-    ClickAt(600, 100);  // clicking elsewhere commits
-    EXPECT_EQ(wizard->heightField->committedText, "1");
-    EXPECT_EQ(wizard->widthField->committedText, "640");
-    TypeInto(wizard->widthField, "77");
-    EXPECT_EQ(wizard->widthField->committedText, "77");
-    EXPECT_EQ(wizard->heightField->committedText, "1");
-}
-
 TEST_F(OptionsTest, AResolutionTooLargeForMemoryIsRefusedAndChangesNothing) {
     ClickWidget(wizard->constrainToggle);
     TypeInto(wizard->widthField, "99999");

@@ -78,17 +78,3 @@ TEST(CliOptions, ThreadsAreCappedAtFourPerCore) {
     EXPECT_EQ(8, CliWorkerThreads(9, 2));
     EXPECT_EQ(16, CliWorkerThreads(1024, 4));
 }
-
-TEST(CliOptions, SubcommandsAndFilesAfterDoubleDash) {
-    CliOptions o;
-    ASSERT_TRUE(parse({"info", "a.png", "b.jpg"}, o));
-    EXPECT_EQ(CliOptions::Command::Info, o.command);
-    EXPECT_EQ(2u, o.files.size());
-    ASSERT_TRUE(parse({"convert", "a.png", "b.bmp"}, o));
-    EXPECT_EQ(CliOptions::Command::Convert, o.command);
-    ASSERT_TRUE(parse({"--", "--odd-name.png"}, o));
-    ASSERT_EQ(1u, o.files.size());
-    EXPECT_EQ("--odd-name.png", o.files[0]);
-    ASSERT_TRUE(parse({"--version"}, o));
-    EXPECT_EQ(CliOptions::Command::Version, o.command);
-}

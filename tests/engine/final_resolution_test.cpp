@@ -18,13 +18,3 @@ TEST(FinalResolution, FactorsRoundTripThroughFloat) {
     EXPECT_EQ(2, ScaledSide(5, 0.5f));  // 2.5 ties to even
     EXPECT_EQ(0, ScaledSide(5, 0.0f));
 }
-
-TEST(FinalResolution, MemoryEstimateGrowsWithTheMargin) {
-    EngineSettings small, large;
-    small.pass1.patchRadius = 4;
-    large.pass1.patchRadius = 9;
-    EXPECT_LT(EstimatedProcessingBytes(100, 100, small), EstimatedProcessingBytes(100, 100, large));
-    EXPECT_EQ(0u, EstimatedProcessingBytes(0, 100, small));
-    // A 99999 x 99999 result needs hundreds of gigabytes.
-    EXPECT_GT(EstimatedProcessingBytes(MaxFinalSide, MaxFinalSide, small), 100ull << 30);
-}

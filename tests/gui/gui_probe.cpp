@@ -4,8 +4,6 @@
 
 #include "core/bitmap.h"
 #include "platform/app_window.h"
-#include "platform/browser.h"
-#include "platform/file_dialog.h"
 #include "platform/main_loop.h"
 #include "platform/menu_table.h"
 #include "platform/message_box.h"
@@ -43,18 +41,6 @@ std::string NextCommand() {
     return command;
 }
 
-class Popup : public AppWindow {
-public:
-    bool Update(const InputState& s) override {
-        for (int32_t i = 0; i < s.keys.length; ++i) {
-            if (s.keys.data[i] == KeyEscape)
-                return true;
-        }
-        return false;
-    }
-    ~Popup() override { Log("popup closed"); }
-};
-
 class ProbeWindow : public AppWindow {
 public:
     void Fill() { BackBuffer().fill(packPixel(32, 64, 32)); }
@@ -73,22 +59,6 @@ public:
             active_ = s.active;
             Log(active_ ? "active 1" : "active 0");
         }
-        if (s.pressed)
-            Log("press " + std::to_string(s.pressed) + " " + std::to_string(s.mouseX) + " " + std::to_string(s.mouseY));
-        if (s.doubleClicked)
-            Log("double " + std::to_string(s.doubleClicked));
-        if (s.wheel)
-            Log("wheel " + std::to_string(s.wheel));
-        if (s.keys.length) {
-            std::string line = "keys";
-            for (int32_t i = 0; i < s.keys.length; ++i)
-                line += " " + std::to_string(s.keys.data[i]);
-            Log(line);
-        }
-        if (s.held != held_) {
-            held_ = s.held;
-            Log("held " + std::to_string(held_) + " " + std::to_string(s.mouseX) + " " + std::to_string(s.mouseY));
-        }
         std::string command = NextCommand();
         if (!command.empty())
             Run(command);
@@ -97,44 +67,14 @@ public:
 
 private:
     void Run(const std::string& command) {
-        if (command.rfind("disable ", 0) == 0) {
-            TheWindowManager->SetMenuItemEnabled(std::atoi(command.c_str() + 8), false);
-            Log("done " + command);
-        } else if (command == "ask") {
+        if (command == "ask") {
             Log("asking");
             Log(AskYesNo("Replace the file?", false, true) ? "answer yes" : "answer no");
-        } else if (command == "popup") {
-            auto* popup = new Popup;
-            popup->CreateNative("Probe pop-up", {300, 200}, {300, 200}, true);
-            popup->BackBuffer().fill(packPixel(200, 0, 0));
-            popup->Invalidate();
-            Log("done popup");
-        } else if (command.rfind("open ", 0) == 0) {
-            String folder(command.substr(5));
-            String result;
-            bool ok = FileDialog(result, false, true, OpenFilterList(), &folder, nullptr);
-            std::string text = result.str();
-            for (char& c : text) {
-                if (c == 0)
-                    c = '|';
-            }
-            Log(ok ? "opened " + text : "cancelled");
-        } else if (command.rfind("save ", 0) == 0) {
-            // "save <folder>|<suggested name>"
-            size_t bar = command.find('|');
-            String folder(command.substr(5, bar - 5));
-            String name(command.substr(bar + 1));
-            String result;
-            bool ok = FileDialog(result, true, false, SaveFilterList(), &folder, &name);
-            Log(ok ? "saved " + result.str() : "cancelled");
-        } else if (command.rfind("browse ", 0) == 0) {
-            Log(OpenInBrowser(String(command.substr(7))) ? "browse 1" : "browse 0");
         }
     }
 
     bool ready_ = false;
     bool active_ = false;
-    uint32_t held_ = 0;
 };
 
 void StartUp() {

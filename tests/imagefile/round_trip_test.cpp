@@ -19,28 +19,6 @@ bool roundTrip(const Bitmap& source, ImageFileType type, Bitmap& result, ByteArr
     return !result.isEmpty();
 }
 
-void makeTranslucent(Bitmap& bitmap) {
-    for (int32_t y = 0; y < bitmap.height; ++y)
-        for (int32_t x = 0; x < bitmap.width; ++x) {
-            uint32_t alpha = (x * 37 + y * 11) % 256;
-            bitmap.at(x, y) = (bitmap.at(x, y) & 0xFFFFFF) | (alpha << 24);
-        }
-}
-
-// Mean and largest difference over the colour channels.
-void colourError(const Bitmap& a, const Bitmap& b, double& mean, int32_t& worst) {
-    double sum = 0;
-    worst = 0;
-    for (size_t i = 0; i < a.pixelCount(); ++i)
-        for (int shift = 0; shift < 24; shift += 8) {
-            int32_t d = std::abs(static_cast<int32_t>((a.data[i] >> shift) & 0xFF) -
-                                 static_cast<int32_t>((b.data[i] >> shift) & 0xFF));
-            sum += d;
-            worst = d > worst ? d : worst;
-        }
-    mean = sum / (3.0 * a.pixelCount());
-}
-
 }  // namespace
 
 TEST(RoundTrip, LosslessTypesGiveBackTheSamePixels) {
@@ -126,45 +104,4 @@ TEST(RoundTrip, WbmpWmfUnknownAndEmptyNeverEncode) {
     Bitmap empty;
     for (ImageFileType type = 0; type <= ImageFileUnknown; ++type)
         EXPECT_FALSE(encode(empty, type, 90, nullptr, file)) << type;
-}
-
-namespace {
-
-// A 1 x 1 GIF with a black-and-white table and two images, the first
-// drawing white (index 1), the second black; each optionally preceded by a
-// graphic control block that marks index 1 transparent.
-std::vector<uint8_t> twoImageGif(bool control) {
-    std::vector<uint8_t> gif = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0, 0, 0, 255, 255, 255};
-    const uint8_t graphicControl[] = {0x21, 0xF9, 4, 0x01, 10, 0, 1, 0};
-    const uint8_t white[] = {0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 0x4C, 0x01, 0};
-    const uint8_t black[] = {0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 0x44, 0x01, 0};
-    for (const uint8_t* image : {white, black}) {
-        if (control)
-            gif.insert(gif.end(), graphicControl, graphicControl + sizeof(graphicControl));
-        gif.insert(gif.end(), image, image + sizeof(white));
-    }
-    gif.push_back(0x3B);
-    return gif;
-}
-
-}  // namespace
-
-TEST(GifReading, AnAnimationShowsItsFirstFrameOpaque) {
-    std::vector<uint8_t> gif = twoImageGif(true);
-    Bitmap bitmap;
-    decode(bitmap, gif.data(), gif.size(), ImageFileGif, nullptr);
-    ASSERT_EQ(1, bitmap.width);
-    // White although index 1 is the transparent one, and not the black of
-    // the second frame.
-    EXPECT_EQ(packPixel(255, 255, 255, 255), bitmap.at(0, 0));
-}
-
-TEST(GifReading, ImagesWithoutFrameTimingAreDrawnTogether) {
-    // How our own tiled files are built: the later image is drawn over the
-    // earlier one.
-    std::vector<uint8_t> gif = twoImageGif(false);
-    Bitmap bitmap;
-    decode(bitmap, gif.data(), gif.size(), ImageFileGif, nullptr);
-    ASSERT_EQ(1, bitmap.width);
-    EXPECT_EQ(packPixel(0, 0, 0, 255), bitmap.at(0, 0));
 }

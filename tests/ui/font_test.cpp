@@ -74,18 +74,3 @@ TEST_F(EmbeddedFonts, WidthsAndControlCodes) {
     const Rect second = InkBox(canvas, Rect(10 + advance, 0, 10 + 2 * advance, 60));
     EXPECT_EQ(second.bottom(), first.bottom() - 2);
 }
-
-TEST_F(EmbeddedFonts, DrawingStopsAtTheClipsRightEdge) {
-    const Font& f = resources->font0;
-    const Rect clip(0, 0, 40, 60);
-    DrawText(f, canvas, 0xFF000000, 2, 5, "WWWWWWWWWWWWWWWW", 16, &clip);
-    const Rect ink = InkBox(canvas, canvas.bounds());
-    EXPECT_LE(ink.right(), 40);
-    EXPECT_GE(ink.right(), 40 - f.Advance('W'));
-    // Text starting right of the clip or below it draws nothing.
-    canvas.fill(Paper);
-    DrawText(f, canvas, 0xFF000000, 40, 5, "W", 1, &clip);
-    DrawText(f, canvas, 0xFF000000, 2, 60, "W", 1, nullptr);
-    DrawText(f, canvas, 0xFF000000, 2, -f.lineHeight, "W", 1, nullptr);
-    EXPECT_TRUE(InkBox(canvas, canvas.bounds()).isEmpty());
-}

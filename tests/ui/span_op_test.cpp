@@ -18,16 +18,6 @@ Bitmap Filled(int32_t w, int32_t h, uint32_t value) {
     return b;
 }
 
-// Every pixel distinct: x in red, y in green.
-Bitmap Numbered(int32_t w, int32_t h) {
-    Bitmap b;
-    b.resize(w, h);
-    for (int32_t y = 0; y < h; ++y)
-        for (int32_t x = 0; x < w; ++x)
-            b.at(x, y) = packPixel(x * 3 + 1, y * 5 + 2, (x + y) & 0xFF, 255);
-    return b;
-}
-
 struct SpanOps : ::testing::Test {
     void SetUp() override { InitBilinearWeights(); }
 };
@@ -110,16 +100,4 @@ TEST_F(SpanOps, BilinearSamplesInEighths) {
     CopyBilinearClamped(&src).Span(clamped.data, clamped.data + 1, FixedValues(3 << 13, 5 << 13),
                                    FixedValues(0, 0), true);
     EXPECT_EQ(clamped.at(0, 0), canvas.at(0, 0));
-}
-
-TEST_F(SpanOps, ClampedBilinearRepeatsTheEdgesAndMatchesTheScaler) {
-    const Bitmap src = Numbered(4, 3);
-    Bitmap canvas = Filled(8, 1, Sentinel);
-    // Starting left of and above the picture, stepping past its right edge.
-    const int32_t u = -3 * 65536 + 0x5000, v = -2 * 65536, du = 0x14000;
-    CopyBilinearClamped(&src).Span(canvas.data, canvas.data + 8, FixedValues(u, v), FixedValues(du, 0), true);
-    for (int32_t i = 0; i < 8; ++i)
-        EXPECT_EQ(canvas.at(i, 0), sampleBilinearClamped(src, u + i * du, v)) << i;
-    EXPECT_EQ(canvas.at(0, 0), src.at(0, 0));
-    EXPECT_EQ(canvas.at(7, 0), src.at(3, 0));
 }
