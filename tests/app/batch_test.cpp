@@ -22,43 +22,6 @@ Bitmap Loaded(const std::string& path, ImageFileType* type = nullptr) {
 
 }  // namespace
 
-// The real passes, on pictures small enough to finish at once.
-class EngineBatchTest : public WizardTest {
-protected:
-    PassSequence Passes() override { return DefaultPassSequence(); }
-};
-
-TEST_F(EngineBatchTest, ThreeFilesAreSavedUnderAppendedNamesInTheirOwnFormats) {
-    const std::string a = WriteImage("a.jpg", Gradient(24, 18));
-    const std::string b = WriteImage("b.png", Gradient(20, 16));
-    const std::string c = WriteImage("c.bmp", Gradient(16, 12));
-    OpenPaths({a, b, c});
-    ClickWidget(wizard->applyButton);
-    EXPECT_EQ(MessageCount(), 0);  // "_new" is a name: no question
-    RunUntilIdle();
-
-    struct Output {
-        const char* name;
-        ImageFileType type;
-        int32_t width, height;
-    } outputs[] = {{"a_new.jpg", ImageFileJpeg, 24, 18}, {"b_new.png", ImageFilePng, 20, 16},
-                   {"c_new.bmp", ImageFileBmp, 16, 12}};
-    for (const Output& o : outputs) {
-        ImageFileType type;
-        const Bitmap out = Loaded(Path(o.name), &type);
-        EXPECT_EQ(type, o.type) << o.name;
-        EXPECT_EQ(out.width, o.width) << o.name;
-        EXPECT_EQ(out.height, o.height) << o.name;
-    }
-    EXPECT_EQ(MessageCount(), 0);
-    // The last file's result is shown, its position in the title, no step 5.
-    EXPECT_EQ(wizard->batchIndex, -1);
-    EXPECT_EQ(wizard->viewMode, ViewProcessed);
-    EXPECT_EQ(wizard->resultKind, ResultFull);
-    EXPECT_TRUE(wizard->step5Widgets.empty());
-    EXPECT_EQ(headless::Title(), S("Vistrel - " + c + " (3/3)"));
-}
-
 class BatchTest : public WizardTest {};
 
 TEST_F(BatchTest, EmptyNamesAskBeforeOverwritingAndNoStartsNothing) {

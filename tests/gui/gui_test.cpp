@@ -74,21 +74,6 @@ protected:
     }
     void Send(const std::string& command) { std::ofstream(commands_, std::ios::app) << command << "\n"; }
 
-    // The main window's client area: the bottom of the window, below the
-    // menu bar, at the size the probe last reported.
-    Geometry ClientArea() const {
-        Geometry g = WindowGeometry(window_);
-        std::vector<std::string> resizes = Lines("resize ");
-        int width = 800, height = 600;
-        if (!resizes.empty())
-            std::sscanf(resizes.back().c_str(), "resize %d %d", &width, &height);
-        return {g.x, g.y + g.height - height, width, height};
-    }
-
-    std::vector<uint32_t> Pixels(const std::vector<std::pair<int, int>>& points) const {
-        return session_.Pixels(points);
-    }
-
     int ProbeExitStatus() { return WaitForExit(probe_); }
 
     Session session_;
@@ -96,26 +81,7 @@ protected:
     pid_t probe_ = 0;
 };
 
-constexpr uint32_t Green = 0x204020;
-
 }  // namespace
-
-TEST_F(GtkBackend, MainWindowShowsTheBackBufferAt800x600) {
-    EXPECT_EQ(Trim(Output("xdotool getwindowname " + window_)), "Vistrel");
-    Geometry w = WindowGeometry(window_);
-    EXPECT_EQ(w.width, 800);
-    EXPECT_GT(w.height, 600);  // the menu bar sits above the client area
-    Geometry c = ClientArea();
-    // The green fills exactly the client area: its corners are green, the
-    // pixels just outside are not.
-    std::vector<uint32_t> p = Pixels({{c.x, c.y}, {c.x + 799, c.y}, {c.x, c.y + 599}, {c.x + 799, c.y + 599},
-                                      {c.x + 400, c.y + 300}, {c.x + 400, c.y - 1}, {c.x + 800, c.y + 300}});
-    ASSERT_EQ(p.size(), 7u);
-    for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(p[i], Green) << i;
-    EXPECT_NE(p[5], Green);
-    EXPECT_NE(p[6], Green);
-}
 
 TEST_F(GtkBackend, YesNoMessageBoxReturnsTheAnswer) {
     auto dialog = [&] {

@@ -32,39 +32,6 @@ protected:
 
 }  // namespace
 
-TEST_F(ImageFolder, LoadFailuresShowOnlyAsAnEmptyBitmap) {
-    Bitmap bitmap;
-    makePhoto(bitmap, 3, 3);
-    // Unknown extensions are not even opened.
-    EXPECT_EQ(ImageFileUnknown, load(bitmap, path("missing.xyz"), nullptr));
-    EXPECT_TRUE(bitmap.isEmpty());
-    EXPECT_EQ("Couldn't find file " + dir + "/missing.xyz", loadFailureMessage(path("missing.xyz"), ImageFileUnknown).str());
-    write(path("notes.xyz"), "text");
-    EXPECT_EQ("Unknown image format: " + dir + "/notes.xyz", loadFailureMessage(path("notes.xyz"), ImageFileUnknown).str());
-
-    makePhoto(bitmap, 3, 3);
-    EXPECT_EQ(ImageFilePng, load(bitmap, path("missing.png"), nullptr));
-    EXPECT_TRUE(bitmap.isEmpty());
-    EXPECT_EQ("Couldn't find file " + dir + "/missing.png", loadFailureMessage(path("missing.png"), ImageFilePng).str());
-
-    write(path("empty.png"), "");
-    EXPECT_EQ(ImageFilePng, load(bitmap, path("empty.png"), nullptr));
-    EXPECT_TRUE(bitmap.isEmpty());
-    EXPECT_EQ("Error reading " + dir + "/empty.png", loadFailureMessage(path("empty.png"), ImageFilePng).str());
-
-    // Content is never sniffed: a PNG stream named .bmp fails.
-    Bitmap photo;
-    makePhoto(photo, 4, 4);
-    ASSERT_TRUE(save(photo, path("real.png"), 90, nullptr));
-    ASSERT_EQ(0, rename(CStr(path("real.png")), CStr(path("fake.bmp"))));
-    EXPECT_EQ(ImageFileBmp, load(bitmap, path("fake.bmp"), nullptr));
-    EXPECT_TRUE(bitmap.isEmpty());
-
-    write(path("vector.wmf"), std::string("\xD7\xCD\xC6\x9A", 4) + std::string(40, '\0'));
-    EXPECT_EQ(ImageFileWmf, load(bitmap, path("vector.wmf"), nullptr));
-    EXPECT_TRUE(bitmap.isEmpty());
-}
-
 TEST_F(ImageFolder, AFailedSaveWritesNothingAndKeepsTheOldFile) {
     Bitmap photo;
     makePhoto(photo, 8, 8);

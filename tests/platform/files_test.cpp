@@ -44,31 +44,20 @@ protected:
 
 }  // namespace
 
-TEST_F(TempFolder, ReadFailsWithLengthZeroOnMissingEmptyAndFolder) {
-    ByteArray buffer;
-    buffer.Append("stale", 5);
-    EXPECT_FALSE(ReadWholeFile(String(path("missing").c_str()), buffer));
-    EXPECT_EQ(0, buffer.length);
-
-    writeText(path("empty"), "");
-    buffer.Append("stale", 5);
-    EXPECT_FALSE(ReadWholeFile(String(path("empty").c_str()), buffer));
-    EXPECT_EQ(0, buffer.length);
-
-    buffer.Append("stale", 5);
-    EXPECT_FALSE(ReadWholeFile(String(dir.c_str()), buffer));
-    EXPECT_EQ(0, buffer.length);
-}
-
-TEST_F(TempFolder, ReadsExactlyTheBytes) {
+TEST_F(TempFolder, ReadsExactlyTheBytesOrFailsWithLengthZero) {
     std::string bytes("a\0b\r\n\xff", 6);
     writeText(path("data"), bytes);
+    writeText(path("empty"), "");
     ByteArray buffer;
     ASSERT_TRUE(ReadWholeFile(String(path("data").c_str()), buffer));
-    ASSERT_EQ(6, buffer.length);
-    EXPECT_EQ(bytes, std::string(reinterpret_cast<char*>(buffer.data), 6));
+    EXPECT_EQ(bytes, std::string(reinterpret_cast<char*>(buffer.data), static_cast<size_t>(buffer.length)));
+    for (const std::string& bad : {path("missing"), path("empty"), dir}) {
+        EXPECT_FALSE(ReadWholeFile(String(bad.c_str()), buffer)) << bad;
+        EXPECT_EQ(0, buffer.length) << bad;
+        buffer.Append("stale", 5);
+    }
     EXPECT_TRUE(FileExists(String(path("data").c_str())));
-    EXPECT_FALSE(FileExists(String(path("nope").c_str())));
+    EXPECT_FALSE(FileExists(String(path("missing").c_str())));
 }
 
 TEST_F(TempFolder, WriteReplacesAndLeavesNoTemporaryBehind) {

@@ -38,20 +38,6 @@ TEST(InputState, ButtonHeldAcrossFramesIsPressedOnlyInTheFirst) {
     EXPECT_EQ(s.pressed, 0u);
 }
 
-TEST(InputState, DoubleClickLastsOneFrame) {
-    InputState s;
-    s.OnButtonDown(MouseLeft);
-    s.OnButtonUp(MouseLeft);
-    s.OnDoubleClick(MouseLeft);
-    s.OnButtonUp(MouseLeft);
-    s.TakeSnapshot(0, 0, true);
-    EXPECT_EQ(s.doubleClicked, uint32_t(MouseLeft));
-    EXPECT_TRUE(s.IsHeld(MouseLeft));
-    s.TakeSnapshot(0, 0, true);
-    EXPECT_EQ(s.doubleClicked, 0u);
-    EXPECT_FALSE(s.IsHeld(MouseLeft));
-}
-
 TEST(InputState, KeysKeepArrivalOrderAndEmptyAfterTheirFrame) {
     InputState s;
     s.OnCharacter('x');

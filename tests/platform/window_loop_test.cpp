@@ -79,17 +79,6 @@ using Lines = std::vector<std::string>;
 
 }  // namespace
 
-TEST_F(HeadlessWindows, FinishedWindowIsDestroyedUnpresentedAndTheNextRunsInTheSamePass) {
-    Open("main", false);
-    Open("a", true, 1);
-    Open("b", true);
-    headless::Activate(nullptr);
-    journal.clear();
-    WalkWindows();
-    EXPECT_EQ(journal, (Lines{"update main", "present main", "update a", "delete a", "update b", "present b"}));
-    EXPECT_EQ(TheWindowManager->WindowCount(), 2);
-}
-
 TEST_F(HeadlessWindows, DestroyingDuringTheWalkNeverSkipsOrRepeats) {
     Open("main", false);
     Open("a", true, 2);
@@ -181,11 +170,6 @@ TEST_F(HeadlessWindows, ResizeRebuildsTheBufferThenLaysOutAndShowsIt) {
     EXPECT_EQ(main->BackBuffer().height, 1);
     EXPECT_EQ(Only("resize").size(), 3u);
 }
-
-namespace {
-std::vector<int32_t> commands;
-void RecordCommand(int32_t id) { commands.push_back(id); }
-}  // namespace
 
 TEST_F(HeadlessWindows, CursorShapeOutsideTheTableIsIgnored) {
     TheWindowManager->SetCursorShape(CursorMagnifier);
