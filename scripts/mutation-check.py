@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Checks that the tests catch plausible programming slips.
 
-Each mutant in the list (tests/mutants.txt) names a product file, an exact
-snippet that occurs once in it, a replacement and what goes wrong. Every
+Each mutant in the list (tests/mutants.txt) names a product file, what goes
+wrong, an exact snippet that occurs once in the file and its replacement. Every
 mutant is applied in turn to a scratch copy of the checkout, the copy is
 rebuilt incrementally (one persistent build folder, so only what the file
 touches is recompiled), the non-GUI tests run until the first failure, and
@@ -73,25 +73,25 @@ def print_ratio():
 
 
 def read_mutants(path):
-    """Blocks of 'key: value' lines separated by blank lines; '#' starts a comment."""
-    mutants, block = [], {}
+    """Blocks of "FILE: what goes wrong", "- snippet", "+ replacement" and an
+    optional "= why it is equivalent"; '#' starts a comment."""
+    mutants = []
     with open(path, encoding="utf-8") as f:
-        lines = f.read().split("\n")
-    for line in lines + [""]:
-        if line.startswith("#"):
-            continue
-        if not line.strip():
-            if block:
-                for key in ("file", "find", "replace", "why"):
-                    if key not in block:
-                        sys.exit(f"{path}: mutant {block} lacks '{key}'")
-                mutants.append(block)
-                block = {}
-            continue
-        key, _, value = line.partition(":")
-        value = value[1:] if value.startswith(" ") else value
-        # "\n" in a snippet stands for a line break.
-        block[key.strip()] = value.replace("\\n", "\n")
+        for number, line in enumerate(f.read().split("\n"), 1):
+            if not line.strip() or line.startswith("#"):
+                continue
+            key, text = line[:2], line[2:].replace("\\n", "\n")
+            fields = {"- ": "find", "+ ": "replace", "= ": "equivalent"}
+            if key in fields and mutants and fields[key] not in mutants[-1]:
+                mutants[-1][fields[key]] = text
+            elif ": " in line and key not in fields:
+                file, _, why = line.partition(": ")
+                mutants.append({"file": file, "why": why, "line": number})
+            else:
+                sys.exit(f"{path}:{number}: not a mutant line: {line!r}")
+    for m in mutants:
+        if "find" not in m or "replace" not in m:
+            sys.exit(f"{path}:{m['line']}: the mutant lacks its '- ' or '+ ' line")
     return mutants
 
 
