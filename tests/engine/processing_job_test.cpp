@@ -85,8 +85,10 @@ TEST_F(JobTest, RunsThePassesAndHandsTheResultOver) {
     Bitmap in = solid(4, 3, 0x00000000);
     job.submit(in, settings);
     ASSERT_TRUE(eventually([&] { return job.resultReady.load() == 1; }));
-    Bitmap out;
+    Bitmap out, again;
     job.collect(out);
+    job.collect(again);  // the job keeps no copy
+    EXPECT_TRUE(again.isEmpty());
     EXPECT_EQ(0, job.resultReady.load());
     ASSERT_EQ(4, out.width);
     ASSERT_EQ(3, out.height);
