@@ -204,13 +204,13 @@ TEST(HostileInput, IndicesOutsideTheTableAreNeverReadOutOfBounds) {
     gif[31] = 0x4C;  // index 1: fine
     EXPECT_TRUE(decodes(gif, ImageFileGif));
 
-    // TGA colour map of 2 entries starting at index 5: index 9 is outside.
+    // TGA colour map of 2 entries starting at index 5: index 7 is one past it.
     std::vector<uint8_t> tga = tgaFile(1, 1, 1, 8, 0);
     tga[1] = 1;
     putLe16(tga, 3, 5);
     putLe16(tga, 5, 2);
     tga[7] = 24;
-    for (uint8_t b : {1, 2, 3, 4, 5, 6, 9})
+    for (uint8_t b : {1, 2, 3, 4, 5, 6, 7})
         tga.push_back(b);
     EXPECT_FALSE(decodes(tga, ImageFileTga));
     tga.back() = 6;
