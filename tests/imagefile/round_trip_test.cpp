@@ -105,3 +105,19 @@ TEST(RoundTrip, WbmpWmfUnknownAndEmptyNeverEncode) {
     for (ImageFileType type = 0; type <= ImageFileUnknown; ++type)
         EXPECT_FALSE(encode(empty, type, 90, nullptr, file)) << type;
 }
+
+// A 1 x 8 interlaced GIF whose pixel in row r has colour r: the rows arrive
+// in the order 0, 4, 2, 6, 1, 3, 5, 7. Its 4-bit LZW codes (clear, four
+// pixels, clear, four pixels, end) never grow the code size.
+TEST(GifReading, InterlacedRowsLandInPassOrder) {
+    std::vector<uint8_t> gif = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 8, 0, 0x82, 0, 0};
+    for (uint8_t r = 0; r < 8; ++r)
+        gif.insert(gif.end(), {static_cast<uint8_t>(30 * r), 0, 0});
+    const uint8_t image[] = {0x2C, 0, 0, 0, 0, 1, 0, 8, 0, 0x40, 3, 6, 0x08, 0x24, 0x86, 0x31, 0x75, 0x09, 0, 0x3B};
+    gif.insert(gif.end(), image, image + sizeof(image));
+    Bitmap bitmap;
+    decode(bitmap, gif.data(), gif.size(), ImageFileGif, nullptr);
+    ASSERT_EQ(8, bitmap.height);
+    for (int32_t r = 0; r < 8; ++r)
+        EXPECT_EQ(packPixel(30 * r, 0, 0), bitmap.at(0, r)) << "row " << r;
+}
