@@ -132,6 +132,10 @@ TEST_F(Controls, SliderDragReachesExactlyMinimumAndMaximum) {
         // Back to where the drag began: the starting value again.
         Frame(at(start).x, at(start).y);
         EXPECT_EQ(s->value, 0);
+        // 4 of the 125 pixels of travel are 0.64 of a step from the minimum:
+        // the value rounds to -6.
+        Frame(at(start - 40).x, at(start - 40).y);
+        EXPECT_EQ(s->value, -6);
         Release();
         Frame(at(start).x, at(start).y);
         window->root.RemoveChild(s);

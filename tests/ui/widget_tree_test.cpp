@@ -68,6 +68,10 @@ TEST(RectOps, UnionClampAndBoundingBox) {
     EXPECT_TRUE(ClampedInto(Rect(0, 0, 4, 4), EmptyRect()).isEmpty());
     const Point pts[3] = {{3, 9}, {-2, 4}, {7, 5}};
     EXPECT_EQ(BoundingBox(pts, 3), Rect(-2, 4, 8, 10));
+    // Right and bottom are exclusive.
+    EXPECT_TRUE(Contains(Rect(5, 6, 7, 8), 6, 7));
+    EXPECT_FALSE(Contains(Rect(5, 6, 7, 8), 7, 7));
+    EXPECT_FALSE(Contains(Rect(5, 6, 7, 8), 6, 8));
 }
 
 TEST_F(Tree, WidgetOutsideItsParentIsNeitherMarkedNorPainted) {
