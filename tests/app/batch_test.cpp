@@ -81,6 +81,18 @@ TEST_F(BatchTest, AChangedResolutionAsksBetweenFactorsAndOneSize) {
         std::filesystem::remove(Path("a_new.png"));
         std::filesystem::remove(Path("b_new.png"));
     }
+    // Unconstrained, each side keeps its own factor: 2 across, 1.5 down.
+    OpenPaths({a, b});
+    ClickWidget(wizard->constrainToggle);
+    ASSERT_FALSE(wizard->constrainToggle->on);
+    TypeInto(wizard->widthField, "100");
+    TypeInto(wizard->heightField, "60");
+    headless::QueueMessageBoxAnswer(true);
+    ClickWidget(wizard->applyButton);
+    RunUntilIdle();
+    const Bitmap second = Loaded(Path("b_new.png"));
+    EXPECT_EQ(second.width, 60);
+    EXPECT_EQ(second.height, 30);
 }
 
 TEST_F(BatchTest, AFileThatFailsIsReportedAndSkippedWithTheOptionsKept) {
