@@ -1,6 +1,7 @@
 #include "wizard_fixture.h"
 
 #include "imagefile/image_file.h"
+#include "platform/menu_table.h"
 #include "ui/button.h"
 #include "ui/edit_field.h"
 #include "ui/text_label.h"
@@ -63,6 +64,7 @@ TEST_F(WizardTest, ReplacingAnExistingFileAsksAndNoWritesNothing) {
     const std::string other = WriteImage("other.png", Gradient(10, 10));
     const std::string before = FileBytes(other);
     OpenPaths({cat});
+    EXPECT_FALSE(headless::ChooseMenu(MenuSave));  // nothing to save yet
     ApplyTo(wizard);
     RunUntilIdle();
 
