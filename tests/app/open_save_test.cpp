@@ -4,10 +4,8 @@
 #include "platform/menu_table.h"
 #include "ui/button.h"
 #include "ui/edit_field.h"
-#include "ui/text_label.h"
 
 #include <filesystem>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {

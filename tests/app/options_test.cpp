@@ -2,8 +2,6 @@
 
 #include "ui/button.h"
 #include "ui/edit_field.h"
-#include "ui/radio_group.h"
-#include "ui/slider.h"
 #include "ui/text_label.h"
 
 class OptionsTest : public WizardTest {

@@ -1,11 +1,8 @@
 #include "wizard_fixture.h"
 
 #include "ui/button.h"
-#include "ui/color_rect.h"
 #include "ui/image_widget.h"
 #include "ui/text_label.h"
-
-#include <cmath>
 
 namespace {
 

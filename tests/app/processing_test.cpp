@@ -4,9 +4,6 @@
 #include "ui/image_widget.h"
 #include "ui/text_label.h"
 
-#include <chrono>
-#include <thread>
-
 class ProcessingTest : public WizardTest {
 protected:
     void SetUp() override {

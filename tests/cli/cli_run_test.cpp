@@ -6,7 +6,6 @@
 #include "engine/presets.h"
 #include "engine/processing_job.h"
 #include "imagefile/image_file.h"
-#include "platform/clock.h"
 #include "platform/files.h"
 
 #include "watchdog.h"

@@ -1,12 +1,8 @@
-#include "core/bilinear_weights.h"
 #include "engine/conversions.h"
 #include "engine/deblur.h"
-#include "engine/option_mapping.h"
 #include "pass_test_support.h"
 
 #include <gtest/gtest.h>
-
-#include <vector>
 
 namespace {
 

@@ -2,10 +2,8 @@
 // carried back to the calling thread, progress, and results equal to the
 // single-threaded reference. Small pictures: these also run under the thread
 // sanitizer.
-#include "engine/block_search.h"
 #include "engine/deblur.h"
 #include "engine/denoise.h"
-#include "engine/detail_pyramid.h"
 #include "engine/option_mapping.h"
 #include "engine/parallel_rows.h"
 #include "engine/presets.h"

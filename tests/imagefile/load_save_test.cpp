@@ -6,7 +6,6 @@
 
 #include <fstream>
 #include <string>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
