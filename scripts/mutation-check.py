@@ -201,6 +201,8 @@ def main():
         configure(src, asan, args.jobs, "address,undefined", log)
         if run(["cmake", "--build", asan, "-j", str(args.jobs), "--target", "imagefile_tests"], log, 7200) != 0:
             sys.exit(f"the AddressSanitizer build fails; see {log}")
+        if run(["ctest", "--test-dir", asan, "-L", "imagefile", "-j", str(args.jobs)], log, 3600) != 0:
+            sys.exit(f"the unmutated decoder tests fail under AddressSanitizer; see {log}")
 
     current = {}
 
