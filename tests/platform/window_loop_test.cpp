@@ -6,6 +6,8 @@
 #include "platform/program_folder.h"
 #include "platform/window_manager.h"
 
+#include "watchdog.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -53,6 +55,8 @@ ProbeWindow* Open(const char* name, bool popup, int finishOnUpdate = 0) {
 
 class HeadlessWindows : public ::testing::Test {
 protected:
+    // A loop that never sees its quit would otherwise run for ever.
+    Watchdog watchdog_{"a window loop test"};
     void SetUp() override {
         headless::Reset();
         journal.clear();
@@ -223,6 +227,7 @@ TEST(Program, StartsRunsAndShutsDownInOrder) {
     hooks.startUp = StartUp;
     hooks.tearDown = AppTearDown;
     hooks.command = Command;
+    Watchdog watchdog("the program's run");
     EXPECT_EQ(RunProgram(hooks), 0);
     EXPECT_EQ(run.order, (std::vector<std::string>{"start", "command 105", "teardown"}));
     EXPECT_TRUE(run.windowManagerAtStart);
