@@ -72,3 +72,20 @@ TEST(DenoisePass, CancellingAtAnyCheckpointLeavesThePictureAlone) {
 }
 
 }
+
+// The detail band stores (v + 0.5) * 256 rounded to nearest, ties to even,
+// and saturated; the sentinel range stretches the data's own range instead.
+TEST(Conversions, DetailBytesRoundTiesToEvenAndSaturate) {
+    FloatImage d;
+    d.resize(6, 1);
+    const float values[6] = {0.0f, -0.5f + 0.5f / 256.0f, -0.5f + 1.5f / 256.0f, -0.5f + 2.5f / 256.0f, 0.75f, -0.9f};
+    const uint8_t expected[6] = {128, 0, 2, 2, 255, 0};
+    for (int32_t x = 0; x < 6; ++x)
+        d.at(x, 0) = values[x];
+    ByteImage b = floatToBytes(d, -0.5f, 0.5f);
+    for (int32_t x = 0; x < 6; ++x)
+        EXPECT_EQ(expected[x], b.at(x, 0)) << values[x];
+    ByteImage stretched = floatToBytes(d, DataRange, DataRange);
+    EXPECT_EQ(0, stretched.at(5, 0));
+    EXPECT_EQ(255, stretched.at(4, 0));
+}
