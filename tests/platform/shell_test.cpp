@@ -34,20 +34,6 @@ TEST(FileFilter, FindFilterIndex) {
     EXPECT_EQ(FindFilterIndex("cat.gif", OpenFilterList()), -1);
 }
 
-TEST(FileFilter, AppendFilterExtension) {
-    const String& save = SaveFilterList();
-    String name("cat");
-    AppendFilterExtension(name, save, 1);
-    EXPECT_EQ(name, "cat.jpg");
-    name = "cat.";
-    AppendFilterExtension(name, save, 3);
-    EXPECT_EQ(name, "cat.tif");
-    name = "cat";
-    AppendFilterExtension(name, save, 5);
-    AppendFilterExtension(name, save, -1);
-    EXPECT_EQ(name, "cat");
-}
-
 // The file dialog's front end on the headless backend.
 
 namespace {
