@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 CMAKE_GEN := -G Ninja
 
-.PHONY: run test test-release test-asan test-tsan test-windows windows build release deps deps-test package clean
+.PHONY: run test test-release test-asan test-tsan test-windows windows mutants build release deps deps-test package clean
 
 deps:
 	@scripts/install-deps.sh build
@@ -52,6 +52,11 @@ windows:
 # The Windows build's test suites under Wine, then the packages.
 test-windows:
 	@scripts/run-tests.sh windows
+
+# Checks that the tests catch the slips listed in tests/mutants.txt (long:
+# one rebuild and test run per slip; not part of `make test`).
+mutants: deps-test
+	@scripts/mutation-check.py
 
 clean:
 	rm -rf build dist

@@ -130,10 +130,7 @@ class Enhancer {
 public:
     Enhancer(const CliOptions& options, std::ostream& err, bool live)
         : options_(options), err_(err), live_(live && !options.quiet) {
-        // More threads than a few per core only cost memory (each keeps a
-        // band of sums as wide as the picture); the result is the same.
-        const int32_t cores = HardwareThreadCount();
-        job_.threadCount = options.threads > 0 ? std::min(options.threads, 4 * cores) : cores;
+        job_.threadCount = CliWorkerThreads(options.threads, HardwareThreadCount());
     }
 
     bool Run(size_t index, size_t count, const std::string& input) {
@@ -290,6 +287,10 @@ int runConvert(const CliOptions& options, std::ostream& err) {
 }
 
 }  // namespace
+
+int32_t CliWorkerThreads(int32_t requested, int32_t cores) {
+    return requested > 0 ? std::min(requested, 4 * cores) : cores;
+}
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal) {
     CliOptions options;

@@ -96,6 +96,13 @@ void ProcessingJob::runPasses() {
 }
 
 void ProcessingJob::handOver() {
+    // A submit or cancel that arrived after the last checkpoint makes this
+    // result stale: it must never be flagged, not even briefly.
+    Lock request(requestLock_);
+    if (requestSignalled_) {
+        workingImage.clear();
+        return;
+    }
     Lock lock(resultLock_);
     resultImage_.moveFrom(workingImage);
     resultReady.store(1);

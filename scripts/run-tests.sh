@@ -44,7 +44,7 @@ run_fuzzers() {
   for target in bmp gif ico tga pcx wbmp tga_resource; do
     folder=${target%_resource}
     corpus=$(mktemp -d)
-    find ../shared/testdata/formats/"$folder" -type f -iname "*.$folder" -exec cp {} "$corpus"/ \; 2>/dev/null || true
+    find tests/data/formats/"$folder" -type f -iname "*.$folder" -exec cp {} "$corpus"/ \; 2>/dev/null || true
     if [[ -d tests/imagefile/data/$target ]]; then
       cp tests/imagefile/data/"$target"/* "$corpus"/ 2>/dev/null || true
     fi
@@ -83,7 +83,7 @@ if [[ $what == all || $what == tsan ]]; then
   echo "== ThreadSanitizer (threaded code)"
   configure_and_build build/tsan -DCMAKE_BUILD_TYPE=RelWithAsserts -DVISTREL_SANITIZE=thread \
     -DVISTREL_BUILD_BENCH=OFF
-  run_ctest build/tsan -L "^(platform|engine)$" -LE "^(slow|gui)$"
+  run_ctest build/tsan -L "^(platform|engine|app|cli)$" -LE "^(slow|gui)$"
 fi
 if [[ $what == all || $what == examples ]]; then
   echo "== The README's examples for many machines (GNU parallel, Slurm array tasks)"

@@ -22,57 +22,7 @@ Bitmap Loaded(const std::string& path, ImageFileType* type = nullptr) {
 
 }  // namespace
 
-// The real passes, on pictures small enough to finish at once.
-class EngineBatchTest : public WizardTest {
-protected:
-    PassSequence Passes() override { return DefaultPassSequence(); }
-};
-
-TEST_F(EngineBatchTest, ThreeFilesAreSavedUnderAppendedNamesInTheirOwnFormats) {
-    const std::string a = WriteImage("a.jpg", Gradient(24, 18));
-    const std::string b = WriteImage("b.png", Gradient(20, 16));
-    const std::string c = WriteImage("c.bmp", Gradient(16, 12));
-    OpenPaths({a, b, c});
-    ClickWidget(wizard->applyButton);
-    EXPECT_EQ(MessageCount(), 0);  // "_new" is a name: no question
-    RunUntilIdle();
-
-    struct Output {
-        const char* name;
-        ImageFileType type;
-        int32_t width, height;
-    } outputs[] = {{"a_new.jpg", ImageFileJpeg, 24, 18}, {"b_new.png", ImageFilePng, 20, 16},
-                   {"c_new.bmp", ImageFileBmp, 16, 12}};
-    for (const Output& o : outputs) {
-        ImageFileType type;
-        const Bitmap out = Loaded(Path(o.name), &type);
-        EXPECT_EQ(type, o.type) << o.name;
-        EXPECT_EQ(out.width, o.width) << o.name;
-        EXPECT_EQ(out.height, o.height) << o.name;
-    }
-    EXPECT_EQ(MessageCount(), 0);
-    // The last file's result is shown, its position in the title, no step 5.
-    EXPECT_EQ(wizard->batchIndex, -1);
-    EXPECT_EQ(wizard->viewMode, ViewProcessed);
-    EXPECT_EQ(wizard->resultKind, ResultFull);
-    EXPECT_TRUE(wizard->step5Widgets.empty());
-    EXPECT_EQ(headless::Title(), S("Vistrel - " + c + " (3/3)"));
-}
-
 class BatchTest : public WizardTest {};
-
-TEST_F(BatchTest, ProgressNamesTheFilePosition) {
-    OpenPaths({WriteImage("a.png", Gradient(10, 8)), WriteImage("b.png", Gradient(10, 8))});
-    ScriptedPasses::gated = true;
-    ClickWidget(wizard->applyButton);
-    ScriptedPasses::opened = 1;
-    ASSERT_TRUE(FramesUntil([&] { return wizard->progressShown == 30; }));
-    EXPECT_EQ(wizard->batchIndex, 0);
-    EXPECT_EQ(headless::Title(), S("Vistrel - " + Path("a.png") + " (1/2)"));
-    ScriptedPasses::opened = 3;
-    RunUntilIdle();
-    EXPECT_TRUE(std::filesystem::exists(Path("b_new.png")));
-}
 
 TEST_F(BatchTest, EmptyNamesAskBeforeOverwritingAndNoStartsNothing) {
     const std::string a = WriteImage("a.png", Gradient(10, 8));
@@ -131,18 +81,18 @@ TEST_F(BatchTest, AChangedResolutionAsksBetweenFactorsAndOneSize) {
         std::filesystem::remove(Path("a_new.png"));
         std::filesystem::remove(Path("b_new.png"));
     }
-}
-
-TEST_F(BatchTest, UnchangedFieldsProcessEachFileAtItsOwnSize) {
-    OpenPaths({WriteImage("a.png", Gradient(50, 40)), WriteImage("b.tga", Gradient(30, 20))});
-    TypeInto(wizard->prependField, "x");
-    TypeInto(wizard->appendField, "");
+    // Unconstrained, each side keeps its own factor: 2 across, 1.5 down.
+    OpenPaths({a, b});
+    ClickWidget(wizard->constrainToggle);
+    ASSERT_FALSE(wizard->constrainToggle->on);
+    TypeInto(wizard->widthField, "100");
+    TypeInto(wizard->heightField, "60");
+    headless::QueueMessageBoxAnswer(true);
     ClickWidget(wizard->applyButton);
-    EXPECT_EQ(MessageCount(), 0);
     RunUntilIdle();
-    EXPECT_EQ(Loaded(Path("xa.png")).width, 50);
-    EXPECT_EQ(Loaded(Path("xb.tga")).width, 30);
-    EXPECT_FALSE(std::filesystem::exists(Path("a_new.png")));
+    const Bitmap second = Loaded(Path("b_new.png"));
+    EXPECT_EQ(second.width, 60);
+    EXPECT_EQ(second.height, 30);
 }
 
 TEST_F(BatchTest, AFileThatFailsIsReportedAndSkippedWithTheOptionsKept) {
@@ -174,23 +124,6 @@ TEST_F(BatchTest, WhenTheLastFilesFailTheBatchEndsAtStepOne) {
     EXPECT_EQ(wizard->batchIndex, -1);
     EXPECT_FALSE(wizard->optionsPresent);
     EXPECT_FALSE(wizard->stripWidgets.empty());
-}
-
-TEST_F(BatchTest, PreviewDuringABatchEndsIt) {
-    OpenPaths({WriteImage("a.png", Gradient(10, 8)), WriteImage("b.png", Gradient(10, 8))});
-    ScriptedPasses::gated = true;
-    ClickWidget(wizard->applyButton);
-    EXPECT_EQ(wizard->batchIndex, 0);
-    WorkerSettles();
-    ClickWidget(wizard->previewButton);
-    EXPECT_EQ(wizard->batchIndex, -1);
-    ScriptedPasses::opened = 3;
-    RunUntilIdle();
-    Frames(10);
-    EXPECT_EQ(wizard->resultKind, ResultPreview);
-    EXPECT_EQ(wizard->resultsCollected, 1);
-    EXPECT_FALSE(std::filesystem::exists(Path("a_new.png")));
-    EXPECT_FALSE(std::filesystem::exists(Path("b_new.png")));
 }
 
 TEST_F(BatchTest, AnExistingOutputIsAskedAboutAndNoSkipsOnlyThatFile) {

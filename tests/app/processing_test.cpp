@@ -4,9 +4,6 @@
 #include "ui/image_widget.h"
 #include "ui/text_label.h"
 
-#include <chrono>
-#include <thread>
-
 class ProcessingTest : public WizardTest {
 protected:
     void SetUp() override {
@@ -21,79 +18,6 @@ protected:
 
     Bitmap picture = Gradient(600, 400);
 };
-
-TEST_F(ProcessingTest, OneProgressBarRedrawnOnlyWhenThePercentageChanges) {
-    ScriptedPasses::gated = true;
-    ClickWidget(wizard->previewButton);
-    ASSERT_NE(wizard->progressBar, nullptr);
-    EXPECT_EQ(wizard->jobMode, JobPreviewing);
-    EXPECT_EQ(wizard->progressBar->Position().x, wizard->previewButton->bounds.left() + 112);
-    EXPECT_EQ(wizard->progressBar->Position().y, wizard->previewButton->bounds.top());
-    EXPECT_EQ(wizard->progressBar->Size().width, 107);
-    EXPECT_EQ(wizard->progressShown, 0);
-    const int32_t drawn = wizard->progressRenders;
-    Frames(20);
-    EXPECT_EQ(wizard->progressRenders, drawn);  // still 0 %
-
-    Open(1);
-    ASSERT_TRUE(FramesUntilPercent(30));
-    EXPECT_EQ(wizard->progressRenders, drawn + 1);
-    Frames(20);
-    EXPECT_EQ(wizard->progressRenders, drawn + 1);
-    // The bar's left 30 % is the red progress part, the rest is not.
-    const Bitmap& bar = *wizard->progressBar->picture;
-    EXPECT_GT(pixelRed(bar.at(10, 3)), 0u);
-    EXPECT_EQ(pixelGreen(bar.at(10, 3)), 0u);
-    EXPECT_EQ(pixelGreen(bar.at(100, 3)), pixelRed(bar.at(100, 3)));
-
-    Open(3);
-    ASSERT_TRUE(FramesUntil([&] { return wizard->resultKind != ResultNone; }));
-    EXPECT_EQ(wizard->progressBar, nullptr);
-    EXPECT_EQ(wizard->progressShown, -1);
-    int32_t bars = 0;
-    for (int32_t i = 0; i < wizard->root.ChildCount(); ++i)
-        bars += wizard->root.Child(i)->TypeId() == TypeImageWidget && wizard->root.Child(i)->Size().width == 107;
-    EXPECT_EQ(bars, 0);
-}
-
-TEST_F(ProcessingTest, PreviewShowsTheProcessedRectangleOnWhite) {
-    ClickWidget(wizard->previewButton);
-    RunUntilIdle();
-    ASSERT_EQ(wizard->resultKind, ResultPreview);
-    EXPECT_EQ(wizard->previewRect, Rect(75, 35, 525, 365));  // 450 x 330 around (300, 200)
-    EXPECT_EQ(wizard->viewMode, ViewProcessed);
-    EXPECT_EQ(wizard->viewModeLabel->text, "Preview");
-    ASSERT_NE(wizard->viewToggle, nullptr);
-    EXPECT_EQ(wizard->viewToggle->bounds, Rect(330, wizard->zoomInButton->bounds.top(), 355,
-                                               wizard->zoomInButton->bounds.top() + 19));
-    const Bitmap& canvas = wizard->result.Level(0);
-    ASSERT_EQ(canvas.width, 600);
-    const uint32_t white = packPixel(255, 255, 255);
-    EXPECT_EQ(canvas.at(74, 100), white);
-    EXPECT_EQ(canvas.at(75, 100), Inverted(picture.at(75, 100)));
-    EXPECT_EQ(canvas.at(524, 364), Inverted(picture.at(524, 364)));
-    EXPECT_EQ(canvas.at(525, 364), white);
-    EXPECT_EQ(canvas.at(300, 34), white);
-    EXPECT_EQ(canvas.at(300, 365), white);
-    EXPECT_FALSE(headless::MenuItemEnabled(102));
-    EXPECT_TRUE(wizard->step5Widgets.empty());
-
-    // The toggle flips between source and preview.
-    ClickWidget(wizard->viewToggle);
-    EXPECT_EQ(wizard->viewMode, ViewSource);
-    EXPECT_EQ(wizard->viewModeLabel->text, "Original");
-
-    // Near the corner the rectangle is cut at the picture's edge.
-    wizard->centreX = 10;
-    wizard->centreY = 390;
-    ClickWidget(wizard->previewButton);
-    RunUntilIdle();
-    EXPECT_EQ(wizard->previewRect, Rect(0, 225, 235, 400));
-    EXPECT_EQ(wizard->result.Level(0).at(235, 300), white);
-    EXPECT_EQ(wizard->result.Level(0).at(234, 300), Inverted(picture.at(234, 300)));
-    EXPECT_EQ(wizard->centreX, 117.0f);  // the centre of the processed part
-    EXPECT_EQ(wizard->centreY, 312.0f);
-}
 
 TEST_F(ProcessingTest, ApplyOffersSavingUntilTheNextRun) {
     ClickWidget(wizard->applyButton);

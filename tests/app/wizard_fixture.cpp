@@ -97,16 +97,6 @@ void WizardTest::Frame() {
     DrainMessages();
 }
 
-void WizardTest::RunUntilIdle() {
-    for (int32_t i = 0; i < 60000; ++i) {
-        Frame();
-        if (wizard->jobMode == JobIdle && wizard->batchIndex < 0 && !wizard->job.resultReady.load())
-            return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    FAIL() << "the job did not finish";
-}
-
 void WizardTest::MoveTo(int32_t x, int32_t y) {
     headless::MoveMouse(*wizard, x, y);
     Frame();
@@ -152,13 +142,6 @@ void WizardTest::OpenPaths(const std::vector<std::string>& paths) {
     ASSERT_TRUE(headless::ChooseMenu(101));
     Frame();
     WorkerSettles();
-}
-
-void WizardTest::WorkerSettles() {
-    // Until the worker has taken what it was last given (a load cancels).
-    EXPECT_TRUE(FramesUntil([&] {
-        return wizard->job.requestPending.load() == 0 && wizard->job.state.load() != WorkerRestart;
-    }));
 }
 
 const headless::MessageBoxRecord* WizardTest::LastMessage() const {

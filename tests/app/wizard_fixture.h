@@ -7,13 +7,12 @@
 #include "core/strings.h"
 #include "platform/files.h"
 #include "platform/headless.h"
+#include "watchdog.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <filesystem>
-#include <thread>
 #include <string>
 #include <vector>
 
@@ -43,6 +42,8 @@ Bitmap Gradient(int32_t width, int32_t height);
 // temporary folder.
 class WizardTest : public ::testing::Test {
 protected:
+    // Declared first, so it also covers the job's destruction after TearDown.
+    Watchdog watchdog_{"a wizard test", 60};
     virtual PassSequence Passes() { return ScriptedPasses::Sequence(); }
     void SetUp() override;
     void TearDown() override;
@@ -53,21 +54,28 @@ protected:
         for (int32_t i = 0; i < n; ++i)
             Frame();
     }
-    // Runs frames until the condition holds (bounded).
+    // Runs frames until the condition holds; false after ten seconds.
     template <typename Condition>
     bool FramesUntil(Condition done) {
-        for (int32_t i = 0; i < 20000; ++i) {
-            Frame();
-            if (done())
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return false;
+        return eventually(
+            [&] {
+                Frame();
+                return done();
+            },
+            10000);
     }
-    // Runs frames until the worker has taken its last request or cancel.
-    void WorkerSettles();
-    // Runs frames until the job has nothing more to do (bounded).
-    void RunUntilIdle();
+    // Until the worker has taken what it was last given (a load cancels).
+    void WorkerSettles() {
+        EXPECT_TRUE(FramesUntil([&] {
+            return wizard->job.requestPending.load() == 0 && wizard->job.state.load() != WorkerRestart;
+        })) << "the worker did not take its request";
+    }
+    // Until the job has nothing more to do.
+    void RunUntilIdle() {
+        EXPECT_TRUE(FramesUntil([&] {
+            return wizard->jobMode == JobIdle && wizard->batchIndex < 0 && !wizard->job.resultReady.load();
+        })) << "the job did not finish";
+    }
     void MoveTo(int32_t x, int32_t y);
     // Press and release, then the frames that see them.
     void ClickAt(int32_t x, int32_t y);

@@ -1,8 +1,11 @@
+#include "cli_app.h"
 #include "cli_options.h"
 
 #include "engine/presets.h"
 
 #include <gtest/gtest.h>
+
+#include <sstream>
 
 namespace {
 
@@ -14,58 +17,7 @@ bool parse(std::vector<std::string> args, CliOptions& o, std::string* error = nu
     return ok;
 }
 
-bool rejects(std::vector<std::string> args, const char* expectedPart) {
-    CliOptions o;
-    std::string e;
-    if (parse(std::move(args), o, &e))
-        return false;
-    EXPECT_NE(std::string::npos, e.find(expectedPart)) << e;
-    return true;
-}
-
 }  // namespace
-
-TEST(CliOptions, DefaultsAreTheFirstPresetWithSuffixNew) {
-    CliOptions o;
-    ASSERT_TRUE(parse({"a.jpg", "b.png"}, o));
-    EXPECT_EQ(CliOptions::Command::Enhance, o.command);
-    EXPECT_EQ("Fine digicam noise", o.presetName);
-    EXPECT_EQ(1, o.presetFactor);
-    EXPECT_EQ("_new", o.suffix);
-    EXPECT_EQ("", o.prefix);
-    EXPECT_FALSE(o.overwrite);
-    ASSERT_EQ(2u, o.files.size());
-    EXPECT_EQ(25, o.sliders.noiseSize);
-    EXPECT_EQ(0, o.sliders.scaleChoice);
-}
-
-TEST(CliOptions, PresetsSetTheWizardsSlidersAndOverridesWin) {
-    for (const Preset& p : Presets) {
-        CliOptions o;
-        std::string lower = p.name;
-        for (char& c : lower)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        ASSERT_TRUE(parse({"--preset", lower, "x.png"}, o)) << p.name;
-        EXPECT_EQ(p.name, o.presetName);
-        EXPECT_EQ(p.factor, o.presetFactor);
-        EngineSettings fromCli = settingsFromOptions(o.sliders);
-        EngineSettings fromWizard = settingsFromOptions(p.options());
-        EXPECT_EQ(fromWizard.pass1.maxMatchesFine, fromCli.pass1.maxMatchesFine);
-        EXPECT_EQ(fromWizard.pass1.cutoff, fromCli.pass1.cutoff);
-        EXPECT_EQ(fromWizard.pass1.scaleMode, fromCli.pass1.scaleMode);
-        EXPECT_EQ(fromWizard.deblur.enabled, fromCli.deblur.enabled);
-        EXPECT_EQ(fromWizard.deblur.amountMax, fromCli.deblur.amountMax);
-    }
-    CliOptions o;
-    ASSERT_TRUE(parse({"--preset", "Photo 4x zoom", "--amount", "80", "--deblur", "0", "--scale", "original",
-                       "x.png"},
-                      o));
-    EXPECT_EQ(70, o.sliders.noiseSize);
-    EXPECT_EQ(80, o.sliders.denoiseAmount);
-    EXPECT_EQ(0, o.sliders.deblurAmount);
-    EXPECT_EQ(0, o.sliders.scaleChoice);
-    EXPECT_EQ(4, o.presetFactor);
-}
 
 TEST(CliOptions, FinalResolutionForms) {
     CliOptions o;
@@ -83,38 +35,46 @@ TEST(CliOptions, FinalResolutionForms) {
     ASSERT_TRUE(parse({"--size", "99999x1", "x.png"}, o));
 }
 
-TEST(CliOptions, UsageErrors) {
-    EXPECT_TRUE(rejects({}, "no input files"));
-    EXPECT_TRUE(rejects({"--bogus", "x.png"}, "unknown option"));
-    EXPECT_TRUE(rejects({"x.png", "--preset"}, "needs a value"));
-    EXPECT_TRUE(rejects({"--preset", "Fine", "x.png"}, "unknown preset"));
-    EXPECT_TRUE(rejects({"--amount", "101", "x.png"}, "0 to 100"));
-    EXPECT_TRUE(rejects({"--cutoff", "-1", "x.png"}, "0 to 100"));
-    EXPECT_TRUE(rejects({"--noise-size", "5x", "x.png"}, "0 to 100"));
-    EXPECT_TRUE(rejects({"--scale", "some", "x.png"}, "original"));
-    EXPECT_TRUE(rejects({"--width", "0", "x.png"}, "1 to 99999"));
-    EXPECT_TRUE(rejects({"--width", "100000", "x.png"}, "1 to 99999"));
-    EXPECT_TRUE(rejects({"--size", "100", "x.png"}, "WxH"));
-    EXPECT_TRUE(rejects({"--size", "10x10", "--width", "5", "x.png"}, "cannot be combined"));
-    EXPECT_TRUE(rejects({"--zoom", "2", "--height", "5", "x.png"}, "cannot be combined"));
-    EXPECT_TRUE(rejects({"--zoom", "0", "x.png"}, "factor above 0"));
-    EXPECT_TRUE(rejects({"--zoom", "nan", "x.png"}, "factor above 0"));
-    EXPECT_TRUE(rejects({"-o", "out.png", "a.png", "b.png"}, "one input"));
-    EXPECT_TRUE(rejects({"--threads", "0", "x.png"}, "1 to 1024"));
-    EXPECT_TRUE(rejects({"info"}, "at least one"));
-    EXPECT_TRUE(rejects({"convert", "a.png"}, "input and an output"));
+// Every kind of usage error exits with status 2, names the fault and
+// points at --help, before any file is touched.
+TEST(CliOptions, EveryUsageErrorExitsWithStatus2) {
+    const struct {
+        std::vector<std::string> args;
+        const char* message;
+    } rows[] = {
+        {{}, "no input files"},
+        {{"--bogus", "x.png"}, "unknown option"},
+        {{"x.png", "--preset"}, "needs a value"},
+        {{"--preset", "Fine", "x.png"}, "unknown preset"},
+        {{"--amount", "101", "x.png"}, "0 to 100"},
+        {{"--cutoff", "-1", "x.png"}, "0 to 100"},
+        {{"--noise-size", "5x", "x.png"}, "0 to 100"},
+        {{"--scale", "some", "x.png"}, "original"},
+        {{"--width", "0", "x.png"}, "1 to 99999"},
+        {{"--width", "100000", "x.png"}, "1 to 99999"},
+        {{"--size", "100", "x.png"}, "WxH"},
+        {{"--size", "10x10", "--width", "5", "x.png"}, "cannot be combined"},
+        {{"--zoom", "2", "--height", "5", "x.png"}, "cannot be combined"},
+        {{"--zoom", "0", "x.png"}, "factor above 0"},
+        {{"--zoom", "nan", "x.png"}, "factor above 0"},
+        {{"-o", "out.png", "a.png", "b.png"}, "one input"},
+        {{"--threads", "0", "x.png"}, "1 to 1024"},
+        {{"info"}, "at least one"},
+        {{"convert", "a.png"}, "input and an output"},
+    };
+    for (const auto& row : rows) {
+        std::ostringstream out, err;
+        EXPECT_EQ(2, RunCli(row.args, out, err, false)) << row.message;
+        EXPECT_NE(std::string::npos, err.str().find(row.message)) << err.str();
+        EXPECT_NE(std::string::npos, err.str().find("Try 'vistrel-cli --help'")) << err.str();
+        EXPECT_TRUE(out.str().empty());
+    }
 }
 
-TEST(CliOptions, SubcommandsAndFilesAfterDoubleDash) {
-    CliOptions o;
-    ASSERT_TRUE(parse({"info", "a.png", "b.jpg"}, o));
-    EXPECT_EQ(CliOptions::Command::Info, o.command);
-    EXPECT_EQ(2u, o.files.size());
-    ASSERT_TRUE(parse({"convert", "a.png", "b.bmp"}, o));
-    EXPECT_EQ(CliOptions::Command::Convert, o.command);
-    ASSERT_TRUE(parse({"--", "--odd-name.png"}, o));
-    ASSERT_EQ(1u, o.files.size());
-    EXPECT_EQ("--odd-name.png", o.files[0]);
-    ASSERT_TRUE(parse({"--version"}, o));
-    EXPECT_EQ(CliOptions::Command::Version, o.command);
+TEST(CliOptions, ThreadsAreCappedAtFourPerCore) {
+    EXPECT_EQ(2, CliWorkerThreads(0, 2));  // none asked: every core
+    EXPECT_EQ(1, CliWorkerThreads(1, 2));
+    EXPECT_EQ(8, CliWorkerThreads(8, 2));
+    EXPECT_EQ(8, CliWorkerThreads(9, 2));
+    EXPECT_EQ(16, CliWorkerThreads(1024, 4));
 }

@@ -6,9 +6,10 @@
 #include "engine/presets.h"
 #include "engine/processing_job.h"
 #include "imagefile/image_file.h"
-#include "platform/clock.h"
 #include "platform/files.h"
 #include "tests/support/scratch_folder.h"
+
+#include "watchdog.h"
 
 #include <gtest/gtest.h>
 
@@ -177,8 +178,7 @@ TEST_F(CliRun, OutputEqualsTheJobRunOnTheScaledPicture) {
     ASSERT_TRUE(scaleBilinearClamped(source, 30, h, scaled));
     ProcessingJob job;
     job.submit(scaled, settingsFromOptions(findPreset("Photo 2x zoom")->options()));
-    while (!job.resultReady.load())
-        SleepMilliseconds(2);
+    ASSERT_TRUE(eventually([&] { return job.resultReady.load() == 1; }, 30000));
     Bitmap direct;
     job.collect(direct);
 
@@ -194,6 +194,13 @@ TEST_F(CliRun, TooLargeAFinalSizeIsAnErrorNotACrash) {
     EXPECT_EQ(1, run({"--quiet", "--size", "99999x99999", path("a.png")}, &err));
     EXPECT_NE(std::string::npos, err.find("Not enough memory"));
     EXPECT_FALSE(exists("a_new.png"));
+
+    // 25000 times the preset's 4 is past the largest side; the product is
+    // refused, not wrapped or cut.
+    write("wide.png", picture(25000, 1, 9));
+    EXPECT_EQ(1, run({"--quiet", "--preset", "Photo 4x zoom", path("wide.png")}, &err));
+    EXPECT_NE(std::string::npos, err.find("would be 100000x4; each side must be 1 to 99999")) << err;
+    EXPECT_FALSE(exists("wide_new.png"));
 }
 
 TEST_F(CliRun, InfoAndConvert) {

@@ -19,13 +19,6 @@ TEST(Growth, PowersOfTwoNeverBelowFour) {
     EXPECT_EQ(8, a.capacity);  // never shrinks
 }
 
-TEST(Growth, HighestBit) {
-    EXPECT_EQ(-1, HighestBit(0));
-    EXPECT_EQ(0, HighestBit(1));
-    EXPECT_EQ(8, HighestBit(256));
-    EXPECT_EQ(31, HighestBit(0x80000000u));
-}
-
 TEST(Format, RetriesWithDoubledSizeUntilTheTextFits) {
     EXPECT_EQ(8, FormatInitialSize(2));
     String s;
@@ -70,18 +63,6 @@ TEST(Split, DropsEmptyRuns) {
     DeleteStrings(parts);
 }
 
-TEST(Temp, NinthCallReusesTheFirstSlot) {
-    String& first = Temp("first");
-    for (int i = 0; i < 7; ++i)
-        Temp("filler");
-    EXPECT_EQ("first", first.str());
-    Temp("ninth");
-    EXPECT_EQ("ninth", first.str());
-
-    const char* c = CStr(String("zero"));
-    EXPECT_STREQ("zero", c);
-}
-
 TEST(PointerArray, RemoveValueKeepsOrder) {
     int a, b, c;
     PointerArray p;
@@ -100,20 +81,4 @@ TEST(PointerArray, RemoveValueKeepsOrder) {
     ASSERT_EQ(2, p.count);
     EXPECT_EQ(&b, p.storage[0]);
     EXPECT_EQ(&c, p.storage[1]);
-}
-
-TEST(String, ContainsAssignAppend) {
-    String s("ab");
-    s.Append("cd");
-    EXPECT_TRUE(s.Contains('d'));
-    EXPECT_FALSE(s.Contains('x'));
-    uint8_t* space = s.AppendSpace(2);
-    space[0] = 'e';
-    space[1] = 'f';
-    EXPECT_EQ("abcdef", s.str());
-    s.Assign("xy", 2);
-    EXPECT_EQ("xy", s.str());
-    String copy = s;
-    copy.Append("z");
-    EXPECT_EQ("xy", s.str());
 }

@@ -1,12 +1,8 @@
-#include "core/bilinear_weights.h"
 #include "engine/conversions.h"
 #include "engine/deblur.h"
-#include "engine/option_mapping.h"
 #include "pass_test_support.h"
 
 #include <gtest/gtest.h>
-
-#include <vector>
 
 namespace {
 
@@ -43,52 +39,6 @@ Bitmap edges(int32_t w, int32_t h) {
     return b;
 }
 
-TEST(DeblurPass, MapSampleWorkedValues) {
-    InitBilinearWeights();
-    MatchCountMap map;
-    map.resize(2, 2);
-    map.at(0, 0) = 0;
-    map.at(1, 0) = 64;
-    map.at(0, 1) = 128;
-    map.at(1, 1) = 192;
-    EXPECT_EQ(sampleMatchCountMap(map, 0, 0), 0);
-    EXPECT_EQ(sampleMatchCountMap(map, 1 << 16, 0), 64);
-    EXPECT_EQ(sampleMatchCountMap(map, 0x8000, 0), 32);          // half way across
-    EXPECT_EQ(sampleMatchCountMap(map, 0x8000, 0x8000), 96);     // the middle
-    EXPECT_EQ(sampleMatchCountMap(map, 0x1FFF, 0), 0);           // under an eighth is cut
-    EXPECT_EQ(sampleMatchCountMap(map, 0x2000, 0), 8);           // one eighth
-    EXPECT_EQ(sampleMatchCountMap(map, 0x2000, 0x2000), (7 * 1 * 64 + 1 * 7 * 128 + 1 * 1 * 192 + 32) >> 6);
-    EXPECT_EQ(sampleMatchCountMap(map, 7 << 16, 9 << 16), 192);  // clamped to the grid
-    MatchCountMap one;
-    one.resize(1, 1);
-    one.data[0] = 5;
-    EXPECT_EQ(sampleMatchCountMap(one, 0x6000, 0x3000), 5);
-}
-
-TEST(DeblurPass, FlatPictureComesBackUnchangedAndOpaque) {
-    ProcessingJob& job = idleJob(passtest::solid(9, 7, packPixel(180, 30, 77, 12)));
-    runDeblurPass(job, settings(0.1f, 0.5f, 2, 5, 8, 2, 2, 8));
-    for (size_t i = 0; i < job.workingImage.pixelCount(); ++i)
-        ASSERT_EQ(job.workingImage.data[i], packPixel(180, 30, 77, 255));
-}
-
-TEST(DeblurPass, SharpensEdgesAndKeepsBlackBlack) {
-    Bitmap picture = edges(16, 12);
-    picture.at(5, 5) = packPixel(0, 0, 0, 0);
-    picture.at(3, 4) = packPixel(0, 0, 0, 200);
-    ProcessingJob& job = idleJob(picture);
-    runDeblurPass(job, settings(0.5f, 0.5f, 1, 5, 8, 4, 3, 8));
-    EXPECT_EQ(job.workingImage.at(5, 5), packPixel(0, 0, 0, 255));
-    EXPECT_EQ(job.workingImage.at(3, 4), packPixel(0, 0, 0, 255));
-    // The shock filter pushes the pixels beside an edge apart.
-    int32_t changed = 0;
-    for (size_t i = 0; i < picture.pixelCount(); ++i) {
-        EXPECT_EQ(pixelAlpha(job.workingImage.data[i]), 255u);
-        changed += (job.workingImage.data[i] & 0xFFFFFF) != (picture.data[i] & 0xFFFFFF);
-    }
-    EXPECT_GT(changed, 20);
-}
-
 // Beside a one-pixel white line the blurred luminance curves down, so a dark
 // neighbour moves towards the line. A pixel of luma 0 that still has blue 6
 // is divided by luma 1: its blue becomes 6 * 255 * C.
@@ -108,58 +58,6 @@ TEST(DeblurPass, LumaZeroCountsAsOne) {
     ProcessingJob& strong = idleJob(picture);
     runDeblurPass(strong, settings(0.5f, 0.5f, 1, 5, 8, 2, 1, 0));
     EXPECT_EQ(strong.workingImage.at(3, 2), packPixel(0, 0, 255));
-}
-
-// The weight is amountMin + (map / N) (amountMax - amountMin) with the map
-// read bilinearly at x / S, and nothing clamps it.
-TEST(DeblurPass, StrengthFollowsTheMap) {
-    Bitmap picture = edges(20, 10);
-    ProcessingJob& job = idleJob(picture);
-    runDeblurPass(job, settings(0.0f, 0.0f, 1, 5, 8, 4, 2, 8));
-    EXPECT_TRUE(sameImage(job.workingImage, [&] {
-        Bitmap opaque;
-        opaque.copyFrom(picture);
-        for (size_t i = 0; i < opaque.pixelCount(); ++i)
-            opaque.data[i] |= 0xFF000000u;
-        return opaque;
-    }()));
-
-    // Twice full scale at amountMax 0.2 weighs like a flat 0.4.
-    ProcessingJob& doubled = idleJob(picture);
-    runDeblurPass(doubled, settings(0.0f, 0.2f, 1, 5, 8, 4, 2, 16));
-    Bitmap viaMap;
-    viaMap.copyFrom(doubled.workingImage);
-    ProcessingJob& flat = idleJob(picture);
-    runDeblurPass(flat, settings(0.4f, 0.4f, 1, 5, 8, 4, 2, 0));
-    EXPECT_TRUE(sameImage(viaMap, flat.workingImage));
-
-    // Only the right half of the map is set: the first columns, read from
-    // cells that are 0, keep their pixels; beyond them the edges change.
-    DeblurSettings half = settings(0.0f, 0.5f, 1, 5, 8, 4, 2, 0);
-    for (int32_t j = 0; j < 2; ++j)
-        half.map.at(2, j) = half.map.at(3, j) = 8;
-    ProcessingJob& partly = idleJob(picture);
-    runDeblurPass(partly, half);
-    int32_t changedRight = 0;
-    for (int32_t y = 0; y < 10; ++y) {
-        for (int32_t x = 0; x <= 5; ++x)
-            EXPECT_EQ(partly.workingImage.at(x, y) & 0xFFFFFF, picture.at(x, y) & 0xFFFFFF) << x << "," << y;
-        for (int32_t x = 10; x < 20; ++x)
-            changedRight += (partly.workingImage.at(x, y) & 0xFFFFFF) != (picture.at(x, y) & 0xFFFFFF);
-    }
-    EXPECT_GT(changedRight, 10);
-}
-
-TEST(DeblurPass, ThinPicturesWork) {
-    for (auto size : {std::pair<int32_t, int32_t>{1, 1}, {1, 8}, {8, 1}, {2, 3}}) {
-        Bitmap picture = passtest::randomPicture(size.first, size.second, 3);
-        ProcessingJob& job = idleJob(picture);
-        runDeblurPass(job, settings(0.1f, 0.4f, 2, 7, 16, 1, 1, 9));
-        ASSERT_EQ(job.workingImage.width, size.first);
-        ASSERT_EQ(job.workingImage.height, size.second);
-        for (size_t i = 0; i < picture.pixelCount(); ++i)
-            EXPECT_EQ(pixelAlpha(job.workingImage.data[i]), 255u);
-    }
 }
 
 int64_t seen = 0;

@@ -9,6 +9,7 @@ TEST(FinalResolution, ProportionalSideRoundsToNearestEven) {
     EXPECT_EQ(2, ProportionalSide(5, 1, 2));            // 2.5 ties to even
     EXPECT_EQ(4, ProportionalSide(7, 1, 2));            // 3.5 ties to even
     EXPECT_EQ(1, ProportionalSide(1, 1, 100));          // never below 1
+    EXPECT_EQ(1, ProportionalSide(5, 10, 0));           // no source side to keep proportional to
 }
 
 TEST(FinalResolution, FactorsRoundTripThroughFloat) {
@@ -16,15 +17,7 @@ TEST(FinalResolution, FactorsRoundTripThroughFloat) {
     EXPECT_EQ(2000, ScaledSide(1000, 2.0f));
     EXPECT_EQ(1600, ScaledSide(800, SideFactor(2000, 1000)));
     EXPECT_EQ(2, ScaledSide(5, 0.5f));  // 2.5 ties to even
+    EXPECT_EQ(8, ScaledSide(5, 1.5f));  // 7.5 ties to even, not down
+    EXPECT_EQ(3, ScaledSide(10, 0.27f));
     EXPECT_EQ(0, ScaledSide(5, 0.0f));
-}
-
-TEST(FinalResolution, MemoryEstimateGrowsWithTheMargin) {
-    EngineSettings small, large;
-    small.pass1.patchRadius = 4;
-    large.pass1.patchRadius = 9;
-    EXPECT_LT(EstimatedProcessingBytes(100, 100, small), EstimatedProcessingBytes(100, 100, large));
-    EXPECT_EQ(0u, EstimatedProcessingBytes(0, 100, small));
-    // A 99999 x 99999 result needs hundreds of gigabytes.
-    EXPECT_GT(EstimatedProcessingBytes(MaxFinalSide, MaxFinalSide, small), 100ull << 30);
 }

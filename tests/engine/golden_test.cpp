@@ -4,10 +4,9 @@
 #include "engine/presets.h"
 #include "pass_test_support.h"
 
-#include <gtest/gtest.h>
+#include "watchdog.h"
 
-#include <chrono>
-#include <thread>
+#include <gtest/gtest.h>
 
 // Fingerprints of the passes' results on fixed-seed synthetic pictures, for
 // every preset's settings, after the denoise pass (picture and match-count
@@ -128,11 +127,10 @@ TEST(Golden, TheJobRunsThePasses) {
 
     Bitmap collected;
     {
+        Watchdog watchdog("the job's run and shutdown", 30);
         ProcessingJob job;
         job.submit(picture, settings);
-        for (int i = 0; i < 60000 && !job.resultReady.load(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        ASSERT_EQ(job.resultReady.load(), 1);
+        ASSERT_TRUE(eventually([&] { return job.resultReady.load() == 1; }, 20000));
         job.collect(collected);
     }
     EXPECT_TRUE(passtest::sameImage(collected, direct.workingImage));

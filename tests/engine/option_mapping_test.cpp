@@ -39,6 +39,16 @@ TEST(OptionMapping, WorkedValues) {
     // The ends are exact: the clamp catches exp/log rounding.
     EXPECT_EQ(1.0f, withAllSliders(0).pass1.splitRadius);
     EXPECT_EQ(5.0f, withAllSliders(100).pass1.splitRadius);
+
+    // Missing controls read as the first preset: sliders at 10, no deblur,
+    // the original scale.
+    EngineSettings missing = settingsFromOptions(OptionValues{});
+    EXPECT_EQ(withAllSliders(10).pass1.cutoff, missing.pass1.cutoff);
+    EXPECT_FALSE(missing.deblur.enabled);
+    EXPECT_EQ(1, missing.pass1.scaleMode);
+    OptionValues allScales;
+    allScales.scaleChoice = 1;
+    EXPECT_EQ(4, settingsFromOptions(allScales).pass1.scaleMode);
 }
 
 TEST(OptionMapping, BlockStepBoundaries) {
@@ -50,34 +60,6 @@ TEST(OptionMapping, BlockStepBoundaries) {
         EXPECT_EQ(e[1], s.pass1.blockStep) << e[0];
         EXPECT_EQ(e[2], s.pass1.patchRadius) << e[0];
     }
-}
-
-TEST(OptionMapping, MissingControlsAndFixedFields) {
-    EngineSettings missing = settingsFromOptions(OptionValues{});
-    EngineSettings ten = withAllSliders(10);
-    EXPECT_EQ(ten.pass1.splitRadius, missing.pass1.splitRadius);
-    EXPECT_EQ(ten.pass1.maxMatchesFine, missing.pass1.maxMatchesFine);
-    EXPECT_EQ(ten.pass1.cutoff, missing.pass1.cutoff);
-    EXPECT_FALSE(missing.deblur.enabled);
-    EXPECT_EQ(1.5f, missing.deblur.radius);
-    EXPECT_EQ(1, missing.pass1.scaleMode);
-    EXPECT_EQ(0, missing.pass1.searchMode);
-    EXPECT_EQ(3, missing.pass1.regionMode);
-    EXPECT_EQ(1, missing.pass1.detailRepeats);
-    EXPECT_FALSE(missing.secondPassEnabled);
-
-    OptionValues allScales;
-    allScales.scaleChoice = 1;
-    EXPECT_EQ(4, settingsFromOptions(allScales).pass1.scaleMode);
-
-    const PassParams& p2 = missing.pass2;
-    EXPECT_EQ(2.0f, p2.splitRadius);
-    EXPECT_EQ(7, p2.blockStep);
-    EXPECT_EQ(5, p2.patchRadius);
-    EXPECT_EQ(16, p2.maxMatchesFine);
-    EXPECT_EQ(4, p2.maxMatchesCoarse);
-    EXPECT_EQ(16, p2.searchRadius);
-    EXPECT_EQ(20, p2.cutoff);
 }
 
 TEST(DeblurMapping, SampleTable) {
@@ -105,35 +87,4 @@ TEST(DeblurMapping, SampleTable) {
     }
 }
 
-TEST(DeblurSettings, CopiesNeverCarryTheMap) {
-    DeblurSettings a;
-    a.enabled = true;
-    a.mapSpacing = 7;
-    a.map.resize(3, 3);
-    DeblurSettings b = a;
-    EXPECT_TRUE(b.enabled);
-    EXPECT_EQ(7, b.mapSpacing);
-    EXPECT_TRUE(b.map.isEmpty());
-    b.map.resize(2, 2);
-    b = a;
-    EXPECT_TRUE(b.map.isEmpty());
-    EXPECT_EQ(3, a.map.width);
-}
-
 #include "engine/presets.h"
-
-TEST(Presets, TableAndLookup) {
-    ASSERT_NE(nullptr, findPreset("photo 4X ZOOM"));
-    const Preset& zoom = *findPreset("Photo 4x zoom");
-    EXPECT_EQ(4, zoom.factor);
-    EngineSettings s = settingsFromOptions(zoom.options());
-    EXPECT_EQ(4, s.pass1.scaleMode);
-    EXPECT_EQ(10, s.pass1.blockStep);
-    EXPECT_TRUE(s.deblur.enabled);
-    EXPECT_EQ(nullptr, findPreset("Fine digicam"));
-    // The first preset is the controls' initial state: no deblur, original scale.
-    EngineSettings first = settingsFromOptions(Presets[0].options());
-    EXPECT_FALSE(first.deblur.enabled);
-    EXPECT_EQ(1, first.pass1.scaleMode);
-    EXPECT_EQ(5, first.pass1.blockStep);
-}

@@ -3,9 +3,11 @@
 #include "core/bilinear_weights.h"
 #include "core/bitmap.h"
 #include "engine/processing_job.h"
+#include "engine/work_image.h"
 
 #include <cmath>
 #include <cstdint>
+#include <type_traits>
 
 // Shared by the pass tests: a deterministic generator (the standard
 // distributions differ between library versions), synthetic pictures, and
@@ -85,15 +87,19 @@ inline Bitmap withNoise(const Bitmap& clean, double deviation, uint64_t seed) {
     return b;
 }
 
-// Every channel random: the hardest kind of picture for the search.
-inline Bitmap randomPicture(int32_t w, int32_t h, uint64_t seed) {
+// Every sample random: a picture (Bitmap) is the hardest kind for the
+// search, a detail band (ByteImage) one with no structure at all.
+template <typename ImageType>
+ImageType randomImage(int32_t w, int32_t h, uint64_t seed) {
     Random random(seed);
-    Bitmap b;
+    ImageType b;
     b.resize(w, h);
     for (size_t i = 0; i < b.pixelCount(); ++i)
-        b.data[i] = static_cast<uint32_t>(random.next());
+        b.data[i] = static_cast<std::remove_pointer_t<decltype(b.data)>>(random.next());
     return b;
 }
+inline Bitmap randomPicture(int32_t w, int32_t h, uint64_t seed) { return randomImage<Bitmap>(w, h, seed); }
+inline ByteImage randomBand(int32_t w, int32_t h, uint64_t seed) { return randomImage<ByteImage>(w, h, seed); }
 
 inline double psnr(const Bitmap& a, const Bitmap& b) {
     double sum = 0.0;

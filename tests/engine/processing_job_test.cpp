@@ -1,5 +1,7 @@
 #include "engine/processing_job.h"
 
+#include "watchdog.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -67,21 +69,11 @@ Bitmap solid(int w, int h, uint32_t v) {
     return b;
 }
 
-// Polls a condition for up to a generous limit; the limit only guards
-// against hangs and never decides a pass.
-template <typename F>
-bool eventually(F condition) {
-    for (int i = 0; i < 20000; ++i) {
-        if (condition())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return false;
-}
-
 class JobTest : public ::testing::Test {
 protected:
     void SetUp() override { resetProbes(); }
+    // Covers the jobs' destructors too: they join the worker.
+    Watchdog watchdog_{"a job test", 20};
 };
 
 }  // namespace
@@ -93,8 +85,10 @@ TEST_F(JobTest, RunsThePassesAndHandsTheResultOver) {
     Bitmap in = solid(4, 3, 0x00000000);
     job.submit(in, settings);
     ASSERT_TRUE(eventually([&] { return job.resultReady.load() == 1; }));
-    Bitmap out;
+    Bitmap out, again;
     job.collect(out);
+    job.collect(again);  // the job keeps no copy
+    EXPECT_TRUE(again.isEmpty());
     EXPECT_EQ(0, job.resultReady.load());
     ASSERT_EQ(4, out.width);
     ASSERT_EQ(3, out.height);
@@ -193,18 +187,6 @@ TEST_F(JobTest, DestructionRightAfterSubmitDoesNotHang) {
     SUCCEED();
 }
 
-TEST_F(JobTest, SubProgressClampsAndCountsPasses) {
-    ProcessingJob job(PassSequence{});
-    job.passesTotal = 2;
-    job.passesDone = 1;
-    job.setSubProgress(150);
-    EXPECT_EQ(99, job.subProgress);
-    EXPECT_EQ(99, job.percent.load());
-    job.setSubProgress(-4);
-    EXPECT_EQ(0, job.subProgress);
-    EXPECT_EQ(50, job.percent.load());
-}
-
 TEST_F(JobTest, SecondPassCountsTowardProgress) {
     ProcessingJob job(fakePasses());
     EngineSettings settings;
@@ -245,4 +227,33 @@ TEST_F(JobTest, BackToBackSubmitsAlwaysLeaveTheLastResultFlagged) {
         job.collect(out);
         ASSERT_EQ(2 * i + 2, out.data[0]) << "round " << i;
     }
+}
+
+namespace {
+std::atomic<bool> passReturned{false};
+// Finishes its work, then a cancel arrives after the last checkpoint, before
+// the worker hands the result over.
+void cancelledAfterTheLastCheckpoint(ProcessingJob& job, int32_t, const PassParams&, MatchCountMap*) {
+    job.checkCancel();
+    job.setSubProgress(50);
+    job.workingImage.data[0] = 7;
+    job.cancel();
+    passReturned = true;
+}
+}  // namespace
+
+TEST_F(JobTest, ACancelBeforeTheHandOverNeverShowsTheResult) {
+    passReturned = false;
+    ProcessingJob job(PassSequence{cancelledAfterTheLastCheckpoint, nullptr});
+    bool flagged = false;
+    job.submit(solid(1, 1, 1), EngineSettings{});
+    // Taking the cancel afterwards puts the percentage back to 0.
+    ASSERT_TRUE(eventually([&] {
+        flagged = flagged || job.resultReady.load() == 1;
+        return passReturned && job.percent.load() == 0 && job.requestPending.load() == 0;
+    }));
+    EXPECT_FALSE(flagged);
+    Bitmap out;
+    job.collect(out);
+    EXPECT_TRUE(out.isEmpty());
 }

@@ -2,10 +2,8 @@
 // carried back to the calling thread, progress, and results equal to the
 // single-threaded reference. Small pictures: these also run under the thread
 // sanitizer.
-#include "engine/block_search.h"
 #include "engine/deblur.h"
 #include "engine/denoise.h"
-#include "engine/detail_pyramid.h"
 #include "engine/option_mapping.h"
 #include "engine/parallel_rows.h"
 #include "engine/presets.h"
@@ -93,24 +91,6 @@ TEST(ParallelRows, CancellationIsThrownOnTheCaller) {
     idleJob(Bitmap());
 }
 
-// The blur and the conversions share out bands of rows once a picture has a
-// few thousand pixels; the floats and bytes are those of one thread.
-TEST(ThreadedPasses, BlurAndConversionsOnThreadsEqualOneThread) {
-    Bitmap picture = passtest::withNoise(passtest::texture(150, 90), 9.0, 31);
-    BandSplit single = splitBands(picture, 2.0f, 1);
-    for (int32_t threads : {2, 7}) {
-        BandSplit shared = splitBands(picture, 2.0f, threads);
-        EXPECT_TRUE(sameImage(shared.lowPass, single.lowPass)) << threads;
-        ASSERT_EQ(shared.detail.pixelCount(), single.detail.pixelCount());
-        for (size_t i = 0; i < single.detail.pixelCount(); ++i)
-            ASSERT_EQ(shared.detail.data[i], single.detail.data[i]) << threads << " threads, pixel " << i;
-        EXPECT_TRUE(sameImage(mergeDetail(shared.lowPass, shared.detail, 1, threads),
-                              mergeDetail(single.lowPass, single.detail, 1, 1)));
-    }
-    // And the reference blur, which clamps every tap, agrees with both.
-    EXPECT_TRUE(sameImage(splitBandsReference(picture, 2.0f).lowPass, single.lowPass));
-}
-
 // Cancelling at a checkpoint of the calling thread abandons the threaded
 // pass with the job's state and leaves the picture alone.
 TEST(ThreadedPasses, CancellingLeavesThePictureAlone) {
@@ -142,64 +122,6 @@ TEST(ThreadedPasses, CancellingLeavesThePictureAlone) {
         }
     }
     idleJob(Bitmap());
-}
-
-// Progress comes from the calling thread only, rises and stays below 100;
-// the results equal the reference passes.
-TEST(ThreadedPasses, ProgressRisesAndResultsEqualTheReference) {
-    Bitmap picture = passtest::withNoise(passtest::texture(37, 26), 7.0, 3);
-    const EngineSettings settings = settingsFromOptions(findPreset("Digital zoom artifacts")->options());
-    ASSERT_TRUE(settings.deblur.enabled);
-
-    ProcessingJob& reference = idleJob(picture);
-    MatchCountMap expectedMap;
-    runDenoisePassReference(reference, 0, settings.pass1, &expectedMap);
-    DeblurSettings deblur = settings.deblur;
-    deblur.map.copyFrom(expectedMap);
-    runDeblurPassReference(reference, deblur);
-    Bitmap expected;
-    expected.copyFrom(reference.workingImage);
-
-    static std::vector<int32_t> percents;
-    for (int32_t threads : {2, 7}) {
-        ProcessingJob& job = idleJob(picture);
-        job.threadCount.store(threads);
-        percents.clear();
-        job.checkpointHook = [](ProcessingJob& j) { percents.push_back(j.percent.load()); };
-        MatchCountMap map;
-        runDenoisePass(job, 0, settings.pass1, &map);
-        runDeblurPass(job, deblur);
-        EXPECT_TRUE(sameImage(job.workingImage, expected)) << threads << " threads";
-        ASSERT_GT(percents.size(), 10u);
-        for (size_t i = 1; i < percents.size(); ++i)
-            EXPECT_LE(percents[i - 1], percents[i]);
-        EXPECT_GT(percents.back(), 50);
-        EXPECT_LE(job.percent.load(), 99);
-    }
-    idleJob(Bitmap());
-}
-
-// The job itself, on its worker thread with helpers of its own, gives the
-// reference result.
-TEST(ThreadedPasses, TheJobUsesItsThreads) {
-    Bitmap picture = passtest::withNoise(passtest::texture(31, 22), 5.0, 8);
-    const EngineSettings settings = settingsFromOptions(findPreset("Fine digicam noise")->options());
-    ProcessingJob& reference = idleJob(picture);
-    MatchCountMap map;
-    runDenoisePassReference(reference, 0, settings.pass1, &map);
-    Bitmap expected;
-    expected.copyFrom(reference.workingImage);
-    idleJob(Bitmap());
-
-    ProcessingJob job;
-    job.threadCount.store(3);
-    job.submit(picture, settings);
-    for (int i = 0; i < 60000 && !job.resultReady.load(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    ASSERT_EQ(job.resultReady.load(), 1);
-    Bitmap collected;
-    job.collect(collected);
-    EXPECT_TRUE(sameImage(collected, expected));
 }
 
 }

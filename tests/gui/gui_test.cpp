@@ -85,10 +85,6 @@ protected:
         return {g.x, g.y + g.height - height, width, height};
     }
 
-    std::vector<uint32_t> Pixels(const std::vector<std::pair<int, int>>& points) const {
-        return session_.Pixels(points);
-    }
-
     int ProbeExitStatus() { return WaitForExit(probe_); }
 
     Session session_;
@@ -96,92 +92,7 @@ protected:
     pid_t probe_ = 0;
 };
 
-constexpr uint32_t Green = 0x204020;
-
 }  // namespace
-
-TEST_F(GtkBackend, MainWindowShowsTheBackBufferAt800x600) {
-    EXPECT_EQ(Trim(Output("xdotool getwindowname " + window_)), "Vistrel");
-    Geometry w = WindowGeometry(window_);
-    EXPECT_EQ(w.width, 800);
-    EXPECT_GT(w.height, 600);  // the menu bar sits above the client area
-    Geometry c = ClientArea();
-    // The green fills exactly the client area: its corners are green, the
-    // pixels just outside are not.
-    std::vector<uint32_t> p = Pixels({{c.x, c.y}, {c.x + 799, c.y}, {c.x, c.y + 599}, {c.x + 799, c.y + 599},
-                                      {c.x + 400, c.y + 300}, {c.x + 400, c.y - 1}, {c.x + 800, c.y + 300}});
-    ASSERT_EQ(p.size(), 7u);
-    for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(p[i], Green) << i;
-    EXPECT_NE(p[5], Green);
-    EXPECT_NE(p[6], Green);
-}
-
-TEST_F(GtkBackend, WindowCannotBeMadeSmallerThanTheMinimum) {
-    Geometry before = WindowGeometry(window_);
-    Xdotool("windowsize " + window_ + " 1000 " + std::to_string(before.height + 100));
-    ASSERT_TRUE(WaitForLine("resize 1000 700")) << Log();
-    Geometry c = ClientArea();
-    std::vector<uint32_t> p = Pixels({{c.x + 999, c.y + 699}, {c.x + 900, c.y + 650}});
-    EXPECT_EQ(p, (std::vector<uint32_t>{Green, Green}));
-
-    Xdotool("windowsize " + window_ + " 400 300");
-    ASSERT_TRUE(WaitForLine("resize 800 600")) << Log();
-    ASSERT_TRUE(WaitUntil([&] { return WindowGeometry(window_).width == 800; })) << Log();
-    for (const std::string& line : Lines("resize ")) {
-        int width = 0, height = 0;
-        std::sscanf(line.c_str(), "resize %d %d", &width, &height);
-        EXPECT_GE(width, 800) << line;
-        EXPECT_GE(height, 600) << line;
-    }
-    EXPECT_EQ(WindowGeometry(window_).height, before.height);
-}
-
-TEST_F(GtkBackend, ClickArrivesAsOnePressInClientCoordinates) {
-    Geometry c = ClientArea();
-    Xdotool("mousemove --sync " + std::to_string(c.x + 120) + " " + std::to_string(c.y + 80) + " click 1");
-    // A typed marker after the click: once it is in, the click is too.
-    Xdotool("type z");
-    ASSERT_TRUE(WaitForLine("keys 122")) << Log();
-    EXPECT_EQ(Lines("press "), (std::vector<std::string>{"press 1 120 80"})) << Log();
-    ASSERT_TRUE(WaitForLine("held 0 120 80")) << Log();
-
-    // A drag that ends outside the window still reports to it.
-    Xdotool("mousemove --sync " + std::to_string(c.x + 10) + " " + std::to_string(c.y + 10) + " mousedown 3");
-    ASSERT_TRUE(WaitUntil([&] { return !Lines("held 2 ").empty(); })) << Log();
-    Xdotool("mousemove --sync " + std::to_string(c.x + 900) + " " + std::to_string(c.y - 20) + " mouseup 3");
-    ASSERT_TRUE(WaitForLine("held 0 900 -20")) << Log();
-}
-
-TEST_F(GtkBackend, KeysAndWheelFollowTheCodeTable) {
-    Xdotool("type a");
-    Xdotool("key BackSpace Tab Return Delete Escape F11 F12 F1 F10 Left Next");
-    Xdotool("type Z");
-    ASSERT_TRUE(WaitUntil([&] { return Log().find(" 90\n") != std::string::npos; })) << Log();
-    std::string codes;
-    for (const std::string& line : Lines("keys"))
-        codes += line.substr(4);
-    EXPECT_EQ(codes, " 97 8 9 13 11 12 14 23 1 6 90");
-
-    Geometry c = ClientArea();
-    Xdotool("mousemove --sync " + std::to_string(c.x + 50) + " " + std::to_string(c.y + 50) +
-            " click 4 click 4 click 4 click 5");
-    ASSERT_TRUE(WaitUntil([&] {
-        int total = 0;
-        for (const std::string& line : Lines("wheel "))
-            total += std::atoi(line.c_str() + 6);
-        return total == 2;
-    })) << Log();
-}
-
-TEST_F(GtkBackend, MenuItemDisabledAtRunTimeCannotBeChosen) {
-    Send("disable 110");
-    ASSERT_TRUE(WaitForLine("done disable 110")) << Log();
-    Xdotool("key --delay 200 alt+h a Escape Escape");
-    Xdotool("key --delay 200 alt+h c");
-    ASSERT_TRUE(WaitForLine("command 106")) << Log();
-    EXPECT_TRUE(Lines("command 110").empty()) << Log();
-}
 
 TEST_F(GtkBackend, YesNoMessageBoxReturnsTheAnswer) {
     auto dialog = [&] {
@@ -212,28 +123,6 @@ TEST_F(GtkBackend, YesNoMessageBoxReturnsTheAnswer) {
     EXPECT_EQ(Lines("answer").size(), 2u);
 }
 
-TEST_F(GtkBackend, PopupOpensOverTheMainWindowAndCloses) {
-    Send("popup");
-    ASSERT_TRUE(WaitForLine("done popup")) << Log();
-    std::string popup;
-    ASSERT_TRUE(WaitUntil([&] {
-        popup = Trim(Output("xdotool search --onlyvisible --name '^Probe pop-up$' | head -1"));
-        return !popup.empty() && WindowGeometry(popup).width == 300;
-    }));
-    Geometry p = WindowGeometry(popup);
-    EXPECT_EQ(p.height, 200);
-    Geometry c = ClientArea();
-    EXPECT_EQ(Pixels({{p.x + 150, p.y + 100}}), (std::vector<uint32_t>{0xC80000}));
-    // Placed against the main client area; the window manager may shift it
-    // by its frame.
-    EXPECT_NEAR(p.x - c.x, 250, 20);
-    EXPECT_NEAR(p.y - c.y, 50, 40);
-    Xdotool("windowactivate --sync " + popup);
-    Xdotool("key Escape");
-    ASSERT_TRUE(WaitForLine("popup closed")) << Log();
-    EXPECT_TRUE(Lines("main destroyed").empty());
-}
-
 TEST_F(GtkBackend, ClosingTheWindowEndsTheProgram) {
     Xdotool("windowactivate --sync " + window_);
     Xdotool("key alt+F4");
@@ -245,135 +134,6 @@ TEST_F(GtkBackend, ClosingTheWindowEndsTheProgram) {
     ASSERT_NE(exit, std::string::npos) << log;
     EXPECT_LT(destroyed, teardown);
     EXPECT_LT(teardown, exit);
-}
-
-TEST_F(GtkBackend, ExitMenuItemEndsTheProgram) {
-    Xdotool("key --delay 200 alt+f x");
-    EXPECT_EQ(ProbeExitStatus(), 0) << Log();
-    std::string log = Log();
-    EXPECT_NE(log.find("command 105"), std::string::npos) << log;
-    // Here the window outlives the loop and goes with the window manager.
-    EXPECT_LT(log.find("teardown"), log.find("main destroyed")) << log;
-}
-
-namespace {
-
-// The visible window with this exact title that is not the main window.
-std::string FindDialog(const std::string& title, const std::string& mainWindow) {
-    std::string found;
-    WaitUntil([&] {
-        std::istringstream in(Output("xdotool search --onlyvisible --name '^" + title + "$'"));
-        for (std::string id; in >> id;) {
-            if (id != mainWindow)
-                found = id;
-        }
-        return !found.empty();
-    });
-    return found;
-}
-
-void Touch(const std::string& path) { std::ofstream(path) << "x"; }
-
-}  // namespace
-
-TEST_F(GtkBackend, OpenDialogSelectsSeveralFilesThroughTheFilter) {
-    std::string pics = dir_ + "/pics";
-    mkdir(pics.c_str(), 0755);
-    for (const char* name : {"a.bmp", "B.BMP", "c.jpg", "notes.txt"})
-        Touch(pics + "/" + name);
-
-    // A typed path is one file, returned as it is.
-    Send("open " + pics);
-    std::string box = FindDialog("Open", window_);
-    ASSERT_FALSE(box.empty()) << Log();
-    Xdotool("windowactivate --sync " + box);
-    Xdotool("key ctrl+l");
-    Xdotool("type --delay 20 '" + pics + "/c.jpg'");
-    Xdotool("key Return");
-    ASSERT_TRUE(WaitForLine("opened " + pics + "/c.jpg")) << Log();
-
-    // Select all: the filter hides the text file but not the upper-case
-    // name; several files come back as the folder and then the names.
-    Send("open " + pics);
-    ASSERT_TRUE(WaitUntil([&] { return Lines("opened ").size() == 1 && !FindDialog("Open", window_).empty(); }));
-    box = FindDialog("Open", window_);
-    Xdotool("windowactivate --sync " + box);
-    // The folder fills in the background: until it has, select-all finds
-    // nothing and Return does nothing, so try again now and then.
-    ASSERT_TRUE(WaitUntil([&] {
-        Xdotool("key ctrl+a Return");
-        for (int i = 0; i < 20 && Lines("opened ").size() < 2; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        return Lines("opened ").size() == 2;
-    })) << Log();
-    std::string line = Lines("opened ")[1];
-    std::vector<std::string> parts;
-    std::istringstream in(line.substr(7));
-    for (std::string part; std::getline(in, part, '|');)
-        parts.push_back(part);
-    ASSERT_EQ(parts.size(), 4u) << line;
-    EXPECT_EQ(parts[0], pics);
-    std::sort(parts.begin() + 1, parts.end());
-    EXPECT_EQ(parts, (std::vector<std::string>{pics, "B.BMP", "a.bmp", "c.jpg"}));
-}
-
-TEST_F(GtkBackend, SaveDialogStartsWithTheSuggestedNameAndType) {
-    std::string pics = dir_ + "/pics";
-    mkdir(pics.c_str(), 0755);
-    Touch(pics + "/cat.jpg");
-
-    // Accepting the suggestion over an existing file asks nothing here: the
-    // program asks its own question.
-    Send("save " + pics + "|cat.jpg");
-    std::string box = FindDialog("Save As", window_);
-    ASSERT_FALSE(box.empty()) << Log();
-    Xdotool("windowactivate --sync " + box);
-    Xdotool("key Return");
-    ASSERT_TRUE(WaitForLine("saved " + pics + "/cat.jpg")) << Log();
-
-    // A name typed without an extension gets the preselected type's.
-    Send("save " + pics + "|cat.jpg");
-    ASSERT_TRUE(WaitUntil([&] { return !FindDialog("Save As", window_).empty(); }));
-    box = FindDialog("Save As", window_);
-    Xdotool("windowactivate --sync " + box);
-    Xdotool("key ctrl+a");
-    Xdotool("type --delay 20 dog");
-    Xdotool("key Return");
-    ASSERT_TRUE(WaitForLine("saved " + pics + "/dog.jpg")) << Log();
-
-    Send("save " + pics + "|cat.jpg");
-    ASSERT_TRUE(WaitUntil([&] { return !FindDialog("Save As", window_).empty(); }));
-    box = FindDialog("Save As", window_);
-    Xdotool("windowactivate --sync " + box);
-    Xdotool("key Escape");
-    ASSERT_TRUE(WaitForLine("cancelled")) << Log();
-}
-
-TEST_F(GtkBackend, DesktopHandlerOpensWebAddresses) {
-    // A fake browser registered the way desktops register one.
-    std::string script = dir_ + "/fake-browser";
-    std::ofstream(script) << "#!/bin/sh\nprintf '%s' \"$1\" > \"" << dir_ << "/opened.tmp\"\n"
-                          << "mv \"" << dir_ << "/opened.tmp\" \"" << dir_ << "/opened\"\n";
-    chmod(script.c_str(), 0755);
-    mkdir((dir_ + "/data/applications").c_str(), 0755);
-    std::ofstream(dir_ + "/data/applications/fake-browser.desktop")
-        << "[Desktop Entry]\nType=Application\nName=Fake browser\nExec=" << script
-        << " %u\nMimeType=x-scheme-handler/https;\n";
-    std::ofstream(dir_ + "/config/mimeapps.list")
-        << "[Default Applications]\nx-scheme-handler/https=fake-browser.desktop\n";
-
-    std::string url = "https://example.org/help?a=1&b=$(x)";
-    Send("browse " + url);
-    ASSERT_TRUE(WaitForLine("browse 1")) << Log();
-    std::string opened = dir_ + "/opened";
-    ASSERT_TRUE(WaitUntil([&] { return access(opened.c_str(), F_OK) == 0; }));
-    std::ifstream in(opened);
-    std::string received((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(received, url);
-
-    // Nothing handles this scheme: not accepted.
-    Send("browse vistrel-none://x");
-    ASSERT_TRUE(WaitForLine("browse 0")) << Log();
 }
 
 TEST_F(GtkBackend, DroppedUriListGivesTheLocalFilesDecodedInOrder) {

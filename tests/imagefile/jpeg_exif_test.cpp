@@ -4,9 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>  // before jpeglib.h
-#include <jpeglib.h>
-
 #include <string>
 #include <vector>
 
@@ -149,66 +146,6 @@ TEST(JpegExif, AGreyscaleOriginalIsSavedAsGreyscale) {
     uint32_t p = back.at(0, 0);
     EXPECT_EQ(pixelRed(p), pixelGreen(p));
     EXPECT_EQ(pixelRed(p), pixelBlue(p));
-}
-
-namespace {
-
-// A flat 16 x 16 four-component JPEG; flat blocks survive quality 100
-// almost exactly.
-ByteArray makeCmykJpeg(const uint8_t c[4], bool adobeMarker) {
-    jpeg_compress_struct info;
-    jpeg_error_mgr error;
-    info.err = jpeg_std_error(&error);
-    jpeg_create_compress(&info);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = 16;
-    info.image_height = 16;
-    info.input_components = 4;
-    info.in_color_space = JCS_CMYK;
-    jpeg_set_defaults(&info);
-    jpeg_set_colorspace(&info, JCS_CMYK);
-    info.write_Adobe_marker = adobeMarker ? TRUE : FALSE;
-    jpeg_set_quality(&info, 100, TRUE);
-    jpeg_start_compress(&info, TRUE);
-    uint8_t row[64];
-    for (int x = 0; x < 16; ++x)
-        std::memcpy(row + 4 * x, c, 4);
-    JSAMPROW rows[1] = {row};
-    for (int y = 0; y < 16; ++y)
-        jpeg_write_scanlines(&info, rows, 1);
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    ByteArray out;
-    out.Assign(buffer, static_cast<int32_t>(size));
-    std::free(buffer);
-    return out;
-}
-
-}  // namespace
-
-TEST(JpegColour, FourComponentFilesMultiplyByTheFourthComponent) {
-    const uint8_t c[4] = {200, 100, 40, 150};
-    Bitmap picture;
-    // Adobe files store inverted CMYK, which is what the rule multiplies.
-    ByteArray adobe = makeCmykJpeg(c, true);
-    decode(picture, adobe.data, static_cast<size_t>(adobe.length), ImageFileJpeg, nullptr);
-    ASSERT_EQ(16, picture.width);
-    uint32_t p = picture.at(7, 7);
-    EXPECT_NEAR(200 * 150 / 255, static_cast<int>(pixelRed(p)), 2);
-    EXPECT_NEAR(100 * 150 / 255, static_cast<int>(pixelGreen(p)), 2);
-    EXPECT_NEAR(40 * 150 / 255, static_cast<int>(pixelBlue(p)), 2);
-    EXPECT_EQ(255u, pixelAlpha(p));
-
-    // Without the Adobe marker the samples are plain ink amounts.
-    ByteArray plain = makeCmykJpeg(c, false);
-    decode(picture, plain.data, static_cast<size_t>(plain.length), ImageFileJpeg, nullptr);
-    ASSERT_EQ(16, picture.width);
-    p = picture.at(7, 7);
-    EXPECT_NEAR(55 * 105 / 255, static_cast<int>(pixelRed(p)), 2);
-    EXPECT_NEAR(155 * 105 / 255, static_cast<int>(pixelGreen(p)), 2);
-    EXPECT_NEAR(215 * 105 / 255, static_cast<int>(pixelBlue(p)), 2);
 }
 
 TEST(JpegColour, SuiteCmykFilesMatchTheirReferences) {

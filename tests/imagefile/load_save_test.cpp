@@ -7,7 +7,6 @@
 
 #include <fstream>
 #include <string>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -28,56 +27,6 @@ protected:
 };
 
 }  // namespace
-
-TEST_F(ImageFolder, SavedFilesLoadBackByTheirExtension) {
-    Bitmap photo;
-    makePhoto(photo, 12, 10);
-    for (const char* name : {"a.bmp", "b.PNG", "c.tga", "d.pcx", "e.gif", "f.ico"}) {
-        ASSERT_TRUE(save(photo, path(name), 90, nullptr)) << name;
-        Bitmap back;
-        EXPECT_EQ(typeFromExtension(name), load(back, path(name), nullptr));
-        EXPECT_TRUE(samePixels(photo, back)) << name;
-    }
-    for (const char* name : {"g.jpeg", "h.tiff"}) {
-        ASSERT_TRUE(save(photo, path(name), 90, nullptr)) << name;
-        Bitmap back;
-        load(back, path(name), nullptr);
-        EXPECT_EQ(12, back.width) << name;
-    }
-}
-
-TEST_F(ImageFolder, LoadFailuresShowOnlyAsAnEmptyBitmap) {
-    Bitmap bitmap;
-    makePhoto(bitmap, 3, 3);
-    // Unknown extensions are not even opened.
-    EXPECT_EQ(ImageFileUnknown, load(bitmap, path("missing.xyz"), nullptr));
-    EXPECT_TRUE(bitmap.isEmpty());
-    EXPECT_EQ("Couldn't find file " + dir + "/missing.xyz", loadFailureMessage(path("missing.xyz"), ImageFileUnknown).str());
-    write(path("notes.xyz"), "text");
-    EXPECT_EQ("Unknown image format: " + dir + "/notes.xyz", loadFailureMessage(path("notes.xyz"), ImageFileUnknown).str());
-
-    makePhoto(bitmap, 3, 3);
-    EXPECT_EQ(ImageFilePng, load(bitmap, path("missing.png"), nullptr));
-    EXPECT_TRUE(bitmap.isEmpty());
-    EXPECT_EQ("Couldn't find file " + dir + "/missing.png", loadFailureMessage(path("missing.png"), ImageFilePng).str());
-
-    write(path("empty.png"), "");
-    EXPECT_EQ(ImageFilePng, load(bitmap, path("empty.png"), nullptr));
-    EXPECT_TRUE(bitmap.isEmpty());
-    EXPECT_EQ("Error reading " + dir + "/empty.png", loadFailureMessage(path("empty.png"), ImageFilePng).str());
-
-    // Content is never sniffed: a PNG stream named .bmp fails.
-    Bitmap photo;
-    makePhoto(photo, 4, 4);
-    ASSERT_TRUE(save(photo, path("real.png"), 90, nullptr));
-    ASSERT_EQ(0, rename(CStr(path("real.png")), CStr(path("fake.bmp"))));
-    EXPECT_EQ(ImageFileBmp, load(bitmap, path("fake.bmp"), nullptr));
-    EXPECT_TRUE(bitmap.isEmpty());
-
-    write(path("vector.wmf"), std::string("\xD7\xCD\xC6\x9A", 4) + std::string(40, '\0'));
-    EXPECT_EQ(ImageFileWmf, load(bitmap, path("vector.wmf"), nullptr));
-    EXPECT_TRUE(bitmap.isEmpty());
-}
 
 TEST_F(ImageFolder, AFailedSaveWritesNothingAndKeepsTheOldFile) {
     Bitmap photo;
@@ -105,20 +54,4 @@ TEST_F(ImageFolder, AFailedSaveWritesNothingAndKeepsTheOldFile) {
     Bitmap empty;
     EXPECT_FALSE(save(empty, path("empty.png"), 90, nullptr));
     EXPECT_FALSE(exists(path("empty.png")));
-}
-
-TEST_F(ImageFolder, ExifSurvivesALoadAndSaveThroughFiles) {
-    std::string source = std::string(VISTREL_TESTDATA_DIR) + "/formats/jpeg/pillow/exif_gps.jpg";
-    ExifCarrier carrier;
-    Bitmap photo;
-    ASSERT_EQ(ImageFileJpeg, load(photo, String(source.c_str()), &carrier));
-    ASSERT_TRUE(carrier.holdsImage());
-    ASSERT_TRUE(save(photo, path("copy.jpg"), 90, &carrier));
-    ExifCarrier second;
-    Bitmap copy;
-    load(copy, path("copy.jpg"), &second);
-    ASSERT_TRUE(second.holdsImage());
-    EXPECT_EQ(carrier.exifBlock()->length, second.exifBlock()->length);
-    EXPECT_EQ(0, std::memcmp(carrier.exifBlock()->data, second.exifBlock()->data,
-                             static_cast<size_t>(carrier.exifBlock()->length)));
 }

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -20,7 +22,7 @@ namespace {
 const std::string formatsDir = std::string(VISTREL_TESTDATA_DIR) + "/formats/";
 
 struct Row {
-    std::string path, expect, width, height, alpha;
+    std::string path, expect, width, height, alpha, note;
 };
 
 std::vector<std::string> splitCsv(const std::string& line) {
@@ -55,7 +57,7 @@ std::vector<Row> rowsOf(const std::string& folder) {
         std::vector<std::string> f = splitCsv(line);
         if (f.size() < 5 || f[0].compare(0, folder.size() + 1, folder + "/") != 0)
             continue;
-        rows.push_back({f[0], f[1], f[2], f[3], f[4]});
+        rows.push_back({f[0], f[1], f[2], f[3], f[4], f.size() > 5 ? f[5] : ""});
     }
     return rows;
 }
@@ -149,3 +151,118 @@ TEST(TiffLayouts, EveryLayoutOfTheSameSamplesDecodesAlike) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, Suite,
                          ::testing::Values("bmp", "gif", "ico", "jpeg", "pcx", "png", "tga", "tiff", "wbmp"));
+
+namespace {
+
+Bitmap decodeFile(const std::string& path, ImageFileType type) {
+    std::string bytes = readFileBytes(formatsDir + path);
+    Bitmap bitmap;
+    decode(bitmap, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), type, nullptr);
+    return bitmap;
+}
+
+bool endsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// "format/source" of a path in the suites.
+std::string sourceOf(const std::string& path) { return path.substr(0, path.find('/', path.find('/') + 1)); }
+
+// Pixels that differ from the reference: a channel may be off by one, since
+// the decoders behind the references round 5- and 6-bit channels up to 8
+// bits each their own way. A fully transparent reference pixel has no colour
+// to compare; only a GIF may show it opaque, as its transparent index is
+// never turned into alpha.
+int32_t differingPixels(const Bitmap& actual, const Bitmap& expected, bool gif, std::string& first) {
+    if (actual.width != expected.width || actual.height != expected.height) {
+        first = "size " + std::to_string(actual.width) + "x" + std::to_string(actual.height);
+        return 1;
+    }
+    int32_t wrong = 0;
+    for (int32_t y = 0; y < expected.height; ++y) {
+        for (int32_t x = 0; x < expected.width; ++x) {
+            uint32_t a = actual.at(x, y), e = expected.at(x, y);
+            bool same = pixelAlpha(e) == 0 ? (gif || pixelAlpha(a) == 0) : true;
+            for (int shift = 0; shift < 32 && pixelAlpha(e) != 0; shift += 8)
+                same = same && std::abs(static_cast<int>((a >> shift) & 255) - static_cast<int>((e >> shift) & 255)) <= 1;
+            if (!same && wrong++ == 0) {
+                std::ostringstream text;
+                text << "pixel " << x << "," << y << " is " << std::hex << a << " instead of " << e;
+                first = text.str();
+            }
+        }
+    }
+    return wrong;
+}
+
+// Each decoded file with its reference renderings: the manifest names the
+// files each PNG reference renders ("reference rendering for a, b", or an
+// "acceptable alternative rendering"); the GIF suite keeps the expected first
+// frame beside each file.
+std::map<std::string, std::vector<std::string>> referencesOf(const std::string& folder) {
+    std::vector<Row> rows = rowsOf(folder);
+    std::map<std::string, bool> okPaths;  // the valid files
+    for (const Row& row : rows)
+        if (row.expect == "ok")
+            okPaths[row.path] = true;
+    std::map<std::string, std::vector<std::string>> references;
+    const std::string marker = "rendering for ";
+    for (const Row& row : rows) {
+        size_t at = row.note.find(marker);
+        if (row.expect != "ok" || at == std::string::npos)
+            continue;
+        std::string names = row.note.substr(at + marker.size());
+        names = names.substr(0, names.find(';'));
+        std::stringstream list(names);
+        std::string name;
+        while (std::getline(list, name, ',')) {
+            name.erase(0, name.find_first_not_of(' '));
+            // The named file sits in the reference's folder or in a sibling
+            // folder of the same source.
+            for (const auto& candidate : okPaths) {
+                const std::string& path = candidate.first;
+                if (sourceOf(path) == sourceOf(row.path) && endsWith(path, "/" + name))
+                    references[path].push_back(row.path);
+            }
+        }
+    }
+    if (folder == "gif") {
+        for (const Row& row : rows) {
+            if (row.expect != "ok" || row.path.find("pygif-test-suite/") == std::string::npos || !endsWith(row.path, ".gif"))
+                continue;
+            const std::string stem = row.path.substr(0, row.path.size() - 4);
+            for (const std::string& reference : {stem + ".png", stem + ".0.png"})
+                if (okPaths.count(reference)) {
+                    references[row.path].push_back(reference);
+                    break;
+                }
+        }
+    }
+    return references;
+}
+
+class References : public ::testing::TestWithParam<std::string> {};
+
+}  // namespace
+
+TEST_P(References, DecodedPixelsEqualTheReferenceRenderings) {
+    const std::string folder = GetParam();
+    std::map<std::string, std::vector<std::string>> references = referencesOf(folder);
+    ASSERT_FALSE(references.empty());
+    for (const auto& file : references) {
+        ImageFileType type = typeOf(file.first, folder);
+        Bitmap actual = decodeFile(file.first, type);
+        std::string report;
+        bool matched = false;
+        for (const std::string& reference : file.second) {
+            Bitmap expected = decodeFile(reference, ImageFilePng);
+            ASSERT_FALSE(expected.isEmpty()) << reference;
+            std::string first;
+            matched = matched || differingPixels(actual, expected, type == ImageFileGif, first) == 0;
+            report += "\n  against " + reference + ": " + first;
+        }
+        EXPECT_TRUE(matched) << file.first << report;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, References, ::testing::Values("tga", "pcx", "bmp", "gif", "wbmp", "ico"));

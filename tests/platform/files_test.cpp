@@ -8,9 +8,13 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 #include <sys/stat.h>
 #ifndef _WIN32
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -30,6 +34,11 @@ protected:
     }
     std::string path(const char* name) const { return dir + "/" + name; }
     static void writeText(const std::string& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
+    // Files in the folder, hidden ones included.
+    int entries() const {
+        auto list = std::filesystem::directory_iterator(std::filesystem::u8path(dir));
+        return static_cast<int>(std::distance(begin(list), end(list)));
+    }
     static std::string readText(const std::string& p) {
         std::ifstream in(p, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
@@ -38,31 +47,20 @@ protected:
 
 }  // namespace
 
-TEST_F(TempFolder, ReadFailsWithLengthZeroOnMissingEmptyAndFolder) {
-    ByteArray buffer;
-    buffer.Append("stale", 5);
-    EXPECT_FALSE(ReadWholeFile(String(path("missing").c_str()), buffer));
-    EXPECT_EQ(0, buffer.length);
-
-    writeText(path("empty"), "");
-    buffer.Append("stale", 5);
-    EXPECT_FALSE(ReadWholeFile(String(path("empty").c_str()), buffer));
-    EXPECT_EQ(0, buffer.length);
-
-    buffer.Append("stale", 5);
-    EXPECT_FALSE(ReadWholeFile(String(dir.c_str()), buffer));
-    EXPECT_EQ(0, buffer.length);
-}
-
-TEST_F(TempFolder, ReadsExactlyTheBytes) {
+TEST_F(TempFolder, ReadsExactlyTheBytesOrFailsWithLengthZero) {
     std::string bytes("a\0b\r\n\xff", 6);
     writeText(path("data"), bytes);
+    writeText(path("empty"), "");
     ByteArray buffer;
     ASSERT_TRUE(ReadWholeFile(String(path("data").c_str()), buffer));
-    ASSERT_EQ(6, buffer.length);
-    EXPECT_EQ(bytes, std::string(reinterpret_cast<char*>(buffer.data), 6));
+    EXPECT_EQ(bytes, std::string(reinterpret_cast<char*>(buffer.data), static_cast<size_t>(buffer.length)));
+    for (const std::string& bad : {path("missing"), path("empty"), dir}) {
+        EXPECT_FALSE(ReadWholeFile(String(bad.c_str()), buffer)) << bad;
+        EXPECT_EQ(0, buffer.length) << bad;
+        buffer.Append("stale", 5);
+    }
     EXPECT_TRUE(FileExists(String(path("data").c_str())));
-    EXPECT_FALSE(FileExists(String(path("nope").c_str())));
+    EXPECT_FALSE(FileExists(String(path("missing").c_str())));
 }
 
 TEST_F(TempFolder, WriteReplacesAndLeavesNoTemporaryBehind) {
@@ -70,11 +68,59 @@ TEST_F(TempFolder, WriteReplacesAndLeavesNoTemporaryBehind) {
     writeText(target, "old contents");
     ASSERT_TRUE(WriteWholeFile(String(target.c_str()), "new", 3));
     EXPECT_EQ("new", readText(target));
-    auto entries = std::filesystem::directory_iterator(dir);
-    EXPECT_EQ(1, std::distance(begin(entries), end(entries)));
+    EXPECT_EQ(1, entries());
+    EXPECT_FALSE(WriteWholeFile(String(path("no/such/folder.png").c_str()), "x", 1));
 }
 
 #ifndef _WIN32
+
+// The write fails half way, after the temporary file exists: the child may
+// write only 1000 bytes to any file, and ignores the signal that would end it.
+TEST_F(TempFolder, AWriteThatFailsHalfWayKeepsTheOldFileAndNoTemporary) {
+    std::string target = path("photo.tga");
+    writeText(target, "the user's photo");
+    pid_t child = fork();
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{1000, 1000};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            _exit(3);
+        std::string big(5000, 'x');
+        _exit(WriteWholeFile(String(target.c_str()), big.data(), static_cast<int64_t>(big.size())) ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(child, waitpid(child, &status, 0));
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(1, WEXITSTATUS(status)) << "the write should have failed";
+    EXPECT_EQ("the user's photo", readText(target));
+    EXPECT_EQ(1, entries()) << "a temporary file was left behind";
+}
+
+TEST_F(TempFolder, WritingThroughALinkReplacesTheLinkedFileAndKeepsTheLink) {
+    std::string real = path("real.png"), link = path("link.png");
+    writeText(real, "old");
+    ASSERT_EQ(0, symlink("real.png", link.c_str()));
+    ASSERT_TRUE(WriteWholeFile(String(link.c_str()), "new", 3));
+    struct stat info;
+    ASSERT_EQ(0, lstat(link.c_str(), &info));
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    EXPECT_EQ("new", readText(real));
+    EXPECT_EQ(2, entries());
+}
+
+TEST_F(TempFolder, ANewFileFollowsTheUmask) {
+    for (mode_t mask : {022, 077, 002}) {
+        std::string target = path("new.bmp");
+        unlink(target.c_str());
+        mode_t old = umask(mask);
+        bool written = WriteWholeFile(String(target.c_str()), "x", 1);
+        umask(old);
+        ASSERT_TRUE(written);
+        struct stat info;
+        ASSERT_EQ(0, stat(target.c_str(), &info));
+        EXPECT_EQ(0666u & ~mask, info.st_mode & 0777) << std::oct << mask;
+    }
+}
 
 // Runs the write in a child process; as root the child first becomes
 // "nobody", since root ignores the permissions these cases rely on.
@@ -123,10 +169,6 @@ TEST_F(TempFolder, WritableTargetIsReplacedByAnUnprivilegedUser) {
 }
 
 #endif  // _WIN32
-
-TEST_F(TempFolder, WriteIntoMissingFolderFails) {
-    EXPECT_FALSE(WriteWholeFile(String(path("no/such/folder.png").c_str()), "x", 1));
-}
 
 // Names outside any ANSI code page, given as UTF-8, on every system.
 TEST_F(TempFolder, NamesInAnyScriptAreReadWrittenAndReplaced) {

@@ -1,18 +1,11 @@
 #include "platform/browser.h"
 #include "platform/file_dialog.h"
 #include "platform/headless.h"
-#include "platform/message_box.h"
 #include "platform/program_folder.h"
 
 #include <gtest/gtest.h>
 
-
-#include <chrono>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 // ProgramFolder
@@ -25,28 +18,7 @@ TEST(ProgramFolder, CutsAfterTheLastSeparator) {
     EXPECT_EQ(ProgramFolderFromPath("/x", -1), "");  // the lookup failed
 }
 
-TEST(ProgramFolder, PathsOf1022CharactersOrMoreGiveNoFolder) {
-    for (int64_t length : {1020, 1021, 1022, 1023}) {
-        std::string path(static_cast<size_t>(length), 'a');
-        path[0] = '/';
-        path[10] = '/';
-        String folder = ProgramFolderFromPath(path.data(), length);
-        SCOPED_TRACE(length);
-        EXPECT_EQ(folder.length, length < 1022 ? 11 : 0);
-    }
-}
-
 // Filter lists
-
-TEST(FileFilter, ListsHoldTheirPairsInOrder) {
-    const String& open = OpenFilterList();
-    std::string all(open.chars(), static_cast<size_t>(open.length));
-    static const char expected[] = "All supported types\0*.bmp;*.jpg;*.jpeg;*.png;*.tif;*.tiff;*.tga\0BMP\0*.bmp\0"
-                                   "JPG/JPEG\0*.jpg;*.jpeg\0PNG\0*.png\0TIF/TIFF\0*.tif;*.tiff\0TGA\0*.tga\0";
-    EXPECT_EQ(all, std::string(expected, sizeof expected));  // with the final NUL
-    const String& save = SaveFilterList();
-    EXPECT_EQ(std::string(save.chars(), static_cast<size_t>(save.length)), all.substr(64));
-}
 
 TEST(FileFilter, FindFilterIndex) {
     const String& save = SaveFilterList();
@@ -60,20 +32,6 @@ TEST(FileFilter, FindFilterIndex) {
     EXPECT_EQ(FindFilterIndex("cat.", save), -1);
     EXPECT_EQ(FindFilterIndex("cat.png", OpenFilterList()), 0);  // "All supported types" comes first
     EXPECT_EQ(FindFilterIndex("cat.gif", OpenFilterList()), -1);
-}
-
-TEST(FileFilter, AppendFilterExtension) {
-    const String& save = SaveFilterList();
-    String name("cat");
-    AppendFilterExtension(name, save, 1);
-    EXPECT_EQ(name, "cat.jpg");
-    name = "cat.";
-    AppendFilterExtension(name, save, 3);
-    EXPECT_EQ(name, "cat.tif");
-    name = "cat";
-    AppendFilterExtension(name, save, 5);
-    AppendFilterExtension(name, save, -1);
-    EXPECT_EQ(name, "cat");
 }
 
 // The file dialog's front end on the headless backend.
@@ -100,22 +58,6 @@ protected:
 
 }  // namespace
 
-TEST_F(Dialogs, SaveStartsWithTheSuggestedNameAndItsType) {
-    String result = Save("cat.jpg", "/pics/cat.jpg", -1);
-    EXPECT_EQ(result, "/pics/cat.jpg");
-    ASSERT_EQ(headless::FileDialogs().size(), 1u);
-    const FileDialogRequest& r = headless::FileDialogs()[0];
-    EXPECT_TRUE(r.save);
-    EXPECT_FALSE(r.multiSelect);
-    EXPECT_EQ(r.filterIndex, 2);  // 1-based: "JPG/JPEG"
-    EXPECT_TRUE(r.hasInitialFolder);
-    EXPECT_EQ(r.initialFolder, "/pics");
-    EXPECT_EQ(r.initialName, "cat.jpg");
-    ASSERT_EQ(r.filters.size(), 5u);
-    EXPECT_EQ(r.filters[1].description, "JPG/JPEG");
-    EXPECT_EQ(r.filters[1].patterns, "*.jpg;*.jpeg");
-}
-
 TEST_F(Dialogs, SaveExtensionRules) {
     // Switching the type while keeping the suggested name changes the extension.
     EXPECT_EQ(Save("cat.jpg", "/pics/cat.jpg", 3), "/pics/cat.png");
@@ -130,19 +72,6 @@ TEST_F(Dialogs, SaveExtensionRules) {
     EXPECT_EQ(Save(nullptr, "/pics/cat.bmp", 4), "/pics/cat.bmp");
     EXPECT_EQ(headless::FileDialogs().back().filterIndex, 0);  // no suggested name: no type chosen
     EXPECT_FALSE(headless::FileDialogs().back().initialName.length);
-}
-
-TEST_F(Dialogs, CancelLeavesAnEmptyResult) {
-    String result("stale");
-    String folder("/pics");
-    EXPECT_FALSE(FileDialog(result, false, true, OpenFilterList(), &folder, nullptr));  // none queued
-    EXPECT_EQ(result.length, 0);
-    headless::FileDialogAnswer cancelled;
-    cancelled.confirmed = false;
-    cancelled.paths = {String("/pics/a.jpg")};
-    headless::QueueFileDialogAnswer(cancelled);
-    EXPECT_FALSE(FileDialog(result, false, false, OpenFilterList(), nullptr, nullptr));
-    EXPECT_FALSE(headless::FileDialogs().back().hasInitialFolder);
 }
 
 TEST_F(Dialogs, MultipleSelectionGivesFolderThenNames) {
@@ -174,41 +103,4 @@ TEST_F(Dialogs, MultipleSelectionGivesFolderThenNames) {
         EXPECT_EQ(joined, answer.paths[size_t(i - 1)].str());
     }
     DeleteStrings(parts);
-}
-
-TEST_F(Dialogs, SingleOpenReturnsThePath) {
-    headless::FileDialogAnswer answer;
-    answer.paths = {String("/pics/a b.jpg")};
-    headless::QueueFileDialogAnswer(answer);
-    String result;
-    ASSERT_TRUE(FileDialog(result, false, false, OpenFilterList(), nullptr, nullptr));
-    EXPECT_EQ(result, "/pics/a b.jpg");
-    EXPECT_FALSE(headless::FileDialogs().back().multiSelect);
-}
-
-// Message boxes
-
-TEST_F(Dialogs, MessageBoxesCarryCaptionIconAndDefault) {
-    ShowMessage("Couldn't find file /x.jpg", true);
-    ShowMessage("Done", false);
-    EXPECT_FALSE(AskYesNo("Replace?", false, true));  // nothing queued: the default, No
-    EXPECT_TRUE(AskYesNo("Continue?", true, false));  // default Yes
-    headless::QueueMessageBoxAnswer(true);
-    headless::QueueMessageBoxAnswer(false);
-    EXPECT_TRUE(AskYesNo("Replace?", false, true));
-    EXPECT_FALSE(AskYesNo("Continue?", true, false));
-
-    const auto& boxes = headless::MessageBoxes();
-    ASSERT_EQ(boxes.size(), 6u);
-    for (const auto& box : boxes)
-        EXPECT_EQ(box.request.caption, "Vistrel");
-    EXPECT_EQ(boxes[0].request.text, "Couldn't find file /x.jpg");
-    EXPECT_FALSE(boxes[0].request.yesNo);
-    EXPECT_EQ(boxes[0].request.icon, MessageIcon::Warning);
-    EXPECT_EQ(boxes[1].request.icon, MessageIcon::None);
-    EXPECT_TRUE(boxes[2].request.yesNo);
-    EXPECT_FALSE(boxes[2].request.yesIsDefault);
-    EXPECT_EQ(boxes[2].request.icon, MessageIcon::Warning);
-    EXPECT_TRUE(boxes[3].request.yesIsDefault);
-    EXPECT_EQ(boxes[3].request.icon, MessageIcon::Question);
 }

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
 #include <vector>
 
 namespace {
@@ -68,6 +67,10 @@ TEST(RectOps, UnionClampAndBoundingBox) {
     EXPECT_TRUE(ClampedInto(Rect(0, 0, 4, 4), EmptyRect()).isEmpty());
     const Point pts[3] = {{3, 9}, {-2, 4}, {7, 5}};
     EXPECT_EQ(BoundingBox(pts, 3), Rect(-2, 4, 8, 10));
+    // Right and bottom are exclusive.
+    EXPECT_TRUE(Contains(Rect(5, 6, 7, 8), 6, 7));
+    EXPECT_FALSE(Contains(Rect(5, 6, 7, 8), 7, 7));
+    EXPECT_FALSE(Contains(Rect(5, 6, 7, 8), 6, 8));
 }
 
 TEST_F(Tree, WidgetOutsideItsParentIsNeitherMarkedNorPainted) {
@@ -152,21 +155,6 @@ TEST_F(Tree, ChangeRepaintsOnlyItsRectangle) {
     EXPECT_EQ(CountWritten(canvas), 100u);
 }
 
-TEST_F(Tree, UpdatesRunInPostOrderAndPaintsChildrenFirst) {
-    auto* a = new Probe(Rect(0, 0, 50, 50), "a", &log);
-    auto* b = new Probe(Rect(0, 0, 50, 50), "b", &log);
-    root.AddChild(a);
-    a->AddChild(new Probe(Rect(0, 0, 10, 10), "a1", &log));
-    a->AddChild(new Probe(Rect(0, 0, 10, 10), "a2", &log));
-    root.AddChild(b);
-    InputState input;
-    root.UpdateTree(input);
-    EXPECT_EQ(log, (std::vector<std::string>{"update a1", "update a2", "update a", "update b"}));
-    log.clear();
-    Frame();
-    EXPECT_EQ(log, (std::vector<std::string>{"paint a1", "paint a2", "paint a", "paint b"}));
-}
-
 TEST_F(Tree, RemovingAndDestroyingMarkTheChildren) {
     auto* group = new Probe(Rect(0, 0, 100, 80), "group", &log);
     root.AddChild(group);
@@ -192,34 +180,6 @@ TEST_F(Tree, RemovingAndDestroyingMarkTheChildren) {
     root.dirty = EmptyRect();
     delete doomed;
     EXPECT_EQ(root.dirty, Rect(30, 30, 40, 40));
-}
-
-TEST_F(Tree, GeometryOperations) {
-    auto* box = new Widget;
-    root.AddChild(box);
-    box->SetPositionSize(Point{10, 20}, Size{30, 5});
-    EXPECT_EQ(box->bounds, Rect(10, 20, 40, 25));
-    auto* child = new Widget;
-    child->bounds = Rect(12, 21, 14, 23);
-    box->AddChild(child);
-
-    root.dirty = EmptyRect();
-    box->Offset(5, 5);  // marks nothing
-    EXPECT_TRUE(root.dirty.isEmpty());
-    EXPECT_EQ(child->bounds, Rect(17, 26, 19, 28));
-
-    box->MoveTo(Point{0, 0});
-    EXPECT_EQ(box->bounds, Rect(0, 0, 30, 5));
-    EXPECT_EQ(child->bounds, Rect(2, 1, 4, 3));
-    EXPECT_EQ(root.dirty, Rect(0, 0, 45, 30));
-
-    box->FitToChildren();
-    EXPECT_EQ(box->bounds, Rect(2, 1, 4, 3));
-    EXPECT_EQ(box->Position().x, 2);
-    EXPECT_EQ(box->Size().width, 2);
-    box->DeleteChildren();
-    box->FitToChildren();
-    EXPECT_TRUE(box->bounds.isEmpty());
 }
 
 TEST_F(Tree, ColorRectWritesTransparentColoursAndBlendsTranslucentOnes) {
