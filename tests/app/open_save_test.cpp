@@ -116,14 +116,6 @@ TEST_F(WizardTest, SeveralFilesBecomeFullPathsInDialogOrder) {
     EXPECT_EQ(wizard->appendField->committedText, "_new");
     EXPECT_EQ(wizard->prependField->bounds.top(), 551);
     EXPECT_EQ(wizard->appendField->bounds.top(), 576);
-
-    // A Windows dialog's folder joins its names with its own separator.
-    answer.paths = {S("C:\\My pics\\b.png"), S("C:\\My pics\\a.png")};
-    headless::QueueFileDialogAnswer(answer);
-    ASSERT_TRUE(headless::ChooseMenu(101));
-    ASSERT_EQ(wizard->files.size(), 2u);
-    EXPECT_EQ(wizard->files[0], S("C:\\My pics\\b.png"));
-    EXPECT_EQ(wizard->files[1], S("C:\\My pics\\a.png"));
 }
 
 TEST_F(WizardTest, SaveAsSuggestsTheNameAndFollowsTheChosenType) {

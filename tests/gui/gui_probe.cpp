@@ -1,6 +1,7 @@
-// A program on the GTK backend that writes what it receives to a log file
-// and takes commands from a file, so that a test can drive it from outside
-// with xdotool. Usage: gui_probe <command file> <log file>
+// A program on the desktop backend (GTK, or Win32 for the tests under Wine)
+// that writes what it receives to a log file and takes commands from a file,
+// so that a test can drive it from outside with xdotool.
+// Usage: gui_probe <command file> <log file>
 
 #include "core/bitmap.h"
 #include "platform/app_window.h"

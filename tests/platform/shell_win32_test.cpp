@@ -1,4 +1,5 @@
 #include "platform/browser.h"
+#include "platform/file_dialog.h"
 #include "platform/files.h"
 #include "platform/headless.h"
 #include "platform/program_folder.h"
@@ -96,4 +97,17 @@ TEST_F(Browser, NoUsableCommandFallsBackToTheShell) {
     headless::SetDesktopHandlerAccepts(false);
     EXPECT_FALSE(OpenInBrowser("https://example.org/"));
     EXPECT_EQ(headless::DesktopRequests().size(), 2u);
+}
+
+// The Open dialog gives full paths; several of them come back as the folder,
+// separated by "\", and the names.
+TEST(FileDialog, SeveralFilesGiveTheWindowsFolderThenTheNames) {
+    headless::Reset();
+    headless::FileDialogAnswer answer;
+    answer.paths = {String("C:\\My pics\\b.jpg"), String("C:\\My pics\\a.png")};
+    headless::QueueFileDialogAnswer(answer);
+    String result;
+    ASSERT_TRUE(FileDialog(result, false, true, OpenFilterList(), nullptr, nullptr));
+    EXPECT_EQ(result.str(), std::string("C:\\My pics\0b.jpg\0a.png", 22));
+    headless::Reset();
 }

@@ -45,17 +45,6 @@ shot() { screenshot "$SHOTS/$1.png"; }
 # Decoded pixels, so that the encoder's choices do not count.
 pixel_sum() { convert "$1" -depth 8 rgba:- 2>/dev/null | sha256sum | cut -d' ' -f1; }
 readable() { identify "$1" > /dev/null 2>&1; }
-# The first visible window with this title that is not the main window.
-find_dialog() {
-    local end=$(($(date +%s) + WAIT_LIMIT)) id
-    while :; do
-        for id in $(xdotool search --onlyvisible --name "$1" 2>/dev/null); do
-            [ "$id" != "${MAIN:-}" ] && { echo "$id"; return 0; }
-        done
-        [ "$(date +%s)" -ge $end ] && return 1
-        sleep 0.2
-    done
-}
 # Types into the file name box of the dialog that has just appeared.
 type_into_dialog() {  # title text
     local dialog

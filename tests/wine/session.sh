@@ -76,6 +76,19 @@ find_window() {  # regex [seconds]
     done
 }
 
+# The same for a dialog over the main window $MAIN: a visible window with
+# this title that is not the main window.
+find_dialog() {  # regex
+    local end=$(($(date +%s) + WAIT_LIMIT)) id
+    while :; do
+        for id in $(xdotool search --onlyvisible --name "$1" 2>/dev/null); do
+            [ "$id" != "${MAIN:-}" ] && { echo "$id"; return 0; }
+        done
+        [ "$(date +%s)" -ge $end ] && return 1
+        sleep 0.2
+    done
+}
+
 window_gone() { ! xdotool search --onlyvisible --name "$1" > /dev/null 2>&1; }
 
 # Screen pixels as RRGGBB, one screenshot for all points: pixels x,y ...
