@@ -20,7 +20,7 @@ wine_fresh_prefix() {
 
 # One wineserver for the whole run: starting Wine afresh costs seconds.
 wine_keep_server() {
-  wineserver -w   # the server wineboot left behind ends first
+  wineserver -k 2>/dev/null || true   # the one wineboot left behind
   wineserver -p
   wine cmd /c exit 0 > /dev/null 2>&1 || true
 }
