@@ -32,22 +32,15 @@ double ours(const Call& c) {
     }
 }
 
-double library(const Call& c) {
-    switch (c.f) {
-    case Exp: return std::exp(c.x);
-    case Log: return std::log(c.x);
-    case Pow: return std::pow(c.x, c.y);
-    case Sin: return std::sin(c.x);
-    default: return std::cos(c.x);
-    }
-}
-
-long double extended(const Call& c) {
-    const long double x = c.x;
+// The C library's function, in double (glibc's own results) or long double
+// (11 more bits, the accuracy reference).
+template <typename T>
+T library(const Call& c) {
+    const T x = c.x, y = c.y;
     switch (c.f) {
     case Exp: return std::exp(x);
     case Log: return std::log(x);
-    case Pow: return std::pow(x, static_cast<long double>(c.y));
+    case Pow: return std::pow(x, y);
     case Sin: return std::sin(x);
     default: return std::cos(x);
     }
@@ -111,7 +104,7 @@ std::vector<Call> programArguments() {
 // True when v is the double nearest the long double evaluation (11 more
 // bits), with slack for the reference's own error.
 bool nearest(const Call& c, double v) {
-    const long double exact = extended(c);
+    const long double exact = library<long double>(c);
     if (v != v || exact != exact || std::fabs(v) == std::numeric_limits<double>::infinity())
         return (v != v) == (exact != exact);
     const double neighbour = std::nextafter(v, static_cast<double>(exact));
@@ -149,8 +142,8 @@ TEST(PortableMath, ProgramArgumentsGiveTheSameCorrectlyRoundedResults) {
             EXPECT_TRUE(nearest(c, v)) << Names[c.f] << std::hexfloat << "(" << c.x << ", " << c.y << ") = " << v;
         }
 #ifdef __GLIBC__
-        if (!sameBits(v, library(c)))
-            std::printf("%s(%a, %a): %a, glibc %a\n", Names[c.f], c.x, c.y, v, library(c));
+        if (!sameBits(v, library<double>(c)))
+            std::printf("%s(%a, %a): %a, glibc %a\n", Names[c.f], c.x, c.y, v, library<double>(c));
 #endif
         hash = hashed(hash, v);
     }
@@ -218,20 +211,14 @@ TEST(PortableMath, UnroundedValuesAreAccurate) {
         {{Exp, -0x1.18141925315b8p+7, 0}, {0x1.f418a992f790bp+0, -0x1.fffff4a850547p-54}, -203},
         {{Exp, 0x1.62e42fefa39efp+9, 0}, {0x1.fffffffffff2ap+0, 0x1.b0e263400d160p-56}, 1023},
         {{Exp, -0x1.6232bdd7abcd2p+9, 0}, {0x1.000000000007cp+0, -0x1.0c013e41c0952p-54}, -1022},
-        {{Exp, 0x1.dea39862bf474p+1, 0}, {0x1.50922bf5e8ec2p+0, 0x1.ff02e3982c7f5p-54}, 5},
-        {{Exp, -0x1.6b5ce0a74ef6ep+2, 0}, {0x1.c085b1b0c8d0bp+0, 0x1.fcef3fd80cc48p-54}, -9},
         {{Exp, 0x1.8p-20, 0}, {0x1.0000180001200p+0, 0x1.200006c000206p-61}, 0},
         {{Exp, 0x1.61e4f765fd8aep-8, 0}, {0x1.0162da04e41a9p+0, -0x1.4d19baaf9d3ecp-54}, 0},
-        {{Exp, -0x1.61e4f765fd8aep-8, 0}, {0x1.fd3e1e6951bebp+0, -0x1.3587b5d2451a9p-55}, -1},
         {{Log, 0x1.6938c30a3ddbep-105, 0}, {-0x1.21be9b55f339fp+6, 0x1.fffffc6817de6p-48}, 0},
         {{Log, 0x1.fffffffffffffp+1023, 0}, {0x1.62e42fefa39efp+9, 0x1.a9c9e3b39803fp-46}, 0},
         {{Log, 0x1.0000000000001p+0, 0}, {0x1.fffffffffffffp-53, 0x1.5555555555554p-158}, 0},
         {{Log, 0x1.6a09e667f3bcdp+0, 0}, {0x1.62e42fefa39f0p-2, 0x1.c2e0e1b1548c2p-56}, 0},
-        {{Log, 0x1.fe8p-1, 0}, {-0x1.80904828985c0p-9, -0x1.a5a9c30313fb6p-63}, 0},
-        {{Log, 0x1.01ffffp+0, 0}, {0x1.fe01a8ad0deabp-8, -0x1.9b215af905a69p-62}, 0},
         {{Log, 0x0.0000000000001p-1022, 0}, {-0x1.74385446d71c3p+9, -0x1.8e569fa8ee781p-45}, 0},
         {{Sin, 0x1.5ea98c212b3a3p+7, 0}, {-0x1.2044cb9617213p-1, -0x1.ffffffe048a81p-55}, 0},
-        {{Sin, 0x1.0f0cf064dd592p+73, 0}, {-0x1.b453ab76bf397p-1, -0x1.f453790772648p-58}, 0},
         {{Sin, 0x1.6ac5b262ca1ffp+849, 0}, {0x1.0000000000000p+0, -0x1.2b089ea1e692bp-123}, 0},
         {{Sin, 0x1.921fb54442d18p+1, 0}, {0x1.1a62633145c07p-53, -0x1.f1976b7ed8fbdp-109}, 0},
         {{Sin, 0x1.9p-1, 0}, {0x1.6888a4e134b2fp-1, -0x1.6b7d37644d5e6p-55}, 0},
@@ -239,15 +226,11 @@ TEST(PortableMath, UnroundedValuesAreAccurate) {
         {{Cos, 0x1.d5a9d4bc7d514p+10, 0}, {0x1.ffe8d80a8b99bp-1, 0x1.fffff83c30fc4p-55}, 0},
         {{Cos, 0x1.6ac5b262ca1ffp+849, 0}, {-0x1.14ae72e6ba22fp-61, 0x1.73eef1477d90ep-118}, 0},
         {{Cos, 0x1.921fb54442d18p+0, 0}, {0x1.1a62633145c07p-54, -0x1.f1976b7ed8fbcp-110}, 0},
-        {{Cos, 0x1.8p-1, 0}, {0x1.769fec655211fp-1, -0x1.827d5cf8c68c5p-57}, 0},
         {{Cos, 0x1.2d97c7f3321d2p+1, 0}, {-0x1.6a09e667f3bccp-1, 0x1.4da530b7ba971p-59}, 0},
-        {{Cos, 0x1.5p+500, 0}, {0x1.1f4fa168db88dp-1, -0x1.516f212f172e0p-55}, 0},
         {{Pow, 0x1.a6937ca13c7c7p+6, 0x1.4f014d99de07fp+2}, {0x1.245b92df8e099p+0, 0x1.ffffeea761083p-54}, 35},
         {{Pow, 0x1.63e02b7e01a39p+6, -0x1.ba491a869123p+3}, {0x1.6ad1df6d363e4p+0, -0x1.ffffee3c1a9e6p-54}, -90},
-        {{Pow, 0x1.2c8p+8, 0x1.9p+6}, {0x1.169ce4c933208p+0, -0x1.198156d6529b9p-56}, 823},
         {{Pow, 0x1.999999999999ap-4, 0x1.3p+8}, {0x1.18e3b9b3741bdp+0, -0x1.dec38285dc5d2p-54}, -1010},
         {{Pow, 0x1.0000000001p+0, 0x1.8p+40}, {0x1.1ed3fe64fb7cfp+0, 0x1.9fbb5741159ecp-54}, 2},
-        {{Pow, 0x1p+1, -0x1p-1}, {0x1.6a09e667f3bcdp+0, -0x1.bdd3413b26456p-54}, -1},
     };
     for (const auto& t : cases) {
         int exponent = 0;
@@ -293,7 +276,7 @@ TEST(PortableMath, RandomArgumentsAreCorrectlyRounded) {
                 continue;
             if (!nearest(c, v) && ++wrong <= 5)
                 ADD_FAILURE() << Names[f] << std::hexfloat << "(" << c.x << ", " << c.y << ") = " << v;
-            differing += !sameBits(v, library(c));
+            differing += !sameBits(v, library<double>(c));
         }
         if (haveReference())
             std::printf("%s: %d of %d results differ from glibc's\n", Names[f], differing, Count);
