@@ -43,6 +43,12 @@ TEST(AutoSliders, CleanPicturesGetTheLightestRowAndHeavyDamageMore) {
     EXPECT_FALSE(same(clean, blocky));
     // A JPEG saved at a quality that leaves no blocks is judged by its noise.
     EXPECT_TRUE(same(autoSliders({12.0f, 97}), autoSliders({12.0f, 0})));
+    // A noise level on a row's bound is served by that row.
+    for (int32_t i = 1; i < NoiseRowCount; ++i) {
+        const AutoRow& row = NoiseRows[i];
+        EXPECT_TRUE(same(autoSliders({row.bound, 0}), {row.noiseSize, row.denoiseAmount, row.denoiseCutoff, 0, row.scaleChoice}))
+            << "sigma " << row.bound;
+    }
 }
 
 }  // namespace

@@ -66,6 +66,8 @@ TEST(NoiseEstimate, DegeneratePicturesGiveZero) {
     black.resize(20, 20);
     black.fill(packPixel(0, 0, 0));
     EXPECT_EQ(0.0f, estimateNoiseSigma(black));
+    // Every window has a black row, above, across or below its middle.
+    EXPECT_EQ(0.0f, estimateNoiseSigma(noisyPicture([](int, int y, int) { return y % 3 ? 128.0 : -100.0; }, 10.0, 3)));
 }
 
 }  // namespace
