@@ -6,27 +6,27 @@
 // size, amount and cutoff in steps of 25 with both scale modes; each level's row is
 // the setting with the best mean PSNR such that no slider falls from one level to
 // the next. The noise rows are fitted once per structure class, each on the noisy
-// cases whose structure estimate falls in it (class bounds 7). Noise bounds
+// cases whose structure estimate falls in it (class bounds 6). Noise bounds
 // are midpoints between the median estimates of adjacent levels over all crops
 // (sigma 0: 1.66, 3: 3.83, 5: 5.75, 10: 10.64, 15: 15.38, 20: 20.28, 25: 25.02, 30: 29.61, 40: 38.26);
 // JPEG bounds are midpoints between adjacent qualities.
 #include "engine/auto_sliders.h"
 
-const float StructureBounds[] = {7.00f};
+const float StructureBounds[] = {6.00f};
 const int32_t StructureClassCount = 2;
 
 const AutoRow NoiseRows[] = {
-    // structure below 7
+    // structure below 6
     {0.00f, 0, 0, 0, 0},
     {2.74f, 0, 25, 0, 0},
     {4.79f, 0, 25, 25, 0},
-    {8.19f, 0, 75, 25, 0},
-    {13.01f, 25, 75, 50, 0},
+    {8.19f, 0, 100, 25, 0},
+    {13.01f, 25, 100, 50, 0},
     {17.83f, 50, 100, 50, 0},
     {22.65f, 50, 100, 50, 0},
     {27.31f, 75, 100, 75, 0},
     {33.93f, 75, 100, 75, 0},
-    // structure from 7
+    // structure from 6
     {0.00f, 0, 0, 0, 0},
     {2.74f, 0, 0, 0, 0},
     {4.79f, 0, 0, 25, 0},
