@@ -31,6 +31,7 @@
 #include "engine/presets.h"
 #include "engine/processing_job.h"
 #include "engine/reference_passes.h"
+#include "engine/structure_estimate.h"
 #include "platform/thread.h"
 
 #include <benchmark/benchmark.h>
@@ -193,9 +194,12 @@ const Bitmap& twelveMegapixels() {
 
 void AutoEstimate(benchmark::State& state) {
     const Bitmap& picture = twelveMegapixels();
-    for (auto _ : state)
-        benchmark::DoNotOptimize(estimateNoiseSigma(picture));
+    for (auto _ : state) {
+        const float sigma = estimateNoiseSigma(picture);
+        benchmark::DoNotOptimize(estimateStructure(picture, sigma));
+    }
     state.counters["sigma"] = estimateNoiseSigma(picture);
+    state.counters["structure"] = estimateStructure(picture, estimateNoiseSigma(picture));
 }
 BENCHMARK(AutoEstimate)
     ->Unit(benchmark::kMillisecond)
@@ -205,7 +209,8 @@ BENCHMARK(AutoEstimate)
     ->ReportAggregatesOnly(true);
 
 void AutoPasses(benchmark::State& state) {
-    const OptionValues sliders = autoSliders({estimateNoiseSigma(twelveMegapixels()), 0});
+    const float sigma = estimateNoiseSigma(twelveMegapixels());
+    const OptionValues sliders = autoSliders({sigma, 0, estimateStructure(twelveMegapixels(), sigma)});
     runSettings<false>(state, twelveMegapixels(), settingsFromOptions(sliders), HardwareThreadCount());
     state.counters["noise_size"] = sliders.noiseSize;
     state.counters["amount"] = sliders.denoiseAmount;

@@ -2,7 +2,8 @@
 // slider settings does not start a program per setting.
 //
 //   slider_search estimate FILE...
-//       one line per file: path, noise estimate, JPEG quality (0 if none)
+//       one line per file: path, noise estimate, JPEG quality (0 if none),
+//       structure estimate
 //   slider_search search CASES SETTINGS
 //       CASES: lines "CLEAN INPUT" (picture files); SETTINGS: lines
 //       "NOISE AMOUNT CUTOFF SCALE" (scale 0 "Original", 1 "All scales").
@@ -14,6 +15,7 @@
 #include "engine/deblur.h"
 #include "engine/noise_estimate.h"
 #include "engine/option_mapping.h"
+#include "engine/structure_estimate.h"
 #include "engine/processing_job.h"
 #include "imagefile/image_file.h"
 #include "platform/clock.h"
@@ -52,7 +54,9 @@ int estimate(int argc, char** argv) {
         if (!loadOrComplain(argv[i], picture))
             return 1;
         const bool jpeg = typeFromExtension(String(argv[i])) == ImageFileJpeg;
-        std::printf("%s %.4f %d\n", argv[i], estimateNoiseSigma(picture), jpeg ? jpegFileQuality(String(argv[i])) : 0);
+        const float sigma = estimateNoiseSigma(picture);
+        std::printf("%s %.4f %d %.4f\n", argv[i], sigma, jpeg ? jpegFileQuality(String(argv[i])) : 0,
+                    estimateStructure(picture, sigma));
     }
     return 0;
 }

@@ -11,6 +11,8 @@ modes, deblur 0) and scores it by PSNR against the clean crop.
 
   tune_auto.py [--write]      fits the table on the tuning set and prints it;
                               --write replaces engine/auto_table.cpp
+  tune_auto.py --choose-bounds  scores candidate structure class bounds by
+                              leave-one-crop-out cross-validation
   tune_auto.py --evaluate     the figures: per damage level, for the tuning
                               set and for a second set of other crops and
                               seeds, mean PSNR and SSIM of the input, the
@@ -18,11 +20,15 @@ modes, deblur 0) and scores it by PSNR against the clean crop.
                               setting, scikit-image's non-local means and
                               OpenCV's, with seconds per megapixel
 
-The fit is a table per kind of damage with one row per level. Along the
-levels every slider may only rise, and among such sequences the one with
-the highest summed mean PSNR wins (dynamic programming over the grid). A
-noise row serves estimates from the midpoint between its level's median
-estimate and the level below; a JPEG row serves qualities down to the
+The tuning set is two slices of crops ("tuning" and "tuning-more", each
+with its own seed and kept search). The fit is a table per kind of damage
+with one row per level. Along the levels every slider may only rise, and
+among such sequences the one with the highest summed mean PSNR wins
+(dynamic programming over the grid). Noise rows are fitted once per class
+of scene structure (STRUCTURE_BOUNDS on the structure estimate of each
+noisy input), since a flat sky takes far stronger smoothing than fine
+texture at the same noise. A noise row serves estimates from the midpoint
+between its level's median estimate (over all crops) and the level below; a JPEG row serves qualities down to the
 midpoint with the next harsher level. JPEG rows are fitted on top of the
 noise table, since vistrel-cli raises the noise row to the JPEG row slider
 by slider. Everything is seeded, the engine is bit-exact and ties go to the
@@ -54,6 +60,13 @@ CROP = 96
 NOISE_LEVELS = [0, 3, 5, 10, 15, 20, 25, 30, 40]  # 0: the clean crop itself
 JPEG_LEVELS = [75, 50, 30, 20, 10, 5]             # mildest first
 STEPS = [0, 25, 50, 75, 100]
+# Noise rows come in classes of scene structure (estimateStructure): class k
+# serves structures from STRUCTURE_BOUNDS[k - 1] up. --choose-bounds scores
+# one bound anywhere from 4 to 8 alike (-0.416 to -0.428 dB against the best
+# setting per case), one class -0.455, a bound of 9 or more -0.44 to -0.51,
+# two bounds -0.46 to -0.54; 6 is the middle of that plateau.
+STRUCTURE_BOUNDS = [6.0]
+BOUND_CANDIDATES = [[]] + [[float(b)] for b in range(4, 13)] + [[5.0, 15.0], [5.0, 20.0], [5.0, 25.0]]
 GRID = [(n, a, c, s) for s in (0, 1) for n in STEPS for a in STEPS for c in STEPS]
 PRESETS = {"Fine digicam noise": (25, 15, 15, 0), "Phone camera noise": (50, 25, 25, 0),
            "Harsh Jpeg artifacts": (50, 25, 40, 0)}
@@ -61,7 +74,9 @@ SETTINGS = GRID + list(PRESETS.values())
 # Each photo's grid of CROP-sized cells is shuffled once; each set takes its
 # own slice of that order (so no crop is in both) and its own noise seed.
 CELL_SEED = 11
-SETS = {"tuning": (0, 2, 11), "held-out": (2, 4, 23)}
+SETS = {"tuning": (0, 2, 11), "held-out": (2, 4, 23), "tuning-more": (4, 7, 37)}
+# The fit uses these sets together (kept apart so that each keeps its search).
+TUNING = ("tuning", "tuning-more")
 
 
 def damage_name(kind, level):
@@ -111,7 +126,7 @@ def digest(cases):
     # The passes' sources: the estimator and the table do not change scores.
     engine = os.path.join(ROOT, "engine")
     for name in sorted(os.listdir(engine)):
-        if not name.startswith(("auto_", "noise_estimate")):
+        if name.endswith((".cpp", ".h")) and not name.startswith(("auto_", "noise_estimate", "structure_estimate")):
             with open(os.path.join(engine, name), "rb") as f:
                 h.update(f.read())
     return h.hexdigest()
@@ -121,7 +136,7 @@ def search(cases, tool, jobs, workdir, name):
     """PSNR and seconds of every setting on every case, with the estimates."""
     out = subprocess.run([tool, "estimate"] + [c["input"] for c in cases], check=True, capture_output=True,
                          text=True).stdout.split("\n")
-    estimates = [(float(line.split()[1]), int(line.split()[2])) for line in out if line]
+    estimates = [(float(line.split()[1]), int(line.split()[2]), float(line.split()[3])) for line in out if line]
     cache = os.path.join(workdir, f"search-{name}.json")
     key = digest(cases)
     if os.path.exists(cache):
@@ -161,6 +176,18 @@ def search(cases, tool, jobs, workdir, name):
     return saved
 
 
+def gather(name, tool, jobs, workdir):
+    """The cases of a set and their search; "tuning" stands for all of TUNING."""
+    cases, result = [], {"psnr": [], "seconds": [], "estimates": []}
+    for part in TUNING if name == "tuning" else (name,):
+        part_cases = build_set(part, workdir)
+        part_result = search(part_cases, tool, jobs, workdir, part)
+        cases += part_cases
+        for key in result:
+            result[key] += part_result[key]
+    return cases, result
+
+
 def monotone_fit(score):
     """One grid setting per level (score[level][setting]), each slider never
     below the previous level's, with the highest total score."""
@@ -188,13 +215,19 @@ def raise_to(a, b):
     return GRID.index(tuple(max(x, y) for x, y in zip(GRID[a], GRID[b])))
 
 
-class Table:
-    def __init__(self, noise_rows, jpeg_rows):
-        self.noise_rows, self.jpeg_rows = noise_rows, jpeg_rows  # [(bound, grid index)]
+def structure_class(bounds, structure):
+    return sum(1 for b in bounds if structure >= b)
 
-    def pick(self, sigma, quality):
-        s = self.noise_rows[0][1]
-        for bound, row in self.noise_rows[1:]:
+
+class Table:
+    def __init__(self, structure_bounds, noise_rows, jpeg_rows):
+        # noise_rows[class]: [(bound, grid index)], the same bounds in every class
+        self.structure_bounds, self.noise_rows, self.jpeg_rows = structure_bounds, noise_rows, jpeg_rows
+
+    def pick(self, sigma, quality, structure):
+        rows = self.noise_rows[structure_class(self.structure_bounds, structure)]
+        s = rows[0][1]
+        for bound, row in rows[1:]:
             if sigma >= bound:
                 s = row
         for bound, row in self.jpeg_rows:
@@ -203,33 +236,54 @@ class Table:
         return s
 
 
-def fit(cases, result):
+def fit(cases, result, structure_bounds=STRUCTURE_BOUNDS):
     psnr, estimates = result["psnr"], result["estimates"]
 
-    def mean_over(kind, level, fn):
-        idx = [i for i, c in enumerate(cases) if c["kind"] == kind and c["level"] == level]
-        return float(np.mean([fn(i) for i in idx]))
+    def mean_over(kind, level, fn, keep=lambda i: True):
+        idx = [i for i, c in enumerate(cases) if c["kind"] == kind and c["level"] == level and keep(i)]
+        # A class with no case at some level follows the whole set there.
+        return float(np.mean([fn(i) for i in idx])) if idx else mean_over(kind, level, fn)
 
     def median_over(kind, level, fn):
         return float(np.median([fn(i) for i, c in enumerate(cases) if c["kind"] == kind and c["level"] == level]))
 
-    noise_score = [[mean_over("noise", lv, lambda i, s=s: psnr[i][s]) for s in range(len(GRID))]
-                   for lv in NOISE_LEVELS]
-    noise_choice = monotone_fit(noise_score)
     sigma_means = [median_over("noise", lv, lambda i: estimates[i][0]) for lv in NOISE_LEVELS]
-    noise_rows = [(0.0, noise_choice[0])] + [(round((sigma_means[k - 1] + sigma_means[k]) / 2, 2), noise_choice[k])
-                                              for k in range(1, len(NOISE_LEVELS))]
-    noise_only = Table(noise_rows, [])
+    bounds = [0.0] + [round((sigma_means[k - 1] + sigma_means[k]) / 2, 2) for k in range(1, len(NOISE_LEVELS))]
+    noise_rows = []
+    for k in range(len(structure_bounds) + 1):
+        def in_class(i, k=k):
+            return structure_class(structure_bounds, estimates[i][2]) == k
+        score = [[mean_over("noise", lv, lambda i, s=s: psnr[i][s], in_class) for s in range(len(GRID))]
+                 for lv in NOISE_LEVELS]
+        noise_rows.append(list(zip(bounds, monotone_fit(score))))
+    noise_only = Table(structure_bounds, noise_rows, [])
 
     def with_jpeg_row(i, s):
-        return psnr[i][raise_to(noise_only.pick(estimates[i][0], 0), s)]
+        return psnr[i][raise_to(noise_only.pick(estimates[i][0], 0, estimates[i][2]), s)]
 
     jpeg_score = [[mean_over("jpeg", lv, lambda i, s=s: with_jpeg_row(i, s)) for s in range(len(GRID))]
                   for lv in JPEG_LEVELS]
     jpeg_choice = monotone_fit(jpeg_score)
     bounds = [(100 + JPEG_LEVELS[0]) // 2] + [(JPEG_LEVELS[k - 1] + JPEG_LEVELS[k]) // 2
                                               for k in range(1, len(JPEG_LEVELS))]
-    return Table(noise_rows, list(zip(bounds, jpeg_choice))), sigma_means
+    return Table(structure_bounds, noise_rows, list(zip(bounds, jpeg_choice))), sigma_means
+
+
+def choose_bounds(cases, result):
+    """Leave-one-crop-out: for each candidate set of structure bounds, fit
+    without a crop and score the table on that crop's noisy cases; prints the
+    mean gap to each case's best grid setting."""
+    crops = sorted({c["clean"] for c in cases})
+    for bounds in BOUND_CANDIDATES:
+        gaps = []
+        for crop in crops:
+            keep = [i for i, c in enumerate(cases) if c["clean"] != crop]
+            table, _ = fit([cases[i] for i in keep], {k: [v[i] for i in keep] for k, v in result.items()}, bounds)
+            for i, c in enumerate(cases):
+                if c["clean"] == crop and c["kind"] == "noise":
+                    sigma, _, structure = result["estimates"][i]
+                    gaps.append(result["psnr"][i][table.pick(sigma, 0, structure)] - max(result["psnr"][i][:len(GRID)]))
+        print(f"structure bounds {bounds}: {np.mean(gaps):+.3f} dB", flush=True)
 
 
 def table_source(table, sigma_means):
@@ -238,21 +292,30 @@ def table_source(table, sigma_means):
         return f"    {{{bound:.2f}f, {n}, {a}, {c}, {sc}}},\n"
 
     levels = ", ".join(f"{lv}: {m:.2f}" for lv, m in zip(NOISE_LEVELS, sigma_means))
+    crops = sum(SETS[name][1] - SETS[name][0] for name in TUNING)
+    bounds = ", ".join(f"{b:g}" for b in table.structure_bounds)
     return (
         "// Written by bench/tune_auto.py --write; do not edit by hand.\n"
         "//\n"
-        f"// Fitted on {len(PHOTOS)} photos x {SETS['tuning'][1] - SETS['tuning'][0]} crops of {CROP} x {CROP}"
+        f"// Fitted on {len(PHOTOS)} photos x {crops} crops of {CROP} x {CROP}"
         " pixels (coffee, chelsea, astronaut,\n"
         "// rocket from python3-skimage), clean, with Gaussian noise of sigma 3 to 40 and as\n"
         "// JPEG at quality 5 to 75. For every case the engine ran every setting of noise\n"
         "// size, amount and cutoff in steps of 25 with both scale modes; each level's row is\n"
         "// the setting with the best mean PSNR such that no slider falls from one level to\n"
-        "// the next. Noise bounds are midpoints between the median estimates of adjacent levels\n"
+        "// the next. The noise rows are fitted once per structure class, each on the noisy\n"
+        f"// cases whose structure estimate falls in it (class bounds {bounds}). Noise bounds\n"
+        "// are midpoints between the median estimates of adjacent levels over all crops\n"
         f"// (sigma {levels});\n"
         "// JPEG bounds are midpoints between adjacent qualities.\n"
         '#include "engine/auto_sliders.h"\n\n'
-        "const AutoRow NoiseRows[] = {\n" + "".join(row(b, s) for b, s in table.noise_rows) + "};\n"
-        f"const int32_t NoiseRowCount = {len(table.noise_rows)};\n\n"
+        "const float StructureBounds[] = {" + ", ".join(f"{b:.2f}f" for b in table.structure_bounds) + "};\n"
+        f"const int32_t StructureClassCount = {len(table.noise_rows)};\n\n"
+        "const AutoRow NoiseRows[] = {\n" + "".join(
+            ("    // structure below " if k == 0 else "    // structure from ") +
+            f"{table.structure_bounds[max(0, k - 1)]:g}\n" + "".join(row(b, s) for b, s in rows)
+            for k, rows in enumerate(table.noise_rows)) + "};\n"
+        f"const int32_t NoiseRowCount = {len(table.noise_rows[0])};\n\n"
         "const AutoRow JpegRows[] = {\n" + "".join(row(float(b), s) for b, s in table.jpeg_rows) + "};\n"
         f"const int32_t JpegRowCount = {len(table.jpeg_rows)};\n")
 
@@ -274,7 +337,7 @@ def evaluate(name, cases, result, cli, workdir):
     """Rows of (damage, method, psnr, ssim, s/MP) averaged over the set."""
     rows = {}
     megapixels = CROP * CROP / 1e6
-    out = os.path.join(workdir, "out.png")
+    out = os.path.join(workdir, f"out-{name}.png")  # runs for different sets may go side by side
     pattern = re.compile(r"noise size (\d+), amount (\d+), cutoff (\d+), deblur 0, scale (\w+)")
     for i, case in enumerate(cases):
         clean = cv2.cvtColor(cv2.imread(case["clean"], cv2.IMREAD_COLOR), cv2.COLOR_BGR2RGB)
@@ -319,8 +382,9 @@ def main():
     parser.add_argument("--jobs", type=int, default=2, help="slider_search processes side by side")
     parser.add_argument("--write", action="store_true", help="replace engine/auto_table.cpp")
     parser.add_argument("--evaluate", action="store_true")
+    parser.add_argument("--choose-bounds", action="store_true", help="score BOUND_CANDIDATES by cross-validation")
     parser.add_argument("--search-only", choices=list(SETS), help="run and keep one set's search, nothing else")
-    parser.add_argument("--sets", default=",".join(SETS), help="--evaluate these sets (comma-separated)")
+    parser.add_argument("--sets", default="tuning,held-out", help="--evaluate these sets (comma-separated)")
     args = parser.parse_args()
     tool = os.path.join(args.build, "bench", "slider_search")
     cli = os.path.join(args.build, "vistrel-cli")
@@ -333,9 +397,11 @@ def main():
     if args.search_only:
         search(build_set(args.search_only, workdir), tool, args.jobs, workdir, args.search_only)
         return
+    if args.choose_bounds:
+        choose_bounds(*gather("tuning", tool, args.jobs, workdir))
+        return
     if not args.evaluate:
-        cases = build_set("tuning", workdir)
-        table, sigma_means = fit(cases, search(cases, tool, args.jobs, workdir, "tuning"))
+        table, sigma_means = fit(*gather("tuning", tool, args.jobs, workdir))
         source = table_source(table, sigma_means)
         print(source)
         if args.write:
@@ -346,8 +412,7 @@ def main():
     methods = ["input as given", "matching preset", "vistrel-cli --auto", "best searched setting",
                "scikit-image denoise_nl_means", "OpenCV fastNlMeansDenoisingColored"]
     for name in args.sets.split(","):
-        cases = build_set(name, workdir)
-        result = search(cases, tool, args.jobs, workdir, name)
+        cases, result = gather(name, tool, args.jobs, workdir)
         rows = evaluate(name, cases, result, cli, workdir)
         print(f"\n{name} set: mean PSNR (dB) / SSIM over {len(cases) // (len(NOISE_LEVELS) + len(JPEG_LEVELS))}"
               f" crops of {CROP} x {CROP}\n")

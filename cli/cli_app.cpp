@@ -7,6 +7,7 @@
 #include "engine/final_resolution.h"
 #include "engine/noise_estimate.h"
 #include "engine/processing_job.h"
+#include "engine/structure_estimate.h"
 #include "imagefile/image_file.h"
 #include "platform/clock.h"
 #include "platform/files.h"
@@ -114,10 +115,11 @@ Bitmap sideBySide(const Bitmap& before, const Bitmap& after) {
     return joined;
 }
 
-// "photo.jpg: noise σ≈14.2, JPEG quality≈35 -> noise size 50, ..."
+// "photo.jpg: noise σ≈14.2, structure≈3.1, JPEG quality≈35 -> noise size 50, ..."
 std::string describeAuto(const std::string& input, const DamageEstimate& damage, const OptionValues& sliders) {
     std::ostringstream line;
-    line << input << ": noise \u03c3\u2248" << std::fixed << std::setprecision(1) << damage.noiseSigma;
+    line << input << ": noise \u03c3\u2248" << std::fixed << std::setprecision(1) << damage.noiseSigma << ", structure\u2248"
+         << damage.structure;
     if (damage.jpegQuality > 0)
         line << ", JPEG quality\u2248" << damage.jpegQuality;
     line << " -> noise size " << sliders.noiseSize << ", amount " << sliders.denoiseAmount << ", cutoff "
@@ -193,6 +195,7 @@ private:
         if (options_.autoSliders) {
             DamageEstimate damage;
             damage.noiseSigma = estimateNoiseSigma(source);
+            damage.structure = estimateStructure(source, damage.noiseSigma);
             if (typeFromExtension(String(input)) == ImageFileJpeg)
                 damage.jpegQuality = jpegFileQuality(String(input));
             sliders = withOverrides(autoSliders(damage), options_.overrides);

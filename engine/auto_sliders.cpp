@@ -3,10 +3,14 @@
 #include <algorithm>
 
 OptionValues autoSliders(const DamageEstimate& damage) {
-    const AutoRow* row = &NoiseRows[0];
+    int32_t structureClass = 0;
+    while (structureClass + 1 < StructureClassCount && damage.structure >= StructureBounds[structureClass])
+        ++structureClass;
+    const AutoRow* rows = &NoiseRows[structureClass * NoiseRowCount];
+    const AutoRow* row = &rows[0];
     for (int32_t i = 1; i < NoiseRowCount; ++i)
-        if (damage.noiseSigma >= NoiseRows[i].bound)
-            row = &NoiseRows[i];
+        if (damage.noiseSigma >= rows[i].bound)
+            row = &rows[i];
 
     OptionValues o;
     o.noiseSize = row->noiseSize;

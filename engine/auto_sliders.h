@@ -8,6 +8,7 @@
 struct DamageEstimate {
     float noiseSigma = 0.0f;  // estimateNoiseSigma of the picture
     int32_t jpegQuality = 0;  // 1-100 for a JPEG file (jpegQuality), 0 otherwise
+    float structure = 0.0f;   // estimateStructure of the picture
 };
 
 // One row of a fitted table: the slider positions for one band of damage.
@@ -22,14 +23,19 @@ struct AutoRow {
 };
 
 // The fitted tables (auto_table.cpp), mildest damage first; along each table
-// every slider rises or stays.
+// every slider rises or stays. The noise table has one block of NoiseRowCount
+// rows per class of scene structure: class k serves structures from
+// StructureBounds[k - 1] up (class 0 below StructureBounds[0]).
+extern const float StructureBounds[];
+extern const int32_t StructureClassCount;
 extern const AutoRow NoiseRows[];
 extern const int32_t NoiseRowCount;
 extern const AutoRow JpegRows[];
 extern const int32_t JpegRowCount;
 
 // The slider positions for a picture with this damage: the noise row of the
-// estimate, raised slider by slider to the JPEG row when the file's quality
-// is low enough to leave blocks. "Deblur amount" stays 0. Every slider rises
-// or stays as the noise estimate rises or the quality falls.
+// estimate in its structure class, raised slider by slider to the JPEG row
+// when the file's quality is low enough to leave blocks. "Deblur amount"
+// stays 0. Within a structure class every slider rises or stays as the noise
+// estimate rises or the quality falls.
 OptionValues autoSliders(const DamageEstimate& damage);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace {
 
 bool noneFalls(const OptionValues& from, const OptionValues& to) {
@@ -15,22 +17,29 @@ bool same(const OptionValues& a, const OptionValues& b) {
            a.scaleChoice == b.scaleChoice && a.deblurAmount == b.deblurAmount;
 }
 
-// Along more noise and along lower JPEG quality no slider ever falls.
-TEST(AutoSliders, RiseWithNoiseAndWithFallingQuality) {
-    for (int32_t quality : {0, 100, 90, 80, 60, 35, 12, 1}) {
-        OptionValues previous = autoSliders({0.0f, quality});
-        for (int i = 1; i <= 1200; ++i) {
-            const OptionValues next = autoSliders({i * 0.05f, quality});
-            ASSERT_TRUE(noneFalls(previous, next)) << "sigma " << i * 0.05f << " quality " << quality;
-            previous = next;
+// Within a class of scene structure, along more noise and along lower JPEG
+// quality no slider ever falls.
+TEST(AutoSliders, RiseWithNoiseAndWithFallingQualityInEveryStructureClass) {
+    std::vector<float> structures = {0.0f, 1000.0f};
+    for (int32_t k = 0; k + 1 < StructureClassCount; ++k)
+        structures.insert(structures.end(), {StructureBounds[k] - 0.01f, StructureBounds[k]});
+    for (float structure : structures) {
+        for (int32_t quality : {0, 100, 90, 80, 60, 35, 12, 1}) {
+            OptionValues previous = autoSliders({0.0f, quality, structure});
+            for (int i = 1; i <= 1200; ++i) {
+                const OptionValues next = autoSliders({i * 0.05f, quality, structure});
+                ASSERT_TRUE(noneFalls(previous, next))
+                    << "sigma " << i * 0.05f << " quality " << quality << " structure " << structure;
+                previous = next;
+            }
         }
-    }
-    for (float sigma : {0.0f, 2.0f, 8.0f, 30.0f}) {
-        OptionValues previous = autoSliders({sigma, 100});
-        for (int32_t q = 99; q >= 1; --q) {
-            const OptionValues next = autoSliders({sigma, q});
-            ASSERT_TRUE(noneFalls(previous, next)) << "sigma " << sigma << " quality " << q;
-            previous = next;
+        for (float sigma : {0.0f, 2.0f, 8.0f, 30.0f}) {
+            OptionValues previous = autoSliders({sigma, 100, structure});
+            for (int32_t q = 99; q >= 1; --q) {
+                const OptionValues next = autoSliders({sigma, q, structure});
+                ASSERT_TRUE(noneFalls(previous, next)) << "sigma " << sigma << " quality " << q << " structure " << structure;
+                previous = next;
+            }
         }
     }
 }
@@ -48,6 +57,18 @@ TEST(AutoSliders, CleanPicturesGetTheLightestRowAndHeavyDamageMore) {
         const AutoRow& row = NoiseRows[i];
         EXPECT_TRUE(same(autoSliders({row.bound, 0}), {row.noiseSize, row.denoiseAmount, row.denoiseCutoff, 0, row.scaleChoice}))
             << "sigma " << row.bound;
+    }
+}
+
+// The structure estimate counts: on each side of every class bound some
+// noise level gets other sliders.
+TEST(AutoSliders, NeighbouringStructureClassesDiffer) {
+    for (int32_t k = 0; k + 1 < StructureClassCount; ++k) {
+        bool differ = false;
+        for (float sigma = 0.0f; sigma <= 45.0f; sigma += 0.5f)
+            differ = differ || !same(autoSliders({sigma, 0, StructureBounds[k] - 0.01f}),
+                                     autoSliders({sigma, 0, StructureBounds[k]}));
+        EXPECT_TRUE(differ) << "bound " << StructureBounds[k];
     }
 }
 

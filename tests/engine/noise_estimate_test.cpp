@@ -1,4 +1,5 @@
 #include "engine/noise_estimate.h"
+#include "engine/structure_estimate.h"
 
 #include <gtest/gtest.h>
 
@@ -68,6 +69,37 @@ TEST(NoiseEstimate, DegeneratePicturesGiveZero) {
     EXPECT_EQ(0.0f, estimateNoiseSigma(black));
     // Every window has a black row, above, across or below its middle.
     EXPECT_EQ(0.0f, estimateNoiseSigma(noisyPicture([](int, int y, int) { return y % 3 ? 128.0 : -100.0; }, 10.0, 3)));
+}
+
+float structureOf(const Bitmap& b) { return estimateStructure(b, estimateNoiseSigma(b)); }
+
+// Known layouts give known values, and noise, which the block means average
+// down but do not remove, is taken back out: a flat picture stays flat at
+// every noise level, a checkerboard of 8 x 8 blocks 20 apart reads 20, and a
+// ramp rising 0.6 a pixel along rows reads 4.8 / sqrt 2 (4.8 across, 0 down).
+TEST(StructureEstimate, MeasuresBlockToBlockChangeWhateverTheNoise) {
+    const auto flat = [](int, int, int) { return 120.0; };
+    const auto checker = [](int x, int y, int) { return ((x / 8) + (y / 8)) % 2 ? 130.0 : 110.0; };
+    const auto ramp = [](int x, int, int) { return 50.0 + 0.6 * x; };
+    for (double sigma : {0.0, 5.0, 15.0, 30.0}) {
+        EXPECT_LT(structureOf(noisyPicture(flat, sigma, 3)), 0.6) << "flat, sigma " << sigma;
+        EXPECT_NEAR(structureOf(noisyPicture(checker, sigma, 4)), 20.0, 0.8) << "checker, sigma " << sigma;
+        EXPECT_NEAR(structureOf(noisyPicture(ramp, sigma, 5)), 4.8 / std::sqrt(2.0), 0.4) << "ramp, sigma " << sigma;
+    }
+    // Without the correction, sigma 30 alone would read about 3 on the flat one.
+    EXPECT_GT(estimateStructure(noisyPicture(flat, 30.0, 3), 0.0f), 2.5f);
+}
+
+TEST(StructureEstimate, PicturesWithoutTwoWholeBlocksGiveZero) {
+    Bitmap b;
+    b.resize(15, 200);  // one block across, many down: still measurable
+    b.fill(packPixel(10, 20, 30));
+    for (int y = 0; y < 200; y += 16)
+        for (int x = 0; x < 15; ++x)
+            b.at(x, y) = packPixel(200, 200, 200);
+    EXPECT_GT(estimateStructure(b, 0.0f), 0.0f);
+    b.resize(15, 15);
+    EXPECT_EQ(0.0f, estimateStructure(b, 0.0f));
 }
 
 }  // namespace
