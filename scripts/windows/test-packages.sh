@@ -58,28 +58,65 @@ check "the installed vistrel-cli.exe enhances a sample into a folder named in Cy
 info=$(cd "$program_files" && timeout 120 wine ./vistrel-cli.exe info "$(winepath -w "$out_dir/"$'\xe5\x86\x99\xe7\x9c\x9f.png')" 2>&1 | tr -d '\r')
 check "the result is a 320 x 320 PNG" grep -q "PNG 320x320" <<< "$info"
 
-# The desktop program starts from the installed folder on a private display.
-if command -v Xvfb > /dev/null && command -v xdotool > /dev/null; then
-  display_file=$(mktemp)
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$display_file" > /dev/null 2>&1 &
-  xvfb=$!
-  for _ in $(seq 50); do [[ -s $display_file ]] && break; sleep 0.1; done
-  export DISPLAY=:$(tr -d '\n' < "$display_file")
-  (cd "$program_files" && exec wine ./vistrel.exe) > /dev/null 2>&1 &
-  gui=$!
-  window=""
-  for _ in $(seq 60); do
-    window=$(xdotool search --name '^Vistrel' 2>/dev/null | head -1)
-    [[ -n $window ]] && break
-    sleep 0.5
-  done
-  check "the installed vistrel.exe opens its window" test -n "$window"
-  kill "$gui" 2>/dev/null
-  wineserver -k 2>/dev/null
-  kill "$xvfb" 2>/dev/null
-  rm -f "$display_file"
-  unset DISPLAY
+# The installed desktop program, started by its full path from another
+# folder on a private display: Help > Contents hands the installed help page
+# to the browser command (a recorder here) as one argument, and the first
+# Open dialog starts in the installed samples, so that a bare sample name
+# opens the sample from there.
+recorder=$build/tests/platform/args_recorder.exe
+if command -v Xvfb > /dev/null && command -v openbox > /dev/null && command -v xdotool > /dev/null &&
+   [[ -f $recorder ]]; then
+  mkdir -p "$WINEPREFIX/drive_c/recorder"
+  cp "$recorder" "$WINEPREFIX/drive_c/recorder/"
+  rm -f "$WINEPREFIX/drive_c/recorder/args.txt"
+  wine reg add 'HKCR\http\shell\open\command' /ve /f \
+    /d '"C:\recorder\args_recorder.exe" "C:\recorder\args.txt"' > /dev/null 2>&1
+  (
+    WORK=$(mktemp -d "${TMPDIR:-/tmp}/vistrel-installed.XXXXXX")
+    SESSION_PREFIX=$WINEPREFIX
+    . tests/wine/session.sh
+    session_start || { fail "the private display and Wine started"; exit 1; }
+    installed='C:\Program Files\Vistrel'
+    cd "$WORK"
+    wine "$installed\\vistrel.exe" > vistrel.out 2>&1 &
+    pid=$!
+    MAIN=$(find_window '^Vistrel$') || { fail "the installed vistrel.exe opens its window"; exit "$FAILURES"; }
+    pass "the installed vistrel.exe opens its window"
+    if about=$(find_dialog '^About Vistrel'); then
+      close_about "$about"
+      wait_for "$WAIT_LIMIT" window_gone '^About Vistrel'
+    fi
+    xdotool windowactivate --sync "$MAIN"
+    xdotool key --delay 250 alt+h c
+    recorded=$WINEPREFIX/drive_c/recorder/args.txt
+    wait_for "$WAIT_LIMIT" test -s "$recorded"
+    check "Help > Contents opens the installed help page as one argument" \
+      test "$(cat "$recorded" 2>/dev/null)" = "$installed\\Help\\index.html"
+    xdotool windowactivate --sync "$MAIN"
+    xdotool key --delay 250 alt+f o
+    if dialog=$(find_dialog '^Open$'); then
+      xdotool windowactivate --sync "$dialog"
+      xdotool type --delay 20 coffee-noisy.png
+      xdotool key --delay 150 Return
+      check "the first Open dialog starts in the installed samples" wait_for "$WAIT_LIMIT" \
+        sh -c 'test "$(xdotool getwindowname "$1")" = "$2"' - "$MAIN" "Vistrel - $installed\\Samples\\coffee-noisy.png"
+    else
+      fail "the Open dialog appeared"
+    fi
+    xdotool windowactivate --sync "$MAIN"
+    xdotool key --delay 250 alt+f x
+    wait_exit "$pid"
+    check "File > Exit ends the installed program with status 0" test $? = 0
+    session_stop
+    [ "$FAILURES" = 0 ] && rm -rf "$WORK"
+    exit "$FAILURES"
+  )
+  gui_failures=$?
+  failures=$((failures + gui_failures))
   settle
+else
+  echo "FAIL the installed program's window: Xvfb, openbox, xdotool or $recorder missing"
+  failures=$((failures + 1))
 fi
 
 timeout 300 wine "$program_files/uninstall.exe" /S; status=$?

@@ -2,6 +2,7 @@
 
 #include "core/bilinear_weights.h"
 #include "imagefile/image_file.h"
+#include "tests/support/scratch_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -19,9 +20,8 @@ protected:
 
     void SetUp() override {
         InitBilinearWeights();
-        char name[] = "/tmp/vistrel-auto-XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(name));
-        dir = name;
+        dir = MakeScratchFolder("vistrel-auto");
+        ASSERT_FALSE(dir.empty());
         // Soft shapes with noise of deviation about 12.
         Bitmap b;
         b.resize(72, 56);
@@ -38,7 +38,7 @@ protected:
             }
         ASSERT_TRUE(save(b, String(path("in.png")), 90, nullptr));
     }
-    void TearDown() override { (void)std::system(("rm -rf '" + dir + "'").c_str()); }
+    void TearDown() override { RemoveScratchFolder(dir); }
 
     std::string path(const std::string& name) const { return dir + "/" + name; }
     std::string bytes(const std::string& name) const {

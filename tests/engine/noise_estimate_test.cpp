@@ -43,7 +43,7 @@ TEST(NoiseEstimate, WithinFifteenPercentOnFlatGradientAndTexturedPictures) {
              return 100.0 + waves + (((x / 16) + (y / 16)) % 2 ? 40 : 0);
          }},
     };
-    for (const auto& scene : scenes)
+    for (const auto& scene : scenes) {
         for (double sigma : {2.0, 5.0, 10.0, 20.0, 40.0}) {
             const float estimate = estimateNoiseSigma(noisyPicture(scene.base, sigma, 7));
             EXPECT_NEAR(estimate, sigma, 0.15 * sigma) << scene.name << " sigma " << sigma;
@@ -51,6 +51,7 @@ TEST(NoiseEstimate, WithinFifteenPercentOnFlatGradientAndTexturedPictures) {
             if (scene.name == std::string("flat"))
                 EXPECT_NEAR(estimate, sigma, 0.04 * sigma) << "flat, sigma " << sigma;
         }
+    }
 }
 
 TEST(NoiseEstimate, CleanSmoothPicturesReadNearZero) {

@@ -7,11 +7,14 @@
 #include "platform/app_window.h"
 #include "platform/browser.h"
 #include "platform/file_dialog.h"
-#include "platform/gtk/gtk_state.h"
 #include "platform/main_loop.h"
 #include "platform/menu_table.h"
 #include "platform/message_box.h"
 #include "platform/window_manager.h"
+
+#ifndef _WIN32
+#include "platform/gtk/gtk_state.h"
+#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -145,6 +148,7 @@ private:
             String result;
             bool ok = FileDialog(result, true, false, SaveFilterList(), &folder, &name);
             Log(ok ? "saved " + result.str() : "cancelled");
+#ifndef _WIN32
         } else if (command.rfind("drop ", 0) == 0) {
             // "drop <uri>|<uri>...": the text/uri-list a file manager sends.
             std::string list = command.substr(5);
@@ -152,6 +156,7 @@ private:
                 list.replace(bar, 1, "\r\n");
             gtkbackend::DropUriList(list + "\r\n");
             Log("done drop");
+#endif
         } else if (command.rfind("browse ", 0) == 0) {
             Log(OpenInBrowser(String(command.substr(7))) ? "browse 1" : "browse 0");
         }

@@ -1,4 +1,5 @@
 #include "imagefile/image_file.h"
+#include "tests/support/scratch_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -24,13 +25,13 @@ TEST(JpegQuality, ReadsBackTheQualityAFileWasWrittenAt) {
         EXPECT_EQ(jpegQuality(bytes.data, static_cast<size_t>(bytes.length)), quality);
     }
 
-    char dir[] = "/tmp/vistrel-quality-XXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(dir));
-    const std::string path = std::string(dir) + "/q30.jpg";
+    const std::string dir = MakeScratchFolder("vistrel-quality");
+    ASSERT_FALSE(dir.empty());
+    const std::string path = dir + "/q30.jpg";
     ASSERT_TRUE(save(picture, String(path), 30, nullptr));
     EXPECT_EQ(jpegFileQuality(String(path)), 30);
-    EXPECT_EQ(0, jpegFileQuality(String(std::string(dir) + "/missing.jpg")));
-    (void)std::system(("rm -rf '" + std::string(dir) + "'").c_str());
+    EXPECT_EQ(0, jpegFileQuality(String(dir + "/missing.jpg")));
+    RemoveScratchFolder(dir);
 }
 
 TEST(JpegQuality, NoHeaderGivesZero) {

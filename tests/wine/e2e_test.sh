@@ -54,18 +54,6 @@ type_into_dialog() {  # title text
     xdotool type --delay 20 "$2"
     xdotool key --delay 150 Return
 }
-client_origin() {  # window -> "x y" of its client area, from the X server
-    xwininfo -id "$1" | sed -n 's/.*Absolute upper-left X: *//p; s/.*Absolute upper-left Y: *//p' | tr '\n' ' '
-}
-
-# Clicks the About window's Ok button, at the window's right, near its foot.
-close_about() {
-    local ax ay aw
-    read -r ax ay < <(client_origin "$1")
-    aw=$(xwininfo -id "$1" | sed -n 's/.*Width: *//p')
-    xdotool mousemove --sync $((ax + aw - 65 + 12)) $((ay + 481 + 9)) click 1
-}
-
 echo "== start: the main window with the About window over it"
 wine "$PROGRAM" > vistrel.out 2>&1 &
 PID=$!

@@ -1,15 +1,15 @@
 # Sourced by the tests of the Windows program: a private X server (Xvfb with
 # openbox, which focus, the close box and the minimum size need), a fresh
 # 64-bit Wine prefix, and helpers that wait with limits so that nothing can
-# hang. Set WORK to an empty folder first; end with session_stop (the trap
-# does it too).
+# hang. Set WORK to an empty folder first (and SESSION_PREFIX to run in an
+# existing prefix instead); end with session_stop (the trap does it too).
 
 WAIT_LIMIT=${WAIT_LIMIT:-30}
 FAILURES=0
 XVFB_PID=
 OPENBOX_PID=
 
-export WINEPREFIX=$WORK/prefix
+export WINEPREFIX=${SESSION_PREFIX:-$WORK/prefix}
 export WINEARCH=win64
 export WINEDEBUG=-all
 # No Mono or Gecko download prompt, no menu entries written into the home
@@ -50,8 +50,12 @@ session_start() {
         { echo "openbox did not start"; return 1; }
     trap session_stop EXIT
     # A fresh prefix per run: nothing left over from another run counts.
-    timeout 120 wineboot --init > "$WORK/wineboot.log" 2>&1
-    timeout 60 wineserver -w
+    if [ -z "${SESSION_PREFIX:-}" ]; then
+        timeout 120 wineboot --init > "$WORK/wineboot.log" 2>&1
+        timeout 60 wineserver -w
+    else
+        timeout 20 wineserver -k 2>/dev/null  # the caller's server would refuse -p
+    fi
     # One warm server for the whole run.
     wineserver -p
 }
@@ -99,6 +103,18 @@ pixels() {
         args+=("(" "$shot" -crop "1x1+${point%,*}+${point#*,}" +repage ")")
     done
     convert "${args[@]}" -append -depth 8 txt:- 2>/dev/null | sed -n 's/.*#\([0-9A-Fa-f]\{6\}\).*/\1/p' | tr 'a-f' 'A-F' | tr '\n' ' ' | sed 's/ $//'
+}
+
+client_origin() {  # window -> "x y" of its client area, from the X server
+    xwininfo -id "$1" | sed -n 's/.*Absolute upper-left X: *//p; s/.*Absolute upper-left Y: *//p' | tr '\n' ' '
+}
+
+# Clicks the About window's Ok button, at the window's right, near its foot.
+close_about() {
+    local ax ay aw
+    read -r ax ay < <(client_origin "$1")
+    aw=$(xwininfo -id "$1" | sed -n 's/.*Width: *//p')
+    xdotool mousemove --sync $((ax + aw - 65 + 12)) $((ay + 481 + 9)) click 1
 }
 
 screenshot() { import -window root "$1" 2>/dev/null; }
