@@ -7,8 +7,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/windows/build.sh
 build=${VISTREL_WINDOWS_BUILD:-build/windows}
-shots=$build/tests/wine/screenshots
-bash tests/wine/e2e_test.sh "$build/vistrel.exe" "$shots"
+shots=$build/tests/desktop/screenshots
+bash tests/desktop/e2e_test.sh "$build/vistrel.exe" "$shots"
 mkdir -p docs
 for shot in 1-start 3-options 5-applying 6-result 8-error; do
   convert "$shots/$shot.png" -trim +repage "docs/windows-$shot.png"

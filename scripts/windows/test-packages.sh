@@ -73,8 +73,8 @@ if command -v Xvfb > /dev/null && command -v openbox > /dev/null && command -v x
     /d '"C:\recorder\args_recorder.exe" "C:\recorder\args.txt"' > /dev/null 2>&1
   (
     WORK=$(mktemp -d "${TMPDIR:-/tmp}/vistrel-installed.XXXXXX")
-    SESSION_PREFIX=$WINEPREFIX
-    . tests/wine/session.sh
+    SESSION_PREFIX=$WINEPREFIX PROGRAM=vistrel.exe
+    . tests/desktop/session.sh
     session_start || { fail "the private display and Wine started"; exit 1; }
     installed='C:\Program Files\Vistrel'
     cd "$WORK"

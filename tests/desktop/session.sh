@@ -1,23 +1,35 @@
-# Sourced by the tests of the Windows program: a private X server (Xvfb with
-# openbox, which focus, the close box and the minimum size need), a fresh
-# 64-bit Wine prefix, and helpers that wait with limits so that nothing can
-# hang. Set WORK to an empty folder first (and SESSION_PREFIX to run in an
-# existing prefix instead); end with session_stop (the trap does it too).
+# Sourced by the tests of the desktop program on either backend: a private
+# X server (Xvfb with openbox, which focus, the close box and the minimum
+# size need), for the Windows build also a fresh 64-bit Wine prefix, and
+# helpers that wait with limits so that nothing can hang. Set WORK to an
+# empty folder and PROGRAM to the program under test first (a name ending
+# in .exe runs under Wine; SESSION_PREFIX runs in an existing prefix
+# instead of a fresh one); end with session_stop (the trap does it too).
 
 WAIT_LIMIT=${WAIT_LIMIT:-30}
 FAILURES=0
 XVFB_PID=
 OPENBOX_PID=
+case ${PROGRAM:-} in *.exe) WINE=1 ;; *) WINE= ;; esac
 
-export WINEPREFIX=${SESSION_PREFIX:-$WORK/prefix}
-export WINEARCH=win64
-export WINEDEBUG=-all
-# No Mono or Gecko download prompt, no menu entries written into the home
-# folder, and a crash ends the process at once instead of opening winedbg.
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d"
+if [ -n "$WINE" ]; then
+    export WINEPREFIX=${SESSION_PREFIX:-$WORK/prefix}
+    export WINEARCH=win64
+    export WINEDEBUG=-all
+    # No Mono or Gecko download prompt, no menu entries written into the
+    # home folder, and a crash ends the process at once instead of opening
+    # winedbg.
+    export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d"
+fi
 export HOME=$WORK/home
 export XDG_CONFIG_HOME=$WORK/home/.config XDG_DATA_HOME=$WORK/home/.local/share
 mkdir -p "$HOME"
+
+# Starts the program (or another of the same build) with its arguments.
+launch() { if [ -n "$WINE" ]; then wine "$@"; else "$@"; fi; }
+# A path as the program sees and shows it.
+native_path() { if [ -n "$WINE" ]; then winepath -w "$1"; else echo "$1"; fi; }
+if [ -n "$WINE" ]; then SEP='\'; else SEP=/; fi
 
 fail() { echo "FAIL: $*"; FAILURES=$((FAILURES + 1)); }
 pass() { echo "ok: $*"; }
@@ -49,6 +61,7 @@ session_start() {
     wait_for 10 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window' ||
         { echo "openbox did not start"; return 1; }
     trap session_stop EXIT
+    [ -n "$WINE" ] || return 0
     # A fresh prefix per run: nothing left over from another run counts.
     if [ -z "${SESSION_PREFIX:-}" ]; then
         timeout 120 wineboot --init > "$WORK/wineboot.log" 2>&1
@@ -61,7 +74,7 @@ session_start() {
 }
 
 session_stop() {
-    timeout 20 wineserver -k 2>/dev/null
+    [ -n "$WINE" ] && timeout 20 wineserver -k 2>/dev/null
     [ -n "$OPENBOX_PID" ] && kill "$OPENBOX_PID" 2>/dev/null
     [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
     OPENBOX_PID=
