@@ -16,23 +16,31 @@ modes, deblur 0) and scores it by PSNR against the clean crop.
   tune_auto.py --evaluate     the figures: per damage level, for the tuning
                               set and for a second set of other crops and
                               seeds, mean PSNR and SSIM of the input, the
-                              matching preset, --auto, the best searched
-                              setting, scikit-image's non-local means and
-                              OpenCV's, with seconds per megapixel
+                              matching preset, --auto, the best choice for
+                              the level (one for all the set's crops of that
+                              level: what a table row could do if it knew the
+                              true damage), the best choice per crop,
+                              scikit-image's non-local means and OpenCV's,
+                              with seconds per megapixel
 
-The tuning set is two slices of crops ("tuning" and "tuning-more", each
-with its own seed and kept search). The fit is a table per kind of damage
-with one row per level. Along the levels every slider may only rise, and
+The tuning set is three slices of crops ("tuning", "tuning-more" and
+"tuning-extra"), the held-out set two ("held-out", "held-out-more"); each
+slice has its own seed and kept search. The fit is a table per kind of
+damage with one row per level. A row holds a grid setting or "leave alone"
+(no pass runs; it scores the input's own PSNR), which counts as lower than
+any slider position. Along the levels every slider may only rise, and
 among such sequences the one with the highest summed mean PSNR wins
-(dynamic programming over the grid). Noise rows are fitted once per class
+(dynamic programming over the choices); so a row is left alone where no
+setting beats the input on average. Noise rows are fitted once per class
 of scene structure (STRUCTURE_BOUNDS on the structure estimate of each
 noisy input), since a flat sky takes far stronger smoothing than fine
 texture at the same noise. A noise row serves estimates from the midpoint
-between its level's median estimate (over all crops) and the level below; a JPEG row serves qualities down to the
-midpoint with the next harsher level. JPEG rows are fitted on top of the
-noise table, since vistrel-cli raises the noise row to the JPEG row slider
-by slider. Everything is seeded, the engine is bit-exact and ties go to the
-first setting, so a rerun writes the same table.
+between its level's median estimate (over all crops) and the level below;
+a JPEG row serves qualities down to the midpoint with the next harsher
+level. JPEG rows are fitted on top of the noise table, since vistrel-cli
+raises the noise row to the JPEG row slider by slider. Everything is
+seeded, the engine is bit-exact and ties go to the first choice, so a
+rerun writes the same table.
 
 Search results are kept in build/tune_auto/ and reused when the set is the same.
 """
@@ -60,11 +68,14 @@ NOISE_LEVELS = [0, 3, 5, 10, 15, 20, 25, 30, 40]  # 0: the clean crop itself
 JPEG_LEVELS = [75, 50, 30, 20, 10, 5]             # mildest first
 STEPS = [0, 25, 50, 75, 100]
 # Noise rows come in classes of scene structure (estimateStructure): class k
-# serves structures from STRUCTURE_BOUNDS[k - 1] up. --choose-bounds scores
-# one bound anywhere from 4 to 8 alike (-0.416 to -0.428 dB against the best
-# setting per case), one class -0.455, a bound of 9 or more -0.44 to -0.51,
-# two bounds -0.46 to -0.54; 6 is the middle of that plateau.
-STRUCTURE_BOUNDS = [6.0]
+# serves structures from STRUCTURE_BOUNDS[k - 1] up. On the 32 tuning crops
+# --choose-bounds scores a bound of 8 best (-0.699 dB against the best choice
+# per noisy case), 7 next (-0.714), one class -0.751, two classes -0.745 to
+# -0.794 and any other single bound from 4 to 12 -0.778 to -0.847. Fitted on
+# the whole set, 8 leaves noise sigma 3 0.013 dB below the input and 7 keeps
+# every level at or above it (+0.017 at sigma 3), so 7: the best bound that
+# makes no level worse.
+STRUCTURE_BOUNDS = [7.0]
 BOUND_CANDIDATES = [[]] + [[float(b)] for b in range(4, 13)] + [[5.0, 15.0], [5.0, 20.0], [5.0, 25.0]]
 GRID = [(n, a, c, s) for s in (0, 1) for n in STEPS for a in STEPS for c in STEPS]
 # What a table row may hold: leaving the picture as it is (every slider at
@@ -294,7 +305,10 @@ def fit(cases, result, structure_bounds=STRUCTURE_BOUNDS):
 def choose_bounds(cases, result):
     """Leave-one-crop-out: for each candidate set of structure bounds, fit
     without a crop and score the table on that crop's noisy cases; prints the
-    mean gap to each case's best choice."""
+    mean gap to each case's best choice. (Clean inputs are left out: against
+    their own perfect score any change counts tens of dB.) Also prints the
+    level where the table fitted on the whole set does worst against the
+    input there, since --auto must not make any level worse."""
     crops = sorted({c["clean"] for c in cases})
     for bounds in BOUND_CANDIDATES:
         gaps = []
@@ -302,11 +316,16 @@ def choose_bounds(cases, result):
             keep = [i for i, c in enumerate(cases) if c["clean"] != crop]
             table, _ = fit([cases[i] for i in keep], {k: [v[i] for i in keep] for k, v in result.items()}, bounds)
             for i, c in enumerate(cases):
-                if c["clean"] == crop and c["kind"] == "noise":
-                    sigma, _, structure = result["estimates"][i]
-                    gaps.append(choice_psnr(result, i, table.pick(sigma, 0, structure)) -
+                if c["clean"] == crop and c["kind"] == "noise" and c["level"] > 0:
+                    gaps.append(choice_psnr(result, i, table.pick(*result["estimates"][i])) -
                                 max(choice_psnr(result, i, s) for s in range(len(CHOICES))))
-        print(f"structure bounds {bounds}: {np.mean(gaps):+.3f} dB", flush=True)
+        table, _ = fit(cases, result, bounds)
+        worst = min((float(np.mean([choice_psnr(result, i, table.pick(*result["estimates"][i])) - result["input"][i]
+                                    for i in idx])), damage_name(kind, level))
+                    for kind, level in {(c["kind"], c["level"]) for c in cases if c["kind"] == "jpeg" or c["level"]}
+                    for idx in [[i for i, c in enumerate(cases) if c["kind"] == kind and c["level"] == level]])
+        print(f"structure bounds {bounds}: {np.mean(gaps):+.3f} dB; worst level {worst[1]} {worst[0]:+.3f} dB "
+              "against the input", flush=True)
 
 
 def table_source(table, sigma_means):
@@ -328,7 +347,8 @@ def table_source(table, sigma_means):
         "// JPEG at quality 5 to 75. For every case the engine ran every setting of noise\n"
         "// size, amount and cutoff in steps of 25 with both scale modes; each level's row is\n"
         "// the setting with the best mean PSNR such that no slider falls from one level to\n"
-        "// the next. The noise rows are fitted once per structure class, each on the noisy\n"
+        "// the next, or LeaveAlone where the input itself scores best (it counts as below\n"
+        "// every setting). The noise rows are fitted once per structure class, each on the noisy\n"
         f"// cases whose structure estimate falls in it (class bounds {bounds}). Noise bounds\n"
         "// are midpoints between the median estimates of adjacent levels over all crops\n"
         f"// (sigma {levels});\n"

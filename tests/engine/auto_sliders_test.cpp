@@ -55,10 +55,11 @@ TEST(AutoSliders, RiseWithNoiseAndWithFallingQualityInEveryStructureClass) {
     }
 }
 
-TEST(AutoSliders, CleanPicturesGetTheLightestRowAndHeavyDamageMore) {
+TEST(AutoSliders, CleanPicturesAreLeftAloneAndHeavyDamageGetsMore) {
     const OptionValues clean = positions({0.0f, 0});
     const OptionValues noisy = positions({40.0f, 0});
     const OptionValues blocky = positions({0.0f, 5});
+    EXPECT_TRUE(autoSliders({0.0f, 0}).leaveAlone);
     EXPECT_FALSE(same(clean, noisy));
     EXPECT_FALSE(same(clean, blocky));
     // A JPEG saved at a quality that leaves no blocks is judged by its noise.
