@@ -210,7 +210,7 @@ BENCHMARK(AutoEstimate)
 
 void AutoPasses(benchmark::State& state) {
     const float sigma = estimateNoiseSigma(twelveMegapixels());
-    const OptionValues sliders = autoSliders({sigma, 0, estimateStructure(twelveMegapixels(), sigma)});
+    const OptionValues sliders = autoSliders({sigma, 0, estimateStructure(twelveMegapixels(), sigma)}).sliders;
     runSettings<false>(state, twelveMegapixels(), settingsFromOptions(sliders), HardwareThreadCount());
     state.counters["noise_size"] = sliders.noiseSize;
     state.counters["amount"] = sliders.denoiseAmount;

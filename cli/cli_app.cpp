@@ -116,16 +116,27 @@ Bitmap sideBySide(const Bitmap& before, const Bitmap& after) {
 }
 
 // "photo.jpg: noise σ≈14.2, structure≈3.1, JPEG quality≈35 -> noise size 50, ..."
-std::string describeAuto(const std::string& input, const DamageEstimate& damage, const OptionValues& sliders) {
+// or, for a picture no pass runs on, "... -> left as it is".
+std::string describeAuto(const std::string& input, const DamageEstimate& damage, const OptionValues* sliders) {
     std::ostringstream line;
     line << input << ": noise \u03c3\u2248" << std::fixed << std::setprecision(1) << damage.noiseSigma << ", structure\u2248"
          << damage.structure;
     if (damage.jpegQuality > 0)
         line << ", JPEG quality\u2248" << damage.jpegQuality;
-    line << " -> noise size " << sliders.noiseSize << ", amount " << sliders.denoiseAmount << ", cutoff "
-         << sliders.denoiseCutoff << ", deblur " << sliders.deblurAmount << ", scale "
-         << (sliders.scaleChoice == 1 ? "all" : "original");
+    if (!sliders)
+        line << " -> left as it is";
+    else
+        line << " -> noise size " << sliders->noiseSize << ", amount " << sliders->denoiseAmount << ", cutoff "
+             << sliders->denoiseCutoff << ", deblur " << sliders->deblurAmount << ", scale "
+             << (sliders->scaleChoice == 1 ? "all" : "original");
     return line.str();
+}
+
+bool anySliderGiven(const OptionValues& o) {
+    for (int32_t v : {o.noiseSize, o.denoiseAmount, o.denoiseCutoff, o.deblurAmount, o.scaleChoice})
+        if (v != OptionValues::MissingControl)
+            return true;
+    return false;
 }
 
 class Enhancer {
@@ -192,42 +203,51 @@ private:
             return false;
         }
         OptionValues sliders = options_.sliders;
+        // A picture --auto finds nothing worth removing in is only resized
+        // (if asked) and saved, unless slider options ask for a pass.
+        bool leaveAlone = false;
         if (options_.autoSliders) {
             DamageEstimate damage;
             damage.noiseSigma = estimateNoiseSigma(source);
             damage.structure = estimateStructure(source, damage.noiseSigma);
             if (typeFromExtension(String(input)) == ImageFileJpeg)
                 damage.jpegQuality = jpegFileQuality(String(input));
-            sliders = withOverrides(autoSliders(damage), options_.overrides);
+            const AutoChoice choice = autoSliders(damage);
+            leaveAlone = choice.leaveAlone && !anySliderGiven(options_.overrides);
+            sliders = withOverrides(choice.sliders, options_.overrides);
             if (!options_.quiet)
-                err_ << describeAuto(input, damage, sliders) << "\n";
+                err_ << describeAuto(input, damage, leaveAlone ? nullptr : &sliders) << "\n";
         }
         const EngineSettings settings = settingsFromOptions(sliders);
         const uint64_t memory = PhysicalMemoryBytes();
         Bitmap scaled;
-        if ((memory > 0 && EstimatedProcessingBytes(w, h, settings) > memory) ||
+        if ((memory > 0 && !leaveAlone && EstimatedProcessingBytes(w, h, settings) > memory) ||
             !scaleBilinearClamped(source, w, h, scaled)) {
             error = Format("Not enough memory to enhance %s at %dx%d", input.c_str(), w, h).str();
             return false;
         }
         source.clear();
 
-        job_.submit(scaled, settings);
-        Bitmap before;
-        if (!options_.beforeAfter.empty())
-            before.moveFrom(scaled);
-        scaled.clear();
-        int32_t shown = -1;
-        while (!job_.resultReady.load()) {
-            const int32_t percent = job_.requestPending.load() ? 0 : job_.percent.load();
-            if (live_ && percent != shown) {
-                showProgress(index, count, input, percent);
-                shown = percent;
+        Bitmap before, result;
+        if (leaveAlone) {
+            if (options_.beforeAfter.empty() || before.copyFrom(scaled))
+                result.moveFrom(scaled);
+        } else {
+            job_.submit(scaled, settings);
+            if (!options_.beforeAfter.empty())
+                before.moveFrom(scaled);
+            scaled.clear();
+            int32_t shown = -1;
+            while (!job_.resultReady.load()) {
+                const int32_t percent = job_.requestPending.load() ? 0 : job_.percent.load();
+                if (live_ && percent != shown) {
+                    showProgress(index, count, input, percent);
+                    shown = percent;
+                }
+                SleepMilliseconds(10);
             }
-            SleepMilliseconds(10);
+            job_.collect(result);
         }
-        Bitmap result;
-        job_.collect(result);
         if (result.isEmpty()) {
             error = Format("Not enough memory to enhance %s at %dx%d", input.c_str(), w, h).str();
             return false;

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-OptionValues autoSliders(const DamageEstimate& damage) {
+AutoChoice autoSliders(const DamageEstimate& damage) {
     int32_t structureClass = 0;
     while (structureClass + 1 < StructureClassCount && damage.structure >= StructureBounds[structureClass])
         ++structureClass;
@@ -30,5 +30,10 @@ OptionValues autoSliders(const DamageEstimate& damage) {
         o.denoiseCutoff = std::max(o.denoiseCutoff, jpeg->denoiseCutoff);
         o.scaleChoice = std::max(o.scaleChoice, jpeg->scaleChoice);
     }
-    return o;
+    AutoChoice choice;
+    choice.leaveAlone = o.noiseSize == LeaveAlone;
+    if (choice.leaveAlone)
+        o.noiseSize = o.denoiseAmount = o.denoiseCutoff = o.scaleChoice = 0;
+    choice.sliders = o;
+    return choice;
 }

@@ -22,6 +22,21 @@ struct AutoRow {
     int32_t scaleChoice;  // 0 "Original", 1 "All scales"
 };
 
+// The slider value of every slider of a row where no setting of the search
+// did better on average than the input itself: such pictures are left as
+// they are. It is below every slider position, so raising a row to another
+// (the JPEG rows) keeps the rule that sliders only rise.
+constexpr int32_t LeaveAlone = -1;
+
+// What --auto does with a picture.
+struct AutoChoice {
+    // No pass runs: the picture is kept as it is.
+    bool leaveAlone = false;
+    // The slider positions; when leaveAlone, the lightest (all 0), for
+    // explicit slider options to start from.
+    OptionValues sliders;
+};
+
 // The fitted tables (auto_table.cpp), mildest damage first; along each table
 // every slider rises or stays. The noise table has one block of NoiseRowCount
 // rows per class of scene structure: class k serves structures from
@@ -37,5 +52,6 @@ extern const int32_t JpegRowCount;
 // estimate in its structure class, raised slider by slider to the JPEG row
 // when the file's quality is low enough to leave blocks. "Deblur amount"
 // stays 0. Within a structure class every slider rises or stays as the noise
-// estimate rises or the quality falls.
-OptionValues autoSliders(const DamageEstimate& damage);
+// estimate rises or the quality falls, and a picture once worked on is never
+// left alone at more damage.
+AutoChoice autoSliders(const DamageEstimate& damage);

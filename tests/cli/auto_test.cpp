@@ -1,11 +1,13 @@
 #include "cli_app.h"
 
+#include "core/bilinear_scale.h"
 #include "core/bilinear_weights.h"
 #include "imagefile/image_file.h"
 #include "tests/support/scratch_folder.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <regex>
@@ -103,6 +105,40 @@ TEST_F(CliAuto, ExplicitSlidersOverrideTheChosenOnes) {
     ASSERT_EQ(0, run(printed));
     EXPECT_EQ(bytes("over.png"), bytes("explicit.png"));
     EXPECT_EQ(2, run({"--auto", "--preset", "Phone camera noise", path("in.png")}));
+}
+
+// A picture with nothing worth removing is saved as convert saves it, or
+// only resized; slider options still ask for a pass.
+TEST_F(CliAuto, CleanPicturesAreLeftAsTheyAre) {
+    Bitmap clean, small, expected, both;
+    clean.resize(64, 48);
+    for (int32_t y = 0; y < clean.height; ++y)
+        for (int32_t x = 0; x < clean.width; ++x)
+            clean.at(x, y) = packPixel(40 + 2 * x, 60 + y, 90);
+    ASSERT_TRUE(save(clean, String(path("clean.png")), 90, nullptr));
+    ASSERT_EQ(0, run({"--auto", "-o", path("auto.png"), path("clean.png")}));
+    EXPECT_NE(std::string::npos, log.find(" -> left as it is\n")) << log;
+    ASSERT_EQ(0, run({"convert", path("clean.png"), path("copy.png")}));
+    EXPECT_EQ(bytes("auto.png"), bytes("copy.png"));
+
+    ASSERT_EQ(0, run({"--auto", "--width", "32", "--before-after", path("both.png"), "-o", path("small.png"),
+                      path("clean.png")}));
+    load(small, String(path("small.png")), nullptr);
+    load(both, String(path("both.png")), nullptr);
+    ASSERT_TRUE(scaleBilinearClamped(clean, 32, 24, expected));
+    ASSERT_EQ(expected.pixelCount(), small.pixelCount());
+    EXPECT_TRUE(std::equal(small.data, small.data + small.pixelCount(), expected.data));
+    EXPECT_EQ(32, both.width);
+
+    ASSERT_EQ(0, run({"--auto", "--amount", "50", "-o", path("over.png"), path("clean.png")}));
+    std::vector<std::string> printed = printedSliders();
+    ASSERT_EQ(10u, printed.size()) << log;
+    EXPECT_EQ("0", printed[1]);
+    EXPECT_EQ("50", printed[3]);
+    printed.insert(printed.end(), {"-o", path("explicit.png"), path("clean.png")});
+    ASSERT_EQ(0, run(printed));
+    EXPECT_EQ(bytes("over.png"), bytes("explicit.png"));
+    EXPECT_NE(bytes("over.png"), bytes("auto.png"));
 }
 
 TEST_F(CliAuto, BeforeAfterJoinsTheSourceAndTheResult) {

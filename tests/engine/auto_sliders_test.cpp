@@ -17,26 +17,37 @@ bool same(const OptionValues& a, const OptionValues& b) {
            a.scaleChoice == b.scaleChoice && a.deblurAmount == b.deblurAmount;
 }
 
+// The chosen sliders, each at LeaveAlone (below every position) for a
+// picture left alone, whose sliders for overrides to start from are all 0.
+OptionValues positions(const DamageEstimate& damage) {
+    const AutoChoice choice = autoSliders(damage);
+    if (!choice.leaveAlone)
+        return choice.sliders;
+    EXPECT_TRUE(same(choice.sliders, {0, 0, 0, 0, 0}));
+    return {LeaveAlone, LeaveAlone, LeaveAlone, 0, LeaveAlone};
+}
+
 // Within a class of scene structure, along more noise and along lower JPEG
-// quality no slider ever falls.
+// quality no slider ever falls, and a picture once worked on is not left
+// alone.
 TEST(AutoSliders, RiseWithNoiseAndWithFallingQualityInEveryStructureClass) {
     std::vector<float> structures = {0.0f, 1000.0f};
     for (int32_t k = 0; k + 1 < StructureClassCount; ++k)
         structures.insert(structures.end(), {StructureBounds[k] - 0.01f, StructureBounds[k]});
     for (float structure : structures) {
         for (int32_t quality : {0, 100, 90, 80, 60, 35, 12, 1}) {
-            OptionValues previous = autoSliders({0.0f, quality, structure});
+            OptionValues previous = positions({0.0f, quality, structure});
             for (int i = 1; i <= 1200; ++i) {
-                const OptionValues next = autoSliders({i * 0.05f, quality, structure});
+                const OptionValues next = positions({i * 0.05f, quality, structure});
                 ASSERT_TRUE(noneFalls(previous, next))
                     << "sigma " << i * 0.05f << " quality " << quality << " structure " << structure;
                 previous = next;
             }
         }
         for (float sigma : {0.0f, 2.0f, 8.0f, 30.0f}) {
-            OptionValues previous = autoSliders({sigma, 100, structure});
+            OptionValues previous = positions({sigma, 100, structure});
             for (int32_t q = 99; q >= 1; --q) {
-                const OptionValues next = autoSliders({sigma, q, structure});
+                const OptionValues next = positions({sigma, q, structure});
                 ASSERT_TRUE(noneFalls(previous, next)) << "sigma " << sigma << " quality " << q << " structure " << structure;
                 previous = next;
             }
@@ -44,18 +55,19 @@ TEST(AutoSliders, RiseWithNoiseAndWithFallingQualityInEveryStructureClass) {
     }
 }
 
-TEST(AutoSliders, CleanPicturesGetTheLightestRowAndHeavyDamageMore) {
-    const OptionValues clean = autoSliders({0.0f, 0});
-    const OptionValues noisy = autoSliders({40.0f, 0});
-    const OptionValues blocky = autoSliders({0.0f, 5});
+TEST(AutoSliders, CleanPicturesAreLeftAloneAndHeavyDamageGetsMore) {
+    const OptionValues clean = positions({0.0f, 0});
+    const OptionValues noisy = positions({40.0f, 0});
+    const OptionValues blocky = positions({0.0f, 5});
+    EXPECT_TRUE(autoSliders({0.0f, 0}).leaveAlone);
     EXPECT_FALSE(same(clean, noisy));
     EXPECT_FALSE(same(clean, blocky));
     // A JPEG saved at a quality that leaves no blocks is judged by its noise.
-    EXPECT_TRUE(same(autoSliders({12.0f, 97}), autoSliders({12.0f, 0})));
+    EXPECT_TRUE(same(positions({12.0f, 97}), positions({12.0f, 0})));
     // A noise level on a row's bound is served by that row.
     for (int32_t i = 1; i < NoiseRowCount; ++i) {
         const AutoRow& row = NoiseRows[i];
-        EXPECT_TRUE(same(autoSliders({row.bound, 0}), {row.noiseSize, row.denoiseAmount, row.denoiseCutoff, 0, row.scaleChoice}))
+        EXPECT_TRUE(same(positions({row.bound, 0}), {row.noiseSize, row.denoiseAmount, row.denoiseCutoff, 0, row.scaleChoice}))
             << "sigma " << row.bound;
     }
 }
@@ -66,8 +78,8 @@ TEST(AutoSliders, NeighbouringStructureClassesDiffer) {
     for (int32_t k = 0; k + 1 < StructureClassCount; ++k) {
         bool differ = false;
         for (float sigma = 0.0f; sigma <= 45.0f; sigma += 0.5f)
-            differ = differ || !same(autoSliders({sigma, 0, StructureBounds[k] - 0.01f}),
-                                     autoSliders({sigma, 0, StructureBounds[k]}));
+            differ = differ || !same(positions({sigma, 0, StructureBounds[k] - 0.01f}),
+                                     positions({sigma, 0, StructureBounds[k]}));
         EXPECT_TRUE(differ) << "bound " << StructureBounds[k];
     }
 }
