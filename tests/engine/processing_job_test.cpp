@@ -166,15 +166,6 @@ TEST_F(JobTest, DestructionWhileBusyEndsAtTheNextCheckpoint) {
     EXPECT_EQ(0, runsFinished.load());
 }
 
-TEST_F(JobTest, DestructionWhileIdleEndsWithinTheIdleWait) {
-    auto job = std::make_unique<ProcessingJob>(fakePasses());
-    auto start = std::chrono::steady_clock::now();
-    job.reset();
-    // The worker sees the shutdown at its next 500 ms time-out at the latest;
-    // the bound is loose so that a loaded machine cannot fail it.
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-}
-
 TEST_F(JobTest, DestructionRightAfterSubmitDoesNotHang) {
     // The request and the shutdown arrive together: taking the request must
     // not clear the shutdown.

@@ -51,7 +51,6 @@ TEST(ParallelRows, EveryRowOnceAndTheCallerInOrder) {
 TEST(ParallelRows, AFailureOnAnyThreadReachesTheCaller) {
     for (int32_t failingRow : {0, 5, 39}) {
         ParallelRows parallel(nullptr, 3, 40);
-        std::atomic<int32_t> rowsAfterStop{0};
         EXPECT_THROW(parallel.run([&](int32_t row, int32_t worker) {
             parallel.checkpoint(worker);
             if (row == failingRow)
@@ -60,7 +59,6 @@ TEST(ParallelRows, AFailureOnAnyThreadReachesTheCaller) {
         }),
                      std::runtime_error)
             << failingRow;
-        (void)rowsAfterStop;
     }
 }
 

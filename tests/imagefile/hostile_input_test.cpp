@@ -372,6 +372,3 @@ TEST(TgaResource, RejectsWhatItDoesNotRead) {
     bitmap.resize(2, 2);
     EXPECT_TRUE(decodeTgaResource(bitmap, nullptr, 0).isEmpty());
 }
-
-// --- The two-colour writer, which the layer never reaches with a 24-bit
-// picture ---

@@ -138,34 +138,26 @@ static bool writeAsUnprivileged(const std::string& target, const char* text) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-TEST_F(TempFolder, FailedWriteIntoReadOnlyFolderKeepsTheExistingFile) {
-    std::string target = path("photo.jpg");
-    writeText(target, "the user's photo");
-    ASSERT_EQ(0, chmod(target.c_str(), 0666));
-    ASSERT_EQ(0, chmod(dir.c_str(), 0555));
-    EXPECT_FALSE(writeAsUnprivileged(target, "x"));
-    EXPECT_EQ("the user's photo", readText(target));
-}
-
-TEST_F(TempFolder, ReadOnlyTargetIsRefusedAndKept) {
-    std::string target = path("readonly.bmp");
-    writeText(target, "keep me");
-    ASSERT_EQ(0, chmod(target.c_str(), 0444));
-    ASSERT_EQ(0, chmod(dir.c_str(), 0777));
-    EXPECT_FALSE(writeAsUnprivileged(target, "x"));
-    EXPECT_EQ("keep me", readText(target));
-}
-
-TEST_F(TempFolder, WritableTargetIsReplacedByAnUnprivilegedUser) {
-    std::string target = path("mine.png");
-    writeText(target, "old");
-    ASSERT_EQ(0, chmod(target.c_str(), 0666));
-    ASSERT_EQ(0, chmod(dir.c_str(), 0777));
-    EXPECT_TRUE(writeAsUnprivileged(target, "new"));
-    EXPECT_EQ("new", readText(target));
-    struct stat info;
-    ASSERT_EQ(0, stat(target.c_str(), &info));
-    EXPECT_EQ(0666u, info.st_mode & 0777);  // the file keeps its permissions
+// A read-only folder or file refuses the write and keeps the file; a
+// writable file is replaced and keeps its permissions.
+TEST_F(TempFolder, PermissionsDecideAndARefusedWriteKeepsTheFile) {
+    const struct {
+        mode_t file, folder;
+        bool written;
+    } cases[] = {{0666, 0555, false}, {0444, 0777, false}, {0666, 0777, true}};
+    const std::string target = path("photo.jpg");
+    for (const auto& c : cases) {
+        ASSERT_EQ(0, chmod(dir.c_str(), 0777));
+        unlink(target.c_str());
+        writeText(target, "the user's photo");
+        ASSERT_EQ(0, chmod(target.c_str(), c.file));
+        ASSERT_EQ(0, chmod(dir.c_str(), c.folder));
+        EXPECT_EQ(c.written, writeAsUnprivileged(target, "new")) << std::oct << c.file << " in " << c.folder;
+        EXPECT_EQ(c.written ? "new" : "the user's photo", readText(target));
+        struct stat info;
+        ASSERT_EQ(0, stat(target.c_str(), &info));
+        EXPECT_EQ(c.file, info.st_mode & 0777);
+    }
 }
 
 #endif  // _WIN32

@@ -26,9 +26,6 @@ TEST(ProgramFolder, IsTheFolderOfTheRunningProgram) {
     ProgramFolder.Empty();
 }
 
-
-// OpenInBrowser
-
 TEST(CommandLine, SplitsWordsAndHonoursQuotes) {
     using V = std::vector<std::string>;
     EXPECT_EQ(SplitCommandLine("firefox"), V{"firefox"});
