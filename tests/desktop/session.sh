@@ -25,8 +25,10 @@ export HOME=$WORK/home
 export XDG_CONFIG_HOME=$WORK/home/.config XDG_DATA_HOME=$WORK/home/.local/share
 mkdir -p "$HOME"
 
-# Starts the program (or another of the same build) with its arguments.
-launch() { if [ -n "$WINE" ]; then wine "$@"; else "$@"; fi; }
+# Starts the program (or another of the same build) with its arguments;
+# under Wine through the launcher that retries a start Wine fails outright.
+WINE_RUN=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../scripts/windows" && pwd)/wine-run.sh
+launch() { if [ -n "$WINE" ]; then "$WINE_RUN" "$@"; else "$@"; fi; }
 # A path as the program sees and shows it.
 native_path() { if [ -n "$WINE" ]; then winepath -w "$1"; else echo "$1"; fi; }
 if [ -n "$WINE" ]; then SEP='\'; else SEP=/; fi
