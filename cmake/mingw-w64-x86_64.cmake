@@ -30,8 +30,9 @@ set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse -Wa,-muse-unaligned-vector-move")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
 # add_test runs the programs through Wine, by a launcher that tries again
-# when Wine fails to start a process at all.
-find_program(VISTREL_WINE wine PATHS /usr/bin /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
+# when Wine fails to start a process at all. The launcher runs the wine on
+# PATH, so that is the one looked for.
+find_program(VISTREL_WINE wine NO_CMAKE_FIND_ROOT_PATH)
 if(VISTREL_WINE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/windows/wine-run.sh)
 endif()
