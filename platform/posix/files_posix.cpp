@@ -58,7 +58,8 @@ bool FileExists(const String& path) {
     return fd.get() >= 0;
 }
 
-bool ReadWholeFile(const String& path, ByteArray& buffer) {
+bool ReadWholeFile(const String& path, ByteArray& buffer, FileFailure* failure) {
+    (void)failure;
     buffer.length = 0;
     if (path.length == 0)
         return false;
@@ -90,7 +91,9 @@ bool ReadWholeFile(const String& path, ByteArray& buffer) {
     return true;
 }
 
-bool WriteWholeFile(const String& path, const void* data, int64_t size) {
+bool WriteWholeFile(const String& path, const void* data, int64_t size, bool replace, FileFailure* failure) {
+    (void)replace;
+    (void)failure;
     if (path.length == 0 || size < 0 || (size > 0 && !data))
         return false;
     std::string target = path.str();

@@ -76,7 +76,8 @@ bool FileExists(const String& path) {
     return file.valid();
 }
 
-bool ReadWholeFile(const String& path, ByteArray& buffer) {
+bool ReadWholeFile(const String& path, ByteArray& buffer, FileFailure* failure) {
+    (void)failure;
     buffer.length = 0;
     std::wstring wide;
     if (!WidePath(path, wide))
@@ -108,7 +109,9 @@ bool ReadWholeFile(const String& path, ByteArray& buffer) {
 // The bytes go into a temporary file beside the target, are flushed to
 // disk, and only then take the target's place, so a failed save leaves the
 // old file as it was.
-bool WriteWholeFile(const String& path, const void* data, int64_t size) {
+bool WriteWholeFile(const String& path, const void* data, int64_t size, bool replace, FileFailure* failure) {
+    (void)replace;
+    (void)failure;
     std::wstring target;
     if (!WidePath(path, target) || size < 0 || (size > 0 && !data))
         return false;
