@@ -34,6 +34,11 @@ public:
     int32_t dpiY = 96;
     int32_t jpegQuality = 90;
     ByteArray exif;  // JPEG only: the APP1 payload starting "Exif\0\0"
+    // What the file held beyond this one 8-bit picture: its deepest sample,
+    // and whether more pages, frames or icon images followed (2 = at least
+    // one more).
+    int32_t sourceBitsPerSample = 8;
+    int32_t sourceImages = 1;
     const char* reason = "";  // why a codec gave up; never shown to users
 
     bool indexed() const { return bitsPerPixel <= 8; }

@@ -221,8 +221,12 @@ bool decodeGif(const uint8_t* bytes, size_t size, DecodedImage& image) {
         if (block == 0x21) {
             uint8_t label = in.u8();
             if (label == 0xF9) {
-                if (drawn > 0)
+                // A control block after drawing starts the next frame of
+                // an animation; only the first is shown.
+                if (drawn > 0) {
+                    image.sourceImages = 2;
                     break;
+                }
                 control = true;
             }
             skipSubBlocks(in);

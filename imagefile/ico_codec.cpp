@@ -32,6 +32,7 @@ bool decodeIco(const uint8_t* bytes, size_t size, DecodedImage& image) {
     uint32_t count = in.u16le();
     if (in.failed() || reserved != 0 || (type != 1 && type != 2) || count == 0)
         return image.fail("not an icon file");
+    image.sourceImages = count > 1 ? 2 : 1;
     in.skip(8);  // size, colours, reserved, planes or hot spot, bit count
     uint32_t length = in.u32le();
     uint32_t offset = in.u32le();

@@ -175,15 +175,17 @@ ImageFileType typeFromExtension(const String& path) {
     return ImageFileUnknown;
 }
 
-ImageFileType load(Bitmap& bitmap, const String& path, ExifCarrier* carrier) {
+ImageFileType load(Bitmap& bitmap, const String& path, ExifCarrier* carrier, LoadDetails* details) {
     bitmap.clear();
+    if (details)
+        *details = LoadDetails();
     ImageFileType type = typeFromExtension(path);
     if (type == ImageFileUnknown)
         return type;
     ByteArray bytes;
-    if (!ReadWholeFile(path, bytes))
+    if (!ReadWholeFile(path, bytes, details ? &details->readFailure : nullptr))
         return type;
-    decode(bitmap, bytes.data, static_cast<size_t>(bytes.length), type, carrier);
+    decode(bitmap, bytes.data, static_cast<size_t>(bytes.length), type, carrier, details);
     return type;
 }
 
@@ -194,7 +196,8 @@ int32_t jpegFileQuality(const String& path) {
     return jpegQuality(bytes.data, static_cast<size_t>(bytes.length));
 }
 
-void decode(Bitmap& bitmap, const uint8_t* bytes, size_t size, ImageFileType type, ExifCarrier* carrier) {
+void decode(Bitmap& bitmap, const uint8_t* bytes, size_t size, ImageFileType type, ExifCarrier* carrier,
+            LoadDetails* details) {
     bitmap.clear();
     if (carrier)
         carrier->release();
@@ -208,6 +211,10 @@ void decode(Bitmap& bitmap, const uint8_t* bytes, size_t size, ImageFileType typ
     if (!toBitmap(*image, bitmap)) {
         bitmap.clear();
         return;
+    }
+    if (details) {
+        details->bitsPerSample = image->sourceBitsPerSample;
+        details->moreImages = image->sourceImages > 1;
     }
     if (type == ImageFileJpeg && carrier && image->exif.length > 0) {
         // Only the header, palette, resolution and EXIF block are needed
@@ -240,32 +247,87 @@ bool encode(const Bitmap& bitmap, ImageFileType type, int32_t quality, ExifCarri
     return ok;
 }
 
-bool save(const Bitmap& bitmap, const String& path, int32_t quality, ExifCarrier* carrier) {
-    ImageFileType type = typeFromExtension(path);
-    if (type == ImageFileUnknown)
-        return false;
-    ByteArray bytes;
-    if (!encode(bitmap, type, quality, carrier, bytes))
-        return false;
-    return WriteWholeFile(path, bytes.data, bytes.length);
+String encodeRefusal(ImageFileType type, int32_t width, int32_t height) {
+    switch (type) {
+    case ImageFileWbmp:
+        return "WBMP files hold black and white only, which this program does not write";
+    case ImageFileWmf:
+        return "this program does not write WMF files";
+    case ImageFileIco:
+        if (width > 255 || height > 255)
+            return "an icon is at most 255 x 255 pixels";
+        return String();
+    case ImageFileUnknown:
+        return "unknown image format";
+    default:
+        return String();
+    }
 }
 
-String loadFailureMessage(const String& path, ImageFileType type) {
+String describeLoss(const LoadDetails& details, ImageFileType source, ImageFileType target) {
+    (void)target;  // every writer keeps 8 bits per channel and one picture
+    String loss;
+    if (details.bitsPerSample > 8)
+        FormatInto(loss, "%d bits per channel (the result keeps 8)", details.bitsPerSample);
+    if (details.moreImages) {
+        const char* what = source == ImageFileTiff  ? "its other pages"
+                           : source == ImageFileGif ? "its other animation frames"
+                                                    : "its other images";
+        loss.Append(loss.length > 0 ? " and " : "");
+        loss.Append(what);
+    }
+    return loss;
+}
+
+bool save(const Bitmap& bitmap, const String& path, int32_t quality, ExifCarrier* carrier, bool replace,
+          FileFailure* failure) {
+    ImageFileType type = typeFromExtension(path);
+    ByteArray bytes;
+    if (type == ImageFileUnknown || !encode(bitmap, type, quality, carrier, bytes)) {
+        if (failure) {
+            failure->kind = FileFailure::Kind::Other;
+            failure->reason = encodeRefusal(type, bitmap.width, bitmap.height);
+            if (failure->reason.length == 0)
+                failure->reason = "the picture could not be encoded";
+        }
+        return false;
+    }
+    return WriteWholeFile(path, bytes.data, bytes.length, replace, failure);
+}
+
+namespace {
+
+void appendReason(String& message, const FileFailure* failure) {
+    if (failure && failure->kind != FileFailure::Kind::None && failure->reason.length > 0)
+        FormatInto(message, "%s (%s)", CStr(String(message)), CStr(failure->reason));
+}
+
+}  // namespace
+
+String loadFailureMessage(const String& path, ImageFileType type, const FileFailure* failure) {
     String message;
-    if (!FileExists(path))
+    if (ProbeFile(path) == FileKind::Missing) {
         FormatInto(message, "Couldn't find file %s", CStr(path));
-    else if (type == ImageFileUnknown)
+    } else if (type == ImageFileUnknown) {
         FormatInto(message, "Unknown image format: %s", CStr(path));
-    else
+    } else {
         FormatInto(message, "Error reading %s", CStr(path));
+        appendReason(message, failure);
+    }
     return message;
 }
 
-String saveFailureMessage(const String& path, ImageFileType type) {
+String saveFailureMessage(const String& path, ImageFileType type, const FileFailure* failure) {
     String message;
-    if (type == ImageFileUnknown)
+    if (type == ImageFileUnknown) {
         FormatInto(message, "Unknown image format: %s", CStr(path));
-    else
+    } else if (!failure || failure->kind == FileFailure::Kind::None || failure->kind == FileFailure::Kind::Denied) {
+        // The program's own advice fits only a refusal to write.
         FormatInto(message, "Unable to save %s - check file isn't read-only", CStr(path));
+        appendReason(message, failure);
+    } else {
+        FormatInto(message, "Unable to save %s", CStr(path));
+        appendReason(message, failure);
+    }
     return message;
 }

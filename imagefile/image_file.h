@@ -2,6 +2,7 @@
 
 #include "core/bitmap.h"
 #include "core/strings.h"
+#include "platform/files.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -59,13 +60,34 @@ private:
 // of A-Z. No dot, or a dot as the last character, gives ImageFileUnknown.
 ImageFileType typeFromExtension(const String& path);
 
+// What a load found out besides the pixels: why the file could not be read
+// (kind None when it was), and what the file held beyond the one 8-bit
+// picture the program works on.
+struct LoadDetails {
+    FileFailure readFailure;
+    int32_t bitsPerSample = 8;  // the file's deepest sample
+    bool moreImages = false;    // more pages, frames or icon images followed
+};
+
 // Empties the bitmap, then reads and decodes the file by its extension. An
 // unknown extension returns ImageFileUnknown without touching the file; any
 // other failure shows only as an empty bitmap.
-ImageFileType load(Bitmap& bitmap, const String& path, ExifCarrier* carrier);
+ImageFileType load(Bitmap& bitmap, const String& path, ExifCarrier* carrier, LoadDetails* details = nullptr);
 
 // Decodes bytes of the given type. On any failure the bitmap is left empty.
-void decode(Bitmap& bitmap, const uint8_t* bytes, size_t size, ImageFileType type, ExifCarrier* carrier);
+void decode(Bitmap& bitmap, const uint8_t* bytes, size_t size, ImageFileType type, ExifCarrier* carrier,
+            LoadDetails* details = nullptr);
+
+// What writing a picture loaded from a file of type source (with those
+// details) as type target loses of that file, e.g. "16 bits per channel
+// (the result keeps 8)"; empty when nothing. Replacing a file in place
+// with such a result needs the user's explicit consent.
+String describeLoss(const LoadDetails& details, ImageFileType source, ImageFileType target);
+
+// Why a width x height picture cannot be written as type at all (WBMP,
+// WMF, an icon over 255 pixels), so callers can refuse before processing;
+// empty when it can.
+String encodeRefusal(ImageFileType type, int32_t width, int32_t height);
 
 // The quality (1-100) a JPEG was most likely saved at, judged from its
 // quantisation tables against the standard ones scaled by quality; 0 when
@@ -75,8 +97,11 @@ int32_t jpegQuality(const uint8_t* bytes, size_t size);
 int32_t jpegFileQuality(const String& path);
 
 // Encodes by the path's extension and writes the file. False for an unknown
-// extension, an encoder failure (nothing is written then) or a failed write.
-bool save(const Bitmap& bitmap, const String& path, int32_t quality, ExifCarrier* carrier);
+// extension, an encoder failure (nothing is written then) or a failed write,
+// with the reason in failure when given. Without replace an existing file
+// is never replaced (failure Exists), even one that appears meanwhile.
+bool save(const Bitmap& bitmap, const String& path, int32_t quality, ExifCarrier* carrier, bool replace = true,
+          FileFailure* failure = nullptr);
 
 // Encodes into out (replacing its contents). False, with out empty, when the
 // type has no encoder or the encoder refuses the picture.
@@ -88,6 +113,7 @@ bool encode(const Bitmap& bitmap, ImageFileType type, int32_t quality, ExifCarri
 Bitmap& decodeTgaResource(Bitmap& bitmap, const uint8_t* bytes, size_t size);
 
 // The texts users see for a failed load or save, built from the layer's
-// results; both the wizard and the command-line program show these.
-String loadFailureMessage(const String& path, ImageFileType type);
-String saveFailureMessage(const String& path, ImageFileType type);
+// results, with the system's reason after the program's own words when
+// there is one; both the wizard and the command-line program show these.
+String loadFailureMessage(const String& path, ImageFileType type, const FileFailure* failure = nullptr);
+String saveFailureMessage(const String& path, ImageFileType type, const FileFailure* failure = nullptr);

@@ -24,6 +24,13 @@ struct ErrorManager {
 
 void onError(j_common_ptr info) { longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1); }
 void onMessage(j_common_ptr) {}
+// Warnings pass, except that the data ended early: a truncated file (an
+// interrupted download, a folder still syncing) would otherwise load with
+// its missing part filled grey.
+void onWarning(j_common_ptr info, int level) {
+    if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF)
+        onError(info);
+}
 
 // --- Reading from memory ---
 
@@ -31,8 +38,9 @@ const JOCTET endOfImage[2] = {0xFF, JPEG_EOI};
 
 void initSource(j_decompress_ptr) {}
 boolean fillInput(j_decompress_ptr info) {
-    // Past the end of the data: act as if the image ended here, which
-    // libjpeg treats as a warning and fills the rest of the picture.
+    // Past the end of the data: warn that the file ended early, as
+    // libjpeg's own sources do; onWarning makes that a read error.
+    WARNMS(info, JWRN_JPEG_EOF);
     info->src->next_input_byte = endOfImage;
     info->src->bytes_in_buffer = 2;
     return TRUE;
@@ -105,6 +113,7 @@ ReadState* newReadState() {
     if (state) {
         state->info.err = jpeg_std_error(&state->error.base);
         state->error.base.error_exit = onError;
+        state->error.base.emit_message = onWarning;
         state->error.base.output_message = onMessage;
     }
     return state;

@@ -65,6 +65,7 @@ bool readPng(ReadState& state, MemorySource& source, DecodedImage& image) {
     png_uint_32 width = 0, height = 0;
     int bitDepth = 0, colorType = 0, interlace = 0;
     png_get_IHDR(state.png, state.info, &width, &height, &bitDepth, &colorType, &interlace, nullptr, nullptr);
+    image.sourceBitsPerSample = bitDepth > 8 ? bitDepth : 8;
     // Deflate expands a byte to at most 1032, eight pixels each at 1 bit.
     uint64_t pixels = static_cast<uint64_t>(width) * height;
     if (pixels > decodePixelLimit() || !plausiblePixelCount(pixels, source.size, 16384))

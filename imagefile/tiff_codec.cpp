@@ -281,6 +281,10 @@ bool decodeTiff(const uint8_t* bytes, size_t size, DecodedImage& image) {
     uint32_t* raster = nullptr;
     TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width);
     TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height);
+    uint16_t depth = 8;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &depth);
+    image.sourceBitsPerSample = depth > 8 ? depth : 8;
+    image.sourceImages = TIFFLastDirectory(tiff) ? 1 : 2;
     // Fax coding of blank pages packs the most pixels into a byte, about
     // fourteen thousand.
     uint64_t pixels = static_cast<uint64_t>(width) * height;

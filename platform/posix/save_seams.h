@@ -1,0 +1,16 @@
+#pragma once
+
+// Seams in the POSIX save path, for tests only: they let a test act at the
+// moment between writing a temporary and publishing it, and take the path
+// that file systems without unnamed temporary files take.
+namespace save_seams {
+
+// Called with the target path once the bytes are on disk, just before they
+// take the target's place. Null in the program.
+extern void (*beforePublish)(const char* target);
+
+// When set, the write uses a named temporary file even where the file
+// system offers unnamed ones.
+extern bool namedTemporaryOnly;
+
+}  // namespace save_seams
