@@ -67,10 +67,10 @@ void WizardController::LoadFile(int32_t index) {
     currentIndex = index;
     const String path = files[static_cast<size_t>(index)];
     Bitmap picture;
-    const ImageFileType type = load(picture, path, &exif);
+    const ImageFileType type = load(picture, path, &exif, &sourceDetails);
     const bool loaded = !picture.isEmpty();
     if (!loaded)
-        ShowMessage(loadFailureMessage(path, type), true);
+        ShowMessage(loadFailureMessage(path, type, &sourceDetails.readFailure), true);
 
     const char* suffix = loaded ? "" : " (Load failed)";
     String title;
@@ -90,10 +90,36 @@ void WizardController::LoadFile(int32_t index) {
     }
 }
 
+String WizardController::InPlaceLoss(const String& path) const {
+    if (currentIndex < 0 || currentIndex >= static_cast<int32_t>(files.size()))
+        return String();
+    const String& sourcePath = files[static_cast<size_t>(currentIndex)];
+    if (!SameFile(IdentifyFile(path), IdentifyFile(sourcePath)))
+        return String();
+    return describeLoss(sourceDetails, typeFromExtension(sourcePath), typeFromExtension(path));
+}
+
+namespace {
+
+bool AskToReplace(const String& path, const String& loss) {
+    String question;
+    FormatInto(question, "%s already exists. Do you want to replace it?", CStr(path));
+    if (loss.length > 0)
+        FormatInto(question, "%s\n\nReplacing it loses %s.", CStr(String(question)), CStr(loss));
+    return AskYesNo(question, false, true);
+}
+
+}  // namespace
+
 void WizardController::Save(const String& path, bool askBeforeReplace) {
-    if (askBeforeReplace && FileExists(path) &&
-        !AskYesNo(Format("%s already exists. Do you want to replace it?", CStr(path)), false, true))
-        return;
+    // Without the user's consent to replace, the write itself refuses to
+    // replace a file, also one that appears while it runs.
+    bool replace = !askBeforeReplace;
+    if (askBeforeReplace && FileExists(path)) {
+        if (!AskToReplace(path, InPlaceLoss(path)))
+            return;
+        replace = true;
+    }
     const ImageFileType type = typeFromExtension(path);
     if (type == ImageFileUnknown) {
         ShowMessage(saveFailureMessage(path, type), true);
@@ -102,10 +128,23 @@ void WizardController::Save(const String& path, bool askBeforeReplace) {
     if (result.IsEmpty())
         return;
     Bitmap picture;
+    FileFailure failure;
+    if (!picture.copyFrom(result.Level(0))) {
+        ShowMessage(saveFailureMessage(path, type), true);
+        return;
+    }
     // The layer writes through a temporary file, so a failed write keeps
     // whatever file was there.
-    if (!picture.copyFrom(result.Level(0)) || !save(picture, path, 90, &exif))
-        ShowMessage(saveFailureMessage(path, type), true);
+    if (save(picture, path, 90, &exif, replace, &failure))
+        return;
+    if (failure.kind == FileFailure::Kind::Exists && !replace) {
+        if (!AskToReplace(path, InPlaceLoss(path)))
+            return;
+        failure = FileFailure();
+        if (save(picture, path, 90, &exif, true, &failure))
+            return;
+    }
+    ShowMessage(saveFailureMessage(path, type, &failure), true);
 }
 
 void WizardController::SaveCurrent() {

@@ -1,8 +1,11 @@
 #include "app/wizard_controller.h"
 
+#include "imagefile/output_plan.h"
+
 #include "core/bilinear_scale.h"
 #include "core/output_naming.h"
 #include "engine/final_resolution.h"
+#include "imagefile/output_plan.h"
 #include "platform/message_box.h"
 #include "platform/system_info.h"
 #include "ui/button.h"
@@ -93,6 +96,19 @@ bool WizardController::StartProcessing(int32_t mode) {
                       "results. Are you sure?",
                       false, true))
             return true;
+        // Every result's name is known now: none may replace a file the
+        // batch has still to read, and no two may share a name.
+        std::vector<String> targets;
+        for (const String& input : files)
+            targets.push_back(BatchOutputPath(input, prependText, appendText));
+        const std::vector<String> refusals = CheckOutputTargets(files, targets);
+        for (size_t i = 0; i < refusals.size(); ++i)
+            if (refusals[i].length > 0) {
+                ShowMessage(Format("The batch would write %s: %s. Choose other batch names.", CStr(targets[i]),
+                                   CStr(refusals[i])),
+                            true);
+                return true;
+            }
         fixedWidth = fixedHeight = 0;
         factorX = factorY = 0.0f;
         ConstrainResolution(false);
@@ -165,6 +181,26 @@ bool WizardController::StartProcessing(int32_t mode) {
                 widthField->SetText(Format("%d", w));
                 heightField->SetText(Format("%d", h));
             }
+            // A result that cannot be written, or that would replace its
+            // file with less than it holds without the user's consent, is
+            // reported or asked about before the work, and skipped.
+            bool changed = false;
+            const String output = BatchOutputPath(files[static_cast<size_t>(batchIndex)], prependText, appendText,
+                                                  &changed);
+            const String refusal = encodeRefusal(typeFromExtension(output), w, h);
+            if (refusal.length > 0) {
+                FileFailure failure;
+                failure.kind = FileFailure::Kind::Other;
+                failure.reason = refusal;
+                ShowMessage(saveFailureMessage(output, typeFromExtension(output), &failure), true);
+                continue;
+            }
+            const String loss = changed ? String() : InPlaceLoss(output);
+            if (loss.length > 0 &&
+                !AskYesNo(Format("Replacing %s with its result loses %s. Replace it anyway?", CStr(output),
+                                 CStr(loss)),
+                          false, true))
+                continue;
             // A file too large for its final size is reported and skipped,
             // as one that does not load.
             if (ScaleForRun(w, h, false, scaled))

@@ -56,6 +56,9 @@ public:
     void OpenPaths(const std::vector<String>& paths);
     void LoadFile(int32_t index);
     void Save(const String& path, bool askBeforeReplace);
+    // What replacing path with the result would lose of the file it
+    // replaces, when path is the source's own file; empty otherwise.
+    String InPlaceLoss(const String& path) const;
     void SaveCurrent();
     void SaveAs();
     void ShowStep5();
@@ -82,6 +85,9 @@ public:
     int32_t currentIndex = -1;
     Bitmap source;
     ExifCarrier exif;
+    // What the source's file held beyond the picture (deeper samples, more
+    // pages), so that replacing it in place can say what would be lost.
+    LoadDetails sourceDetails;
     Pyramid display;
     Pyramid result;
     int32_t resultKind = ResultNone;

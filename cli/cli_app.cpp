@@ -9,6 +9,7 @@
 #include "engine/processing_job.h"
 #include "engine/structure_estimate.h"
 #include "imagefile/image_file.h"
+#include "imagefile/output_plan.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/system_info.h"
@@ -49,7 +50,8 @@ bool hasAlpha(const Bitmap& b) {
 // reports them.
 bool checkInput(const std::string& path, std::string& error) {
     const String name(path);
-    if (!FileExists(name)) {
+    const FileKind kind = ProbeFile(name);
+    if (kind == FileKind::Missing) {
         error = message("Couldn't find file %s", path);
         return false;
     }
@@ -57,50 +59,86 @@ bool checkInput(const std::string& path, std::string& error) {
         error = message("Unknown image format: %s", path);
         return false;
     }
+    if (kind == FileKind::NotRegular) {
+        error = message("Error reading %s (not a regular file)", path);
+        return false;
+    }
     return true;
 }
 
 // Loads a picture with the program's own failure texts.
-bool loadPicture(const std::string& path, Bitmap& picture, ExifCarrier* carrier, std::string& error) {
+bool loadPicture(const std::string& path, Bitmap& picture, ExifCarrier* carrier, LoadDetails& details,
+                 std::string& error) {
     if (!checkInput(path, error))
         return false;
-    load(picture, String(path), carrier);
+    const ImageFileType type = load(picture, String(path), carrier, &details);
     if (picture.isEmpty()) {
-        error = message("Error reading %s", path);
+        error = loadFailureMessage(String(path), type, &details.readFailure).str();
         return false;
     }
     return true;
 }
 
-bool savePicture(const Bitmap& picture, const std::string& path, ExifCarrier* carrier, std::string& error) {
-    if (static_cast<int32_t>(typeFromExtension(String(path))) == UnknownType) {
-        error = message("Unknown image format: %s", path);
-        return false;
-    }
-    if (!save(picture, String(path), SaveQuality, carrier)) {
-        error = message("Unable to save %s - check file isn't read-only", path);
-        return false;
-    }
-    return true;
+std::string existsMessage(const std::string& target) {
+    return target + " already exists (give --overwrite to replace it)";
 }
 
-// Where an output may go: never over an existing file without --overwrite.
+bool savePicture(const Bitmap& picture, const std::string& path, ExifCarrier* carrier, bool replace,
+                 std::string& error) {
+    FileFailure failure;
+    if (save(picture, String(path), SaveQuality, carrier, replace, &failure))
+        return true;
+    const ImageFileType type = typeFromExtension(String(path));
+    error = failure.kind == FileFailure::Kind::Exists && !replace ? existsMessage(path)
+                                                                   : saveFailureMessage(String(path), type, &failure).str();
+    return false;
+}
+
+// Where an output may go, checked before anything is loaded: a known type
+// that can be written at all, no folder or pipe, and never over an
+// existing file without --overwrite (the write itself then refuses to
+// replace one that appears meanwhile).
 bool checkTarget(const std::string& input, const std::string& target, bool overwrite, std::string& error) {
-    if (static_cast<int32_t>(typeFromExtension(String(target))) == UnknownType) {
+    const ImageFileType type = typeFromExtension(String(target));
+    if (static_cast<int32_t>(type) == UnknownType) {
         error = message("Unknown image format: %s", target);
+        return false;
+    }
+    const String refusal = encodeRefusal(type, 1, 1);
+    if (refusal.length > 0) {
+        error = Format("Unable to save %s (%s)", target.c_str(), CStr(refusal)).str();
+        return false;
+    }
+    if (!FileExists(String(target)))
+        return true;
+    if (ProbeFile(String(target)) == FileKind::NotRegular) {
+        error = message("Unable to save %s (not a regular file)", target);
         return false;
     }
     if (overwrite)
         return true;
-    if (target == input) {
+    if (SameFile(IdentifyFile(String(input)), IdentifyFile(String(target)))) {
         error = "Refusing to replace the input " + input + " (give --overwrite, or a --prefix or --suffix)";
         return false;
     }
-    if (FileExists(String(target))) {
-        error = target + " already exists (give --overwrite to replace it)";
-        return false;
-    }
-    return true;
+    error = existsMessage(target);
+    return false;
+}
+
+// A result that replaces its own input must not silently drop what the
+// writer cannot keep (16-bit samples, other pages or frames).
+bool checkInPlaceLoss(const std::string& input, const std::string& target, const LoadDetails& details,
+                      bool acceptLoss, std::string& error) {
+    if (acceptLoss || !SameFile(IdentifyFile(String(input)), IdentifyFile(String(target))))
+        return true;
+    const String loss = describeLoss(details, typeFromExtension(String(input)), typeFromExtension(String(target)));
+    if (loss.length == 0)
+        return true;
+    error = Format("Refusing to replace %s in place: the result would lose %s (give --accept-loss to replace it "
+                   "anyway, or a --prefix or --suffix)",
+                   input.c_str(), CStr(loss))
+                .str();
+    return false;
 }
 
 // The before half (left) and the after half (right) of two pictures of the
@@ -146,9 +184,12 @@ public:
         job_.threadCount = CliWorkerThreads(options.threads, HardwareThreadCount());
     }
 
-    bool Run(size_t index, size_t count, const std::string& input) {
-        std::string error;
-        if (!enhance(index, count, input, error)) {
+    // Enhances one input into target; refusal, when not empty, says why
+    // this input may not be processed at all.
+    bool Run(size_t index, size_t count, const std::string& input, const std::string& target,
+             const std::string& refusal) {
+        std::string error = refusal;
+        if (!error.empty() || !enhance(index, count, input, target, error)) {
             if (live_)
                 err_ << "\r\033[K";
             err_ << error << "\n";
@@ -183,17 +224,19 @@ private:
         return w >= 1 && h >= 1 && w <= MaxFinalSide && h <= MaxFinalSide;
     }
 
-    bool enhance(size_t index, size_t count, const std::string& input, std::string& error) {
-        const std::string target =
-            options_.output.empty()
-                ? BatchOutputPath(String(input), String(options_.prefix), String(options_.suffix)).str()
-                : options_.output;
+    bool enhance(size_t index, size_t count, const std::string& input, const std::string& target,
+                 std::string& error) {
         if (!checkInput(input, error) || !checkTarget(input, target, options_.overwrite, error))
+            return false;
+        if (!options_.beforeAfter.empty() && !checkTarget(input, options_.beforeAfter, options_.overwrite, error))
             return false;
 
         ExifCarrier carrier;
         Bitmap source;
-        if (!loadPicture(input, source, &carrier, error))
+        LoadDetails details;
+        if (!loadPicture(input, source, &carrier, details, error))
+            return false;
+        if (!checkInPlaceLoss(input, target, details, options_.acceptLoss, error))
             return false;
 
         int32_t w = 0, h = 0;
@@ -201,6 +244,13 @@ private:
             error = Format("The final size of %s would be %dx%d; each side must be 1 to 99999", input.c_str(), w, h)
                         .str();
             return false;
+        }
+        for (const std::string* out : {&target, &options_.beforeAfter}) {
+            const String refusal = out->empty() ? String() : encodeRefusal(typeFromExtension(String(*out)), w, h);
+            if (refusal.length > 0) {
+                error = Format("Unable to save %s (%s)", out->c_str(), CStr(refusal)).str();
+                return false;
+            }
         }
         OptionValues sliders = options_.sliders;
         // A picture --auto finds nothing worth removing in is only resized
@@ -226,6 +276,7 @@ private:
             error = Format("Not enough memory to enhance %s at %dx%d", input.c_str(), w, h).str();
             return false;
         }
+        const int32_t sourceWidth = source.width, sourceHeight = source.height;
         source.clear();
 
         Bitmap before, result;
@@ -252,14 +303,20 @@ private:
             error = Format("Not enough memory to enhance %s at %dx%d", input.c_str(), w, h).str();
             return false;
         }
-        if (!savePicture(result, target, &carrier, error))
+        // A picture left as it is, at its own size, in its own place, is not
+        // written again: rewriting could only lose something.
+        const bool unchanged = leaveAlone && w == result.width && h == result.height && sourceWidth == w &&
+                               sourceHeight == h && SameFile(IdentifyFile(String(input)), IdentifyFile(String(target)));
+        if (!unchanged && !savePicture(result, target, &carrier, options_.overwrite, error))
             return false;
-        if (!before.isEmpty() && !savePicture(sideBySide(before, result), options_.beforeAfter, nullptr, error))
+        if (!before.isEmpty() &&
+            !savePicture(sideBySide(before, result), options_.beforeAfter, nullptr, options_.overwrite, error))
             return false;
         if (live_)
             err_ << "\r\033[K";
         if (!options_.quiet)
-            err_ << "[" << index + 1 << "/" << count << "] " << input << " -> " << target << "\n";
+            err_ << "[" << index + 1 << "/" << count << "] " << input
+                 << (unchanged ? " left as it was, not rewritten" : " -> " + target) << "\n";
         return true;
     }
 
@@ -281,8 +338,9 @@ int runInfo(const CliOptions& options, std::ostream& out, std::ostream& err) {
     int status = 0;
     for (const std::string& path : options.files) {
         Bitmap picture;
+        LoadDetails details;
         std::string error;
-        if (!loadPicture(path, picture, nullptr, error)) {
+        if (!loadPicture(path, picture, nullptr, details, error)) {
             err << error << "\n";
             status = 1;
             continue;
@@ -300,9 +358,11 @@ int runConvert(const CliOptions& options, std::ostream& err) {
     std::string error;
     ExifCarrier carrier;
     Bitmap picture;
+    LoadDetails details;
     if (!checkInput(input, error) || !checkTarget(input, target, options.overwrite, error) ||
-        !loadPicture(input, picture, &carrier, error) ||
-        !savePicture(picture, target, &carrier, error)) {
+        !loadPicture(input, picture, &carrier, details, error) ||
+        !checkInPlaceLoss(input, target, details, options.acceptLoss, error) ||
+        !savePicture(picture, target, &carrier, options.overwrite, error)) {
         err << error << "\n";
         return 1;
     }
@@ -336,10 +396,28 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     case CliOptions::Command::Enhance:
         break;
     }
+    // Every target is known before the first file is touched.
+    std::vector<String> inputs, targets;
+    for (const std::string& input : options.files) {
+        inputs.push_back(String(input));
+        targets.push_back(options.output.empty() ? BatchOutputPath(String(input), String(options.prefix),
+                                                                   String(options.suffix))
+                                                 : String(options.output));
+    }
+    const std::vector<String> refusals = CheckOutputTargets(inputs, targets);
+    const FileIdentity beforeAfter = IdentifyFile(String(options.beforeAfter));
     Enhancer enhancer(options, err, errIsTerminal);
     int status = 0;
-    for (size_t i = 0; i < options.files.size(); ++i)
-        if (!enhancer.Run(i, options.files.size(), options.files[i]))
+    for (size_t i = 0; i < options.files.size(); ++i) {
+        std::string refusal;
+        if (refusals[i].length > 0)
+            refusal = Format("Refusing to write %s: %s", CStr(targets[i]), CStr(refusals[i])).str();
+        else if (!options.beforeAfter.empty() && (SameFile(beforeAfter, IdentifyFile(inputs[i])) ||
+                                                  SameFile(beforeAfter, IdentifyFile(targets[i]))))
+            refusal = "Refusing to write " + options.beforeAfter +
+                      ": --before-after must name a file other than the input and the result";
+        if (!enhancer.Run(i, options.files.size(), options.files[i], targets[i].str(), refusal))
             status = 1;
+    }
     return status;
 }

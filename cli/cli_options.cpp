@@ -40,6 +40,8 @@ const char* const CliUsage =
     "  --before-after FILE  also write the source's left half beside the result's\n"
     "                       right half (one input only)\n"
     "  --overwrite          replace existing files (also needed to replace the inputs)\n"
+    "  --accept-loss        replace an input in place even when the result cannot keep\n"
+    "                       all of it (over 8 bits per channel, more pages or frames)\n"
     "\n"
     "  --threads N          worker threads (default: all cores; at most 4 per core are used)\n"
     "  --quiet              no progress output\n"
@@ -197,6 +199,8 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options, 
             if (!value(a, options.suffix)) return false;
         } else if (a == "--overwrite") {
             options.overwrite = true;
+        } else if (a == "--accept-loss") {
+            options.acceptLoss = true;
         } else if (a == "--threads") {
             if (!value(a, text))
                 return false;

@@ -20,6 +20,7 @@
 namespace save_seams {
 void (*beforePublish)(const char* target) = nullptr;
 bool namedTemporaryOnly = false;
+int (*syncFolder)(int folder) = ::fsync;
 }  // namespace save_seams
 
 namespace {
@@ -269,7 +270,7 @@ bool syncFolder(const std::string& folder, FileFailure* failure) {
     FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.get() < 0)
         return failWith(failure, errno);
-    if (::fsync(fd.get()) != 0 && errno != EINVAL)
+    if (save_seams::syncFolder(fd.get()) != 0 && errno != EINVAL)
         return failWith(failure, errno);
     return true;
 }

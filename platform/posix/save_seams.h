@@ -13,4 +13,7 @@ extern void (*beforePublish)(const char* target);
 // system offers unnamed ones.
 extern bool namedTemporaryOnly;
 
+// Syncs the target's folder after publishing; fsync in the program.
+extern int (*syncFolder)(int folder);
+
 }  // namespace save_seams

@@ -13,9 +13,13 @@
 #include <vector>
 #include <sys/stat.h>
 #ifndef _WIN32
+#include "platform/posix/save_seams.h"
+
 #include <csignal>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #endif
 
@@ -157,6 +161,153 @@ TEST_F(TempFolder, PermissionsDecideAndARefusedWriteKeepsTheFile) {
         struct stat info;
         ASSERT_EQ(0, stat(target.c_str(), &info));
         EXPECT_EQ(c.file, info.st_mode & 0777);
+    }
+}
+
+// Whatever appears at the target while a write without replace runs stays;
+// the write fails with Exists and leaves no temporary, by either path.
+TEST_F(TempFolder, AWriteThatMustNotReplaceNeverDoesEvenWhenTheTargetAppearsMeanwhile) {
+    static std::string intruder;
+    intruder = path("photo.png");
+    for (bool named : {false, true}) {
+        unlink(intruder.c_str());
+        save_seams::namedTemporaryOnly = named;
+        save_seams::beforePublish = [](const char*) { std::ofstream(intruder) << "another process's result"; };
+        FileFailure failure;
+        EXPECT_FALSE(WriteWholeFile(String(intruder.c_str()), "ours", 4, false, &failure)) << named;
+        save_seams::beforePublish = nullptr;
+        save_seams::namedTemporaryOnly = false;
+        EXPECT_EQ(FileFailure::Kind::Exists, failure.kind) << named;
+        EXPECT_EQ("another process's result", readText(intruder)) << named;
+        EXPECT_EQ(1, entries()) << named;
+        // Without the intruder the same write publishes.
+        unlink(intruder.c_str());
+        save_seams::namedTemporaryOnly = named;
+        EXPECT_TRUE(WriteWholeFile(String(intruder.c_str()), "ours", 4, false)) << named;
+        save_seams::namedTemporaryOnly = false;
+        EXPECT_EQ("ours", readText(intruder));
+    }
+}
+
+// The replaced file's owner, group and extended attributes (ACLs among
+// them) carry over; a file with a second name is refused rather than split.
+TEST_F(TempFolder, AReplacedFileKeepsOwnerGroupAndAttributesAndHardLinksAreRefused) {
+    const std::string target = path("shared.jpg");
+    writeText(target, "old");
+    const bool root = geteuid() == 0;
+    if (root)
+        ASSERT_EQ(0, chown(target.c_str(), 1234, 5678));
+    const bool xattrs = setxattr(target.c_str(), "user.vistrel.rating", "5", 1, 0) == 0;
+    const bool acl = std::system(("setfacl -m u:4321:rw '" + target + "' 2>/dev/null").c_str()) == 0;
+    ASSERT_TRUE(WriteWholeFile(String(target.c_str()), "new", 3));
+    EXPECT_EQ("new", readText(target));
+    struct stat info;
+    ASSERT_EQ(0, stat(target.c_str(), &info));
+    if (root) {
+        EXPECT_EQ(1234u, info.st_uid);
+        EXPECT_EQ(5678u, info.st_gid);
+    }
+    char value[8] = {};
+    if (xattrs) {
+        EXPECT_EQ(1, getxattr(target.c_str(), "user.vistrel.rating", value, sizeof value));
+        EXPECT_EQ('5', value[0]);
+    }
+    if (acl)
+        EXPECT_GT(getxattr(target.c_str(), "system.posix_acl_access", nullptr, 0), 0);
+    if (!root || !xattrs || !acl)
+        std::printf("checked: owner %d, extended attributes %d, ACL %d\n", root, xattrs, acl);
+
+    const std::string second = path("second-name.jpg");
+    ASSERT_EQ(0, link(target.c_str(), second.c_str()));
+    FileFailure failure;
+    EXPECT_FALSE(WriteWholeFile(String(target.c_str()), "newer", 5, true, &failure));
+    EXPECT_EQ(FileFailure::Kind::HardLinked, failure.kind);
+    EXPECT_EQ("new", readText(target));
+    EXPECT_EQ("new", readText(second));
+    EXPECT_EQ(2, entries());
+}
+
+// The folder is synced after the new name is in place, and a failed sync
+// is a failed save.
+TEST_F(TempFolder, TheFolderIsSyncedAndItsFailureReported) {
+    static std::string synced;
+    save_seams::syncFolder = [](int folder) {
+        char name[4096] = {};
+        ssize_t n = readlink(("/proc/self/fd/" + std::to_string(folder)).c_str(), name, sizeof name - 1);
+        synced = n > 0 ? std::string(name, static_cast<size_t>(n)) : "?";
+        errno = EIO;
+        return -1;
+    };
+    FileFailure failure;
+    const bool written = WriteWholeFile(String(path("a.png").c_str()), "x", 1, true, &failure);
+    save_seams::syncFolder = ::fsync;
+    EXPECT_FALSE(written);
+    EXPECT_EQ(std::filesystem::canonical(dir).string(), synced);
+    EXPECT_EQ(std::string(std::strerror(EIO)), failure.reason.str());
+}
+
+// Looking at a path never opens it: a pipe neither blocks nor counts as a
+// readable file, a dangling link is something there but no file to read.
+TEST_F(TempFolder, PipesAndLinksAreProbedWithoutOpening) {
+    const std::string fifo = path("pipe.png"), dangling = path("dangling.png");
+    ASSERT_EQ(0, mkfifo(fifo.c_str(), 0666));
+    ASSERT_EQ(0, symlink("nowhere.png", dangling.c_str()));
+    EXPECT_TRUE(FileExists(String(fifo.c_str())));
+    EXPECT_EQ(FileKind::NotRegular, ProbeFile(String(fifo.c_str())));
+    ByteArray buffer;
+    FileFailure failure;
+    EXPECT_FALSE(ReadWholeFile(String(fifo.c_str()), buffer, &failure));
+    EXPECT_EQ(FileFailure::Kind::NotRegular, failure.kind);
+    EXPECT_FALSE(WriteWholeFile(String(fifo.c_str()), "x", 1, true, &failure));
+    EXPECT_EQ(FileFailure::Kind::NotRegular, failure.kind);
+    EXPECT_TRUE(FileExists(String(dangling.c_str())));
+    EXPECT_EQ(FileKind::Missing, ProbeFile(String(dangling.c_str())));
+    EXPECT_EQ(FileKind::NotRegular, ProbeFile(String(dir.c_str())));
+    // The system's reason comes with a failure.
+    EXPECT_FALSE(WriteWholeFile(String(path("no/such/folder.png").c_str()), "x", 1, true, &failure));
+    EXPECT_EQ(FileFailure::Kind::Missing, failure.kind);
+    EXPECT_EQ(std::string(std::strerror(ENOENT)), failure.reason.str());
+}
+
+// A save ended by SIGTERM (or Ctrl-C) while its temporary is on disk
+// leaves no temporary behind and ends with the signal's usual status; the
+// old file stays. Each way of writing pauses where its temporary has a name.
+TEST_F(TempFolder, ASignalDuringASaveLeavesNoTemporary) {
+    const std::string target = path("photo.png");
+    const struct {
+        bool named, replace, exists;
+        int signal;
+    } cases[] = {{true, true, true, SIGTERM}, {true, false, false, SIGINT}, {false, true, true, SIGTERM}};
+    for (const auto& c : cases) {
+        unlink(target.c_str());
+        if (c.exists)
+            writeText(target, "the user's photo");
+        int ready[2];
+        ASSERT_EQ(0, pipe(ready));
+        pid_t child = fork();
+        if (child == 0) {
+            static int readyFd;
+            readyFd = ready[1];
+            save_seams::namedTemporaryOnly = c.named;
+            save_seams::beforePublish = [](const char*) {
+                (void)!write(readyFd, "r", 1);
+                for (;;)
+                    pause();
+            };
+            WriteWholeFile(String(target.c_str()), "new", 3, c.replace);
+            _exit(0);
+        }
+        close(ready[1]);
+        char byte = 0;
+        ASSERT_EQ(1, read(ready[0], &byte, 1)) << "the child never reached the publishing step";
+        close(ready[0]);
+        kill(child, c.signal);
+        int status = 0;
+        ASSERT_EQ(child, waitpid(child, &status, 0));
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << c.named << c.replace;
+        EXPECT_EQ(c.exists ? 1 : 0, entries()) << "a temporary outlived the program " << c.named << c.replace;
+        if (c.exists)
+            EXPECT_EQ("the user's photo", readText(target));
     }
 }
 
