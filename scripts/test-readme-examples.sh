@@ -43,11 +43,24 @@ done
 [[ $(awk 'NR > 1' vistrel.log | wc -l) -eq 3 ]] || fail "the job log lists $(awk 'NR > 1' vistrel.log | wc -l) jobs"
 awk 'NR > 1 && ($2 != ":" || $7 != 0) { bad = 1 } END { exit bad }' vistrel.log || fail "job log: $(cat vistrel.log)"
 
+# A rerun after an interruption: only the missing result is made again, no
+# result becomes an input, and the results that were there stay untouched.
+rm photos/p2_clean.jpg
+kept=$(md5sum photos/p1_clean.jpg photos/p3_clean.jpg)
+failed=$(bash -c "$local_block" 2>"$work/parallel.err") || fail "the rerun failed: $(cat "$work/parallel.err")"
+[[ -z $failed ]] || fail "rerun jobs failed: $failed"
+[[ -f photos/p2_clean.jpg ]] || fail "the rerun did not redo photos/p2_clean.jpg"
+[[ $kept == "$(md5sum photos/p1_clean.jpg photos/p3_clean.jpg)" ]] || fail "the rerun replaced existing results"
+[[ -z $(find photos -name '*_clean_clean.jpg') ]] || fail "the rerun enhanced earlier results"
+[[ $(awk 'NR > 1' vistrel.log | wc -l) -eq 1 ]] || fail "the rerun ran $(awk 'NR > 1' vistrel.log | wc -l) jobs"
+
 echo "-- Slurm array tasks"
 slurm_block=$(block 'sbatch')
 [[ -n $slurm_block ]] || fail "no Slurm example in README.md"
-# The first line makes the list; the single-quoted --wrap text is the task.
-bash -c "$(head -1 <<<"$slurm_block")"
+# The lines before sbatch make the list; the single-quoted --wrap text is the
+# task.
+list_lines=$(sed '/^sbatch /,$d' <<<"$slurm_block")
+bash -c "$list_lines"
 task=$(sed -n "s/.*--wrap \\\\\$//; s/^ *'\(.*\)' *\$/\1/p" <<<"$slurm_block" | tail -1)
 [[ $task == vistrel-cli* ]] || fail "cannot find the task command: $task"
 tasks=$(wc -l < files.txt)
@@ -58,4 +71,15 @@ done
 for i in 1 2 3; do
   [[ $(vistrel-cli info "photos/q${i}_new.png") == *"PNG 40x30"* ]] || fail "no photos/q${i}_new.png"
 done
+# Rerun: nothing is left to do, and no result is listed as an input.
+bash -c "$list_lines"
+[[ ! -s files.txt ]] || fail "the rerun lists: $(cat files.txt)"
+# A task run twice fails the second time and keeps the first result.
+first=$(md5sum < photos/q1_new.png)
+echo photos/q1.png > files.txt
+if SLURM_ARRAY_TASK_ID=1 bash -c "$task" 2>"$work/task.err"; then
+  fail "a second run of a task replaced its result"
+fi
+grep -q "already exists" "$work/task.err" || fail "a second run of a task: $(cat "$work/task.err")"
+[[ $first == "$(md5sum < photos/q1_new.png)" ]] || fail "a second run of a task changed its result"
 echo "README examples passed"

@@ -139,3 +139,61 @@ TEST_F(BatchTest, AnExistingOutputIsAskedAboutAndNoSkipsOnlyThatFile) {
     EXPECT_EQ(FileBytes(Path("a_new.png")), "keep me");
     EXPECT_TRUE(std::filesystem::exists(Path("b_new.png")));
 }
+
+// Every result's name is checked before the first file is touched: one
+// that is another file of the batch stops the batch before it starts.
+TEST_F(BatchTest, ABatchThatWouldReplaceOneOfItsOwnFilesNeverStarts) {
+    const std::string a = WriteImage("a.png", Gradient(10, 8));
+    const std::string aNew = WriteImage("a_new.png", Gradient(12, 8));
+    const std::string before = FileBytes(aNew);
+    OpenPaths({a, aNew});
+    ClickWidget(wizard->applyButton);
+    Frames(5);
+    ASSERT_EQ(MessageCount(), 1);
+    EXPECT_EQ(LastMessage()->request.text,
+              S("The batch would write " + aNew + ": it is " + aNew +
+                ", another file of this run, which must not be replaced before it is read. Choose other batch "
+                "names."));
+    EXPECT_EQ(wizard->batchIndex, -1);
+    EXPECT_EQ(ScriptedPasses::runs.load(), 0);
+    EXPECT_EQ(FileBytes(aNew), before);
+    EXPECT_FALSE(std::filesystem::exists(Path("a_new_new.png")));
+}
+
+// Before the work on each file: a result type that cannot be written is
+// reported, and replacing a file with less than it holds is asked about.
+TEST_F(BatchTest, UnwritableResultsAndLossyReplacementsAreSettledBeforeTheWork) {
+    const std::string deep = Path("deep.png");
+    std::filesystem::copy_file(std::string(VISTREL_TESTDATA_DIR) + "/formats/png/pngsuite/basn2c16.png", deep);
+    WriteText("mono.wbmp", std::string("\0\0\x08\x02\xF0\x0F", 6));
+    const std::string b = WriteImage("b.png", Gradient(10, 8));
+    const std::string deepBefore = FileBytes(deep), monoBefore = FileBytes(Path("mono.wbmp"));
+    OpenPaths({deep, Path("mono.wbmp"), b});
+    TypeInto(wizard->appendField, "");
+    headless::QueueMessageBoxAnswer(true);   // no batch names: overwrite
+    headless::QueueMessageBoxAnswer(false);  // but not the 16-bit file
+    ClickWidget(wizard->applyButton);
+    RunUntilIdle();
+    ASSERT_EQ(MessageCount(), 3);
+    EXPECT_EQ(headless::MessageBoxes()[1].request.text,
+              S("Replacing " + deep + " with its result loses 16 bits per channel (the result keeps 8). Replace it "
+                "anyway?"));
+    EXPECT_TRUE(headless::MessageBoxes()[1].request.yesNo);
+    EXPECT_EQ(headless::MessageBoxes()[2].request.text, S("Unable to save " + Path("mono.wbmp") +
+                                         " (WBMP files hold black and white only, which this program does not "
+                                         "write)"));
+    EXPECT_EQ(ScriptedPasses::runs.load(), 1);
+    EXPECT_EQ(FileBytes(deep), deepBefore);
+    EXPECT_EQ(FileBytes(Path("mono.wbmp")), monoBefore);
+    EXPECT_EQ(Loaded(b).at(3, 3), Inverted(Gradient(10, 8).at(3, 3)));
+
+    // Saving over the 16-bit file from step 5 says what it loses.
+    OpenPaths({deep});
+    wizard->StartProcessing(StartApply);
+    RunUntilIdle();
+    headless::QueueMessageBoxAnswer(false);
+    ClickWidget(wizard->saveButton);
+    EXPECT_EQ(LastMessage()->request.text, S(deep + " already exists. Do you want to replace it?\n\nReplacing it loses "
+                                                    "16 bits per channel (the result keeps 8)."));
+    EXPECT_EQ(FileBytes(deep), deepBefore);
+}

@@ -130,8 +130,8 @@ std::string WizardTest::WriteImage(const char* name, const Bitmap& picture) {
     return path;
 }
 
-void WizardTest::WriteText(const char* name, const char* text) {
-    std::ofstream(Path(name), std::ios::binary) << text;
+void WizardTest::WriteText(const char* name, const std::string& bytes) {
+    std::ofstream(Path(name), std::ios::binary) << bytes;
 }
 
 void WizardTest::OpenPaths(const std::vector<std::string>& paths) {

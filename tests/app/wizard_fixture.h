@@ -87,7 +87,7 @@ protected:
     std::string Path(const char* name) const { return (std::filesystem::path(folder) / name).string(); }
     // Writes a picture by the name's extension.
     std::string WriteImage(const char* name, const Bitmap& picture);
-    void WriteText(const char* name, const char* text);
+    void WriteText(const char* name, const std::string& bytes);
     // Answers the next Open dialog with these paths and chooses "Open".
     void OpenPaths(const std::vector<std::string>& paths);
     const headless::MessageBoxRecord* LastMessage() const;

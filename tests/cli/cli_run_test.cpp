@@ -14,9 +14,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -121,15 +127,177 @@ TEST_F(CliRun, NeverReplacesWithoutOverwrite) {
     EXPECT_NE("precious", readBytes("a_new.png"));
 }
 
-TEST_F(CliRun, FailedSaveKeepsTheOldFile) {
+// Types that cannot be written are refused before any work, with the
+// reason; a write that fails says the system's reason, not "read-only".
+TEST_F(CliRun, UnwritableTargetsAreRefusedUpFrontAndFailuresSayWhy) {
     write("a.png", picture(12, 10, 5));
     writeBytes("a.wbmp", "old wbmp");
     std::string err;
-    // The wireless-bitmap encoder refuses colour pictures.
-    EXPECT_EQ(1, run({"--quiet", "--overwrite", "-o", path("a.wbmp"), path("a.png")}, &err));
-    EXPECT_NE(std::string::npos, err.find("Unable to save " + path("a.wbmp") + " - check file isn't read-only"));
+    EXPECT_EQ(1, run({"--auto", "--overwrite", "-o", path("a.wbmp"), path("a.png")}, &err));
+    EXPECT_EQ("Unable to save " + path("a.wbmp") + " (WBMP files hold black and white only, which this program does "
+              "not write)\n",
+              err);  // no estimate printed: the picture was never looked at
     EXPECT_EQ("old wbmp", readBytes("a.wbmp"));
+    EXPECT_EQ(1, run({"--quiet", "--width", "256", "-o", path("a.ico"), path("a.png")}, &err));
+    EXPECT_NE(std::string::npos, err.find("(an icon is at most 255 x 255 pixels)")) << err;
+    EXPECT_FALSE(exists("a.ico"));
+    EXPECT_EQ(0, run({"--quiet", "--width", "255", "-o", path("a.ico"), path("a.png")}, &err)) << err;
+
+    EXPECT_EQ(1, run({"--quiet", "-o", path("nowhere/a.png"), path("a.png")}, &err));
+    EXPECT_EQ(0u, err.find("Unable to save " + path("nowhere/a.png") + " (")) << err;
+    EXPECT_EQ(std::string::npos, err.find("read-only")) << err;
 }
+
+// No result may replace a file the run has still to read, or another
+// result; --before-after is a target like the others.
+TEST_F(CliRun, NoResultReplacesAnInputOrAnotherResult) {
+    write("a.png", picture(12, 10, 5));
+    write("a_new.png", picture(12, 10, 6));
+    write("other.png", picture(8, 8, 7));
+    const std::string a = readBytes("a.png"), aNew = readBytes("a_new.png"), other = readBytes("other.png");
+    std::string err;
+    EXPECT_EQ(1, run({"--quiet", "--overwrite", path("a.png"), path("a_new.png")}, &err));
+    EXPECT_NE(std::string::npos, err.find("Refusing to write " + path("a_new.png") + ": it is " + path("a_new.png") +
+                                          ", another file of this run"))
+        << err;
+    EXPECT_EQ(aNew, readBytes("a_new.png"));
+    EXPECT_TRUE(exists("a_new_new.png"));
+
+    // One photo named twice is enhanced once.
+    EXPECT_EQ(1, run({"--quiet", "--overwrite", "--suffix", "", path("other.png"), dir + "/./other.png"}, &err));
+    EXPECT_NE(std::string::npos, err.find("the result of " + path("other.png") + " goes there too")) << err;
+    const std::string once = readBytes("other.png");
+    EXPECT_NE(other, once);
+
+    const struct {
+        std::vector<std::string> options;
+        const char* refusal;
+    } sideBySide[] = {
+        {{"--overwrite", "--before-after", path("a.png"), "-o", path("x.png")}, "must name a file other than"},
+        {{"--overwrite", "--before-after", path("x.png"), "-o", path("x.png")}, "must name a file other than"},
+        {{"--before-after", path("other.png"), "-o", path("y.png")}, "already exists"},
+    };
+    for (const auto& c : sideBySide) {
+        std::vector<std::string> args = c.options;
+        args.insert(args.begin(), "--quiet");
+        args.push_back(path("a.png"));
+        EXPECT_EQ(1, run(args, &err));
+        EXPECT_NE(std::string::npos, err.find(c.refusal)) << err;
+    }
+    EXPECT_EQ(a, readBytes("a.png"));
+    EXPECT_EQ(once, readBytes("other.png"));
+    EXPECT_FALSE(exists("x.png"));
+    EXPECT_FALSE(exists("y.png"));
+}
+
+namespace {
+
+// An uncompressed 8-bit grey TIFF of several 2 x 2 pages.
+std::string tiffPages(int pages) {
+    std::string file = std::string("II*\0\x08\0\0\0", 8);
+    auto u16 = [&](uint32_t v) { file += static_cast<char>(v & 255), file += static_cast<char>(v >> 8); };
+    auto u32 = [&](uint32_t v) { u16(v & 0xFFFF), u16(v >> 16); };
+    const uint32_t ifdSize = 2 + 8 * 12 + 4;
+    for (int p = 0; p < pages; ++p) {
+        const uint32_t ifd = static_cast<uint32_t>(file.size()), pixels = ifd + ifdSize;
+        const uint32_t entries[8][3] = {{256, 3, 2}, {257, 3, 2}, {258, 3, 8},      {259, 3, 1},
+                                        {262, 3, 1}, {273, 4, pixels}, {278, 3, 2}, {279, 4, 4}};
+        u16(8);
+        for (const auto& e : entries) {
+            u16(e[0]), u16(e[1]), u32(1);
+            e[1] == 3 ? (u16(e[2]), u16(0)) : u32(e[2]);
+        }
+        u32(p + 1 < pages ? pixels + 4 : 0);
+        file += std::string("\x10\x80\xC0\xF0", 4);
+    }
+    return file;
+}
+
+}  // namespace
+
+// Replacing an input in place with less than it holds needs --accept-loss;
+// a picture --auto leaves as it is is not written again at all.
+TEST_F(CliRun, InPlaceResultsKeepWhatTheirFileHolds) {
+    std::ifstream deep(std::string(VISTREL_TESTDATA_DIR) + "/formats/png/pngsuite/basn2c16.png", std::ios::binary);
+    writeBytes("deep.png", std::string(std::istreambuf_iterator<char>(deep), {}));
+    writeBytes("pages.tif", tiffPages(3));
+    const struct {
+        const char* name;
+        const char* loss;
+    } cases[] = {{"deep.png", "16 bits per channel (the result keeps 8)"}, {"pages.tif", "its other pages"}};
+    for (const auto& c : cases) {
+        const std::string before = readBytes(c.name);
+        ASSERT_FALSE(before.empty());
+        std::string err;
+        EXPECT_EQ(1, run({"--quiet", "--overwrite", "--suffix", "", path(c.name)}, &err));
+        EXPECT_NE(std::string::npos, err.find("Refusing to replace " + path(c.name) + " in place: the result would "
+                                              "lose " + c.loss))
+            << err;
+        EXPECT_EQ(before, readBytes(c.name));
+        // Another name, or the explicit option, is fine.
+        EXPECT_EQ(0, run({"--quiet", path(c.name)}, &err)) << err;
+        EXPECT_EQ(0, run({"--quiet", "--overwrite", "--accept-loss", "--suffix", "", path(c.name)}, &err)) << err;
+        EXPECT_NE(before, readBytes(c.name));
+    }
+
+    Bitmap clean;
+    clean.resize(64, 48);
+    for (int32_t y = 0; y < clean.height; ++y)
+        for (int32_t x = 0; x < clean.width; ++x)
+            clean.at(x, y) = packPixel(40 + 2 * x, 60 + y, 90);
+    write("clean.jpg", clean);
+    const std::string before = readBytes("clean.jpg");
+    writeBytes("clean.jpg", before + "trailing bytes a rewrite would drop");
+    std::string err;
+    EXPECT_EQ(0, run({"--auto", "--overwrite", "--suffix", "", path("clean.jpg")}, &err)) << err;
+    EXPECT_NE(std::string::npos, err.find(path("clean.jpg") + " left as it was, not rewritten")) << err;
+    EXPECT_EQ(before + "trailing bytes a rewrite would drop", readBytes("clean.jpg"));
+}
+
+// Half a file (an interrupted download) is an error, not a grey picture.
+TEST_F(CliRun, ATruncatedJpegIsAReadError) {
+    write("whole.jpg", picture(40, 30, 12));
+    const std::string whole = readBytes("whole.jpg");
+    writeBytes("half.jpg", whole.substr(0, whole.size() / 2));
+    std::string err;
+    EXPECT_EQ(1, run({"--quiet", path("half.jpg")}, &err));
+    EXPECT_EQ("Error reading " + path("half.jpg") + "\n", err);
+    EXPECT_FALSE(exists("half_new.jpg"));
+}
+
+#ifndef _WIN32
+// Pipes and devices are refused at once instead of blocking; a file that
+// cannot be read is not reported as missing, and still counts as there.
+TEST_F(CliRun, PipesAndUnreadableFilesAreToldApart) {
+    ASSERT_EQ(0, mkfifo(path("pipe.png").c_str(), 0666));
+    write("a.png", picture(12, 10, 5));
+    std::string err;
+    EXPECT_EQ(1, run({"--quiet", path("pipe.png")}, &err));
+    EXPECT_EQ("Error reading " + path("pipe.png") + " (not a regular file)\n", err);
+    EXPECT_EQ(1, run({"--quiet", "--overwrite", "-o", path("pipe.png"), path("a.png")}, &err));
+    EXPECT_EQ("Unable to save " + path("pipe.png") + " (not a regular file)\n", err);
+
+    // As "nobody": a file of mode 000 cannot be read; its name is taken.
+    write("secret.png", picture(12, 10, 6));
+    write("b.png", picture(12, 10, 7));
+    ASSERT_EQ(0, chmod(path("secret.png").c_str(), 0));
+    ASSERT_EQ(0, chmod(dir.c_str(), 0777));
+    pid_t child = fork();
+    if (child == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(3);
+        std::string text;
+        const bool unreadable = run({"--quiet", path("secret.png")}, &text) == 1 &&
+                                text == "Error reading " + path("secret.png") + " (" + std::strerror(EACCES) + ")\n";
+        const bool taken = run({"--quiet", "-o", path("secret.png"), path("b.png")}, &text) == 1 &&
+                           text.find("already exists") != std::string::npos;
+        _exit(unreadable && taken ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(child, waitpid(child, &status, 0));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+}
+#endif
 
 TEST_F(CliRun, MixedInputsReportEachFailureAndGoOn) {
     write("good.png", picture(14, 11, 6));
