@@ -282,8 +282,20 @@ bool decodeGif(const uint8_t* bytes, size_t size, DecodedImage& image) {
             break;
         }
         ++drawn;
-        if (control)
+        if (control) {
+            // An animation: note whether another frame follows.
+            for (;;) {
+                const uint8_t next = in.u8();
+                if (in.failed() || next != 0x21) {
+                    if (!in.failed() && next == 0x2C)
+                        image.sourceImages = 2;
+                    break;
+                }
+                in.u8();
+                skipSubBlocks(in);
+            }
             break;
+        }
     }
     std::free(tables);
     if (ok && drawn == 0)

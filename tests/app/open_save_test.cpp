@@ -6,7 +6,11 @@
 #include "ui/edit_field.h"
 
 #include <filesystem>
+#include <fstream>
 #include <unistd.h>
+#ifndef _WIN32
+#include "platform/posix/save_seams.h"
+#endif
 
 namespace {
 
@@ -147,3 +151,23 @@ TEST_F(WizardTest, FilesGivenAtStartOpenAsOneChoice) {
     EXPECT_EQ(headless::Title(), S("Vistrel - " + a + " (1/2)"));
     EXPECT_NE(TheApplication->about, nullptr);  // the About window still opens
 }
+
+#ifndef _WIN32
+// A file that appears at the chosen name while saving is not replaced
+// unasked: the question comes then, and No keeps it.
+TEST_F(WizardTest, AFileThatAppearsWhileSavingIsAskedAbout) {
+    const std::string cat = WriteImage("cat.png", Gradient(24, 16));
+    OpenPaths({cat});
+    ApplyTo(wizard);
+    RunUntilIdle();
+    static std::string intruder;
+    intruder = Path("new.png");
+    save_seams::beforePublish = [](const char*) { std::ofstream(intruder) << "another program's file"; };
+    headless::QueueMessageBoxAnswer(false);
+    wizard->Save(S(intruder), true);
+    save_seams::beforePublish = nullptr;
+    ASSERT_EQ(MessageCount(), 1);
+    EXPECT_EQ(LastMessage()->request.text, S(intruder + " already exists. Do you want to replace it?"));
+    EXPECT_EQ(FileBytes(intruder), "another program's file");
+}
+#endif

@@ -19,6 +19,8 @@
 #include <sstream>
 #include <string>
 #ifndef _WIN32
+#include "platform/posix/save_seams.h"
+
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -221,10 +223,18 @@ TEST_F(CliRun, InPlaceResultsKeepWhatTheirFileHolds) {
     std::ifstream deep(std::string(VISTREL_TESTDATA_DIR) + "/formats/png/pngsuite/basn2c16.png", std::ios::binary);
     writeBytes("deep.png", std::string(std::istreambuf_iterator<char>(deep), {}));
     writeBytes("pages.tif", tiffPages(3));
+    // Two frames of one of our own GIFs, each after a control block.
+    write("still.gif", picture(6, 4, 13));
+    const std::string gif = readBytes("still.gif");
+    const size_t start = 13 + ((gif[10] & 0x80) ? 3u << ((gif[10] & 7) + 1) : 0);
+    const std::string frame = gif.substr(start, gif.size() - 1 - start), control("\x21\xF9\x04\0\0\0\0\0", 8);
+    writeBytes("moving.gif", gif.substr(0, start) + control + frame + control + frame + ";");
     const struct {
         const char* name;
         const char* loss;
-    } cases[] = {{"deep.png", "16 bits per channel (the result keeps 8)"}, {"pages.tif", "its other pages"}};
+    } cases[] = {{"deep.png", "16 bits per channel (the result keeps 8)"},
+                 {"pages.tif", "its other pages"},
+                 {"moving.gif", "its other animation frames"}};
     for (const auto& c : cases) {
         const std::string before = readBytes(c.name);
         ASSERT_FALSE(before.empty());
@@ -281,6 +291,7 @@ TEST_F(CliRun, PipesAndUnreadableFilesAreToldApart) {
     write("secret.png", picture(12, 10, 6));
     write("b.png", picture(12, 10, 7));
     ASSERT_EQ(0, chmod(path("secret.png").c_str(), 0));
+    ASSERT_EQ(0, mkdir(path("locked").c_str(), 0555));
     ASSERT_EQ(0, chmod(dir.c_str(), 0777));
     pid_t child = fork();
     if (child == 0) {
@@ -291,11 +302,29 @@ TEST_F(CliRun, PipesAndUnreadableFilesAreToldApart) {
                                 text == "Error reading " + path("secret.png") + " (" + std::strerror(EACCES) + ")\n";
         const bool taken = run({"--quiet", "-o", path("secret.png"), path("b.png")}, &text) == 1 &&
                            text.find("already exists") != std::string::npos;
-        _exit(unreadable && taken ? 0 : 1);
+        const bool denied = run({"--quiet", "-o", path("locked/b.png"), path("b.png")}, &text) == 1 &&
+                            text == "Unable to save " + path("locked/b.png") + " - check file isn't read-only (" +
+                                        std::strerror(EACCES) + ")\n";
+        _exit(unreadable && taken && denied ? 0 : 1);
     }
     int status = 0;
     ASSERT_EQ(child, waitpid(child, &status, 0));
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+}
+
+// A result file that another program creates while this one works (a task
+// run twice) is never replaced without --overwrite.
+TEST_F(CliRun, AResultThatAppearsMeanwhileIsNeverReplaced) {
+    write("a.png", picture(12, 10, 5));
+    static std::string intruder;
+    intruder = path("a_new.png");
+    save_seams::beforePublish = [](const char*) { std::ofstream(intruder) << "the other run's result"; };
+    std::string err;
+    const int status = run({"--quiet", path("a.png")}, &err);
+    save_seams::beforePublish = nullptr;
+    EXPECT_EQ(1, status);
+    EXPECT_EQ(intruder + " already exists (give --overwrite to replace it)\n", err);
+    EXPECT_EQ("the other run's result", readBytes("a_new.png"));
 }
 #endif
 

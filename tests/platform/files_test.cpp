@@ -83,21 +83,24 @@ TEST_F(TempFolder, WriteReplacesAndLeavesNoTemporaryBehind) {
 TEST_F(TempFolder, AWriteThatFailsHalfWayKeepsTheOldFileAndNoTemporary) {
     std::string target = path("photo.tga");
     writeText(target, "the user's photo");
-    pid_t child = fork();
-    if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{1000, 1000};
-        if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
-            _exit(3);
-        std::string big(5000, 'x');
-        _exit(WriteWholeFile(String(target.c_str()), big.data(), static_cast<int64_t>(big.size())) ? 0 : 1);
+    for (bool named : {false, true}) {
+        pid_t child = fork();
+        if (child == 0) {
+            std::signal(SIGXFSZ, SIG_IGN);
+            rlimit limit{1000, 1000};
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+                _exit(3);
+            save_seams::namedTemporaryOnly = named;
+            std::string big(5000, 'x');
+            _exit(WriteWholeFile(String(target.c_str()), big.data(), static_cast<int64_t>(big.size())) ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(child, waitpid(child, &status, 0));
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(1, WEXITSTATUS(status)) << "the write should have failed " << named;
+        EXPECT_EQ("the user's photo", readText(target));
+        EXPECT_EQ(1, entries()) << "a temporary file was left behind " << named;
     }
-    int status = 0;
-    ASSERT_EQ(child, waitpid(child, &status, 0));
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(1, WEXITSTATUS(status)) << "the write should have failed";
-    EXPECT_EQ("the user's photo", readText(target));
-    EXPECT_EQ(1, entries()) << "a temporary file was left behind";
 }
 
 TEST_F(TempFolder, WritingThroughALinkReplacesTheLinkedFileAndKeepsTheLink) {
