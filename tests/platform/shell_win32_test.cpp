@@ -34,7 +34,13 @@ TEST(CommandLine, QuotedArgumentsSurviveSplitting) {
     EXPECT_EQ(QuoteArgument("a\"b"), "\"a\\\"b\"");
     EXPECT_EQ(QuoteArgument("a\\\"b"), "\"a\\\\\\\"b\"");    // a\"b
     EXPECT_EQ(QuoteArgument("C:\\dir\\"), "\"C:\\dir\\\\\"");  // a closing backslash doubles
-    EXPECT_EQ(BrowserCommandLine("\"C:\\b.exe\" %1", "C:\\A B\\x.html"), "\"C:\\b.exe\" %1 \"C:\\A B\\x.html\"");
+    // The placeholder, bare or quoted, becomes the quoted target; without
+    // one the target is appended.
+    const std::string page = "\"C:\\A B\\x.html\"";
+    for (const char* command : {"\"C:\\b.exe\" --single-argument %1", "\"C:\\b.exe\" --single-argument \"%1\"",
+                                "\"C:\\b.exe\" --single-argument %L", "\"C:\\b.exe\" --single-argument"})
+        EXPECT_EQ(BrowserCommandLine(command, "C:\\A B\\x.html"), "\"C:\\b.exe\" --single-argument " + page) << command;
+    EXPECT_EQ(BrowserCommandLine("b.exe -url=%l %* 100%% %2", "x"), "b.exe -url=\"x\"  100% ");
 }
 
 namespace {
@@ -77,13 +83,19 @@ protected:
 
 }  // namespace
 
+// Commands as Windows stores them: the target takes the place of "%1" or
+// "%L" (or comes last when there is no placeholder).
 TEST_F(Browser, StoredCommandGetsTheTargetAsOneArgument) {
-    SetBrowserCommand("\"" + Recorder() + "\" \"" + out_ + "\" --new-window %1");
     // A help page under a folder with a space, named in a script outside
     // any ANSI code page.
     const std::string target = "C:\\Program Files\\\xd0\xa4\xd0\xbe\xd1\x82\xd0\xbe\\Help\\index.html";
-    EXPECT_TRUE(OpenInBrowser(target.c_str()));
-    EXPECT_EQ(Arguments(), (std::vector<std::string>{"--new-window", "%1", target}));
+    const std::string start = "\"" + Recorder() + "\" \"" + out_ + "\" --single-argument ";
+    for (const char* tail : {"%1", "\"%L\"", ""}) {
+        SetBrowserCommand(start + tail);
+        EXPECT_TRUE(OpenInBrowser(target.c_str()));
+        EXPECT_EQ(Arguments(), (std::vector<std::string>{"--single-argument", target})) << tail;
+        std::filesystem::remove(std::filesystem::u8path(out_));
+    }
     EXPECT_TRUE(headless::DesktopRequests().empty());
 }
 
