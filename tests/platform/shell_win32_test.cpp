@@ -4,6 +4,7 @@
 #include "platform/headless.h"
 #include "platform/program_folder.h"
 #include "platform/win32/command_line_win32.h"
+#include "platform/win32/window_placement_win32.h"
 #include "tests/support/scratch_folder.h"
 
 #include <gtest/gtest.h>
@@ -41,6 +42,17 @@ TEST(CommandLine, QuotedArgumentsSurviveSplitting) {
                                 "\"C:\\b.exe\" --single-argument %L", "\"C:\\b.exe\" --single-argument"})
         EXPECT_EQ(BrowserCommandLine(command, "C:\\A B\\x.html"), "\"C:\\b.exe\" --single-argument " + page) << command;
     EXPECT_EQ(BrowserCommandLine("b.exe -url=%l %* 100%% %2", "x"), "b.exe -url=\"x\"  100% ");
+}
+
+// The work area of 1366 x 768 at 125 % as an unscaled program sees it, of
+// a full-HD screen, and of a monitor left of the main one with its taskbar
+// at the top.
+TEST(WindowPlacement, TheWindowMovesIntoTheWorkAreaTitleBarFirst) {
+    auto same = [](RECT a, RECT b) { return EqualRect(&a, &b) != 0; };
+    EXPECT_TRUE(same(PlaceInWorkArea({42, 22, 858, 560}, {0, 0, 1093, 582}), {42, 22, 858, 560}));
+    EXPECT_TRUE(same(PlaceInWorkArea({42, 22, 858, 691}, {0, 0, 1093, 582}), {42, 0, 858, 669}));
+    EXPECT_TRUE(same(PlaceInWorkArea({600, 300, 1416, 838}, {0, 0, 1366, 728}), {550, 190, 1366, 728}));
+    EXPECT_TRUE(same(PlaceInWorkArea({-2000, 10, -1184, 548}, {-1920, 40, 0, 1080}), {-1920, 40, -1104, 578}));
 }
 
 namespace {
