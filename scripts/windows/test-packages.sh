@@ -127,10 +127,9 @@ echo mine > "$program_files/Samples/mine.png"
 timeout 300 wine "$setup" /S; status=$?
 settle
 check "installing over an installed copy ends with status 0" test "$status" -eq 0
-for f in vistrel.exe uninstall.exe Samples/coffee-noisy.png; do
-  check "after installing again: $f" test -f "$program_files/$f"
-done
-check "after installing again: the user's file in Samples" test -f "$program_files/Samples/mine.png"
+check "after installing again the programs, the samples and the user's own file are there" \
+  test -f "$program_files/vistrel.exe" -a -f "$program_files/uninstall.exe" -a -f "$program_files/Samples/coffee-noisy.png" \
+  -a -f "$program_files/Samples/mine.png"
 check "after installing again: \"Open with\" offers Vistrel" \
   wine reg query 'HKLM\Software\Classes\.png\OpenWithProgids' /v Vistrel.Picture
 rm -f "$program_files/Samples/mine.png"

@@ -7,7 +7,7 @@
 // Save As starts beside the picture when that folder takes new files, and
 // in the user's Pictures when it does not (here: the folder is gone).
 TEST_F(WizardTest, SaveAsStartsInPicturesWhenThePicturesFolderIsNotWritable) {
-    std::filesystem::create_directory(Path("album"));
+    ASSERT_TRUE(std::filesystem::create_directory(Path("album")));
     const std::string cat = WriteImage("album/cat.png", Gradient(24, 16));
     OpenPaths({cat});
     wizard->StartProcessing(StartApply);
@@ -16,10 +16,8 @@ TEST_F(WizardTest, SaveAsStartsInPicturesWhenThePicturesFolderIsNotWritable) {
     wizard->SaveAs();
     ASSERT_FALSE(headless::FileDialogs().empty());
     EXPECT_EQ(headless::FileDialogs().back().initialFolder.str(), Path("album"));
-    EXPECT_TRUE(FolderIsWritable(String(Path("album"))));
 
     std::filesystem::remove_all(Path("album"));
-    EXPECT_FALSE(FolderIsWritable(String(Path("album"))));
     const String pictures = PicturesFolder();
     ASSERT_GT(pictures.length, 0);
     wizard->SaveAs();

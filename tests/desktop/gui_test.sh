@@ -87,15 +87,10 @@ if [ -n "$WINE" ]; then
     xdotool mousemove --sync $((OX + 30)) $((OY + 30)) mousedown 1
     wait_line "held 1 30 30"
     send popup
-    if POPUP=$(find_dialog '^Probe pop-up$'); then
-        check "a window taking the focus mid-drag lets go of the button" wait_for 10 last_held_is 0
-        xdotool mouseup 1
-        xdotool windowactivate --sync "$POPUP" key Escape
-        wait_line "popup closed"
-    else
-        fail "the pop-up appeared mid-drag"
-        xdotool mouseup 1
-    fi
+    POPUP=$(find_dialog '^Probe pop-up$')
+    check "a window taking the focus mid-drag lets go of the button" wait_for 10 last_held_is 0
+    xdotool mouseup 1
+    [ -n "$POPUP" ] && xdotool windowactivate --sync "$POPUP" key Escape && wait_line "popup closed"
     xdotool windowactivate --sync "$MAIN"
 fi
 

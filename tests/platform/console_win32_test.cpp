@@ -1,8 +1,6 @@
-// The command-line program's output on a Windows console: UTF-8 text shows
-// as its characters and the progress line's escape codes are understood,
-// while output into a file leaves the console alone. Needs a console to
-// start with (the test run gives it one through a pseudo-terminal; Wine
-// cannot make a working one without a display).
+// On a console UTF-8 shows as its characters and escape codes are on;
+// output into a file leaves the console alone. Needs a console to start
+// with: the test run gives it a pseudo-terminal (Wine makes none without a display).
 #include "platform/console.h"
 #include "platform/win32/utf8_win32.h"
 
@@ -23,12 +21,9 @@ TEST(Console, UsesUtf8AndEscapeCodesOnAConsoleOnly) {
     ASSERT_TRUE(SetConsoleOutputCP(437));
     ASSERT_TRUE(SetConsoleMode(console, mode & ~ENABLE_VIRTUAL_TERMINAL_PROCESSING));
 
-    // Both streams into a file: the console keeps its code page and mode.
-    wchar_t folder[MAX_PATH], name[MAX_PATH];
-    ASSERT_TRUE(GetTempPathW(MAX_PATH, folder) && GetTempFileNameW(folder, L"vco", 0, name));
-    HANDLE file = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    // Both streams into a file (the null device): the console keeps its
+    // code page and mode.
+    HANDLE file = CreateFileW(L"NUL", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     SetStdHandle(STD_OUTPUT_HANDLE, file);
     SetStdHandle(STD_ERROR_HANDLE, file);
     EXPECT_TRUE(PrepareConsoleOutput());
