@@ -91,6 +91,10 @@ std::string SystemReason(DWORD error) {
     while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' ' ||
                                reason.back() == '.'))
         reason.pop_back();
+    // Older systems (and Wine) lack the texts for a read-only file and for
+    // a folder; what Windows said before those codes existed fits both.
+    if (reason.empty() && (error == ERROR_FILE_READ_ONLY || error == ERROR_DIRECTORY_NOT_SUPPORTED))
+        return SystemReason(ERROR_ACCESS_DENIED);
     if (reason.empty())
         reason = "Windows error " + std::to_string(error);
     return reason;
