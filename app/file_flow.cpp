@@ -7,6 +7,7 @@
 #include "platform/menu_table.h"
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
+#include "platform/user_folders.h"
 #include "platform/window_manager.h"
 #include "ui/button.h"
 #include "ui/text_label.h"
@@ -163,8 +164,12 @@ void WizardController::SaveAs() {
     if (d < 1 || d == path.length - 1) {
         confirmed = FileDialog(chosen, true, false, SaveFilterList(), nullptr, nullptr);
     } else {
-        const String folder(path.chars(), d);
+        String folder(path.chars(), d);
         const String name(path.chars() + d + 1, path.length - d - 1);
+        // A picture where the user may not write (a sample under Program
+        // Files) is saved into their own Pictures instead.
+        if (!FolderIsWritable(folder) && PicturesFolder().length > 0)
+            folder = PicturesFolder();
         confirmed = FileDialog(chosen, true, false, SaveFilterList(), &folder, &name);
     }
     if (confirmed)

@@ -1,5 +1,6 @@
 #include "cli_app.h"
 #include "core/bilinear_weights.h"
+#include "platform/console.h"
 #include "platform/program_arguments.h"
 #include "platform/system_info.h"
 
@@ -7,5 +8,7 @@
 
 int main(int argc, char** argv) {
     InitBilinearWeights();
-    return RunCli(ProgramArguments(argc, argv), std::cout, std::cerr, StandardErrorIsTerminal());
+    // Live progress needs a terminal that takes escape codes.
+    const bool escapesWork = PrepareConsoleOutput();
+    return RunCli(ProgramArguments(argc, argv), std::cout, std::cerr, StandardErrorIsTerminal() && escapesWork);
 }

@@ -6,9 +6,9 @@
 #include <vector>
 
 // Shows a web address or a local file in the user's browser: the browser
-// command ($BROWSER on Linux; on Windows the default value of
-// "http\shell\open\command" under the classes root) started with the
-// target as one more argument, else the desktop's default handler
+// command ($BROWSER on Linux, with the target as one more argument; on
+// Windows the user's default browser's command for "http" links, with the
+// target in place of its "%1"), else the desktop's default handler
 // (BackendOpenWithDesktop). True when something accepted it. Shows no message.
 bool OpenInBrowser(const String& target);
 

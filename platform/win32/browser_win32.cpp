@@ -4,33 +4,29 @@
 #include "platform/win32/utf8_win32.h"
 
 #include <windows.h>
+#include <shlwapi.h>
 
 namespace {
 
-constexpr DWORD CommandBufferBytes = 1024;
-
-// The default value of "http\shell\open\command" under the classes root.
+// The command the user's default browser opens "http" links with (on
+// Windows 10 and later the choice under "Default apps", not just the
+// classes root), its environment variables expanded.
 bool ReadBrowserCommand(std::wstring& command) {
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, L"http\\shell\\open\\command", 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    DWORD n = 0;
+    HRESULT status = AssocQueryStringW(ASSOCF_IS_PROTOCOL, ASSOCSTR_COMMAND, L"http", L"open", nullptr, &n);
+    if ((status != S_OK && status != S_FALSE) || n <= 1)
         return false;
-    wchar_t buffer[CommandBufferBytes / sizeof(wchar_t)];
-    DWORD bytes = sizeof buffer - sizeof(wchar_t);
-    DWORD type = 0;
-    LONG status = RegQueryValueExW(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &bytes);
-    RegCloseKey(key);
-    if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
+    std::wstring stored(n, L'\0');
+    if (AssocQueryStringW(ASSOCF_IS_PROTOCOL, ASSOCSTR_COMMAND, L"http", L"open", &stored[0], &n) != S_OK)
         return false;
-    buffer[bytes / sizeof(wchar_t)] = L'\0';
-    command = buffer;
-    if (type == REG_EXPAND_SZ) {
-        wchar_t expanded[CommandBufferBytes];
-        DWORD n = ExpandEnvironmentStringsW(buffer, expanded, CommandBufferBytes);
-        if (n == 0 || n > CommandBufferBytes)
-            return false;
-        command = expanded;
-    }
-    return !command.empty();
+    stored.resize(wcslen(stored.c_str()));
+    DWORD size = ExpandEnvironmentStringsW(stored.c_str(), nullptr, 0);
+    if (size == 0)
+        return false;
+    command.assign(size, L'\0');
+    size = ExpandEnvironmentStringsW(stored.c_str(), &command[0], size);
+    command.resize(wcslen(command.c_str()));
+    return size != 0 && !command.empty();
 }
 
 bool StartProcess(const std::string& commandLine) {

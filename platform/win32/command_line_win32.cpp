@@ -20,5 +20,29 @@ std::string QuoteArgument(const std::string& argument) {
 }
 
 std::string BrowserCommandLine(const std::string& command, const std::string& target) {
-    return command + " " + QuoteArgument(target);
+    const std::string quoted = QuoteArgument(target);
+    std::string line;
+    bool placed = false;
+    for (size_t i = 0; i < command.size(); ++i) {
+        char next = i + 1 < command.size() ? command[i + 1] : '\0';
+        if (command[i] != '%' || next == '\0') {
+            line += command[i];
+            continue;
+        }
+        ++i;
+        if (next == '1' || next == 'L' || next == 'l') {
+            // A placeholder the command already quotes loses those quotes.
+            bool inQuotes = !line.empty() && line.back() == '"' && i + 1 < command.size() && command[i + 1] == '"';
+            if (inQuotes) {
+                line.pop_back();
+                ++i;
+            }
+            line += quoted;
+            placed = true;
+        } else if (next == '%') {
+            line += '%';
+        }
+        // Other placeholders (%*, %I, %2...) have nothing to stand for.
+    }
+    return placed ? line : line + " " + quoted;
 }

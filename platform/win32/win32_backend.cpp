@@ -10,8 +10,10 @@
 #include "platform/native_window.h"
 #include "platform/win32/resource_ids.h"
 #include "platform/win32/win32_state.h"
+#include "platform/win32/window_placement_win32.h"
 #include "platform/window_manager.h"
 
+#include <objbase.h>
 #include <shellapi.h>
 
 #include <algorithm>
@@ -42,6 +44,7 @@ struct State {
     // Set while a window is being attached: its size messages wait for the
     // next snapshot because the window is not ready to lay itself out.
     bool attaching = false;
+    bool comStarted = false;
 };
 
 State& S() {
@@ -224,9 +227,26 @@ LRESULT CALLBACK WindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
         }
         return 0;
     case WM_LBUTTONDBLCLK: case WM_RBUTTONDBLCLK: case WM_MBUTTONDBLCLK:
-        if (native)
+        // The second press of a double click starts a drag as well.
+        if (native) {
+            SetCapture(hwnd);
             native->input.OnDoubleClick(ButtonOf(message));
+        }
         return 0;
+    case WM_CAPTURECHANGED:
+        // Another window took the mouse (Alt+Tab, a menu, a dialog): the
+        // release will never reach us, so nothing stays held.
+        if (native && reinterpret_cast<HWND>(lParam) != hwnd)
+            native->input.OnButtonUp(MouseLeft | MouseRight | MouseMiddle);
+        return 0;
+    case WM_CANCELMODE:
+    case WM_KILLFOCUS:
+        if (native) {
+            if (GetCapture() == hwnd)
+                ReleaseCapture();
+            native->input.OnButtonUp(MouseLeft | MouseRight | MouseMiddle);
+        }
+        break;
     case WM_MOUSEWHEEL:
         if (native)
             native->input.OnWheel(static_cast<short>(HIWORD(wParam)));
@@ -252,6 +272,11 @@ LRESULT CALLBACK WindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
                 native->input.OnKeyDown(NativeKey::F10);
             return 0;
         }
+        break;
+    case WM_SYSKEYUP:
+        // Its release too: passed on, it would still open the menu bar.
+        if (wParam == VK_F10)
+            return 0;
         break;
     case WM_CHAR:
         if (native)
@@ -346,6 +371,10 @@ HWND MainWindow() { return S().mainWindow; }
 
 bool BackendStart() {
     State& s = S();
+    // The shell's dialogs and ShellExecuteW expect a single-threaded
+    // apartment on the thread that calls them.
+    if (!s.comStarted)
+        s.comStarted = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
     s.instance = GetModuleHandleW(nullptr);
     LoadCursors();
     if (!s.classRegistered) {
@@ -366,6 +395,49 @@ void BackendStop() {
     if (s.classRegistered)
         UnregisterClassW(ClassName, s.instance);
     s.classRegistered = false;
+    if (s.comStarted)
+        CoUninitialize();
+    s.comStarted = false;
+}
+
+// The work area (screen less taskbar) of the monitor the window is mostly on.
+static RECT WorkAreaFor(HWND window, const RECT& rect) {
+    HMONITOR monitor = window ? MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST)
+                              : MonitorFromRect(&rect, MONITOR_DEFAULTTONEAREST);
+    MONITORINFO info = {};
+    info.cbSize = sizeof info;
+    if (monitor && GetMonitorInfoW(monitor, &info))
+        return info.rcWork;
+    RECT work = rect;
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    return work;
+}
+
+static void KeepInWorkArea(HWND window) {
+    RECT r;
+    if (!GetWindowRect(window, &r))
+        return;
+    RECT placed = PlaceInWorkArea(r, WorkAreaFor(window, r));
+    if (placed.left != r.left || placed.top != r.top)
+        SetWindowPos(window, nullptr, placed.left, placed.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The window is laid out in fixed pixels and Windows enlarges it by the
+// display's scale. When the enlarged window would not fit the work area
+// (1366 x 768 at 125 %), the program takes the display's real pixels
+// instead: smaller, but every button on screen. Only possible before the
+// first window exists.
+static void FitScaledWindow(Size outer) {
+    RECT work;
+    if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0))
+        return;
+    if (outer.width <= work.right - work.left && outer.height <= work.bottom - work.top)
+        return;
+    using SetContext = BOOL(WINAPI*)(HANDLE);
+    auto set = reinterpret_cast<SetContext>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext")));
+    if (set)
+        set(reinterpret_cast<HANDLE>(-2));  // DPI_AWARENESS_CONTEXT_SYSTEM_AWARE
 }
 
 bool BackendCreateMainWindow(Size clientSize, const char* title) {
@@ -381,8 +453,10 @@ bool BackendCreateMainWindow(Size clientSize, const char* title) {
             s.accelerators = CreateAcceleratorTableW(builder.accelerators.data(),
                                                      static_cast<int>(builder.accelerators.size()));
     }
+    FitScaledWindow(OuterSize(clientSize, MainStyle, hasMenu));
     RECT r = {MainClientLeft, MainClientTop, MainClientLeft + clientSize.width, MainClientTop + clientSize.height};
     AdjustWindowRectEx(&r, MainStyle, hasMenu ? TRUE : FALSE, 0);
+    r = PlaceInWorkArea(r, WorkAreaFor(nullptr, r));
     s.mainWindow = CreateWindowExW(0, ClassName, Wide(String(title)).c_str(), MainStyle, r.left, r.top,
                                    r.right - r.left, r.bottom - r.top, nullptr, s.menuBar, s.instance, nullptr);
     if (!s.mainWindow) {
@@ -469,6 +543,7 @@ bool BackendAttachWindow(NativeWindow& native, const String& title) {
             Size outer = OuterSize(native.clientSize, MainStyle, s.menuBar != nullptr);
             SetWindowPos(s.mainWindow, nullptr, 0, 0, outer.width, outer.height,
                          SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+            KeepInWorkArea(s.mainWindow);
         }
         BuildBackBuffer(bw, native);
         s.attaching = false;

@@ -15,8 +15,10 @@ using win32backend::Wide;
 
 namespace {
 
-// The dialog's file buffer, in characters: room for a long selection.
-constexpr DWORD FileBufferSize = 16384;
+// The dialog's file buffer, in characters: room for about 10,000 camera
+// names at first, four times that after a selection did not fit.
+constexpr DWORD FileBufferSize = 1u << 18;
+constexpr DWORD LargestFileBuffer = 1u << 22;
 
 // Windows folders are separated by "\"; a path typed with "/" still works,
 // but the dialog only opens a folder given with "\".
@@ -58,29 +60,47 @@ bool BackendMessageBox(const MessageBoxRequest& request) {
 }
 
 bool BackendFileDialog(const FileDialogRequest& request, FileDialogReply& reply) {
-    std::wstring buffer(FileBufferSize, L'\0');
+    DWORD bufferSize = FileBufferSize;
+    std::wstring buffer;
     std::wstring name = Wide(request.initialName);
-    if (name.size() < FileBufferSize)
-        name.copy(&buffer[0], name.size());
     std::wstring filter = FilterList(request.filters);
     std::wstring folder = NativeFolder(request.initialFolder);
 
     OPENFILENAMEW ofn = {};
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = win32backend::MainWindow();
-    ofn.lpstrFilter = request.filters.empty() ? nullptr : filter.c_str();
-    ofn.nFilterIndex = static_cast<DWORD>(request.filterIndex);
-    ofn.lpstrFile = &buffer[0];
-    ofn.nMaxFile = FileBufferSize;
-    ofn.lpstrInitialDir = request.hasInitialFolder ? folder.c_str() : nullptr;
-    // The program asks its own question before replacing a file. The
-    // dialog leaves the working folder alone: command-line paths were made
-    // absolute, but a relative one must keep meaning what it did.
-    ofn.Flags = OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-    if (request.multiSelect && !request.save)
-        ofn.Flags |= OFN_EXPLORER | OFN_ALLOWMULTISELECT;
-
-    BOOL confirmed = request.save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
+    BOOL confirmed = FALSE;
+    for (;;) {
+        buffer.assign(bufferSize, L'\0');
+        if (name.size() < bufferSize)
+            name.copy(&buffer[0], name.size());
+        ofn = {};
+        ofn.lStructSize = sizeof ofn;
+        ofn.hwndOwner = win32backend::MainWindow();
+        ofn.lpstrFilter = request.filters.empty() ? nullptr : filter.c_str();
+        ofn.nFilterIndex = static_cast<DWORD>(request.filterIndex);
+        ofn.lpstrFile = &buffer[0];
+        ofn.nMaxFile = bufferSize;
+        ofn.lpstrInitialDir = request.hasInitialFolder ? folder.c_str() : nullptr;
+        // The program asks its own question before replacing a file. The
+        // dialog leaves the working folder alone: command-line paths were made
+        // absolute, but a relative one must keep meaning what it did.
+        ofn.Flags = OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+        if (request.multiSelect && !request.save)
+            ofn.Flags |= OFN_EXPLORER | OFN_ALLOWMULTISELECT;
+        confirmed = request.save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
+        if (confirmed || CommDlgExtendedError() != FNERR_BUFFERTOOSMALL)
+            break;
+        // The selection did not fit: say so, not a silent Cancel, and let
+        // the user choose again with room for four times as many names.
+        if (bufferSize >= LargestFileBuffer) {
+            MessageBoxW(ofn.hwndOwner, L"Too many files were selected at once. Please choose fewer files.",
+                        L"Vistrel", MB_OK | MB_ICONEXCLAMATION);
+            return false;
+        }
+        MessageBoxW(ofn.hwndOwner,
+                    L"Too many files were selected at once for the dialog to hand over. Please choose them again.",
+                    L"Vistrel", MB_OK | MB_ICONEXCLAMATION);
+        bufferSize *= 4;
+    }
     if (!confirmed || buffer[0] == L'\0')
         return false;
 

@@ -9,6 +9,7 @@ SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 
 !include "MUI2.nsh"
+!include "LogicLib.nsh"
 !include "x64.nsh"
 
 !define PRODUCT "Vistrel"
@@ -28,7 +29,13 @@ BrandingText "${PRODUCT} ${VERSION}"
 
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
-!define MUI_FINISHPAGE_RUN "$INSTDIR\vistrel.exe"
+; "Run Vistrel" starts the program as the signed-in user, not with the
+; installer's administrator rights (which would block drops from Explorer,
+; give saved files to Administrators and hide mapped drives): Explorer,
+; asked to open it, hands the start to the desktop's own, unelevated shell.
+!define MUI_FINISHPAGE_RUN
+!define MUI_FINISHPAGE_RUN_TEXT "Run ${PRODUCT}"
+!define MUI_FINISHPAGE_RUN_FUNCTION RunUnelevated
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
@@ -61,6 +68,43 @@ VIAddVersionKey "LegalCopyright" "See LICENSES"
   DeleteRegKey /ifempty HKLM "Software\Classes\${EXT}"
 !macroend
 
+; Windows keeps a running program's file open: replacing or removing it
+; would fail half way. Until both programs are closed, offers Retry.
+!macro WaitUntilClosed UN
+Function ${UN}WaitUntilClosed
+  ${ForEach} $1 0 1 + 1
+    StrCpy $2 "$INSTDIR\vistrel.exe"
+    ${If} $1 == 1
+      StrCpy $2 "$INSTDIR\vistrel-cli.exe"
+    ${EndIf}
+    ${DoWhile} ${FileExists} $2
+      ClearErrors
+      FileOpen $0 $2 a
+      ${IfNot} ${Errors}
+        FileClose $0
+        ${Break}
+      ${EndIf}
+      MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "${PRODUCT} is running. Please close it, then choose Retry." \
+        /SD IDCANCEL IDRETRY retry
+      Abort
+      retry:
+    ${Loop}
+  ${Next}
+FunctionEnd
+!macroend
+!insertmacro WaitUntilClosed ""
+!insertmacro WaitUntilClosed "un."
+
+; Explorer tells the shell that file types changed, so "Open with" lists
+; follow at once rather than after the next sign-in.
+!macro NotifyAssociationsChanged
+  System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0x1000, p 0, p 0)'
+!macroend
+
+Function RunUnelevated
+  Exec '"$WINDIR\explorer.exe" "$INSTDIR\vistrel.exe"'
+FunctionEnd
+
 Function .onInit
   ${IfNot} ${RunningX64}
     MessageBox MB_ICONSTOP "${PRODUCT} needs 64-bit Windows." /SD IDOK
@@ -75,6 +119,18 @@ FunctionEnd
 
 Section "Vistrel"
   SetShellVarContext all
+  Call WaitUntilClosed
+  ; An earlier version's own uninstaller removes exactly the files it put
+  ; there (results the user saved stay), so none of them is left behind.
+  ReadRegStr $R0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $R0 != ""
+  ${AndIf} ${FileExists} "$R0\uninstall.exe"
+    CopyFiles /SILENT "$R0\uninstall.exe" "$TEMP\vistrel-old-uninstall.exe"
+    ExecWait '"$TEMP\vistrel-old-uninstall.exe" /S _?=$R0'
+    Delete "$TEMP\vistrel-old-uninstall.exe"
+    Delete "$R0\uninstall.exe"
+    RMDir "$R0"
+  ${EndIf}
   SetOutPath "$INSTDIR"
   File "${STAGE}/vistrel.exe"
   File "${STAGE}/vistrel-cli.exe"
@@ -104,10 +160,12 @@ Section "Vistrel"
   WriteRegStr HKLM "Software\Classes\${PROGID}\DefaultIcon" "" "$INSTDIR\vistrel.exe,0"
   WriteRegStr HKLM "Software\Classes\${PROGID}\shell\open\command" "" '"$INSTDIR\vistrel.exe" "%1"'
   !insertmacro ForEachType AddOpenWith
+  !insertmacro NotifyAssociationsChanged
 SectionEnd
 
 Section "Uninstall"
   SetShellVarContext all
+  Call un.WaitUntilClosed
   Delete "$SMPROGRAMS\${PRODUCT}.lnk"
   ; Only what was installed: results the user saved beside the samples
   ; stay, and so do their folders.
@@ -118,4 +176,5 @@ Section "Uninstall"
   DeleteRegKey HKLM "Software\Classes\${PROGID}"
   DeleteRegKey HKLM "${APP_KEY}"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  !insertmacro NotifyAssociationsChanged
 SectionEnd

@@ -57,6 +57,8 @@ check "the installed vistrel-cli.exe enhances a sample into a folder named in Cy
   test -s "$out_dir/"$'\xe5\x86\x99\xe7\x9c\x9f.png'
 info=$(cd "$program_files" && timeout 120 wine ./vistrel-cli.exe info "$(winepath -w "$out_dir/"$'\xe5\x86\x99\xe7\x9c\x9f.png')" 2>&1 | tr -d '\r')
 check "the result is a 320 x 320 PNG" grep -q "PNG 320x320" <<< "$info"
+# Redirected output is the name's UTF-8 bytes, unchanged by any code page.
+check "output into a pipe names the file in UTF-8" grep -qF $'\xd0\xa4\xd0\xbe\xd1\x82\xd0\xbe\\\xe5\x86\x99\xe7\x9c\x9f.png: PNG' <<< "$info"
 
 # The installed desktop program, started by its full path from another
 # folder on a private display: Help > Contents hands the installed help page
@@ -118,6 +120,19 @@ else
   echo "FAIL the installed program's window: Xvfb, openbox, xdotool or $recorder missing"
   failures=$((failures + 1))
 fi
+
+# Installing over the installed copy (as an upgrade does) first runs its
+# uninstaller, then leaves a complete program; the user's own files stay.
+echo mine > "$program_files/Samples/mine.png"
+timeout 300 wine "$setup" /S; status=$?
+settle
+check "installing over an installed copy ends with status 0" test "$status" -eq 0
+check "after installing again the programs, the samples and the user's own file are there" \
+  test -f "$program_files/vistrel.exe" -a -f "$program_files/uninstall.exe" -a -f "$program_files/Samples/coffee-noisy.png" \
+  -a -f "$program_files/Samples/mine.png"
+check "after installing again: \"Open with\" offers Vistrel" \
+  wine reg query 'HKLM\Software\Classes\.png\OpenWithProgids' /v Vistrel.Picture
+rm -f "$program_files/Samples/mine.png"
 
 timeout 300 wine "$program_files/uninstall.exe" /S; status=$?
 settle

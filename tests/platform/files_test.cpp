@@ -354,7 +354,7 @@ TEST_F(TempFolder, AFolderIsNeitherReadNorReplaced) {
     std::filesystem::create_directory(path("photo.png"));
     EXPECT_FALSE(WriteWholeFile(String(path("photo.png").c_str()), "x", 1));
     EXPECT_TRUE(std::filesystem::is_directory(path("photo.png")));
-    EXPECT_FALSE(FileExists(String(path("photo.png").c_str())));
+    EXPECT_TRUE(FileExists(String(path("photo.png").c_str())));
 }
 
 TEST_F(TempFolder, RelativePathsBecomeAbsolute) {

@@ -4,6 +4,7 @@
 #include "platform/headless.h"
 #include "platform/program_folder.h"
 #include "platform/win32/command_line_win32.h"
+#include "platform/win32/window_placement_win32.h"
 #include "tests/support/scratch_folder.h"
 
 #include <gtest/gtest.h>
@@ -34,7 +35,24 @@ TEST(CommandLine, QuotedArgumentsSurviveSplitting) {
     EXPECT_EQ(QuoteArgument("a\"b"), "\"a\\\"b\"");
     EXPECT_EQ(QuoteArgument("a\\\"b"), "\"a\\\\\\\"b\"");    // a\"b
     EXPECT_EQ(QuoteArgument("C:\\dir\\"), "\"C:\\dir\\\\\"");  // a closing backslash doubles
-    EXPECT_EQ(BrowserCommandLine("\"C:\\b.exe\" %1", "C:\\A B\\x.html"), "\"C:\\b.exe\" %1 \"C:\\A B\\x.html\"");
+    // The placeholder, bare or quoted, becomes the quoted target; without
+    // one the target is appended.
+    const std::string page = "\"C:\\A B\\x.html\"";
+    for (const char* command : {"\"C:\\b.exe\" --single-argument %1", "\"C:\\b.exe\" --single-argument \"%1\"",
+                                "\"C:\\b.exe\" --single-argument %L", "\"C:\\b.exe\" --single-argument"})
+        EXPECT_EQ(BrowserCommandLine(command, "C:\\A B\\x.html"), "\"C:\\b.exe\" --single-argument " + page) << command;
+    EXPECT_EQ(BrowserCommandLine("b.exe -url=%l %* 100%% %2", "x"), "b.exe -url=\"x\"  100% ");
+}
+
+// The work area of 1366 x 768 at 125 % as an unscaled program sees it, of
+// a full-HD screen, and of a monitor left of the main one with its taskbar
+// at the top.
+TEST(WindowPlacement, TheWindowMovesIntoTheWorkAreaTitleBarFirst) {
+    auto same = [](RECT a, RECT b) { return EqualRect(&a, &b) != 0; };
+    EXPECT_TRUE(same(PlaceInWorkArea({42, 22, 858, 560}, {0, 0, 1093, 582}), {42, 22, 858, 560}));
+    EXPECT_TRUE(same(PlaceInWorkArea({42, 22, 858, 691}, {0, 0, 1093, 582}), {42, 0, 858, 669}));
+    EXPECT_TRUE(same(PlaceInWorkArea({600, 300, 1416, 838}, {0, 0, 1366, 728}), {550, 190, 1366, 728}));
+    EXPECT_TRUE(same(PlaceInWorkArea({-2000, 10, -1184, 548}, {-1920, 40, 0, 1080}), {-1920, 40, -1104, 578}));
 }
 
 namespace {
@@ -77,13 +95,19 @@ protected:
 
 }  // namespace
 
+// Commands as Windows stores them: the target takes the place of "%1" or
+// "%L" (or comes last when there is no placeholder).
 TEST_F(Browser, StoredCommandGetsTheTargetAsOneArgument) {
-    SetBrowserCommand("\"" + Recorder() + "\" \"" + out_ + "\" --new-window %1");
     // A help page under a folder with a space, named in a script outside
     // any ANSI code page.
     const std::string target = "C:\\Program Files\\\xd0\xa4\xd0\xbe\xd1\x82\xd0\xbe\\Help\\index.html";
-    EXPECT_TRUE(OpenInBrowser(target.c_str()));
-    EXPECT_EQ(Arguments(), (std::vector<std::string>{"--new-window", "%1", target}));
+    const std::string start = "\"" + Recorder() + "\" \"" + out_ + "\" --single-argument ";
+    for (const char* tail : {"%1", "\"%L\"", ""}) {
+        SetBrowserCommand(start + tail);
+        EXPECT_TRUE(OpenInBrowser(target.c_str()));
+        EXPECT_EQ(Arguments(), (std::vector<std::string>{"--single-argument", target})) << tail;
+        std::filesystem::remove(std::filesystem::u8path(out_));
+    }
     EXPECT_TRUE(headless::DesktopRequests().empty());
 }
 

@@ -1,0 +1,26 @@
+#include "wizard_fixture.h"
+
+#include "platform/user_folders.h"
+
+#include <filesystem>
+
+// Save As starts beside the picture when that folder takes new files, and
+// in the user's Pictures when it does not (here: the folder is gone).
+TEST_F(WizardTest, SaveAsStartsInPicturesWhenThePicturesFolderIsNotWritable) {
+    ASSERT_TRUE(std::filesystem::create_directory(Path("album")));
+    const std::string cat = WriteImage("album/cat.png", Gradient(24, 16));
+    OpenPaths({cat});
+    wizard->StartProcessing(StartApply);
+    RunUntilIdle();
+
+    wizard->SaveAs();
+    ASSERT_FALSE(headless::FileDialogs().empty());
+    EXPECT_EQ(headless::FileDialogs().back().initialFolder.str(), Path("album"));
+
+    std::filesystem::remove_all(Path("album"));
+    const String pictures = PicturesFolder();
+    ASSERT_GT(pictures.length, 0);
+    wizard->SaveAs();
+    EXPECT_EQ(headless::FileDialogs().back().initialFolder.str(), pictures.str());
+    EXPECT_EQ(headless::FileDialogs().back().initialName.str(), "cat.png");
+}
