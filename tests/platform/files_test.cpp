@@ -198,8 +198,9 @@ TEST_F(TempFolder, AReplacedFileKeepsOwnerGroupAndAttributesAndHardLinksAreRefus
     const std::string target = path("shared.jpg");
     writeText(target, "old");
     const bool root = geteuid() == 0;
-    if (root)
+    if (root) {
         ASSERT_EQ(0, chown(target.c_str(), 1234, 5678));
+    }
     const bool xattrs = setxattr(target.c_str(), "user.vistrel.rating", "5", 1, 0) == 0;
     const bool acl = std::system(("setfacl -m u:4321:rw '" + target + "' 2>/dev/null").c_str()) == 0;
     ASSERT_TRUE(WriteWholeFile(String(target.c_str()), "new", 3));
@@ -215,8 +216,9 @@ TEST_F(TempFolder, AReplacedFileKeepsOwnerGroupAndAttributesAndHardLinksAreRefus
         EXPECT_EQ(1, getxattr(target.c_str(), "user.vistrel.rating", value, sizeof value));
         EXPECT_EQ('5', value[0]);
     }
-    if (acl)
+    if (acl) {
         EXPECT_GT(getxattr(target.c_str(), "system.posix_acl_access", nullptr, 0), 0);
+    }
     if (!root || !xattrs || !acl)
         std::printf("checked: owner %d, extended attributes %d, ACL %d\n", root, xattrs, acl);
 
@@ -309,8 +311,9 @@ TEST_F(TempFolder, ASignalDuringASaveLeavesNoTemporary) {
         ASSERT_EQ(child, waitpid(child, &status, 0));
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << c.named << c.replace;
         EXPECT_EQ(c.exists ? 1 : 0, entries()) << "a temporary outlived the program " << c.named << c.replace;
-        if (c.exists)
+        if (c.exists) {
             EXPECT_EQ("the user's photo", readText(target));
+        }
     }
 }
 
