@@ -210,6 +210,47 @@ HANDLE CreateTemporary(const std::wstring& target, std::wstring& temp, DWORD& er
     return INVALID_HANDLE_VALUE;
 }
 
+// The temporary of the save under way, so that Ctrl+C, Ctrl+Break or a
+// closed console, which end the program from another thread, remove it
+// first. While a replaced target is missing (in the middle of the swap)
+// the temporary may be the only copy, and stays.
+struct PendingTemporary {
+    SRWLOCK lock = SRWLOCK_INIT;
+    std::wstring temp, target;
+    bool replacing = false;
+};
+PendingTemporary pending;
+
+BOOL WINAPI RemovePendingTemporary(DWORD) {
+    AcquireSRWLockExclusive(&pending.lock);
+    if (!pending.temp.empty() &&
+        (!pending.replacing || GetFileAttributesW(pending.target.c_str()) != INVALID_FILE_ATTRIBUTES))
+        DeleteFileW(pending.temp.c_str());
+    ReleaseSRWLockExclusive(&pending.lock);
+    return FALSE;  // the default handling then ends the program
+}
+
+class PendingGuard {
+public:
+    PendingGuard(const std::wstring& temp, const std::wstring& target, bool replacing) {
+        static const BOOL watching = SetConsoleCtrlHandler(RemovePendingTemporary, TRUE);
+        (void)watching;
+        AcquireSRWLockExclusive(&pending.lock);
+        pending.temp = temp;
+        pending.target = target;
+        pending.replacing = replacing;
+        ReleaseSRWLockExclusive(&pending.lock);
+    }
+    ~PendingGuard() {
+        AcquireSRWLockExclusive(&pending.lock);
+        pending.temp.clear();
+        pending.target.clear();
+        ReleaseSRWLockExclusive(&pending.lock);
+    }
+    PendingGuard(const PendingGuard&) = delete;
+    PendingGuard& operator=(const PendingGuard&) = delete;
+};
+
 bool Retryable(DWORD error) {
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
            error == ERROR_UNABLE_TO_REMOVE_REPLACED || error == ERROR_UNABLE_TO_MOVE_REPLACEMENT;
@@ -382,6 +423,7 @@ bool WriteWholeFile(const String& path, const void* data, int64_t size, bool rep
     FileHandle file(CreateTemporary(target, temp, error));
     if (!file.valid())
         return Fail(failure, error);
+    const PendingGuard guard(temp, target, exists);
     error = Injected(FileStep::Write, temp);
     if (error == 0 && !(WriteAll(file.get(), static_cast<const uint8_t*>(data), size) && FlushFileBuffers(file.get())))
         error = GetLastError();
