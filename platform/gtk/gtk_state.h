@@ -43,4 +43,13 @@ bool InModal();
 // percent-decoded, reach HandleDroppedFiles in order; others are skipped.
 void DropUriList(const std::string& text);
 
+// SIGTERM and SIGINT: the program closes as through the close box, once
+// no modal dialog runs; dialogs that open after the signal are cancelled
+// at once (the usual questions are skipped).
+void InstallSessionHandlers();
+bool CloseRequested();
+// The modal dialog running now, which a signal cancels (null: none).
+void SetRunningDialog(GtkWidget* dialog);
+void SetRunningChooser(GtkNativeDialog* chooser);
+
 }  // namespace gtkbackend
