@@ -8,6 +8,7 @@
 #include "platform/gtk/gtk_state.h"
 #include "platform/main_loop.h"
 #include "platform/menu_table.h"
+#include "platform/message_box.h"
 #include "platform/native_window.h"
 #include "platform/window_manager.h"
 
@@ -68,7 +69,13 @@ void ApplyCursor(BackendWindow& bw) {
     }
 }
 
-// The window icon, drawn here rather than loaded: a green tile with a light V.
+// The names the desktop knows the program by: the icon in the theme, and
+// WM_CLASS ("vistrel", "Vistrel"), which the desktop entry's
+// StartupWMClass matches.
+constexpr const char* ProgramIconName = "vistrel";
+constexpr const char* ProgramClassName = "vistrel";
+
+// The fallback window icon, drawn: a green tile with a light V.
 GdkPixbuf* MakeIcon(int size) {
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size, size);
     cairo_t* cr = cairo_create(surface);
@@ -392,25 +399,57 @@ bool InModal() { return S().modalDepth > 0; }
 
 void DropUriList(const std::string& text) {
     BackendWindow& bw = S().mainBackend;
-    if (!bw.native)
+    if (!bw.native || InModal() || ModalDialogOpen())
         return;
     std::vector<String> paths;
+    std::string unreachable;
     gchar** uris = g_uri_list_extract_uris(text.c_str());
     for (gchar** uri = uris; uri && *uri; ++uri) {
-        // Only files on this machine: file: URIs without a host, or naming
-        // this one. The path keeps its bytes; the rest of the program
-        // takes file names as they are.
-        gchar* host = nullptr;
-        gchar* path = g_filename_from_uri(*uri, &host, nullptr);
-        const bool local = path && (!host || g_strcmp0(host, "localhost") == 0 || g_strcmp0(host, g_get_host_name()) == 0);
-        if (local)
+        // The path keeps its bytes; the rest of the program takes file
+        // names as they are.
+        gchar* path = nullptr;
+        gchar* scheme = g_uri_parse_scheme(*uri);
+        if (g_strcmp0(scheme, "file") == 0) {
+            // A file: URI naming another host is not ours to read.
+            gchar* host = nullptr;
+            path = g_filename_from_uri(*uri, &host, nullptr);
+            if (host && g_strcmp0(host, "localhost") != 0 && g_strcmp0(host, g_get_host_name()) != 0)
+                g_clear_pointer(&path, g_free);
+            g_free(host);
+        } else {
+            // Network places (sftp:, smb:, mtp: ...) that GVFS has mounted
+            // have a local path below its FUSE folder.
+            GFile* file = g_file_new_for_uri(*uri);
+            path = g_file_get_path(file);
+            g_object_unref(file);
+        }
+        g_free(scheme);
+        if (path) {
             paths.push_back(String(path));
+        } else {
+            gchar* shown = g_uri_unescape_string(*uri, nullptr);
+            unreachable += "\n";
+            unreachable += shown && g_utf8_validate(shown, -1, nullptr) ? shown : *uri;
+            g_free(shown);
+        }
         g_free(path);
-        g_free(host);
     }
     g_strfreev(uris);
     if (!paths.empty())
         HandleDroppedFiles(*bw.native, paths);
+    if (!unreachable.empty()) {
+        // Said once the drop is over: the dragging program waits until then.
+        auto* message = new std::string("Couldn't open these, which are not files on this computer or in a mounted "
+                                        "network place:" + unreachable);
+        g_idle_add(
+            [](gpointer data) -> gboolean {
+                auto* text = static_cast<std::string*>(data);
+                ShowMessage(String(text->c_str()), true);
+                delete text;
+                return G_SOURCE_REMOVE;
+            },
+            message);
+    }
 }
 
 }  // namespace gtkbackend
@@ -423,6 +462,8 @@ bool BackendStart() {
         // (set by many Wayland sessions) would refuse the allowed list, so
         // it is overridden for GTK's start and given back afterwards for
         // the programs we start (a browser).
+        g_set_prgname(ProgramClassName);
+        g_set_application_name("Vistrel");
         gchar* backend = g_strdup(g_getenv("GDK_BACKEND"));
         g_setenv("GDK_BACKEND", "x11", TRUE);
         gdk_set_allowed_backends("x11");
@@ -456,14 +497,22 @@ bool BackendCreateMainWindow(Size clientSize, const char* title) {
     bw.toplevel = window;
     gtk_window_set_title(GTK_WINDOW(window), title);
 
-    GdkPixbuf* icon = MakeIcon(48);
-    GdkPixbuf* small = MakeIcon(16);
-    GList* icons = g_list_append(g_list_append(nullptr, icon), small);
-    gtk_window_set_icon_list(GTK_WINDOW(window), icons);
-    gtk_window_set_default_icon_list(icons);
-    g_list_free(icons);
-    g_object_unref(icon);
-    g_object_unref(small);
+    // The installed icon, the one the desktop entry names, so that the title
+    // bar, the task switcher and the dock agree; drawn only when the
+    // program runs uninstalled.
+    if (gtk_icon_theme_has_icon(gtk_icon_theme_get_default(), ProgramIconName)) {
+        gtk_window_set_default_icon_name(ProgramIconName);
+        gtk_window_set_icon_name(GTK_WINDOW(window), ProgramIconName);
+    } else {
+        GdkPixbuf* icon = MakeIcon(48);
+        GdkPixbuf* small = MakeIcon(16);
+        GList* icons = g_list_append(g_list_append(nullptr, icon), small);
+        gtk_window_set_icon_list(GTK_WINDOW(window), icons);
+        gtk_window_set_default_icon_list(icons);
+        g_list_free(icons);
+        g_object_unref(icon);
+        g_object_unref(small);
+    }
 
     GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
     gtk_container_add(GTK_CONTAINER(window), box);

@@ -39,8 +39,9 @@ GtkWindow* MainWindow();
 void EnterModal();
 void LeaveModal();
 bool InModal();
-// A text/uri-list dropped on the main window: its local file: URIs,
-// percent-decoded, reach HandleDroppedFiles in order; others are skipped.
+// A text/uri-list dropped on the main window: its local files (file: URIs
+// of this host, and network places GVFS mounted, by their local path)
+// reach HandleDroppedFiles in order; the others are named in a message.
 void DropUriList(const std::string& text);
 
 // SIGTERM and SIGINT: the program closes as through the close box, once

@@ -77,6 +77,23 @@ wait_line "held 2 10 10"
 xdotool mousemove --sync $((OX + 900)) $((OY - 20)) mouseup 3
 check "the release outside is seen, at client (900, -20)" wait_line "held 0 900 -20"
 
+if [ -z "$WINE" ]; then
+    echo "== a message box that opens in the middle of a drag"
+    releases=$(count_lines '^held 0 ')
+    xdotool mousemove --sync $((OX + 20)) $((OY + 20)) mousedown 1
+    wait_line "held 1 20 20"
+    send show
+    if BOX=$(find_dialog '^Vistrel$'); then
+        xdotool mouseup 1  # the box has the pointer now: the window never sees this
+        xdotool windowactivate --sync "$BOX" key Escape
+        released() { test "$(count_lines '^held 0 ')" -gt "$releases"; }
+        check "the button is not held any more once the box is gone" wait_for 10 released
+    else
+        fail "the message box appeared during the drag"
+        xdotool mouseup 1
+    fi
+fi
+
 echo "== menu commands arrive with their ids; a disabled item does nothing"
 send "disable 110"
 wait_line "done disable 110"
@@ -93,7 +110,7 @@ echo "== message boxes"
 answers() { probe_log | grep '^answer \|^shown$' | tr '\n' ,; }
 answers_are() { test "$(answers)" = "$1"; }
 one_window_titled_vistrel() { test "$(xdotool search --onlyvisible --name '^Vistrel$' 2>/dev/null | wc -l)" -le 1; }
-ANSWERS=""
+ANSWERS=$(answers)  # the box during the drag answered already
 box_answers() {  # command keys expected-line
     local box
     send "$1"
@@ -189,15 +206,40 @@ save_as() {  # what name key line
 save_as "accepting the suggestion gives its path" "" Return "saved $WPICS${SEP}cat.jpg"
 save_as "a typed name without an extension gets the preselected type's" dog Return "saved $WPICS${SEP}dog.jpg"
 save_as "Escape cancels" "" Escape "cancelled"
+if [ -z "$WINE" ]; then
+    # A name that is not UTF-8 shows readable and comes back as its bytes.
+    RAW=$'caf\xe9.jpg'
+    echo x > "$PICS/$RAW"
+    send "save $WPICS|$RAW"
+    if DIALOG=$(find_dialog '^Save As$'); then
+        xdotool windowactivate --sync "$DIALOG" key Return
+        saved_raw() { probe_log | LC_ALL=C grep -qxF "saved $WPICS/$RAW"; }
+        check "Save As keeps a suggested name that is not UTF-8 byte for byte" wait_for "$WAIT_LIMIT" saved_raw
+    else
+        fail "the Save As dialog appeared for a name that is not UTF-8"
+    fi
+fi
 
 if [ -z "$WINE" ]; then
-    echo "== dropped files: the local ones, decoded, in order"
+    echo "== dropped files: the local ones, decoded, in order; the others named in a message"
+    # A warning box over the main window, closed with Escape.
+    warned() {
+        local box
+        box=$(find_dialog '^Vistrel$') || return 1
+        xdotool windowactivate --sync "$box" key Escape
+        wait_for "$WAIT_LIMIT" one_window_titled_vistrel
+    }
     send "drop file:///tmp/b%20c%C3%A9.png|https://example.org/x.png|file://elsewhere/y.png|file://localhost/tmp/a.jpg"
     wait_line "done drop"
     check "a uri-list gives its local files" has_line "dropped [/tmp/b cé.png] [/tmp/a.jpg]"
-    send "drop https://example.org/x.png"
-    send "drop file:///tmp/z.png"
-    wait_line "dropped [/tmp/z.png]"
+    check "and says which it could not open" warned
+    send "drop sftp://example.org/home/me/photo.jpg"
+    wait_line "done drop"
+    check "a network place that is not mounted is named in a message" warned
+    # GVFS shows a mounted place at a path of this form.
+    send "drop file:///run/user/1000/gvfs/sftp:host=example.org/photo%201.jpg"
+    check "a mounted network place opens by its path" \
+        wait_line "dropped [/run/user/1000/gvfs/sftp:host=example.org/photo 1.jpg]"
     check "a list with nothing local reaches nothing" test "$(count_lines '^dropped')" = 2
 fi
 if [ -z "$WINE" ] && [ -n "$DRAG_SOURCE" ]; then
