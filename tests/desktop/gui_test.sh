@@ -282,6 +282,28 @@ check "status 0 after the close box" test $? = 0
 check "the window was destroyed, then the loop ended" \
     test "$(probe_log | grep '^teardown\|^main destroyed\|^exit 0' | tr '\n' ,)" = "main destroyed,teardown,exit 0,"
 
+if [ -z "$WINE" ]; then
+    echo "== at a scale factor of 2 each buffer pixel is a sharp 2 x 2 block"
+    export GDK_SCALE=2
+    start_probe || exit 1
+    unset GDK_SCALE
+    read -r SX SY < <(client_origin "$MAIN")
+    SY=$((SY + $(xwininfo -id "$MAIN" | sed -n 's/.*Height: *//p') - 1200))  # below the menu bar
+    send pattern
+    wait_line "done pattern"
+    points=() expected=""
+    # Both pixels of each block's diagonal, at and beside 8-bit edges of the
+    # pattern (a smoothed picture would blend neighbours there).
+    for p in 0,0 255,10 256,10 100,255 100,256 311,200; do
+        x=${p%,*} y=${p#*,}
+        points+=("$((SX + 2 * x)),$((SY + 2 * y))" "$((SX + 2 * x + 1)),$((SY + 2 * y + 1))")
+        expected+="$(pattern_at "$x" "$y") $(pattern_at "$x" "$y") "
+    done
+    check "every device pixel is its buffer pixel exactly" test "$(pixels "${points[@]}")" = "${expected% }"
+    xdotool windowactivate --sync "$MAIN" key alt+F4
+    wait_exit "$PROBE_PID"
+fi
+
 session_stop
 echo "$FAILURES failed"
 [ "$FAILURES" = 0 ] && rm -rf "$WORK"
