@@ -193,10 +193,13 @@ if [ -z "$WINE" ]; then
     env -u DISPLAY WAYLAND_DISPLAY=wayland-0 "$PROGRAM" > no-x.out 2>&1
     check "without DISPLAY the message asks for XWayland (status $?)" grep -q XWayland no-x.out
 
-    echo "== SIGTERM in the middle of a batch"
+    echo "== SIGTERM in the middle of a batch, with a session manager asked not to log out"
     mkdir -p "$PHOTOS/term"
     for n in 1 2 3 4 5 6; do cp "$PHOTOS/coffee.png" "$PHOTOS/term/p$n.png"; done
-    "$PROGRAM" "$PHOTOS"/term/p?.png > term.out 2>&1 &
+    # On a private session bus of its own, beside a stand-in session manager.
+    NO_AT_BRIDGE=1 GSETTINGS_BACKEND=memory dbus-run-session -- sh -c \
+        '/usr/bin/python3 "$1" "$2" & until grep -q ready "$2" 2>/dev/null; do sleep 0.1; done; shift 2; exec "$@"' \
+        sh "$HERE/session_manager.py" "$WORK/session.log" "$PROGRAM" "$PHOTOS"/term/p?.png > term.out 2>&1 &
     PID=$!
     MAIN=$(find_window '^Vistrel') && wait_for "$WAIT_LIMIT" title_has "(1/6)"
     if ABOUT=$(find_dialog '^About Vistrel 1.3$'); then
@@ -205,7 +208,8 @@ if [ -z "$WINE" ]; then
     fi
     click 60 527
     if wait_for 120 readable "$PHOTOS/term/p1_new.png"; then
-        kill -TERM "$PID"
+        check "the running batch holds off a logout" grep -q "^Inhibit ('vistrel', [0-9]*, '.*', 1)" "$WORK/session.log"
+        kill -TERM "$(xdotool getwindowpid "$MAIN")"
         wait_exit "$PID"
         check "the program ends with status 0" test $? = 0
         left=$(cd "$PHOTOS/term" && ls -A | grep -v -x -e 'p[1-6].png' -e 'p[1-6]_new.png' | tr '\n' ' ')
