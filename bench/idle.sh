@@ -43,9 +43,10 @@ LAUNCHER=$!
 MAIN=$(find_window '^Vistrel') || { echo "no window came up"; exit 1; }
 PID=$(xdotool getwindowpid "$MAIN" 2>/dev/null)
 if [ -n "$WINE" ] || [ -z "$PID" ]; then
-    # Wine's process is the one named after the program.
-    PID=$(pgrep -n -f "$(basename "$PROGRAM")" | head -1)
+    # Wine names the process after the program (its command name).
+    PID=$(pgrep -n -x "$(basename "$PROGRAM" | cut -c1-15)")
 fi
+[ -d "/proc/$PID" ] || { echo "the program's process was not found"; exit 1; }
 echo "$(basename "$PROGRAM"), pid $PID, ${SECONDS_EACH} s each"
 measure "$PID" "idle, About window open"
 if [ -n "$PHOTO" ]; then
