@@ -32,9 +32,10 @@ bool IsLink(const Widget* widget) {
 void openHelpFile(const char* relativePath) {
     String path;
     FormatInto(path, "%s%s", CStr(ProgramFolder), relativePath);
-    if (FileExists(path) && OpenInBrowser(path))
-        return;
-    ShowMessage(Format("Couldn't open file %s", CStr(path)), true);
+    if (!FileExists(path))
+        ShowMessage(Format("Couldn't open file %s", CStr(path)), true);
+    else if (!OpenInBrowser(path))
+        ShowMessage(Format("No web browser was found to show %s", CStr(path)), true);
 }
 
 void openWebPage(const String& address) { OpenInBrowser(address); }

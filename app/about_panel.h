@@ -34,7 +34,8 @@ inline constexpr const char* SupportPage = VISTREL_HELP_FOLDER "support.html";
 bool IsLink(const Widget* widget);
 
 // Opens a page below the program's folder in the browser, or says
-// "Couldn't open file %s" with its full path.
+// "Couldn't open file %s" with its full path when the file is missing and
+// "No web browser was found to show %s" when nothing could show it.
 void openHelpFile(const char* relativePath);
 // Hands an address to the browser; a refusal is ignored.
 void openWebPage(const String& address);

@@ -2,6 +2,7 @@
 
 #include "app/about_panel.h"
 #include "app/application.h"
+#include "platform/main_loop.h"
 #include "platform/menu_table.h"
 #include "platform/thread.h"
 #include "platform/window_manager.h"
@@ -64,6 +65,7 @@ WizardController::~WizardController() {
     // The widgets show pictures this window owns: they go first. The job's
     // destructor then ends and joins the worker before the images go.
     root.DeleteChildren();
+    SetJobRunning(false);
 }
 
 void WizardController::DispatchInput(const InputState& snapshot) {
@@ -306,6 +308,12 @@ bool WizardController::Update(const InputState& snapshot) {
         if (TheWindowManager)
             TheWindowManager->SetCursorShape(cursor);
     }
+    // The worker's progress and result are polled: keep the frames coming
+    // until the run (or the batch) is over.
+    const bool running = jobMode != JobIdle || batchIndex >= 0;
+    if (running)
+        RequestFrameWithin(1);
+    SetJobRunning(running);
     return false;
 }
 

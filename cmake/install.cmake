@@ -22,7 +22,14 @@ endforeach()
 
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/Help/ DESTINATION ${VISTREL_INSTALL_DIR}/Help)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/Samples/ DESTINATION ${VISTREL_INSTALL_DIR}/Samples)
-install(FILES ${PROJECT_SOURCE_DIR}/data/vistrel.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# The desktop entry names the program by its full path: a prefix such as
+# ~/.local is not on the PATH the desktop starts programs with, and GLib
+# drops entries whose program it cannot find. The prefix is the one given
+# at install time (cmake --install --prefix).
+install(CODE "
+  set(VISTREL_EXEC \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/vistrel\")
+  configure_file(\"${PROJECT_SOURCE_DIR}/data/vistrel.desktop\"
+                 \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/applications/vistrel.desktop\" @ONLY)")
 install(FILES ${PROJECT_SOURCE_DIR}/data/vistrel.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/256x256/apps)
 foreach(size 16 32 48 64 128)

@@ -67,6 +67,8 @@ void AppWindow::Invalidate(const Rect& rect) {
     if (clipped.isEmpty())
         return;
     BackendInvalidate(*native_, clipped);
+    // What changed in this frame may go on changing in the next.
+    RequestFrameWithin(0);
 }
 
 void AppWindow::Invalidate() {

@@ -43,6 +43,10 @@ enum class PendingMessage { None, Dispatched, Quit };
 void BackendPostQuit();
 // Removes and handles one pending message, without blocking.
 PendingMessage BackendDispatchOne();
+// Returns once a message is pending or after the milliseconds (at once
+// for 0; never for a negative count, only for a message). What it takes
+// from the queue on the way is handled as BackendDispatchOne would.
+void BackendWaitForMessages(int32_t milliseconds);
 
 enum class MessageIcon { None, Warning, Question };
 
@@ -77,6 +81,9 @@ struct FileDialogReply {
 };
 // Modal; false when cancelled.
 bool BackendFileDialog(const FileDialogRequest& request, FileDialogReply& reply);
+
+// While true, asks the desktop session not to log out (a job is running).
+void BackendInhibitLogout(bool inhibit);
 
 // Opens a web address or file with the desktop's default handler.
 bool BackendOpenWithDesktop(const String& target);

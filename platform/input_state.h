@@ -106,6 +106,9 @@ struct InputState {
         buttonsPressed |= button;
     }
     void OnButtonUp(uint32_t button) { buttonsDown &= ~button; }
+    // Buttons the system says are up (its own mask, a lost grab, the focus
+    // gone to another window) are up, whatever releases we missed.
+    void KeepButtonsDown(uint32_t reallyDown) { buttonsDown &= reallyDown; }
     void OnDoubleClick(uint32_t button) {
         buttonsDown |= button;
         buttonsPressed |= button;

@@ -8,15 +8,17 @@
 #include "platform/window_manager.h"
 
 #include <cfenv>
-#include <chrono>
+#include <algorithm>
 #include <cstdio>
-#include <thread>
 
 namespace {
 
 void (*menuCommandHandler)(int32_t) = nullptr;
 void (*droppedFilesHandler)(const std::vector<String>&) = nullptr;
 int modalDepth = 0;
+// While a button is held, the pointer is read again this often even when
+// it sends no motion (a drag that rests on an edge).
+constexpr int32_t HeldButtonFrameMs = 15;
 
 // A backend source that never runs dry must not keep the windows from their
 // next frame.
@@ -44,6 +46,8 @@ bool ModalDialogOpen() { return modalDepth > 0; }
 
 void PostQuitMessage() { BackendPostQuit(); }
 
+void SetJobRunning(bool running) { BackendInhibitLogout(running); }
+
 void WalkWindows() {
     if (!TheWindowManager)
         return;
@@ -54,6 +58,12 @@ void WalkWindows() {
         AppWindow* window = TheWindowManager->WindowAt(i);
         window->TakeInputSnapshot();
         const InputState& snapshot = window->Input();
+        // Whatever input did settles in the frames after it (a click reads
+        // as held for exactly one frame).
+        if (snapshot.pressed || snapshot.doubleClicked || snapshot.wheel || snapshot.keys.length)
+            RequestFrameWithin(0);
+        else if (snapshot.held)
+            RequestFrameWithin(HeldButtonFrameMs);
         if (snapshot.active)
             window->DispatchInput(snapshot);
         if (window->Update(snapshot)) {
@@ -79,7 +89,7 @@ bool DrainMessages() {
 void MainLoop() {
     for (;;) {
         WalkWindows();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        BackendWaitForMessages(TakeFrameRequest());
         if (!DrainMessages())
             return;
     }

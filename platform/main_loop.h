@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/strings.h"
+#include "platform/frame_request.h"
 
 #include <cstdint>
 #include <vector>
@@ -22,7 +23,9 @@ struct ApplicationHooks {
 // process exit status: 0, or 1 when no window could be opened at all.
 int RunProgram(const ApplicationHooks& hooks);
 
-// Runs frames until the quit message is taken from the queue.
+// Runs frames until the quit message is taken from the queue. A frame runs
+// when a native message arrived or when the last frame asked for another:
+// an idle program sleeps in the native queue and costs nothing.
 void MainLoop();
 
 // The parts of one pass, for tests that step frame by frame. WalkWindows
@@ -31,6 +34,10 @@ void MainLoop();
 // met the quit message (messages behind it stay unhandled).
 void WalkWindows();
 bool DrainMessages();
+
+// Tells the desktop whether a long job runs: while it does, the session is
+// asked not to log out. Only changes reach the desktop.
+void SetJobRunning(bool running);
 
 // Asks the loop to end once the messages queued before this one are handled.
 void PostQuitMessage();

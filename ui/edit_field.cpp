@@ -1,6 +1,7 @@
 #include "ui/edit_field.h"
 
 #include "platform/clock.h"
+#include "platform/frame_request.h"
 #include "ui/button_face.h"
 #include "ui/rect_ops.h"
 #include "ui/ui_resources.h"
@@ -162,6 +163,9 @@ void EditField::Update(const InputState& snapshot) {
     }
     if (visible != oldVisible)
         SetCaretVisible(visible);
+    // The caret blinks without input: wake for its next change.
+    if (focused)
+        RequestFrameWithin(static_cast<int32_t>((BlinkHalfPeriod - (now - blinkStart) % BlinkHalfPeriod + 999) / 1000));
 
     if (hover != oldHover || focused != oldFocused || visible != oldVisible || edited)
         Refresh();

@@ -1,12 +1,14 @@
 // The desktop window system: GTK 3 on X11. Our pixels are shown through a
 // cairo image surface that wraps the back buffer; the frame loop pumps the
-// GLib main context without blocking instead of running gtk_main().
+// GLib main context itself instead of running gtk_main(), and sleeps in it
+// while nothing changes.
 
 #include "platform/app_window.h"
 #include "platform/backend.h"
 #include "platform/gtk/gtk_state.h"
 #include "platform/main_loop.h"
 #include "platform/menu_table.h"
+#include "platform/message_box.h"
 #include "platform/native_window.h"
 #include "platform/window_manager.h"
 
@@ -15,6 +17,7 @@
 #include <algorithm>
 #include <clocale>
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
@@ -34,6 +37,7 @@ struct State {
     GdkCursor* cursors[CursorShapeCount] = {};
     int32_t cursor = 0;
     bool quitPosted = false;
+    bool closeTaken = false;
     int modalDepth = 0;
 };
 
@@ -65,7 +69,13 @@ void ApplyCursor(BackendWindow& bw) {
     }
 }
 
-// The window icon, drawn here rather than loaded: a green tile with a light V.
+// The names the desktop knows the program by: the icon in the theme, and
+// WM_CLASS ("vistrel", "Vistrel"), which the desktop entry's
+// StartupWMClass matches.
+constexpr const char* ProgramIconName = "vistrel";
+constexpr const char* ProgramClassName = "vistrel";
+
+// The fallback window icon, drawn: a green tile with a light V.
 GdkPixbuf* MakeIcon(int size) {
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size, size);
     cairo_t* cr = cairo_create(surface);
@@ -116,6 +126,9 @@ gboolean OnDraw(GtkWidget* widget, cairo_t* cr, gpointer data) {
     if (bw->native && bw->surface) {
         Size size = bw->native->clientSize;
         cairo_set_source_surface(cr, bw->surface, 0, 0);
+        // At a scale factor of 2 or more each of our pixels covers a block
+        // of screen pixels: copied, never smoothed, so edges stay sharp.
+        cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
         cairo_paint(cr);
         // An allocation larger than the buffer (until the next frame) is black.
         cairo_set_source_rgb(cr, 0, 0, 0);
@@ -166,6 +179,34 @@ gboolean OnButton(GtkWidget*, GdkEventButton* event, gpointer data) {
     default: break;  // the third click of a triple already came as a press
     }
     return TRUE;
+}
+
+// The buttons of a GDK modifier mask as our bits.
+uint32_t ButtonsIn(guint mask) {
+    uint32_t bits = 0;
+    if (mask & GDK_BUTTON1_MASK)
+        bits |= MouseLeft;
+    if (mask & GDK_BUTTON2_MASK)
+        bits |= MouseMiddle;
+    if (mask & GDK_BUTTON3_MASK)
+        bits |= MouseRight;
+    return bits;
+}
+
+// A release can go elsewhere: a modal box that grabs the pointer in the
+// middle of a drag, another program's grab, the focus taken away.
+gboolean OnButtonsLost(GtkWidget*, GdkEvent*, gpointer data) {
+    auto* bw = static_cast<BackendWindow*>(data);
+    if (bw->native)
+        bw->native->input.KeepButtonsDown(0);
+    return FALSE;
+}
+
+gboolean OnCrossing(GtkWidget*, GdkEventCrossing* event, gpointer data) {
+    auto* bw = static_cast<BackendWindow*>(data);
+    bw->pointerX = event->x;
+    bw->pointerY = event->y;
+    return FALSE;
 }
 
 gboolean OnMotion(GtkWidget*, GdkEventMotion* event, gpointer data) {
@@ -267,6 +308,11 @@ void OnDragDataReceived(GtkWidget*, GdkDragContext*, gint, gint, GtkSelectionDat
         gtkbackend::DropUriList(std::string(reinterpret_cast<const char*>(text), static_cast<size_t>(length)));
 }
 
+gboolean OnFrameDue(gpointer data) {
+    *static_cast<bool*>(data) = true;
+    return G_SOURCE_REMOVE;
+}
+
 void OnMenuActivate(GtkMenuItem*, gpointer data) {
     if (!gtkbackend::InModal())
         DispatchMenuCommand(GPOINTER_TO_INT(data));
@@ -276,13 +322,17 @@ GtkWidget* MakeArea(BackendWindow& bw, Size size) {
     GtkWidget* area = gtk_drawing_area_new();
     gtk_widget_set_size_request(area, size.width, size.height);
     gtk_widget_add_events(area, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK |
-                                    GDK_SCROLL_MASK | GDK_SMOOTH_SCROLL_MASK);
+                                    GDK_SCROLL_MASK | GDK_SMOOTH_SCROLL_MASK | GDK_ENTER_NOTIFY_MASK |
+                                    GDK_LEAVE_NOTIFY_MASK);
     g_signal_connect(area, "draw", G_CALLBACK(OnDraw), &bw);
     g_signal_connect(area, "size-allocate", G_CALLBACK(OnSizeAllocate), &bw);
     g_signal_connect(area, "button-press-event", G_CALLBACK(OnButton), &bw);
     g_signal_connect(area, "button-release-event", G_CALLBACK(OnButton), &bw);
     g_signal_connect(area, "motion-notify-event", G_CALLBACK(OnMotion), &bw);
     g_signal_connect(area, "scroll-event", G_CALLBACK(OnScroll), &bw);
+    g_signal_connect(area, "grab-broken-event", G_CALLBACK(OnButtonsLost), &bw);
+    g_signal_connect(area, "enter-notify-event", G_CALLBACK(OnCrossing), &bw);
+    g_signal_connect(area, "leave-notify-event", G_CALLBACK(OnCrossing), &bw);
     bw.area = area;
     return area;
 }
@@ -290,6 +340,7 @@ GtkWidget* MakeArea(BackendWindow& bw, Size size) {
 void ConnectToplevel(BackendWindow& bw) {
     g_signal_connect(bw.toplevel, "key-press-event", G_CALLBACK(OnKeyPress), &bw);
     g_signal_connect(bw.toplevel, "delete-event", G_CALLBACK(OnDelete), &bw);
+    g_signal_connect(bw.toplevel, "focus-out-event", G_CALLBACK(OnButtonsLost), &bw);
 }
 
 class GtkMenuBuilder : public MenuBuilder {
@@ -348,25 +399,57 @@ bool InModal() { return S().modalDepth > 0; }
 
 void DropUriList(const std::string& text) {
     BackendWindow& bw = S().mainBackend;
-    if (!bw.native)
+    if (!bw.native || InModal() || ModalDialogOpen())
         return;
     std::vector<String> paths;
+    std::string unreachable;
     gchar** uris = g_uri_list_extract_uris(text.c_str());
     for (gchar** uri = uris; uri && *uri; ++uri) {
-        // Only files on this machine: file: URIs without a host, or naming
-        // this one. The path keeps its bytes; the rest of the program
-        // takes file names as they are.
-        gchar* host = nullptr;
-        gchar* path = g_filename_from_uri(*uri, &host, nullptr);
-        const bool local = path && (!host || g_strcmp0(host, "localhost") == 0 || g_strcmp0(host, g_get_host_name()) == 0);
-        if (local)
+        // The path keeps its bytes; the rest of the program takes file
+        // names as they are.
+        gchar* path = nullptr;
+        gchar* scheme = g_uri_parse_scheme(*uri);
+        if (g_strcmp0(scheme, "file") == 0) {
+            // A file: URI naming another host is not ours to read.
+            gchar* host = nullptr;
+            path = g_filename_from_uri(*uri, &host, nullptr);
+            if (host && g_strcmp0(host, "localhost") != 0 && g_strcmp0(host, g_get_host_name()) != 0)
+                g_clear_pointer(&path, g_free);
+            g_free(host);
+        } else {
+            // Network places (sftp:, smb:, mtp: ...) that GVFS has mounted
+            // have a local path below its FUSE folder.
+            GFile* file = g_file_new_for_uri(*uri);
+            path = g_file_get_path(file);
+            g_object_unref(file);
+        }
+        g_free(scheme);
+        if (path) {
             paths.push_back(String(path));
+        } else {
+            gchar* shown = g_uri_unescape_string(*uri, nullptr);
+            unreachable += "\n";
+            unreachable += shown && g_utf8_validate(shown, -1, nullptr) ? shown : *uri;
+            g_free(shown);
+        }
         g_free(path);
-        g_free(host);
     }
     g_strfreev(uris);
     if (!paths.empty())
         HandleDroppedFiles(*bw.native, paths);
+    if (!unreachable.empty()) {
+        // Said once the drop is over: the dragging program waits until then.
+        auto* message = new std::string("Couldn't open these, which are not files on this computer or in a mounted "
+                                        "network place:" + unreachable);
+        g_idle_add(
+            [](gpointer data) -> gboolean {
+                auto* text = static_cast<std::string*>(data);
+                ShowMessage(String(text->c_str()), true);
+                delete text;
+                return G_SOURCE_REMOVE;
+            },
+            message);
+    }
 }
 
 }  // namespace gtkbackend
@@ -374,9 +457,27 @@ void DropUriList(const std::string& text) {
 bool BackendStart() {
     State& s = S();
     if (!s.started) {
-        // Pointer positions outside the window and placing pop-ups need X11.
+        // Pointer positions outside the window and placing pop-ups need
+        // X11: on a Wayland desktop that is XWayland. GDK_BACKEND=wayland
+        // (set by many Wayland sessions) would refuse the allowed list, so
+        // it is overridden for GTK's start and given back afterwards for
+        // the programs we start (a browser).
+        g_set_prgname(ProgramClassName);
+        g_set_application_name("Vistrel");
+        gchar* backend = g_strdup(g_getenv("GDK_BACKEND"));
+        g_setenv("GDK_BACKEND", "x11", TRUE);
         gdk_set_allowed_backends("x11");
         s.started = gtk_init_check(nullptr, nullptr);
+        if (backend)
+            g_setenv("GDK_BACKEND", backend, TRUE);
+        else
+            g_unsetenv("GDK_BACKEND");
+        g_free(backend);
+        const char* display = g_getenv("DISPLAY");
+        if (!s.started && (!display || !*display) && g_getenv("WAYLAND_DISPLAY"))
+            std::fprintf(stderr, "Vistrel: this Wayland session has no X server; Vistrel needs XWayland to open its window\n");
+        if (s.started)
+            gtkbackend::InstallSessionHandlers();
         // GTK takes the whole locale from the environment; numbers the
         // program writes or reads keep the C library's "." whatever it is.
         std::setlocale(LC_NUMERIC, "C");
@@ -396,14 +497,22 @@ bool BackendCreateMainWindow(Size clientSize, const char* title) {
     bw.toplevel = window;
     gtk_window_set_title(GTK_WINDOW(window), title);
 
-    GdkPixbuf* icon = MakeIcon(48);
-    GdkPixbuf* small = MakeIcon(16);
-    GList* icons = g_list_append(g_list_append(nullptr, icon), small);
-    gtk_window_set_icon_list(GTK_WINDOW(window), icons);
-    gtk_window_set_default_icon_list(icons);
-    g_list_free(icons);
-    g_object_unref(icon);
-    g_object_unref(small);
+    // The installed icon, the one the desktop entry names, so that the title
+    // bar, the task switcher and the dock agree; drawn only when the
+    // program runs uninstalled.
+    if (gtk_icon_theme_has_icon(gtk_icon_theme_get_default(), ProgramIconName)) {
+        gtk_window_set_default_icon_name(ProgramIconName);
+        gtk_window_set_icon_name(GTK_WINDOW(window), ProgramIconName);
+    } else {
+        GdkPixbuf* icon = MakeIcon(48);
+        GdkPixbuf* small = MakeIcon(16);
+        GList* icons = g_list_append(g_list_append(nullptr, icon), small);
+        gtk_window_set_icon_list(GTK_WINDOW(window), icons);
+        gtk_window_set_default_icon_list(icons);
+        g_list_free(icons);
+        g_object_unref(icon);
+        g_object_unref(small);
+    }
 
     GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
     gtk_container_add(GTK_CONTAINER(window), box);
@@ -423,7 +532,8 @@ bool BackendCreateMainWindow(Size clientSize, const char* title) {
     gtk_drag_dest_set(area, GTK_DEST_DEFAULT_ALL, uriList, 1, GDK_ACTION_COPY);
     g_signal_connect(area, "drag-data-received", G_CALLBACK(OnDragDataReceived), nullptr);
     ConnectToplevel(bw);
-    gtk_window_move(GTK_WINDOW(window), 50, 50);
+    // Where the window opens is the window manager's choice (the monitor
+    // in use, the user's placement rules).
     gtk_widget_show_all(window);
     ApplyCursor(bw);
     return true;
@@ -514,8 +624,9 @@ bool BackendAttachWindow(NativeWindow& native, const String& title) {
     gtk_container_add(GTK_CONTAINER(window), MakeArea(*bw, native.clientSize));
     ConnectToplevel(*bw);
 
-    // Centred over the main client area's 800-pixel width, 50 below its top.
-    int left = 400 - native.clientSize.width / 2;
+    // Centred over the main client area as it is now, 50 below its top.
+    const int mainWidth = gtk_widget_get_allocated_width(s.mainBackend.area);
+    int left = mainWidth / 2 - native.clientSize.width / 2;
     if (left < 1)
         left = 0;
     int x = 0, y = 0;
@@ -596,11 +707,17 @@ void BackendSnapshotState(NativeWindow& native, Point& pointer, bool& active) {
     }
     gint64 now = g_get_monotonic_time();
     GdkWindow* w = gtk_widget_get_window(bw->area);
-    if (w && now - bw->lastQueryMicros >= PointerQueryIntervalMicros) {
+    // While we think a button is down, every snapshot asks the server
+    // which really are: a release we never saw must not leave one held.
+    const bool holding = native.input.buttonsDown != 0;
+    if (w && (holding || now - bw->lastQueryMicros >= PointerQueryIntervalMicros)) {
         bw->lastQueryMicros = now;
         GdkSeat* seat = gdk_display_get_default_seat(gdk_window_get_display(w));
-        if (GdkDevice* device = seat ? gdk_seat_get_pointer(seat) : nullptr)
-            gdk_window_get_device_position_double(w, device, &bw->pointerX, &bw->pointerY, nullptr);
+        GdkModifierType mask = GdkModifierType(0);
+        if (GdkDevice* device = seat ? gdk_seat_get_pointer(seat) : nullptr) {
+            gdk_window_get_device_position_double(w, device, &bw->pointerX, &bw->pointerY, &mask);
+            native.input.KeepButtonsDown(ButtonsIn(mask));
+        }
     }
     pointer = {static_cast<int32_t>(std::floor(bw->pointerX)), static_cast<int32_t>(std::floor(bw->pointerY))};
     active = gtk_window_is_active(GTK_WINDOW(bw->toplevel));
@@ -610,9 +727,34 @@ void BackendPostQuit() { S().quitPosted = true; }
 
 PendingMessage BackendDispatchOne() {
     State& s = S();
+    // A termination signal closes the program as the close box does,
+    // between frames and once no modal dialog runs.
+    if (gtkbackend::CloseRequested() && !s.closeTaken && !gtkbackend::InModal()) {
+        s.closeTaken = true;
+        NativeWindow* main = MainWindowNative();
+        if (main)
+            HandleCloseRequest(*main);
+        // A window that refuses, or none at all: the loop ends regardless.
+        if (!main || MainWindowNative())
+            s.quitPosted = true;
+    }
     if (s.quitPosted) {
         s.quitPosted = false;
         return PendingMessage::Quit;
     }
     return g_main_context_iteration(nullptr, FALSE) ? PendingMessage::Dispatched : PendingMessage::None;
+}
+
+// Blocks in the main context: X events, GTK's own timers and our signal
+// sources all wake it; a timer of ours ends the wait when a frame is due.
+void BackendWaitForMessages(int32_t milliseconds) {
+    if (milliseconds == 0 || S().quitPosted)
+        return;
+    bool due = false;
+    guint timer = 0;
+    if (milliseconds > 0)
+        timer = g_timeout_add(static_cast<guint>(milliseconds), OnFrameDue, &due);
+    g_main_context_iteration(nullptr, TRUE);
+    if (timer && !due)
+        g_source_remove(timer);
 }

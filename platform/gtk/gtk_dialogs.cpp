@@ -47,6 +47,9 @@ void OnChildExit(GPid pid, gint, gpointer) { g_spawn_close_pid(pid); }
 
 
 bool BackendMessageBox(const MessageBoxRequest& request) {
+    // The program is closing on a signal: no more questions.
+    if (gtkbackend::CloseRequested())
+        return false;
     GtkMessageType type = GTK_MESSAGE_OTHER;
     const char* iconName = nullptr;
     if (request.icon == MessageIcon::Warning) {
@@ -74,20 +77,26 @@ bool BackendMessageBox(const MessageBoxRequest& request) {
         gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
 
     gtkbackend::EnterModal();
+    gtkbackend::SetRunningDialog(dialog);
     // Escape and the close box answer GTK_RESPONSE_DELETE_EVENT: No.
     gint response = gtk_dialog_run(GTK_DIALOG(dialog));
+    gtkbackend::SetRunningDialog(nullptr);
     gtkbackend::LeaveModal();
     gtk_widget_destroy(dialog);
     return request.yesNo && response == GTK_RESPONSE_YES;
 }
 
+// The chooser of the desktop: through the portal when the desktop asks for
+// it (GTK_USE_PORTAL, a sandbox), otherwise GTK's own dialog.
 bool BackendFileDialog(const FileDialogRequest& request, FileDialogReply& reply) {
+    if (gtkbackend::CloseRequested())
+        return false;
     GtkFileChooserAction action = request.save ? GTK_FILE_CHOOSER_ACTION_SAVE : GTK_FILE_CHOOSER_ACTION_OPEN;
-    GtkWidget* dialog = gtk_file_chooser_dialog_new(request.save ? "Save As" : "Open", gtkbackend::MainWindow(),
-                                                    action, "_Cancel", GTK_RESPONSE_CANCEL,
-                                                    request.save ? "_Save" : "_Open", GTK_RESPONSE_ACCEPT, nullptr);
-    GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
-    gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
+    GtkFileChooserNative* native = gtk_file_chooser_native_new(
+        request.save ? "Save As" : "Open", gtkbackend::MainWindow(), action, request.save ? "_Save" : "_Open",
+        "_Cancel");
+    GtkFileChooser* chooser = GTK_FILE_CHOOSER(native);
+    gtk_native_dialog_set_modal(GTK_NATIVE_DIALOG(native), TRUE);
     gtk_file_chooser_set_select_multiple(chooser, request.multiSelect && !request.save);
     // The program asks its own question before replacing a file.
     gtk_file_chooser_set_do_overwrite_confirmation(chooser, FALSE);
@@ -117,11 +126,19 @@ bool BackendFileDialog(const FileDialogRequest& request, FileDialogReply& reply)
     const String& folder = request.hasInitialFolder ? request.initialFolder : LastFolder();
     if (folder.length > 0)
         gtk_file_chooser_set_current_folder(chooser, CStr(folder));
-    if (request.save && request.initialName.length > 0)
-        gtk_file_chooser_set_current_name(chooser, Utf8(request.initialName).c_str());
+    // A name that is not UTF-8 cannot be typed into the entry: the dialog
+    // shows it readable, and when the user keeps it unchanged the original
+    // bytes are what comes back.
+    gchar* shownName = nullptr;
+    if (request.save && request.initialName.length > 0) {
+        shownName = g_filename_display_name(CStr(request.initialName));
+        gtk_file_chooser_set_current_name(chooser, shownName);
+    }
 
     gtkbackend::EnterModal();
-    gint response = gtk_dialog_run(GTK_DIALOG(dialog));
+    gtkbackend::SetRunningChooser(GTK_NATIVE_DIALOG(native));
+    gint response = gtk_native_dialog_run(GTK_NATIVE_DIALOG(native));
+    gtkbackend::SetRunningChooser(nullptr);
     gtkbackend::LeaveModal();
 
     bool confirmed = response == GTK_RESPONSE_ACCEPT;
@@ -138,11 +155,20 @@ bool BackendFileDialog(const FileDialogRequest& request, FileDialogReply& reply)
 
         if (!reply.paths.empty()) {
             gchar* dir = g_path_get_dirname(CStr(reply.paths[0]));
+            gchar* base = g_path_get_basename(CStr(reply.paths[0]));
+            if (shownName && !g_utf8_validate(CStr(request.initialName), request.initialName.length, nullptr) &&
+                g_strcmp0(base, shownName) == 0) {
+                gchar* original = g_build_filename(dir, CStr(request.initialName), nullptr);
+                reply.paths[0] = String(original);
+                g_free(original);
+            }
             LastFolder() = dir;
+            g_free(base);
             g_free(dir);
         }
     }
-    gtk_widget_destroy(dialog);
+    g_free(shownName);
+    g_object_unref(native);
     for (int n = 0; n < 1000 && g_main_context_iteration(nullptr, FALSE); ++n) {
     }
     return confirmed && !reply.paths.empty();
@@ -163,10 +189,19 @@ bool BackendOpenWithDesktop(const String& target) {
         g_free(fileUri);
     }
 
+    // With a launch context the desktop shows a start-up cursor and lets
+    // the browser's window come to the front.
     GError* error = nullptr;
-    if (g_app_info_launch_default_for_uri(uri.c_str(), nullptr, &error))
-        return true;
+    GdkDisplay* display = gdk_display_get_default();
+    GdkAppLaunchContext* context = display ? gdk_display_get_app_launch_context(display) : nullptr;
+    if (context)
+        gdk_app_launch_context_set_timestamp(context, gtk_get_current_event_time());
+    const bool launched = g_app_info_launch_default_for_uri(uri.c_str(), G_APP_LAUNCH_CONTEXT(context), &error);
+    if (context)
+        g_object_unref(context);
     g_clear_error(&error);
+    if (launched)
+        return true;
 
     // xdg-open without any browser behind it fails only after a while (exit
     // status 3): watch it for a moment; one still running has handed over.

@@ -39,8 +39,18 @@ GtkWindow* MainWindow();
 void EnterModal();
 void LeaveModal();
 bool InModal();
-// A text/uri-list dropped on the main window: its local file: URIs,
-// percent-decoded, reach HandleDroppedFiles in order; others are skipped.
+// A text/uri-list dropped on the main window: its local files (file: URIs
+// of this host, and network places GVFS mounted, by their local path)
+// reach HandleDroppedFiles in order; the others are named in a message.
 void DropUriList(const std::string& text);
+
+// SIGTERM and SIGINT: the program closes as through the close box, once
+// no modal dialog runs; dialogs that open after the signal are cancelled
+// at once (the usual questions are skipped).
+void InstallSessionHandlers();
+bool CloseRequested();
+// The modal dialog running now, which a signal cancels (null: none).
+void SetRunningDialog(GtkWidget* dialog);
+void SetRunningChooser(GtkNativeDialog* chooser);
 
 }  // namespace gtkbackend

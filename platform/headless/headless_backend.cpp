@@ -182,6 +182,12 @@ void BackendPostQuit() {
     S().queue.push_back(std::move(m));
 }
 
+void BackendInhibitLogout(bool) {}
+
+// Tests post their messages before the loop runs: nothing arrives while
+// it would wait.
+void BackendWaitForMessages(int32_t) {}
+
 PendingMessage BackendDispatchOne() {
     State& s = S();
     if (s.queue.empty())

@@ -45,16 +45,54 @@ std::vector<std::string> SplitCommandLine(const char* command) {
     return words;
 }
 
+std::vector<std::string> SplitBrowserList(const char* list) {
+    std::vector<std::string> entries;
+    std::string entry;
+    for (const char* p = list;; ++p) {
+        if (*p == ':' || *p == 0) {
+            if (!entry.empty())
+                entries.push_back(entry);
+            entry.clear();
+            if (*p == 0)
+                break;
+        } else {
+            entry += *p;
+        }
+    }
+    return entries;
+}
+
+std::vector<std::string> BrowserArguments(const std::string& entry, const std::string& target) {
+    std::vector<std::string> words = SplitCommandLine(entry.c_str());
+    bool placed = false;
+    for (std::string& word : words) {
+        std::string out;
+        for (size_t i = 0; i < word.size(); ++i) {
+            if (word[i] == '%' && i + 1 < word.size() && word[i + 1] == 's') {
+                out += target;
+                placed = true;
+                ++i;
+            } else if (word[i] == '%' && i + 1 < word.size() && word[i + 1] == '%') {
+                out += '%';
+                ++i;
+            } else {
+                out += word[i];
+            }
+        }
+        word = out;
+    }
+    if (!words.empty() && !placed)
+        words.push_back(target);
+    return words;
+}
+
 namespace {
 
-// Starts the command with the target as its last argument, without a shell,
-// so nothing in the target is interpreted. The child is reaped in the
-// background once it ends.
-bool StartBrowser(const char* command, const String& target) {
-    std::vector<std::string> words = SplitCommandLine(command);
+// Starts the command without a shell, so nothing in the target is
+// interpreted. The child is reaped in the background once it ends.
+bool StartBrowser(std::vector<std::string> words) {
     if (words.empty())
         return false;
-    words.push_back(target.str());
     std::vector<char*> argv;
     for (std::string& w : words)
         argv.push_back(&w[0]);
@@ -74,9 +112,18 @@ bool StartBrowser(const char* command, const String& target) {
 
 }  // namespace
 
+// The desktop's choice comes first: it knows whether a browser needs a
+// terminal and brings the window to the front. $BROWSER is for sessions
+// without one.
 bool OpenInBrowser(const String& target) {
-    const char* command = std::getenv("BROWSER");
-    if (command && *command && StartBrowser(command, target))
+    if (BackendOpenWithDesktop(target))
         return true;
-    return BackendOpenWithDesktop(target);
+    const char* list = std::getenv("BROWSER");
+    if (!list)
+        return false;
+    for (const std::string& entry : SplitBrowserList(list)) {
+        if (StartBrowser(BrowserArguments(entry, target.str())))
+            return true;
+    }
+    return false;
 }

@@ -654,3 +654,16 @@ PendingMessage BackendDispatchOne() {
     }
     return PendingMessage::Dispatched;
 }
+
+// MWMO_INPUTAVAILABLE: a message already seen by an earlier peek but still
+// queued ends the wait too.
+void BackendWaitForMessages(int32_t milliseconds) {
+    if (milliseconds == 0)
+        return;
+    MsgWaitForMultipleObjectsEx(0, nullptr, milliseconds < 0 ? INFINITE : static_cast<DWORD>(milliseconds),
+                                QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+}
+
+// Windows asks running programs before it ends the session; the window
+// procedure's default answer lets it go.
+void BackendInhibitLogout(bool) {}

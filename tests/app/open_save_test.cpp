@@ -1,10 +1,13 @@
 #include "wizard_fixture.h"
 
+#include "app/about_panel.h"
+
 #include "imagefile/image_file.h"
 #include "platform/menu_table.h"
 #include "ui/button.h"
 #include "ui/edit_field.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
@@ -169,5 +172,25 @@ TEST_F(WizardTest, AFileThatAppearsWhileSavingIsAskedAbout) {
     ASSERT_EQ(MessageCount(), 1);
     EXPECT_EQ(LastMessage()->request.text, S(intruder + " already exists. Do you want to replace it?"));
     EXPECT_EQ(FileBytes(intruder), "another program's file");
+}
+
+// A help page that exists but that nothing can show is not reported as a
+// missing file.
+TEST_F(WizardTest, HelpPagesTellAMissingFileFromAMissingBrowser) {
+    const char* old = std::getenv("BROWSER");
+    const std::string saved = old ? old : "";
+    unsetenv("BROWSER");
+    headless::SetDesktopHandlerAccepts(false);
+    openHelpFile("page.html");
+    ASSERT_NE(LastMessage(), nullptr);
+    EXPECT_EQ(LastMessage()->request.text, String(("Couldn't open file " + Path("page.html")).c_str()));
+    WriteText("page.html", "<p>help</p>");
+    openHelpFile("page.html");
+    EXPECT_EQ(LastMessage()->request.text, String(("No web browser was found to show " + Path("page.html")).c_str()));
+    headless::SetDesktopHandlerAccepts(true);
+    openHelpFile("page.html");
+    EXPECT_EQ(MessageCount(), 2);
+    if (old)
+        setenv("BROWSER", saved.c_str(), 1);
 }
 #endif

@@ -182,6 +182,46 @@ xdotool windowactivate --sync "$MAIN" key alt+F4
 wait_exit "$PID"
 check "the close box ends the program with status 0" test $? = 0
 
+if [ -z "$WINE" ]; then
+    echo "== Wayland sessions: the X server is used through XWayland, or its absence is named"
+    GDK_BACKEND=wayland "$PROGRAM" > wayland.out 2>&1 &
+    PID=$!
+    check "GDK_BACKEND=wayland still opens the window on X" find_window '^Vistrel$' > /dev/null
+    kill -TERM "$PID"
+    wait_exit "$PID"
+    check "SIGTERM ends an idle program with status 0" test $? = 0
+    env -u DISPLAY WAYLAND_DISPLAY=wayland-0 "$PROGRAM" > no-x.out 2>&1
+    check "without DISPLAY the message asks for XWayland (status $?)" grep -q XWayland no-x.out
+
+    echo "== SIGTERM in the middle of a batch, with a session manager asked not to log out"
+    mkdir -p "$PHOTOS/term"
+    for n in 1 2 3 4 5 6; do cp "$PHOTOS/coffee.png" "$PHOTOS/term/p$n.png"; done
+    # On a private session bus of its own, beside a stand-in session manager.
+    NO_AT_BRIDGE=1 GSETTINGS_BACKEND=memory dbus-run-session -- sh -c \
+        '/usr/bin/python3 "$1" "$2" & until grep -q ready "$2" 2>/dev/null; do sleep 0.1; done; shift 2; exec "$@"' \
+        sh "$HERE/session_manager.py" "$WORK/session.log" "$PROGRAM" "$PHOTOS"/term/p?.png > term.out 2>&1 &
+    PID=$!
+    MAIN=$(find_window '^Vistrel') && wait_for "$WAIT_LIMIT" title_has "(1/6)"
+    if ABOUT=$(find_dialog '^About Vistrel 1.3$'); then
+        close_about "$ABOUT"
+        wait_for "$WAIT_LIMIT" window_gone '^About Vistrel 1.3$'
+    fi
+    click 60 527
+    if wait_for 120 readable "$PHOTOS/term/p1_new.png"; then
+        check "the running batch holds off a logout" grep -q "^Inhibit ('vistrel', [0-9]*, '.*', 1)" "$WORK/session.log"
+        kill -TERM "$(xdotool getwindowpid "$MAIN")"
+        wait_exit "$PID"
+        check "the program ends with status 0" test $? = 0
+        left=$(cd "$PHOTOS/term" && ls -A | grep -v -x -e 'p[1-6].png' -e 'p[1-6]_new.png' | tr '\n' ' ')
+        check "nothing but inputs and whole results is left (extra: $left)" test -z "$left"
+        check "the batch stopped before its end" test ! -e "$PHOTOS/term/p6_new.png"
+        for f in "$PHOTOS"/term/p?_new.png; do check "$(basename "$f") is whole" readable "$f"; done
+    else
+        fail "the batch wrote its first result"
+        kill "$PID" 2>/dev/null
+    fi
+fi
+
 session_stop
 echo "$FAILURES failed"
 [ "$FAILURES" = 0 ] && rm -rf "$WORK"

@@ -97,6 +97,8 @@ public:
         std::string command = NextCommand();
         if (!command.empty())
             Run(command);
+        // Commands come through a file, which sends no message: look again soon.
+        RequestFrameWithin(10);
         return false;
     }
 

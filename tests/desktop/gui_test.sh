@@ -94,6 +94,23 @@ if [ -n "$WINE" ]; then
     xdotool windowactivate --sync "$MAIN"
 fi
 
+if [ -z "$WINE" ]; then
+    echo "== a message box that opens in the middle of a drag"
+    releases=$(count_lines '^held 0 ')
+    xdotool mousemove --sync $((OX + 20)) $((OY + 20)) mousedown 1
+    wait_line "held 1 20 20"
+    send show
+    if BOX=$(find_dialog '^Vistrel$'); then
+        xdotool mouseup 1  # the box has the pointer now: the window never sees this
+        xdotool windowactivate --sync "$BOX" key Escape
+        released() { test "$(count_lines '^held 0 ')" -gt "$releases"; }
+        check "the button is not held any more once the box is gone" wait_for 10 released
+    else
+        fail "the message box appeared during the drag"
+        xdotool mouseup 1
+    fi
+fi
+
 echo "== menu commands arrive with their ids; a disabled item does nothing"
 send "disable 110"
 wait_line "done disable 110"
@@ -110,7 +127,7 @@ echo "== message boxes"
 answers() { probe_log | grep '^answer \|^shown$' | tr '\n' ,; }
 answers_are() { test "$(answers)" = "$1"; }
 one_window_titled_vistrel() { test "$(xdotool search --onlyvisible --name '^Vistrel$' 2>/dev/null | wc -l)" -le 1; }
-ANSWERS=""
+ANSWERS=$(answers)  # the box during the drag answered already
 box_answers() {  # command keys expected-line
     local box
     send "$1"
@@ -208,15 +225,40 @@ save_as() {  # what name key line
 save_as "accepting the suggestion gives its path" "" Return "saved $WPICS${SEP}cat.jpg"
 save_as "a typed name without an extension gets the preselected type's" dog Return "saved $WPICS${SEP}dog.jpg"
 save_as "Escape cancels" "" Escape "cancelled"
+if [ -z "$WINE" ]; then
+    # A name that is not UTF-8 shows readable and comes back as its bytes.
+    RAW=$'caf\xe9.jpg'
+    echo x > "$PICS/$RAW"
+    send "save $WPICS|$RAW"
+    if DIALOG=$(find_dialog '^Save As$'); then
+        xdotool windowactivate --sync "$DIALOG" key Return
+        saved_raw() { probe_log | LC_ALL=C grep -qxF "saved $WPICS/$RAW"; }
+        check "Save As keeps a suggested name that is not UTF-8 byte for byte" wait_for "$WAIT_LIMIT" saved_raw
+    else
+        fail "the Save As dialog appeared for a name that is not UTF-8"
+    fi
+fi
 
 if [ -z "$WINE" ]; then
-    echo "== dropped files: the local ones, decoded, in order"
+    echo "== dropped files: the local ones, decoded, in order; the others named in a message"
+    # A warning box over the main window, closed with Escape.
+    warned() {
+        local box
+        box=$(find_dialog '^Vistrel$') || return 1
+        xdotool windowactivate --sync "$box" key Escape
+        wait_for "$WAIT_LIMIT" one_window_titled_vistrel
+    }
     send "drop file:///tmp/b%20c%C3%A9.png|https://example.org/x.png|file://elsewhere/y.png|file://localhost/tmp/a.jpg"
     wait_line "done drop"
     check "a uri-list gives its local files" has_line "dropped [/tmp/b cé.png] [/tmp/a.jpg]"
-    send "drop https://example.org/x.png"
-    send "drop file:///tmp/z.png"
-    wait_line "dropped [/tmp/z.png]"
+    check "and says which it could not open" warned
+    send "drop sftp://example.org/home/me/photo.jpg"
+    wait_line "done drop"
+    check "a network place that is not mounted is named in a message" warned
+    # GVFS shows a mounted place at a path of this form.
+    send "drop file:///run/user/1000/gvfs/sftp:host=example.org/photo%201.jpg"
+    check "a mounted network place opens by its path" \
+        wait_line "dropped [/run/user/1000/gvfs/sftp:host=example.org/photo 1.jpg]"
     check "a list with nothing local reaches nothing" test "$(count_lines '^dropped')" = 2
 fi
 if [ -z "$WINE" ] && [ -n "$DRAG_SOURCE" ]; then
@@ -258,6 +300,28 @@ wait_exit "$PROBE_PID"
 check "status 0 after the close box" test $? = 0
 check "the window was destroyed, then the loop ended" \
     test "$(probe_log | grep '^teardown\|^main destroyed\|^exit 0' | tr '\n' ,)" = "main destroyed,teardown,exit 0,"
+
+if [ -z "$WINE" ]; then
+    echo "== at a scale factor of 2 each buffer pixel is a sharp 2 x 2 block"
+    export GDK_SCALE=2
+    start_probe || exit 1
+    unset GDK_SCALE
+    read -r SX SY < <(client_origin "$MAIN")
+    SY=$((SY + $(xwininfo -id "$MAIN" | sed -n 's/.*Height: *//p') - 1200))  # below the menu bar
+    send pattern
+    wait_line "done pattern"
+    points=() expected=""
+    # Both pixels of each block's diagonal, at and beside 8-bit edges of the
+    # pattern (a smoothed picture would blend neighbours there).
+    for p in 0,0 255,10 256,10 100,255 100,256 311,200; do
+        x=${p%,*} y=${p#*,}
+        points+=("$((SX + 2 * x)),$((SY + 2 * y))" "$((SX + 2 * x + 1)),$((SY + 2 * y + 1))")
+        expected+="$(pattern_at "$x" "$y") $(pattern_at "$x" "$y") "
+    done
+    check "every device pixel is its buffer pixel exactly" test "$(pixels "${points[@]}")" = "${expected% }"
+    xdotool windowactivate --sync "$MAIN" key alt+F4
+    wait_exit "$PROBE_PID"
+fi
 
 session_stop
 echo "$FAILURES failed"

@@ -82,28 +82,38 @@ protected:
 
 }  // namespace
 
-TEST_F(Browser, BrowserCommandGetsTheTargetAsItsLastArgument) {
-    setenv("BROWSER", (Quoted() + " --new-window %s").c_str(), 1);
-    // Shell syntax in the target must reach the browser untouched.
-    const char* target = "https://example.org/a b?q=$(touch pwned);x`id`&y=1";
-    EXPECT_TRUE(OpenInBrowser(target));
-    EXPECT_EQ(Arguments(), (std::vector<std::string>{"--new-window", "%s", target}));
-    EXPECT_TRUE(headless::DesktopRequests().empty());
-    EXPECT_NE(access("pwned", F_OK), 0);
+TEST(BrowserList, SplitsOnColonsAndPlacesTheTarget) {
+    using V = std::vector<std::string>;
+    EXPECT_EQ(SplitBrowserList("firefox:'/opt/w3m' -o x::lynx"), (V{"firefox", "'/opt/w3m' -o x", "lynx"}));
+    EXPECT_TRUE(SplitBrowserList("::").empty());
+    // "%s" takes the target's place, with no extra argument after it.
+    EXPECT_EQ(BrowserArguments("firefox %s", "u"), (V{"firefox", "u"}));
+    EXPECT_EQ(BrowserArguments("b --url=%s --x=100%%", "u"), (V{"b", "--url=u", "--x=100%"}));
+    EXPECT_EQ(BrowserArguments("b -n", "u"), (V{"b", "-n", "u"}));
+    EXPECT_EQ(BrowserArguments("b --x=100%%", "u"), (V{"b", "--x=100%", "u"}));
+    EXPECT_TRUE(BrowserArguments("  ", "u").empty());
 }
 
-TEST_F(Browser, MissingBrowserFallsBackToTheDesktopHandler) {
-    setenv("BROWSER", (dir_ + "/no-such-browser").c_str(), 1);
+TEST_F(Browser, TheDesktopHandlerComesFirst) {
+    setenv("BROWSER", (Quoted() + " %s").c_str(), 1);
     EXPECT_TRUE(OpenInBrowser("/help/index.html"));
     ASSERT_EQ(headless::DesktopRequests().size(), 1u);
     EXPECT_EQ(headless::DesktopRequests()[0], "/help/index.html");
+    EXPECT_NE(access((dir_ + "/args").c_str(), F_OK), 0);
+}
+
+TEST_F(Browser, WithoutADesktopHandlerTheBrowserListIsTriedInOrder) {
+    headless::SetDesktopHandlerAccepts(false);
+    // Shell syntax in the target must reach the browser untouched.
+    const char* target = "https://example.org/a b?q=$(touch pwned);x`id`&y=1";
+    setenv("BROWSER", (dir_ + "/no-such-browser:" + Quoted() + " --new-window %s").c_str(), 1);
+    EXPECT_TRUE(OpenInBrowser(target));
+    EXPECT_EQ(Arguments(), (std::vector<std::string>{"--new-window", target}));
+    EXPECT_NE(access("pwned", F_OK), 0);
 
     unsetenv("BROWSER");
-    headless::SetDesktopHandlerAccepts(false);
     EXPECT_FALSE(OpenInBrowser("https://example.org/"));
-    EXPECT_EQ(headless::DesktopRequests().size(), 2u);
-
-    setenv("BROWSER", "", 1);
+    setenv("BROWSER", (dir_ + "/no-such-browser:" + dir_ + "/nor-this").c_str(), 1);
     EXPECT_FALSE(OpenInBrowser("https://example.org/"));
     EXPECT_EQ(headless::DesktopRequests().size(), 3u);
 }

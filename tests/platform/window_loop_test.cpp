@@ -256,3 +256,36 @@ TEST(Program, WithoutADisplayItFailsBeforeTheApplicationStarts) {
     EXPECT_EQ(TheWindowManager, nullptr);
     headless::Reset();
 }
+
+// The loop sleeps unless a frame asked for the next one: after input, after
+// a paint, while a button is held, or when a window asked itself.
+TEST_F(HeadlessWindows, FramesAreAskedForOnlyWhileSomethingChanges) {
+    ProbeWindow* main = Open("main", false);
+    WalkWindows();
+    TakeFrameRequest();
+    WalkWindows();
+    EXPECT_EQ(TakeFrameRequest(), -1);  // nothing happened: wait for a message
+
+    headless::Click(*main, 10, 10);
+    WalkWindows();
+    EXPECT_EQ(TakeFrameRequest(), 0);  // the click settles in the next frame
+    headless::PressButton(*main, MouseRight);
+    WalkWindows();
+    TakeFrameRequest();
+    WalkWindows();
+    const int32_t held = TakeFrameRequest();
+    EXPECT_GT(held, 0);  // a drag is followed without motion too
+    EXPECT_LE(held, 15);
+    headless::ReleaseButton(*main, MouseRight);
+    WalkWindows();
+    WalkWindows();
+    EXPECT_EQ(TakeFrameRequest(), -1);
+
+    main->Invalidate(Rect(0, 0, 5, 5));
+    EXPECT_EQ(TakeFrameRequest(), 0);
+    RequestFrameWithin(40);
+    RequestFrameWithin(500);
+    const int32_t earliest = TakeFrameRequest();
+    EXPECT_GT(earliest, 30);
+    EXPECT_LE(earliest, 40);
+}
