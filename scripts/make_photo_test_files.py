@@ -95,6 +95,63 @@ def p3_profile(table_entries=0):
     return buffer.raw[:size.value]
 
 
+def cmyk_profile():
+    """A small CMYK printer profile: a 2-point grid from the 16 ink corners to
+    Lab, where the inks act as ideal subtractive filters on sRGB colours."""
+    lcms = ctypes.CDLL("liblcms2.so.2")
+    for name, restype in [("cmsCreateProfilePlaceholder", ctypes.c_void_p), ("cmsPipelineAlloc", ctypes.c_void_p),
+                          ("cmsStageAllocCLut16bit", ctypes.c_void_p), ("cmsCreate_sRGBProfile", ctypes.c_void_p),
+                          ("cmsCreateLab4Profile", ctypes.c_void_p), ("cmsCreateTransform", ctypes.c_void_p),
+                          ("cmsMLUalloc", ctypes.c_void_p)]:
+        getattr(lcms, name).restype = restype
+    lcms.cmsCreateTransform.argtypes = [ctypes.c_void_p, ctypes.c_uint32, ctypes.c_void_p, ctypes.c_uint32,
+                                        ctypes.c_uint32, ctypes.c_uint32]
+    lcms.cmsDoTransform.argtypes = [ctypes.c_void_p, ctypes.c_void_p, ctypes.c_void_p, ctypes.c_uint32]
+    lcms.cmsCreateLab4Profile.argtypes = [ctypes.c_void_p]
+    lcms.cmsPipelineAlloc.argtypes = [ctypes.c_void_p, ctypes.c_uint32, ctypes.c_uint32]
+    lcms.cmsStageAllocCLut16bit.argtypes = [ctypes.c_void_p, ctypes.c_uint32, ctypes.c_uint32, ctypes.c_uint32,
+                                            ctypes.POINTER(ctypes.c_uint16)]
+    lcms.cmsPipelineInsertStage.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_void_p]
+    lcms.cmsSetProfileVersion.argtypes = [ctypes.c_void_p, ctypes.c_double]
+    lcms.cmsSetDeviceClass.argtypes = [ctypes.c_void_p, ctypes.c_uint32]
+    lcms.cmsSetColorSpace.argtypes = [ctypes.c_void_p, ctypes.c_uint32]
+    lcms.cmsSetPCS.argtypes = [ctypes.c_void_p, ctypes.c_uint32]
+    lcms.cmsWriteTag.argtypes = [ctypes.c_void_p, ctypes.c_uint32, ctypes.c_void_p]
+    lcms.cmsMLUalloc.argtypes = [ctypes.c_void_p, ctypes.c_uint32]
+    lcms.cmsMLUsetASCII.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_char_p, ctypes.c_char_p]
+    lcms.cmsSaveProfileToMem.argtypes = [ctypes.c_void_p, ctypes.c_void_p, ctypes.POINTER(ctypes.c_uint32)]
+    # sRGB doubles to Lab doubles (TYPE_RGB_DBL, TYPE_Lab_DBL).
+    type_rgb_dbl = (4 << 16) | (3 << 3) | (0 << 0) | (1 << 22)
+    type_lab_dbl = (10 << 16) | (3 << 3) | (0 << 0) | (1 << 22)
+    to_lab = lcms.cmsCreateTransform(lcms.cmsCreate_sRGBProfile(), type_rgb_dbl, lcms.cmsCreateLab4Profile(None),
+                                     type_lab_dbl, 1, 0)
+    table = []
+    for index in range(16):  # the first input (cyan) varies slowest
+        c, m, y, k = [(index >> (3 - bit)) & 1 for bit in range(4)]
+        rgb = (ctypes.c_double * 3)((1 - c) * (1 - k) * 100, (1 - m) * (1 - k) * 100, (1 - y) * (1 - k) * 100)
+        rgb = (ctypes.c_double * 3)(*[v / 100 for v in rgb])
+        lab = (ctypes.c_double * 3)()
+        lcms.cmsDoTransform(to_lab, rgb, lab, 1)
+        table += [round(lab[0] * 652.80), round((lab[1] + 128) * 256), round((lab[2] + 128) * 256)]
+    table = (ctypes.c_uint16 * len(table))(*[min(65535, max(0, v)) for v in table])
+    profile = lcms.cmsCreateProfilePlaceholder(None)
+    lcms.cmsSetProfileVersion(profile, 2.1)  # written as lut16Type, v2 Lab encoding
+    lcms.cmsSetDeviceClass(profile, 0x70727472)  # 'prtr'
+    lcms.cmsSetColorSpace(profile, 0x434D594B)  # 'CMYK'
+    lcms.cmsSetPCS(profile, 0x4C616220)  # 'Lab '
+    pipeline = lcms.cmsPipelineAlloc(None, 4, 3)
+    lcms.cmsPipelineInsertStage(pipeline, 1, lcms.cmsStageAllocCLut16bit(None, 2, 4, 3, table))
+    lcms.cmsWriteTag(profile, 0x41324230, pipeline)  # 'A2B0'
+    description = lcms.cmsMLUalloc(None, 1)
+    lcms.cmsMLUsetASCII(description, b"en", b"US", b"Ideal inks (Vistrel test)")
+    lcms.cmsWriteTag(profile, 0x64657363, description)
+    size = ctypes.c_uint32(0)
+    lcms.cmsSaveProfileToMem(profile, None, ctypes.byref(size))
+    buffer = ctypes.create_string_buffer(size.value)
+    lcms.cmsSaveProfileToMem(profile, buffer, ctypes.byref(size))
+    return buffer.raw[:size.value]
+
+
 def main():
     os.makedirs(OUT, exist_ok=True)
     base = upright()
@@ -122,6 +179,19 @@ def main():
 
     # A profile over 128 KB, which a JPEG file splits over three segments.
     base.save(f"{OUT}/large_profile.jpg", quality=100, subsampling=0, icc_profile=p3_profile(25000))
+
+    # A CMYK JPEG with a CMYK profile, and what LittleCMS makes of its inks.
+    cmyk = cmyk_profile()
+    inks = Image.new("CMYK", (24, 16))
+    for i, colour in enumerate([(0, 200, 200, 0), (200, 0, 200, 0), (200, 200, 0, 0),
+                                (0, 0, 0, 128), (0, 100, 0, 60), (40, 0, 120, 20)]):
+        x, y = (i % 3) * 8, (i // 3) * 8
+        inks.paste(colour, (x, y, x + 8, y + 8))
+    inks.save(f"{OUT}/cmyk.jpg", quality=100, icc_profile=cmyk)
+    inks = Image.open(f"{OUT}/cmyk.jpg")
+    ImageCms.profileToProfile(inks, ImageCms.ImageCmsProfile(io.BytesIO(cmyk)), ImageCms.createProfile("sRGB"),
+                              renderingIntent=ImageCms.Intent.RELATIVE_COLORIMETRIC, outputMode="RGB",
+                              flags=ImageCms.FLAGS["BLACKPOINTCOMPENSATION"]).save(f"{OUT}/cmyk_as_srgb.png")
 
     # A photo with a thumbnail in its EXIF block, for the size change.
     subprocess.run(["exiftool", "-q", "-overwrite_original", "-ThumbnailImage<=" + f"{OUT}/orientation_1.jpg",

@@ -250,3 +250,10 @@ TEST(Profile, ConversionGivesTheSameBitsEverywhereAndALargeProfileTravelsInJpeg)
     EXPECT_FALSE(decoded(broken, ImageFileJpeg, &back).isEmpty());
     EXPECT_EQ(0, back.icc.length);
 }
+
+TEST(Profile, ACmykJpegGoesThroughItsProfileToSrgb) {
+    PhotoMetadata metadata;
+    const Bitmap picture = loaded("cmyk.jpg", &metadata);
+    EXPECT_EQ(0, metadata.icc.length);  // the pixels are sRGB now
+    EXPECT_LE(largestDifference(loaded("cmyk_as_srgb.png"), picture), 3);
+}
