@@ -68,7 +68,7 @@ void WizardController::LoadFile(int32_t index) {
     currentIndex = index;
     const String path = files[static_cast<size_t>(index)];
     Bitmap picture;
-    const ImageFileType type = load(picture, path, &exif, &sourceDetails);
+    const ImageFileType type = load(picture, path, &metadata, &sourceDetails);
     const bool loaded = !picture.isEmpty();
     if (!loaded)
         ShowMessage(loadFailureMessage(path, type, &sourceDetails.readFailure), true);
@@ -83,12 +83,10 @@ void WizardController::LoadFile(int32_t index) {
     if (TheWindowManager)
         TheWindowManager->SetTitle(title);
 
-    if (loaded) {
-        SetImage(&picture);
-    } else {
-        SetImage(nullptr);
-        exif.release();
-    }
+    if (!loaded)
+        metadata.release();
+    displayColours.reset(metadata.icc.length > 0 ? new RgbToSrgb(metadata.icc) : nullptr);
+    SetImage(loaded ? &picture : nullptr);
 }
 
 String WizardController::InPlaceLoss(const String& path) const {
@@ -136,13 +134,13 @@ void WizardController::Save(const String& path, bool askBeforeReplace) {
     }
     // The layer writes through a temporary file, so a failed write keeps
     // whatever file was there.
-    if (save(picture, path, 90, &exif, replace, &failure))
+    if (save(picture, path, 90, &metadata, replace, &failure))
         return;
     if (failure.kind == FileFailure::Kind::Exists && !replace) {
         if (!AskToReplace(path, InPlaceLoss(path)))
             return;
         failure = FileFailure();
-        if (save(picture, path, 90, &exif, true, &failure))
+        if (save(picture, path, 90, &metadata, true, &failure))
             return;
     }
     ShowMessage(saveFailureMessage(path, type, &failure), true);

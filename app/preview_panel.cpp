@@ -104,6 +104,8 @@ void WizardController::RebuildNavigator() {
             DrawImage(thumb, 0, 0, tw, th, 0.0f, 0.0f, op, nullptr,
                       static_cast<float>(level.width) / static_cast<float>(tw),
                       static_cast<float>(level.height) / static_cast<float>(th));
+            if (displayColours)
+                displayColours->convert(thumb.data, static_cast<int32_t>(thumb.pixelCount()));
         }
     }
     if (navigatorPicture.resize(thumb.width + 4, thumb.height + 4)) {
@@ -151,6 +153,9 @@ void WizardController::ShowView(int32_t mode) {
             const float startY = cy - 0.5f * s * static_cast<float>(vh);
             CopyNearestBackground op(&pyramid.Level(level), Grey);
             DrawImage(viewPicture, 2, 2, vw, vh, startX, startY, op, nullptr, s, s);
+            if (displayColours)
+                for (int32_t y = 2; y < 2 + vh; ++y)
+                    displayColours->convert(viewPicture.elementAt(2, y), vw);
         }
     }
 

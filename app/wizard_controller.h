@@ -5,10 +5,12 @@
 #include "core/strings.h"
 #include "engine/option_mapping.h"
 #include "engine/processing_job.h"
+#include "imagefile/colour_profile.h"
 #include "imagefile/image_file.h"
 #include "ui/widget_window.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class Button;
@@ -84,7 +86,12 @@ public:
     std::vector<String> files;
     int32_t currentIndex = -1;
     Bitmap source;
-    ExifCarrier exif;
+    // What the source's file carried besides its pixels (EXIF block, colour
+    // profile, orientation), written again with every result.
+    PhotoMetadata metadata;
+    // A profiled photo is shown converted to sRGB; the picture processed
+    // and saved keeps its own colours. Empty for sRGB pictures.
+    std::unique_ptr<RgbToSrgb> displayColours;
     // What the source's file held beyond the picture (deeper samples, more
     // pages), so that replacing it in place can say what would be lost.
     LoadDetails sourceDetails;

@@ -23,7 +23,6 @@
 namespace {
 
 constexpr int32_t UnknownType = 10;
-constexpr int32_t SaveQuality = 90;
 
 const char* typeName(int32_t type) {
     static const char* const names[] = {"BMP", "GIF", "ICO", "TGA", "PCX", "WBMP", "WMF", "JPEG", "PNG", "TIFF"};
@@ -67,11 +66,11 @@ bool checkInput(const std::string& path, std::string& error) {
 }
 
 // Loads a picture with the program's own failure texts.
-bool loadPicture(const std::string& path, Bitmap& picture, ExifCarrier* carrier, LoadDetails& details,
+bool loadPicture(const std::string& path, Bitmap& picture, PhotoMetadata* metadata, LoadDetails& details,
                  std::string& error) {
     if (!checkInput(path, error))
         return false;
-    const ImageFileType type = load(picture, String(path), carrier, &details);
+    const ImageFileType type = load(picture, String(path), metadata, &details);
     if (picture.isEmpty()) {
         error = loadFailureMessage(String(path), type, &details.readFailure).str();
         return false;
@@ -83,10 +82,10 @@ std::string existsMessage(const std::string& target) {
     return target + " already exists (give --overwrite to replace it)";
 }
 
-bool savePicture(const Bitmap& picture, const std::string& path, ExifCarrier* carrier, bool replace,
-                 std::string& error) {
+bool savePicture(const Bitmap& picture, const std::string& path, const PhotoMetadata* metadata, int32_t quality,
+                 bool replace, std::string& error) {
     FileFailure failure;
-    if (save(picture, String(path), SaveQuality, carrier, replace, &failure))
+    if (save(picture, String(path), quality, metadata, replace, &failure))
         return true;
     const ImageFileType type = typeFromExtension(String(path));
     error = failure.kind == FileFailure::Kind::Exists && !replace ? existsMessage(path)
@@ -231,10 +230,10 @@ private:
         if (!options_.beforeAfter.empty() && !checkTarget(input, options_.beforeAfter, options_.overwrite, error))
             return false;
 
-        ExifCarrier carrier;
+        PhotoMetadata metadata;
         Bitmap source;
         LoadDetails details;
-        if (!loadPicture(input, source, &carrier, details, error))
+        if (!loadPicture(input, source, &metadata, details, error))
             return false;
         if (!checkInPlaceLoss(input, target, details, options_.acceptLoss, error))
             return false;
@@ -307,10 +306,11 @@ private:
         // written again: rewriting could only lose something.
         const bool unchanged = leaveAlone && w == result.width && h == result.height && sourceWidth == w &&
                                sourceHeight == h && SameFile(IdentifyFile(String(input)), IdentifyFile(String(target)));
-        if (!unchanged && !savePicture(result, target, &carrier, options_.overwrite, error))
+        if (!unchanged && !savePicture(result, target, &metadata, options_.quality, options_.overwrite, error))
             return false;
         if (!before.isEmpty() &&
-            !savePicture(sideBySide(before, result), options_.beforeAfter, nullptr, options_.overwrite, error))
+            !savePicture(sideBySide(before, result), options_.beforeAfter, &metadata, options_.quality, options_.overwrite,
+                         error))
             return false;
         if (live_)
             err_ << "\r\033[K";
@@ -356,13 +356,13 @@ int runConvert(const CliOptions& options, std::ostream& err) {
     const std::string& input = options.files[0];
     const std::string& target = options.files[1];
     std::string error;
-    ExifCarrier carrier;
+    PhotoMetadata metadata;
     Bitmap picture;
     LoadDetails details;
     if (!checkInput(input, error) || !checkTarget(input, target, options.overwrite, error) ||
-        !loadPicture(input, picture, &carrier, details, error) ||
+        !loadPicture(input, picture, &metadata, details, error) ||
         !checkInPlaceLoss(input, target, details, options.acceptLoss, error) ||
-        !savePicture(picture, target, &carrier, options.overwrite, error)) {
+        !savePicture(picture, target, &metadata, options.quality, options.overwrite, error)) {
         err << error << "\n";
         return 1;
     }

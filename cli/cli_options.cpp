@@ -42,6 +42,8 @@ const char* const CliUsage =
     "  --overwrite          replace existing files (also needed to replace the inputs)\n"
     "  --accept-loss        replace an input in place even when the result cannot keep\n"
     "                       all of it (over 8 bits per channel, more pages or frames)\n"
+    "  --quality N          quality 1-100 of JPEG and JPEG-compressed TIFF results\n"
+    "                       (default 90)\n"
     "\n"
     "  --threads N          worker threads (default: all cores; at most 4 per core are used)\n"
     "  --quiet              no progress output\n"
@@ -201,6 +203,13 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options, 
             options.overwrite = true;
         } else if (a == "--accept-loss") {
             options.acceptLoss = true;
+        } else if (a == "--quality") {
+            if (!value(a, text))
+                return false;
+            if (!parseInt(text, 1, 100, options.quality)) {
+                error = "--quality takes a whole number from 1 to 100, not '" + text + "'";
+                return false;
+            }
         } else if (a == "--threads") {
             if (!value(a, text))
                 return false;

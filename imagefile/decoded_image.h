@@ -33,7 +33,11 @@ public:
     int32_t dpiX = 96;
     int32_t dpiY = 96;
     int32_t jpegQuality = 90;
-    ByteArray exif;  // JPEG only: the APP1 payload starting "Exif\0\0"
+    ByteArray exif;  // JPEG and PNG: the EXIF block as an APP1 payload ("Exif\0\0" first)
+    ByteArray icc;   // the ICC profile the file gave its pixels; empty when none
+    // The orientation a TIFF's tag gave (1-8); 0 for formats that keep it
+    // in the EXIF block.
+    int32_t orientation = 0;
     // What the file held beyond this one 8-bit picture: its deepest sample,
     // and whether more pages, frames or icon images followed (2 = at least
     // one more).

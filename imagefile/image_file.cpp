@@ -1,6 +1,9 @@
 #include "imagefile/image_file.h"
 
 #include "imagefile/codecs.h"
+#include "imagefile/colour_profile.h"
+#include "imagefile/exif.h"
+#include "imagefile/orientation.h"
 #include "platform/files.h"
 
 #include <memory>
@@ -136,26 +139,6 @@ bool fromBitmap(const Bitmap& bitmap, DecodedImage& image) {
 
 }  // namespace
 
-// --- ExifCarrier ---
-
-ExifCarrier::~ExifCarrier() { release(); }
-
-void ExifCarrier::release() {
-    delete image_;
-    image_ = nullptr;
-}
-
-Size ExifCarrier::imageSize() const { return image_ ? Size{image_->width, image_->height} : Size{}; }
-
-const ByteArray* ExifCarrier::exifBlock() const { return image_ ? &image_->exif : nullptr; }
-
-void ExifCarrier::adopt(DecodedImage* image) {
-    if (image == image_)
-        return;
-    release();
-    image_ = image;
-}
-
 // --- Operations ---
 
 ImageFileType typeFromExtension(const String& path) {
@@ -175,7 +158,7 @@ ImageFileType typeFromExtension(const String& path) {
     return ImageFileUnknown;
 }
 
-ImageFileType load(Bitmap& bitmap, const String& path, ExifCarrier* carrier, LoadDetails* details) {
+ImageFileType load(Bitmap& bitmap, const String& path, PhotoMetadata* metadata, LoadDetails* details) {
     bitmap.clear();
     if (details)
         *details = LoadDetails();
@@ -185,7 +168,7 @@ ImageFileType load(Bitmap& bitmap, const String& path, ExifCarrier* carrier, Loa
     ByteArray bytes;
     if (!ReadWholeFile(path, bytes, details ? &details->readFailure : nullptr))
         return type;
-    decode(bitmap, bytes.data, static_cast<size_t>(bytes.length), type, carrier, details);
+    decode(bitmap, bytes.data, static_cast<size_t>(bytes.length), type, metadata, details);
     return type;
 }
 
@@ -196,11 +179,36 @@ int32_t jpegFileQuality(const String& path) {
     return jpegQuality(bytes.data, static_cast<size_t>(bytes.length));
 }
 
-void decode(Bitmap& bitmap, const uint8_t* bytes, size_t size, ImageFileType type, ExifCarrier* carrier,
+namespace {
+
+// Fills the record from a decoded (and already upright) picture.
+void keepMetadata(const DecodedImage& image, ImageFileType type, int32_t orientation, const Bitmap& bitmap,
+                  PhotoMetadata& metadata) {
+    metadata.orientation = orientation;
+    metadata.size = bitmap.size();
+    metadata.exif = image.exif;
+    // The block must now say the picture is upright (and the thumbnail,
+    // stored the old way round, goes); one that cannot be edited safely is
+    // dropped.
+    if (orientation != 1 && metadata.exif.length > 0 && !rewriteExif(metadata.exif, bitmap.width, bitmap.height))
+        metadata.exif = ByteArray();
+    if (profileSpace(image.icc.data, static_cast<size_t>(image.icc.length)) == ProfileSpace::Rgb)
+        metadata.icc = image.icc;
+    if (type == ImageFileJpeg) {
+        metadata.jpegSource = true;
+        metadata.dpiX = image.dpiX;
+        metadata.dpiY = image.dpiY;
+        metadata.greyscale = image.indexed();
+    }
+}
+
+}  // namespace
+
+void decode(Bitmap& bitmap, const uint8_t* bytes, size_t size, ImageFileType type, PhotoMetadata* metadata,
             LoadDetails* details) {
     bitmap.clear();
-    if (carrier)
-        carrier->release();
+    if (metadata)
+        metadata->release();
     if (!bytes || size == 0)
         return;
     std::unique_ptr<DecodedImage> image(new DecodedImage);
@@ -208,7 +216,10 @@ void decode(Bitmap& bitmap, const uint8_t* bytes, size_t size, ImageFileType typ
         return;
     if (image->width < 1 || image->height < 1 || image->width > 65535 || image->height > 65535)
         return;
-    if (!toBitmap(*image, bitmap)) {
+    const int32_t orientation =
+        image->orientation > 0 ? image->orientation
+                               : exifOrientation(image->exif.data, static_cast<size_t>(image->exif.length));
+    if (!toBitmap(*image, bitmap) || !orientUpright(bitmap, orientation)) {
         bitmap.clear();
         return;
     }
@@ -216,32 +227,51 @@ void decode(Bitmap& bitmap, const uint8_t* bytes, size_t size, ImageFileType typ
         details->bitsPerSample = image->sourceBitsPerSample;
         details->moreImages = image->sourceImages > 1;
     }
-    if (type == ImageFileJpeg && carrier && image->exif.length > 0) {
-        // Only the header, palette, resolution and EXIF block are needed
-        // again: an encode that reuses the image overwrites every pixel.
-        image->releasePixels();
-        carrier->adopt(image.release());
-    }
+    if (metadata)
+        keepMetadata(*image, type, orientation, bitmap, *metadata);
 }
 
-bool encode(const Bitmap& bitmap, ImageFileType type, int32_t quality, ExifCarrier* carrier, ByteArray& out) {
+bool typeHoldsProfile(ImageFileType type) {
+    return type == ImageFileJpeg || type == ImageFilePng || type == ImageFileTiff;
+}
+
+bool encode(const Bitmap& bitmap, ImageFileType type, int32_t quality, const PhotoMetadata* metadata,
+            ByteArray& out) {
     out.Empty();
     if (bitmap.width < 1 || bitmap.height < 1 || !bitmap.data)
         return false;
-    std::unique_ptr<DecodedImage> fresh;
-    DecodedImage* image = nullptr;
-    if (type == ImageFileJpeg && carrier && carrier->image() && carrier->image()->width == bitmap.width &&
-        carrier->image()->height == bitmap.height) {
-        image = carrier->image();
-    } else {
-        fresh.reset(new DecodedImage);
-        image = fresh.get();
+    DecodedImage image;
+    image.jpegQuality = quality;
+    const Bitmap* pixels = &bitmap;
+    Bitmap converted;
+    if (metadata) {
+        const bool sameSize = metadata->size.width == bitmap.width && metadata->size.height == bitmap.height;
+        // A JPEG saved at its own size keeps its resolution and stays
+        // greyscale when it was.
+        if (type == ImageFileJpeg && metadata->jpegSource && sameSize) {
+            image.dpiX = metadata->dpiX;
+            image.dpiY = metadata->dpiY;
+            if (metadata->greyscale) {
+                image.bitsPerPixel = 8;
+                image.setGreyPalette(256);
+            }
+        }
+        if ((type == ImageFileJpeg || type == ImageFilePng) && metadata->exif.length > 0) {
+            image.exif = metadata->exif;
+            if (!sameSize && !rewriteExif(image.exif, bitmap.width, bitmap.height))
+                image.exif = ByteArray();
+        }
+        if (metadata->icc.length > 0) {
+            if (typeHoldsProfile(type)) {
+                image.icc = metadata->icc;
+            } else if (converted.copyFrom(bitmap) && convertToSrgb(converted, metadata->icc)) {
+                pixels = &converted;
+            } else if (!converted.isEmpty()) {
+                return false;  // the profile was usable at load, so memory ran out
+            }
+        }
     }
-    if (type == ImageFileJpeg)
-        image->jpegQuality = quality;
-    bool ok = fromBitmap(bitmap, *image) && encodeByType(*image, type, out);
-    if (!fresh)
-        image->releasePixels();
+    bool ok = fromBitmap(*pixels, image) && encodeByType(image, type, out);
     if (!ok)
         out.Empty();
     return ok;
@@ -279,11 +309,11 @@ String describeLoss(const LoadDetails& details, ImageFileType source, ImageFileT
     return loss;
 }
 
-bool save(const Bitmap& bitmap, const String& path, int32_t quality, ExifCarrier* carrier, bool replace,
+bool save(const Bitmap& bitmap, const String& path, int32_t quality, const PhotoMetadata* metadata, bool replace,
           FileFailure* failure) {
     ImageFileType type = typeFromExtension(path);
     ByteArray bytes;
-    if (type == ImageFileUnknown || !encode(bitmap, type, quality, carrier, bytes)) {
+    if (type == ImageFileUnknown || !encode(bitmap, type, quality, metadata, bytes)) {
         if (failure) {
             failure->kind = FileFailure::Kind::Other;
             failure->reason = encodeRefusal(type, bitmap.width, bitmap.height);

@@ -2,6 +2,7 @@
 
 #include "core/bitmap.h"
 #include "core/strings.h"
+#include "imagefile/photo_metadata.h"
 #include "platform/files.h"
 
 #include <cstddef>
@@ -11,6 +12,8 @@
 // The type always comes from the file name's extension; content is never
 // sniffed. Every decoder checks its reads against the bytes it was given and
 // its sizes before allocating, so a hostile file fails with an empty bitmap.
+// Pictures load upright: the orientation a JPEG, PNG or TIFF file states is
+// applied to the pixels.
 
 using ImageFileType = int32_t;
 
@@ -26,34 +29,6 @@ enum : ImageFileType {
     ImageFilePng = 8,
     ImageFileTiff = 9,
     ImageFileUnknown = 10,
-};
-
-class DecodedImage;
-
-// Holds at most one decoded JPEG image with its EXIF block, so that saving
-// the same picture at the same size as JPEG writes the block back. Each
-// decode that is handed the carrier first releases what it holds; only a
-// JPEG whose file had an EXIF block refills it.
-class ExifCarrier {
-public:
-    ExifCarrier() = default;
-    ~ExifCarrier();
-    ExifCarrier(const ExifCarrier&) = delete;
-    ExifCarrier& operator=(const ExifCarrier&) = delete;
-
-    void release();
-    bool holdsImage() const { return image_ != nullptr; }
-    // Size of the held image; 0 x 0 when empty.
-    Size imageSize() const;
-    // The APP1 payload (starting "Exif\0\0"); null when empty.
-    const ByteArray* exifBlock() const;
-
-    // Internal to the image-file layer.
-    DecodedImage* image() const { return image_; }
-    void adopt(DecodedImage* image);
-
-private:
-    DecodedImage* image_ = nullptr;
 };
 
 // Type code from the text after the last "." of the path, ignoring the case
@@ -72,10 +47,12 @@ struct LoadDetails {
 // Empties the bitmap, then reads and decodes the file by its extension. An
 // unknown extension returns ImageFileUnknown without touching the file; any
 // other failure shows only as an empty bitmap.
-ImageFileType load(Bitmap& bitmap, const String& path, ExifCarrier* carrier, LoadDetails* details = nullptr);
+ImageFileType load(Bitmap& bitmap, const String& path, PhotoMetadata* metadata, LoadDetails* details = nullptr);
 
 // Decodes bytes of the given type. On any failure the bitmap is left empty.
-void decode(Bitmap& bitmap, const uint8_t* bytes, size_t size, ImageFileType type, ExifCarrier* carrier,
+// A metadata record, when given, is emptied first and then filled with what
+// the file carried besides its pixels.
+void decode(Bitmap& bitmap, const uint8_t* bytes, size_t size, ImageFileType type, PhotoMetadata* metadata,
             LoadDetails* details = nullptr);
 
 // What writing a picture loaded from a file of type source (with those
@@ -96,16 +73,26 @@ int32_t jpegQuality(const uint8_t* bytes, size_t size);
 // The same for a file; 0 when it cannot be read.
 int32_t jpegFileQuality(const String& path);
 
-// Encodes by the path's extension and writes the file. False for an unknown
+// Encodes by the path's extension and writes the file, with what metadata
+// holds: the EXIF block into JPEG and PNG files (its size tags updated and
+// thumbnail dropped when the size changed), the profile into JPEG, PNG and
+// TIFF files; for the other types the colours are converted to sRGB
+// instead. quality (1-100) applies to JPEG and JPEG-compressed TIFF.
+// False for an unknown
 // extension, an encoder failure (nothing is written then) or a failed write,
 // with the reason in failure when given. Without replace an existing file
 // is never replaced (failure Exists), even one that appears meanwhile.
-bool save(const Bitmap& bitmap, const String& path, int32_t quality, ExifCarrier* carrier, bool replace = true,
+bool save(const Bitmap& bitmap, const String& path, int32_t quality, const PhotoMetadata* metadata,
+          bool replace = true,
           FileFailure* failure = nullptr);
 
 // Encodes into out (replacing its contents). False, with out empty, when the
 // type has no encoder or the encoder refuses the picture.
-bool encode(const Bitmap& bitmap, ImageFileType type, int32_t quality, ExifCarrier* carrier, ByteArray& out);
+bool encode(const Bitmap& bitmap, ImageFileType type, int32_t quality, const PhotoMetadata* metadata,
+            ByteArray& out);
+
+// Whether files of the type keep an ICC profile (JPEG, PNG, TIFF).
+bool typeHoldsProfile(ImageFileType type);
 
 // The small reader for the program's embedded uncompressed TGA pictures
 // (types 2 and 3; 8, 24 or 32 bits; no colour map). Returns the bitmap,

@@ -1,4 +1,5 @@
 #include "imagefile/codecs.h"
+#include "imagefile/colour_profile.h"
 #include "imagefile/image_file.h"
 
 #include <cstdio>  // jpeglib.h needs FILE and size_t first
@@ -89,11 +90,52 @@ bool isExifMarker(const jpeg_saved_marker_ptr marker) {
            std::memcmp(marker->data, "Exif\0\0", 6) == 0;
 }
 
+// An ICC profile is split over APP2 segments, each "ICC_PROFILE\0", its
+// number (from 1) and the count, then up to this many bytes.
+constexpr size_t IccHeader = 14;
+constexpr size_t IccChunk = 65533 - IccHeader;
+
+bool isIccMarker(const jpeg_saved_marker_ptr marker) {
+    return marker->marker == JPEG_APP0 + 2 && marker->data_length > IccHeader &&
+           std::memcmp(marker->data, "ICC_PROFILE\0", 12) == 0;
+}
+
+// Joins the profile's segments in their numbered order; false (profile
+// empty) when a segment is missing, repeated or numbered out of range.
+bool readIccProfile(jpeg_decompress_struct& info, ByteArray& icc) {
+    int count = 0;
+    for (jpeg_saved_marker_ptr m = info.marker_list; m; m = m->next)
+        if (isIccMarker(m))
+            count = m->data[13];
+    if (count == 0)
+        return true;
+    for (int part = 1; part <= count; ++part) {
+        jpeg_saved_marker_ptr found = nullptr;
+        for (jpeg_saved_marker_ptr m = info.marker_list; m; m = m->next) {
+            if (!isIccMarker(m) || m->data[12] != part)
+                continue;
+            if (found || m->data[13] != count) {
+                icc.Empty();
+                return true;
+            }
+            found = m;
+        }
+        if (!found) {
+            icc.Empty();
+            return true;
+        }
+        if (!appendBytes(icc, found->data + IccHeader, found->data_length - IccHeader))
+            return false;
+    }
+    return true;
+}
+
 struct ReadState {
     jpeg_decompress_struct info;
     ErrorManager error;
     jpeg_source_mgr source;
     JSAMPLE* row = nullptr;
+    CmykToSrgb* cmyk = nullptr;
 };
 
 // Points the decompressor at bytes; called after jpeg_create_decompress.
@@ -122,6 +164,7 @@ ReadState* newReadState() {
 void deleteReadState(ReadState* state) {
     jpeg_destroy_decompress(&state->info);
     std::free(state->row);
+    delete state->cmyk;
     std::free(state);
 }
 
@@ -135,6 +178,7 @@ bool readJpeg(ReadState& state, const uint8_t* bytes, size_t size, DecodedImage&
     info.mem->max_memory_to_use = 1L << 30;
     attachSource(state, bytes, size);
     jpeg_save_markers(&info, JPEG_APP0 + 1, 0xFFFF);
+    jpeg_save_markers(&info, JPEG_APP0 + 2, 0xFFFF);
     if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK)
         return image.fail("no image in the JPEG stream");
 
@@ -178,6 +222,8 @@ bool readJpeg(ReadState& state, const uint8_t* bytes, size_t size, DecodedImage&
             break;
         }
     }
+    if (!readIccProfile(info, image.icc))
+        return image.fail("out of memory");
     if (info.saw_JFIF_marker && info.X_density > 0 && info.Y_density > 0) {
         if (info.density_unit == 1) {
             image.dpiX = info.X_density;
@@ -194,6 +240,13 @@ bool readJpeg(ReadState& state, const uint8_t* bytes, size_t size, DecodedImage&
     // Adobe writes CMYK inverted (255 = no ink), which the conversion
     // below expects; plain CMYK is inverted first.
     bool invert = cmyk && !info.saw_Adobe_marker;
+    // With a CMYK profile the inks go through it; the pixels are then sRGB.
+    // (The transform lives in the state, which the caller frees.)
+    if (cmyk && image.icc.length > 0) {
+        state.cmyk = new CmykToSrgb(image.icc.data, static_cast<size_t>(image.icc.length), !invert);
+        image.icc.Empty();
+    }
+    const CmykToSrgb* throughProfile = state.cmyk && state.cmyk->valid() ? state.cmyk : nullptr;
     while (info.output_scanline < info.output_height) {
         int32_t y = static_cast<int32_t>(info.output_scanline);
         JSAMPROW rows[1] = {state.row};
@@ -203,6 +256,8 @@ bool readJpeg(ReadState& state, const uint8_t* bytes, size_t size, DecodedImage&
         const JSAMPLE* s = state.row;
         if (grey) {
             std::memcpy(target, s, static_cast<size_t>(w));
+        } else if (throughProfile) {
+            throughProfile->convert(s, target, w);
         } else if (cmyk) {
             for (int32_t x = 0; x < w; ++x, s += 4) {
                 uint32_t c0 = s[0], c1 = s[1], c2 = s[2], c3 = s[3];
@@ -308,6 +363,19 @@ bool writeJpeg(WriteState& state, const DecodedImage& image, ByteArray& out) {
     // A marker segment holds at most 65533 bytes of payload.
     if (image.exif.length > 0 && image.exif.length <= 65533)
         jpeg_write_marker(&info, JPEG_APP0 + 1, image.exif.data, static_cast<unsigned>(image.exif.length));
+    const size_t iccSize = static_cast<size_t>(image.icc.length);
+    const size_t iccParts = (iccSize + IccChunk - 1) / IccChunk;
+    for (size_t part = 0; part < iccParts && iccParts <= 255; ++part) {
+        const size_t from = part * IccChunk, size = std::min(IccChunk, iccSize - from);
+        jpeg_write_m_header(&info, JPEG_APP0 + 2, static_cast<unsigned>(IccHeader + size));
+        for (const char* c = "ICC_PROFILE"; *c; ++c)
+            jpeg_write_m_byte(&info, *c);
+        jpeg_write_m_byte(&info, 0);
+        jpeg_write_m_byte(&info, static_cast<int>(part + 1));
+        jpeg_write_m_byte(&info, static_cast<int>(iccParts));
+        for (size_t i = 0; i < size; ++i)
+            jpeg_write_m_byte(&info, image.icc.data[from + i]);
+    }
 
     state.row = static_cast<JSAMPLE*>(std::malloc(static_cast<size_t>(image.width) * 3));
     if (!state.row)

@@ -47,20 +47,40 @@ struct ReadState {
     png_bytep interleaved = nullptr;
 };
 
+// The profile and the EXIF block (stored here without the "Exif\0\0" that
+// the layer keeps in front of it).
+bool readMetadata(ReadState& state, DecodedImage& image) {
+    png_charp name = nullptr;
+    int compression = 0;
+    png_bytep profile = nullptr;
+    png_uint_32 profileSize = 0;
+    if (png_get_iCCP(state.png, state.info, &name, &compression, &profile, &profileSize) && profile &&
+        !appendBytes(image.icc, profile, profileSize))
+        return false;
+    png_uint_32 exifSize = 0;
+    png_bytep exif = nullptr;
+    if (png_get_eXIf_1(state.png, state.info, &exifSize, &exif) && exif && exifSize > 0)
+        return appendBytes(image.exif, "Exif\0\0", 6) && appendBytes(image.exif, exif, exifSize);
+    return true;
+}
+
 bool readPng(ReadState& state, MemorySource& source, DecodedImage& image) {
     if (setjmp(png_jmpbuf(state.png)))
         return image.fail("corrupt PNG");
 
     png_set_read_fn(state.png, &source, readFromMemory);
     png_set_user_limits(state.png, 65535, 65535);
-    // Text, profiles, palettes suggestions and the like are never used;
-    // skipping them keeps hostile chunks (huge or compressed) from costing
-    // time and memory.
-    static const png_byte ignored[] = "bKGD\0cHRM\0eXIf\0gAMA\0hIST\0iCCP\0iTXt\0oFFs\0pCAL\0pHYs\0sBIT\0"
+    // Text, palettes suggestions and the like are never used; skipping
+    // them keeps hostile chunks (huge or compressed) from costing time and
+    // memory. The profile (iCCP) and EXIF block (eXIf) are kept, within
+    // libpng's own limits on chunk sizes.
+    static const png_byte ignored[] = "bKGD\0cHRM\0gAMA\0hIST\0iTXt\0oFFs\0pCAL\0pHYs\0sBIT\0"
                                       "sCAL\0sPLT\0sRGB\0tEXt\0tIME\0zTXt\0";
     png_set_keep_unknown_chunks(state.png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
     png_set_keep_unknown_chunks(state.png, PNG_HANDLE_CHUNK_NEVER, ignored, (sizeof(ignored) - 1) / 5);
     png_read_info(state.png, state.info);
+    if (!readMetadata(state, image))
+        return image.fail("out of memory");
 
     png_uint_32 width = 0, height = 0;
     int bitDepth = 0, colorType = 0, interlace = 0;
@@ -133,6 +153,13 @@ bool writePng(WriteState& state, const DecodedImage& image, ByteArray& out) {
     png_set_IHDR(state.png, state.info, static_cast<png_uint_32>(image.width), static_cast<png_uint_32>(image.height),
                  8, withAlpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    // A profile libpng finds wrong is left out (a warning, not an error).
+    png_set_benign_errors(state.png, 1);
+    if (image.icc.length > 0)
+        png_set_iCCP(state.png, state.info, "ICC profile", PNG_COMPRESSION_TYPE_BASE, image.icc.data,
+                     static_cast<png_uint_32>(image.icc.length));
+    if (image.exif.length > 6)
+        png_set_eXIf_1(state.png, state.info, static_cast<png_uint_32>(image.exif.length - 6), image.exif.data + 6);
     png_write_info(state.png, state.info);
     int32_t channels = withAlpha ? 4 : 3;
     state.row = static_cast<png_bytep>(std::malloc(static_cast<size_t>(image.width) * channels));

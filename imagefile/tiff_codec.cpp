@@ -285,6 +285,17 @@ bool decodeTiff(const uint8_t* bytes, size_t size, DecodedImage& image) {
     TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &depth);
     image.sourceBitsPerSample = depth > 8 ? depth : 8;
     image.sourceImages = TIFFLastDirectory(tiff) ? 1 : 2;
+    // The layer turns the picture upright itself, so libtiff is told the
+    // rows are stored top-left and leaves them as stored.
+    uint16_t orientation = ORIENTATION_TOPLEFT;
+    TIFFGetField(tiff, TIFFTAG_ORIENTATION, &orientation);
+    image.orientation = orientation >= 1 && orientation <= 8 ? orientation : 1;
+    TIFFSetField(tiff, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+    uint32_t profileSize = 0;
+    void* profile = nullptr;
+    if (TIFFGetField(tiff, TIFFTAG_ICCPROFILE, &profileSize, &profile) && profile && profileSize <= size &&
+        !appendBytes(image.icc, profile, profileSize))
+        image.icc.Empty();
     // Fax coding of blank pages packs the most pixels into a byte, about
     // fourteen thousand.
     uint64_t pixels = static_cast<uint64_t>(width) * height;
@@ -364,6 +375,8 @@ bool encodeTiff(const DecodedImage& image, ByteArray& out) {
     TIFFSetField(tiff, TIFFTAG_XRESOLUTION, static_cast<float>(image.dpiX));
     TIFFSetField(tiff, TIFFTAG_YRESOLUTION, static_cast<float>(image.dpiY));
     TIFFSetField(tiff, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+    if (image.icc.length > 0)
+        TIFFSetField(tiff, TIFFTAG_ICCPROFILE, static_cast<uint32_t>(image.icc.length), image.icc.data);
 
     bool ok = true;
     uint8_t* row = static_cast<uint8_t*>(std::malloc(rowBytes));

@@ -3,9 +3,10 @@
 # is missing. Usage: install-deps.sh [build|test|package|bench]...
 set -euo pipefail
 
-build=(cmake ninja-build g++ pkg-config libjpeg62-turbo-dev libpng-dev libtiff-dev zlib1g-dev
+build=(cmake ninja-build g++ pkg-config libjpeg62-turbo-dev libpng-dev libtiff-dev zlib1g-dev liblcms2-dev
        libgtk-3-dev libgtest-dev libbenchmark-dev)
-test=(clang xvfb xauth xdotool imagemagick x11-utils locales acl libglib2.0-bin dbus python3-gi)
+test=(clang xvfb xauth xdotool imagemagick x11-utils locales acl libglib2.0-bin dbus python3-gi
+      libimage-exiftool-perl python3-pil)
 test_norecommends=(openbox)
 package=(dpkg-dev file)
 # The package stage of the tests: checking, installing and reading the package.

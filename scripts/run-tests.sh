@@ -41,7 +41,7 @@ run_fuzzers() {
   cmake --build "$dir" -j "$jobs" --target fuzzers
   mkdir -p "$dir/artifacts"
   local target folder corpus
-  for target in bmp gif ico tga pcx wbmp tga_resource; do
+  for target in bmp gif ico tga pcx wbmp tga_resource photo_metadata; do
     folder=${target%_resource}
     corpus=$(mktemp -d)
     find tests/data/formats/"$folder" -type f -iname "*.$folder" -exec cp {} "$corpus"/ \; 2>/dev/null || true

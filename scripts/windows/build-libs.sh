@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Fetches zlib, libjpeg-turbo, libpng and libtiff from Debian's source
+# Fetches zlib, libjpeg-turbo, libpng, libtiff and LittleCMS from Debian's source
 # packages, checks them, and cross-builds them as static libraries for 64-bit
 # Windows. Each set of versions is built once into
 # build/windows-deps/<versions>/, which is printed on the last line; the
@@ -16,7 +16,7 @@ apt_dir=$deps/apt
 src=$deps/sources
 jobs=${JOBS:-$(nproc)}
 toolchain=$root/cmake/mingw-w64-x86_64.cmake
-packages=(zlib libjpeg-turbo libpng1.6 tiff)
+packages=(zlib libjpeg-turbo libpng1.6 tiff lcms2)
 mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$src" "$deps/logs"
 
 # A private deb-src list made from the machine's deb list.
@@ -119,6 +119,22 @@ build tiff "$unpacked/tiff" "${zlib[@]}" \
   -DBUILD_SHARED_LIBS=OFF -Dtiff-tools=OFF -Dtiff-tests=OFF -Dtiff-contrib=OFF -Dtiff-docs=OFF \
   -Dcxx=OFF -Djpeg=ON -Dold-jpeg=ON -Dzlib=ON -Dpixarlog=ON -Djpeg12=OFF -Dlibdeflate=OFF \
   -Djbig=OFF -Dlerc=OFF -Dlzma=OFF -Dzstd=OFF -Dwebp=OFF -Dtiff-opengl=OFF -Dsphinx=OFF
+
+# LittleCMS builds with autotools; its library alone, static.
+build_lcms2() {
+  local log=$deps/logs/build-lcms2.log t0=$SECONDS flags
+  flags="-O2 -ffp-contract=off $(sed -n 's/^set(CMAKE_C_FLAGS_INIT "\(.*\)")$/\1/p' "$toolchain")"
+  mkdir -p "$work/lcms2"
+  (
+    cd "$work/lcms2" &&
+      "$unpacked/lcms2/configure" --host=x86_64-w64-mingw32 --prefix="$prefix" --enable-static \
+        --disable-shared --without-jpeg --without-tiff --without-zlib CC=x86_64-w64-mingw32-gcc-posix \
+        CFLAGS="$flags" &&
+      make -j "$jobs" -C src install && make -C include install
+  )> "$log" 2>&1 || { echo "Building lcms2 failed (log: $log)" >&2; tail -30 "$log" >&2; exit 1; }
+  echo "-- Built lcms2 in $((SECONDS - t0)) s"
+}
+build_lcms2
 
 rm -rf "$work" "$unpacked"
 touch "$prefix/.complete"

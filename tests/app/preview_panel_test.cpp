@@ -47,3 +47,24 @@ TEST_F(PreviewPanelTest, DraggingStopsAtTheEdge) {
     Frame();
     EXPECT_FALSE(wizard->dragging);
 }
+
+// A photo with a colour profile is shown converted to sRGB, in the view and
+// the navigator, while the picture the wizard works on keeps its numbers.
+TEST_F(PreviewPanelTest, AProfiledPhotoIsShownInSrgbAndKeepsItsOwnColours) {
+    const std::string data = std::string(VISTREL_TESTDATA_DIR) + "/photo/";
+    OpenPaths({data + "p3.png"});
+    ASSERT_EQ(24, wizard->source.width);
+    Bitmap asSrgb;
+    load(asSrgb, String((data + "p3_as_srgb.png").c_str()), nullptr);
+    const uint32_t stored = wizard->source.at(12, 8), shown = asSrgb.at(12, 8);
+    ASSERT_NE(stored, shown);
+    for (const Bitmap* picture : {&wizard->viewPicture, &wizard->navigatorPicture}) {
+        int32_t storedSeen = 0, shownSeen = 0;
+        for (size_t i = 0; i < picture->pixelCount(); ++i) {
+            storedSeen += picture->data[i] == stored;
+            shownSeen += picture->data[i] == shown;
+        }
+        EXPECT_EQ(0, storedSeen);
+        EXPECT_GT(shownSeen, 0);
+    }
+}

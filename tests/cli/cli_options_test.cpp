@@ -59,6 +59,8 @@ TEST(CliOptions, EveryUsageErrorExitsWithStatus2) {
         {{"--zoom", "nan", "x.png"}, "factor above 0"},
         {{"-o", "out.png", "a.png", "b.png"}, "one input"},
         {{"--threads", "0", "x.png"}, "1 to 1024"},
+        {{"--quality", "0", "x.png"}, "1 to 100"},
+        {{"--quality", "101", "x.png"}, "1 to 100"},
         {{"info"}, "at least one"},
         {{"convert", "a.png"}, "input and an output"},
     };

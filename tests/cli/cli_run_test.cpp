@@ -344,7 +344,7 @@ TEST_F(CliRun, MixedInputsReportEachFailureAndGoOn) {
     EXPECT_NE(std::string::npos, err.find("Try 'vistrel-cli --help'"));
 }
 
-TEST_F(CliRun, SameSizeJpegKeepsItsExifAndAResizedOneDropsIt) {
+TEST_F(CliRun, SameSizeJpegKeepsItsExifAndAResizedOneDropsAnUnreadableBlock) {
     write("plain.jpg", picture(24, 16, 7));
     const std::string payload("MM\0*\0\0\0\x08 vistrel test block", 28);
     writeBytes("photo.jpg", withExif(readBytes("plain.jpg"), payload));
@@ -398,6 +398,29 @@ TEST_F(CliRun, TooLargeAFinalSizeIsAnErrorNotACrash) {
     EXPECT_EQ(1, run({"--quiet", "--preset", "Photo 4x zoom", path("wide.png")}, &err));
     EXPECT_NE(std::string::npos, err.find("would be 100000x4; each side must be 1 to 99999")) << err;
     EXPECT_FALSE(exists("wide_new.png"));
+}
+
+// A phone's portrait photo: upright in info and in every result, its EXIF
+// block kept through a zoom, JPEG results at the quality asked for.
+TEST_F(CliRun, PhotosComeOutUprightWithTheirExifAtTheQualityAsked) {
+    std::ifstream photo(std::string(VISTREL_TESTDATA_DIR) + "/photo/orientation_6.jpg", std::ios::binary);
+    writeBytes("portrait.jpg", std::string(std::istreambuf_iterator<char>(photo), {}));
+    std::string out, err;
+    EXPECT_EQ(0, run({"info", path("portrait.jpg")}, &err, &out)) << err;
+    EXPECT_EQ(path("portrait.jpg") + ": JPEG 24x16 opaque\n", out);
+    ASSERT_EQ(0, run({"--quiet", "--zoom", "2", "--quality", "50", "--suffix", "_big", path("portrait.jpg")}, &err))
+        << err;
+    PhotoMetadata metadata;
+    Bitmap big;
+    load(big, String(path("portrait_big.jpg")), &metadata);
+    EXPECT_EQ(48, big.width);
+    EXPECT_EQ(1, metadata.orientation);
+    EXPECT_NE(std::string::npos, readBytes("portrait_big.jpg").find("Test camera"));
+    EXPECT_NEAR(50, jpegFileQuality(String(path("portrait_big.jpg"))), 1);
+    ASSERT_EQ(0, run({"convert", path("portrait.jpg"), path("portrait.png")}, &err)) << err;
+    load(big, String(path("portrait.png")), &metadata);
+    EXPECT_EQ(24, big.width);
+    EXPECT_GT(metadata.exif.length, 0);
 }
 
 TEST_F(CliRun, InfoAndConvert) {

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "core/strings.h"
+
+#include <cstddef>
+#include <cstdint>
+
+// Reading and editing EXIF blocks, held as APP1 payloads: "Exif\0\0" then a
+// TIFF structure. Every offset is checked against the block, each directory
+// is visited at most once, and anything odd makes the functions give up:
+// a block that cannot be read safely is dropped rather than written again.
+
+// The Orientation tag (274) of the first directory, 1 to 8; 1 when it is
+// absent, out of range or the block cannot be read.
+int32_t exifOrientation(const uint8_t* block, size_t size);
+
+// Edits the block for a picture that is now upright and width x height:
+// Orientation becomes 1, PixelXDimension and PixelYDimension get the new
+// size, and the embedded thumbnail (the second directory) is dropped, with
+// its bytes when they lie at the end. False, with the block unchanged in
+// meaning but possibly partly edited, when the structure is not sound; the
+// caller then drops it.
+bool rewriteExif(ByteArray& block, int32_t width, int32_t height);

@@ -1,0 +1,203 @@
+#!/usr/bin/python3
+"""Makes the small test files under tests/data/photo/ (orientation, ICC
+profiles, EXIF) with Pillow, its LittleCMS binding (ImageCms) and exiftool.
+
+Run from the repository's root: /usr/bin/python3 scripts/make_photo_test_files.py
+The pictures are drawn here, so they are ours (same licence as the program).
+"""
+import ctypes
+import io
+import os
+import subprocess
+
+from PIL import Image, ImageCms
+
+OUT = "tests/data/photo"
+
+# An upright 24 x 16 picture in blocks of 8 x 8 (so JPEG keeps them close):
+# six different colours, none symmetric, so every turn and mirror differs.
+COLOURS = [(220, 30, 30), (30, 200, 40), (40, 60, 220), (230, 220, 40), (200, 40, 210), (40, 210, 210)]
+
+
+def upright():
+    im = Image.new("RGB", (24, 16))
+    for i, colour in enumerate(COLOURS):
+        x, y = (i % 3) * 8, (i // 3) * 8
+        im.paste(colour, (x, y, x + 8, y + 8))
+    return im
+
+
+# What turns the upright picture into the stored one for each orientation:
+# the inverse of what a viewer does to show it.
+STORE = {
+    1: None,
+    2: Image.Transpose.FLIP_LEFT_RIGHT,
+    3: Image.Transpose.ROTATE_180,
+    4: Image.Transpose.FLIP_TOP_BOTTOM,
+    5: Image.Transpose.TRANSPOSE,
+    6: Image.Transpose.ROTATE_90,
+    7: Image.Transpose.TRANSVERSE,
+    8: Image.Transpose.ROTATE_270,
+}
+
+
+def exif_with(orientation, width, height):
+    exif = Image.Exif()
+    exif[0x0112] = orientation  # Orientation
+    exif[0x010F] = "Vistrel test"  # Make
+    exif[0x0132] = "2026:12:07 04:00:00"  # DateTime
+    # The Exif directory: PixelXDimension, PixelYDimension, DateTimeOriginal.
+    exif[0x8769] = {0xA002: width, 0xA003: height, 0x9003: "2026:12:07 04:00:00"}
+    return exif
+
+
+class CIExyY(ctypes.Structure):
+    _fields_ = [("x", ctypes.c_double), ("y", ctypes.c_double), ("Y", ctypes.c_double)]
+
+
+def p3_profile(table_entries=0):
+    """Display P3 (DCI-P3 primaries, D65 white, the sRGB tone curve), made
+    with LittleCMS itself through its C interface. With table_entries the
+    curves are tables that long instead (a large profile)."""
+    lcms = ctypes.CDLL("liblcms2.so.2")
+    lcms.cmsBuildParametricToneCurve.restype = ctypes.c_void_p
+    lcms.cmsBuildParametricToneCurve.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.POINTER(ctypes.c_double)]
+    lcms.cmsCreateRGBProfile.restype = ctypes.c_void_p
+    lcms.cmsCreateRGBProfile.argtypes = [ctypes.POINTER(CIExyY), ctypes.POINTER(CIExyY * 3), ctypes.c_void_p * 3]
+    lcms.cmsSaveProfileToMem.argtypes = [ctypes.c_void_p, ctypes.c_void_p, ctypes.POINTER(ctypes.c_uint32)]
+    lcms.cmsMLUalloc.restype = ctypes.c_void_p
+    lcms.cmsMLUalloc.argtypes = [ctypes.c_void_p, ctypes.c_uint32]
+    lcms.cmsMLUsetASCII.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_char_p, ctypes.c_char_p]
+    lcms.cmsWriteTag.argtypes = [ctypes.c_void_p, ctypes.c_uint32, ctypes.c_void_p]
+    params = (ctypes.c_double * 5)(2.4, 1 / 1.055, 0.055 / 1.055, 1 / 12.92, 0.04045)
+    curve = lcms.cmsBuildParametricToneCurve(None, 4, params)
+    curves = [curve, curve, curve]
+    if table_entries:
+        lcms.cmsBuildTabulatedToneCurve16.restype = ctypes.c_void_p
+        lcms.cmsBuildTabulatedToneCurve16.argtypes = [ctypes.c_void_p, ctypes.c_uint32, ctypes.POINTER(ctypes.c_uint16)]
+        curves = []
+        for channel in range(3):  # three different tables, so none is shared
+            values = [min(65535, round(65535 * (i / (table_entries - 1)) ** (2.2 + channel / 1000)))
+                      for i in range(table_entries)]
+            table = (ctypes.c_uint16 * table_entries)(*values)
+            curves.append(lcms.cmsBuildTabulatedToneCurve16(None, table_entries, table))
+    white = CIExyY(0.3127, 0.3290, 1.0)
+    primaries = (CIExyY * 3)(CIExyY(0.680, 0.320, 1.0), CIExyY(0.265, 0.690, 1.0), CIExyY(0.150, 0.060, 1.0))
+    profile = lcms.cmsCreateRGBProfile(ctypes.byref(white), ctypes.byref(primaries),
+                                       (ctypes.c_void_p * 3)(*curves))
+    description = lcms.cmsMLUalloc(None, 1)
+    lcms.cmsMLUsetASCII(description, b"en", b"US", b"Display P3 (Vistrel test)")
+    lcms.cmsWriteTag(profile, 0x64657363, description)  # 'desc'
+    size = ctypes.c_uint32(0)
+    lcms.cmsSaveProfileToMem(profile, None, ctypes.byref(size))
+    buffer = ctypes.create_string_buffer(size.value)
+    lcms.cmsSaveProfileToMem(profile, buffer, ctypes.byref(size))
+    return buffer.raw[:size.value]
+
+
+def cmyk_profile():
+    """A small CMYK printer profile: a 2-point grid from the 16 ink corners to
+    Lab, where the inks act as ideal subtractive filters on sRGB colours."""
+    lcms = ctypes.CDLL("liblcms2.so.2")
+    for name, restype in [("cmsCreateProfilePlaceholder", ctypes.c_void_p), ("cmsPipelineAlloc", ctypes.c_void_p),
+                          ("cmsStageAllocCLut16bit", ctypes.c_void_p), ("cmsCreate_sRGBProfile", ctypes.c_void_p),
+                          ("cmsCreateLab4Profile", ctypes.c_void_p), ("cmsCreateTransform", ctypes.c_void_p),
+                          ("cmsMLUalloc", ctypes.c_void_p)]:
+        getattr(lcms, name).restype = restype
+    lcms.cmsCreateTransform.argtypes = [ctypes.c_void_p, ctypes.c_uint32, ctypes.c_void_p, ctypes.c_uint32,
+                                        ctypes.c_uint32, ctypes.c_uint32]
+    lcms.cmsDoTransform.argtypes = [ctypes.c_void_p, ctypes.c_void_p, ctypes.c_void_p, ctypes.c_uint32]
+    lcms.cmsCreateLab4Profile.argtypes = [ctypes.c_void_p]
+    lcms.cmsPipelineAlloc.argtypes = [ctypes.c_void_p, ctypes.c_uint32, ctypes.c_uint32]
+    lcms.cmsStageAllocCLut16bit.argtypes = [ctypes.c_void_p, ctypes.c_uint32, ctypes.c_uint32, ctypes.c_uint32,
+                                            ctypes.POINTER(ctypes.c_uint16)]
+    lcms.cmsPipelineInsertStage.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_void_p]
+    lcms.cmsSetProfileVersion.argtypes = [ctypes.c_void_p, ctypes.c_double]
+    lcms.cmsSetDeviceClass.argtypes = [ctypes.c_void_p, ctypes.c_uint32]
+    lcms.cmsSetColorSpace.argtypes = [ctypes.c_void_p, ctypes.c_uint32]
+    lcms.cmsSetPCS.argtypes = [ctypes.c_void_p, ctypes.c_uint32]
+    lcms.cmsWriteTag.argtypes = [ctypes.c_void_p, ctypes.c_uint32, ctypes.c_void_p]
+    lcms.cmsMLUalloc.argtypes = [ctypes.c_void_p, ctypes.c_uint32]
+    lcms.cmsMLUsetASCII.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_char_p, ctypes.c_char_p]
+    lcms.cmsSaveProfileToMem.argtypes = [ctypes.c_void_p, ctypes.c_void_p, ctypes.POINTER(ctypes.c_uint32)]
+    # sRGB doubles to Lab doubles (TYPE_RGB_DBL, TYPE_Lab_DBL).
+    type_rgb_dbl = (4 << 16) | (3 << 3) | (0 << 0) | (1 << 22)
+    type_lab_dbl = (10 << 16) | (3 << 3) | (0 << 0) | (1 << 22)
+    to_lab = lcms.cmsCreateTransform(lcms.cmsCreate_sRGBProfile(), type_rgb_dbl, lcms.cmsCreateLab4Profile(None),
+                                     type_lab_dbl, 1, 0)
+    table = []
+    for index in range(16):  # the first input (cyan) varies slowest
+        c, m, y, k = [(index >> (3 - bit)) & 1 for bit in range(4)]
+        rgb = (ctypes.c_double * 3)((1 - c) * (1 - k) * 100, (1 - m) * (1 - k) * 100, (1 - y) * (1 - k) * 100)
+        rgb = (ctypes.c_double * 3)(*[v / 100 for v in rgb])
+        lab = (ctypes.c_double * 3)()
+        lcms.cmsDoTransform(to_lab, rgb, lab, 1)
+        table += [round(lab[0] * 652.80), round((lab[1] + 128) * 256), round((lab[2] + 128) * 256)]
+    table = (ctypes.c_uint16 * len(table))(*[min(65535, max(0, v)) for v in table])
+    profile = lcms.cmsCreateProfilePlaceholder(None)
+    lcms.cmsSetProfileVersion(profile, 2.1)  # written as lut16Type, v2 Lab encoding
+    lcms.cmsSetDeviceClass(profile, 0x70727472)  # 'prtr'
+    lcms.cmsSetColorSpace(profile, 0x434D594B)  # 'CMYK'
+    lcms.cmsSetPCS(profile, 0x4C616220)  # 'Lab '
+    pipeline = lcms.cmsPipelineAlloc(None, 4, 3)
+    lcms.cmsPipelineInsertStage(pipeline, 1, lcms.cmsStageAllocCLut16bit(None, 2, 4, 3, table))
+    lcms.cmsWriteTag(profile, 0x41324230, pipeline)  # 'A2B0'
+    description = lcms.cmsMLUalloc(None, 1)
+    lcms.cmsMLUsetASCII(description, b"en", b"US", b"Ideal inks (Vistrel test)")
+    lcms.cmsWriteTag(profile, 0x64657363, description)
+    size = ctypes.c_uint32(0)
+    lcms.cmsSaveProfileToMem(profile, None, ctypes.byref(size))
+    buffer = ctypes.create_string_buffer(size.value)
+    lcms.cmsSaveProfileToMem(profile, buffer, ctypes.byref(size))
+    return buffer.raw[:size.value]
+
+
+def main():
+    os.makedirs(OUT, exist_ok=True)
+    base = upright()
+    base.save(f"{OUT}/upright.png")
+    for o, method in STORE.items():
+        stored = base if method is None else base.transpose(method)
+        exif = exif_with(o, stored.width, stored.height)
+        stored.save(f"{OUT}/orientation_{o}.jpg", quality=100, subsampling=0, exif=exif)
+        stored.save(f"{OUT}/orientation_{o}.png", exif=exif)
+        stored.save(f"{OUT}/orientation_{o}.tif", tiffinfo={274: o})
+
+    # A profiled photo: saturated colours meant as Display P3, in each type
+    # that holds a profile.
+    icc = p3_profile()
+    with open(f"{OUT}/display_p3.icc", "wb") as f:
+        f.write(icc)
+    base.save(f"{OUT}/p3.png", icc_profile=icc)
+    base.save(f"{OUT}/p3.tif", icc_profile=icc)
+    base.save(f"{OUT}/p3.jpg", quality=100, subsampling=0, icc_profile=icc)
+    # The same pixels converted to sRGB by Pillow's LittleCMS, to compare with.
+    srgb = ImageCms.profileToProfile(base, ImageCms.ImageCmsProfile(io.BytesIO(icc)),
+                                     ImageCms.createProfile("sRGB"), renderingIntent=ImageCms.Intent.RELATIVE_COLORIMETRIC,
+                                     flags=ImageCms.FLAGS["BLACKPOINTCOMPENSATION"])
+    srgb.save(f"{OUT}/p3_as_srgb.png")
+
+    # A profile over 128 KB, which a JPEG file splits over three segments.
+    base.save(f"{OUT}/large_profile.jpg", quality=100, subsampling=0, icc_profile=p3_profile(25000))
+
+    # A CMYK JPEG with a CMYK profile, and what LittleCMS makes of its inks.
+    cmyk = cmyk_profile()
+    inks = Image.new("CMYK", (24, 16))
+    for i, colour in enumerate([(0, 200, 200, 0), (200, 0, 200, 0), (200, 200, 0, 0),
+                                (0, 0, 0, 128), (0, 100, 0, 60), (40, 0, 120, 20)]):
+        x, y = (i % 3) * 8, (i // 3) * 8
+        inks.paste(colour, (x, y, x + 8, y + 8))
+    inks.save(f"{OUT}/cmyk.jpg", quality=100, icc_profile=cmyk)
+    inks = Image.open(f"{OUT}/cmyk.jpg")
+    ImageCms.profileToProfile(inks, ImageCms.ImageCmsProfile(io.BytesIO(cmyk)), ImageCms.createProfile("sRGB"),
+                              renderingIntent=ImageCms.Intent.RELATIVE_COLORIMETRIC, outputMode="RGB",
+                              flags=ImageCms.FLAGS["BLACKPOINTCOMPENSATION"]).save(f"{OUT}/cmyk_as_srgb.png")
+
+    # A photo with a thumbnail in its EXIF block, for the size change.
+    subprocess.run(["exiftool", "-q", "-overwrite_original", "-ThumbnailImage<=" + f"{OUT}/orientation_1.jpg",
+                    "-Model=Test camera", "-GPSLatitude=47.5", "-GPSLatitudeRef=N", f"{OUT}/orientation_6.jpg"],
+                   check=True)
+
+
+if __name__ == "__main__":
+    main()

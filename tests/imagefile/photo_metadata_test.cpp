@@ -1,0 +1,259 @@
+#include "imagefile/colour_profile.h"
+#include "imagefile/exif.h"
+#include "imagefile/image_file.h"
+
+#include "core/bilinear_scale.h"
+#include "test_images.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <map>
+#include <string>
+
+// What a photo carries besides its pixels, from load to save: orientation,
+// EXIF block and ICC profile. The files are made by
+// scripts/make_photo_test_files.py.
+
+namespace {
+
+const std::string photoDir = std::string(VISTREL_TESTDATA_DIR) + "/photo/";
+
+ByteArray fileBytes(const std::string& name) {
+    const std::string s = readFileBytes(photoDir + name);
+    ByteArray a;
+    a.Assign(s.data(), static_cast<int32_t>(s.size()));
+    return a;
+}
+
+Bitmap loaded(const std::string& name, PhotoMetadata* metadata = nullptr) {
+    Bitmap b;
+    load(b, String((photoDir + name).c_str()), metadata);
+    return b;
+}
+
+Bitmap decoded(const ByteArray& bytes, ImageFileType type, PhotoMetadata* metadata = nullptr) {
+    Bitmap b;
+    decode(b, bytes.data, static_cast<size_t>(bytes.length), type, metadata);
+    return b;
+}
+
+int32_t largestDifference(const Bitmap& a, const Bitmap& b) {
+    if (a.width != b.width || a.height != b.height)
+        return 256;
+    int32_t largest = 0;
+    for (size_t i = 0; i < a.pixelCount(); ++i)
+        for (int shift = 0; shift < 32; shift += 8)
+            largest = std::max(largest, std::abs(static_cast<int32_t>((a.data[i] >> shift) & 0xFF) -
+                                                 static_cast<int32_t>((b.data[i] >> shift) & 0xFF)));
+    return largest;
+}
+
+// A reader of the few EXIF fields checked here, independent of the one
+// under test: IFD0 and the Exif directory of a little- or big-endian block.
+struct ExifFields {
+    bool valid = false;
+    std::map<uint16_t, uint32_t> values;  // one-value SHORT/LONG entries
+    bool secondDirectory = false;
+};
+
+ExifFields readExif(const ByteArray& block) {
+    ExifFields f;
+    const uint8_t* p = block.data + 6;
+    const size_t n = static_cast<size_t>(block.length) - 6;
+    if (block.length < 14 || std::memcmp(block.data, "Exif\0\0", 6) != 0)
+        return f;
+    const bool le = p[0] == 'I';
+    auto u16 = [&](size_t at) { return le ? p[at] | p[at + 1] << 8 : p[at] << 8 | p[at + 1]; };
+    auto u32 = [&](size_t at) {
+        return le ? static_cast<uint32_t>(u16(at) | u16(at + 2) << 16) : static_cast<uint32_t>(u16(at) << 16 | u16(at + 2));
+    };
+    std::vector<uint32_t> directories{u32(4)};
+    for (size_t d = 0; d < directories.size() && d < 2; ++d) {
+        const uint32_t at = directories[d];
+        if (at + 2 > n || at + 2 + 12 * u16(at) + 4 > n)
+            return f;
+        const uint32_t count = u16(at);
+        for (uint32_t i = 0; i < count; ++i) {
+            const size_t e = at + 2 + 12 * i;
+            const uint16_t tag = u16(e), type = u16(e + 2);
+            if (u32(e + 4) == 1 && (type == 3 || type == 4))
+                f.values[tag] = type == 3 ? u16(e + 8) : u32(e + 8);
+            if (tag == 0x8769)
+                directories.push_back(u32(e + 8));
+        }
+        if (d == 0)
+            f.secondDirectory = u32(at + 2 + 12 * count) != 0;
+    }
+    f.valid = true;
+    return f;
+}
+
+bool contains(const ByteArray& block, const char* text) {
+    const std::string s(reinterpret_cast<const char*>(block.data), static_cast<size_t>(block.length));
+    return s.find(text) != std::string::npos;
+}
+
+uint64_t fnv1a(const Bitmap& b) {
+    uint64_t h = 14695981039346656037ull;
+    for (size_t i = 0; i < b.pixelCount(); ++i)
+        for (int shift = 0; shift < 32; shift += 8)
+            h = (h ^ ((b.data[i] >> shift) & 0xFF)) * 1099511628211ull;
+    return h;
+}
+
+// The APP2 segments of a JPEG file that hold a profile part.
+int32_t profileSegments(const ByteArray& file) {
+    int32_t count = 0;
+    for (size_t at = 2; at + 4 <= static_cast<size_t>(file.length) && file.data[at] == 0xFF;) {
+        const size_t length = (file.data[at + 2] << 8) | file.data[at + 3];
+        if (file.data[at + 1] == 0xE2 && std::memcmp(file.data + at + 4, "ICC_PROFILE", 11) == 0)
+            ++count;
+        if (file.data[at + 1] == 0xDA)
+            break;
+        at += 2 + length;
+    }
+    return count;
+}
+
+}  // namespace
+
+TEST(Orientation, EveryOrientationOfEveryTypeLoadsUpright) {
+    const Bitmap upright = loaded("upright.png");
+    ASSERT_EQ(24, upright.width);
+    for (const char* extension : {"jpg", "png", "tif"}) {
+        for (int32_t o = 1; o <= 8; ++o) {
+            SCOPED_TRACE(std::string(extension) + " orientation " + std::to_string(o));
+            PhotoMetadata metadata;
+            const Bitmap picture = loaded("orientation_" + std::to_string(o) + "." + extension, &metadata);
+            // Blocks of 8 x 8 in one colour: JPEG at quality 100 keeps them close.
+            EXPECT_LE(largestDifference(upright, picture), extension[0] == 'j' ? 6 : 0);
+            EXPECT_EQ(o, metadata.orientation);
+            EXPECT_EQ(24, metadata.size.width);
+            if (extension[0] != 't') {
+                ASSERT_GT(metadata.exif.length, 0);
+                EXPECT_EQ(1, exifOrientation(metadata.exif.data, static_cast<size_t>(metadata.exif.length)));
+                EXPECT_EQ(24u, readExif(metadata.exif).values[0xA002]);
+                EXPECT_EQ(16u, readExif(metadata.exif).values[0xA003]);
+            }
+        }
+    }
+    // Without a record the picture is upright all the same.
+    EXPECT_EQ(0, largestDifference(upright, loaded("orientation_6.png")));
+}
+
+TEST(Exif, ThroughADoubledSizeTheBlockKeepsItsDataWithNewSizeAndNoThumbnail) {
+    PhotoMetadata metadata;
+    const Bitmap picture = loaded("orientation_6.jpg", &metadata);
+    ASSERT_FALSE(picture.isEmpty());
+    const ExifFields original = readExif(metadata.exif);
+    ASSERT_TRUE(original.valid);
+    // Turned upright at load, the thumbnail and its bytes were dropped.
+    EXPECT_FALSE(original.secondDirectory);
+    EXPECT_LT(metadata.exif.length + 700, fileBytes("orientation_6.jpg").length);
+    ByteArray wide = metadata.exif;
+    ASSERT_TRUE(rewriteExif(wide, 70000, 3));
+    EXPECT_EQ(70000u, readExif(wide).values.at(0xA002));
+    Bitmap doubled;
+    ASSERT_TRUE(scaleBilinearClamped(picture, 48, 32, doubled));
+    for (ImageFileType type : {ImageFileJpeg, ImageFilePng}) {
+        SCOPED_TRACE(type);
+        ByteArray saved;
+        ASSERT_TRUE(encode(doubled, type, 90, &metadata, saved));
+        PhotoMetadata back;
+        EXPECT_FALSE(decoded(saved, type, &back).isEmpty());
+        const ExifFields f = readExif(back.exif);
+        ASSERT_TRUE(f.valid);
+        EXPECT_EQ(1u, f.values.at(0x0112));
+        EXPECT_EQ(48u, f.values.at(0xA002));
+        EXPECT_EQ(32u, f.values.at(0xA003));
+        EXPECT_FALSE(f.secondDirectory);
+        EXPECT_TRUE(contains(back.exif, "Test camera"));
+        EXPECT_TRUE(contains(back.exif, "2026:12:07 04:00:00"));
+    }
+}
+
+TEST(Exif, HostileBlocksAreRefusedWithoutReadingOutside) {
+    PhotoMetadata metadata;
+    ASSERT_FALSE(loaded("orientation_1.jpg", &metadata).isEmpty());
+    const ByteArray good = metadata.exif;
+    // Every truncation fails, without reading past the end (ASan watches;
+    // the fuzzer tries the rest).
+    for (int32_t length = 0; length < good.length; ++length) {
+        ByteArray cut;
+        cut.Assign(good.data, length);
+        ByteArray copy = cut;
+        EXPECT_FALSE(rewriteExif(copy, 10, 10)) << length;
+        exifOrientation(cut.data, static_cast<size_t>(cut.length));
+    }
+    ByteArray garbage;
+    garbage.Assign("Exif\0\0MM\0*\xff\xff\xff\xff", 14);
+    EXPECT_FALSE(rewriteExif(garbage, 10, 10));
+    EXPECT_EQ(1, exifOrientation(garbage.data, 14));
+}
+
+TEST(Profile, AProfiledPhotoKeepsItsProfileOrIsConvertedForEveryOutputType) {
+    const ByteArray icc = fileBytes("display_p3.icc");
+    const Bitmap asSrgb = loaded("p3_as_srgb.png");
+    for (const char* name : {"p3.png", "p3.tif", "p3.jpg"}) {
+        SCOPED_TRACE(name);
+        PhotoMetadata metadata;
+        const Bitmap picture = loaded(name, &metadata);
+        ASSERT_FALSE(picture.isEmpty());
+        ASSERT_EQ(icc.length, metadata.icc.length);
+        EXPECT_EQ(0, std::memcmp(icc.data, metadata.icc.data, static_cast<size_t>(icc.length)));
+        // The pixels keep their own colours.
+        EXPECT_LE(largestDifference(loaded("upright.png"), picture), name[3] == 'j' ? 6 : 0);
+        for (ImageFileType type : {ImageFileJpeg, ImageFilePng, ImageFileTiff, ImageFileBmp, ImageFileTga,
+                                   ImageFileGif, ImageFilePcx, ImageFileIco}) {
+            SCOPED_TRACE(type);
+            ByteArray saved;
+            ASSERT_TRUE(encode(picture, type, 95, &metadata, saved));
+            PhotoMetadata back;
+            const Bitmap result = decoded(saved, type, &back);
+            if (typeHoldsProfile(type)) {
+                EXPECT_EQ(icc.length, back.icc.length);
+                EXPECT_TRUE(type != ImageFilePng || largestDifference(picture, result) == 0);
+            } else {
+                EXPECT_EQ(0, back.icc.length);
+                // Converted as Pillow's LittleCMS converts the same colours.
+                EXPECT_LE(largestDifference(asSrgb, result), name[3] == 'j' ? 8 : 1);
+            }
+        }
+    }
+}
+
+TEST(Profile, ConversionGivesTheSameBitsEverywhereAndALargeProfileTravelsInJpeg) {
+    // A checksum of a photo-like picture converted from Display P3: the
+    // Windows build must give the very same bits.
+    Bitmap photo;
+    makePhoto(photo, 64, 48, 3);
+    ASSERT_TRUE(convertToSrgb(photo, fileBytes("display_p3.icc")));
+    EXPECT_EQ(8872801663721104069ull, fnv1a(photo));
+
+    // Over 64 KB: split over APP2 segments and joined again.
+    PhotoMetadata metadata;
+    const Bitmap picture = loaded("large_profile.jpg", &metadata);
+    ASSERT_GT(metadata.icc.length, 65519 * 2);
+    ByteArray saved;
+    ASSERT_TRUE(encode(picture, ImageFileJpeg, 90, &metadata, saved));
+    EXPECT_EQ(3, profileSegments(saved));
+    PhotoMetadata back;
+    decoded(saved, ImageFileJpeg, &back);
+    ASSERT_EQ(metadata.icc.length, back.icc.length);
+    EXPECT_EQ(0, std::memcmp(metadata.icc.data, back.icc.data, static_cast<size_t>(back.icc.length)));
+    // A part missing: no profile, the picture still loads.
+    ByteArray broken = saved;
+    for (int32_t i = 0; i + 16 < broken.length; ++i)
+        if (std::memcmp(broken.data + i, "ICC_PROFILE\0\2", 13) == 0)
+            broken.data[i + 12] = 9;
+    EXPECT_FALSE(decoded(broken, ImageFileJpeg, &back).isEmpty());
+    EXPECT_EQ(0, back.icc.length);
+}
+
+TEST(Profile, ACmykJpegGoesThroughItsProfileToSrgb) {
+    PhotoMetadata metadata;
+    const Bitmap picture = loaded("cmyk.jpg", &metadata);
+    EXPECT_EQ(0, metadata.icc.length);  // the pixels are sRGB now
+    EXPECT_LE(largestDifference(loaded("cmyk_as_srgb.png"), picture), 3);
+}
