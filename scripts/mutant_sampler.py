@@ -235,7 +235,7 @@ def apply(text, m):
 
 
 def tests_digest(files):
-    """Changes when a test changes: a survivor is tried again then."""
+    """Changes when a test changes."""
     h = hashlib.sha256()
     for name in sorted(files):
         if name.startswith("tests/"):

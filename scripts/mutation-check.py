@@ -320,7 +320,9 @@ def run_random(args, files):
         for m in read_mutants(args.equivalent):
             equivalent[(m["file"], m["find"].strip(), m["replace"].strip())] = m.get("equivalent", "")
     order = mutant_sampler.sampled(files, args.seed, args.only)
-    digest = mutant_sampler.tests_digest(files)
+    # A survivor is tried again once the tests change, or when the decoders
+    # now also run under AddressSanitizer.
+    digest = mutant_sampler.tests_digest(files) + ("" if args.no_asan else "+asan")
     cache = read_cache(args.cache)
     print(f"seed {args.seed}: {len(order)} mutants by rule over the sources; trying them in seeded order "
           f"until {args.random} built (cache {args.cache})", flush=True)
