@@ -10,16 +10,15 @@ protected:
 };
 
 TEST_F(SizeFieldsTest, ALockedSideTooLargeForTheFieldsIsCappedWithItsMaster) {
-    // Either side typed: the other follows, and past the fields' five digits
-    // it is capped and the typed side recomputed from the cap.
+    // Either side typed: past the fields' five digits the other side is
+    // capped and the typed one recomputed from the cap.
     const struct {
         int32_t width, height;
         bool typeWidth;
         const char* typed;
         const char* shownWidth;
         const char* shownHeight;
-    } rows[] = {{40, 30, true, "80", "80", "60"},          {40, 30, false, "15", "20", "15"},
-                {100, 10000, true, "1000", "1000", "99999"}, {10000, 100, false, "1000", "99999", "1000"}};
+    } rows[] = {{10000, 100, false, "1000", "99999", "1000"}, {100, 10000, true, "1000", "1000", "99999"}};
     for (const auto& r : rows) {
         SCOPED_TRACE(std::to_string(r.width) + "x" + std::to_string(r.height) + " typed " + r.typed);
         OpenPaths({WriteImage("in.png", Gradient(r.width, r.height))});
@@ -27,8 +26,7 @@ TEST_F(SizeFieldsTest, ALockedSideTooLargeForTheFieldsIsCappedWithItsMaster) {
         EXPECT_EQ(Shown(wizard->widthField), r.shownWidth);
         EXPECT_EQ(Shown(wizard->heightField), r.shownHeight);
     }
-    OpenPaths({WriteImage("tall.png", Gradient(100, 10000))});
-    TypeInto(wizard->widthField, "1000");
+    // The tall picture stays open: the width typed last is the master again.
     TypeInto(wizard->heightField, "5");
     TypeInto(wizard->widthField, "9999");  // 999900: width back to 999.99
     EXPECT_EQ(Shown(wizard->heightField), "99999");
