@@ -129,6 +129,9 @@ TEST_F(CliAuto, CleanPicturesAreLeftAsTheyAre) {
     ASSERT_EQ(expected.pixelCount(), small.pixelCount());
     EXPECT_TRUE(std::equal(small.data, small.data + small.pixelCount(), expected.data));
     EXPECT_EQ(32, both.width);
+    // The height alone gives the width in proportion, as the width gives the height.
+    ASSERT_EQ(0, run({"--auto", "--height", "24", "-o", path("by-height.png"), path("clean.png")}));
+    EXPECT_EQ(bytes("small.png"), bytes("by-height.png"));
 
     // Each slider option alone asks for the pass and shows in the printed line.
     const struct {
