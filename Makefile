@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 CMAKE_GEN := -G Ninja
 
-.PHONY: run test test-release test-asan test-tsan test-windows windows mutants build release deps deps-test package clean
+.PHONY: run test test-release test-asan test-tsan test-windows windows mutants mutants-random build release deps deps-test package clean
 
 deps:
 	@scripts/install-deps.sh build
@@ -57,6 +57,15 @@ test-windows:
 # one rebuild and test run per slip; not part of `make test`).
 mutants: deps-test
 	@scripts/mutation-check.py
+
+# Mutants made by rule (flipped comparisons, constants off by one, swapped
+# arguments, left-out calls, inverted conditions, changed return values)
+# until MUTANTS of them built; the same SEED draws the same ones, and the
+# verdicts kept in build/mutation let a stopped run go on where it left off.
+SEED ?= 7
+MUTANTS ?= 200
+mutants-random: deps-test
+	@nice -n 19 scripts/mutation-check.py --random $(MUTANTS) --seed $(SEED)
 
 clean:
 	rm -rf build dist

@@ -11,16 +11,27 @@ decoder tests in an AddressSanitizer build first, so that a small overrun
 counts as caught.
 
     scripts/mutation-check.py [--rev REV] [--work DIR] [--only REGEX] [--list FILE]
+    scripts/mutation-check.py --random N [--seed S] [--only REGEX] [--cache FILE]
     scripts/mutation-check.py --ratio
 
 --rev takes the product and tests from a commit instead of the working
 tree (the mutant list always comes from the working tree). --ratio prints
 the non-blank lines of tests/ against the product folders.
+
+--random makes mutants by rule instead of reading the list (see
+mutant_sampler.py): the same seed on the same sources gives the same
+mutants in the same order, and the run goes on until N of them built and
+were not recorded as equivalent (tests/mutants-equivalent.txt). Each
+verdict is kept in the cache file, so an interrupted or extended run only
+tries the mutants it has not seen; a survivor is tried again once the
+tests change.
 """
 import argparse
 import filecmp
+import json
 import os
 import re
+import shlex
 import shutil
 import signal
 import subprocess
@@ -28,6 +39,9 @@ import sys
 import tarfile
 import tempfile
 import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import mutant_sampler  # noqa: E402
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 PRODUCT = ["core", "engine", "imagefile", "platform", "ui", "app", "cli"]
@@ -66,10 +80,11 @@ def print_ratio():
     tests_dir = os.path.join(ROOT, "tests")
     data = {os.path.join(tests_dir, "data"), os.path.join(tests_dir, "imagefile", "data")}
     mutants = nonblank_lines_of(os.path.join(tests_dir, "mutants.txt"))
+    mutants += nonblank_lines_of(os.path.join(tests_dir, "mutants-equivalent.txt"))
     tests = nonblank_lines(tests_dir, data) - mutants
     product = sum(nonblank_lines(os.path.join(ROOT, d)) for d in PRODUCT)
     print(f"tests {tests} / product {product} = {tests / product:.3f} "
-          f"(with the {mutants} lines of tests/mutants.txt: {(tests + mutants) / product:.3f})")
+          f"(with the {mutants} lines of the mutant lists: {(tests + mutants) / product:.3f})")
 
 
 def read_mutants(path):
@@ -157,93 +172,107 @@ def configure(src, build, jobs, sanitize, log):
         sys.exit(f"configuring {build} failed; see {log}")
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--list", default=os.path.join(ROOT, "tests", "mutants.txt"))
-    parser.add_argument("--rev", help="take product and tests from this commit")
-    parser.add_argument("--work", default=os.path.join(ROOT, "build", "mutation"))
-    parser.add_argument("--only", help="run only mutants whose file or description matches")
-    parser.add_argument("--jobs", type=int, default=int(os.environ.get("JOBS", "2")))
-    parser.add_argument("--timeout", type=int, default=600, help="seconds per mutant (build and tests)")
-    parser.add_argument("--results", help="also write one tab-separated line per mutant here")
-    parser.add_argument("--ratio", action="store_true")
-    args = parser.parse_args()
-    if args.ratio:
-        print_ratio()
-        return 0
+class Runner:
+    """The scratch copy and its persistent builds; tries one mutant at a time."""
 
-    mutants = read_mutants(args.list)
-    if args.only:
-        mutants = [m for m in mutants if re.search(args.only, m["file"] + " " + m["why"])]
-    work = os.path.abspath(args.work)
-    src, release, asan = (os.path.join(work, d) for d in ("src", "release", "asan"))
-    log = os.path.join(work, "mutants.log")
-    os.makedirs(src, exist_ok=True)
-    files = tracked_files(args.rev)
-    sync_scratch(src, files)
-    for m in mutants:
-        count = files.get(m["file"], b"").decode().count(m["find"])
-        if count > 1:
-            sys.exit(f"{m['file']}: snippet found {count} times: {m['find']!r}")
-        # A snippet an older revision does not have yet is reported, not run.
-        m["absent"] = count == 0
+    def __init__(self, args, files, need_asan):
+        self.args = args
+        self.files = files
+        work = os.path.abspath(args.work)
+        self.src, self.release, self.asan = (os.path.join(work, d) for d in ("src", "release", "asan"))
+        self.log = os.path.join(work, "mutants.log")
+        self.asan_on = need_asan
+        self.current = {}
+        os.makedirs(self.src, exist_ok=True)
+        sync_scratch(self.src, files)
 
-    env_opts = {"ASAN_OPTIONS": "detect_leaks=1:allocator_may_return_null=1",
-                "UBSAN_OPTIONS": "halt_on_error=1"}
-    os.environ.update(env_opts)
-    configure(src, release, args.jobs, "", log)
-    print("building the unmutated copy (the tests must pass there first)", flush=True)
-    if run(["cmake", "--build", release, "-j", str(args.jobs)], log, 7200) != 0:
-        sys.exit(f"the unmutated copy does not build; see {log}")
-    if run(["ctest", "--test-dir", release, "-LE", "gui", "-j", str(args.jobs), "--timeout", "300"], log, 3600) != 0:
-        sys.exit(f"the unmutated tests fail; see {log}")
-    if any(m["file"].startswith("imagefile/") for m in mutants):
-        configure(src, asan, args.jobs, "address,undefined", log)
-        if run(["cmake", "--build", asan, "-j", str(args.jobs), "--target", "imagefile_tests"], log, 7200) != 0:
-            sys.exit(f"the AddressSanitizer build fails; see {log}")
-        if run(["ctest", "--test-dir", asan, "-L", "imagefile", "-j", str(args.jobs)], log, 3600) != 0:
-            sys.exit(f"the unmutated decoder tests fail under AddressSanitizer; see {log}")
+    def prepare(self):
+        jobs, log = self.args.jobs, self.log
+        os.environ.update({"ASAN_OPTIONS": "detect_leaks=1:allocator_may_return_null=1",
+                           "UBSAN_OPTIONS": "halt_on_error=1"})
+        configure(self.src, self.release, jobs, "", log)
+        print("building the unmutated copy (the tests must pass there first)", flush=True)
+        if run(["cmake", "--build", self.release, "-j", str(jobs)], log, 7200) != 0:
+            sys.exit(f"the unmutated copy does not build; see {log}")
+        if run(["ctest", "--test-dir", self.release, "-LE", "gui", "-j", str(jobs), "--timeout", "300"],
+               log, 3600) != 0:
+            sys.exit(f"the unmutated tests fail; see {log}")
+        if self.asan_on:
+            configure(self.src, self.asan, jobs, "address,undefined", log)
+            if run(["cmake", "--build", self.asan, "-j", str(jobs), "--target", "imagefile_tests"], log, 7200) != 0:
+                sys.exit(f"the AddressSanitizer build fails; see {log}")
+            if run(["ctest", "--test-dir", self.asan, "-L", "imagefile", "-j", str(jobs)], log, 3600) != 0:
+                sys.exit(f"the unmutated decoder tests fail under AddressSanitizer; see {log}")
 
-    current = {}
+        def interrupted(signum, frame):
+            self.restore()
+            sys.exit(130)
 
-    def restore(*_):
-        for path, data in current.items():
+        signal.signal(signal.SIGINT, interrupted)
+        signal.signal(signal.SIGTERM, interrupted)
+
+    def restore(self):
+        for path, data in self.current.items():
             with open(path, "wb") as f:
                 f.write(data)
-        current.clear()
+        self.current.clear()
 
-    def interrupted(signum, frame):
-        restore()
-        sys.exit(130)
+    def header_compiles(self, name, mutated):
+        """A header may be included nearly everywhere, and putting it back
+        costs a rebuild of everything that includes it: a mutated header is
+        first compiled with its own source file, both copied to a folder
+        searched ahead of the scratch copy. False only when that fails."""
+        source = os.path.join(self.src, name[:-2] + ".cpp")
+        try:
+            with open(os.path.join(self.release, "compile_commands.json")) as f:
+                entry = next((e for e in json.load(f) if e["file"] == source), None)
+        except (OSError, ValueError):
+            entry = None
+        if entry is None:
+            return True
+        overlay = os.path.join(os.path.dirname(self.release), "overlay")
+        shutil.rmtree(overlay, ignore_errors=True)
+        os.makedirs(os.path.dirname(os.path.join(overlay, name)))
+        with open(os.path.join(overlay, name), "w") as f:
+            f.write(mutated)
+        # The source file goes beside it, for includes relative to its folder.
+        shutil.copy(source, os.path.join(overlay, name[:-2] + ".cpp"))
+        cmd = [os.path.join(overlay, name[:-2] + ".cpp") if a == source else a
+               for a in shlex.split(entry["command"])]
+        out = cmd.index("-o")
+        cmd = cmd[:out] + cmd[out + 2:]
+        for flag in ("-MT", "-MF"):  # leave the build's dependency files alone
+            while flag in cmd:
+                at = cmd.index(flag)
+                del cmd[at:at + 2]
+        cmd = [cmd[0], "-I" + overlay, "-fsyntax-only"] + [a for a in cmd[1:] if a not in ("-MD", "-MMD")]
+        ok = subprocess.run(cmd, cwd=entry["directory"], stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL).returncode == 0
+        shutil.rmtree(overlay, ignore_errors=True)
+        return ok
 
-    signal.signal(signal.SIGINT, interrupted)
-    signal.signal(signal.SIGTERM, interrupted)
-
-    results = []
-    for number, m in enumerate(mutants, 1):
-        if m["absent"]:
-            results.append((number, "absent", m))
-            print(f"{number:3d} absent         {m['file']}: {m['why']}", flush=True)
-            continue
-        path = os.path.join(src, m["file"])
-        original = files[m["file"]]
-        current[path] = original
-        started = time.time()
+    def attempt(self, name, mutated):
+        """Builds and tests with name's text replaced; returns the verdict:
+        killed, survived, timeout (counted as killed) or no-build."""
+        if name.endswith(".h") and not self.header_compiles(name, mutated):
+            return "no-build"
+        path = os.path.join(self.src, name)
+        self.current[path] = self.files[name]
+        jobs, log = str(self.args.jobs), self.log
         verdict = "survived"
         try:
             with open(path, "wb") as f:
-                f.write(original.decode().replace(m["find"], m["replace"]).encode())
-            deadline = started + args.timeout
-            folder = m["file"].split("/")[0]
+                f.write(mutated.encode())
+            deadline = time.time() + self.args.timeout
+            folder = name.split("/")[0]
             steps = []
-            if folder == "imagefile":
-                steps.append((asan, ["--target", "imagefile_tests"], ["-L", "imagefile"]))
+            if folder == "imagefile" and self.asan_on:
+                steps.append((self.asan, ["--target", "imagefile_tests"], ["-L", "imagefile"]))
             if folder in TARGETS:
-                steps.append((release, ["--target"] + TARGETS[folder], ["-L", LABELS[folder]]))
-            steps.append((release, [], ["-LE", "gui"]))
+                steps.append((self.release, ["--target"] + TARGETS[folder], ["-L", LABELS[folder]]))
+            steps.append((self.release, [], ["-LE", "gui"]))
             for build, targets, selection in steps:
-                status = run(["cmake", "--build", build, "-j", str(args.jobs)] + targets, log,
-                             max(1, deadline - time.time()))
+                status = run(["cmake", "--build", build, "-j", jobs] + targets, log, max(1, deadline - time.time()))
                 if status is None:
                     verdict = "timeout"
                     break
@@ -251,21 +280,47 @@ def main():
                     verdict = "no-build"
                     break
                 status = run(["ctest", "--test-dir", build, "--stop-on-failure", "--timeout", "120",
-                              "-j", str(args.jobs)] + selection, log, max(1, deadline - time.time()))
+                              "-j", jobs] + selection, log, max(1, deadline - time.time()))
                 if status != 0:
                     verdict = "killed"  # a failing test or a hang past its time limit
                     break
         finally:
-            restore()
+            self.restore()
+        return verdict
+
+    def finish(self):
+        # Put the build back in step with the unmutated sources for the next run.
+        run(["cmake", "--build", self.release, "-j", str(self.args.jobs)], self.log, 7200)
+
+
+def run_list(args, files):
+    mutants = read_mutants(args.list)
+    if args.only:
+        mutants = [m for m in mutants if re.search(args.only, m["file"] + " " + m["why"])]
+    for m in mutants:
+        count = files.get(m["file"], b"").decode().count(m["find"])
+        if count > 1:
+            sys.exit(f"{m['file']}: snippet found {count} times: {m['find']!r}")
+        # A snippet an older revision does not have yet is reported, not run.
+        m["absent"] = count == 0
+    runner = Runner(args, files, any(m["file"].startswith("imagefile/") for m in mutants) and not args.no_asan)
+    runner.prepare()
+
+    results = []
+    for number, m in enumerate(mutants, 1):
+        if m["absent"]:
+            results.append((number, "absent", m))
+            print(f"{number:3d} absent         {m['file']}: {m['why']}", flush=True)
+            continue
+        started = time.time()
+        verdict = runner.attempt(m["file"], files[m["file"]].decode().replace(m["find"], m["replace"]))
         seconds = int(time.time() - started)
         results.append((number, verdict, m))
         print(f"{number:3d} {verdict:8s} {seconds:4d}s {m['file']}: {m['why']}", flush=True)
         if args.results:
             with open(args.results, "a") as out:
                 out.write(f"{number}\t{verdict}\t{m['file']}\t{m['why']}\n")
-
-    # Put the build back in step with the unmutated sources for the next run.
-    run(["cmake", "--build", release, "-j", str(args.jobs)], log, 7200)
+    runner.finish()
     # A snippet missing from today's sources is a stale entry, not a pass:
     # the code moved or changed and the slip is no longer tried.
     absent = [(n, m) for n, v, m in results if v == "absent"]
@@ -282,6 +337,114 @@ def main():
     for n, m in absent:
         print(f"  absent: {n} {m['file']}: {m['why']}")
     return 0 if killed == counted and (args.rev or not absent) else 1
+
+
+def read_cache(path):
+    cache = {}
+    if os.path.exists(path):
+        with open(path, encoding="utf-8") as f:
+            for line in f:
+                fields = line.rstrip("\n").split("\t")
+                if len(fields) == 7:
+                    cache["\t".join(fields[2:6])] = (fields[0], fields[1])
+    return cache
+
+
+def run_random(args, files):
+    """Seeded mutants by rule until args.random of them built and are not
+    known equivalents; verdicts come from the cache when it has them."""
+    equivalent = {}
+    if os.path.exists(args.equivalent):
+        for m in read_mutants(args.equivalent):
+            equivalent[(m["file"], m["find"].strip(), m["replace"].strip())] = m.get("equivalent", "")
+    order = mutant_sampler.sampled(files, args.seed, args.only)
+    # A survivor is tried again once the tests change, or when the decoders
+    # now also run under AddressSanitizer.
+    digest = mutant_sampler.tests_digest(files) + ("" if args.no_asan else "+asan")
+    cache = read_cache(args.cache)
+    print(f"seed {args.seed}: {len(order)} mutants by rule over the sources; trying them in seeded order "
+          f"until {args.random} built (cache {args.cache})", flush=True)
+    runner = None
+    tally, survivors, skipped_equivalent, live = {}, [], 0, 0
+    for m in order:
+        if live >= args.random:
+            break
+        if (m["file"], m["find"].strip(), m["replace"].strip()) in equivalent:
+            skipped_equivalent += 1
+            continue
+        key = mutant_sampler.key(m)
+        verdict, tested_with = cache.get(key, (None, None))
+        if verdict == "survived" and tested_with != digest:
+            verdict = None  # the tests changed since
+        if verdict is None:
+            if runner is None:
+                runner = Runner(args, files, not args.no_asan)
+                runner.prepare()
+            started = time.time()
+            verdict = runner.attempt(m["file"], mutant_sampler.apply(files[m["file"]].decode(), m))
+            seconds = f"{int(time.time() - started):4d}s"
+            with open(args.cache, "a", encoding="utf-8") as out:
+                out.write(f"{verdict}\t{digest}\t{key}\t{m['rule']}\n")
+        else:
+            seconds = "cache"
+        folder = "platform" if m["file"].startswith("platform/") else m["file"].split("/")[0]
+        counts = tally.setdefault(folder, {"killed": 0, "survived": 0, "no-build": 0})
+        counts["killed" if verdict == "timeout" else verdict] += 1
+        if verdict != "no-build":
+            live += 1
+        if verdict == "survived":
+            survivors.append(m)
+        print(f"{live:3d} {verdict:8s} {seconds:>5s} {m['file']}:{m['line']} {m['rule']}: {m['why']}", flush=True)
+    if runner:
+        runner.finish()
+
+    print(f"\nseed {args.seed}, {live} live mutants ({skipped_equivalent} known equivalents left out)")
+    print(f"{'folder':10s} {'killed':>7s} {'survived':>9s} {'no-build':>9s} {'rate':>6s}")
+    total_killed = total_live = 0
+    for folder in sorted(tally):
+        c = tally[folder]
+        alive = c["killed"] + c["survived"]
+        total_killed += c["killed"]
+        total_live += alive
+        print(f"{folder:10s} {c['killed']:7d} {c['survived']:9d} {c['no-build']:9d} "
+              f"{100 * c['killed'] / max(1, alive):5.1f}%")
+    print(f"{'all':10s} {total_killed:7d} {total_live - total_killed:9d} "
+          f"{sum(c['no-build'] for c in tally.values()):9d} {100 * total_killed / max(1, total_live):5.1f}%")
+    if survivors:
+        print("\nsurvivors to review (a real fault wants a test; an equivalent one goes, with its reason, "
+              f"into {os.path.relpath(args.equivalent, ROOT)}):")
+        for m in survivors:
+            print(f"{m['file']}: {m['rule']} at line {m['line']}: {m['why']}\n- {m['find'].strip()}\n"
+                  f"+ {m['replace'].strip()}")
+    return 0
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--list", default=os.path.join(ROOT, "tests", "mutants.txt"))
+    parser.add_argument("--rev", help="take product and tests from this commit")
+    parser.add_argument("--work", default=os.path.join(ROOT, "build", "mutation"))
+    parser.add_argument("--only", help="run only mutants whose file or description (rule with --random) matches")
+    parser.add_argument("--jobs", type=int, default=int(os.environ.get("JOBS", "2")))
+    parser.add_argument("--timeout", type=int, default=600, help="seconds per mutant (build and tests)")
+    parser.add_argument("--results", help="also write one tab-separated line per mutant here")
+    parser.add_argument("--no-asan", action="store_true",
+                        help="leave out the AddressSanitizer run of the decoder tests")
+    parser.add_argument("--random", type=int, metavar="N", help="N live mutants made by rule instead of the list")
+    parser.add_argument("--seed", type=int, default=1)
+    parser.add_argument("--cache", default=os.path.join(ROOT, "build", "mutation", "random-verdicts.tsv"),
+                        help="verdicts of the mutants tried so far, kept between runs")
+    parser.add_argument("--equivalent", default=os.path.join(ROOT, "tests", "mutants-equivalent.txt"))
+    parser.add_argument("--ratio", action="store_true")
+    args = parser.parse_args()
+    if args.ratio:
+        print_ratio()
+        return 0
+    files = tracked_files(args.rev)
+    if args.random is not None:
+        os.makedirs(os.path.dirname(os.path.abspath(args.cache)), exist_ok=True)
+        return run_random(args, files)
+    return run_list(args, files)
 
 
 if __name__ == "__main__":

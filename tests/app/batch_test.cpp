@@ -3,9 +3,11 @@
 #include "imagefile/image_file.h"
 #include "ui/button.h"
 #include "ui/edit_field.h"
+#include "ui/radio_group.h"
 #include "ui/slider.h"
 #include "ui/text_label.h"
 
+#include <array>
 #include <filesystem>
 
 namespace {
@@ -99,21 +101,38 @@ TEST_F(BatchTest, AFileThatFailsIsReportedAndSkippedWithTheOptionsKept) {
     const std::string a = WriteImage("a.png", Gradient(10, 8));
     const std::string c = WriteImage("c.png", Gradient(10, 8));
     OpenPaths({a, Path("gone.png"), c});
+    TypeInto(wizard->prependField, "p_");
     TypeInto(wizard->appendField, "_v2");
-    wizard->deblurSlider->value = 60;
-    wizard->deblurSlider->Reposition();
+    // Every control away from its default, each to a value of its own.
+    // The controls are built again after the failed file: read them afresh.
+    const auto sliders = [&] {
+        return std::array<Slider*, 4>{wizard->noiseSizeSlider, wizard->amountSlider, wizard->cutoffSlider,
+                                      wizard->deblurSlider};
+    };
+    const int32_t values[] = {40, 70, 30, 60};
+    for (size_t i = 0; i < 4; ++i) {
+        sliders()[i]->value = values[i];
+        sliders()[i]->Reposition();
+    }
+    wizard->scaleGroup->Select(1);
+    const bool constrain = !wizard->constrainToggle->on;
+    ClickWidget(wizard->constrainToggle);
+    ASSERT_EQ(wizard->constrainToggle->on, constrain);
     ClickWidget(wizard->applyButton);
     RunUntilIdle();
     ASSERT_EQ(MessageCount(), 1);
     EXPECT_EQ(LastMessage()->request.text, S("Couldn't find file " + Path("gone.png")));
-    EXPECT_TRUE(std::filesystem::exists(Path("a_v2.png")));
-    EXPECT_FALSE(std::filesystem::exists(Path("gone_v2.png")));
-    EXPECT_TRUE(std::filesystem::exists(Path("c_v2.png")));
+    EXPECT_TRUE(std::filesystem::exists(Path("p_a_v2.png")));
+    EXPECT_FALSE(std::filesystem::exists(Path("p_gone_v2.png")));
+    EXPECT_TRUE(std::filesystem::exists(Path("p_c_v2.png")));
     // The controls came back after the failed file as the user had set them.
     ASSERT_TRUE(wizard->optionsPresent);
-    EXPECT_EQ(wizard->deblurSlider->value, 60);
+    for (size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(sliders()[i]->value, values[i]) << "slider " << i;
+    EXPECT_EQ(wizard->CurrentOptions().scaleChoice, 1);
+    EXPECT_EQ(wizard->constrainToggle->on, constrain);
+    EXPECT_EQ(wizard->prependField->committedText, "p_");
     EXPECT_EQ(wizard->appendField->committedText, "_v2");
-    EXPECT_EQ(wizard->CurrentOptions().deblurAmount, 60);
 }
 
 TEST_F(BatchTest, WhenTheLastFilesFailTheBatchEndsAtStepOne) {

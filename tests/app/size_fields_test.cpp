@@ -10,10 +10,23 @@ protected:
 };
 
 TEST_F(SizeFieldsTest, ALockedSideTooLargeForTheFieldsIsCappedWithItsMaster) {
-    OpenPaths({WriteImage("tall.png", Gradient(100, 10000))});
-    TypeInto(wizard->widthField, "1000");  // the height would be 100000
-    EXPECT_EQ(Shown(wizard->widthField), "1000");
-    EXPECT_EQ(Shown(wizard->heightField), "99999");
+    // Either side typed: past the fields' five digits the other side is
+    // capped and the typed one recomputed from the cap.
+    const struct {
+        int32_t width, height;
+        bool typeWidth;
+        const char* typed;
+        const char* shownWidth;
+        const char* shownHeight;
+    } rows[] = {{10000, 100, false, "1000", "99999", "1000"}, {100, 10000, true, "1000", "1000", "99999"}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(std::to_string(r.width) + "x" + std::to_string(r.height) + " typed " + r.typed);
+        OpenPaths({WriteImage("in.png", Gradient(r.width, r.height))});
+        TypeInto(r.typeWidth ? wizard->widthField : wizard->heightField, r.typed);
+        EXPECT_EQ(Shown(wizard->widthField), r.shownWidth);
+        EXPECT_EQ(Shown(wizard->heightField), r.shownHeight);
+    }
+    // The tall picture stays open: the width typed last is the master again.
     TypeInto(wizard->heightField, "5");
     TypeInto(wizard->widthField, "9999");  // 999900: width back to 999.99
     EXPECT_EQ(Shown(wizard->heightField), "99999");

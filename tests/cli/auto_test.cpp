@@ -129,16 +129,31 @@ TEST_F(CliAuto, CleanPicturesAreLeftAsTheyAre) {
     ASSERT_EQ(expected.pixelCount(), small.pixelCount());
     EXPECT_TRUE(std::equal(small.data, small.data + small.pixelCount(), expected.data));
     EXPECT_EQ(32, both.width);
+    // The height alone gives the width in proportion, as the width gives the height.
+    ASSERT_EQ(0, run({"--auto", "--height", "24", "-o", path("by-height.png"), path("clean.png")}));
+    EXPECT_EQ(bytes("small.png"), bytes("by-height.png"));
 
-    ASSERT_EQ(0, run({"--auto", "--amount", "50", "-o", path("over.png"), path("clean.png")}));
-    std::vector<std::string> printed = printedSliders();
-    ASSERT_EQ(10u, printed.size()) << log;
-    EXPECT_EQ("0", printed[1]);
-    EXPECT_EQ("50", printed[3]);
-    printed.insert(printed.end(), {"-o", path("explicit.png"), path("clean.png")});
-    ASSERT_EQ(0, run(printed));
-    EXPECT_EQ(bytes("over.png"), bytes("explicit.png"));
-    EXPECT_NE(bytes("over.png"), bytes("auto.png"));
+    // Each slider option alone asks for the pass and shows in the printed line.
+    const struct {
+        const char* option;
+        const char* value;
+        size_t at;
+    } given[] = {{"--noise-size", "60", 1}, {"--amount", "50", 3}, {"--cutoff", "40", 5}, {"--deblur", "30", 7},
+                 {"--scale", "all", 9}};
+    for (const auto& g : given) {
+        SCOPED_TRACE(g.option);
+        ASSERT_EQ(0, run({"--auto", g.option, g.value, "-o", path("over.png"), "--overwrite", path("clean.png")}));
+        std::vector<std::string> printed = printedSliders();
+        ASSERT_EQ(10u, printed.size()) << log;
+        EXPECT_EQ(g.value, printed[g.at]);
+        if (g.at != 1)
+            EXPECT_EQ("0", printed[1]);  // nothing to remove: the chosen noise size
+        printed.insert(printed.end(), {"-o", path("explicit.png"), "--overwrite", path("clean.png")});
+        ASSERT_EQ(0, run(printed));
+        EXPECT_EQ(bytes("over.png"), bytes("explicit.png"));
+        if (g.at == 3)
+            EXPECT_NE(bytes("over.png"), bytes("auto.png"));
+    }
 }
 
 TEST_F(CliAuto, BeforeAfterJoinsTheSourceAndTheResult) {

@@ -32,6 +32,7 @@ TEST(CliOptions, FinalResolutionForms) {
     EXPECT_TRUE(o.exactSize);
     ASSERT_TRUE(parse({"--zoom", "2.5", "x.png"}, o));
     EXPECT_EQ(2.5f, o.zoom);
+    ASSERT_TRUE(parse({"--zoom", "1000", "x.png"}, o));
     ASSERT_TRUE(parse({"--size", "99999x1", "x.png"}, o));
 }
 
@@ -57,6 +58,7 @@ TEST(CliOptions, EveryUsageErrorExitsWithStatus2) {
         {{"--zoom", "2", "--height", "5", "x.png"}, "cannot be combined"},
         {{"--zoom", "0", "x.png"}, "factor above 0"},
         {{"--zoom", "nan", "x.png"}, "factor above 0"},
+        {{"--zoom", "1000.5", "x.png"}, "factor above 0"},
         {{"-o", "out.png", "a.png", "b.png"}, "one input"},
         {{"--threads", "0", "x.png"}, "1 to 1024"},
         {{"--quality", "0", "x.png"}, "1 to 100"},

@@ -9,10 +9,13 @@
 #include "engine/option_mapping.h"
 #include "engine/presets.h"
 #include "engine/reference_passes.h"
+#include "engine/sad_kernel.h"
 #include "pass_test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
 #include <vector>
 
 namespace {
@@ -140,6 +143,43 @@ TEST(FastPaths, ConvolutionMatchesTheReference) {
                     ASSERT_TRUE(sameBytes(out, expected))
                         << "sigma " << sigma << " shape " << shape << " " << size[0] << "x" << size[1];
                 }
+            }
+        }
+    }
+}
+
+// Every kernel this processor runs gives the portable sums: odd and even
+// point counts on both sides of the widening every 256 points, runs shorter
+// and longer than a vector.
+TEST(FastPaths, SadKernelsMatchThePortableOnes) {
+    SadVariant variants[8];
+    const int32_t variantCount = availableSadVariants(variants, 8);
+    passtest::Random random(77);
+    std::vector<uint8_t> image(64 * 64);
+    for (uint8_t& b : image)
+        b = static_cast<uint8_t>(random.uniform() * 256.0);
+    for (int32_t count : {1, 2, 7, 8, 33, 256, 257, 300}) {
+        std::vector<int32_t> offsets(static_cast<size_t>(count));
+        std::vector<uint16_t> wide(static_cast<size_t>(count));
+        std::vector<uint8_t> narrow(static_cast<size_t>(paddedSadLength(count)), 0);
+        for (int32_t j = 0; j < count; ++j) {
+            offsets[j] = static_cast<int32_t>(random.uniform() * 24) * 64 + static_cast<int32_t>(random.uniform() * 24);
+            narrow[j] = static_cast<uint8_t>(random.uniform() * 256.0);
+            wide[j] = narrow[j];
+        }
+        const int32_t sad = sadPortable(image.data(), offsets.data(), narrow.data(), count, INT32_MAX);
+        int32_t eight[8], rows[21];
+        eightSadPortable(image.data(), offsets.data(), wide.data(), count, eight);
+        rowSadPortable(image.data(), 21, offsets.data(), wide.data(), count, rows);
+        for (int32_t v = 0; v < variantCount; ++v) {
+            SCOPED_TRACE(std::string(variants[v].name) + ", " + std::to_string(count) + " points");
+            EXPECT_EQ(sad, variants[v].function(image.data(), offsets.data(), narrow.data(), count, INT32_MAX));
+            int32_t out[21];
+            variants[v].eightFunction(image.data(), offsets.data(), wide.data(), count, out);
+            EXPECT_TRUE(std::equal(eight, eight + 8, out));
+            for (int32_t positions : {1, 5, 16, 21}) {
+                variants[v].rowFunction(image.data(), positions, offsets.data(), wide.data(), count, out);
+                EXPECT_TRUE(std::equal(rows, rows + positions, out)) << positions << " positions";
             }
         }
     }

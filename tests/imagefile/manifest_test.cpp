@@ -152,6 +152,32 @@ TEST(TiffLayouts, EveryLayoutOfTheSameSamplesDecodesAlike) {
     EXPECT_GT(compared, 20);
 }
 
+// 12-bit samples, which only our own reader takes: a second sample is alpha
+// when it is marked associated (1) or unassociated (2), not when unspecified.
+TEST(TiffLayouts, OurReaderTakesAnExtraSampleAsAlphaOnlyWhenMarkedSo) {
+    for (uint32_t extra : {0u, 1u, 2u}) {
+        std::vector<uint8_t> file(137, 0);
+        file[0] = file[1] = 'I';
+        putLe16(file, 2, 42);
+        putLe32(file, 4, 8);
+        putLe16(file, 8, 10);
+        const uint32_t entries[10][4] = {{256, 3, 1, 1},   {257, 3, 1, 1}, {258, 3, 2, 12 | 12 << 16}, {259, 3, 1, 1},
+                                         {262, 3, 1, 1},   {273, 4, 1, 134}, {277, 3, 1, 2},           {278, 3, 1, 1},
+                                         {279, 4, 1, 3},   {338, 3, 1, extra}};
+        for (size_t i = 0; i < 10; ++i) {
+            putLe16(file, 10 + 12 * i, entries[i][0]);
+            putLe16(file, 12 + 12 * i, entries[i][1]);
+            putLe32(file, 14 + 12 * i, entries[i][2]);
+            putLe32(file, 18 + 12 * i, entries[i][3]);
+        }
+        file[134] = 0x80;  // grey and alpha 0x800
+        file[135] = 0x08;
+        DecodedImage image;
+        ASSERT_TRUE(decodeImage(file.data(), file.size(), ImageFileTiff, image)) << extra;
+        EXPECT_EQ(extra != 0, image.hasAlpha()) << extra;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Formats, Suite,
                          ::testing::Values("bmp", "gif", "ico", "jpeg", "pcx", "png", "tga", "tiff", "wbmp"));
 

@@ -1,6 +1,7 @@
 #include "platform/browser.h"
 #include "platform/file_dialog.h"
 #include "platform/headless.h"
+#include "platform/menu_table.h"
 #include "platform/program_folder.h"
 
 #include <gtest/gtest.h>
@@ -32,6 +33,16 @@ TEST(FileFilter, FindFilterIndex) {
     EXPECT_EQ(FindFilterIndex("cat.", save), -1);
     EXPECT_EQ(FindFilterIndex("cat.png", OpenFilterList()), 0);  // "All supported types" comes first
     EXPECT_EQ(FindFilterIndex("cat.gif", OpenFilterList()), -1);
+}
+
+// GTK's menu labels: "&" marks the mnemonic, "&&" is a literal "&" and a
+// literal "_" must be doubled.
+TEST(MenuLabel, MnemonicsAreMarkedTheGtkWay) {
+    EXPECT_EQ(MnemonicLabel("&File"), "_File");
+    EXPECT_EQ(MnemonicLabel("Save &As..."), "Save _As...");
+    EXPECT_EQ(MnemonicLabel("Salt && &Pepper"), "Salt & _Pepper");
+    EXPECT_EQ(MnemonicLabel("my_photo"), "my__photo");
+    EXPECT_EQ(MnemonicLabel("end&"), "end");
 }
 
 // The file dialog's front end on the headless backend.
