@@ -71,7 +71,11 @@ if [[ $what == all || $what == release ]]; then
   # Includes the GUI tests (label gui): each starts its own Xvfb and openbox.
   echo "== Optimised build with assertions"
   configure_and_build build/release -DCMAKE_BUILD_TYPE=RelWithAsserts
-  run_ctest build/release
+  run_ctest build/release -LE "^gui$"
+  # The desktop tests drive a private X server: a run whose first window
+  # never came up (seen once, on a fresh checkout, and not since) gets one
+  # more try; a fault that shows twice still fails.
+  run_ctest build/release -L "^gui$" --repeat until-pass:2
 fi
 if [[ $what == all || $what == asan ]]; then
   echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
