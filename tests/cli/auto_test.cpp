@@ -146,13 +146,15 @@ TEST_F(CliAuto, CleanPicturesAreLeftAsTheyAre) {
         std::vector<std::string> printed = printedSliders();
         ASSERT_EQ(10u, printed.size()) << log;
         EXPECT_EQ(g.value, printed[g.at]);
-        if (g.at != 1)
+        if (g.at != 1) {
             EXPECT_EQ("0", printed[1]);  // nothing to remove: the chosen noise size
+        }
         printed.insert(printed.end(), {"-o", path("explicit.png"), "--overwrite", path("clean.png")});
         ASSERT_EQ(0, run(printed));
         EXPECT_EQ(bytes("over.png"), bytes("explicit.png"));
-        if (g.at == 3)
+        if (g.at == 3) {
             EXPECT_NE(bytes("over.png"), bytes("auto.png"));
+        }
     }
 }
 

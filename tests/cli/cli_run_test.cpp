@@ -77,23 +77,6 @@ protected:
     }
 };
 
-// Inserts an APP1 "Exif" segment right after the JFIF header of a JPEG file.
-std::string withExif(const std::string& jpeg, const std::string& payload) {
-    size_t at = 2;
-    if (jpeg.size() > 6 && static_cast<uint8_t>(jpeg[2]) == 0xFF && static_cast<uint8_t>(jpeg[3]) == 0xE0)
-        at = 4 + ((static_cast<uint8_t>(jpeg[4]) << 8) | static_cast<uint8_t>(jpeg[5]));
-    std::string body = std::string("Exif\0\0", 6) + payload;
-    const size_t length = body.size() + 2;
-    std::string segment = "\xFF\xE1";
-    segment += static_cast<char>(length >> 8);
-    segment += static_cast<char>(length & 0xFF);
-    return jpeg.substr(0, at) + segment + body + jpeg.substr(at);
-}
-
-bool containsExif(const std::string& bytes, const std::string& payload) {
-    return bytes.find(std::string("Exif\0\0", 6) + payload) != std::string::npos;
-}
-
 }  // namespace
 
 TEST_F(CliRun, WritesNextToEachInputWithPrefixAndSuffixInTheInputsFormat) {
@@ -342,22 +325,6 @@ TEST_F(CliRun, MixedInputsReportEachFailureAndGoOn) {
 
     EXPECT_EQ(2, run({"--amount", "500", path("good.png")}, &err));
     EXPECT_NE(std::string::npos, err.find("Try 'vistrel-cli --help'"));
-}
-
-TEST_F(CliRun, SameSizeJpegKeepsItsExifAndAResizedOneDropsAnUnreadableBlock) {
-    write("plain.jpg", picture(24, 16, 7));
-    const std::string payload("MM\0*\0\0\0\x08 vistrel test block", 28);
-    writeBytes("photo.jpg", withExif(readBytes("plain.jpg"), payload));
-    std::string err;
-    ASSERT_EQ(0, run({"--quiet", path("photo.jpg")}, &err)) << err;
-    EXPECT_TRUE(containsExif(readBytes("photo_new.jpg"), payload));
-
-    ASSERT_EQ(0, run({"--quiet", "--zoom", "2", "--suffix", "_big", path("photo.jpg")}, &err)) << err;
-    EXPECT_FALSE(containsExif(readBytes("photo_big.jpg"), payload));
-    Bitmap big;
-    load(big, String(path("photo_big.jpg")), nullptr);
-    EXPECT_EQ(48, big.width);
-    EXPECT_EQ(32, big.height);
 }
 
 TEST_F(CliRun, OutputEqualsTheJobRunOnTheScaledPicture) {

@@ -164,24 +164,6 @@ TEST_F(WinFiles, FailuresSayWhatKindTheyAre) {
     EXPECT_TRUE(FileExists(String(dir)));
 }
 
-// Past MAX_PATH: a file 300 characters deep opens, saves and is known.
-TEST_F(WinFiles, PathsLongerThan260CharactersWork) {
-    std::string deep = dir;
-    while (deep.size() < 280) {
-        deep += "\\" + std::string(40, 'd');
-        ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + WideFromUtf8(deep)).c_str(), nullptr));
-    }
-    const std::string target = deep + "\\" + std::string(300 - deep.size() - 5, 'p') + ".png";
-    ASSERT_EQ(300u, target.size());
-    ASSERT_TRUE(save(target, "first"));
-    ASSERT_TRUE(save(target, "second"));
-    ByteArray buffer;
-    ASSERT_TRUE(ReadWholeFile(String(target), buffer));
-    EXPECT_EQ("second", std::string(reinterpret_cast<const char*>(buffer.data), static_cast<size_t>(buffer.length)));
-    EXPECT_TRUE(FileExists(String(target)));
-    EXPECT_TRUE(IdentifyFile(String(target)).exists);
-}
-
 // Another spelling of the same path is the same file, existing or not.
 TEST_F(WinFiles, SameFileSeesThroughCaseAndDots) {
     const std::string target = path("Photo.png");
