@@ -48,13 +48,6 @@ int componentsOf(const ByteArray& file) {
     return -1;
 }
 
-ByteArray fileBytes(const std::string& path) {
-    std::string s = readFileBytes(path);
-    ByteArray a;
-    a.Assign(s.data(), static_cast<int32_t>(s.size()));
-    return a;
-}
-
 }  // namespace
 
 TEST(JpegExif, TheBlockTravelsByteForByteToASameSizeSaveAndIsRewrittenForAnother) {

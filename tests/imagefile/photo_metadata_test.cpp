@@ -19,12 +19,7 @@ namespace {
 
 const std::string photoDir = std::string(VISTREL_TESTDATA_DIR) + "/photo/";
 
-ByteArray fileBytes(const std::string& name) {
-    const std::string s = readFileBytes(photoDir + name);
-    ByteArray a;
-    a.Assign(s.data(), static_cast<int32_t>(s.size()));
-    return a;
-}
+ByteArray photoBytes(const std::string& name) { return fileBytes(photoDir + name); }
 
 Bitmap loaded(const std::string& name, PhotoMetadata* metadata = nullptr) {
     Bitmap b;
@@ -150,7 +145,7 @@ TEST(Exif, ThroughADoubledSizeTheBlockKeepsItsDataWithNewSizeAndNoThumbnail) {
     ASSERT_TRUE(original.valid);
     // Turned upright at load, the thumbnail and its bytes were dropped.
     EXPECT_FALSE(original.secondDirectory);
-    EXPECT_LT(metadata.exif.length + 700, fileBytes("orientation_6.jpg").length);
+    EXPECT_LT(metadata.exif.length + 700, photoBytes("orientation_6.jpg").length);
     ByteArray wide = metadata.exif;
     ASSERT_TRUE(rewriteExif(wide, 70000, 3));
     EXPECT_EQ(70000u, readExif(wide).values.at(0xA002));
@@ -193,7 +188,7 @@ TEST(Exif, HostileBlocksAreRefusedWithoutReadingOutside) {
 }
 
 TEST(Profile, AProfiledPhotoKeepsItsProfileOrIsConvertedForEveryOutputType) {
-    const ByteArray icc = fileBytes("display_p3.icc");
+    const ByteArray icc = photoBytes("display_p3.icc");
     const Bitmap asSrgb = loaded("p3_as_srgb.png");
     for (const char* name : {"p3.png", "p3.tif", "p3.jpg"}) {
         SCOPED_TRACE(name);
@@ -228,7 +223,7 @@ TEST(Profile, ConversionGivesTheSameBitsEverywhereAndALargeProfileTravelsInJpeg)
     // Windows build must give the very same bits.
     Bitmap photo;
     makePhoto(photo, 64, 48, 3);
-    ASSERT_TRUE(convertToSrgb(photo, fileBytes("display_p3.icc")));
+    ASSERT_TRUE(convertToSrgb(photo, photoBytes("display_p3.icc")));
     EXPECT_EQ(8872801663721104069ull, fnv1a(photo));
 
     // Over 64 KB: split over APP2 segments and joined again.

@@ -66,7 +66,6 @@ inline uint32_t le16(const uint8_t* p) { return p[0] | (p[1] << 8); }
 inline uint32_t le32(const uint8_t* p) { return le16(p) | (le16(p + 2) << 16); }
 
 inline std::string readFileBytes(const std::string& path) {
-    ByteArray buffer;
     FILE* f = std::fopen(path.c_str(), "rb");
     std::string out;
     if (!f)
@@ -77,4 +76,11 @@ inline std::string readFileBytes(const std::string& path) {
         out.append(chunk, n);
     std::fclose(f);
     return out;
+}
+
+inline ByteArray fileBytes(const std::string& path) {
+    const std::string s = readFileBytes(path);
+    ByteArray a;
+    a.Assign(s.data(), static_cast<int32_t>(s.size()));
+    return a;
 }
