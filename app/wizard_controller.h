@@ -81,6 +81,14 @@ public:
     // The preview panel.
     void RebuildNavigator();
     void ShowView(int32_t mode);
+    // Draws the view of a pyramid into width x height pixels of target at
+    // (at, at), each pixelSize screen pixels wide: at 100 % one picture
+    // pixel is one screen pixel.
+    void DrawView(Bitmap& target, int32_t at, int32_t width, int32_t height, const Pyramid& pyramid,
+                  int32_t pixelSize);
+    // The thumbnail of the source in a width x height picture, framed by a
+    // white and a black line each frame pixels wide.
+    void DrawNavigator(Bitmap& target, int32_t width, int32_t height, int32_t frame);
 
     // State.
     std::vector<String> files;
@@ -122,6 +130,12 @@ public:
     Bitmap navigatorPicture;
     Bitmap navigatorOverlay;
     Bitmap viewPicture;
+    // The same three at the screen's resolution, while the device scale is
+    // above 1; the navigator's was built at navigatorScale.
+    Bitmap navigatorDevicePicture;
+    Bitmap navigatorDeviceOverlay;
+    Bitmap viewDevicePicture;
+    int32_t navigatorScale = 1;
 
     ImageWidget* progressBar = nullptr;
     Bitmap progressPicture;

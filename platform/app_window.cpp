@@ -76,6 +76,18 @@ void AppWindow::Invalidate() {
         Invalidate(Rect(0, 0, native_->clientSize.width, native_->clientSize.height));
 }
 
+int32_t AppWindow::DeviceScale() const { return native_ ? native_->deviceScale : 1; }
+
+void AppWindow::SetDeviceLayers(std::vector<DeviceLayer> layers) {
+    if (!native_)
+        return;
+    const int32_t scale = native_->deviceScale;
+    layers.erase(std::remove_if(layers.begin(), layers.end(),
+                                [scale](const DeviceLayer& layer) { return !LayerFits(layer, scale); }),
+                 layers.end());
+    native_->layers = std::move(layers);
+}
+
 void AppWindow::BringToTop() {
     if (native_)
         BackendBringToTop(*native_);
@@ -119,6 +131,8 @@ void RebuildBackBuffer(NativeWindow& native, Size size) {
 
 void HandleResize(NativeWindow& native, Size size) {
     RebuildBackBuffer(native, size);
+    // The window shows its pictures afresh at the new size or scale.
+    native.layers.clear();
     if (!native.popup && TheWindowManager)
         TheWindowManager->SetClientSize(native.clientSize);
     BackendBackBufferChanged(native);

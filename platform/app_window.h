@@ -3,7 +3,10 @@
 #include "core/bitmap.h"
 #include "core/geometry.h"
 #include "core/strings.h"
+#include "platform/device_layer.h"
 #include "platform/input_state.h"
+
+#include <vector>
 
 struct NativeWindow;  // the backend's part of a window (GTK or headless)
 
@@ -53,6 +56,16 @@ public:
     void Invalidate(const Rect& rect);
     void Invalidate();
     void BringToTop();
+
+    // Screen pixels per client pixel along each side: 1, or the desktop's
+    // whole scale factor (2 at 200 %). The client area and everything above
+    // count in client pixels whatever it is.
+    int32_t DeviceScale() const;
+    // The pictures shown at that resolution over the back buffer from the
+    // next repaint on, in place of those set before. Nothing of the window's
+    // own is drawn over them. Ignored at a scale of 1 and for layers that do
+    // not fit (LayerFits).
+    void SetDeviceLayers(std::vector<DeviceLayer> layers);
 
     // Turns the events gathered since the last frame into the snapshot.
     void TakeInputSnapshot();

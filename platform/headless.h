@@ -9,6 +9,7 @@
 #include "core/geometry.h"
 #include "core/strings.h"
 #include "platform/backend.h"
+#include "platform/device_layer.h"
 #include "platform/input_state.h"
 
 #include <cstdint>
@@ -42,6 +43,11 @@ void Activate(AppWindow* window);
 AppWindow* ActiveWindow();
 // A resize of the client area, not below the window's minimum.
 void Resize(AppWindow& window, Size clientSize);
+// The desktop's scale factor for the window (1 at first), taken up as a
+// resize to the same size would be.
+void SetDeviceScale(AppWindow& window, int32_t scale);
+// The device layers the window shows now.
+const std::vector<DeviceLayer>& DeviceLayers(AppWindow& window);
 // Minimising shrinks the client area to nothing (a 1 x 1 back buffer).
 void Minimize(AppWindow& window);
 // The close box.

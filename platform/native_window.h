@@ -3,6 +3,7 @@
 #include "core/bitmap.h"
 #include "core/geometry.h"
 #include "core/strings.h"
+#include "platform/device_layer.h"
 #include "platform/input_state.h"
 
 #include <cstdint>
@@ -25,6 +26,12 @@ struct NativeWindow {
     // 0x..RRGGBB words, top row first, no padding: clientSize exactly.
     std::unique_ptr<uint32_t[]> pixels;
     Bitmap backBuffer;
+
+    // Screen pixels per client pixel along each side (the desktop's whole
+    // scale factor), and the pictures shown at that resolution over the
+    // back buffer; none while the scale is 1.
+    int32_t deviceScale = 1;
+    std::vector<DeviceLayer> layers;
 
     BackendWindow* backend = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "ui/image_widget.h"
 
 #include "ui/draw.h"
+#include "ui/rect_ops.h"
 
 namespace {
 
@@ -18,6 +19,35 @@ ImageWidget::ImageWidget(Point position, const Bitmap* picture, bool blend) : pi
 void ImageWidget::SetPicture(const Bitmap* p) {
     picture = p;
     SetBounds(PictureRect(bounds.topLeft, p));
+}
+
+void ImageWidget::SetDevicePicture(const Bitmap* p) {
+    devicePicture = p;
+    MarkDirty();
+}
+
+namespace {
+
+void CollectLayers(Widget* widget, const Rect& clip, int32_t scale, std::vector<DeviceLayer>& layers) {
+    const Rect r = ClampedInto(widget->bounds, clip);
+    if (r.isEmpty())
+        return;
+    for (int32_t i = 0; i < widget->ChildCount(); ++i)
+        CollectLayers(widget->Child(i), r, scale, layers);
+    if (widget->TypeId() != TypeImageWidget)
+        return;
+    const DeviceLayer layer{r, widget->Position(), static_cast<ImageWidget*>(widget)->devicePicture};
+    if (LayerFits(layer, scale))
+        layers.push_back(layer);
+}
+
+}  // namespace
+
+std::vector<DeviceLayer> DeviceLayersIn(Widget& root, int32_t scale) {
+    std::vector<DeviceLayer> layers;
+    if (scale > 1)
+        CollectLayers(&root, root.bounds, scale, layers);
+    return layers;
 }
 
 void ImageWidget::Paint(Bitmap& canvas, const Rect& clip) {

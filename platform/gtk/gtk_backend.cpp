@@ -115,6 +115,28 @@ void WrapPixels(BackendWindow& bw, NativeWindow& native) {
                                                      CAIRO_FORMAT_RGB24, size.width, size.height, size.width * 4);
 }
 
+// A picture at the screen's resolution over part of the buffer: with the
+// device scale set on its surface, each of its pixels lands on one screen
+// pixel.
+void PaintLayer(cairo_t* cr, const DeviceLayer& layer, int32_t scale) {
+    const Bitmap& picture = *layer.picture;
+    cairo_surface_t* surface =
+        cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(picture.data), CAIRO_FORMAT_RGB24,
+                                            picture.width, picture.height, picture.width * 4);
+    cairo_surface_set_device_scale(surface, scale, scale);
+    cairo_save(cr);
+    const Rect& r = layer.shown;
+    cairo_rectangle(cr, r.left(), r.top(), r.width(), r.height());
+    cairo_clip(cr);
+    cairo_set_source_surface(cr, surface, layer.origin.x, layer.origin.y);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+    cairo_paint(cr);
+    cairo_restore(cr);
+    cairo_surface_destroy(surface);
+}
+
+int32_t ScaleOf(GtkWidget* area) { return std::max(gtk_widget_get_scale_factor(area), 1); }
+
 // Event handlers. The user data is the BackendWindow; events for a main
 // window with nothing attached are dropped.
 
@@ -130,6 +152,13 @@ gboolean OnDraw(GtkWidget* widget, cairo_t* cr, gpointer data) {
         // of screen pixels: copied, never smoothed, so edges stay sharp.
         cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
         cairo_paint(cr);
+        const int32_t scale = bw->native->deviceScale;
+        if (scale == ScaleOf(widget)) {
+            for (const DeviceLayer& layer : bw->native->layers) {
+                if (LayerFits(layer, scale))
+                    PaintLayer(cr, layer, scale);
+            }
+        }
         // An allocation larger than the buffer (until the next frame) is black.
         cairo_set_source_rgb(cr, 0, 0, 0);
         if (width > size.width) {
@@ -151,6 +180,16 @@ void OnSizeAllocate(GtkWidget*, GdkRectangle* allocation, gpointer data) {
     auto* bw = static_cast<BackendWindow*>(data);
     bw->allocated = {allocation->width, allocation->height};
     bw->resizePending = true;
+}
+
+// The window went to a monitor of another scale, or the desktop's scale
+// changed: taken up at the next snapshot, like a new size.
+void OnScaleChanged(GObject*, GParamSpec*, gpointer data) {
+    auto* bw = static_cast<BackendWindow*>(data);
+    if (bw->area) {
+        bw->allocated = {gtk_widget_get_allocated_width(bw->area), gtk_widget_get_allocated_height(bw->area)};
+        bw->resizePending = true;
+    }
 }
 
 uint32_t ButtonBit(guint button) {
@@ -326,6 +365,7 @@ GtkWidget* MakeArea(BackendWindow& bw, Size size) {
                                     GDK_LEAVE_NOTIFY_MASK);
     g_signal_connect(area, "draw", G_CALLBACK(OnDraw), &bw);
     g_signal_connect(area, "size-allocate", G_CALLBACK(OnSizeAllocate), &bw);
+    g_signal_connect(area, "notify::scale-factor", G_CALLBACK(OnScaleChanged), &bw);
     g_signal_connect(area, "button-press-event", G_CALLBACK(OnButton), &bw);
     g_signal_connect(area, "button-release-event", G_CALLBACK(OnButton), &bw);
     g_signal_connect(area, "motion-notify-event", G_CALLBACK(OnMotion), &bw);
@@ -603,6 +643,7 @@ bool BackendAttachWindow(NativeWindow& native, const String& title) {
             gtk_window_resize(GTK_WINDOW(s.mainWindow), w + native.clientSize.width - current.width,
                               h + native.clientSize.height - current.height);
         }
+        native.deviceScale = ScaleOf(bw.area);
         WrapPixels(bw, native);
         native.owner->Invalidate();
         return true;
@@ -634,6 +675,7 @@ bool BackendAttachWindow(NativeWindow& native, const String& title) {
         gdk_window_get_origin(mainArea, &x, &y);
     gtk_window_move(GTK_WINDOW(window), x + left, y + 50);
 
+    native.deviceScale = ScaleOf(bw->area);
     WrapPixels(*bw, native);
     gtk_widget_show_all(window);
     ApplyCursor(*bw);
@@ -695,7 +737,10 @@ void BackendSnapshotState(NativeWindow& native, Point& pointer, bool& active) {
         // never goes below the window's minimum.
         Size size{std::max(bw->allocated.width, native.minClientSize.width),
                   std::max(bw->allocated.height, native.minClientSize.height)};
-        if (size.width != native.clientSize.width || size.height != native.clientSize.height) {
+        const int32_t scale = ScaleOf(bw->area);
+        if (size.width != native.clientSize.width || size.height != native.clientSize.height ||
+            scale != native.deviceScale) {
+            native.deviceScale = scale;
             HandleResize(native, size);
             bw = native.backend;
             if (!bw) {

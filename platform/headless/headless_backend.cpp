@@ -294,6 +294,14 @@ void Resize(AppWindow& window, Size clientSize) {
     HandleResize(native, clientSize);
 }
 
+void SetDeviceScale(AppWindow& window, int32_t scale) {
+    NativeWindow& native = NativeOf(window);
+    native.deviceScale = std::max(scale, 1);
+    HandleResize(native, native.clientSize);
+}
+
+const std::vector<DeviceLayer>& DeviceLayers(AppWindow& window) { return NativeOf(window).layers; }
+
 void Minimize(AppWindow& window) { HandleResize(NativeOf(window), Size{0, 0}); }
 
 void CloseBox(AppWindow& window) { HandleCloseRequest(NativeOf(window)); }
