@@ -117,6 +117,19 @@ private:
             }
             Invalidate();
             Log("done pattern");
+        } else if (command == "layer") {
+            // Over client (100, 100) to (140, 140), a picture at the
+            // screen's resolution: red and green its own x and y, blue a
+            // checkerboard of single pixels.
+            const int32_t scale = DeviceScale();
+            layer_.resize(40 * scale, 40 * scale);
+            for (int32_t y = 0; y < layer_.height; ++y) {
+                for (int32_t x = 0; x < layer_.width; ++x)
+                    layer_.at(x, y) = packPixel(x, y, (x ^ y) & 1 ? 255 : 0);
+            }
+            SetDeviceLayers({DeviceLayer{Rect(100, 100, 140, 140), Point{100, 100}, &layer_}});
+            Invalidate(Rect(100, 100, 140, 140));
+            Log("done layer " + std::to_string(scale));
         } else if (command == "ask" || command == "ask yes") {
             Log("asking");
             Log(AskYesNo("Replace the file?", command == "ask yes", true) ? "answer yes" : "answer no");
@@ -164,6 +177,7 @@ private:
         }
     }
 
+    Bitmap layer_;
     bool ready_ = false;
     bool active_ = false;
     uint32_t held_ = 0;

@@ -54,6 +54,10 @@ for p in 0,0 799,0 0,599 799,599 123,456 400,300; do
 done
 check "every probed pixel is the back buffer's pixel at that place, top row first" \
     test "$(pixels "${points[@]}")" = "${expected% }"
+send layer
+wait_line "done layer 1"
+check "at a scale of 1 a layer at the screen's resolution is not shown" \
+    test "$(pixels "$((OX + 100)),$((OY + 100))" "$((OX + 139)),$((OY + 139))")" = "$(pattern_at 100 100) $(pattern_at 139 139)"
 outside=$(pixels "$((OX - 1)),$((OY + 300))" "$((OX + 800)),$((OY + 300))" "$((OX + 300)),$((OY - 1))" "$((OX + 300)),$((OY + 600))")
 check "the pixels around the client area are not the buffer's" \
     test "$outside" != "$(pattern_at 799 300) $(pattern_at 0 300) $(pattern_at 300 599) $(pattern_at 300 0)" \
@@ -319,6 +323,21 @@ if [ -z "$WINE" ]; then
         expected+="$(pattern_at "$x" "$y") $(pattern_at "$x" "$y") "
     done
     check "every device pixel is its buffer pixel exactly" test "$(pixels "${points[@]}")" = "${expected% }"
+    send layer
+    wait_line "done layer 2"
+    # Over (100, 100) to (140, 140) each screen pixel is one of the layer's:
+    # neighbours along the checkerboard differ, and the buffer's blocks go
+    # on just outside.
+    points=() expected=""
+    for p in 0,0 1,0 0,1 1,1 37,42 38,42 79,79; do
+        x=${p%,*} y=${p#*,}
+        points+=("$((SX + 200 + x)),$((SY + 200 + y))")
+        expected+="$(printf '%02X%02X%02X' "$x" "$y" $(((x ^ y) & 1 ? 255 : 0))) "
+    done
+    points+=("$((SX + 199)),$((SY + 200))" "$((SX + 280)),$((SY + 279))")
+    expected+="$(pattern_at 99 100) $(pattern_at 140 139)"
+    check "a layer at the screen's resolution shows its own pixels one to one" \
+        test "$(pixels "${points[@]}")" = "$expected"
     xdotool windowactivate --sync "$MAIN" key alt+F4
     wait_exit "$PROBE_PID"
 fi
