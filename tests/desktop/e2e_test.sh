@@ -183,6 +183,35 @@ wait_exit "$PID"
 check "the close box ends the program with status 0" test $? = 0
 
 if [ -z "$WINE" ]; then
+    echo "== at a scale factor of 2 the view shows the photo's own pixels at 100 %"
+    # A checkerboard of single pixels: shown one to one, neighbours on the
+    # screen differ; shown as 2 x 2 blocks they would not.
+    convert -size 1200x900 pattern:gray50 "$PHOTOS/checker.png"
+    GDK_SCALE=2 "$PROGRAM" "$PHOTOS/checker.png" > hidpi.out 2>&1 &
+    PID=$!
+    MAIN=$(find_window '^Vistrel') && wait_for "$WAIT_LIMIT" title_has checker.png
+    if ABOUT=$(find_dialog '^About Vistrel 1.3$'); then
+        xdotool windowactivate --sync "$ABOUT" key alt+F4
+        wait_for "$WAIT_LIMIT" window_gone '^About Vistrel 1.3$'
+    fi
+    read -r SX SY < <(client_origin "$MAIN")
+    SY=$((SY + $(xwininfo -id "$MAIN" | sed -n 's/.*Height: *//p') - 1200))  # below the menu bar
+    # Client (340, 260) and (400, 300), inside the view, with the screen
+    # pixels right of, below and diagonal to each.
+    block() { echo "$(($1 + SX)),$(($2 + SY)) $(($1 + SX + 1)),$(($2 + SY)) $(($1 + SX)),$(($2 + SY + 1)) $(($1 + SX + 1)),$(($2 + SY + 1))"; }
+    one_to_one() {
+        local p
+        p=($(pixels $(block 680 520) $(block 800 600)))
+        [ "${#p[@]}" = 8 ] || return 1
+        for q in 0 4; do
+            case ${p[q]} in 000000 | FFFFFF) ;; *) return 1 ;; esac
+            [ "${p[q]}" != "${p[q + 1]}" ] && [ "${p[q]}" != "${p[q + 2]}" ] && [ "${p[q]}" = "${p[q + 3]}" ] || return 1
+        done
+    }
+    check "one photo pixel on each screen pixel" wait_for 10 one_to_one
+    xdotool windowactivate --sync "$MAIN" key alt+F4
+    wait_exit "$PID"
+
     echo "== Wayland sessions: the X server is used through XWayland, or its absence is named"
     GDK_BACKEND=wayland "$PROGRAM" > wayland.out 2>&1 &
     PID=$!
