@@ -4,6 +4,8 @@
 #include "ui/image_widget.h"
 #include "ui/text_label.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr uint32_t Grey = packPixel(192, 192, 192);
@@ -24,6 +26,11 @@ protected:
     const Bitmap& ViewPicture() { return wizard->viewPicture; }
     uint32_t ViewAt(int32_t i, int32_t j) { return wizard->viewPicture.at(2 + i, 2 + j); }
 };
+
+bool SamePixels(const Bitmap& a, const Bitmap& b) {
+    return a.width == b.width && a.height == b.height &&
+           std::equal(a.data, a.data + a.pixelCount(), b.data);
+}
 
 TEST_F(PreviewPanelTest, DraggingStopsAtTheEdge) {
     Show(Gradient(600, 400));
@@ -67,4 +74,102 @@ TEST_F(PreviewPanelTest, AProfiledPhotoIsShownInSrgbAndKeepsItsOwnColours) {
         EXPECT_EQ(0, storedSeen);
         EXPECT_GT(shownSeen, 0);
     }
+}
+
+// At a device scale of 2 the view has a picture of the screen's pixels: at
+// 100 % one photo pixel each, and the zoom, the navigator's rectangle and
+// dragging count in those pixels. Back at 1 the window's pictures are as
+// before and nothing is shown over them.
+TEST_F(PreviewPanelTest, AtScaleTwoTheViewShowsOnePhotoPixelPerScreenPixel) {
+    Show(Gradient(1200, 900));
+    Bitmap atScaleOne, navigatorAtOne;
+    atScaleOne.copyFrom(ViewPicture());
+    navigatorAtOne.copyFrom(wizard->navigatorOverlay);
+    EXPECT_TRUE(headless::DeviceLayers(*wizard).empty());
+    headless::SetDeviceScale(*wizard, 2);
+    Frame();
+
+    const Bitmap& level = wizard->display.Level(0);
+    const Bitmap& device = wizard->viewDevicePicture;
+    ASSERT_EQ(device.width, 2 * ViewPicture().width);
+    ASSERT_EQ(device.height, 2 * ViewPicture().height);
+    const int32_t vw = ViewPicture().width - 4, vh = ViewPicture().height - 4;
+    // Centred on (600, 450): the screen's 2 vw pixels start at 600 - vw.
+    for (int32_t i : {0, 1, 2, 3, 2 * vw - 1}) {
+        EXPECT_EQ(device.at(4 + i, 4), level.at(600 - vw + i, 450 - vh));
+        EXPECT_EQ(device.at(4 + i, 4 + 2 * vh - 1), level.at(600 - vw + i, 450 + vh - 1));
+    }
+    // The window's own picture behind it samples every other photo pixel.
+    EXPECT_EQ(ViewAt(1, 1), level.at(600 - vw + 2, 450 - vh + 2));
+    // The frame is twice as thick.
+    EXPECT_EQ(device.at(1, 100), White);
+    EXPECT_EQ(device.at(2, 100), Black);
+    EXPECT_EQ(device.at(3, 100), Black);
+    EXPECT_EQ(device.at(device.width - 2, device.height - 3), White);
+    EXPECT_EQ(device.at(device.width - 3, device.height - 4), Black);
+
+    // The navigator's rectangle covers twice the photo, drawn in 2 x 2 blocks
+    // over a thumbnail of twice the pixels.
+    const Bitmap& nav = wizard->navigatorOverlay;
+    const Bitmap& navDevice = wizard->navigatorDeviceOverlay;
+    ASSERT_EQ(navDevice.width, 2 * nav.width);
+    ASSERT_EQ(navDevice.height, 2 * nav.height);
+    int32_t outline = 0, outlineAtOne = 0;
+    for (int32_t y = 0; y < nav.height; ++y) {
+        for (int32_t x = 0; x < nav.width; ++x) {
+            outlineAtOne += navigatorAtOne.at(x, y) != wizard->navigatorPicture.at(x, y);
+            if (nav.at(x, y) == wizard->navigatorPicture.at(x, y))
+                continue;
+            ++outline;
+            for (int32_t d : {0, 1, 2, 3})
+                EXPECT_EQ(navDevice.at(2 * x + d % 2, 2 * y + d / 2), nav.at(x, y)) << x << "," << y;
+        }
+    }
+    EXPECT_GT(outline, outlineAtOne * 3 / 2);
+    EXPECT_EQ(navDevice.at(1, 1), White);
+    EXPECT_EQ(navDevice.at(2, 2), Black);
+    EXPECT_NE(wizard->navigatorDevicePicture.at(4, 4), wizard->navigatorDevicePicture.at(5, 4));
+
+    const std::vector<DeviceLayer> layers = headless::DeviceLayers(*wizard);
+    ASSERT_EQ(layers.size(), 2u);
+    EXPECT_EQ(layers[0].picture, &navDevice);
+    EXPECT_EQ(layers[1].picture, &device);
+    EXPECT_EQ(layers[1].shown, wizard->view->bounds);
+
+    // 200 %: each photo pixel covers 2 x 2 screen pixels.
+    const Rect v = wizard->view->bounds;
+    ClickAt(wizard->zoomInButton->bounds.left() + 5, wizard->zoomInButton->bounds.top() + 5);
+    EXPECT_EQ(wizard->zoom, 512);
+    EXPECT_EQ(device.at(4, 4), device.at(5, 5));
+    EXPECT_EQ(device.at(4, 4), level.at(600 - vw / 2, 450 - vh / 2));
+    EXPECT_NE(device.at(4, 4), device.at(6, 4));
+
+    // Dragging by 10 client pixels at 200 % moves 10 photo pixels.
+    MoveTo(v.left() + 100, v.top() + 100);
+    headless::PressButton(*wizard, MouseLeft);
+    Frame();
+    MoveTo(v.left() + 90, v.top() + 100);
+    EXPECT_EQ(wizard->centreX, 610.0f);
+    headless::ReleaseButton(*wizard, MouseLeft);
+    Frame();
+    ClickAt(wizard->zoomOutButton->bounds.left() + 5, wizard->zoomOutButton->bounds.top() + 5);
+    MoveTo(v.left() + 100, v.top() + 100);
+    headless::PressButton(*wizard, MouseLeft);
+    Frame();
+    MoveTo(v.left() + 90, v.top() + 100);
+    EXPECT_EQ(wizard->centreX, 630.0f);
+    headless::ReleaseButton(*wizard, MouseLeft);
+    MoveTo(v.left() + 110, v.top() + 100);  // back to the middle
+    headless::PressButton(*wizard, MouseLeft);
+    Frame();
+    MoveTo(v.left() + 125, v.top() + 100);
+    headless::ReleaseButton(*wizard, MouseLeft);
+    Frame();
+    EXPECT_EQ(wizard->centreX, 600.0f);
+
+    headless::SetDeviceScale(*wizard, 1);
+    Frame();
+    EXPECT_TRUE(headless::DeviceLayers(*wizard).empty());
+    EXPECT_TRUE(SamePixels(ViewPicture(), atScaleOne));
+    EXPECT_TRUE(SamePixels(wizard->navigatorOverlay, navigatorAtOne));
 }

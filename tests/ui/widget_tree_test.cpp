@@ -1,4 +1,5 @@
 #include "ui/color_rect.h"
+#include "ui/image_widget.h"
 #include "ui/rect_ops.h"
 #include "ui/span_op.h"
 #include "ui/widget.h"
@@ -188,4 +189,44 @@ TEST_F(Tree, ColorRectWritesTransparentColoursAndBlendsTranslucentOnes) {
     Frame();
     EXPECT_EQ(canvas.at(50, 50), 0x00123456u);
     EXPECT_EQ(canvas.at(5, 5), BlendPixel(0x80FFFFFF, 0x00123456, 0x80));
+}
+
+// Image widgets with a picture at the screen's resolution give layers
+// clipped as their painting is; a picture of the wrong size, or a scale of
+// 1, gives none.
+TEST_F(Tree, DeviceLayersAreClippedToAncestorsAndNeedTheirScale) {
+    Bitmap small, large, wrong;
+    small.resize(4, 3);
+    large.resize(2 * 30, 2 * 20);
+    wrong.resize(30, 20);
+    auto* panel = new Probe(Rect(10, 10, 50, 40), "panel", &log);
+    root.AddChild(panel);
+    auto* clipped = new ImageWidget(Point{40, 30}, &small, false);  // 4 x 3 before
+    panel->AddChild(clipped);
+    Bitmap picture;
+    picture.resize(30, 20);
+    auto* inside = new ImageWidget(Point{12, 12}, &picture, false);
+    panel->AddChild(inside);
+    auto* plain = new ImageWidget(Point{60, 50}, &picture, false);
+    root.AddChild(plain);
+    clipped->SetPicture(&wrong);  // now 30 x 20, reaching past the panel
+    clipped->SetDevicePicture(&large);
+    inside->SetDevicePicture(&large);
+    plain->SetDevicePicture(&wrong);
+
+    EXPECT_TRUE(DeviceLayersIn(root, 1).empty());
+    const std::vector<DeviceLayer> layers = DeviceLayersIn(root, 2);
+    ASSERT_EQ(layers.size(), 2u);
+    EXPECT_EQ(layers[0].shown, Rect(40, 30, 50, 40));
+    EXPECT_EQ(layers[0].origin.x, 40);
+    EXPECT_EQ(layers[0].origin.y, 30);
+    EXPECT_EQ(layers[1].shown, Rect(12, 12, 42, 32));
+    EXPECT_EQ(layers[1].picture, &large);
+    // Three times finer, only the clipped part is small enough.
+    const std::vector<DeviceLayer> finer = DeviceLayersIn(root, 3);
+    ASSERT_EQ(finer.size(), 1u);
+    EXPECT_EQ(finer[0].shown, Rect(40, 30, 50, 40));
+    // A layer must start inside its picture.
+    EXPECT_FALSE(LayerFits(DeviceLayer{Rect(11, 12, 20, 20), Point{12, 12}, &large}, 2));
+    EXPECT_FALSE(LayerFits(DeviceLayer{Rect(12, 11, 20, 20), Point{12, 12}, &large}, 2));
 }
