@@ -126,7 +126,7 @@ TEST_F(PreviewPanelTest, AtScaleTwoTheViewShowsOnePhotoPixelPerScreenPixel) {
         }
     }
     EXPECT_GT(outline, outlineAtOne * 3 / 2);
-    EXPECT_EQ(navDevice.at(1, 1), White);
+    EXPECT_EQ(navDevice.at(5, 1), White);
     EXPECT_EQ(navDevice.at(2, 2), Black);
     EXPECT_NE(wizard->navigatorDevicePicture.at(4, 4), wizard->navigatorDevicePicture.at(5, 4));
 
