@@ -2,15 +2,36 @@
 
 #include <algorithm>
 
-AutoChoice autoSliders(const DamageEstimate& damage) {
-    int32_t structureClass = 0;
-    while (structureClass + 1 < StructureClassCount && damage.structure >= StructureBounds[structureClass])
-        ++structureClass;
-    const AutoRow* rows = &NoiseRows[structureClass * NoiseRowCount];
+namespace {
+
+const AutoRow* rowFor(const AutoRow* rows, int32_t count, float level) {
     const AutoRow* row = &rows[0];
-    for (int32_t i = 1; i < NoiseRowCount; ++i)
-        if (damage.noiseSigma >= rows[i].bound)
+    for (int32_t i = 1; i < count; ++i)
+        if (level >= rows[i].bound)
             row = &rows[i];
+    return row;
+}
+
+}  // namespace
+
+float cameraNoiseLevel(const NoiseProfile& profile) {
+    return profile.luma[1];
+}
+
+bool cameraLikeNoise(const NoiseProfile& profile) {
+    return profile.chroma[0] < WhiteChromaPerLuma * profile.luma[0];
+}
+
+AutoChoice autoSliders(const DamageEstimate& damage) {
+    const AutoRow* row = nullptr;
+    if (cameraLikeNoise(damage.profile)) {
+        row = rowFor(CameraRows, CameraRowCount, cameraNoiseLevel(damage.profile));
+    } else {
+        int32_t structureClass = 0;
+        while (structureClass + 1 < StructureClassCount && damage.structure >= StructureBounds[structureClass])
+            ++structureClass;
+        row = rowFor(&NoiseRows[structureClass * NoiseRowCount], NoiseRowCount, damage.noiseSigma);
+    }
 
     OptionValues o;
     o.noiseSize = row->noiseSize;
