@@ -55,13 +55,27 @@ LEAVE_ALONE = (-1, -1, -1, -1)
 CHOICES = [LEAVE_ALONE] + GRID
 PRESETS = ("Fine digicam noise", "Phone camera noise")
 OPENCV_H = (1, 2, 3, 5, 8)
+# White noise per channel reads chroma 2.31 times luma at single pixels;
+# clean photos 0.8 to 1.1, camera noise below 0.7.
+WHITE_CHROMA_PER_LUMA = 1.0
+# White noise reads luma at single pixels twice that of 2 x 2 means; camera
+# noise after demosaicing about 0.3 to 1.
+FINE_GRAIN_PER_LUMA = 1.3
+CLEAN_MARGIN = 1.25
 WORK = os.path.join(ROOT, "build", "photos")
 
 
-def damages():
-    """(name, reference suffix) of every damage level, camera levels first."""
+# Noise shared by the channels: luma deviation, chroma deviation, seed base.
+SHARED = {"lc5": (5, 1.5, 2100), "lc10": (10, 3, 2000), "lc20": (20, 6, 2200)}
+
+
+def damages(extra=True):
+    """(name, reference suffix) of every damage level, camera levels first.
+    The first search covered the camera levels and lc10; the other shared
+    levels came later and have a search of their own."""
     levels = [(f"{s}{iso}", f"{s}{iso}-ref") for s in ("large", "phone") for iso in camera_damage.ISO_LEVELS[s]]
-    return levels + [("lc10", None)]
+    levels.append(("lc10", None))
+    return levels + ([("lc5", None), ("lc20", None)] if extra else [])
 
 
 def write(path, pixels):
@@ -78,45 +92,61 @@ def build_photos():
                 reference, damaged = camera_damage.camera(pixels, sensor, iso, 1000 + i * 10)
                 write(os.path.join(WORK, f"{name}-{sensor}{iso}-ref.png"), reference)
                 write(os.path.join(WORK, f"{name}-{sensor}{iso}.png"), damaged)
-        write(os.path.join(WORK, f"{name}-lc10.png"), camera_damage.luma_chroma(pixels, 10, 3, 2000 + i))
+        for level, (luma, chroma, seed) in SHARED.items():
+            write(os.path.join(WORK, f"{name}-{level}.png"), camera_damage.luma_chroma(pixels, luma, chroma, seed + i))
 
 
-def cases(photos):
+def cases(photos, extra=True):
     """(photo, damage, clean path, input path) of every damaged case."""
     out = []
     for photo in photos:
-        for damage, ref in damages():
+        for damage, ref in damages(extra):
             clean = os.path.join(WORK, f"{photo}-{ref}.png" if ref else f"{photo}.png")
             out.append((photo, damage, clean, os.path.join(WORK, f"{photo}-{damage}.png")))
     return out
 
 
-def search(all_cases, tool):
+def parse(parts):
+    psnr = {}
+    for j, part in enumerate(parts):
+        out = os.path.join(WORK, f"search{j}.out")
+        listing = os.path.join(WORK, f"cases{j}.txt")
+        if not os.path.exists(out) or not os.path.exists(listing) or open(listing).read() != listed(part):
+            continue
+        for line in open(out):
+            if len(line.split()) == 4:
+                c, s, p, _ = line.split()
+                psnr.setdefault(part[int(c)][3], [None] * len(GRID))[int(s)] = float(p)
+    return {k: v for k, v in psnr.items() if None not in v}
+
+
+def listed(part):
+    return "".join(f"{os.path.basename(c[2])} {os.path.basename(c[3])}\n" for c in part)
+
+
+def search(all_cases, tool, needed):
     """PSNR of every GRID setting on every case: two slider_search processes
-    side by side, their output kept and reused when complete."""
+    side by side over all_cases, their output kept and reused once it holds
+    the needed cases."""
+    first = [c for c in all_cases if c[1] in {d for d, _ in damages(False)}]
+    parts = [first[j::2] for j in range(2)] + [[c for c in all_cases if c not in first]]
+    psnr = parse(parts)
+    if all(c[3] in psnr for c in needed):
+        return psnr
     with open(os.path.join(WORK, "settings.txt"), "w") as f:
         f.writelines(f"{n} {a} {c} {s}\n" for n, a, c, s in GRID)
-    parts = [all_cases[j::2] for j in range(2)]
     running = []
     for j, part in enumerate(parts):
-        listing = "".join(f"{os.path.basename(c[2])} {os.path.basename(c[3])}\n" for c in part)
-        path, out = os.path.join(WORK, f"cases{j}.txt"), os.path.join(WORK, f"search{j}.out")
-        done = os.path.exists(out) and os.path.exists(path) and open(path).read() == listing and \
-            len(open(out).read().split("\n")) > len(part) * len(GRID)
-        if not done:
-            with open(path, "w") as f:
-                f.write(listing)
-            running.append(subprocess.Popen([tool, "search", path, "settings.txt"], cwd=WORK,
-                                            stdout=open(out, "w")))
+        if all(c[3] in psnr for c in part):
+            continue
+        with open(os.path.join(WORK, f"cases{j}.txt"), "w") as f:
+            f.write(listed(part))
+        running.append(subprocess.Popen([tool, "search", f"cases{j}.txt", "settings.txt"], cwd=WORK,
+                                        stdout=open(os.path.join(WORK, f"search{j}.out"), "w")))
     for proc in running:
         if proc.wait():
             sys.exit("slider_search failed")
-    psnr = {}
-    for j, part in enumerate(parts):
-        for line in open(os.path.join(WORK, f"search{j}.out")):
-            c, s, p, _ = line.split()
-            psnr.setdefault(part[int(c)][3], [0.0] * len(GRID))[int(s)] = float(p)
-    return psnr
+    return parse(parts)
 
 
 def psnr_of(clean, image):
@@ -138,20 +168,21 @@ def camera_level(e):
     return e[4]  # luma of 2 x 2 block means: cameraNoiseLevel
 
 
-def camera_like(e, ratio):
-    return e[6] < ratio * e[3]
+def camera_like(e):
+    return e[6] < WHITE_CHROMA_PER_LUMA * e[3]
+
+
+def fine_grain(e):
+    return e[3] >= FINE_GRAIN_PER_LUMA * e[4]
 
 
 def choice_psnr(psnr, case, c):
     return psnr_of(read(case[2]), read(case[3])) if c == 0 else psnr[case[3]][c - 1]
 
 
-def fit(tool):
-    tuning = cases(TUNING)
-    psnr = search(cases(TUNING + HELD_OUT), tool)
-    est = estimates([c[3] for c in tuning], tool)
-    order = sorted(tuning, key=lambda c: camera_level(est[c[3]]))
-    score = [[choice_psnr(psnr, c, s) for s in range(len(CHOICES))] for c in order]
+def monotone_fit(score):
+    """One choice per case (score[case][choice], cases by rising level),
+    no slider falling from one case to the next, best total score."""
     n = len(CHOICES)
     below = [[t for t in range(n) if all(CHOICES[t][i] <= CHOICES[s][i] for i in range(4))] for s in range(n)]
     total, back = [score[0][:]], [[None] * n]
@@ -164,37 +195,67 @@ def fit(tool):
     for k in range(len(score) - 1, 0, -1):
         s = back[k][s]
         chosen.append(s)
-    chosen.reverse()
-    rows = [(0.0, chosen[0])]
-    for k in range(1, len(order)):
-        if chosen[k] != rows[-1][1]:
-            bound = (camera_level(est[order[k - 1][3]]) + camera_level(est[order[k][3]])) / 2
-            rows.append((round(bound, 2), chosen[k]))
-    for c, s in zip(order, chosen):
-        print(f"{os.path.basename(c[3])}: level {camera_level(est[c[3]]):.2f} -> {CHOICES[s]}", file=sys.stderr)
-    return rows
+    return chosen[::-1]
 
 
-def table_source(rows, ratio):
+def fit(tool):
+    """Rows for coarse-grained and for fine-grained camera-like noise. The
+    clean tuning photos take part as cases that must be left alone; and no
+    row works on a picture reading below CLEAN_MARGIN times the highest level
+    a clean tuning photo reads, since texture makes clean photos of other
+    scenes read that much higher."""
+    tuning = cases(TUNING)
+    psnr = search(cases(TUNING + HELD_OUT), tool, tuning)
+    clean = [(photo, "clean", None, os.path.join(WORK, f"{photo}.png")) for photo in TUNING]
+    est = estimates([c[3] for c in tuning + clean], tool)
+    floor = CLEAN_MARGIN * max(camera_level(est[c[3]]) for c in clean)
+    tables = []
+    for fine in (False, True):
+        group = [c for c in tuning if camera_like(est[c[3]]) and fine_grain(est[c[3]]) == fine] + clean
+        order = sorted(group, key=lambda c: camera_level(est[c[3]]))
+        score = [[0.0] + [-1e9] * len(GRID) if c[1] == "clean" else
+                 [choice_psnr(psnr, c, s) for s in range(len(CHOICES))] for c in order]
+        chosen = monotone_fit(score)
+        rows = [(0.0, chosen[0])]
+        for k in range(1, len(order)):
+            if chosen[k] != rows[-1][1]:
+                bound = (camera_level(est[order[k - 1][3]]) + camera_level(est[order[k][3]])) / 2
+                rows.append((round(max(bound, floor), 2), chosen[k]))
+        # Rows the floor pushed onto one bound: the last of them serves there.
+        rows = [r for k, r in enumerate(rows) if k + 1 == len(rows) or rows[k + 1][0] > r[0]]
+        for c, ch in zip(order, chosen):
+            print(f"{'fine' if fine else 'coarse'} {os.path.basename(c[3])}: level {camera_level(est[c[3]]):.2f} -> "
+                  f"{CHOICES[ch]}", file=sys.stderr)
+        tables.append(rows)
+    return tables
+
+
+def table_source(tables):
     def row(bound, s):
         if s == 0:
             return f"    {{{bound:.2f}f, LeaveAlone, LeaveAlone, LeaveAlone, LeaveAlone}},\n"
         n, a, c, sc = CHOICES[s]
         return f"    {{{bound:.2f}f, {n}, {a}, {c}, {sc}}},\n"
 
+    coarse, fine = tables
     return ("// Written by bench/tune_camera_auto.py --write; do not edit by hand.\n"
             "//\n"
             "// Fitted on whole photos (astronaut, rocket from python3-skimage) through a\n"
-            "// camera model at six ISO levels of a large and a phone sensor and with noise\n"
-            "// shared by the channels. Each case's choice is the grid setting (noise size\n"
-            f"// {'/'.join(map(str, STEPS_SIZE))}, amount {'/'.join(map(str, STEPS_AMOUNT))}, "
-            f"cutoff {'/'.join(map(str, STEPS_CUTOFF))}) or LeaveAlone\n"
+            "// camera model at three ISO levels of a large and of a phone sensor, and with\n"
+            "// noise shared by the channels at three strengths. Each case's choice is the\n"
+            f"// grid setting (noise size {'/'.join(map(str, STEPS_SIZE))}, amount "
+            f"{'/'.join(map(str, STEPS_AMOUNT))}, cutoff {'/'.join(map(str, STEPS_CUTOFF))}) or LeaveAlone\n"
             "// with the best total PSNR such that no slider falls as cameraNoiseLevel\n"
-            "// rises; bounds are midpoints between cases whose choices differ.\n"
+            "// rises; the clean photos must be left alone. Bounds are midpoints between\n"
+            f"// cases whose choices differ, and at least {CLEAN_MARGIN:g} times the highest level a\n"
+            "// clean photo reads.\n"
             '#include "engine/auto_sliders.h"\n\n'
-            f"const float WhiteChromaPerLuma = {ratio:.2f}f;\n\n"
-            "const AutoRow CameraRows[] = {\n" + "".join(row(b, s) for b, s in rows) + "};\n"
-            f"const int32_t CameraRowCount = {len(rows)};\n")
+            f"const float WhiteChromaPerLuma = {WHITE_CHROMA_PER_LUMA:.2f}f;\n"
+            f"const float FineGrainPerLuma = {FINE_GRAIN_PER_LUMA:.2f}f;\n\n"
+            "const AutoRow CameraRows[] = {\n" + "".join(row(b, s) for b, s in coarse) + "};\n"
+            f"const int32_t CameraRowCount = {len(coarse)};\n\n"
+            "const AutoRow FineGrainRows[] = {\n" + "".join(row(b, s) for b, s in fine) + "};\n"
+            f"const int32_t FineGrainRowCount = {len(fine)};\n")
 
 
 def run_cli(cli, args, output):
@@ -204,7 +265,7 @@ def run_cli(cli, args, output):
 
 
 def evaluate(tool, cli):
-    psnr = search(cases(TUNING + HELD_OUT), tool)
+    psnr = search(cases(TUNING + HELD_OUT), tool, cases(TUNING + HELD_OUT))
     out = os.path.join(WORK, "out.png")
     for title, photos in (("held-out photos (coffee, chelsea)", HELD_OUT), ("tuning photos (astronaut, rocket)",
                                                                            TUNING)):
@@ -277,7 +338,6 @@ def main():
     parser.add_argument("--write", action="store_true")
     parser.add_argument("--evaluate", action="store_true")
     parser.add_argument("--white", metavar="BASELINE_CLI")
-    parser.add_argument("--ratio", type=float, default=1.4, help="WhiteChromaPerLuma")
     args = parser.parse_args()
     tool = os.path.join(args.build, "bench", "slider_search")
     cli = os.path.join(args.build, "vistrel-cli")
@@ -288,7 +348,7 @@ def main():
     elif args.evaluate:
         evaluate(tool, cli)
     else:
-        source = table_source(fit(tool), args.ratio)
+        source = table_source(fit(tool))
         print(source)
         if args.write:
             with open(os.path.join(ROOT, "engine", "auto_camera_table.cpp"), "w") as f:

@@ -22,10 +22,16 @@ bool cameraLikeNoise(const NoiseProfile& profile) {
     return profile.chroma[0] < WhiteChromaPerLuma * profile.luma[0];
 }
 
+bool fineGrainNoise(const NoiseProfile& profile) {
+    return profile.luma[0] >= FineGrainPerLuma * profile.luma[1];
+}
+
 AutoChoice autoSliders(const DamageEstimate& damage) {
     const AutoRow* row = nullptr;
     if (cameraLikeNoise(damage.profile)) {
-        row = rowFor(CameraRows, CameraRowCount, cameraNoiseLevel(damage.profile));
+        const float level = cameraNoiseLevel(damage.profile);
+        row = fineGrainNoise(damage.profile) ? rowFor(FineGrainRows, FineGrainRowCount, level)
+                                             : rowFor(CameraRows, CameraRowCount, level);
     } else {
         int32_t structureClass = 0;
         while (structureClass + 1 < StructureClassCount && damage.structure >= StructureBounds[structureClass])

@@ -54,15 +54,22 @@ extern const int32_t JpegRowCount;
 // together, so chroma at single pixels reads below WhiteChromaPerLuma times
 // luma there (white noise per channel reads 2.31 times). Such pictures take
 // the camera rows, mildest first, by cameraNoiseLevel instead of the noise
-// rows; a row serves levels from its bound up.
+// rows; a row serves levels from its bound up. Noise that demosaicing and
+// in-camera smoothing spread over neighbours takes CameraRows; noise still as
+// fine as single pixels (luma there at least FineGrainPerLuma times luma of
+// 2 x 2 means; white noise reads 2) takes FineGrainRows.
 extern const float WhiteChromaPerLuma;
+extern const float FineGrainPerLuma;
 extern const AutoRow CameraRows[];
 extern const int32_t CameraRowCount;
+extern const AutoRow FineGrainRows[];
+extern const int32_t FineGrainRowCount;
 
 // The camera rows' measure of a profile: the luma deviation of 2 x 2 block
-// means, where demosaicing and in-camera smoothing leave camera noise.
+// means, which sees both kinds of camera noise.
 float cameraNoiseLevel(const NoiseProfile& profile);
 bool cameraLikeNoise(const NoiseProfile& profile);
+bool fineGrainNoise(const NoiseProfile& profile);
 
 // The slider positions for a picture with this damage: the camera row of a
 // picture with camera-like noise, otherwise the noise row of the estimate in

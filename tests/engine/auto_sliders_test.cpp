@@ -84,32 +84,48 @@ TEST(AutoSliders, NeighbouringStructureClassesDiffer) {
     }
 }
 
-// Noise whose channels move together takes the camera rows: left alone
-// without noise, sliders that never fall as its level rises, the JPEG rows
-// still on top; white noise per channel keeps the noise rows.
+// Noise whose channels move together takes the camera rows, fine-grained
+// or spread over neighbours: left alone without noise, sliders that never
+// fall as its level rises, the JPEG rows still on top; white noise per
+// channel keeps the noise rows.
 TEST(AutoSliders, CameraLikeNoiseTakesTheCameraRows) {
-    DamageEstimate d{12.0f, 0, 20.0f};
-    d.profile.luma[0] = 4.0f;
-    d.profile.chroma[0] = 4.0f;
-    ASSERT_TRUE(cameraLikeNoise(d.profile));
-    EXPECT_TRUE(autoSliders(d).leaveAlone);
-    for (int32_t quality : {0, 20}) {
-        d.jpegQuality = quality;
-        OptionValues previous = positions(d);
-        for (int i = 1; i <= 400; ++i) {
-            d.profile.luma[1] = i * 0.05f;
-            const OptionValues next = positions(d);
-            ASSERT_TRUE(noneFalls(previous, next)) << "level " << d.profile.luma[1] << " quality " << quality;
-            previous = next;
+    const struct {
+        float finePerLevel;  // luma of single pixels per cameraNoiseLevel
+        const AutoRow* rows;
+        int32_t count;
+    } kinds[] = {{0.5f, CameraRows, CameraRowCount}, {2.0f, FineGrainRows, FineGrainRowCount}};
+    for (const auto& kind : kinds) {
+        DamageEstimate d{12.0f, 0, 20.0f};
+        const auto setLevel = [&d, &kind](float level) {
+            d.profile.luma[1] = level;
+            d.profile.luma[0] = kind.finePerLevel * level;
+            d.profile.chroma[0] = 0.5f * d.profile.luma[0];
+        };
+        for (int32_t quality : {0, 20}) {
+            d.jpegQuality = quality;
+            setLevel(0.01f);
+            ASSERT_TRUE(cameraLikeNoise(d.profile));
+            OptionValues previous = positions(d);
+            EXPECT_EQ(quality == 0, autoSliders(d).leaveAlone);
+            for (int i = 1; i <= 400; ++i) {
+                setLevel(i * 0.05f);
+                const OptionValues next = positions(d);
+                ASSERT_TRUE(noneFalls(previous, next)) << "level " << d.profile.luma[1] << " quality " << quality;
+                previous = next;
+            }
+            EXPECT_TRUE(noneFalls(positions({0.0f, quality}), previous));
         }
-        EXPECT_FALSE(autoSliders(d).leaveAlone);
-        EXPECT_TRUE(noneFalls(positions({0.0f, quality}), previous));
+        d.jpegQuality = 0;
+        // A level on a row's bound is served by that row.
+        for (int32_t i = 1; i < kind.count; ++i) {
+            const AutoRow& row = kind.rows[i];
+            setLevel(row.bound);
+            EXPECT_TRUE(same(positions(d), {row.noiseSize, row.denoiseAmount, row.denoiseCutoff, 0, row.scaleChoice}))
+                << "level " << row.bound;
+        }
+        d.profile.chroma[0] = 2.31f * d.profile.luma[0];  // what white noise reads
+        EXPECT_TRUE(same(positions(d), positions({12.0f, 0, 20.0f})));
     }
-    d.jpegQuality = 0;
-    const AutoRow& top = CameraRows[CameraRowCount - 1];
-    EXPECT_TRUE(same(positions(d), {top.noiseSize, top.denoiseAmount, top.denoiseCutoff, 0, top.scaleChoice}));
-    d.profile.chroma[0] = 2.31f * d.profile.luma[0];  // what white noise reads
-    EXPECT_TRUE(same(positions(d), positions({12.0f, 0, 20.0f})));
 }
 
 }  // namespace
