@@ -28,7 +28,10 @@ bool fineGrainNoise(const NoiseProfile& profile) {
 
 AutoChoice autoSliders(const DamageEstimate& damage) {
     const AutoRow* row = nullptr;
-    if (cameraLikeNoise(damage.profile)) {
+    // In a JPEG saved at a quality that leaves blocks, the blocks and the
+    // chroma the file dropped decide the profile; the JPEG rows serve it.
+    const bool blocky = damage.jpegQuality > 0 && damage.jpegQuality <= JpegRows[0].bound;
+    if (!blocky && cameraLikeNoise(damage.profile)) {
         const float level = cameraNoiseLevel(damage.profile);
         row = fineGrainNoise(damage.profile) ? rowFor(FineGrainRows, FineGrainRowCount, level)
                                              : rowFor(CameraRows, CameraRowCount, level);
