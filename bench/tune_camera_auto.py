@@ -11,13 +11,8 @@ channels (deviation 10, plus 3 per channel) as the showcase sample carries.
 The engine (build/.../bench/slider_search, one thread) runs every setting of
 GRID on every case; results are kept in build/photos/ and reused.
 
-  tune_camera_auto.py [--write]   fits the camera rows on the tuning photos:
-                                  the cases sorted by cameraNoiseLevel, one
-                                  choice each (a grid setting or leaving the
-                                  picture alone) such that no slider falls as
-                                  the level rises, with the best total PSNR;
-                                  bounds at the midpoints between cases whose
-                                  choices differ; --write replaces
+  tune_camera_auto.py [--write]   fits the camera rows on the tuning photos
+                                  (see fit); --write replaces
                                   engine/auto_camera_table.cpp
   tune_camera_auto.py --evaluate  per damage level of the held-out photos
                                   (and of the tuning photos): input, the two
@@ -199,33 +194,41 @@ def monotone_fit(score):
 
 
 def fit(tool):
-    """Rows for coarse-grained and for fine-grained camera-like noise. The
-    clean tuning photos take part as cases that must be left alone; and no
-    row works on a picture reading below CLEAN_MARGIN times the highest level
-    a clean tuning photo reads, since texture makes clean photos of other
-    scenes read that much higher."""
+    """Rows for coarse-grained and for fine-grained camera-like noise, one
+    choice per damage level (the best mean PSNR over the tuning photos, so
+    that no photo's texture decides alone), levels in the order of their
+    median cameraNoiseLevel, no slider falling from one to the next; bounds
+    are midpoints between the medians of levels whose choices differ. The
+    clean tuning photos come first as a level that must be left alone, and
+    no row works on a picture reading below CLEAN_MARGIN times the highest
+    level a clean tuning photo reads, since texture makes clean photos of
+    other scenes read that much higher. A level belongs to the grain its
+    photos mostly read."""
     tuning = cases(TUNING)
     psnr = search(cases(TUNING + HELD_OUT), tool, tuning)
-    clean = [(photo, "clean", None, os.path.join(WORK, f"{photo}.png")) for photo in TUNING]
-    est = estimates([c[3] for c in tuning + clean], tool)
-    floor = CLEAN_MARGIN * max(camera_level(est[c[3]]) for c in clean)
+    clean = [os.path.join(WORK, f"{photo}.png") for photo in TUNING]
+    est = estimates([c[3] for c in tuning] + clean, tool)
+    clean_level = max(camera_level(est[path]) for path in clean)
+    floor = CLEAN_MARGIN * clean_level
     tables = []
     for fine in (False, True):
-        group = [c for c in tuning if camera_like(est[c[3]]) and fine_grain(est[c[3]]) == fine] + clean
-        order = sorted(group, key=lambda c: camera_level(est[c[3]]))
-        score = [[0.0] + [-1e9] * len(GRID) if c[1] == "clean" else
-                 [choice_psnr(psnr, c, s) for s in range(len(CHOICES))] for c in order]
+        levels = [d for d, _ in damages()
+                  if (np.mean([fine_grain(est[c[3]]) for c in tuning if c[1] == d]) >= 0.5) == fine]
+        median = {d: float(np.median([camera_level(est[c[3]]) for c in tuning if c[1] == d])) for d in levels}
+        median["clean"] = clean_level
+        order = ["clean"] + sorted(levels, key=lambda d: median[d])
+        score = [[0.0] + [-1e9] * len(GRID) if d == "clean" else
+                 [float(np.mean([choice_psnr(psnr, c, s) for c in tuning if c[1] == d])) for s in range(len(CHOICES))]
+                 for d in order]
         chosen = monotone_fit(score)
         rows = [(0.0, chosen[0])]
         for k in range(1, len(order)):
             if chosen[k] != rows[-1][1]:
-                bound = (camera_level(est[order[k - 1][3]]) + camera_level(est[order[k][3]])) / 2
-                rows.append((round(max(bound, floor), 2), chosen[k]))
+                rows.append((round(max((median[order[k - 1]] + median[order[k]]) / 2, floor), 2), chosen[k]))
         # Rows the floor pushed onto one bound: the last of them serves there.
         rows = [r for k, r in enumerate(rows) if k + 1 == len(rows) or rows[k + 1][0] > r[0]]
-        for c, ch in zip(order, chosen):
-            print(f"{'fine' if fine else 'coarse'} {os.path.basename(c[3])}: level {camera_level(est[c[3]]):.2f} -> "
-                  f"{CHOICES[ch]}", file=sys.stderr)
+        for d, ch in zip(order, chosen):
+            print(f"{'fine' if fine else 'coarse'} {d}: median level {median[d]:.2f} -> {CHOICES[ch]}", file=sys.stderr)
         tables.append(rows)
     return tables
 
@@ -242,13 +245,13 @@ def table_source(tables):
             "//\n"
             "// Fitted on whole photos (astronaut, rocket from python3-skimage) through a\n"
             "// camera model at three ISO levels of a large and of a phone sensor, and with\n"
-            "// noise shared by the channels at three strengths. Each case's choice is the\n"
-            f"// grid setting (noise size {'/'.join(map(str, STEPS_SIZE))}, amount "
+            "// noise shared by the channels at three strengths. Each level's choice is\n"
+            f"// the grid setting (noise size {'/'.join(map(str, STEPS_SIZE))}, amount "
             f"{'/'.join(map(str, STEPS_AMOUNT))}, cutoff {'/'.join(map(str, STEPS_CUTOFF))}) or LeaveAlone\n"
-            "// with the best total PSNR such that no slider falls as cameraNoiseLevel\n"
-            "// rises; the clean photos must be left alone. Bounds are midpoints between\n"
-            f"// cases whose choices differ, and at least {CLEAN_MARGIN:g} times the highest level a\n"
-            "// clean photo reads.\n"
+            "// with the best mean PSNR over the photos such that no slider falls as the\n"
+            "// median cameraNoiseLevel of the levels rises; the clean photos must be left\n"
+            "// alone. Bounds are midpoints between the medians of levels whose choices\n"
+            f"// differ, and at least {CLEAN_MARGIN:g} times the highest level a clean photo reads.\n"
             '#include "engine/auto_sliders.h"\n\n'
             f"const float WhiteChromaPerLuma = {WHITE_CHROMA_PER_LUMA:.2f}f;\n"
             f"const float FineGrainPerLuma = {FINE_GRAIN_PER_LUMA:.2f}f;\n\n"

@@ -86,8 +86,7 @@ TEST(AutoSliders, NeighbouringStructureClassesDiffer) {
 
 // Noise whose channels move together takes the camera rows, fine-grained
 // or spread over neighbours: left alone without noise, sliders that never
-// fall as its level rises, the JPEG rows still on top; white noise per
-// channel keeps the noise rows.
+// fall as its level rises; white noise per channel keeps the noise rows.
 TEST(AutoSliders, CameraLikeNoiseTakesTheCameraRows) {
     const struct {
         float finePerLevel;  // luma of single pixels per cameraNoiseLevel
@@ -114,6 +113,10 @@ TEST(AutoSliders, CameraLikeNoiseTakesTheCameraRows) {
                 previous = next;
             }
             EXPECT_TRUE(noneFalls(positions({0.0f, quality}), previous));
+            // A JPEG with blocks reads as camera noise; its own rows serve it.
+            if (quality != 0) {
+                EXPECT_TRUE(same(previous, positions({12.0f, quality, 20.0f})));
+            }
         }
         d.jpegQuality = 0;
         // A level on a row's bound is served by that row.
