@@ -105,29 +105,19 @@ TEST(StructureEstimate, PicturesWithoutTwoWholeBlocksGiveZero) {
     EXPECT_EQ(0.0f, estimateStructure(b, 0.0f));
 }
 
-// Noise of deviation sigma that is the same in the three channels (luma
-// only) or not, drawn once per cell of cell x cell pixels, so that it sits at
-// that scale; stronger in the right half (tone 200) than in the left (50).
+// Tone 50 on the left and 200 on the right, with noise of deviation sigma
+// (rightSigma on the right), shared by the channels or not, drawn once per
+// cell x cell pixels so that it sits at that scale.
 Bitmap cameraLikePicture(double sigma, double rightSigma, bool shared, int cell) {
-    Bitmap b;
-    b.resize(256, 192);
     std::mt19937 random(5);
     std::normal_distribution<double> unit(0.0, 1.0);
-    std::vector<double> noise(static_cast<size_t>(b.width / cell) * (b.height / cell) * 3);
+    std::vector<double> noise(256 / cell * (192 / cell) * 3);
     for (double& n : noise)
         n = unit(random);
-    for (int y = 0; y < b.height; ++y)
-        for (int x = 0; x < b.width; ++x) {
-            const bool right = x >= b.width / 2;
-            uint32_t c[3];
-            for (int ch = 0; ch < 3; ++ch) {
-                const size_t i = (static_cast<size_t>(y / cell) * (b.width / cell) + x / cell) * 3 + (shared ? 0 : ch);
-                const double v = (right ? 200.0 : 50.0) + (right ? rightSigma : sigma) * noise[i];
-                c[ch] = static_cast<uint32_t>(std::clamp(std::nearbyint(v), 0.0, 255.0));
-            }
-            b.at(x, y) = packPixel(c[0], c[1], c[2]);
-        }
-    return b;
+    return noisyPicture([&](int x, int y, int ch) {
+        const size_t i = (static_cast<size_t>(y / cell) * (256 / cell) + x / cell) * 3 + (shared ? 0 : ch);
+        return x < 128 ? 50.0 + sigma * noise[i] : 200.0 + rightSigma * noise[i];
+    }, 0.0, 1);
 }
 
 // Readings per scale for luma and chroma, and by tone, for noise of known
