@@ -45,7 +45,9 @@ PHOTOS = {"coffee": data.coffee, "chelsea": data.chelsea, "astronaut": data.astr
 TUNING = ("astronaut", "rocket")
 HELD_OUT = ("coffee", "chelsea")
 STEPS_SIZE, STEPS_AMOUNT, STEPS_CUTOFF = (0, 25, 50), (25, 50, 100), (0, 12, 25, 37)
-GRID = [(n, a, c, 0) for n in STEPS_SIZE for a in STEPS_AMOUNT for c in STEPS_CUTOFF]
+# Searched later: amounts below the grid's, as the mildest preset uses.
+MILD = [(n, 15, c, 0) for n in (0, 25) for c in (12, 15, 25)]
+GRID = [(n, a, c, 0) for n in STEPS_SIZE for a in STEPS_AMOUNT for c in STEPS_CUTOFF] + MILD
 LEAVE_ALONE = (-1, -1, -1, -1)
 CHOICES = [LEAVE_ALONE] + GRID
 PRESETS = ("Fine digicam noise", "Phone camera noise")
@@ -101,18 +103,29 @@ def cases(photos, extra=True):
     return out
 
 
-def parse(parts):
+def batches(all_cases):
+    """(listing and output name, cases, settings, index of the first setting
+    in GRID) of each search process: the first grid over the camera levels
+    and lc10 in two halves, then over the other shared-noise levels, then
+    MILD over every case in two halves."""
+    first = [c for c in all_cases if c[1] in {d for d, _ in damages(False)}]
+    grid = GRID[:len(GRID) - len(MILD)]
+    return [("0", first[0::2], grid, 0), ("1", first[1::2], grid, 0),
+            ("2", [c for c in all_cases if c not in first], grid, 0),
+            ("-mild0", all_cases[0::2], MILD, len(grid)), ("-mild1", all_cases[1::2], MILD, len(grid))]
+
+
+def parse(all_cases):
     psnr = {}
-    for j, part in enumerate(parts):
-        out = os.path.join(WORK, f"search{j}.out")
-        listing = os.path.join(WORK, f"cases{j}.txt")
+    for name, part, settings, offset in batches(all_cases):
+        out, listing = os.path.join(WORK, f"search{name}.out"), os.path.join(WORK, f"cases{name}.txt")
         if not os.path.exists(out) or not os.path.exists(listing) or open(listing).read() != listed(part):
             continue
         for line in open(out):
             if len(line.split()) == 4:
                 c, s, p, _ = line.split()
-                psnr.setdefault(part[int(c)][3], [None] * len(GRID))[int(s)] = float(p)
-    return {k: v for k, v in psnr.items() if None not in v}
+                psnr.setdefault(part[int(c)][3], [None] * len(GRID))[offset + int(s)] = float(p)
+    return psnr
 
 
 def listed(part):
@@ -120,28 +133,33 @@ def listed(part):
 
 
 def search(all_cases, tool, needed):
-    """PSNR of every GRID setting on every case: two slider_search processes
-    side by side over all_cases, their output kept and reused once it holds
-    the needed cases."""
-    first = [c for c in all_cases if c[1] in {d for d, _ in damages(False)}]
-    parts = [first[j::2] for j in range(2)] + [[c for c in all_cases if c not in first]]
-    psnr = parse(parts)
-    if all(c[3] in psnr for c in needed):
+    """PSNR of every GRID setting on every case: slider_search processes,
+    two side by side, their output kept and reused once it holds the needed
+    cases."""
+    psnr = parse(all_cases)
+
+    def complete(path):
+        return path in psnr and None not in psnr[path]
+
+    if all(complete(c[3]) for c in needed):
         return psnr
-    with open(os.path.join(WORK, "settings.txt"), "w") as f:
-        f.writelines(f"{n} {a} {c} {s}\n" for n, a, c, s in GRID)
-    running = []
-    for j, part in enumerate(parts):
-        if all(c[3] in psnr for c in part):
+    waiting = []
+    for name, part, settings, offset in batches(all_cases):
+        if all(c[3] in psnr and None not in psnr[c[3]][offset:offset + len(settings)] for c in part):
             continue
-        with open(os.path.join(WORK, f"cases{j}.txt"), "w") as f:
+        with open(os.path.join(WORK, f"cases{name}.txt"), "w") as f:
             f.write(listed(part))
-        running.append(subprocess.Popen([tool, "search", f"cases{j}.txt", "settings.txt"], cwd=WORK,
-                                        stdout=open(os.path.join(WORK, f"search{j}.out"), "w")))
-    for proc in running:
-        if proc.wait():
-            sys.exit("slider_search failed")
-    return parse(parts)
+        with open(os.path.join(WORK, f"settings{name}.txt"), "w") as f:
+            f.writelines(f"{n} {a} {c} {s}\n" for n, a, c, s in settings)
+        waiting.append([tool, "search", f"cases{name}.txt", f"settings{name}.txt", f"search{name}.out"])
+    while waiting:
+        running = [(w, subprocess.Popen(w[:4], cwd=WORK, stdout=open(os.path.join(WORK, w[4]), "w")))
+                   for w in waiting[:2]]
+        waiting = waiting[2:]
+        for _, proc in running:
+            if proc.wait():
+                sys.exit("slider_search failed")
+    return parse(all_cases)
 
 
 def psnr_of(clean, image):
@@ -205,7 +223,7 @@ def fit(tool):
     other scenes read that much higher. A level belongs to the grain its
     photos mostly read."""
     tuning = cases(TUNING)
-    psnr = search(cases(TUNING + HELD_OUT), tool, tuning)
+    psnr = search(cases(TUNING + HELD_OUT), tool, cases(TUNING + HELD_OUT))
     clean = [os.path.join(WORK, f"{photo}.png") for photo in TUNING]
     est = estimates([c[3] for c in tuning] + clean, tool)
     clean_level = max(camera_level(est[path]) for path in clean)

@@ -15,7 +15,7 @@ const float FineGrainPerLuma = 1.30f;
 
 const AutoRow CameraRows[] = {
     {0.00f, LeaveAlone, LeaveAlone, LeaveAlone, LeaveAlone},
-    {1.61f, 0, 25, 12, 0},
+    {1.61f, 0, 15, 12, 0},
     {2.08f, 0, 25, 25, 0},
     {2.68f, 25, 100, 25, 0},
     {3.85f, 25, 100, 37, 0},
