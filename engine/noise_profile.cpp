@@ -1,6 +1,7 @@
 #include "engine/noise_profile.h"
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 // At every scale the picture is cut into blocks whose sums (integers) stand
@@ -10,7 +11,8 @@
 // its absolute responses, counted in integer histograms, gives sigma (see
 // Quantile); edges and texture form a long tail that barely moves it. A window with a
 // clipped channel anywhere in its nine blocks is left out. Only the last
-// divisions are floating point, so every machine gets the same bits.
+// divisions and one square root (correctly rounded on every machine) are
+// floating point, so every machine gets the same bits.
 
 namespace {
 
@@ -67,7 +69,7 @@ int32_t response(const std::vector<int32_t>* rows[3], int32_t x) {
 // The lower quarter of |r| over one histogram, divided down to a deviation;
 // each integer k stands for [k - 0.5, k + 0.5) and the quantile is
 // interpolated inside its bin.
-float deviation(const std::vector<int64_t>& histogram, int64_t samples, double unitsPerStep) {
+double deviation(const std::vector<int64_t>& histogram, int64_t samples, double unitsPerStep) {
     const double part = static_cast<double>(samples) * Quantile;
     int64_t below = 0;
     size_t k = 0;
@@ -76,7 +78,7 @@ float deviation(const std::vector<int64_t>& histogram, int64_t samples, double u
     const double lowEdge = k == 0 ? 0.0 : static_cast<double>(k) - 0.5;
     const double width = k == 0 ? 0.5 : 1.0;
     const double quantile = lowEdge + width * (part - static_cast<double>(below)) / static_cast<double>(histogram[k]);
-    return static_cast<float>(quantile / QuantilePerSigma / unitsPerStep);
+    return quantile / QuantilePerSigma / unitsPerStep;
 }
 
 void measureScale(const Bitmap& picture, int32_t scale, NoiseProfile& profile) {
@@ -86,8 +88,8 @@ void measureScale(const Bitmap& picture, int32_t scale, NoiseProfile& profile) {
         return;
     const int64_t inner = static_cast<int64_t>(across - 2) * (down - 2);
     const int32_t rowStep = static_cast<int32_t>(std::max<int64_t>(1, inner / SampleBudget));
-    // [plane][tone]: plane 0 luma, 1 chroma (both differences together).
-    std::vector<int64_t> histograms[2][NoiseProfile::Tones];
+    // [plane][tone]: plane 0 luma, 1 and 2 the red and blue differences.
+    std::vector<int64_t> histograms[3][NoiseProfile::Tones];
     for (auto& plane : histograms)
         for (auto& h : plane)
             h.assign(Bins, 0);
@@ -111,29 +113,43 @@ void measureScale(const Bitmap& picture, int32_t scale, NoiseProfile& profile) {
             const int32_t tone = std::min(2, rows[1].luma[static_cast<size_t>(x)] * 3 / (1021 * area));
             ++histograms[0][tone][static_cast<size_t>(response(luma, x))];
             ++histograms[1][tone][static_cast<size_t>(response(red, x))];
-            ++histograms[1][tone][static_cast<size_t>(response(blue, x))];
+            ++histograms[2][tone][static_cast<size_t>(response(blue, x))];
             ++samples[tone];
         }
     }
     // A luma value is a sum over the block of R + 2G + B: 4 x area units per
     // step; a chroma value a sum of one difference: area units.
-    const double units[2] = {4.0 * area, static_cast<double>(area)};
+    const double units[3] = {4.0 * area, static_cast<double>(area), static_cast<double>(area)};
+    // [plane][tone], tone Tones for all tones together; -1 for too few windows.
+    double readings[3][NoiseProfile::Tones + 1];
     std::vector<int64_t> all(Bins);
-    for (int32_t plane = 0; plane < 2; ++plane) {
+    for (int32_t plane = 0; plane < 3; ++plane) {
         std::fill(all.begin(), all.end(), 0);
         int64_t total = 0;
         for (int32_t tone = 0; tone < NoiseProfile::Tones; ++tone) {
-            const int64_t count = samples[tone] * (plane == 0 ? 1 : 2);
             for (int32_t k = 0; k < Bins; ++k)
                 all[static_cast<size_t>(k)] += histograms[plane][tone][static_cast<size_t>(k)];
-            total += count;
-            if (samples[tone] >= MinimumSamples) {
-                const float d = deviation(histograms[plane][tone], count, units[plane]);
-                (plane == 0 ? profile.lumaByTone : profile.chromaByTone)[scale][tone] = d;
-            }
+            total += samples[tone];
+            readings[plane][tone] =
+                samples[tone] >= MinimumSamples ? deviation(histograms[plane][tone], samples[tone], units[plane]) : -1.0;
         }
-        if (total > 0)
-            (plane == 0 ? profile.luma : profile.chroma)[scale] = deviation(all, total, units[plane]);
+        readings[plane][NoiseProfile::Tones] = total > 0 ? deviation(all, total, units[plane]) : -1.0;
+    }
+    // Chroma: the root mean square of the two differences, so that noise in
+    // one channel alone (often blue) counts in full.
+    for (int32_t tone = 0; tone <= NoiseProfile::Tones; ++tone) {
+        if (readings[0][tone] < 0.0)
+            continue;
+        const double r = readings[1][tone], b = readings[2][tone];
+        const float luma = static_cast<float>(readings[0][tone]);
+        const float chroma = static_cast<float>(std::sqrt((r * r + b * b) / 2.0));
+        if (tone == NoiseProfile::Tones) {
+            profile.luma[scale] = luma;
+            profile.chroma[scale] = chroma;
+        } else {
+            profile.lumaByTone[scale][tone] = luma;
+            profile.chromaByTone[scale][tone] = chroma;
+        }
     }
 }
 

@@ -147,6 +147,13 @@ TEST(NoiseProfile, ReadsNoiseByScaleChannelAndTone) {
             EXPECT_NEAR(p.chroma[k], row.chroma[k], 0.12f * row.chroma[k] + 0.2f) << row.name << " scale " << k;
         }
     }
+    // Noise in one channel alone counts in full: one of the two differences
+    // carries it.
+    std::mt19937 random(9);
+    std::normal_distribution<double> blueNoise(0.0, 8.0);
+    const NoiseProfile blue =
+        estimateNoiseProfile(noisyPicture([&](int, int, int ch) { return ch == 2 ? 128.0 + blueNoise(random) : 128.0; }, 0.0, 1));
+    EXPECT_NEAR(blue.chroma[0], 8.0f * 0.7071f, 0.6f);
     const NoiseProfile p = estimateNoiseProfile(cameraLikePicture(3.0, 12.0, true, 1));
     EXPECT_NEAR(p.lumaByTone[0][0], 3.0f, 0.4f);
     EXPECT_EQ(0.0f, p.lumaByTone[0][1]);  // no middle tone in the picture
