@@ -4,7 +4,7 @@
 //   slider_search estimate FILE...
 //       one line per file: path, noise estimate, JPEG quality (0 if none),
 //       structure estimate, then the noise profile: luma at scales 0-2,
-//       chroma at scales 0-2, luma level, chroma level
+//       chroma at scales 0-2
 //   slider_search search CASES SETTINGS
 //       CASES: lines "CLEAN INPUT" (picture files); SETTINGS: lines
 //       "NOISE AMOUNT CUTOFF SCALE" (scale 0 "Original", 1 "All scales").
@@ -63,7 +63,7 @@ int estimate(int argc, char** argv) {
         for (const float* readings : {profile.luma, profile.chroma})
             for (int32_t k = 0; k < NoiseProfile::Scales; ++k)
                 std::printf(" %.4f", static_cast<double>(readings[k]));
-        std::printf(" %.4f %.4f\n", static_cast<double>(profile.lumaLevel()), static_cast<double>(profile.chromaLevel()));
+        std::printf("\n");
     }
     return 0;
 }

@@ -28,9 +28,6 @@ constexpr int64_t MinimumSamples = 2000;
 // normal noise it sits at 0.3186 x 6 sigma.
 constexpr double Quantile = 0.25;
 constexpr double QuantilePerSigma = 1.9116953;
-// What white noise of deviation 1 per channel reads at each scale.
-constexpr float LumaOfWhite[NoiseProfile::Scales] = {0.61237f, 0.30619f, 0.15309f};
-constexpr float ChromaOfWhite[NoiseProfile::Scales] = {1.41421f, 0.70711f, 0.35355f};
 
 struct BlockRow {
     std::vector<int32_t> luma, red, blue;  // sums of R + 2G + B, R - G, B - G
@@ -153,22 +150,7 @@ void measureScale(const Bitmap& picture, int32_t scale, NoiseProfile& profile) {
     }
 }
 
-float strongest(const float* readings, const float* ofWhite) {
-    float level = 0.0f;
-    for (int32_t k = 0; k < NoiseProfile::Scales; ++k)
-        level = std::max(level, readings[k] / ofWhite[k]);
-    return level;
-}
-
 }  // namespace
-
-float NoiseProfile::lumaLevel() const {
-    return strongest(luma, LumaOfWhite);
-}
-
-float NoiseProfile::chromaLevel() const {
-    return strongest(chroma, ChromaOfWhite);
-}
 
 NoiseProfile estimateNoiseProfile(const Bitmap& picture) {
     NoiseProfile profile;
