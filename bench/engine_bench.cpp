@@ -197,6 +197,7 @@ void AutoEstimate(benchmark::State& state) {
     for (auto _ : state) {
         const float sigma = estimateNoiseSigma(picture);
         benchmark::DoNotOptimize(estimateStructure(picture, sigma));
+        benchmark::DoNotOptimize(estimateNoiseProfile(picture));
     }
     state.counters["sigma"] = estimateNoiseSigma(picture);
     state.counters["structure"] = estimateStructure(picture, estimateNoiseSigma(picture));
@@ -210,7 +211,9 @@ BENCHMARK(AutoEstimate)
 
 void AutoPasses(benchmark::State& state) {
     const float sigma = estimateNoiseSigma(twelveMegapixels());
-    const OptionValues sliders = autoSliders({sigma, 0, estimateStructure(twelveMegapixels(), sigma)}).sliders;
+    DamageEstimate damage{sigma, 0, estimateStructure(twelveMegapixels(), sigma)};
+    damage.profile = estimateNoiseProfile(twelveMegapixels());
+    const OptionValues sliders = autoSliders(damage).sliders;
     runSettings<false>(state, twelveMegapixels(), settingsFromOptions(sliders), HardwareThreadCount());
     state.counters["noise_size"] = sliders.noiseSize;
     state.counters["amount"] = sliders.denoiseAmount;

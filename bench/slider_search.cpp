@@ -3,7 +3,8 @@
 //
 //   slider_search estimate FILE...
 //       one line per file: path, noise estimate, JPEG quality (0 if none),
-//       structure estimate
+//       structure estimate, then the noise profile: luma at scales 0-2,
+//       chroma at scales 0-2
 //   slider_search search CASES SETTINGS
 //       CASES: lines "CLEAN INPUT" (picture files); SETTINGS: lines
 //       "NOISE AMOUNT CUTOFF SCALE" (scale 0 "Original", 1 "All scales").
@@ -14,6 +15,7 @@
 #include "engine/denoise.h"
 #include "engine/deblur.h"
 #include "engine/noise_estimate.h"
+#include "engine/noise_profile.h"
 #include "engine/option_mapping.h"
 #include "engine/structure_estimate.h"
 #include "engine/processing_job.h"
@@ -55,8 +57,13 @@ int estimate(int argc, char** argv) {
             return 1;
         const bool jpeg = typeFromExtension(String(argv[i])) == ImageFileJpeg;
         const float sigma = estimateNoiseSigma(picture);
-        std::printf("%s %.4f %d %.4f\n", argv[i], sigma, jpeg ? jpegFileQuality(String(argv[i])) : 0,
+        const NoiseProfile profile = estimateNoiseProfile(picture);
+        std::printf("%s %.4f %d %.4f", argv[i], sigma, jpeg ? jpegFileQuality(String(argv[i])) : 0,
                     estimateStructure(picture, sigma));
+        for (const float* readings : {profile.luma, profile.chroma})
+            for (int32_t k = 0; k < NoiseProfile::Scales; ++k)
+                std::printf(" %.4f", static_cast<double>(readings[k]));
+        std::printf("\n");
     }
     return 0;
 }

@@ -153,7 +153,8 @@ Bitmap sideBySide(const Bitmap& before, const Bitmap& after) {
 }
 
 // "photo.jpg: noise σ≈14.2, structure≈3.1, JPEG quality≈35 -> noise size 50, ..."
-// or, for a picture no pass runs on, "... -> left as it is".
+// or, for a picture no pass runs on, "... -> left as it is"; then
+// "photo.jpg: noise by scale (1, 2, 4 pixels): luma 1.5/2.3/1.9, chroma ...".
 std::string describeAuto(const std::string& input, const DamageEstimate& damage, const OptionValues* sliders) {
     std::ostringstream line;
     line << input << ": noise \u03c3\u2248" << std::fixed << std::setprecision(1) << damage.noiseSigma << ", structure\u2248"
@@ -166,6 +167,12 @@ std::string describeAuto(const std::string& input, const DamageEstimate& damage,
         line << " -> noise size " << sliders->noiseSize << ", amount " << sliders->denoiseAmount << ", cutoff "
              << sliders->denoiseCutoff << ", deblur " << sliders->deblurAmount << ", scale "
              << (sliders->scaleChoice == 1 ? "all" : "original");
+    // The noise profile on a line of its own: luma and chroma at the three
+    // scales, and whether the noise reads as a camera's.
+    const NoiseProfile& p = damage.profile;
+    line << "\n" << input << ": noise by scale (1, 2, 4 pixels): luma " << p.luma[0] << "/" << p.luma[1] << "/"
+         << p.luma[2] << ", chroma " << p.chroma[0] << "/" << p.chroma[1] << "/" << p.chroma[2]
+         << (cameraLikeNoise(p) ? ", camera-like" : ", white");
     return line.str();
 }
 
@@ -259,6 +266,7 @@ private:
             DamageEstimate damage;
             damage.noiseSigma = estimateNoiseSigma(source);
             damage.structure = estimateStructure(source, damage.noiseSigma);
+            damage.profile = estimateNoiseProfile(source);
             if (typeFromExtension(String(input)) == ImageFileJpeg)
                 damage.jpegQuality = jpegFileQuality(String(input));
             const AutoChoice choice = autoSliders(damage);

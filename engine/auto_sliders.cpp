@@ -2,15 +2,45 @@
 
 #include <algorithm>
 
-AutoChoice autoSliders(const DamageEstimate& damage) {
-    int32_t structureClass = 0;
-    while (structureClass + 1 < StructureClassCount && damage.structure >= StructureBounds[structureClass])
-        ++structureClass;
-    const AutoRow* rows = &NoiseRows[structureClass * NoiseRowCount];
+namespace {
+
+const AutoRow* rowFor(const AutoRow* rows, int32_t count, float level) {
     const AutoRow* row = &rows[0];
-    for (int32_t i = 1; i < NoiseRowCount; ++i)
-        if (damage.noiseSigma >= rows[i].bound)
+    for (int32_t i = 1; i < count; ++i)
+        if (level >= rows[i].bound)
             row = &rows[i];
+    return row;
+}
+
+}  // namespace
+
+float cameraNoiseLevel(const NoiseProfile& profile) {
+    return profile.luma[1];
+}
+
+bool cameraLikeNoise(const NoiseProfile& profile) {
+    return profile.chroma[0] < WhiteChromaPerLuma * profile.luma[0];
+}
+
+bool fineGrainNoise(const NoiseProfile& profile) {
+    return profile.luma[0] >= FineGrainPerLuma * profile.luma[1];
+}
+
+AutoChoice autoSliders(const DamageEstimate& damage) {
+    const AutoRow* row = nullptr;
+    // In a JPEG saved at a quality that leaves blocks, the blocks and the
+    // chroma the file dropped decide the profile; the JPEG rows serve it.
+    const bool blocky = damage.jpegQuality > 0 && damage.jpegQuality <= JpegRows[0].bound;
+    if (!blocky && cameraLikeNoise(damage.profile)) {
+        const float level = cameraNoiseLevel(damage.profile);
+        row = fineGrainNoise(damage.profile) ? rowFor(FineGrainRows, FineGrainRowCount, level)
+                                             : rowFor(CameraRows, CameraRowCount, level);
+    } else {
+        int32_t structureClass = 0;
+        while (structureClass + 1 < StructureClassCount && damage.structure >= StructureBounds[structureClass])
+            ++structureClass;
+        row = rowFor(&NoiseRows[structureClass * NoiseRowCount], NoiseRowCount, damage.noiseSigma);
+    }
 
     OptionValues o;
     o.noiseSize = row->noiseSize;

@@ -1,14 +1,16 @@
 #pragma once
 
+#include "engine/noise_profile.h"
 #include "engine/option_mapping.h"
 
 #include <cstdint>
 
 // What a picture's damage looks like, measured from the picture and its file.
 struct DamageEstimate {
-    float noiseSigma = 0.0f;  // estimateNoiseSigma of the picture
-    int32_t jpegQuality = 0;  // 1-100 for a JPEG file (jpegQuality), 0 otherwise
-    float structure = 0.0f;   // estimateStructure of the picture
+    float noiseSigma = 0.0f;    // estimateNoiseSigma of the picture
+    int32_t jpegQuality = 0;    // 1-100 for a JPEG file (jpegQuality), 0 otherwise
+    float structure = 0.0f;     // estimateStructure of the picture
+    NoiseProfile profile = {};  // estimateNoiseProfile of the picture
 };
 
 // One row of a fitted table: the slider positions for one band of damage.
@@ -48,10 +50,32 @@ extern const int32_t NoiseRowCount;
 extern const AutoRow JpegRows[];
 extern const int32_t JpegRowCount;
 
-// The slider positions for a picture with this damage: the noise row of the
-// estimate in its structure class, raised slider by slider to the JPEG row
+// Noise a camera made (auto_camera_table.cpp): its colour channels move
+// together, so chroma at single pixels reads below WhiteChromaPerLuma times
+// luma there (white noise per channel reads 2.31 times). Such pictures take
+// the camera rows, mildest first, by cameraNoiseLevel instead of the noise
+// rows; a row serves levels from its bound up. Noise that demosaicing and
+// in-camera smoothing spread over neighbours takes CameraRows; noise still as
+// fine as single pixels (luma there at least FineGrainPerLuma times luma of
+// 2 x 2 means; white noise reads 2) takes FineGrainRows.
+extern const float WhiteChromaPerLuma;
+extern const float FineGrainPerLuma;
+extern const AutoRow CameraRows[];
+extern const int32_t CameraRowCount;
+extern const AutoRow FineGrainRows[];
+extern const int32_t FineGrainRowCount;
+
+// The camera rows' measure of a profile: the luma deviation of 2 x 2 block
+// means, which sees both kinds of camera noise.
+float cameraNoiseLevel(const NoiseProfile& profile);
+bool cameraLikeNoise(const NoiseProfile& profile);
+bool fineGrainNoise(const NoiseProfile& profile);
+
+// The slider positions for a picture with this damage: the camera row of a
+// picture with camera-like noise, otherwise the noise row of the estimate in
+// its structure class; raised slider by slider to the JPEG row
 // when the file's quality is low enough to leave blocks. "Deblur amount"
 // stays 0. Within a structure class every slider rises or stays as the noise
 // estimate rises or the quality falls, and a picture once worked on is never
-// left alone at more damage.
+// left alone at more damage; the same holds along the camera rows.
 AutoChoice autoSliders(const DamageEstimate& damage);

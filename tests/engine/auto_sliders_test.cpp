@@ -84,4 +84,46 @@ TEST(AutoSliders, NeighbouringStructureClassesDiffer) {
     }
 }
 
+// Noise whose channels move together takes the camera rows, fine-grained
+// or spread over neighbours: left alone without noise, sliders that never
+// fall as its level rises; white noise per channel keeps the noise rows.
+TEST(AutoSliders, CameraLikeNoiseTakesTheCameraRows) {
+    const struct {
+        float finePerLevel;  // luma of single pixels per cameraNoiseLevel
+        const AutoRow* rows;
+        int32_t count;
+    } kinds[] = {{0.5f, CameraRows, CameraRowCount}, {2.0f, FineGrainRows, FineGrainRowCount}};
+    for (const auto& kind : kinds) {
+        DamageEstimate d{12.0f, 0, 20.0f};
+        const auto setLevel = [&d, &kind](float level) {
+            d.profile.luma[1] = level;
+            d.profile.luma[0] = kind.finePerLevel * level;
+            d.profile.chroma[0] = 0.5f * d.profile.luma[0];
+        };
+        setLevel(0.01f);
+        ASSERT_TRUE(cameraLikeNoise(d.profile));
+        EXPECT_TRUE(autoSliders(d).leaveAlone);
+        OptionValues previous = positions(d);
+        for (int i = 1; i <= 400; ++i) {
+            setLevel(i * 0.05f);
+            const OptionValues next = positions(d);
+            ASSERT_TRUE(noneFalls(previous, next)) << "level " << d.profile.luma[1];
+            previous = next;
+        }
+        // A JPEG with blocks reads as camera noise; its own rows serve it.
+        d.jpegQuality = 20;
+        EXPECT_TRUE(same(positions(d), positions({12.0f, 20, 20.0f})));
+        d.jpegQuality = 0;
+        // A level on a row's bound is served by that row.
+        for (int32_t i = 1; i < kind.count; ++i) {
+            const AutoRow& row = kind.rows[i];
+            setLevel(row.bound);
+            EXPECT_TRUE(same(positions(d), {row.noiseSize, row.denoiseAmount, row.denoiseCutoff, 0, row.scaleChoice}))
+                << "level " << row.bound;
+        }
+        d.profile.chroma[0] = 2.31f * d.profile.luma[0];  // what white noise reads
+        EXPECT_TRUE(same(positions(d), positions({12.0f, 0, 20.0f})));
+    }
+}
+
 }  // namespace

@@ -1,4 +1,5 @@
 #include "engine/noise_estimate.h"
+#include "engine/noise_profile.h"
 #include "engine/structure_estimate.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -101,6 +103,61 @@ TEST(StructureEstimate, PicturesWithoutTwoWholeBlocksGiveZero) {
     EXPECT_GT(estimateStructure(b, 0.0f), 0.0f);
     b.resize(15, 15);
     EXPECT_EQ(0.0f, estimateStructure(b, 0.0f));
+}
+
+// Tone 50 on the left and 200 on the right, with noise of deviation sigma
+// (rightSigma on the right), shared by the channels or not, drawn once per
+// cell x cell pixels so that it sits at that scale.
+Bitmap cameraLikePicture(double sigma, double rightSigma, bool shared, int cell) {
+    std::mt19937 random(5);
+    std::normal_distribution<double> unit(0.0, 1.0);
+    std::vector<double> noise(256 / cell * (192 / cell) * 3);
+    for (double& n : noise)
+        n = unit(random);
+    return noisyPicture([&](int x, int y, int ch) {
+        const size_t i = (static_cast<size_t>(y / cell) * (256 / cell) + x / cell) * 3 + (shared ? 0 : ch);
+        return x < 128 ? 50.0 + sigma * noise[i] : 200.0 + rightSigma * noise[i];
+    }, 0.0, 1);
+}
+
+// Readings per scale for luma and chroma, and by tone, for noise of known
+// make-up. White noise of 1 per channel reads 0.61, 0.31, 0.15 (luma) and
+// 1.41, 0.71, 0.35 (chroma); noise shared by the channels has no chroma;
+// noise drawn per 2 x 2 cell is white at scale 1 and weak at scale 0.
+TEST(NoiseProfile, ReadsNoiseByScaleChannelAndTone) {
+    const struct {
+        const char* name;
+        double sigma;
+        bool shared;
+        int cell;
+        float luma[3], chroma[3];
+    } rows[] = {
+        {"white", 8.0, false, 1, {4.90f, 2.45f, 1.22f}, {11.31f, 5.66f, 2.83f}},
+        {"shared", 8.0, true, 1, {8.0f, 4.0f, 2.0f}, {0.0f, 0.0f, 0.0f}},
+        {"2x2 cells", 8.0, false, 2, {-1.0f, 4.90f, 2.45f}, {-1.0f, 11.31f, 5.66f}},
+    };
+    for (const auto& row : rows) {
+        const NoiseProfile p = estimateNoiseProfile(cameraLikePicture(row.sigma, row.sigma, row.shared, row.cell));
+        for (int k = 0; k < NoiseProfile::Scales; ++k) {
+            if (row.luma[k] < 0.0f) {
+                EXPECT_LT(p.luma[k], 0.5f * row.luma[k + 1]) << row.name << " scale " << k;
+                continue;
+            }
+            EXPECT_NEAR(p.luma[k], row.luma[k], 0.12f * row.luma[k] + 0.2f) << row.name << " scale " << k;
+            EXPECT_NEAR(p.chroma[k], row.chroma[k], 0.12f * row.chroma[k] + 0.2f) << row.name << " scale " << k;
+        }
+    }
+    // Noise in one channel alone counts in full: one of the two differences
+    // carries it.
+    std::mt19937 random(9);
+    std::normal_distribution<double> blueNoise(0.0, 8.0);
+    const NoiseProfile blue =
+        estimateNoiseProfile(noisyPicture([&](int, int, int ch) { return ch == 2 ? 128.0 + blueNoise(random) : 128.0; }, 0.0, 1));
+    EXPECT_NEAR(blue.chroma[0], 8.0f * 0.7071f, 0.6f);
+    const NoiseProfile p = estimateNoiseProfile(cameraLikePicture(3.0, 12.0, true, 1));
+    EXPECT_NEAR(p.lumaByTone[0][0], 3.0f, 0.4f);
+    EXPECT_EQ(0.0f, p.lumaByTone[0][1]);  // no middle tone in the picture
+    EXPECT_NEAR(p.lumaByTone[0][2], 12.0f, 1.5f);
 }
 
 }  // namespace

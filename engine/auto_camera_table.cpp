@@ -1,0 +1,31 @@
+// Written by bench/tune_camera_auto.py --write; do not edit by hand.
+//
+// Fitted on whole photos (astronaut, rocket from python3-skimage) through a
+// camera model at three ISO levels of a large and of a phone sensor, and with
+// noise shared by the channels at three strengths. Each level's choice is
+// the grid setting (noise size 0/25/50, amount 25/50/100, cutoff 0/12/25/37) or LeaveAlone
+// with the best mean PSNR over the photos such that no slider falls as the
+// median cameraNoiseLevel of the levels rises; the clean photos must be left
+// alone. Bounds are midpoints between the medians of levels whose choices
+// differ, and at least 1.25 times the highest level a clean photo reads.
+#include "engine/auto_sliders.h"
+
+const float WhiteChromaPerLuma = 1.00f;
+const float FineGrainPerLuma = 1.30f;
+
+const AutoRow CameraRows[] = {
+    {0.00f, LeaveAlone, LeaveAlone, LeaveAlone, LeaveAlone},
+    {1.61f, 0, 15, 12, 0},
+    {2.08f, 0, 25, 25, 0},
+    {2.68f, 25, 100, 25, 0},
+    {3.85f, 25, 100, 37, 0},
+    {5.17f, 50, 100, 37, 0},
+};
+const int32_t CameraRowCount = 6;
+
+const AutoRow FineGrainRows[] = {
+    {0.00f, LeaveAlone, LeaveAlone, LeaveAlone, LeaveAlone},
+    {2.19f, 0, 50, 25, 0},
+    {4.33f, 0, 100, 37, 0},
+};
+const int32_t FineGrainRowCount = 3;
