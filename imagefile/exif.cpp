@@ -189,3 +189,21 @@ bool rewriteExif(ByteArray& block, int32_t width, int32_t height) {
         block.SetLength(static_cast<int32_t>(editor.end + 6));
     return true;
 }
+
+bool exifFromContainer(const uint8_t* data, size_t size, size_t skip, ByteArray& block) {
+    block.Empty();
+    if (!data || size < skip)
+        return false;
+    data += skip;
+    size -= skip;
+    if (size >= 6 && std::memcmp(data, "Exif\0\0", 6) == 0) {
+        data += 6;
+        size -= 6;
+    }
+    const bool tiff = size >= 8 && (std::memcmp(data, "II*\0", 4) == 0 || std::memcmp(data, "MM\0*", 4) == 0);
+    if (!tiff || size > 0x7fffff00u || !block.SetLength(static_cast<int32_t>(size + 6)))
+        return false;
+    std::memcpy(block.data, "Exif\0\0", 6);
+    std::memcpy(block.data + 6, data, size);
+    return true;
+}

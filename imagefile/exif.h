@@ -21,3 +21,9 @@ int32_t exifOrientation(const uint8_t* block, size_t size);
 // meaning but possibly partly edited, when the structure is not sound; the
 // caller then drops it.
 bool rewriteExif(ByteArray& block, int32_t width, int32_t height);
+
+// Makes the layer's form of an EXIF block from what a container stores:
+// the TIFF structure, with or without "Exif\0\0" before it, after skipping
+// skip bytes (HEIF and JPEG XL put a 4-byte offset first). False, with
+// block empty, when no TIFF header is found there.
+bool exifFromContainer(const uint8_t* data, size_t size, size_t skip, ByteArray& block);
