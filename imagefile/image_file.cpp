@@ -399,9 +399,10 @@ String describeLoss(const LoadDetails& details, ImageFileType source, ImageFileT
     if (details.bitsPerSample > 8)
         FormatInto(loss, "%d bits per channel (the result keeps 8)", details.bitsPerSample);
     if (details.moreImages) {
-        const char* what = source == ImageFileTiff  ? "its other pages"
-                           : source == ImageFileGif ? "its other animation frames"
-                                                    : "its other images";
+        const bool animation = source == ImageFileGif || source == ImageFileWebp || source == ImageFileJxl;
+        const char* what = source == ImageFileTiff ? "its other pages"
+                           : animation             ? "its other animation frames"
+                                                   : "its other images";
         loss.Append(loss.length > 0 ? " and " : "");
         loss.Append(what);
     }
