@@ -1,11 +1,16 @@
 #include "imagefile/codecs.h"
+#include "imagefile/exif.h"
 
 #include <libraw/libraw.h>
+
+#include <cstring>
+#include <string>
 
 // Camera RAW files (DNG, CR2, CR3, NEF, ARW, RAF, ORF, RW2, PEF, SRW)
 // developed by LibRaw as dcraw would with -w: the camera's white balance,
 // demosaiced into sRGB, 8 bits a sample. LibRaw turns the picture by the
-// camera's orientation itself. Nothing of the RAW's own metadata is carried.
+// camera's orientation itself. What the RAW says about the shot (camera,
+// exposure, aperture, ISO speed, focal length) becomes a new EXIF block.
 
 namespace {
 
@@ -64,6 +69,17 @@ bool decodeRaw(const uint8_t* bytes, size_t size, DecodedImage& image) {
     image.sourceBitsPerSample = r.raw->color.maximum > 255 ? 16 : 8;
     image.orientation = orientationFromFlip(r.raw->sizes.flip);
     image.orientationApplied = true;
+    const std::string make(r.raw->idata.make, strnlen(r.raw->idata.make, sizeof r.raw->idata.make));
+    const std::string model(r.raw->idata.model, strnlen(r.raw->idata.model, sizeof r.raw->idata.model));
+    ShotDetails shot;
+    shot.make = make.c_str();
+    shot.model = model.c_str();
+    shot.exposureSeconds = r.raw->other.shutter;
+    shot.fNumber = r.raw->other.aperture;
+    shot.isoSpeed = r.raw->other.iso_speed;
+    shot.focalLength = r.raw->other.focal_len;
+    if (!makeExif(shot, image.exif))
+        return image.fail("out of memory");
     return fillFromInterleaved(image, r.developed->data, width, height, static_cast<size_t>(width) * colors, colors,
                                false);
 }

@@ -248,6 +248,9 @@ def write_dng(path, picture, orientation):
                tiff_entry(273, "I", [0]), tiff_entry(274, "H", [orientation]), tiff_entry(277, "H", [1]),
                tiff_entry(278, "I", [h]), tiff_entry(279, "I", [len(samples)]), tiff_entry(284, "H", [1]),
                tiff_entry(33421, "H", [2, 2]), tiff_entry(33422, "B", [0, 1, 1, 2]),
+               # The shot: 1/250 s at f/2.8, ISO 400, 50 mm.
+               tiff_entry(33434, "r", [(1, 250)]), tiff_entry(33437, "r", [(28, 10)]),
+               tiff_entry(34855, "H", [400]), tiff_entry(37386, "r", [(50, 1)]),
                tiff_entry(50706, "B", [1, 4, 0, 0]), tiff_entry(50708, "s", "Vistrel test camera"),
                tiff_entry(50714, "H", [black]), tiff_entry(50717, "I", [white]),
                tiff_entry(50721, "R", [(m, 10000) for m in matrix]), tiff_entry(50728, "r", [(1, 1)] * 3),

@@ -86,6 +86,16 @@ TEST(PhotoFormats, DecodeUprightAsTheirOwnToolsDo) {
         EXPECT_TRUE(holds(metadata.exif, "Vistrel test"));
         EXPECT_EQ(1, exifOrientation(metadata.exif.data, static_cast<size_t>(metadata.exif.length)));
     }
+    // A RAW's shot details become a block of their own (1/250 s, f/2.8).
+    PhotoMetadata raw;
+    loaded("orientation_6.dng", &raw);
+    EXPECT_TRUE(holds(raw.exif, "test camera"));
+    ByteArray saved;
+    ASSERT_TRUE(encode(loaded("orientation_6.dng"), ImageFileJpeg, 90, &raw, saved));
+    EXPECT_TRUE(holds(saved, "test camera"));
+    const uint8_t exposure[] = {1, 0, 0, 0, 250, 0, 0, 0, 28, 0, 0, 0, 10, 0, 0, 0};
+    EXPECT_TRUE(std::search(raw.exif.data, raw.exif.data + raw.exif.length, exposure, exposure + 16) !=
+                raw.exif.data + raw.exif.length);
 }
 
 TEST(PhotoFormats, AProfiledPhotoKeepsItsProfileThroughEveryNewType) {
