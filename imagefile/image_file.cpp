@@ -378,6 +378,10 @@ String encodeRefusal(ImageFileType type, int32_t width, int32_t height) {
         return "WBMP files hold black and white only, which this program does not write";
     case ImageFileWmf:
         return "this program does not write WMF files";
+    case ImageFileWebp:
+        if (width > 16383 || height > 16383)
+            return "a WebP picture is at most 16383 x 16383 pixels";
+        return String();
     case ImageFileHeif:
         return "this program does not write HEIC or HEIF files";
     case ImageFileRaw:

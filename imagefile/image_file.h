@@ -76,7 +76,7 @@ void decode(Bitmap& bitmap, const uint8_t* bytes, size_t size, ImageFileType typ
 String describeLoss(const LoadDetails& details, ImageFileType source, ImageFileType target);
 
 // Why a width x height picture cannot be written as type at all (WBMP,
-// WMF, an icon over 255 pixels), so callers can refuse before processing;
+// WMF, HEIC, camera RAW, an icon over 255 pixels, a WebP over 16383), so callers can refuse before processing;
 // empty when it can.
 String encodeRefusal(ImageFileType type, int32_t width, int32_t height);
 
