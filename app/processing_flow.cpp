@@ -100,7 +100,7 @@ bool WizardController::StartProcessing(int32_t mode) {
         // batch has still to read, and no two may share a name.
         std::vector<String> targets;
         for (const String& input : files)
-            targets.push_back(BatchOutputPath(input, prependText, appendText));
+            targets.push_back(resultPathFor(input, prependText, appendText));
         const std::vector<String> refusals = CheckOutputTargets(files, targets);
         for (size_t i = 0; i < refusals.size(); ++i)
             if (refusals[i].length > 0) {
@@ -185,8 +185,8 @@ bool WizardController::StartProcessing(int32_t mode) {
             // file with less than it holds without the user's consent, is
             // reported or asked about before the work, and skipped.
             bool changed = false;
-            const String output = BatchOutputPath(files[static_cast<size_t>(batchIndex)], prependText, appendText,
-                                                  &changed);
+            const String output = resultPathFor(files[static_cast<size_t>(batchIndex)], prependText, appendText,
+                                                &changed);
             const String refusal = encodeRefusal(typeFromExtension(output), w, h);
             if (refusal.length > 0) {
                 FileFailure failure;
@@ -308,8 +308,8 @@ void WizardController::CollectResult() {
 
     if (batchIndex >= 0) {
         bool changed = false;
-        const String output = BatchOutputPath(files[static_cast<size_t>(batchIndex)], prependText, appendText,
-                                              &changed);
+        const String output = resultPathFor(files[static_cast<size_t>(batchIndex)], prependText, appendText,
+                                            &changed);
         Save(output, changed);
         if (++batchIndex < static_cast<int32_t>(files.size()))
             StartProcessing(StartBatchFile);

@@ -22,12 +22,7 @@
 
 namespace {
 
-constexpr int32_t UnknownType = 10;
-
-const char* typeName(int32_t type) {
-    static const char* const names[] = {"BMP", "GIF", "ICO", "TGA", "PCX", "WBMP", "WMF", "JPEG", "PNG", "TIFF"};
-    return type >= 0 && type < UnknownType ? names[type] : "unknown";
-}
+constexpr int32_t UnknownType = ImageFileUnknown;
 
 std::string message(const char* format, const std::string& path) {
     return Format(format, path.c_str()).str();
@@ -71,6 +66,7 @@ bool loadPicture(const std::string& path, Bitmap& picture, PhotoMetadata* metada
     if (!checkInput(path, error))
         return false;
     const ImageFileType type = load(picture, String(path), metadata, &details);
+    details.type = type;
     if (picture.isEmpty()) {
         error = loadFailureMessage(String(path), type, &details.readFailure).str();
         return false;
@@ -353,8 +349,8 @@ int runInfo(const CliOptions& options, std::ostream& out, std::ostream& err) {
             status = 1;
             continue;
         }
-        const int32_t type = static_cast<int32_t>(typeFromExtension(String(path)));
-        out << path << ": " << typeName(type) << " " << picture.width << "x" << picture.height << " "
+        // The type the content was read as, which a mislabelled file shows.
+        out << path << ": " << typeName(details.type) << " " << picture.width << "x" << picture.height << " "
             << (hasAlpha(picture) ? "alpha" : "opaque") << "\n";
     }
     return status;
@@ -408,8 +404,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     std::vector<String> inputs, targets;
     for (const std::string& input : options.files) {
         inputs.push_back(String(input));
-        targets.push_back(options.output.empty() ? BatchOutputPath(String(input), String(options.prefix),
-                                                                   String(options.suffix))
+        targets.push_back(options.output.empty() ? resultPathFor(String(input), String(options.prefix),
+                                                                 String(options.suffix))
                                                  : String(options.output));
     }
     const std::vector<String> refusals = CheckOutputTargets(inputs, targets);

@@ -32,7 +32,7 @@ struct CliOptions {
     std::string suffix = "_new";
     bool overwrite = false;
     bool acceptLoss = false;  // --accept-loss: in place even if the result keeps less
-    int32_t quality = 90;    // --quality: JPEG and JPEG-compressed TIFF results
+    int32_t quality = 90;    // --quality: every lossy result
     int32_t threads = 0;     // 0 = every core
     bool quiet = false;
 

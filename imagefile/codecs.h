@@ -60,3 +60,17 @@ bool encodePng(const DecodedImage& image, ByteArray& out);
 
 bool decodeTiff(const uint8_t* bytes, size_t size, DecodedImage& image);
 bool encodeTiff(const DecodedImage& image, ByteArray& out);
+
+// Through libwebp, libheif, libjxl and LibRaw (built with
+// VISTREL_PHOTO_FORMATS). heif decodes HEIC, HEIF and AVIF alike; its
+// encoder writes AVIF.
+bool decodeWebp(const uint8_t* bytes, size_t size, DecodedImage& image);
+bool encodeWebp(const DecodedImage& image, ByteArray& out);
+
+bool decodeHeif(const uint8_t* bytes, size_t size, DecodedImage& image);
+bool encodeAvif(const DecodedImage& image, ByteArray& out);
+
+bool decodeJxl(const uint8_t* bytes, size_t size, DecodedImage& image);
+bool encodeJxl(const DecodedImage& image, ByteArray& out);
+
+bool decodeRaw(const uint8_t* bytes, size_t size, DecodedImage& image);

@@ -38,6 +38,13 @@ public:
     // The orientation a TIFF's tag gave (1-8); 0 for formats that keep it
     // in the EXIF block.
     int32_t orientation = 0;
+    // The decoding library turned the pixels upright itself (HEIF's irot and
+    // imir, JPEG XL, LibRaw's flip); orientation then says what the file
+    // stated, for the EXIF block to be corrected, not applied again.
+    bool orientationApplied = false;
+    // Decoding: the file's coding dropped detail (JPEG, lossy WebP, ...).
+    // Encoding: write lossily at jpegQuality where the type can do both.
+    bool lossy = false;
     // What the file held beyond this one 8-bit picture: its deepest sample,
     // and whether more pages, frames or icon images followed (2 = at least
     // one more).
@@ -70,6 +77,13 @@ public:
         return false;
     }
 };
+
+// For the libraries that speak interleaved 8-bit R, G, B (A) rows, top row
+// first: fills a freshly allocated image from such rows (alpha kept when
+// withAlpha), and lays an image out as such rows (alpha when it has any).
+bool fillFromInterleaved(DecodedImage& image, const uint8_t* rows, int32_t width, int32_t height, size_t stride,
+                         int32_t channels, bool withAlpha);
+bool interleavedRows(const DecodedImage& image, ByteArray& rows, int32_t& channels);
 
 // Appends to a byte buffer without aborting when it cannot grow.
 bool appendBytes(ByteArray& out, const void* bytes, size_t count);

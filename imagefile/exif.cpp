@@ -1,6 +1,11 @@
 #include "imagefile/exif.h"
 
+#include "imagefile/decoded_image.h"
+
+#include <cmath>
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -188,4 +193,117 @@ bool rewriteExif(ByteArray& block, int32_t width, int32_t height) {
     if (editor.end + 6 < static_cast<size_t>(block.length))
         block.SetLength(static_cast<int32_t>(editor.end + 6));
     return true;
+}
+
+bool exifFromContainer(const uint8_t* data, size_t size, size_t skip, ByteArray& block) {
+    block.Empty();
+    if (!data || size < skip)
+        return false;
+    data += skip;
+    size -= skip;
+    if (size >= 6 && std::memcmp(data, "Exif\0\0", 6) == 0) {
+        data += 6;
+        size -= 6;
+    }
+    const bool tiff = size >= 8 && (std::memcmp(data, "II*\0", 4) == 0 || std::memcmp(data, "MM\0*", 4) == 0);
+    if (!tiff || size > 0x7fffff00u || !block.SetLength(static_cast<int32_t>(size + 6)))
+        return false;
+    std::memcpy(block.data, "Exif\0\0", 6);
+    std::memcpy(block.data + 6, data, size);
+    return true;
+}
+
+namespace {
+
+struct NewEntry {
+    uint16_t tag;
+    uint16_t type;
+    uint32_t count;
+    std::string value;  // little-endian
+};
+
+void put16(std::string& s, uint32_t v) {
+    s.push_back(static_cast<char>(v & 0xFF));
+    s.push_back(static_cast<char>((v >> 8) & 0xFF));
+}
+
+void put32(std::string& s, uint32_t v) {
+    put16(s, v & 0xFFFF);
+    put16(s, v >> 16);
+}
+
+NewEntry text(uint16_t tag, const char* value) {
+    const size_t length = std::strlen(value) + 1;
+    return {tag, 2, static_cast<uint32_t>(length), std::string(value, length)};
+}
+
+NewEntry rational(uint16_t tag, uint32_t numerator, uint32_t denominator) {
+    NewEntry e{tag, 5, 1, std::string()};
+    put32(e.value, numerator);
+    put32(e.value, denominator);
+    return e;
+}
+
+// A shot value as a fraction: exposures under a second as 1/n, the rest in
+// tenths.
+NewEntry fraction(uint16_t tag, float value) {
+    value = value < 1e-5f ? 1e-5f : value > 1e5f ? 1e5f : value;
+    if (value < 1.0f)
+        return rational(tag, 1, static_cast<uint32_t>(std::lround(1.0f / value)));
+    return rational(tag, static_cast<uint32_t>(std::lround(value * 10.0f)), 10);
+}
+
+// Writes a directory at the end of the block, its long values after it;
+// the next-directory link is 0.
+void appendDirectory(std::string& tiff, const std::vector<NewEntry>& entries) {
+    uint32_t valuesAt = static_cast<uint32_t>(tiff.size() + 2 + 12 * entries.size() + 4);
+    std::string values;
+    put16(tiff, static_cast<uint32_t>(entries.size()));
+    for (const NewEntry& e : entries) {
+        put16(tiff, e.tag);
+        put16(tiff, e.type);
+        put32(tiff, e.count);
+        if (e.value.size() <= 4) {
+            tiff += e.value + std::string(4 - e.value.size(), '\0');
+        } else {
+            put32(tiff, valuesAt + static_cast<uint32_t>(values.size()));
+            values += e.value + std::string(e.value.size() % 2, '\0');
+        }
+    }
+    put32(tiff, 0);
+    tiff += values;
+}
+
+}  // namespace
+
+bool makeExif(const ShotDetails& shot, ByteArray& block) {
+    std::vector<NewEntry> first, exif;
+    if (shot.make[0])
+        first.push_back(text(271, shot.make));
+    if (shot.model[0])
+        first.push_back(text(272, shot.model));
+    first.push_back({TagOrientation, TypeShort, 1, std::string("\1\0", 2)});
+    if (shot.exposureSeconds > 0.0f)
+        exif.push_back(fraction(33434, shot.exposureSeconds));
+    if (shot.fNumber > 0.0f)
+        exif.push_back(fraction(33437, shot.fNumber));
+    if (shot.isoSpeed >= 1.0f && shot.isoSpeed < 65535.0f) {
+        exif.push_back({34855, TypeShort, 1, std::string()});
+        put16(exif.back().value, static_cast<uint32_t>(std::lround(shot.isoSpeed)));
+    }
+    exif.push_back({0x9000, 7, 4, "0230"});  // ExifVersion 2.3
+    if (shot.focalLength > 0.0f)
+        exif.push_back(fraction(37386, shot.focalLength));
+    std::string tiff("II*\0\x08\0\0\0", 8);
+    first.push_back({TagExifDirectory, TypeLong, 1, std::string(4, '\0')});
+    std::string ifd0 = tiff;
+    appendDirectory(ifd0, first);
+    // The Exif directory follows the first one; its offset goes into the
+    // last entry of the first, written again now that it is known.
+    first.back().value.clear();
+    put32(first.back().value, static_cast<uint32_t>(ifd0.size()));
+    appendDirectory(tiff, first);
+    appendDirectory(tiff, exif);
+    block.Empty();
+    return appendBytes(block, "Exif\0\0", 6) && appendBytes(block, tiff.data(), tiff.size());
 }

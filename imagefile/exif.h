@@ -21,3 +21,25 @@ int32_t exifOrientation(const uint8_t* block, size_t size);
 // meaning but possibly partly edited, when the structure is not sound; the
 // caller then drops it.
 bool rewriteExif(ByteArray& block, int32_t width, int32_t height);
+
+// Makes the layer's form of an EXIF block from what a container stores:
+// the TIFF structure, with or without "Exif\0\0" before it, after skipping
+// skip bytes (HEIF and JPEG XL put a 4-byte offset first). False, with
+// block empty, when no TIFF header is found there.
+bool exifFromContainer(const uint8_t* data, size_t size, size_t skip, ByteArray& block);
+
+// What a camera RAW file says about the shot, for a block made from it.
+// Zero or empty fields are left out.
+struct ShotDetails {
+    const char* make = "";
+    const char* model = "";
+    float exposureSeconds = 0.0f;
+    float fNumber = 0.0f;
+    float isoSpeed = 0.0f;
+    float focalLength = 0.0f;  // millimetres
+};
+
+// A little-endian block with Make, Model and Orientation 1 in its first
+// directory and the exposure, F-number, ISO speed and focal length in its
+// Exif directory. False when memory runs out.
+bool makeExif(const ShotDetails& shot, ByteArray& block);

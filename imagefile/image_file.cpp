@@ -4,8 +4,10 @@
 #include "imagefile/colour_profile.h"
 #include "imagefile/exif.h"
 #include "imagefile/orientation.h"
+#include "core/output_naming.h"
 #include "platform/files.h"
 
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -20,6 +22,14 @@ const ExtensionName extensionNames[] = {
     {"BMP", ImageFileBmp}, {"GIF", ImageFileGif},   {"ICO", ImageFileIco},  {"TGA", ImageFileTga},
     {"PCX", ImageFilePcx}, {"WBMP", ImageFileWbmp}, {"WMF", ImageFileWmf},  {"JPG", ImageFileJpeg},
     {"JPEG", ImageFileJpeg}, {"PNG", ImageFilePng}, {"TIF", ImageFileTiff}, {"TIFF", ImageFileTiff},
+#if VISTREL_PHOTO_FORMATS
+    {"WEBP", ImageFileWebp}, {"HEIC", ImageFileHeif}, {"HEIF", ImageFileHeif}, {"AVIF", ImageFileAvif},
+    {"JXL", ImageFileJxl},
+    // The camera RAW files LibRaw develops, by their makers' extensions.
+    {"DNG", ImageFileRaw}, {"CR2", ImageFileRaw}, {"CR3", ImageFileRaw}, {"NEF", ImageFileRaw},
+    {"ARW", ImageFileRaw}, {"RAF", ImageFileRaw}, {"ORF", ImageFileRaw}, {"RW2", ImageFileRaw},
+    {"PEF", ImageFileRaw}, {"SRW", ImageFileRaw},
+#endif
 };
 
 }  // namespace
@@ -35,6 +45,13 @@ bool decodeImage(const uint8_t* bytes, size_t size, ImageFileType type, DecodedI
     case ImageFileJpeg: return decodeJpeg(bytes, size, image);
     case ImageFilePng: return decodePng(bytes, size, image);
     case ImageFileTiff: return decodeTiff(bytes, size, image);
+#if VISTREL_PHOTO_FORMATS
+    case ImageFileWebp: return decodeWebp(bytes, size, image);
+    case ImageFileHeif:
+    case ImageFileAvif: return decodeHeif(bytes, size, image);
+    case ImageFileJxl: return decodeJxl(bytes, size, image);
+    case ImageFileRaw: return decodeRaw(bytes, size, image);
+#endif
     default: return image.fail("no decoder for this type");
     }
 }
@@ -52,6 +69,11 @@ bool encodeByType(const DecodedImage& image, ImageFileType type, ByteArray& out)
     case ImageFileJpeg: return encodeJpeg(image, out);
     case ImageFilePng: return encodePng(image, out);
     case ImageFileTiff: return encodeTiff(image, out);
+#if VISTREL_PHOTO_FORMATS
+    case ImageFileWebp: return encodeWebp(image, out);
+    case ImageFileAvif: return encodeAvif(image, out);
+    case ImageFileJxl: return encodeJxl(image, out);
+#endif
     default: return false;
     }
 }
@@ -141,6 +163,58 @@ bool fromBitmap(const Bitmap& bitmap, DecodedImage& image) {
 
 // --- Operations ---
 
+const char* typeName(ImageFileType type) {
+    static const char* const names[] = {"BMP", "GIF",     "ICO",  "TGA",  "PCX",  "WBMP",     "WMF", "JPEG",
+                                        "PNG", "TIFF", "unknown", "WebP", "HEIF", "AVIF", "JPEG XL", "RAW"};
+    return type >= 0 && type <= ImageFileRaw ? names[type] : "unknown";
+}
+
+ImageFileType typeFromSignature(const uint8_t* bytes, size_t size) {
+    auto starts = [&](size_t at, const char* text, size_t length) {
+        return size >= at + length && std::memcmp(bytes + at, text, length) == 0;
+    };
+    if (starts(0, "\xFF\xD8\xFF", 3))
+        return ImageFileJpeg;
+    if (starts(0, "\x89PNG\r\n\x1A\n", 8))
+        return ImageFilePng;
+    if (starts(0, "GIF87a", 6) || starts(0, "GIF89a", 6))
+        return ImageFileGif;
+    if (starts(0, "BM", 2) && size >= 26)
+        return ImageFileBmp;
+    if (starts(0, "II*\0", 4) || starts(0, "MM\0*", 4))
+        return ImageFileTiff;
+#if VISTREL_PHOTO_FORMATS
+    if (starts(0, "RIFF", 4) && starts(8, "WEBP", 4))
+        return ImageFileWebp;
+    if (starts(0, "\xFF\x0A", 2) || starts(0, "\0\0\0\x0CJXL \r\n\x87\n", 12))
+        return ImageFileJxl;
+    // An ISO box file whose first box is "ftyp" with a still-image brand.
+    if (starts(4, "ftyp", 4)) {
+        if (starts(8, "avif", 4) || starts(8, "avis", 4))
+            return ImageFileAvif;
+        for (const char* brand : {"heic", "heix", "heim", "heis", "mif1", "msf1"})
+            if (starts(8, brand, 4))
+                return ImageFileHeif;
+    }
+#endif
+    return ImageFileUnknown;
+}
+
+String resultPathFor(const String& input, const String& prepend, const String& append, bool* changed) {
+    String path = BatchOutputPath(input, prepend, append, changed);
+    const ImageFileType type = typeFromExtension(path);
+    if (type != ImageFileRaw && type != ImageFileHeif)
+        return path;
+    int32_t dot = path.length - 1;
+    while (path.data[dot] != '.')
+        --dot;
+    path.length = dot;
+    path.Append(type == ImageFileRaw ? ".png" : ".jpg");
+    if (changed)
+        *changed = true;
+    return path;
+}
+
 ImageFileType typeFromExtension(const String& path) {
     int32_t dot = -1;
     for (int32_t i = path.length - 1; i >= 0; --i) {
@@ -168,8 +242,9 @@ ImageFileType load(Bitmap& bitmap, const String& path, PhotoMetadata* metadata, 
     ByteArray bytes;
     if (!ReadWholeFile(path, bytes, details ? &details->readFailure : nullptr))
         return type;
-    decode(bitmap, bytes.data, static_cast<size_t>(bytes.length), type, metadata, details);
-    return type;
+    LoadDetails found;
+    decode(bitmap, bytes.data, static_cast<size_t>(bytes.length), type, metadata, details ? details : &found);
+    return bitmap.isEmpty() ? type : (details ? details : &found)->type;
 }
 
 int32_t jpegFileQuality(const String& path) {
@@ -187,10 +262,14 @@ void keepMetadata(const DecodedImage& image, ImageFileType type, int32_t orienta
     metadata.orientation = orientation;
     metadata.size = bitmap.size();
     metadata.exif = image.exif;
+    metadata.lossless = !image.lossy;
     // The block must now say the picture is upright (and the thumbnail,
     // stored the old way round, goes); one that cannot be edited safely is
-    // dropped.
-    if (orientation != 1 && metadata.exif.length > 0 && !rewriteExif(metadata.exif, bitmap.width, bitmap.height))
+    // dropped. A library that turned the pixels itself may leave the block
+    // saying otherwise than the container did.
+    const bool turned =
+        orientation != 1 || exifOrientation(image.exif.data, static_cast<size_t>(image.exif.length)) != 1;
+    if (turned && metadata.exif.length > 0 && !rewriteExif(metadata.exif, bitmap.width, bitmap.height))
         metadata.exif = ByteArray();
     if (profileSpace(image.icc.data, static_cast<size_t>(image.icc.length)) == ProfileSpace::Rgb)
         metadata.icc = image.icc;
@@ -212,18 +291,30 @@ void decode(Bitmap& bitmap, const uint8_t* bytes, size_t size, ImageFileType typ
     if (!bytes || size == 0)
         return;
     std::unique_ptr<DecodedImage> image(new DecodedImage);
-    if (!decodeImage(bytes, size, type, *image))
-        return;
+    if (!decodeImage(bytes, size, type, *image)) {
+        // A file named for one type that holds another (pictures saved from
+        // the web often are) is read as what it holds.
+        const ImageFileType held = typeFromSignature(bytes, size);
+        const bool sameDecoder = held == type || (held == ImageFileAvif && type == ImageFileHeif) ||
+                                 (held == ImageFileHeif && type == ImageFileAvif);
+        if (held == ImageFileUnknown || sameDecoder)
+            return;
+        image.reset(new DecodedImage);
+        if (!decodeImage(bytes, size, held, *image))
+            return;
+        type = held;
+    }
     if (image->width < 1 || image->height < 1 || image->width > 65535 || image->height > 65535)
         return;
     const int32_t orientation =
         image->orientation > 0 ? image->orientation
                                : exifOrientation(image->exif.data, static_cast<size_t>(image->exif.length));
-    if (!toBitmap(*image, bitmap) || !orientUpright(bitmap, orientation)) {
+    if (!toBitmap(*image, bitmap) || !orientUpright(bitmap, image->orientationApplied ? 1 : orientation)) {
         bitmap.clear();
         return;
     }
     if (details) {
+        details->type = type;
         details->bitsPerSample = image->sourceBitsPerSample;
         details->moreImages = image->sourceImages > 1;
     }
@@ -232,7 +323,8 @@ void decode(Bitmap& bitmap, const uint8_t* bytes, size_t size, ImageFileType typ
 }
 
 bool typeHoldsProfile(ImageFileType type) {
-    return type == ImageFileJpeg || type == ImageFilePng || type == ImageFileTiff;
+    return type == ImageFileJpeg || type == ImageFilePng || type == ImageFileTiff || type == ImageFileWebp ||
+           type == ImageFileAvif || type == ImageFileJxl;
 }
 
 bool encode(const Bitmap& bitmap, ImageFileType type, int32_t quality, const PhotoMetadata* metadata,
@@ -242,6 +334,7 @@ bool encode(const Bitmap& bitmap, ImageFileType type, int32_t quality, const Pho
         return false;
     DecodedImage image;
     image.jpegQuality = quality;
+    image.lossy = !(metadata && metadata->lossless);
     const Bitmap* pixels = &bitmap;
     Bitmap converted;
     if (metadata) {
@@ -256,7 +349,9 @@ bool encode(const Bitmap& bitmap, ImageFileType type, int32_t quality, const Pho
                 image.setGreyPalette(256);
             }
         }
-        if ((type == ImageFileJpeg || type == ImageFilePng) && metadata->exif.length > 0) {
+        const bool holdsExif = type == ImageFileJpeg || type == ImageFilePng || type == ImageFileWebp ||
+                               type == ImageFileAvif || type == ImageFileJxl;
+        if (holdsExif && metadata->exif.length > 0) {
             image.exif = metadata->exif;
             if (!sameSize && !rewriteExif(image.exif, bitmap.width, bitmap.height))
                 image.exif = ByteArray();
@@ -283,6 +378,14 @@ String encodeRefusal(ImageFileType type, int32_t width, int32_t height) {
         return "WBMP files hold black and white only, which this program does not write";
     case ImageFileWmf:
         return "this program does not write WMF files";
+    case ImageFileWebp:
+        if (width > 16383 || height > 16383)
+            return "a WebP picture is at most 16383 x 16383 pixels";
+        return String();
+    case ImageFileHeif:
+        return "this program does not write HEIC or HEIF files";
+    case ImageFileRaw:
+        return "this program does not write camera RAW files";
     case ImageFileIco:
         if (width > 255 || height > 255)
             return "an icon is at most 255 x 255 pixels";
@@ -300,9 +403,10 @@ String describeLoss(const LoadDetails& details, ImageFileType source, ImageFileT
     if (details.bitsPerSample > 8)
         FormatInto(loss, "%d bits per channel (the result keeps 8)", details.bitsPerSample);
     if (details.moreImages) {
-        const char* what = source == ImageFileTiff  ? "its other pages"
-                           : source == ImageFileGif ? "its other animation frames"
-                                                    : "its other images";
+        const bool animation = source == ImageFileGif || source == ImageFileWebp || source == ImageFileJxl;
+        const char* what = source == ImageFileTiff ? "its other pages"
+                           : animation             ? "its other animation frames"
+                                                   : "its other images";
         loss.Append(loss.length > 0 ? " and " : "");
         loss.Append(what);
     }

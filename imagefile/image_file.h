@@ -9,11 +9,12 @@
 #include <cstdint>
 
 // The one place where image files become Bitmaps and Bitmaps become files.
-// The type always comes from the file name's extension; content is never
-// sniffed. Every decoder checks its reads against the bytes it was given and
+// The type comes from the file name's extension; only a file that fails to
+// decode as that type and starts with another type's signature (a WebP or
+// PNG saved as .jpg) is read as the type it holds. Every decoder checks its reads against the bytes it was given and
 // its sizes before allocating, so a hostile file fails with an empty bitmap.
-// Pictures load upright: the orientation a JPEG, PNG or TIFF file states is
-// applied to the pixels.
+// Pictures load upright: the orientation a JPEG, PNG, TIFF, WebP, HEIF,
+// AVIF, JPEG XL or camera RAW file states is applied to the pixels.
 
 using ImageFileType = int32_t;
 
@@ -29,7 +30,17 @@ enum : ImageFileType {
     ImageFilePng = 8,
     ImageFileTiff = 9,
     ImageFileUnknown = 10,
+    // Through libraries that a build may leave out (VISTREL_PHOTO_FORMATS);
+    // without them their extensions are unknown.
+    ImageFileWebp = 11,
+    ImageFileHeif = 12,  // HEIC and HEIF: read only
+    ImageFileAvif = 13,
+    ImageFileJxl = 14,
+    ImageFileRaw = 15,  // camera RAW through LibRaw: read only
 };
+
+// The type's name as the command-line program prints it ("JPEG", "WebP").
+const char* typeName(ImageFileType type);
 
 // Type code from the text after the last "." of the path, ignoring the case
 // of A-Z. No dot, or a dot as the last character, gives ImageFileUnknown.
@@ -40,16 +51,19 @@ ImageFileType typeFromExtension(const String& path);
 // picture the program works on.
 struct LoadDetails {
     FileFailure readFailure;
+    ImageFileType type = ImageFileUnknown;  // what the content decoded as
     int32_t bitsPerSample = 8;  // the file's deepest sample
     bool moreImages = false;    // more pages, frames or icon images followed
 };
 
 // Empties the bitmap, then reads and decodes the file by its extension. An
 // unknown extension returns ImageFileUnknown without touching the file; any
-// other failure shows only as an empty bitmap.
+// other failure shows only as an empty bitmap. A file read as the type its
+// content holds (see above) returns that type.
 ImageFileType load(Bitmap& bitmap, const String& path, PhotoMetadata* metadata, LoadDetails* details = nullptr);
 
-// Decodes bytes of the given type. On any failure the bitmap is left empty.
+// Decodes bytes of the given type, or of the type their signature names
+// when they fail as the given one. On any failure the bitmap is left empty.
 // A metadata record, when given, is emptied first and then filled with what
 // the file carried besides its pixels.
 void decode(Bitmap& bitmap, const uint8_t* bytes, size_t size, ImageFileType type, PhotoMetadata* metadata,
@@ -62,7 +76,7 @@ void decode(Bitmap& bitmap, const uint8_t* bytes, size_t size, ImageFileType typ
 String describeLoss(const LoadDetails& details, ImageFileType source, ImageFileType target);
 
 // Why a width x height picture cannot be written as type at all (WBMP,
-// WMF, an icon over 255 pixels), so callers can refuse before processing;
+// WMF, HEIC, camera RAW, an icon over 255 pixels, a WebP over 16383), so callers can refuse before processing;
 // empty when it can.
 String encodeRefusal(ImageFileType type, int32_t width, int32_t height);
 
@@ -74,10 +88,12 @@ int32_t jpegQuality(const uint8_t* bytes, size_t size);
 int32_t jpegFileQuality(const String& path);
 
 // Encodes by the path's extension and writes the file, with what metadata
-// holds: the EXIF block into JPEG and PNG files (its size tags updated and
-// thumbnail dropped when the size changed), the profile into JPEG, PNG and
-// TIFF files; for the other types the colours are converted to sRGB
-// instead. quality (1-100) applies to JPEG and JPEG-compressed TIFF.
+// holds: the EXIF block into JPEG, PNG, WebP, AVIF and JPEG XL files (its
+// size tags updated and thumbnail dropped when the size changed), the
+// profile into those and TIFF files; for the other types the colours are
+// converted to sRGB instead. quality (1-100) applies to every lossy output:
+// JPEG, JPEG-compressed TIFF, AVIF, JPEG XL and WebP (which is lossless
+// when the record says its source was).
 // False for an unknown
 // extension, an encoder failure (nothing is written then) or a failed write,
 // with the reason in failure when given. Without replace an existing file
@@ -91,8 +107,19 @@ bool save(const Bitmap& bitmap, const String& path, int32_t quality, const Photo
 bool encode(const Bitmap& bitmap, ImageFileType type, int32_t quality, const PhotoMetadata* metadata,
             ByteArray& out);
 
-// Whether files of the type keep an ICC profile (JPEG, PNG, TIFF).
+// Whether files of the type keep an ICC profile (JPEG, PNG, TIFF, WebP,
+// AVIF, JPEG XL).
 bool typeHoldsProfile(ImageFileType type);
+
+// The type a signature at the start of the bytes names (JPEG, PNG, GIF,
+// BMP, TIFF, WebP, HEIF, AVIF, JPEG XL), or ImageFileUnknown.
+ImageFileType typeFromSignature(const uint8_t* bytes, size_t size);
+
+// The name a result of the input goes under when named after it (a batch,
+// --prefix/--suffix): BatchOutputPath's, with a type this program cannot
+// write swapped for one it can: a camera RAW becomes PNG (lossless, as the
+// developed picture deserves), a HEIC or HEIF a JPEG.
+String resultPathFor(const String& input, const String& prepend, const String& append, bool* changed = nullptr);
 
 // The small reader for the program's embedded uncompressed TGA pictures
 // (types 2 and 3; 8, 24 or 32 bits; no colour map). Returns the bitmap,

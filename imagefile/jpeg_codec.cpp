@@ -405,6 +405,7 @@ bool decodeJpeg(const uint8_t* bytes, size_t size, DecodedImage& image) {
     ReadState* state = newReadState();
     if (!state)
         return image.fail("out of memory");
+    image.lossy = true;
     bool ok = readJpeg(*state, bytes, size, image);
     deleteReadState(state);
     return ok;

@@ -26,6 +26,9 @@ public:
     int32_t dpiX = 96;
     int32_t dpiY = 96;
     bool greyscale = false;
+    // Whether the source kept every sample exactly (PNG, TIFF, lossless
+    // WebP, RAW, ...); a WebP result of such a picture is lossless too.
+    bool lossless = false;
 
     void release() { *this = PhotoMetadata(); }
     bool isEmpty() const { return size.width == 0 && size.height == 0; }

@@ -291,6 +291,9 @@ bool decodeTiff(const uint8_t* bytes, size_t size, DecodedImage& image) {
     TIFFGetField(tiff, TIFFTAG_ORIENTATION, &orientation);
     image.orientation = orientation >= 1 && orientation <= 8 ? orientation : 1;
     TIFFSetField(tiff, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+    uint16_t compression = COMPRESSION_NONE;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
+    image.lossy = compression == COMPRESSION_JPEG || compression == COMPRESSION_OJPEG;
     uint32_t profileSize = 0;
     void* profile = nullptr;
     if (TIFFGetField(tiff, TIFFTAG_ICCPROFILE, &profileSize, &profile) && profile && profileSize <= size &&

@@ -10,17 +10,39 @@
 namespace {
 
 String BuildFilterList(bool withAllTypes) {
-    static const char* const pairs[][2] = {
-        {"All supported types", "*.bmp;*.jpg;*.jpeg;*.png;*.tif;*.tiff;*.tga"},
-        {"BMP", "*.bmp"},
-        {"JPG/JPEG", "*.jpg;*.jpeg"},
-        {"PNG", "*.png"},
-        {"TIF/TIFF", "*.tif;*.tiff"},
-        {"TGA", "*.tga"},
+    // Description, patterns, and whether the program writes the type.
+    struct Pair {
+        const char* description;
+        const char* patterns;
+        bool writable;
+    };
+    static const Pair pairs[] = {
+#if VISTREL_PHOTO_FORMATS
+        {"All supported types",
+         "*.bmp;*.jpg;*.jpeg;*.png;*.tif;*.tiff;*.tga;*.webp;*.heic;*.heif;*.avif;*.jxl;"
+         "*.dng;*.cr2;*.cr3;*.nef;*.arw;*.raf;*.orf;*.rw2;*.pef;*.srw",
+         false},
+#else
+        {"All supported types", "*.bmp;*.jpg;*.jpeg;*.png;*.tif;*.tiff;*.tga", false},
+#endif
+        {"BMP", "*.bmp", true},
+        {"JPG/JPEG", "*.jpg;*.jpeg", true},
+        {"PNG", "*.png", true},
+        {"TIF/TIFF", "*.tif;*.tiff", true},
+        {"TGA", "*.tga", true},
+#if VISTREL_PHOTO_FORMATS
+        {"WebP", "*.webp", true},
+        {"AVIF", "*.avif", true},
+        {"JPEG XL", "*.jxl", true},
+        {"HEIC/HEIF", "*.heic;*.heif", false},
+        {"Camera RAW", "*.dng;*.cr2;*.cr3;*.nef;*.arw;*.raf;*.orf;*.rw2;*.pef;*.srw", false},
+#endif
     };
     String list;
     for (size_t i = withAllTypes ? 0 : 1; i < sizeof pairs / sizeof pairs[0]; ++i) {
-        for (const char* text : pairs[i]) {
+        if (!withAllTypes && !pairs[i].writable)
+            continue;
+        for (const char* text : {pairs[i].description, pairs[i].patterns}) {
             list.Append(text);
             list.AppendByte(0);
         }

@@ -4,9 +4,10 @@
 set -euo pipefail
 
 build=(cmake ninja-build g++ pkg-config libjpeg62-turbo-dev libpng-dev libtiff-dev zlib1g-dev liblcms2-dev
-       libgtk-3-dev libgtest-dev libbenchmark-dev)
+       libwebp-dev libheif-dev libjxl-dev libraw-dev libgtk-3-dev libgtest-dev libbenchmark-dev)
+# The photo tools make tests/data/photo (scripts/make_photo_test_files.py).
 test=(clang xvfb xauth xdotool imagemagick x11-utils locales acl libglib2.0-bin dbus python3-gi
-      libimage-exiftool-perl python3-pil)
+      libimage-exiftool-perl python3-pil webp libheif-examples libavif-bin libjxl-tools libraw-bin)
 test_norecommends=(openbox)
 package=(dpkg-dev file)
 # The package stage of the tests: checking, installing and reading the package.

@@ -1,6 +1,9 @@
 #!/usr/bin/python3
 """Makes the small test files under tests/data/photo/ (orientation, ICC
-profiles, EXIF) with Pillow, its LittleCMS binding (ImageCms) and exiftool.
+profiles, EXIF) with Pillow, its LittleCMS binding (ImageCms) and exiftool;
+the WebP, HEIF, AVIF, JPEG XL and DNG files with Debian's own tools (webp,
+libheif-examples, libavif-bin, libjxl-tools, libraw-bin), which also decode
+them into the reference pictures under ref/.
 
 Run from the repository's root: /usr/bin/python3 scripts/make_photo_test_files.py
 The pictures are drawn here, so they are ours (same licence as the program).
@@ -8,7 +11,9 @@ The pictures are drawn here, so they are ours (same licence as the program).
 import ctypes
 import io
 import os
+import struct
 import subprocess
+import tempfile
 
 from PIL import Image, ImageCms
 
@@ -197,6 +202,149 @@ def main():
     subprocess.run(["exiftool", "-q", "-overwrite_original", "-ThumbnailImage<=" + f"{OUT}/orientation_1.jpg",
                     "-Model=Test camera", "-GPSLatitude=47.5", "-GPSLatitudeRef=N", f"{OUT}/orientation_6.jpg"],
                    check=True)
+
+
+def run(*args):
+    subprocess.run(args, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def reference(decoded, name):
+    """Saves what a tool decoded as ref/NAME.png, in RGB or RGBA."""
+    im = Image.open(decoded)
+    im.load()
+    im.convert("RGBA" if "A" in im.getbands() else "RGB").save(f"{OUT}/ref/{name}.png")
+
+
+def tiff_entry(tag, kind, values):
+    """One IFD entry as (tag, type, count, bytes); kind is a struct letter
+    set: H SHORT, I LONG, B BYTE, s ASCII, r RATIONAL, R SRATIONAL."""
+    if kind == "s":
+        data = values.encode() + b"\0"
+        return tag, 2, len(data), data
+    if kind in "rR":
+        data = b"".join(struct.pack("<" + ("II" if kind == "r" else "ii"), n, d) for n, d in values)
+        return tag, 5 if kind == "r" else 10, len(values), data
+    code = {"B": 1, "H": 3, "I": 4}[kind]
+    return tag, code, len(values), struct.pack("<" + kind * len(values), *values)
+
+
+def write_dng(path, picture, orientation):
+    """A minimal DNG 1.4: 16-bit uncompressed RGGB mosaic of the picture
+    (stored for the orientation), a camera that sees linear sRGB."""
+    w, h = picture.size
+    px = picture.load()
+    lin = [round(65535 * ((c / 255) / 12.92 if c <= 10 else ((c / 255 + 0.055) / 1.055) ** 2.4)) for c in range(256)]
+    black, white = 256, 65535
+    samples = bytearray()
+    for y in range(h):
+        for x in range(w):
+            channel = (0, 1, 1, 2)[(y % 2) * 2 + x % 2]
+            value = black + lin[px[x, y][channel]] * (white - black) // 65535
+            samples += struct.pack("<H", value)
+    # XYZ (D65) to camera, the inverse of sRGB's primaries, in ten-thousandths.
+    matrix = [32406, -15372, -4986, -9689, 18758, 415, 557, -2040, 10570]
+    entries = [tiff_entry(254, "I", [0]), tiff_entry(256, "I", [w]), tiff_entry(257, "I", [h]),
+               tiff_entry(258, "H", [16]), tiff_entry(259, "H", [1]), tiff_entry(262, "H", [32803]),
+               tiff_entry(273, "I", [0]), tiff_entry(274, "H", [orientation]), tiff_entry(277, "H", [1]),
+               tiff_entry(278, "I", [h]), tiff_entry(279, "I", [len(samples)]), tiff_entry(284, "H", [1]),
+               tiff_entry(33421, "H", [2, 2]), tiff_entry(33422, "B", [0, 1, 1, 2]),
+               # The shot: 1/250 s at f/2.8, ISO 400, 50 mm.
+               tiff_entry(33434, "r", [(1, 250)]), tiff_entry(33437, "r", [(28, 10)]),
+               tiff_entry(34855, "H", [400]), tiff_entry(37386, "r", [(50, 1)]),
+               tiff_entry(50706, "B", [1, 4, 0, 0]), tiff_entry(50708, "s", "Vistrel test camera"),
+               tiff_entry(50714, "H", [black]), tiff_entry(50717, "I", [white]),
+               tiff_entry(50721, "R", [(m, 10000) for m in matrix]), tiff_entry(50728, "r", [(1, 1)] * 3),
+               tiff_entry(50778, "H", [21])]
+    entries.sort()
+    ifd_at = 8
+    data_at = ifd_at + 2 + 12 * len(entries) + 4
+    extra = bytearray()
+    out = bytearray(b"II*\0" + struct.pack("<I", ifd_at))
+    ifd = struct.pack("<H", len(entries))
+    strip_at = data_at + sum((len(e[3]) + 1) // 2 * 2 for e in entries if len(e[3]) > 4)
+    for tag, kind, count, data in entries:
+        if tag == 273:
+            data = struct.pack("<I", strip_at)
+        if len(data) <= 4:
+            ifd += struct.pack("<HHI", tag, kind, count) + data.ljust(4, b"\0")
+        else:
+            ifd += struct.pack("<HHII", tag, kind, count, data_at + len(extra))
+            extra += data + b"\0" * (len(data) % 2)
+    out += ifd + struct.pack("<I", 0) + extra + samples
+    with open(path, "wb") as f:
+        f.write(out)
+
+
+def new_formats(base):
+    """WebP, HEIC, AVIF, JPEG XL and DNG files, each with its tool's own
+    decode under ref/ to compare with."""
+    os.makedirs(f"{OUT}/ref", exist_ok=True)
+    tmp = tempfile.mkdtemp()
+    exif6 = f"{tmp}/exif6.bin"
+    with open(exif6, "wb") as f:
+        f.write(subprocess.run(["exiftool", "-b", "-EXIF", f"{OUT}/orientation_6.png"], check=True,
+                               capture_output=True).stdout)
+    alpha = base.convert("RGBA")
+    alpha.paste((0, 0, 0, 0), (0, 0, 8, 8))
+    alpha.paste((90, 20, 40, 128), (8, 8, 16, 16))
+    alpha.save(f"{tmp}/alpha.png")
+    second = Image.new("RGB", (24, 16), (128, 128, 128))
+    second.save(f"{tmp}/second.png")
+
+    # WebP: lossless, lossy, alpha, an animation (its first frame is the
+    # upright picture), every orientation in the EXIF chunk, a profile.
+    run("cwebp", "-quiet", "-lossless", "-exact", f"{OUT}/upright.png", "-o", f"{OUT}/upright.webp")
+    run("cwebp", "-quiet", "-q", "90", f"{OUT}/upright.png", "-o", f"{OUT}/lossy.webp")
+    run("cwebp", "-quiet", "-lossless", "-exact", f"{tmp}/alpha.png", "-o", f"{OUT}/alpha.webp")
+    run("img2webp", "-lossless", f"{OUT}/upright.png", f"{tmp}/second.png", "-o", f"{OUT}/animated.webp")
+    run("cwebp", "-quiet", "-lossless", "-metadata", "icc", f"{OUT}/p3.png", "-o", f"{OUT}/p3.webp")
+    for o in range(1, 9):
+        run("cwebp", "-quiet", "-lossless", f"{OUT}/orientation_{o}.png", "-o", f"{tmp}/o.webp")
+        with open(f"{tmp}/exif.bin", "wb") as f:
+            f.write(subprocess.run(["exiftool", "-b", "-EXIF", f"{OUT}/orientation_{o}.png"], check=True,
+                                   capture_output=True).stdout)
+        run("webpmux", "-set", "exif", f"{tmp}/exif.bin", f"{tmp}/o.webp", "-o", f"{OUT}/orientation_{o}.webp")
+    for name in ("lossy", "alpha"):
+        run("dwebp", "-quiet", f"{OUT}/{name}.webp", "-o", f"{tmp}/d.png")
+        reference(f"{tmp}/d.png", f"{name}_webp")
+
+    # HEIC and AVIF through libheif and libavif: the picture at quality 90,
+    # the profiled one, and orientation 6 (libavif turns EXIF orientation
+    # into the container's irot; heif-enc keeps the block as it is).
+    run("heif-enc", "-q", "90", f"{OUT}/upright.png", "-o", f"{OUT}/upright.heic")
+    run("heif-enc", "-q", "90", f"{OUT}/p3.png", "-o", f"{OUT}/p3.heic")
+    run("avifenc", "-s", "8", "--min", "10", "--max", "10", f"{OUT}/upright.png", f"{OUT}/upright.avif")
+    run("avifenc", "-s", "8", "--min", "10", "--max", "10", f"{tmp}/alpha.png", f"{OUT}/alpha.avif")
+    run("avifenc", "-s", "8", "--min", "10", "--max", "10", f"{OUT}/p3.png", f"{OUT}/p3.avif")
+    run("avifenc", "-s", "8", "--min", "10", "--max", "10", "--exif", exif6, f"{OUT}/orientation_6.png",
+        f"{OUT}/orientation_6.avif")
+    for name, ext in (("upright", "heic"), ("upright", "avif"), ("alpha", "avif")):
+        decoder = ["heif-convert", f"{OUT}/{name}.{ext}"] if ext == "heic" else ["avifdec", f"{OUT}/{name}.{ext}"]
+        run(*decoder, f"{tmp}/d.png")
+        reference(f"{tmp}/d.png", f"{name}_{ext}")
+
+    # JPEG XL: lossless, lossy (XYB, which must come back in the file's own
+    # colours, not linear light), the profiled one both ways, orientation 6
+    # (cjxl moves it into the codestream).
+    run("cjxl", "--quiet", f"{OUT}/upright.png", f"{OUT}/upright.jxl", "-d", "0")
+    run("cjxl", "--quiet", f"{OUT}/upright.png", f"{OUT}/lossy.jxl", "-d", "1")
+    run("cjxl", "--quiet", f"{OUT}/p3.png", f"{OUT}/p3.jxl", "-d", "1")
+    run("cjxl", "--quiet", f"{OUT}/orientation_6.png", f"{OUT}/orientation_6.jxl", "-d", "0")
+    run("cjxl", "--quiet", f"{tmp}/alpha.png", f"{OUT}/alpha.jxl", "-d", "0")
+    for name in ("lossy", "p3"):
+        run("djxl", f"{OUT}/{name}.jxl", f"{tmp}/d.png")
+        reference(f"{tmp}/d.png", f"{name}_jxl")
+
+    # A DNG written here: the picture at twice its size (LibRaw takes no
+    # side under 22) stored for orientation 6 as a mosaic, and what LibRaw's
+    # dcraw_emu develops from it with the camera's balance.
+    write_dng(f"{OUT}/orientation_6.dng", base.resize((48, 32), Image.Resampling.NEAREST).transpose(STORE[6]), 6)
+    run("dcraw_emu", "-w", "-Z", f"{tmp}/d.ppm", f"{OUT}/orientation_6.dng")
+    reference(f"{tmp}/d.ppm", "orientation_6_dng")
+
+    # A WebP named .jpg, as pictures saved from the web often are.
+    with open(f"{OUT}/upright.webp", "rb") as source, open(f"{OUT}/webp_named.jpg", "wb") as target:
+        target.write(source.read())
 
 
 if __name__ == "__main__":

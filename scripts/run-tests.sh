@@ -41,10 +41,16 @@ run_fuzzers() {
   cmake --build "$dir" -j "$jobs" --target fuzzers
   mkdir -p "$dir/artifacts"
   local target folder corpus
-  for target in bmp gif ico tga pcx wbmp tga_resource photo_metadata; do
+  for target in bmp gif ico tga pcx wbmp tga_resource photo_metadata webp heif jxl raw; do
     folder=${target%_resource}
     corpus=$(mktemp -d)
     find tests/data/formats/"$folder" -type f -iname "*.$folder" -exec cp {} "$corpus"/ \; 2>/dev/null || true
+    # The wrappers around the photo libraries start from the photo test files.
+    case $target in
+      webp|jxl) cp tests/data/photo/*."$target" "$corpus"/ ;;
+      heif) cp tests/data/photo/*.heic tests/data/photo/*.avif "$corpus"/ ;;
+      raw) cp tests/data/photo/*.dng "$corpus"/ ;;
+    esac
     if [[ -d tests/imagefile/data/$target ]]; then
       cp tests/imagefile/data/"$target"/* "$corpus"/ 2>/dev/null || true
     fi
@@ -64,6 +70,7 @@ run_fuzzers() {
 }
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-allocator_may_return_null=1:detect_leaks=1}
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/fuzz/lsan.supp}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
 

@@ -151,7 +151,11 @@ TEST(Exif, ThroughADoubledSizeTheBlockKeepsItsDataWithNewSizeAndNoThumbnail) {
     EXPECT_EQ(70000u, readExif(wide).values.at(0xA002));
     Bitmap doubled;
     ASSERT_TRUE(scaleBilinearClamped(picture, 48, 32, doubled));
+#if VISTREL_PHOTO_FORMATS
+    for (ImageFileType type : {ImageFileJpeg, ImageFilePng, ImageFileWebp, ImageFileAvif, ImageFileJxl}) {
+#else
     for (ImageFileType type : {ImageFileJpeg, ImageFilePng}) {
+#endif
         SCOPED_TRACE(type);
         ByteArray saved;
         ASSERT_TRUE(encode(doubled, type, 90, &metadata, saved));

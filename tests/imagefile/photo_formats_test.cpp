@@ -1,0 +1,210 @@
+#if VISTREL_PHOTO_FORMATS
+
+#include "imagefile/colour_profile.h"
+#include "imagefile/decoded_image.h"
+#include "imagefile/exif.h"
+#include "imagefile/image_file.h"
+
+#include "test_images.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+// WebP, HEIF, AVIF, JPEG XL and camera RAW, checked against what Debian's
+// own tools decode from the same files (scripts/make_photo_test_files.py
+// made both).
+
+namespace {
+
+const std::string photoDir = std::string(VISTREL_TESTDATA_DIR) + "/photo/";
+
+Bitmap loaded(const std::string& name, PhotoMetadata* metadata = nullptr, ImageFileType* type = nullptr) {
+    Bitmap b;
+    const ImageFileType t = load(b, String((photoDir + name).c_str()), metadata);
+    if (type)
+        *type = t;
+    return b;
+}
+
+int32_t largestDifference(const Bitmap& a, const Bitmap& b) {
+    if (a.width != b.width || a.height != b.height || a.isEmpty())
+        return 256;
+    int32_t largest = 0;
+    for (size_t i = 0; i < a.pixelCount(); ++i)
+        for (int shift = 0; shift < 32; shift += 8)
+            largest = std::max(largest, std::abs(static_cast<int32_t>((a.data[i] >> shift) & 0xFF) -
+                                                 static_cast<int32_t>((b.data[i] >> shift) & 0xFF)));
+    return largest;
+}
+
+bool holds(const ByteArray& bytes, const char* text) {
+    return std::search(bytes.data, bytes.data + bytes.length, text, text + std::strlen(text)) !=
+           bytes.data + bytes.length;
+}
+
+}  // namespace
+
+TEST(PhotoFormats, DecodeUprightAsTheirOwnToolsDo) {
+    struct Row {
+        const char* file;
+        const char* expected;  // the tool's decode, or the picture the file was made from
+        int32_t tolerance;
+        bool lossless;
+    };
+    const Row rows[] = {
+        {"upright.webp", "upright.png", 0, true},
+        {"lossy.webp", "ref/lossy_webp.png", 0, false},
+        {"alpha.webp", "ref/alpha_webp.png", 0, true},
+        {"animated.webp", "upright.png", 0, false},  // the first frame
+        {"upright.heic", "ref/upright_heic.png", 1, false},
+        {"upright.avif", "ref/upright_avif.png", 2, false},
+        {"alpha.avif", "ref/alpha_avif.png", 2, false},
+        {"orientation_6.avif", "ref/upright_avif.png", 14, false},  // turned by the container, once
+        {"upright.jxl", "upright.png", 0, true},
+        {"alpha.jxl", "ref/alpha_webp.png", 0, true},
+        {"lossy.jxl", "ref/lossy_jxl.png", 1, false},  // in sRGB, not linear light
+        {"orientation_6.jxl", "upright.png", 0, true},
+        {"orientation_6.dng", "ref/orientation_6_dng.png", 1, true},  // developed and turned by LibRaw
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.file);
+        PhotoMetadata metadata;
+        const Bitmap picture = loaded(row.file, &metadata);
+        EXPECT_LE(largestDifference(loaded(row.expected), picture), row.tolerance);
+        EXPECT_EQ(row.lossless, metadata.lossless);
+        EXPECT_EQ(1, exifOrientation(metadata.exif.data, static_cast<size_t>(metadata.exif.length)));
+    }
+    // WebP keeps its orientation in the EXIF chunk, which the layer applies.
+    for (int32_t o = 1; o <= 8; ++o) {
+        PhotoMetadata metadata;
+        EXPECT_EQ(0, largestDifference(loaded("upright.png"), loaded("orientation_" + std::to_string(o) + ".webp",
+                                                                      &metadata)))
+            << o;
+        EXPECT_EQ(o, metadata.orientation);
+        EXPECT_TRUE(holds(metadata.exif, "Vistrel test"));
+        EXPECT_EQ(1, exifOrientation(metadata.exif.data, static_cast<size_t>(metadata.exif.length)));
+    }
+    // A RAW's shot details become a block of their own (1/250 s, f/2.8).
+    PhotoMetadata raw;
+    loaded("orientation_6.dng", &raw);
+    EXPECT_TRUE(holds(raw.exif, "test camera"));
+    ByteArray saved;
+    ASSERT_TRUE(encode(loaded("orientation_6.dng"), ImageFileJpeg, 90, &raw, saved));
+    EXPECT_TRUE(holds(saved, "test camera"));
+    const uint8_t exposure[] = {1, 0, 0, 0, 250, 0, 0, 0, 28, 0, 0, 0, 10, 0, 0, 0};
+    EXPECT_TRUE(std::search(raw.exif.data, raw.exif.data + raw.exif.length, exposure, exposure + 16) !=
+                raw.exif.data + raw.exif.length);
+}
+
+TEST(PhotoFormats, AProfiledPhotoKeepsItsProfileThroughEveryNewType) {
+    const ByteArray icc = fileBytes(photoDir + "display_p3.icc");
+    for (const char* name : {"p3.webp", "p3.heic", "p3.avif", "p3.jxl"}) {
+        SCOPED_TRACE(name);
+        PhotoMetadata metadata;
+        const Bitmap picture = loaded(name, &metadata);
+        // The P3 numbers as stored (a lossy JPEG XL as djxl gives them, in
+        // its own primaries with the sRGB curve).
+        EXPECT_LE(largestDifference(loaded(name[3] == 'j' ? "ref/p3_jxl.png" : "upright.png"), picture),
+                  name[3] == 'w' || name[3] == 'j' ? 0 : 16);
+        ASSERT_EQ(ProfileSpace::Rgb, profileSpace(metadata.icc.data, static_cast<size_t>(metadata.icc.length)));
+        EXPECT_TRUE(name[3] == 'j' || (icc.length == metadata.icc.length &&
+                                       std::memcmp(icc.data, metadata.icc.data, static_cast<size_t>(icc.length)) == 0));
+    }
+    // Smooth, so that the lossy writers keep it close.
+    PhotoMetadata metadata;
+    loaded("p3.png", &metadata);
+    Bitmap picture;
+    makeSmooth(picture, 64, 48);
+    for (ImageFileType type : {ImageFileWebp, ImageFileAvif, ImageFileJxl}) {
+        SCOPED_TRACE(type);
+        ByteArray saved;
+        ASSERT_TRUE(encode(picture, type, 95, &metadata, saved));
+        PhotoMetadata back;
+        Bitmap result;
+        decode(result, saved.data, static_cast<size_t>(saved.length), type, &back);
+        EXPECT_LE(largestDifference(picture, result), type == ImageFileWebp ? 0 : 16);  // as cjxl, at the saturated corner
+        EXPECT_EQ(ProfileSpace::Rgb, profileSpace(back.icc.data, static_cast<size_t>(back.icc.length)));
+    }
+}
+
+TEST(PhotoFormats, WritersFollowTheSourceAndTheQuality) {
+    PhotoMetadata metadata;
+    Bitmap photo;
+    makePhoto(photo, 40, 30);
+    metadata.size = photo.size();
+    for (ImageFileType type : {ImageFileWebp, ImageFileAvif, ImageFileJxl}) {
+        SCOPED_TRACE(type);
+        ByteArray low, high;
+        ASSERT_TRUE(encode(photo, type, 30, &metadata, low));
+        ASSERT_TRUE(encode(photo, type, 95, &metadata, high));
+        EXPECT_LT(low.length, high.length);
+    }
+    // A lossless source makes a lossless WebP (VP8L), alpha and all.
+    photo.at(3, 4) = packPixel(9, 8, 7, 60);
+    metadata.lossless = true;
+    ByteArray kept;
+    ASSERT_TRUE(encode(photo, ImageFileWebp, 30, &metadata, kept));
+    EXPECT_TRUE(holds(kept, "VP8L"));
+    Bitmap back;
+    decode(back, kept.data, static_cast<size_t>(kept.length), ImageFileWebp, nullptr);
+    EXPECT_EQ(0, largestDifference(photo, back));
+    // HEIC and RAW are read only.
+    EXPECT_FALSE(encode(photo, ImageFileHeif, 90, nullptr, kept));
+    EXPECT_FALSE(encode(photo, ImageFileRaw, 90, nullptr, kept));
+    EXPECT_GT(encodeRefusal(ImageFileRaw, 1, 1).length, 0);
+    EXPECT_EQ(0, encodeRefusal(ImageFileWebp, 16383, 16383).length);
+    EXPECT_GT(encodeRefusal(ImageFileWebp, 1, 16384).length, 0);
+}
+
+TEST(PhotoFormats, AFileHoldingAnotherTypeOpensAsThatType) {
+    ImageFileType type = ImageFileUnknown;
+    EXPECT_EQ(0, largestDifference(loaded("upright.png"), loaded("webp_named.jpg", nullptr, &type)));
+    EXPECT_EQ(ImageFileWebp, type);
+    const ByteArray png = fileBytes(photoDir + "upright.png");
+    LoadDetails details;
+    Bitmap b;
+    decode(b, png.data, static_cast<size_t>(png.length), ImageFileJpeg, nullptr, &details);
+    EXPECT_EQ(ImageFilePng, details.type);
+    EXPECT_EQ(24, b.width);
+    // A file whose signature names its own type is not read twice.
+    decode(b, png.data, 40, ImageFilePng, nullptr, &details);
+    EXPECT_TRUE(b.isEmpty());
+    for (const char* name : {"upright.heic", "upright.avif", "upright.jxl", "lossy.webp"}) {
+        const ByteArray bytes = fileBytes(photoDir + name);
+        EXPECT_EQ(typeFromExtension(String(name)), typeFromSignature(bytes.data, static_cast<size_t>(bytes.length)))
+            << name;
+    }
+}
+
+TEST(PhotoFormats, ResultsOfReadOnlyTypesGetAWritableName) {
+    bool changed = false;
+    EXPECT_EQ(String("/p/IMG_1_new.png"), resultPathFor(String("/p/IMG_1.CR2"), String(), String("_new")));
+    EXPECT_EQ(String("/p/a.png"), resultPathFor(String("/p/a.dng"), String(), String(), &changed));
+    EXPECT_TRUE(changed);
+    EXPECT_EQ(String("x_new.jpg"), resultPathFor(String("x.heic"), String(), String("_new")));
+    EXPECT_EQ(String("x_new.webp"), resultPathFor(String("x.webp"), String(), String("_new")));
+}
+
+TEST(PhotoFormats, CutAndOversizedFilesFailCleanly) {
+    for (const char* name : {"p3.webp", "animated.webp", "p3.heic", "alpha.avif", "p3.jxl", "orientation_6.dng"}) {
+        SCOPED_TRACE(name);
+        const ByteArray bytes = fileBytes(photoDir + name);
+        const ImageFileType type = typeFromExtension(String(name));
+        Bitmap b;
+        // Every cut fails or, where the format can stop early, stays in
+        // bounds (ASan watches); the whole file loads.
+        for (int32_t length = 0; length < bytes.length; length += 1 + length / 8)
+            decode(b, bytes.data, static_cast<size_t>(length), type, nullptr);
+        decode(b, bytes.data, static_cast<size_t>(bytes.length), type, nullptr);
+        EXPECT_FALSE(b.isEmpty());
+        // Refused by the size check before the library allocates.
+        setDecodePixelLimit(100);
+        decode(b, bytes.data, static_cast<size_t>(bytes.length), type, nullptr);
+        setDecodePixelLimit(uint64_t(1) << 28);
+        EXPECT_TRUE(b.isEmpty());
+    }
+}
+
+#endif
