@@ -119,8 +119,10 @@ struct Editor {
     uint32_t visited[4] = {};  // directories seen, against loops
     int32_t visitedCount = 0;
 
-    // Edits one directory and those it points to (Exif, GPS, Interop).
-    bool edit(uint32_t offset) {
+    // Edits one directory and those it points to (Exif, GPS, Interop). Only
+    // the first directory's Orientation describes the picture; tags need not
+    // come sorted, so that is known from the call, not from what was visited.
+    bool edit(uint32_t offset, bool first) {
         for (int32_t i = 0; i < visitedCount; ++i)
             if (visited[i] == offset)
                 return false;
@@ -141,14 +143,14 @@ struct Editor {
                 end = valueEnd;
             uint16_t tag = tiff.get16(entry);
             bool ok = true;
-            if (tag == TagOrientation && visitedCount == 1)
+            if (tag == TagOrientation && first)
                 ok = setCount(tiff, entry, 1);
             else if (tag == TagPixelXDimension)
                 ok = setCount(tiff, entry, static_cast<uint32_t>(width));
             else if (tag == TagPixelYDimension)
                 ok = setCount(tiff, entry, static_cast<uint32_t>(height));
             else if (tag == TagExifDirectory || tag == TagGpsDirectory || tag == TagInteropDirectory)
-                ok = tiff.get32(entry + 4) == 1 && edit(tiff.get32(entry + 8));
+                ok = tiff.get32(entry + 4) == 1 && edit(tiff.get32(entry + 8), false);
             if (!ok)
                 return false;
         }
@@ -184,7 +186,7 @@ bool rewriteExif(ByteArray& block, int32_t width, int32_t height) {
     if (!tiff.readHeader(first))
         return false;
     Editor editor{tiff, width, height};
-    if (!editor.edit(first))
+    if (!editor.edit(first, true))
         return false;
     // No second directory: the thumbnail goes, and with it every byte past
     // what the remaining directories use.

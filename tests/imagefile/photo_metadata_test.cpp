@@ -191,6 +191,25 @@ TEST(Exif, HostileBlocksAreRefusedWithoutReadingOutside) {
     EXPECT_EQ(1, exifOrientation(garbage.data, 14));
 }
 
+// Tags should come sorted, but writers do not all keep to it: the Exif
+// directory link listed before the Orientation must not hide the latter.
+TEST(Exif, OrientationIsResetWhereverItStandsInTheFirstDirectory) {
+    const uint8_t unsorted[] = {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0,
+                                2, 0,                                          // first directory
+                                0x69, 0x87, 4, 0, 1, 0, 0, 0, 38, 0, 0, 0,     // Exif directory at 38
+                                0x12, 0x01, 3, 0, 1, 0, 0, 0, 6, 0, 0, 0,      // Orientation 6
+                                0, 0, 0, 0,
+                                1, 0,                                          // Exif directory
+                                0x02, 0xA0, 4, 0, 1, 0, 0, 0, 5, 0, 0, 0,      // PixelXDimension
+                                0, 0, 0, 0};
+    ByteArray block;
+    block.Assign(unsorted, sizeof unsorted);
+    ASSERT_EQ(6, exifOrientation(block.data, static_cast<size_t>(block.length)));
+    ASSERT_TRUE(rewriteExif(block, 30, 20));
+    EXPECT_EQ(1, exifOrientation(block.data, static_cast<size_t>(block.length)));
+    EXPECT_EQ(30u, readExif(block).values.at(0xA002));
+}
+
 TEST(Profile, AProfiledPhotoKeepsItsProfileOrIsConvertedForEveryOutputType) {
     const ByteArray icc = photoBytes("display_p3.icc");
     const Bitmap asSrgb = loaded("p3_as_srgb.png");
