@@ -194,7 +194,9 @@ bool rewriteExif(ByteArray& block, int32_t width, int32_t height) {
     tiff.put32(first + 2 + count * 12, 0);
     if (editor.end + 6 < static_cast<size_t>(block.length))
         block.SetLength(static_cast<int32_t>(editor.end + 6));
-    return true;
+    // Directories that overlap can write one entry's new value over
+    // another's; a block that no longer reads upright is not carried.
+    return exifOrientation(block.data, static_cast<size_t>(block.length)) == 1;
 }
 
 bool exifFromContainer(const uint8_t* data, size_t size, size_t skip, ByteArray& block) {
