@@ -12,8 +12,6 @@
 
 namespace {
 
-String S(const std::string& s) { return String(s.c_str()); }
-
 Bitmap Loaded(const std::string& path, ImageFileType* type = nullptr) {
     Bitmap b;
     ImageFileType t = load(b, S(path), nullptr);
@@ -29,7 +27,7 @@ class BatchTest : public WizardTest {};
 TEST_F(BatchTest, EmptyNamesAskBeforeOverwritingAndNoStartsNothing) {
     const std::string a = WriteImage("a.png", Gradient(10, 8));
     const std::string b = WriteImage("b.png", Gradient(12, 8));
-    const std::string before = FileBytes(a);
+    const std::string before = ReadFileBytes(a);
     OpenPaths({a, b});
     TypeInto(wizard->appendField, "");
     ASSERT_EQ(wizard->appendField->committedText, "");
@@ -52,7 +50,7 @@ TEST_F(BatchTest, EmptyNamesAskBeforeOverwritingAndNoStartsNothing) {
     ClickWidget(wizard->applyButton);
     RunUntilIdle();
     EXPECT_EQ(MessageCount(), 2);
-    EXPECT_NE(FileBytes(a), before);
+    EXPECT_NE(ReadFileBytes(a), before);
     EXPECT_EQ(Loaded(a).at(3, 3), Inverted(Gradient(10, 8).at(3, 3)));
     EXPECT_EQ(Loaded(b).at(3, 3), Inverted(Gradient(12, 8).at(3, 3)));
 }
@@ -155,7 +153,7 @@ TEST_F(BatchTest, AnExistingOutputIsAskedAboutAndNoSkipsOnlyThatFile) {
     RunUntilIdle();
     ASSERT_EQ(MessageCount(), 1);
     EXPECT_EQ(LastMessage()->request.text, S(Path("a_new.png") + " already exists. Do you want to replace it?"));
-    EXPECT_EQ(FileBytes(Path("a_new.png")), "keep me");
+    EXPECT_EQ(ReadFileBytes(Path("a_new.png")), "keep me");
     EXPECT_TRUE(std::filesystem::exists(Path("b_new.png")));
 }
 
@@ -164,7 +162,7 @@ TEST_F(BatchTest, AnExistingOutputIsAskedAboutAndNoSkipsOnlyThatFile) {
 TEST_F(BatchTest, ABatchThatWouldReplaceOneOfItsOwnFilesNeverStarts) {
     const std::string a = WriteImage("a.png", Gradient(10, 8));
     const std::string aNew = WriteImage("a_new.png", Gradient(12, 8));
-    const std::string before = FileBytes(aNew);
+    const std::string before = ReadFileBytes(aNew);
     OpenPaths({a, aNew});
     ClickWidget(wizard->applyButton);
     Frames(5);
@@ -175,7 +173,7 @@ TEST_F(BatchTest, ABatchThatWouldReplaceOneOfItsOwnFilesNeverStarts) {
                 "names."));
     EXPECT_EQ(wizard->batchIndex, -1);
     EXPECT_EQ(ScriptedPasses::runs.load(), 0);
-    EXPECT_EQ(FileBytes(aNew), before);
+    EXPECT_EQ(ReadFileBytes(aNew), before);
     EXPECT_FALSE(std::filesystem::exists(Path("a_new_new.png")));
 }
 
@@ -186,7 +184,7 @@ TEST_F(BatchTest, UnwritableResultsAndLossyReplacementsAreSettledBeforeTheWork) 
     std::filesystem::copy_file(std::string(VISTREL_TESTDATA_DIR) + "/formats/png/pngsuite/basn2c16.png", deep);
     WriteText("mono.wbmp", std::string("\0\0\x08\x02\xF0\x0F", 6));
     const std::string b = WriteImage("b.png", Gradient(10, 8));
-    const std::string deepBefore = FileBytes(deep), monoBefore = FileBytes(Path("mono.wbmp"));
+    const std::string deepBefore = ReadFileBytes(deep), monoBefore = ReadFileBytes(Path("mono.wbmp"));
     OpenPaths({deep, Path("mono.wbmp"), b});
     TypeInto(wizard->appendField, "");
     headless::QueueMessageBoxAnswer(true);   // no batch names: overwrite
@@ -202,8 +200,8 @@ TEST_F(BatchTest, UnwritableResultsAndLossyReplacementsAreSettledBeforeTheWork) 
                                          " (WBMP files hold black and white only, which this program does not "
                                          "write)"));
     EXPECT_EQ(ScriptedPasses::runs.load(), 1);
-    EXPECT_EQ(FileBytes(deep), deepBefore);
-    EXPECT_EQ(FileBytes(Path("mono.wbmp")), monoBefore);
+    EXPECT_EQ(ReadFileBytes(deep), deepBefore);
+    EXPECT_EQ(ReadFileBytes(Path("mono.wbmp")), monoBefore);
     EXPECT_EQ(Loaded(b).at(3, 3), Inverted(Gradient(10, 8).at(3, 3)));
 
     // Saving over the 16-bit file from step 5 says what it loses.
@@ -214,5 +212,5 @@ TEST_F(BatchTest, UnwritableResultsAndLossyReplacementsAreSettledBeforeTheWork) 
     ClickWidget(wizard->saveButton);
     EXPECT_EQ(LastMessage()->request.text, S(deep + " already exists. Do you want to replace it?\n\nReplacing it loses "
                                                     "16 bits per channel (the result keeps 8)."));
-    EXPECT_EQ(FileBytes(deep), deepBefore);
+    EXPECT_EQ(ReadFileBytes(deep), deepBefore);
 }

@@ -4,8 +4,6 @@
 
 namespace {
 
-String S(const std::string& s) { return String(s.c_str()); }
-
 std::vector<String> Strings(const std::vector<std::string>& paths) {
     std::vector<String> out;
     for (const std::string& p : paths)

@@ -17,8 +17,6 @@
 
 namespace {
 
-String S(const std::string& s) { return String(s.c_str()); }
-
 // Shows the processed picture of a single file, as after "Apply".
 void ApplyTo(WizardController* w) {
     ASSERT_TRUE(w->optionsPresent);
@@ -32,7 +30,7 @@ TEST_F(WizardTest, FailedLoadsSayWhyAndReturnToStepOne) {
     const std::string other = WriteImage("other.bmp", Gradient(12, 10));
     WriteText("notes.xyz", "hello");
     WriteText("broken.png", "\x89PNG\r\n\x1a\n not really");
-    const std::string jpeg = FileBytes(WriteImage("whole.jpg", Gradient(40, 30)));
+    const std::string jpeg = ReadFileBytes(WriteImage("whole.jpg", Gradient(40, 30)));
     WriteText("half.jpg", jpeg.substr(0, jpeg.size() / 2));
     struct Case {
         std::string path;
@@ -70,7 +68,7 @@ TEST_F(WizardTest, FailedLoadsSayWhyAndReturnToStepOne) {
 TEST_F(WizardTest, ReplacingAnExistingFileAsksAndNoWritesNothing) {
     const std::string cat = WriteImage("cat.png", Gradient(24, 16));
     const std::string other = WriteImage("other.png", Gradient(10, 10));
-    const std::string before = FileBytes(other);
+    const std::string before = ReadFileBytes(other);
     OpenPaths({cat});
     EXPECT_FALSE(headless::ChooseMenu(MenuSave));  // nothing to save yet
     ApplyTo(wizard);
@@ -87,7 +85,7 @@ TEST_F(WizardTest, ReplacingAnExistingFileAsksAndNoWritesNothing) {
     EXPECT_TRUE(LastMessage()->request.yesNo);
     EXPECT_FALSE(LastMessage()->request.yesIsDefault);
     EXPECT_EQ(LastMessage()->request.icon, MessageIcon::Warning);
-    EXPECT_EQ(FileBytes(other), before);
+    EXPECT_EQ(ReadFileBytes(other), before);
 
     // "Save" replaces the opened file, after the same question.
     headless::QueueMessageBoxAnswer(true);
@@ -102,7 +100,7 @@ TEST_F(WizardTest, ReplacingAnExistingFileAsksAndNoWritesNothing) {
 
 TEST_F(WizardTest, AFailedSaveKeepsTheOriginalAndSaysSo) {
     const std::string cat = WriteImage("cat.png", Gradient(24, 16));
-    const std::string before = FileBytes(cat);
+    const std::string before = ReadFileBytes(cat);
     OpenPaths({cat});
     ApplyTo(wizard);
     RunUntilIdle();
@@ -129,7 +127,7 @@ TEST_F(WizardTest, AFailedSaveKeepsTheOriginalAndSaysSo) {
         ASSERT_TRUE(headless::ChooseMenu(102));
         EXPECT_EQ(0u, LastMessage()->request.text.str().find("Unable to save " + cat + " - check file isn't read-only ("));
     }
-    EXPECT_EQ(FileBytes(cat), before);
+    EXPECT_EQ(ReadFileBytes(cat), before);
 }
 
 TEST_F(WizardTest, FilesGivenAtStartOpenAsOneChoice) {
@@ -171,7 +169,7 @@ TEST_F(WizardTest, AFileThatAppearsWhileSavingIsAskedAbout) {
     save_seams::beforePublish = nullptr;
     ASSERT_EQ(MessageCount(), 1);
     EXPECT_EQ(LastMessage()->request.text, S(intruder + " already exists. Do you want to replace it?"));
-    EXPECT_EQ(FileBytes(intruder), "another program's file");
+    EXPECT_EQ(ReadFileBytes(intruder), "another program's file");
 }
 
 // A help page that exists but that nothing can show is not reported as a

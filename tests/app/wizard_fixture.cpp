@@ -9,11 +9,8 @@
 #include "tests/support/scratch_folder.h"
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 std::atomic<bool> ScriptedPasses::gated{false};
@@ -130,9 +127,7 @@ std::string WizardTest::WriteImage(const char* name, const Bitmap& picture) {
     return path;
 }
 
-void WizardTest::WriteText(const char* name, const std::string& bytes) {
-    std::ofstream(Path(name), std::ios::binary) << bytes;
-}
+void WizardTest::WriteText(const char* name, const std::string& bytes) { WriteFileBytes(Path(name), bytes); }
 
 void WizardTest::OpenPaths(const std::vector<std::string>& paths) {
     headless::FileDialogAnswer answer;
@@ -147,11 +142,4 @@ void WizardTest::OpenPaths(const std::vector<std::string>& paths) {
 const headless::MessageBoxRecord* WizardTest::LastMessage() const {
     const auto& boxes = headless::MessageBoxes();
     return boxes.empty() ? nullptr : &boxes.back();
-}
-
-std::string FileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
 }

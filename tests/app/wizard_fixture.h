@@ -7,6 +7,7 @@
 #include "core/strings.h"
 #include "platform/files.h"
 #include "platform/headless.h"
+#include "tests/support/file_bytes.h"
 #include "watchdog.h"
 
 #include <gtest/gtest.h>
@@ -33,6 +34,8 @@ struct ScriptedPasses {
 };
 
 inline uint32_t Inverted(uint32_t p) { return p ^ 0x00FFFFFFu; }
+
+inline String S(const std::string& s) { return String(s.c_str()); }
 
 // A picture whose every pixel differs from its neighbours.
 Bitmap Gradient(int32_t width, int32_t height);
@@ -96,5 +99,3 @@ protected:
     std::string folder;  // the program folder, without its trailing "/"
     WizardController* wizard = nullptr;
 };
-
-std::string FileBytes(const std::string& path);

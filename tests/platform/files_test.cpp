@@ -1,4 +1,5 @@
 #include "platform/files.h"
+#include "tests/support/file_bytes.h"
 #include "tests/support/scratch_folder.h"
 
 #include <gtest/gtest.h>
@@ -37,15 +38,10 @@ protected:
         RemoveScratchFolder(dir);
     }
     std::string path(const char* name) const { return dir + "/" + name; }
-    static void writeText(const std::string& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
     // Files in the folder, hidden ones included.
     int entries() const {
         auto list = std::filesystem::directory_iterator(std::filesystem::u8path(dir));
         return static_cast<int>(std::distance(begin(list), end(list)));
-    }
-    static std::string readText(const std::string& p) {
-        std::ifstream in(p, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
     }
 };
 
@@ -53,8 +49,8 @@ protected:
 
 TEST_F(TempFolder, ReadsExactlyTheBytesOrFailsWithLengthZero) {
     std::string bytes("a\0b\r\n\xff", 6);
-    writeText(path("data"), bytes);
-    writeText(path("empty"), "");
+    WriteFileBytes(path("data"), bytes);
+    WriteFileBytes(path("empty"), "");
     ByteArray buffer;
     ASSERT_TRUE(ReadWholeFile(String(path("data").c_str()), buffer));
     EXPECT_EQ(bytes, std::string(reinterpret_cast<char*>(buffer.data), static_cast<size_t>(buffer.length)));
@@ -69,9 +65,9 @@ TEST_F(TempFolder, ReadsExactlyTheBytesOrFailsWithLengthZero) {
 
 TEST_F(TempFolder, WriteReplacesAndLeavesNoTemporaryBehind) {
     std::string target = path("photo.png");
-    writeText(target, "old contents");
+    WriteFileBytes(target, "old contents");
     ASSERT_TRUE(WriteWholeFile(String(target.c_str()), "new", 3));
-    EXPECT_EQ("new", readText(target));
+    EXPECT_EQ("new", ReadFileBytes(target));
     EXPECT_EQ(1, entries());
     EXPECT_FALSE(WriteWholeFile(String(path("no/such/folder.png").c_str()), "x", 1));
 }
@@ -82,7 +78,7 @@ TEST_F(TempFolder, WriteReplacesAndLeavesNoTemporaryBehind) {
 // write only 1000 bytes to any file, and ignores the signal that would end it.
 TEST_F(TempFolder, AWriteThatFailsHalfWayKeepsTheOldFileAndNoTemporary) {
     std::string target = path("photo.tga");
-    writeText(target, "the user's photo");
+    WriteFileBytes(target, "the user's photo");
     for (bool named : {false, true}) {
         pid_t child = fork();
         if (child == 0) {
@@ -98,20 +94,20 @@ TEST_F(TempFolder, AWriteThatFailsHalfWayKeepsTheOldFileAndNoTemporary) {
         ASSERT_EQ(child, waitpid(child, &status, 0));
         ASSERT_TRUE(WIFEXITED(status));
         EXPECT_EQ(1, WEXITSTATUS(status)) << "the write should have failed " << named;
-        EXPECT_EQ("the user's photo", readText(target));
+        EXPECT_EQ("the user's photo", ReadFileBytes(target));
         EXPECT_EQ(1, entries()) << "a temporary file was left behind " << named;
     }
 }
 
 TEST_F(TempFolder, WritingThroughALinkReplacesTheLinkedFileAndKeepsTheLink) {
     std::string real = path("real.png"), link = path("link.png");
-    writeText(real, "old");
+    WriteFileBytes(real, "old");
     ASSERT_EQ(0, symlink("real.png", link.c_str()));
     ASSERT_TRUE(WriteWholeFile(String(link.c_str()), "new", 3));
     struct stat info;
     ASSERT_EQ(0, lstat(link.c_str(), &info));
     EXPECT_TRUE(S_ISLNK(info.st_mode));
-    EXPECT_EQ("new", readText(real));
+    EXPECT_EQ("new", ReadFileBytes(real));
     EXPECT_EQ(2, entries());
 }
 
@@ -156,11 +152,11 @@ TEST_F(TempFolder, PermissionsDecideAndARefusedWriteKeepsTheFile) {
     for (const auto& c : cases) {
         ASSERT_EQ(0, chmod(dir.c_str(), 0777));
         unlink(target.c_str());
-        writeText(target, "the user's photo");
+        WriteFileBytes(target, "the user's photo");
         ASSERT_EQ(0, chmod(target.c_str(), c.file));
         ASSERT_EQ(0, chmod(dir.c_str(), c.folder));
         EXPECT_EQ(c.written, writeAsUnprivileged(target, "new")) << std::oct << c.file << " in " << c.folder;
-        EXPECT_EQ(c.written ? "new" : "the user's photo", readText(target));
+        EXPECT_EQ(c.written ? "new" : "the user's photo", ReadFileBytes(target));
         struct stat info;
         ASSERT_EQ(0, stat(target.c_str(), &info));
         EXPECT_EQ(c.file, info.st_mode & 0777);
@@ -181,14 +177,14 @@ TEST_F(TempFolder, AWriteThatMustNotReplaceNeverDoesEvenWhenTheTargetAppearsMean
         save_seams::beforePublish = nullptr;
         save_seams::namedTemporaryOnly = false;
         EXPECT_EQ(FileFailure::Kind::Exists, failure.kind) << named;
-        EXPECT_EQ("another process's result", readText(intruder)) << named;
+        EXPECT_EQ("another process's result", ReadFileBytes(intruder)) << named;
         EXPECT_EQ(1, entries()) << named;
         // Without the intruder the same write publishes.
         unlink(intruder.c_str());
         save_seams::namedTemporaryOnly = named;
         EXPECT_TRUE(WriteWholeFile(String(intruder.c_str()), "ours", 4, false)) << named;
         save_seams::namedTemporaryOnly = false;
-        EXPECT_EQ("ours", readText(intruder));
+        EXPECT_EQ("ours", ReadFileBytes(intruder));
     }
 }
 
@@ -196,7 +192,7 @@ TEST_F(TempFolder, AWriteThatMustNotReplaceNeverDoesEvenWhenTheTargetAppearsMean
 // them) carry over; a file with a second name is refused rather than split.
 TEST_F(TempFolder, AReplacedFileKeepsOwnerGroupAndAttributesAndHardLinksAreRefused) {
     const std::string target = path("shared.jpg");
-    writeText(target, "old");
+    WriteFileBytes(target, "old");
     const bool root = geteuid() == 0;
     if (root) {
         ASSERT_EQ(0, chown(target.c_str(), 1234, 5678));
@@ -204,7 +200,7 @@ TEST_F(TempFolder, AReplacedFileKeepsOwnerGroupAndAttributesAndHardLinksAreRefus
     const bool xattrs = setxattr(target.c_str(), "user.vistrel.rating", "5", 1, 0) == 0;
     const bool acl = std::system(("setfacl -m u:4321:rw '" + target + "' 2>/dev/null").c_str()) == 0;
     ASSERT_TRUE(WriteWholeFile(String(target.c_str()), "new", 3));
-    EXPECT_EQ("new", readText(target));
+    EXPECT_EQ("new", ReadFileBytes(target));
     struct stat info;
     ASSERT_EQ(0, stat(target.c_str(), &info));
     if (root) {
@@ -227,8 +223,8 @@ TEST_F(TempFolder, AReplacedFileKeepsOwnerGroupAndAttributesAndHardLinksAreRefus
     FileFailure failure;
     EXPECT_FALSE(WriteWholeFile(String(target.c_str()), "newer", 5, true, &failure));
     EXPECT_EQ(FileFailure::Kind::HardLinked, failure.kind);
-    EXPECT_EQ("new", readText(target));
-    EXPECT_EQ("new", readText(second));
+    EXPECT_EQ("new", ReadFileBytes(target));
+    EXPECT_EQ("new", ReadFileBytes(second));
     EXPECT_EQ(2, entries());
 }
 
@@ -286,7 +282,7 @@ TEST_F(TempFolder, ASignalDuringASaveLeavesNoTemporary) {
     for (const auto& c : cases) {
         unlink(target.c_str());
         if (c.exists)
-            writeText(target, "the user's photo");
+            WriteFileBytes(target, "the user's photo");
         int ready[2];
         ASSERT_EQ(0, pipe(ready));
         pid_t child = fork();
@@ -312,7 +308,7 @@ TEST_F(TempFolder, ASignalDuringASaveLeavesNoTemporary) {
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << c.named << c.replace;
         EXPECT_EQ(c.exists ? 1 : 0, entries()) << "a temporary outlived the program " << c.named << c.replace;
         if (c.exists) {
-            EXPECT_EQ("the user's photo", readText(target));
+            EXPECT_EQ("the user's photo", ReadFileBytes(target));
         }
     }
 }
@@ -344,13 +340,13 @@ TEST_F(TempFolder, NamesInAnyScriptAreReadWrittenAndReplaced) {
 // On Windows the read-only attribute guards a file for every user.
 TEST_F(TempFolder, ReadOnlyTargetIsRefusedAndKeptOnWindows) {
     std::string target = path("readonly.bmp");
-    writeText(target, "keep me");
+    WriteFileBytes(target, "keep me");
     ASSERT_EQ(0, chmod(target.c_str(), _S_IREAD));
     EXPECT_FALSE(WriteWholeFile(String(target.c_str()), "x", 1));
-    EXPECT_EQ("keep me", readText(target));
+    EXPECT_EQ("keep me", ReadFileBytes(target));
     ASSERT_EQ(0, chmod(target.c_str(), _S_IREAD | _S_IWRITE));
     EXPECT_TRUE(WriteWholeFile(String(target.c_str()), "new", 3));
-    EXPECT_EQ("new", readText(target));
+    EXPECT_EQ("new", ReadFileBytes(target));
 }
 
 TEST_F(TempFolder, AFolderIsNeitherReadNorReplaced) {
