@@ -328,35 +328,30 @@ std::vector<uint8_t> resource(uint32_t type, int32_t w, int32_t h, uint32_t bits
     return v;
 }
 
-bool resourceLoads(const std::vector<uint8_t>& bytes) {
+Bitmap resourceDecoded(const std::vector<uint8_t>& bytes) {
     Bitmap bitmap;
-    return !decodeTgaResource(bitmap, bytes.data(), bytes.size()).isEmpty();
+    decodeTgaResource(bitmap, bytes.data(), bytes.size());
+    return bitmap;
 }
+
+bool resourceLoads(const std::vector<uint8_t>& bytes) { return !resourceDecoded(bytes).isEmpty(); }
 
 }  // namespace
 
 TEST(TgaResource, ConvertsEachDepthAndOrientation) {
-    Bitmap bitmap;
     // 8-bit grey, 2 x 2, bottom-up: the last stored row is the top.
-    std::vector<uint8_t> grey = resource(3, 2, 2, 8, 0, {10, 20, 30, 40}, 3);
-    decodeTgaResource(bitmap, grey.data(), grey.size());
-    ASSERT_EQ(2, bitmap.width);
-    EXPECT_EQ(packPixel(30, 30, 30), bitmap.at(0, 0));
-    EXPECT_EQ(packPixel(40, 40, 40), bitmap.at(1, 0));
-    EXPECT_EQ(packPixel(10, 10, 10), bitmap.at(0, 1));
-
+    const Bitmap grey = resourceDecoded(resource(3, 2, 2, 8, 0, {10, 20, 30, 40}, 3));
+    ASSERT_EQ(2, grey.width);
+    EXPECT_EQ(packPixel(30, 30, 30), grey.at(0, 0));
+    EXPECT_EQ(packPixel(40, 40, 40), grey.at(1, 0));
+    EXPECT_EQ(packPixel(10, 10, 10), grey.at(0, 1));
     // The same rows top-down.
-    std::vector<uint8_t> topDown = resource(3, 2, 2, 8, 0x20, {10, 20, 30, 40});
-    decodeTgaResource(bitmap, topDown.data(), topDown.size());
-    EXPECT_EQ(packPixel(10, 10, 10), bitmap.at(0, 0));
-    EXPECT_EQ(packPixel(40, 40, 40), bitmap.at(1, 1));
-
-    std::vector<uint8_t> rgb = resource(2, 1, 1, 24, 0, {1, 2, 3});
-    decodeTgaResource(bitmap, rgb.data(), rgb.size());
-    EXPECT_EQ(packPixel(3, 2, 1, 255), bitmap.at(0, 0));
-    std::vector<uint8_t> rgba = resource(2, 1, 1, 32, 0, {1, 2, 3, 4});
-    decodeTgaResource(bitmap, rgba.data(), rgba.size());
-    EXPECT_EQ(packPixel(3, 2, 1, 4), bitmap.at(0, 0));
+    const Bitmap topDown = resourceDecoded(resource(3, 2, 2, 8, 0x20, {10, 20, 30, 40}));
+    ASSERT_EQ(2, topDown.height);
+    EXPECT_EQ(packPixel(10, 10, 10), topDown.at(0, 0));
+    EXPECT_EQ(packPixel(40, 40, 40), topDown.at(1, 1));
+    EXPECT_EQ(packPixel(3, 2, 1, 255), resourceDecoded(resource(2, 1, 1, 24, 0, {1, 2, 3})).at(0, 0));
+    EXPECT_EQ(packPixel(3, 2, 1, 4), resourceDecoded(resource(2, 1, 1, 32, 0, {1, 2, 3, 4})).at(0, 0));
 }
 
 TEST(TgaResource, RejectsWhatItDoesNotRead) {

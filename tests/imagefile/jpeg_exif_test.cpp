@@ -11,28 +11,6 @@ namespace {
 
 const std::string jpegDir = std::string(VISTREL_TESTDATA_DIR) + "/formats/jpeg/";
 
-struct Segment {
-    uint8_t marker;
-    std::string payload;
-};
-
-// The marker segments before the first scan.
-std::vector<Segment> segmentsOf(const uint8_t* p, size_t n) {
-    std::vector<Segment> out;
-    size_t at = 2;
-    while (at + 4 <= n && p[at] == 0xFF) {
-        uint8_t marker = p[at + 1];
-        size_t length = (p[at + 2] << 8) | p[at + 3];
-        if (length < 2 || at + 2 + length > n)
-            break;
-        out.push_back({marker, std::string(reinterpret_cast<const char*>(p) + at + 4, length - 2)});
-        if (marker == 0xDA)
-            break;
-        at += 2 + length;
-    }
-    return out;
-}
-
 std::vector<std::string> exifBlocksOf(const ByteArray& file) {
     std::vector<std::string> blocks;
     for (const Segment& s : segmentsOf(file.data, static_cast<size_t>(file.length)))

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <string>
 #include <unistd.h>
 
@@ -21,9 +20,6 @@ protected:
     void TearDown() override { RemoveScratchFolder(dir); }
     String path(const char* name) const { return String((dir + "/" + name).c_str()); }
     static bool exists(const String& p) { return access(CStr(p), F_OK) == 0; }
-    static void write(const String& p, const std::string& bytes) {
-        std::ofstream(CStr(p), std::ios::binary) << bytes;
-    }
 };
 
 }  // namespace
@@ -31,22 +27,20 @@ protected:
 TEST_F(ImageFolder, AFailedSaveWritesNothingAndKeepsTheOldFile) {
     Bitmap photo;
     makePhoto(photo, 8, 8);
-    EXPECT_FALSE(save(photo, path("out.wbmp"), 90, nullptr));
-    EXPECT_FALSE(exists(path("out.wbmp")));
-    EXPECT_FALSE(save(photo, path("out.wmf"), 90, nullptr));
-    EXPECT_FALSE(exists(path("out.wmf")));
-    EXPECT_FALSE(save(photo, path("out.raw"), 90, nullptr));
-    EXPECT_FALSE(exists(path("out.raw")));
+    for (const char* name : {"out.wbmp", "out.wmf", "out.raw"}) {
+        EXPECT_FALSE(save(photo, path(name), 90, nullptr)) << name;
+        EXPECT_FALSE(exists(path(name))) << name;
+    }
     EXPECT_EQ("Unknown image format: " + dir + "/out.raw", saveFailureMessage(path("out.raw"), ImageFileUnknown).str());
     EXPECT_EQ("Unable to save " + dir + "/out.wbmp - check file isn't read-only",
               saveFailureMessage(path("out.wbmp"), ImageFileWbmp).str());
 
     // An icon too large to encode leaves the existing file alone.
-    write(path("keep.ico"), "old contents");
+    WriteFileBytes(CStr(path("keep.ico")), "old contents");
     Bitmap large;
     makePhoto(large, 256, 16);
     EXPECT_FALSE(save(large, path("keep.ico"), 90, nullptr));
-    EXPECT_EQ("old contents", readFileBytes(CStr(path("keep.ico"))));
+    EXPECT_EQ("old contents", ReadFileBytes(CStr(path("keep.ico"))));
 
     // A folder that does not exist cannot be written.
     EXPECT_FALSE(save(photo, path("no/such/folder.png"), 90, nullptr));

@@ -85,7 +85,7 @@ TEST_P(Suite, EveryFileBehavesAsTheManifestSays) {
     int32_t loaded = 0;
     for (const Row& row : rows) {
         SCOPED_TRACE(row.path);
-        std::string bytes = readFileBytes(formatsDir + row.path);
+        std::string bytes = ReadFileBytes(formatsDir + row.path);
         ImageFileType type = typeOf(row.path, folder);
         Bitmap bitmap;
         decode(bitmap, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), type, nullptr);
@@ -184,7 +184,7 @@ INSTANTIATE_TEST_SUITE_P(Formats, Suite,
 namespace {
 
 Bitmap decodeFile(const std::string& path, ImageFileType type) {
-    std::string bytes = readFileBytes(formatsDir + path);
+    std::string bytes = ReadFileBytes(formatsDir + path);
     Bitmap bitmap;
     decode(bitmap, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), type, nullptr);
     return bitmap;

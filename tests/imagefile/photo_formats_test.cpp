@@ -16,36 +16,6 @@
 // own tools decode from the same files (scripts/make_photo_test_files.py
 // made both).
 
-namespace {
-
-const std::string photoDir = std::string(VISTREL_TESTDATA_DIR) + "/photo/";
-
-Bitmap loaded(const std::string& name, PhotoMetadata* metadata = nullptr, ImageFileType* type = nullptr) {
-    Bitmap b;
-    const ImageFileType t = load(b, String((photoDir + name).c_str()), metadata);
-    if (type)
-        *type = t;
-    return b;
-}
-
-int32_t largestDifference(const Bitmap& a, const Bitmap& b) {
-    if (a.width != b.width || a.height != b.height || a.isEmpty())
-        return 256;
-    int32_t largest = 0;
-    for (size_t i = 0; i < a.pixelCount(); ++i)
-        for (int shift = 0; shift < 32; shift += 8)
-            largest = std::max(largest, std::abs(static_cast<int32_t>((a.data[i] >> shift) & 0xFF) -
-                                                 static_cast<int32_t>((b.data[i] >> shift) & 0xFF)));
-    return largest;
-}
-
-bool holds(const ByteArray& bytes, const char* text) {
-    return std::search(bytes.data, bytes.data + bytes.length, text, text + std::strlen(text)) !=
-           bytes.data + bytes.length;
-}
-
-}  // namespace
-
 TEST(PhotoFormats, DecodeUprightAsTheirOwnToolsDo) {
     struct Row {
         const char* file;
@@ -71,27 +41,26 @@ TEST(PhotoFormats, DecodeUprightAsTheirOwnToolsDo) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.file);
         PhotoMetadata metadata;
-        const Bitmap picture = loaded(row.file, &metadata);
-        EXPECT_LE(largestDifference(loaded(row.expected), picture), row.tolerance);
+        const Bitmap picture = loadedPhoto(row.file, &metadata);
+        EXPECT_LE(largestDifference(loadedPhoto(row.expected), picture), row.tolerance);
         EXPECT_EQ(row.lossless, metadata.lossless);
         EXPECT_EQ(1, exifOrientation(metadata.exif.data, static_cast<size_t>(metadata.exif.length)));
     }
     // WebP keeps its orientation in the EXIF chunk, which the layer applies.
     for (int32_t o = 1; o <= 8; ++o) {
         PhotoMetadata metadata;
-        EXPECT_EQ(0, largestDifference(loaded("upright.png"), loaded("orientation_" + std::to_string(o) + ".webp",
-                                                                      &metadata)))
-            << o;
+        const Bitmap picture = loadedPhoto("orientation_" + std::to_string(o) + ".webp", &metadata);
+        EXPECT_EQ(0, largestDifference(loadedPhoto("upright.png"), picture)) << o;
         EXPECT_EQ(o, metadata.orientation);
         EXPECT_TRUE(holds(metadata.exif, "Vistrel test"));
         EXPECT_EQ(1, exifOrientation(metadata.exif.data, static_cast<size_t>(metadata.exif.length)));
     }
     // A RAW's shot details become a block of their own (1/250 s, f/2.8).
     PhotoMetadata raw;
-    loaded("orientation_6.dng", &raw);
+    loadedPhoto("orientation_6.dng", &raw);
     EXPECT_TRUE(holds(raw.exif, "test camera"));
     ByteArray saved;
-    ASSERT_TRUE(encode(loaded("orientation_6.dng"), ImageFileJpeg, 90, &raw, saved));
+    ASSERT_TRUE(encode(loadedPhoto("orientation_6.dng"), ImageFileJpeg, 90, &raw, saved));
     EXPECT_TRUE(holds(saved, "test camera"));
     const uint8_t exposure[] = {1, 0, 0, 0, 250, 0, 0, 0, 28, 0, 0, 0, 10, 0, 0, 0};
     EXPECT_TRUE(std::search(raw.exif.data, raw.exif.data + raw.exif.length, exposure, exposure + 16) !=
@@ -103,10 +72,10 @@ TEST(PhotoFormats, AProfiledPhotoKeepsItsProfileThroughEveryNewType) {
     for (const char* name : {"p3.webp", "p3.heic", "p3.avif", "p3.jxl"}) {
         SCOPED_TRACE(name);
         PhotoMetadata metadata;
-        const Bitmap picture = loaded(name, &metadata);
+        const Bitmap picture = loadedPhoto(name, &metadata);
         // The P3 numbers as stored (a lossy JPEG XL as djxl gives them, in
         // its own primaries with the sRGB curve).
-        EXPECT_LE(largestDifference(loaded(name[3] == 'j' ? "ref/p3_jxl.png" : "upright.png"), picture),
+        EXPECT_LE(largestDifference(loadedPhoto(name[3] == 'j' ? "ref/p3_jxl.png" : "upright.png"), picture),
                   name[3] == 'w' || name[3] == 'j' ? 0 : 16);
         ASSERT_EQ(ProfileSpace::Rgb, profileSpace(metadata.icc.data, static_cast<size_t>(metadata.icc.length)));
         EXPECT_TRUE(name[3] == 'j' || (icc.length == metadata.icc.length &&
@@ -114,7 +83,7 @@ TEST(PhotoFormats, AProfiledPhotoKeepsItsProfileThroughEveryNewType) {
     }
     // Smooth, so that the lossy writers keep it close.
     PhotoMetadata metadata;
-    loaded("p3.png", &metadata);
+    loadedPhoto("p3.png", &metadata);
     Bitmap picture;
     makeSmooth(picture, 64, 48);
     for (ImageFileType type : {ImageFileWebp, ImageFileAvif, ImageFileJxl}) {
@@ -160,7 +129,7 @@ TEST(PhotoFormats, WritersFollowTheSourceAndTheQuality) {
 
 TEST(PhotoFormats, AFileHoldingAnotherTypeOpensAsThatType) {
     ImageFileType type = ImageFileUnknown;
-    EXPECT_EQ(0, largestDifference(loaded("upright.png"), loaded("webp_named.jpg", nullptr, &type)));
+    EXPECT_EQ(0, largestDifference(loadedPhoto("upright.png"), loadedPhoto("webp_named.jpg", nullptr, &type)));
     EXPECT_EQ(ImageFileWebp, type);
     const ByteArray png = fileBytes(photoDir + "upright.png");
     LoadDetails details;

@@ -17,31 +17,12 @@
 
 namespace {
 
-const std::string photoDir = std::string(VISTREL_TESTDATA_DIR) + "/photo/";
-
 ByteArray photoBytes(const std::string& name) { return fileBytes(photoDir + name); }
-
-Bitmap loaded(const std::string& name, PhotoMetadata* metadata = nullptr) {
-    Bitmap b;
-    load(b, String((photoDir + name).c_str()), metadata);
-    return b;
-}
 
 Bitmap decoded(const ByteArray& bytes, ImageFileType type, PhotoMetadata* metadata = nullptr) {
     Bitmap b;
     decode(b, bytes.data, static_cast<size_t>(bytes.length), type, metadata);
     return b;
-}
-
-int32_t largestDifference(const Bitmap& a, const Bitmap& b) {
-    if (a.width != b.width || a.height != b.height)
-        return 256;
-    int32_t largest = 0;
-    for (size_t i = 0; i < a.pixelCount(); ++i)
-        for (int shift = 0; shift < 32; shift += 8)
-            largest = std::max(largest, std::abs(static_cast<int32_t>((a.data[i] >> shift) & 0xFF) -
-                                                 static_cast<int32_t>((b.data[i] >> shift) & 0xFF)));
-    return largest;
 }
 
 // A reader of the few EXIF fields checked here, independent of the one
@@ -84,11 +65,6 @@ ExifFields readExif(const ByteArray& block) {
     return f;
 }
 
-bool contains(const ByteArray& block, const char* text) {
-    const std::string s(reinterpret_cast<const char*>(block.data), static_cast<size_t>(block.length));
-    return s.find(text) != std::string::npos;
-}
-
 uint64_t fnv1a(const Bitmap& b) {
     uint64_t h = 14695981039346656037ull;
     for (size_t i = 0; i < b.pixelCount(); ++i)
@@ -100,27 +76,21 @@ uint64_t fnv1a(const Bitmap& b) {
 // The APP2 segments of a JPEG file that hold a profile part.
 int32_t profileSegments(const ByteArray& file) {
     int32_t count = 0;
-    for (size_t at = 2; at + 4 <= static_cast<size_t>(file.length) && file.data[at] == 0xFF;) {
-        const size_t length = (file.data[at + 2] << 8) | file.data[at + 3];
-        if (file.data[at + 1] == 0xE2 && std::memcmp(file.data + at + 4, "ICC_PROFILE", 11) == 0)
-            ++count;
-        if (file.data[at + 1] == 0xDA)
-            break;
-        at += 2 + length;
-    }
+    for (const Segment& s : segmentsOf(file.data, static_cast<size_t>(file.length)))
+        count += s.marker == 0xE2 && s.payload.compare(0, 11, "ICC_PROFILE") == 0;
     return count;
 }
 
 }  // namespace
 
 TEST(Orientation, EveryOrientationOfEveryTypeLoadsUpright) {
-    const Bitmap upright = loaded("upright.png");
+    const Bitmap upright = loadedPhoto("upright.png");
     ASSERT_EQ(24, upright.width);
     for (const char* extension : {"jpg", "png", "tif"}) {
         for (int32_t o = 1; o <= 8; ++o) {
             SCOPED_TRACE(std::string(extension) + " orientation " + std::to_string(o));
             PhotoMetadata metadata;
-            const Bitmap picture = loaded("orientation_" + std::to_string(o) + "." + extension, &metadata);
+            const Bitmap picture = loadedPhoto("orientation_" + std::to_string(o) + "." + extension, &metadata);
             // Blocks of 8 x 8 in one colour: JPEG at quality 100 keeps them close.
             EXPECT_LE(largestDifference(upright, picture), extension[0] == 'j' ? 6 : 0);
             EXPECT_EQ(o, metadata.orientation);
@@ -134,12 +104,12 @@ TEST(Orientation, EveryOrientationOfEveryTypeLoadsUpright) {
         }
     }
     // Without a record the picture is upright all the same.
-    EXPECT_EQ(0, largestDifference(upright, loaded("orientation_6.png")));
+    EXPECT_EQ(0, largestDifference(upright, loadedPhoto("orientation_6.png")));
 }
 
 TEST(Exif, ThroughADoubledSizeTheBlockKeepsItsDataWithNewSizeAndNoThumbnail) {
     PhotoMetadata metadata;
-    const Bitmap picture = loaded("orientation_6.jpg", &metadata);
+    const Bitmap picture = loadedPhoto("orientation_6.jpg", &metadata);
     ASSERT_FALSE(picture.isEmpty());
     const ExifFields original = readExif(metadata.exif);
     ASSERT_TRUE(original.valid);
@@ -167,14 +137,14 @@ TEST(Exif, ThroughADoubledSizeTheBlockKeepsItsDataWithNewSizeAndNoThumbnail) {
         EXPECT_EQ(48u, f.values.at(0xA002));
         EXPECT_EQ(32u, f.values.at(0xA003));
         EXPECT_FALSE(f.secondDirectory);
-        EXPECT_TRUE(contains(back.exif, "Test camera"));
-        EXPECT_TRUE(contains(back.exif, "2026:12:07 04:00:00"));
+        EXPECT_TRUE(holds(back.exif, "Test camera"));
+        EXPECT_TRUE(holds(back.exif, "2026:12:07 04:00:00"));
     }
 }
 
 TEST(Exif, HostileBlocksAreRefusedWithoutReadingOutside) {
     PhotoMetadata metadata;
-    ASSERT_FALSE(loaded("orientation_1.jpg", &metadata).isEmpty());
+    ASSERT_FALSE(loadedPhoto("orientation_1.jpg", &metadata).isEmpty());
     const ByteArray good = metadata.exif;
     // Every truncation fails, without reading past the end (ASan watches;
     // the fuzzer tries the rest).
@@ -212,16 +182,16 @@ TEST(Exif, OrientationIsResetWhereverItStandsInTheFirstDirectory) {
 
 TEST(Profile, AProfiledPhotoKeepsItsProfileOrIsConvertedForEveryOutputType) {
     const ByteArray icc = photoBytes("display_p3.icc");
-    const Bitmap asSrgb = loaded("p3_as_srgb.png");
+    const Bitmap asSrgb = loadedPhoto("p3_as_srgb.png");
     for (const char* name : {"p3.png", "p3.tif", "p3.jpg"}) {
         SCOPED_TRACE(name);
         PhotoMetadata metadata;
-        const Bitmap picture = loaded(name, &metadata);
+        const Bitmap picture = loadedPhoto(name, &metadata);
         ASSERT_FALSE(picture.isEmpty());
         ASSERT_EQ(icc.length, metadata.icc.length);
         EXPECT_EQ(0, std::memcmp(icc.data, metadata.icc.data, static_cast<size_t>(icc.length)));
         // The pixels keep their own colours.
-        EXPECT_LE(largestDifference(loaded("upright.png"), picture), name[3] == 'j' ? 6 : 0);
+        EXPECT_LE(largestDifference(loadedPhoto("upright.png"), picture), name[3] == 'j' ? 6 : 0);
         for (ImageFileType type : {ImageFileJpeg, ImageFilePng, ImageFileTiff, ImageFileBmp, ImageFileTga,
                                    ImageFileGif, ImageFilePcx, ImageFileIco}) {
             SCOPED_TRACE(type);
@@ -251,7 +221,7 @@ TEST(Profile, ConversionGivesTheSameBitsEverywhereAndALargeProfileTravelsInJpeg)
 
     // Over 64 KB: split over APP2 segments and joined again.
     PhotoMetadata metadata;
-    const Bitmap picture = loaded("large_profile.jpg", &metadata);
+    const Bitmap picture = loadedPhoto("large_profile.jpg", &metadata);
     ASSERT_GT(metadata.icc.length, 65519 * 2);
     ByteArray saved;
     ASSERT_TRUE(encode(picture, ImageFileJpeg, 90, &metadata, saved));
@@ -271,7 +241,7 @@ TEST(Profile, ConversionGivesTheSameBitsEverywhereAndALargeProfileTravelsInJpeg)
 
 TEST(Profile, ACmykJpegGoesThroughItsProfileToSrgb) {
     PhotoMetadata metadata;
-    const Bitmap picture = loaded("cmyk.jpg", &metadata);
+    const Bitmap picture = loadedPhoto("cmyk.jpg", &metadata);
     EXPECT_EQ(0, metadata.icc.length);  // the pixels are sRGB now
-    EXPECT_LE(largestDifference(loaded("cmyk_as_srgb.png"), picture), 3);
+    EXPECT_LE(largestDifference(loadedPhoto("cmyk_as_srgb.png"), picture), 3);
 }

@@ -38,7 +38,7 @@ TEST(Regression, EarlierCrashInputsDecodeSafely) {
     for (const auto& d : decoders) {
         for (const std::string& path : filesIn(root + "/" + d.folder)) {
             SCOPED_TRACE(path);
-            std::string bytes = readFileBytes(path);
+            std::string bytes = ReadFileBytes(path);
             const uint8_t* data = reinterpret_cast<const uint8_t*>(bytes.data());
             Bitmap bitmap;
             if (d.type == ImageFileUnknown)

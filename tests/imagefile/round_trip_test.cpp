@@ -8,31 +8,19 @@
 
 namespace {
 
-bool roundTrip(const Bitmap& source, ImageFileType type, Bitmap& result, ByteArray* file = nullptr) {
+bool roundTrip(const Bitmap& source, ImageFileType type, Bitmap& result) {
     ByteArray bytes;
     if (!encode(source, type, 90, nullptr, bytes))
         return false;
     decode(result, bytes.data, static_cast<size_t>(bytes.length), type, nullptr);
-    if (file)
-        *file = bytes;
     return !result.isEmpty();
 }
 
 }  // namespace
 
-TEST(RoundTrip, LosslessTypesGiveBackTheSamePixels) {
-    Bitmap photo;
-    makePhoto(photo, 45, 31);
-    for (ImageFileType type : {ImageFileBmp, ImageFileTga, ImageFilePcx, ImageFilePng, ImageFileIco, ImageFileGif}) {
-        Bitmap back;
-        ASSERT_TRUE(roundTrip(photo, type, back)) << type;
-        EXPECT_TRUE(samePixels(photo, back)) << type;
-    }
-}
-
-TEST(RoundTrip, OddWidthsAndSinglePixelLines) {
-    // Row padding (BMP, ICO), odd PCX line lengths and partial GIF blocks.
-    for (Size size : {Size{1, 1}, Size{1, 9}, Size{18, 1}, Size{35, 16}, Size{3, 2}}) {
+// Sizes with row padding (BMP, ICO), odd PCX lines and partial GIF blocks.
+TEST(RoundTrip, LosslessTypesGiveBackTheSamePixelsAtOddSizes) {
+    for (Size size : {Size{45, 31}, Size{1, 1}, Size{1, 9}, Size{18, 1}, Size{35, 16}, Size{3, 2}}) {
         Bitmap photo;
         makePhoto(photo, size.width, size.height, 7);
         for (ImageFileType type :

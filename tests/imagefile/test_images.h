@@ -2,9 +2,11 @@
 
 #include "core/bitmap.h"
 #include "core/strings.h"
+#include "imagefile/image_file.h"
+#include "tests/support/file_bytes.h"
 
+#include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -45,6 +47,19 @@ inline bool samePixels(const Bitmap& a, const Bitmap& b) {
     return true;
 }
 
+// The largest difference of one channel between two pictures; 256 when
+// their sizes differ or the first is empty.
+inline int32_t largestDifference(const Bitmap& a, const Bitmap& b) {
+    if (a.width != b.width || a.height != b.height || a.isEmpty())
+        return 256;
+    int32_t largest = 0;
+    for (size_t i = 0; i < a.pixelCount(); ++i)
+        for (int shift = 0; shift < 32; shift += 8)
+            largest = std::max(largest, std::abs(static_cast<int32_t>((a.data[i] >> shift) & 0xFF) -
+                                                 static_cast<int32_t>((b.data[i] >> shift) & 0xFF)));
+    return largest;
+}
+
 inline bool allOpaque(const Bitmap& b) {
     for (size_t i = 0; i < b.pixelCount(); ++i)
         if (pixelAlpha(b.data[i]) != 255)
@@ -53,6 +68,34 @@ inline bool allOpaque(const Bitmap& b) {
 }
 
 inline std::vector<uint8_t> bytesOf(const ByteArray& a) { return std::vector<uint8_t>(a.data, a.data + a.length); }
+
+// Whether the bytes hold the text anywhere.
+inline bool holds(const ByteArray& bytes, const char* text) {
+    return std::search(bytes.data, bytes.data + bytes.length, text, text + std::strlen(text)) !=
+           bytes.data + bytes.length;
+}
+
+struct Segment {
+    uint8_t marker;
+    std::string payload;
+};
+
+// The marker segments of a JPEG file before its first scan.
+inline std::vector<Segment> segmentsOf(const uint8_t* p, size_t n) {
+    std::vector<Segment> out;
+    size_t at = 2;
+    while (at + 4 <= n && p[at] == 0xFF) {
+        uint8_t marker = p[at + 1];
+        size_t length = (p[at + 2] << 8) | p[at + 3];
+        if (length < 2 || at + 2 + length > n)
+            break;
+        out.push_back({marker, std::string(reinterpret_cast<const char*>(p) + at + 4, length - 2)});
+        if (marker == 0xDA)
+            break;
+        at += 2 + length;
+    }
+    return out;
+}
 
 inline void putLe16(std::vector<uint8_t>& v, size_t at, uint32_t x) {
     v[at] = static_cast<uint8_t>(x);
@@ -65,21 +108,19 @@ inline void putLe32(std::vector<uint8_t>& v, size_t at, uint32_t x) {
 inline uint32_t le16(const uint8_t* p) { return p[0] | (p[1] << 8); }
 inline uint32_t le32(const uint8_t* p) { return le16(p) | (le16(p + 2) << 16); }
 
-inline std::string readFileBytes(const std::string& path) {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    std::string out;
-    if (!f)
-        return out;
-    char chunk[65536];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof(chunk), f)) > 0)
-        out.append(chunk, n);
-    std::fclose(f);
-    return out;
+// The photos made by scripts/make_photo_test_files.py.
+inline const std::string photoDir = std::string(VISTREL_TESTDATA_DIR) + "/photo/";
+
+inline Bitmap loadedPhoto(const std::string& name, PhotoMetadata* metadata = nullptr, ImageFileType* type = nullptr) {
+    Bitmap b;
+    const ImageFileType t = load(b, String((photoDir + name).c_str()), metadata);
+    if (type)
+        *type = t;
+    return b;
 }
 
 inline ByteArray fileBytes(const std::string& path) {
-    const std::string s = readFileBytes(path);
+    const std::string s = ReadFileBytes(path);
     ByteArray a;
     a.Assign(s.data(), static_cast<int32_t>(s.size()));
     return a;
