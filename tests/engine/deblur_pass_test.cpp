@@ -6,6 +6,7 @@
 
 namespace {
 
+using passtest::Checkpoints;
 using passtest::idleJob;
 using passtest::sameImage;
 
@@ -60,38 +61,25 @@ TEST(DeblurPass, LumaZeroCountsAsOne) {
     EXPECT_EQ(strong.workingImage.at(3, 2), packPixel(0, 0, 255));
 }
 
-int64_t seen = 0;
-int64_t cancelAt = -1;
-std::vector<int32_t> percents;
-void hook(ProcessingJob& job) {
-    percents.push_back(job.percent.load());
-    if (++seen == cancelAt)
-        job.state.store(WorkerShutdown);
-}
-
 TEST(DeblurPass, CancellingAtAnyCheckpointLeavesThePictureAlone) {
     Bitmap picture = edges(7, 6);
     DeblurSettings s = settings(0.1f, 0.4f, 2, 5, 8, 2, 2, 4);
     ProcessingJob& job = idleJob(picture);
-    seen = 0;
-    cancelAt = -1;
-    percents.clear();
-    job.checkpointHook = hook;
+    Checkpoints::arm(job, -1);
     runDeblurPass(job, s);
     // Entry, luminance, blur, six rows twice, before and after the
     // recombination and its six rows.
-    EXPECT_EQ(seen, 3 + 12 + 1 + 6 + 1);
+    EXPECT_EQ(Checkpoints::seen, 3 + 12 + 1 + 6 + 1);
+    const std::vector<int32_t>& percents = Checkpoints::percents;
     for (size_t i = 1; i < percents.size(); ++i)
         EXPECT_LE(percents[i - 1], percents[i]);
     EXPECT_GT(job.percent.load(), 0);
     EXPECT_LE(job.percent.load(), 99);
 
-    const int64_t total = seen;
+    const int64_t total = Checkpoints::seen;
     for (int64_t at = 1; at <= total; ++at) {
         ProcessingJob& again = idleJob(picture);
-        seen = 0;
-        cancelAt = at;
-        again.checkpointHook = hook;
+        Checkpoints::arm(again, at, WorkerShutdown);
         bool thrown = false;
         try {
             runDeblurPass(again, s);

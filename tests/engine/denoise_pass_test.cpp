@@ -6,32 +6,13 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
-
 namespace {
 
+using passtest::Checkpoints;
 using passtest::idleJob;
 using passtest::sameImage;
 
 PassParams presetParams(const char* name) { return settingsFromOptions(findPreset(name)->options()).pass1; }
-
-// Counts checkpoints and turns the job's state to "restart" at one of them.
-int64_t checkpointsSeen = 0;
-int64_t cancelAtCheckpoint = -1;
-std::vector<int32_t> percentAtCheckpoints;
-
-void cancellingHook(ProcessingJob& job) {
-    percentAtCheckpoints.push_back(job.percent.load());
-    if (++checkpointsSeen == cancelAtCheckpoint)
-        job.state.store(WorkerRestart);
-}
-
-void armHook(ProcessingJob& job, int64_t cancelAt) {
-    checkpointsSeen = 0;
-    cancelAtCheckpoint = cancelAt;
-    percentAtCheckpoints.clear();
-    job.checkpointHook = cancellingHook;
-}
 
 // A textured picture with fixed-seed noise comes out closer to the clean one.
 TEST(DenoisePass, RemovesNoiseFromATexturedPicture) {
@@ -48,16 +29,16 @@ TEST(DenoisePass, CancellingAtAnyCheckpointLeavesThePictureAlone) {
     Bitmap picture = passtest::randomPicture(12, 9, 8);
     PassParams p = presetParams("Phone camera noise");
     ProcessingJob& job = idleJob(picture);
-    armHook(job, -1);
+    Checkpoints::arm(job, -1);
     MatchCountMap map;
     runDenoisePass(job, 0, p, &map);
-    const int64_t total = checkpointsSeen;
+    const int64_t total = Checkpoints::seen;
     // Eight in the driver, two in the search and one before each of the
     // 2 x 2 blocks.
     EXPECT_EQ(total, 8 + 2 + 4);
     for (int64_t at = 1; at <= total; ++at) {
         ProcessingJob& again = idleJob(picture);
-        armHook(again, at);
+        Checkpoints::arm(again, at);
         bool thrown = false;
         try {
             runDenoisePass(again, 0, p, &map);

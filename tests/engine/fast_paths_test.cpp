@@ -20,9 +20,8 @@
 
 namespace {
 
-using passtest::randomBand;
-
 using passtest::idleJob;
+using passtest::randomBand;
 using passtest::sameImage;
 
 const int32_t Sizes[][2] = {{1, 1}, {3, 5}, {17, 9}, {101, 37}, {23, 31}};
@@ -37,16 +36,6 @@ ByteImage detailLikeBand(int32_t w, int32_t h, uint64_t seed) {
         for (int32_t x = 0; x < w; ++x)
             b.at(x, y) = passtest::clampByte(128.0 + 30.0 * (((x * 3 + y * 5) % 11) - 5) / 5.0 + random.normal() * 6.0);
     return b;
-}
-
-template <typename T>
-bool sameBytes(const Image<T>& a, const Image<T>& b) {
-    if (a.width != b.width || a.height != b.height)
-        return false;
-    for (size_t i = 0; i < a.pixelCount(); ++i)
-        if (a.data[i] != b.data[i])
-            return false;
-    return true;
 }
 
 std::vector<PassParams> everyPresetsParams() {
@@ -73,9 +62,9 @@ TEST(FastPaths, BlockSearchMatchesTheReference) {
                     ByteImage out;
                     MatchCountMap map;
                     averageDetail(pyramid, pyramid, band, out, p, m, nullptr, &map, threads);
-                    ASSERT_TRUE(sameBytes(out, expected))
+                    ASSERT_TRUE(sameImage(out, expected))
                         << size[0] << "x" << size[1] << " step " << p.blockStep << " threads " << threads;
-                    ASSERT_TRUE(sameBytes(map, expectedMap))
+                    ASSERT_TRUE(sameImage(map, expectedMap))
                         << size[0] << "x" << size[1] << " step " << p.blockStep << " threads " << threads;
                 }
             }
@@ -112,7 +101,7 @@ TEST(FastPaths, PassesMatchTheReference) {
                 runDenoisePass(job, 0, settings.pass1, &map);
                 ASSERT_TRUE(sameImage(job.workingImage, expectedDenoised))
                     << preset.name << " " << size[0] << "x" << size[1] << " threads " << threads;
-                ASSERT_TRUE(sameBytes(map, expectedMap)) << preset.name << " threads " << threads;
+                ASSERT_TRUE(sameImage(map, expectedMap)) << preset.name << " threads " << threads;
                 runDeblurPass(job, deblur);
                 ASSERT_TRUE(sameImage(job.workingImage, expectedDeblurred))
                     << preset.name << " " << size[0] << "x" << size[1] << " threads " << threads;
@@ -140,7 +129,7 @@ TEST(FastPaths, ConvolutionMatchesTheReference) {
                 for (int32_t threads : ThreadCounts) {
                     FloatImage out;
                     convolve(kernel, in, out, threads);
-                    ASSERT_TRUE(sameBytes(out, expected))
+                    ASSERT_TRUE(sameImage(out, expected))
                         << "sigma " << sigma << " shape " << shape << " " << size[0] << "x" << size[1];
                 }
             }

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <type_traits>
+#include <vector>
 
 // Shared by the pass tests: a deterministic generator (the standard
 // distributions differ between library versions), synthetic pictures, and
@@ -132,7 +133,8 @@ uint64_t hashImage(const Image<T>& image) {
     return h;
 }
 
-inline bool sameImage(const Bitmap& a, const Bitmap& b) {
+template <typename T>
+bool sameImage(const Image<T>& a, const Image<T>& b) {
     if (a.width != b.width || a.height != b.height)
         return false;
     for (size_t i = 0; i < a.pixelCount(); ++i)
@@ -140,6 +142,25 @@ inline bool sameImage(const Bitmap& a, const Bitmap& b) {
             return false;
     return true;
 }
+
+// Counts the checkpoints the passes reach on a job, with the percentage at
+// each, and sets the job's state at the cancelAt-th one (never for -1).
+struct Checkpoints {
+    static inline int64_t seen = 0, cancelAt = -1;
+    static inline int32_t state = WorkerRestart;
+    static inline std::vector<int32_t> percents;
+    static void arm(ProcessingJob& job, int64_t at, int32_t cancelState = WorkerRestart) {
+        seen = 0;
+        cancelAt = at;
+        state = cancelState;
+        percents.clear();
+        job.checkpointHook = [](ProcessingJob& j) {
+            percents.push_back(j.percent.load());
+            if (++seen == cancelAt)
+                j.state.store(state);
+        };
+    }
+};
 
 // A job whose worker waits idle for the whole test program: nothing is ever
 // submitted to it, so the tests own its working image and fields. The passes

@@ -1,4 +1,5 @@
 #include "engine/processing_job.h"
+#include "pass_test_support.h"
 
 #include "watchdog.h"
 
@@ -62,11 +63,22 @@ void fakeDeblur(ProcessingJob& job, const DeblurSettings& settings) {
 
 PassSequence fakePasses() { return PassSequence{fakeDenoise, fakeDeblur}; }
 
-Bitmap solid(int w, int h, uint32_t v) {
-    Bitmap b;
-    b.resize(w, h);
-    b.fill(v);
-    return b;
+using passtest::solid;
+
+void instantDenoise(ProcessingJob& job, int32_t, const PassParams&, MatchCountMap*) {
+    job.checkCancel();
+    job.workingImage.data[0] += 1;
+}
+
+std::atomic<bool> passReturned{false};
+// Finishes its work, then a cancel arrives after the last checkpoint, before
+// the worker hands the result over.
+void cancelledAfterTheLastCheckpoint(ProcessingJob& job, int32_t, const PassParams&, MatchCountMap*) {
+    job.checkCancel();
+    job.setSubProgress(50);
+    job.workingImage.data[0] = 7;
+    job.cancel();
+    passReturned = true;
 }
 
 class JobTest : public ::testing::Test {
@@ -191,13 +203,6 @@ TEST_F(JobTest, SecondPassCountsTowardProgress) {
     EXPECT_EQ(0u, out.data[0]);  // inverted twice
 }
 
-namespace {
-void instantDenoise(ProcessingJob& job, int32_t, const PassParams&, MatchCountMap*) {
-    job.checkCancel();
-    job.workingImage.data[0] += 1;
-}
-}  // namespace
-
 TEST_F(JobTest, BackToBackSubmitsAlwaysLeaveTheLastResultFlagged) {
     // A second submit can land after the worker woke for the first but
     // before it took the request: the event then stays set for a request
@@ -219,19 +224,6 @@ TEST_F(JobTest, BackToBackSubmitsAlwaysLeaveTheLastResultFlagged) {
         ASSERT_EQ(2 * i + 2, out.data[0]) << "round " << i;
     }
 }
-
-namespace {
-std::atomic<bool> passReturned{false};
-// Finishes its work, then a cancel arrives after the last checkpoint, before
-// the worker hands the result over.
-void cancelledAfterTheLastCheckpoint(ProcessingJob& job, int32_t, const PassParams&, MatchCountMap*) {
-    job.checkCancel();
-    job.setSubProgress(50);
-    job.workingImage.data[0] = 7;
-    job.cancel();
-    passReturned = true;
-}
-}  // namespace
 
 TEST_F(JobTest, ACancelBeforeTheHandOverNeverShowsTheResult) {
     passReturned = false;

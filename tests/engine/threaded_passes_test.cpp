@@ -100,14 +100,7 @@ TEST(ThreadedPasses, CancellingLeavesThePictureAlone) {
         for (int32_t cancelAt : {2, 6, 7, 8}) {
             ProcessingJob& job = idleJob(picture);
             job.threadCount.store(threads);
-            static int32_t seen;
-            static int32_t at;
-            seen = 0;
-            at = cancelAt;
-            job.checkpointHook = [](ProcessingJob& j) {
-                if (++seen == at)
-                    j.state.store(WorkerShutdown);
-            };
+            passtest::Checkpoints::arm(job, cancelAt, WorkerShutdown);
             int32_t thrown = -1;
             MatchCountMap map;
             try {
