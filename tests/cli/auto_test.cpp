@@ -3,13 +3,12 @@
 #include "core/bilinear_scale.h"
 #include "core/bilinear_weights.h"
 #include "imagefile/image_file.h"
+#include "tests/support/file_bytes.h"
 #include "tests/support/scratch_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <fstream>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -43,10 +42,7 @@ protected:
     void TearDown() override { RemoveScratchFolder(dir); }
 
     std::string path(const std::string& name) const { return dir + "/" + name; }
-    std::string bytes(const std::string& name) const {
-        std::ifstream in(path(name), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    std::string bytes(const std::string& name) const { return ReadFileBytes(path(name)); }
 
     // Runs the program; returns the status and keeps what went to stderr.
     int run(std::vector<std::string> args) {

@@ -7,13 +7,13 @@
 #include "engine/processing_job.h"
 #include "imagefile/image_file.h"
 #include "platform/files.h"
+#include "tests/support/file_bytes.h"
 #include "tests/support/scratch_folder.h"
 
 #include "watchdog.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -57,13 +57,9 @@ protected:
 
     void write(const std::string& name, const Bitmap& b) { ASSERT_TRUE(save(b, String(path(name)), 90, nullptr)); }
 
-    void writeBytes(const std::string& name, const std::string& bytes) {
-        std::ofstream(path(name), std::ios::binary) << bytes;
-    }
-    std::string readBytes(const std::string& name) const {
-        std::ifstream in(path(name), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    void writeBytes(const std::string& name, const std::string& bytes) { WriteFileBytes(path(name), bytes); }
+    std::string readBytes(const std::string& name) const { return ReadFileBytes(path(name)); }
+    static std::string testData(const std::string& name) { return ReadFileBytes(VISTREL_TESTDATA_DIR "/" + name); }
     bool exists(const std::string& name) const { return FileExists(String(path(name))); }
 
     int run(std::vector<std::string> args, std::string* errText = nullptr, std::string* outText = nullptr) {
@@ -203,8 +199,7 @@ std::string tiffPages(int pages) {
 // Replacing an input in place with less than it holds needs --accept-loss;
 // a picture --auto leaves as it is is not written again at all.
 TEST_F(CliRun, InPlaceResultsKeepWhatTheirFileHolds) {
-    std::ifstream deep(std::string(VISTREL_TESTDATA_DIR) + "/formats/png/pngsuite/basn2c16.png", std::ios::binary);
-    writeBytes("deep.png", std::string(std::istreambuf_iterator<char>(deep), {}));
+    writeBytes("deep.png", testData("formats/png/pngsuite/basn2c16.png"));
     writeBytes("pages.tif", tiffPages(3));
     // Two frames of one of our own GIFs, each after a control block.
     write("still.gif", picture(6, 4, 13));
@@ -245,17 +240,6 @@ TEST_F(CliRun, InPlaceResultsKeepWhatTheirFileHolds) {
     EXPECT_EQ(0, run({"--auto", "--overwrite", "--suffix", "", path("clean.jpg")}, &err)) << err;
     EXPECT_NE(std::string::npos, err.find(path("clean.jpg") + " left as it was, not rewritten")) << err;
     EXPECT_EQ(before + "trailing bytes a rewrite would drop", readBytes("clean.jpg"));
-}
-
-// Half a file (an interrupted download) is an error, not a grey picture.
-TEST_F(CliRun, ATruncatedJpegIsAReadError) {
-    write("whole.jpg", picture(40, 30, 12));
-    const std::string whole = readBytes("whole.jpg");
-    writeBytes("half.jpg", whole.substr(0, whole.size() / 2));
-    std::string err;
-    EXPECT_EQ(1, run({"--quiet", path("half.jpg")}, &err));
-    EXPECT_EQ("Error reading " + path("half.jpg") + "\n", err);
-    EXPECT_FALSE(exists("half_new.jpg"));
 }
 
 #ifndef _WIN32
@@ -311,10 +295,14 @@ TEST_F(CliRun, AResultThatAppearsMeanwhileIsNeverReplaced) {
 }
 #endif
 
+// Half a file (an interrupted download) is an error too, not a grey picture.
 TEST_F(CliRun, MixedInputsReportEachFailureAndGoOn) {
     write("good.png", picture(14, 11, 6));
     writeBytes("corrupt.png", "\x89PNG\r\n\x1a\n garbage, not a picture");
     writeBytes("odd.xyz", "whatever");
+    write("whole.jpg", picture(40, 30, 12));
+    const std::string whole = readBytes("whole.jpg");
+    writeBytes("half.jpg", whole.substr(0, whole.size() / 2));
     std::string err;
     EXPECT_EQ(1, run({"--quiet", path("missing.png"), path("corrupt.png"), path("odd.xyz"), path("good.png")}, &err));
     EXPECT_NE(std::string::npos, err.find("Couldn't find file " + path("missing.png")));
@@ -322,6 +310,9 @@ TEST_F(CliRun, MixedInputsReportEachFailureAndGoOn) {
     EXPECT_NE(std::string::npos, err.find("Unknown image format: " + path("odd.xyz")));
     EXPECT_TRUE(exists("good_new.png"));
     EXPECT_FALSE(exists("corrupt_new.png"));
+    EXPECT_EQ(1, run({"--quiet", path("half.jpg")}, &err));
+    EXPECT_EQ("Error reading " + path("half.jpg") + "\n", err);
+    EXPECT_FALSE(exists("half_new.jpg"));
 
     EXPECT_EQ(2, run({"--amount", "500", path("good.png")}, &err));
     EXPECT_NE(std::string::npos, err.find("Try 'vistrel-cli --help'"));
@@ -370,8 +361,7 @@ TEST_F(CliRun, TooLargeAFinalSizeIsAnErrorNotACrash) {
 // A phone's portrait photo: upright in info and in every result, its EXIF
 // block kept through a zoom, JPEG results at the quality asked for.
 TEST_F(CliRun, PhotosComeOutUprightWithTheirExifAtTheQualityAsked) {
-    std::ifstream photo(std::string(VISTREL_TESTDATA_DIR) + "/photo/orientation_6.jpg", std::ios::binary);
-    writeBytes("portrait.jpg", std::string(std::istreambuf_iterator<char>(photo), {}));
+    writeBytes("portrait.jpg", testData("photo/orientation_6.jpg"));
     std::string out, err;
     EXPECT_EQ(0, run({"info", path("portrait.jpg")}, &err, &out)) << err;
     EXPECT_EQ(path("portrait.jpg") + ": JPEG 24x16 opaque\n", out);
@@ -403,10 +393,8 @@ TEST_F(CliRun, PhotosComeOutUprightWithTheirExifAtTheQualityAsked) {
 // A WebP saved as .jpg is named for what it holds; a camera RAW's result
 // goes to a PNG beside it, upright; --quality reaches the new lossy writers.
 TEST_F(CliRun, NewPhotoTypesInAndOut) {
-    for (const char* name : {"webp_named.jpg", "orientation_6.dng"}) {
-        std::ifstream in(std::string(VISTREL_TESTDATA_DIR) + "/photo/" + name, std::ios::binary);
-        writeBytes(name[0] == 'w' ? "web.jpg" : "camera.dng", std::string(std::istreambuf_iterator<char>(in), {}));
-    }
+    writeBytes("web.jpg", testData("photo/webp_named.jpg"));
+    writeBytes("camera.dng", testData("photo/orientation_6.dng"));
     std::string out, err;
     EXPECT_EQ(0, run({"info", path("web.jpg"), path("camera.dng")}, &err, &out)) << err;
     EXPECT_EQ(path("web.jpg") + ": WebP 24x16 opaque\n" + path("camera.dng") + ": RAW 48x32 opaque\n", out);
