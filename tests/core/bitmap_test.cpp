@@ -80,8 +80,5 @@ TEST(Bitmap, LineClipMovesEndOntoEdgeAlongTheSegment) {
     b.resize(100, 100);
     int x0 = -10, y0 = 0, x1 = 10, y1 = 20;
     ASSERT_TRUE(b.clipLine(x0, y0, x1, y1));
-    EXPECT_EQ(0, x0);
-    EXPECT_EQ(10, y0);
-    EXPECT_EQ(10, x1);
-    EXPECT_EQ(20, y1);
+    EXPECT_EQ((std::vector<int>{0, 10, 10, 20}), (std::vector<int>{x0, y0, x1, y1}));
 }

@@ -2,14 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 TEST(Growth, PowersOfTwoNeverBelowFour) {
-    EXPECT_EQ(4, GrowthCapacity(1));
-    EXPECT_EQ(4, GrowthCapacity(2));
-    EXPECT_EQ(4, GrowthCapacity(3));
-    EXPECT_EQ(8, GrowthCapacity(5));
-    EXPECT_EQ(8, GrowthCapacity(8));
-    EXPECT_EQ(16, GrowthCapacity(9));
-    EXPECT_EQ(1024, GrowthCapacity(1000));
+    const int32_t rows[][2] = {{1, 4}, {2, 4}, {3, 4}, {5, 8}, {8, 8}, {9, 16}, {1000, 1024}};
+    for (const auto& r : rows)
+        EXPECT_EQ(r[1], GrowthCapacity(r[0])) << r[0];
 
     ByteArray a;
     a.Append("abcde", 5);
@@ -66,19 +64,10 @@ TEST(Split, DropsEmptyRuns) {
 TEST(PointerArray, RemoveValueKeepsOrder) {
     int a, b, c;
     PointerArray p;
-    p.Append(&a);
-    p.Append(&b);
-    p.Append(&a);
-    p.Append(&c);
-    p.Append(&a);
+    for (int* value : {&a, &b, &a, &c, &a})
+        p.Append(value);
     p.RemoveValue(&a, 1, 4);
-    ASSERT_EQ(4, p.count);
-    EXPECT_EQ(&a, p.storage[0]);
-    EXPECT_EQ(&b, p.storage[1]);
-    EXPECT_EQ(&c, p.storage[2]);
-    EXPECT_EQ(&a, p.storage[3]);
+    EXPECT_EQ((std::vector<void*>{&a, &b, &c, &a}), std::vector<void*>(p.storage, p.storage + p.count));
     p.RemoveValue(&a);
-    ASSERT_EQ(2, p.count);
-    EXPECT_EQ(&b, p.storage[0]);
-    EXPECT_EQ(&c, p.storage[1]);
+    EXPECT_EQ((std::vector<void*>{&b, &c}), std::vector<void*>(p.storage, p.storage + p.count));
 }

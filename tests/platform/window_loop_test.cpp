@@ -1,4 +1,5 @@
 #include "platform/app_window.h"
+#include "platform/files.h"
 #include "platform/headless.h"
 #include "platform/main_loop.h"
 #include "platform/menu_table.h"
@@ -47,9 +48,8 @@ private:
 
 ProbeWindow* Open(const char* name, bool popup, int finishOnUpdate = 0) {
     auto* w = new ProbeWindow(name, finishOnUpdate);
-    bool ok = w->CreateNative(name, popup ? Size{300, 200} : Size{800, 600}, popup ? Size{300, 200} : Size{800, 600},
-                              popup);
-    EXPECT_TRUE(ok);
+    const Size size = popup ? Size{300, 200} : Size{800, 600};
+    EXPECT_TRUE(w->CreateNative(name, size, size, popup));
     return w;
 }
 
@@ -232,11 +232,7 @@ TEST(Program, StartsRunsAndShutsDownInOrder) {
     EXPECT_EQ(run.order, (std::vector<std::string>{"start", "command 105", "teardown"}));
     EXPECT_TRUE(run.windowManagerAtStart);
     EXPECT_GT(run.folderAtStart.length, 0);
-#ifdef _WIN32
-    EXPECT_EQ(run.folderAtStart.data[run.folderAtStart.length - 1], '\\');
-#else
-    EXPECT_EQ(run.folderAtStart.data[run.folderAtStart.length - 1], '/');
-#endif
+    EXPECT_EQ(run.folderAtStart.data[run.folderAtStart.length - 1], PathSeparator);
     EXPECT_TRUE(run.windowManagerAtTeardown);
     EXPECT_EQ(run.windowsAtTeardown, 1);
     EXPECT_EQ(TheWindowManager, nullptr);
