@@ -1,28 +1,20 @@
-#include "cli_app.h"
+#include "cli_folder.h"
 
 #include "core/bilinear_scale.h"
-#include "core/bilinear_weights.h"
 #include "imagefile/image_file.h"
-#include "tests/support/file_bytes.h"
-#include "tests/support/scratch_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <regex>
-#include <sstream>
 #include <string>
 
 namespace {
 
-class CliAuto : public ::testing::Test {
+class CliAuto : public CliFolder {
 protected:
-    std::string dir;
-
     void SetUp() override {
-        InitBilinearWeights();
-        dir = MakeScratchFolder("vistrel-auto");
-        ASSERT_FALSE(dir.empty());
+        CliFolder::SetUp();
         // Soft shapes with noise of deviation about 12.
         Bitmap b;
         b.resize(72, 56);
@@ -39,18 +31,6 @@ protected:
             }
         ASSERT_TRUE(save(b, String(path("in.png")), 90, nullptr));
     }
-    void TearDown() override { RemoveScratchFolder(dir); }
-
-    std::string path(const std::string& name) const { return dir + "/" + name; }
-    std::string bytes(const std::string& name) const { return ReadFileBytes(path(name)); }
-
-    // Runs the program; returns the status and keeps what went to stderr.
-    int run(std::vector<std::string> args) {
-        std::ostringstream out, err;
-        const int status = RunCli(args, out, err, false);
-        log = err.str();
-        return status;
-    }
     // The slider options of the line --auto printed.
     std::vector<std::string> printedSliders() const {
         std::smatch m;
@@ -59,7 +39,6 @@ protected:
             return {};
         return {"--noise-size", m[1], "--amount", m[2], "--cutoff", m[3], "--deblur", m[4], "--scale", m[5]};
     }
-    std::string log;
 };
 
 // Also across thread counts: the estimate and the choice do not depend on them.
@@ -73,7 +52,7 @@ TEST_F(CliAuto, OutputEqualsARunWithThePrintedSliders) {
     EXPECT_GT(std::stod(sigma[1]), 8.0) << "the noise of the picture is seen: " << log;
     args.insert(args.end(), {"--threads", "1", "-o", path("explicit.png"), path("in.png")});
     ASSERT_EQ(0, run(args));
-    EXPECT_EQ(bytes("auto.png"), bytes("explicit.png"));
+    EXPECT_EQ(readBytes("auto.png"), readBytes("explicit.png"));
 }
 
 TEST_F(CliAuto, JpegInputsReportTheirQuality) {
@@ -100,7 +79,7 @@ TEST_F(CliAuto, ExplicitSlidersOverrideTheChosenOnes) {
     EXPECT_EQ("all", printed[9]);
     printed.insert(printed.end(), {"-o", path("explicit.png"), path("in.png")});
     ASSERT_EQ(0, run(printed));
-    EXPECT_EQ(bytes("over.png"), bytes("explicit.png"));
+    EXPECT_EQ(readBytes("over.png"), readBytes("explicit.png"));
     EXPECT_EQ(2, run({"--auto", "--preset", "Phone camera noise", path("in.png")}));
 }
 
@@ -116,7 +95,7 @@ TEST_F(CliAuto, CleanPicturesAreLeftAsTheyAre) {
     ASSERT_EQ(0, run({"--auto", "-o", path("auto.png"), path("clean.png")}));
     EXPECT_NE(std::string::npos, log.find(" -> left as it is\n")) << log;
     ASSERT_EQ(0, run({"convert", path("clean.png"), path("copy.png")}));
-    EXPECT_EQ(bytes("auto.png"), bytes("copy.png"));
+    EXPECT_EQ(readBytes("auto.png"), readBytes("copy.png"));
 
     ASSERT_EQ(0, run({"--auto", "--width", "32", "--before-after", path("both.png"), "-o", path("small.png"),
                       path("clean.png")}));
@@ -128,7 +107,7 @@ TEST_F(CliAuto, CleanPicturesAreLeftAsTheyAre) {
     EXPECT_EQ(32, both.width);
     // The height alone gives the width in proportion, as the width gives the height.
     ASSERT_EQ(0, run({"--auto", "--height", "24", "-o", path("by-height.png"), path("clean.png")}));
-    EXPECT_EQ(bytes("small.png"), bytes("by-height.png"));
+    EXPECT_EQ(readBytes("small.png"), readBytes("by-height.png"));
 
     // Each slider option alone asks for the pass and shows in the printed line.
     const struct {
@@ -148,9 +127,9 @@ TEST_F(CliAuto, CleanPicturesAreLeftAsTheyAre) {
         }
         printed.insert(printed.end(), {"-o", path("explicit.png"), "--overwrite", path("clean.png")});
         ASSERT_EQ(0, run(printed));
-        EXPECT_EQ(bytes("over.png"), bytes("explicit.png"));
+        EXPECT_EQ(readBytes("over.png"), readBytes("explicit.png"));
         if (g.at == 3) {
-            EXPECT_NE(bytes("over.png"), bytes("auto.png"));
+            EXPECT_NE(readBytes("over.png"), readBytes("auto.png"));
         }
     }
 }

@@ -1,14 +1,11 @@
-#include "cli_app.h"
+#include "cli_folder.h"
 
 #include "core/bilinear_scale.h"
-#include "core/bilinear_weights.h"
 #include "engine/final_resolution.h"
 #include "engine/presets.h"
 #include "engine/processing_job.h"
 #include "imagefile/image_file.h"
 #include "platform/files.h"
-#include "tests/support/file_bytes.h"
-#include "tests/support/scratch_folder.h"
 
 #include "watchdog.h"
 
@@ -16,7 +13,6 @@
 
 #include <cstring>
 #include <fstream>
-#include <sstream>
 #include <string>
 #ifndef _WIN32
 #include "platform/posix/save_seams.h"
@@ -28,19 +24,8 @@
 
 namespace {
 
-class CliRun : public ::testing::Test {
+class CliRun : public CliFolder {
 protected:
-    std::string dir;
-
-    void SetUp() override {
-        InitBilinearWeights();
-        dir = MakeScratchFolder("vistrel-cli");
-        ASSERT_FALSE(dir.empty());
-    }
-    void TearDown() override { RemoveScratchFolder(dir); }
-
-    std::string path(const std::string& name) const { return dir + "/" + name; }
-
     // A small textured picture: enough structure for the engine to work on.
     static Bitmap picture(int w, int h, uint32_t seed) {
         Bitmap b;
@@ -57,20 +42,8 @@ protected:
 
     void write(const std::string& name, const Bitmap& b) { ASSERT_TRUE(save(b, String(path(name)), 90, nullptr)); }
 
-    void writeBytes(const std::string& name, const std::string& bytes) { WriteFileBytes(path(name), bytes); }
-    std::string readBytes(const std::string& name) const { return ReadFileBytes(path(name)); }
     static std::string testData(const std::string& name) { return ReadFileBytes(VISTREL_TESTDATA_DIR "/" + name); }
     bool exists(const std::string& name) const { return FileExists(String(path(name))); }
-
-    int run(std::vector<std::string> args, std::string* errText = nullptr, std::string* outText = nullptr) {
-        std::ostringstream out, err;
-        int status = RunCli(args, out, err, false);
-        if (errText)
-            *errText = err.str();
-        if (outText)
-            *outText = out.str();
-        return status;
-    }
 };
 
 }  // namespace
@@ -79,12 +52,11 @@ TEST_F(CliRun, WritesNextToEachInputWithPrefixAndSuffixInTheInputsFormat) {
     write("a.png", picture(20, 16, 1));
     write("b.bmp", picture(18, 12, 2));
     write("c.tga", picture(9, 9, 3));
-    std::string err;
-    EXPECT_EQ(0, run({"--quiet", path("a.png"), path("b.bmp"), path("c.tga")}, &err)) << err;
+    EXPECT_EQ(0, run({"--quiet", path("a.png"), path("b.bmp"), path("c.tga")})) << log;
     EXPECT_TRUE(exists("a_new.png"));
     EXPECT_TRUE(exists("b_new.bmp"));
     EXPECT_TRUE(exists("c_new.tga"));
-    EXPECT_EQ("", err);
+    EXPECT_EQ("", log);
 
     EXPECT_EQ(0, run({"--quiet", "--prefix", "x", "--suffix", "", path("a.png")}));
     EXPECT_TRUE(exists("xa.png"));
@@ -93,18 +65,17 @@ TEST_F(CliRun, WritesNextToEachInputWithPrefixAndSuffixInTheInputsFormat) {
 TEST_F(CliRun, NeverReplacesWithoutOverwrite) {
     write("a.png", picture(12, 10, 4));
     writeBytes("a_new.png", "precious");
-    std::string err;
-    EXPECT_EQ(1, run({"--quiet", path("a.png")}, &err));
-    EXPECT_NE(std::string::npos, err.find("already exists"));
+    EXPECT_EQ(1, run({"--quiet", path("a.png")}));
+    EXPECT_NE(std::string::npos, log.find("already exists"));
     EXPECT_EQ("precious", readBytes("a_new.png"));
 
     // Replacing the inputs themselves needs --overwrite too.
     const std::string before = readBytes("a.png");
-    EXPECT_EQ(1, run({"--quiet", "--suffix", "", path("a.png")}, &err));
-    EXPECT_NE(std::string::npos, err.find("Refusing to replace the input"));
+    EXPECT_EQ(1, run({"--quiet", "--suffix", "", path("a.png")}));
+    EXPECT_NE(std::string::npos, log.find("Refusing to replace the input"));
     EXPECT_EQ(before, readBytes("a.png"));
 
-    EXPECT_EQ(0, run({"--quiet", "--overwrite", path("a.png")}, &err)) << err;
+    EXPECT_EQ(0, run({"--quiet", "--overwrite", path("a.png")})) << log;
     EXPECT_NE("precious", readBytes("a_new.png"));
 }
 
@@ -113,20 +84,19 @@ TEST_F(CliRun, NeverReplacesWithoutOverwrite) {
 TEST_F(CliRun, UnwritableTargetsAreRefusedUpFrontAndFailuresSayWhy) {
     write("a.png", picture(12, 10, 5));
     writeBytes("a.wbmp", "old wbmp");
-    std::string err;
-    EXPECT_EQ(1, run({"--auto", "--overwrite", "-o", path("a.wbmp"), path("a.png")}, &err));
+    EXPECT_EQ(1, run({"--auto", "--overwrite", "-o", path("a.wbmp"), path("a.png")}));
     EXPECT_EQ("Unable to save " + path("a.wbmp") + " (WBMP files hold black and white only, which this program does "
               "not write)\n",
-              err);  // no estimate printed: the picture was never looked at
+              log);  // no estimate printed: the picture was never looked at
     EXPECT_EQ("old wbmp", readBytes("a.wbmp"));
-    EXPECT_EQ(1, run({"--auto", "--width", "256", "-o", path("a.ico"), path("a.png")}, &err));
-    EXPECT_EQ("Unable to save " + path("a.ico") + " (an icon is at most 255 x 255 pixels)\n", err);
+    EXPECT_EQ(1, run({"--auto", "--width", "256", "-o", path("a.ico"), path("a.png")}));
+    EXPECT_EQ("Unable to save " + path("a.ico") + " (an icon is at most 255 x 255 pixels)\n", log);
     EXPECT_FALSE(exists("a.ico"));
-    EXPECT_EQ(0, run({"--quiet", "--width", "255", "-o", path("a.ico"), path("a.png")}, &err)) << err;
+    EXPECT_EQ(0, run({"--quiet", "--width", "255", "-o", path("a.ico"), path("a.png")})) << log;
 
-    EXPECT_EQ(1, run({"--quiet", "-o", path("nowhere/a.png"), path("a.png")}, &err));
-    EXPECT_EQ(0u, err.find("Unable to save " + path("nowhere/a.png") + " (")) << err;
-    EXPECT_EQ(std::string::npos, err.find("read-only")) << err;
+    EXPECT_EQ(1, run({"--quiet", "-o", path("nowhere/a.png"), path("a.png")}));
+    EXPECT_EQ(0u, log.find("Unable to save " + path("nowhere/a.png") + " (")) << log;
+    EXPECT_EQ(std::string::npos, log.find("read-only")) << log;
 }
 
 // No result may replace a file the run has still to read, or another
@@ -136,17 +106,16 @@ TEST_F(CliRun, NoResultReplacesAnInputOrAnotherResult) {
     write("a_new.png", picture(12, 10, 6));
     write("other.png", picture(8, 8, 7));
     const std::string a = readBytes("a.png"), aNew = readBytes("a_new.png"), other = readBytes("other.png");
-    std::string err;
-    EXPECT_EQ(1, run({"--quiet", "--overwrite", path("a.png"), path("a_new.png")}, &err));
-    EXPECT_NE(std::string::npos, err.find("Refusing to write " + path("a_new.png") + ": it is " + path("a_new.png") +
+    EXPECT_EQ(1, run({"--quiet", "--overwrite", path("a.png"), path("a_new.png")}));
+    EXPECT_NE(std::string::npos, log.find("Refusing to write " + path("a_new.png") + ": it is " + path("a_new.png") +
                                           ", another file of this run"))
-        << err;
+        << log;
     EXPECT_EQ(aNew, readBytes("a_new.png"));
     EXPECT_TRUE(exists("a_new_new.png"));
 
     // One photo named twice is enhanced once.
-    EXPECT_EQ(1, run({"--quiet", "--overwrite", "--suffix", "", path("other.png"), dir + "/./other.png"}, &err));
-    EXPECT_NE(std::string::npos, err.find("the result of " + path("other.png") + " goes there too")) << err;
+    EXPECT_EQ(1, run({"--quiet", "--overwrite", "--suffix", "", path("other.png"), dir + "/./other.png"}));
+    EXPECT_NE(std::string::npos, log.find("the result of " + path("other.png") + " goes there too")) << log;
     const std::string once = readBytes("other.png");
     EXPECT_NE(other, once);
 
@@ -162,8 +131,8 @@ TEST_F(CliRun, NoResultReplacesAnInputOrAnotherResult) {
         std::vector<std::string> args = c.options;
         args.insert(args.begin(), "--quiet");
         args.push_back(path("a.png"));
-        EXPECT_EQ(1, run(args, &err));
-        EXPECT_NE(std::string::npos, err.find(c.refusal)) << err;
+        EXPECT_EQ(1, run(args));
+        EXPECT_NE(std::string::npos, log.find(c.refusal)) << log;
     }
     EXPECT_EQ(a, readBytes("a.png"));
     EXPECT_EQ(once, readBytes("other.png"));
@@ -216,15 +185,14 @@ TEST_F(CliRun, InPlaceResultsKeepWhatTheirFileHolds) {
     for (const auto& c : cases) {
         const std::string before = readBytes(c.name);
         ASSERT_FALSE(before.empty());
-        std::string err;
-        EXPECT_EQ(1, run({"--quiet", "--overwrite", "--suffix", "", path(c.name)}, &err));
-        EXPECT_NE(std::string::npos, err.find("Refusing to replace " + path(c.name) + " in place: the result would "
+        EXPECT_EQ(1, run({"--quiet", "--overwrite", "--suffix", "", path(c.name)}));
+        EXPECT_NE(std::string::npos, log.find("Refusing to replace " + path(c.name) + " in place: the result would "
                                               "lose " + c.loss))
-            << err;
+            << log;
         EXPECT_EQ(before, readBytes(c.name));
         // Another name, or the explicit option, is fine.
-        EXPECT_EQ(0, run({"--quiet", path(c.name)}, &err)) << err;
-        EXPECT_EQ(0, run({"--quiet", "--overwrite", "--accept-loss", "--suffix", "", path(c.name)}, &err)) << err;
+        EXPECT_EQ(0, run({"--quiet", path(c.name)})) << log;
+        EXPECT_EQ(0, run({"--quiet", "--overwrite", "--accept-loss", "--suffix", "", path(c.name)})) << log;
         EXPECT_NE(before, readBytes(c.name));
     }
 
@@ -236,9 +204,8 @@ TEST_F(CliRun, InPlaceResultsKeepWhatTheirFileHolds) {
     write("clean.jpg", clean);
     const std::string before = readBytes("clean.jpg");
     writeBytes("clean.jpg", before + "trailing bytes a rewrite would drop");
-    std::string err;
-    EXPECT_EQ(0, run({"--auto", "--overwrite", "--suffix", "", path("clean.jpg")}, &err)) << err;
-    EXPECT_NE(std::string::npos, err.find(path("clean.jpg") + " left as it was, not rewritten")) << err;
+    EXPECT_EQ(0, run({"--auto", "--overwrite", "--suffix", "", path("clean.jpg")})) << log;
+    EXPECT_NE(std::string::npos, log.find(path("clean.jpg") + " left as it was, not rewritten")) << log;
     EXPECT_EQ(before + "trailing bytes a rewrite would drop", readBytes("clean.jpg"));
 }
 
@@ -248,11 +215,10 @@ TEST_F(CliRun, InPlaceResultsKeepWhatTheirFileHolds) {
 TEST_F(CliRun, PipesAndUnreadableFilesAreToldApart) {
     ASSERT_EQ(0, mkfifo(path("pipe.png").c_str(), 0666));
     write("a.png", picture(12, 10, 5));
-    std::string err;
-    EXPECT_EQ(1, run({"--quiet", path("pipe.png")}, &err));
-    EXPECT_EQ("Error reading " + path("pipe.png") + " (not a regular file)\n", err);
-    EXPECT_EQ(1, run({"--quiet", "--overwrite", "-o", path("pipe.png"), path("a.png")}, &err));
-    EXPECT_EQ("Unable to save " + path("pipe.png") + " (not a regular file)\n", err);
+    EXPECT_EQ(1, run({"--quiet", path("pipe.png")}));
+    EXPECT_EQ("Error reading " + path("pipe.png") + " (not a regular file)\n", log);
+    EXPECT_EQ(1, run({"--quiet", "--overwrite", "-o", path("pipe.png"), path("a.png")}));
+    EXPECT_EQ("Unable to save " + path("pipe.png") + " (not a regular file)\n", log);
 
     // As "nobody": a file of mode 000 cannot be read; its name is taken.
     write("secret.png", picture(12, 10, 6));
@@ -264,13 +230,12 @@ TEST_F(CliRun, PipesAndUnreadableFilesAreToldApart) {
     if (child == 0) {
         if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
             _exit(3);
-        std::string text;
-        const bool unreadable = run({"--quiet", path("secret.png")}, &text) == 1 &&
-                                text == "Error reading " + path("secret.png") + " (" + std::strerror(EACCES) + ")\n";
-        const bool taken = run({"--quiet", "-o", path("secret.png"), path("b.png")}, &text) == 1 &&
-                           text.find("already exists") != std::string::npos;
-        const bool denied = run({"--quiet", "-o", path("locked/b.png"), path("b.png")}, &text) == 1 &&
-                            text == "Unable to save " + path("locked/b.png") + " - check file isn't read-only (" +
+        const bool unreadable = run({"--quiet", path("secret.png")}) == 1 &&
+                                log == "Error reading " + path("secret.png") + " (" + std::strerror(EACCES) + ")\n";
+        const bool taken = run({"--quiet", "-o", path("secret.png"), path("b.png")}) == 1 &&
+                           log.find("already exists") != std::string::npos;
+        const bool denied = run({"--quiet", "-o", path("locked/b.png"), path("b.png")}) == 1 &&
+                            log == "Unable to save " + path("locked/b.png") + " - check file isn't read-only (" +
                                         std::strerror(EACCES) + ")\n";
         _exit(unreadable && taken && denied ? 0 : 1);
     }
@@ -286,16 +251,16 @@ TEST_F(CliRun, AResultThatAppearsMeanwhileIsNeverReplaced) {
     static std::string intruder;
     intruder = path("a_new.png");
     save_seams::beforePublish = [](const char*) { std::ofstream(intruder) << "the other run's result"; };
-    std::string err;
-    const int status = run({"--quiet", path("a.png")}, &err);
+    const int status = run({"--quiet", path("a.png")});
     save_seams::beforePublish = nullptr;
     EXPECT_EQ(1, status);
-    EXPECT_EQ(intruder + " already exists (give --overwrite to replace it)\n", err);
+    EXPECT_EQ(intruder + " already exists (give --overwrite to replace it)\n", log);
     EXPECT_EQ("the other run's result", readBytes("a_new.png"));
 }
 #endif
 
-// Half a file (an interrupted download) is an error too, not a grey picture.
+// Each failing input is reported and the others are done; half a file (an
+// interrupted download) is an error too, not a grey picture.
 TEST_F(CliRun, MixedInputsReportEachFailureAndGoOn) {
     write("good.png", picture(14, 11, 6));
     writeBytes("corrupt.png", "\x89PNG\r\n\x1a\n garbage, not a picture");
@@ -303,28 +268,25 @@ TEST_F(CliRun, MixedInputsReportEachFailureAndGoOn) {
     write("whole.jpg", picture(40, 30, 12));
     const std::string whole = readBytes("whole.jpg");
     writeBytes("half.jpg", whole.substr(0, whole.size() / 2));
-    std::string err;
-    EXPECT_EQ(1, run({"--quiet", path("missing.png"), path("corrupt.png"), path("odd.xyz"), path("good.png")}, &err));
-    EXPECT_NE(std::string::npos, err.find("Couldn't find file " + path("missing.png")));
-    EXPECT_NE(std::string::npos, err.find("Error reading " + path("corrupt.png")));
-    EXPECT_NE(std::string::npos, err.find("Unknown image format: " + path("odd.xyz")));
+    EXPECT_EQ(1, run({"--quiet", path("missing.png"), path("corrupt.png"), path("odd.xyz"), path("good.png")}));
+    EXPECT_NE(std::string::npos, log.find("Couldn't find file " + path("missing.png")));
+    EXPECT_NE(std::string::npos, log.find("Error reading " + path("corrupt.png")));
+    EXPECT_NE(std::string::npos, log.find("Unknown image format: " + path("odd.xyz")));
     EXPECT_TRUE(exists("good_new.png"));
     EXPECT_FALSE(exists("corrupt_new.png"));
-    EXPECT_EQ(1, run({"--quiet", path("half.jpg")}, &err));
-    EXPECT_EQ("Error reading " + path("half.jpg") + "\n", err);
+    EXPECT_EQ(1, run({"--quiet", path("half.jpg")}));
+    EXPECT_EQ("Error reading " + path("half.jpg") + "\n", log);
     EXPECT_FALSE(exists("half_new.jpg"));
 
-    EXPECT_EQ(2, run({"--amount", "500", path("good.png")}, &err));
-    EXPECT_NE(std::string::npos, err.find("Try 'vistrel-cli --help'"));
+    EXPECT_EQ(2, run({"--amount", "500", path("good.png")}));
+    EXPECT_NE(std::string::npos, log.find("Try 'vistrel-cli --help'"));
 }
 
 TEST_F(CliRun, OutputEqualsTheJobRunOnTheScaledPicture) {
     const Bitmap source = picture(21, 13, 8);
     write("src.png", source);
-    std::string err;
-    ASSERT_EQ(0, run({"--quiet", "--preset", "Photo 2x zoom", "--width", "30", "-o", path("out.png"), path("src.png")},
-                     &err))
-        << err;
+    ASSERT_EQ(0, run({"--quiet", "--preset", "Photo 2x zoom", "--width", "30", "-o", path("out.png"), path("src.png")}))
+        << log;
     Bitmap fromCli;
     load(fromCli, String(path("out.png")), nullptr);
 
@@ -345,16 +307,15 @@ TEST_F(CliRun, OutputEqualsTheJobRunOnTheScaledPicture) {
 
 TEST_F(CliRun, TooLargeAFinalSizeIsAnErrorNotACrash) {
     write("a.png", picture(8, 8, 9));
-    std::string err;
-    EXPECT_EQ(1, run({"--quiet", "--size", "99999x99999", path("a.png")}, &err));
-    EXPECT_NE(std::string::npos, err.find("Not enough memory"));
+    EXPECT_EQ(1, run({"--quiet", "--size", "99999x99999", path("a.png")}));
+    EXPECT_NE(std::string::npos, log.find("Not enough memory"));
     EXPECT_FALSE(exists("a_new.png"));
 
     // 25000 times the preset's 4 is past the largest side; the product is
     // refused, not wrapped or cut.
     write("wide.png", picture(25000, 1, 9));
-    EXPECT_EQ(1, run({"--quiet", "--preset", "Photo 4x zoom", path("wide.png")}, &err));
-    EXPECT_NE(std::string::npos, err.find("would be 100000x4; each side must be 1 to 99999")) << err;
+    EXPECT_EQ(1, run({"--quiet", "--preset", "Photo 4x zoom", path("wide.png")}));
+    EXPECT_NE(std::string::npos, log.find("would be 100000x4; each side must be 1 to 99999")) << log;
     EXPECT_FALSE(exists("wide_new.png"));
 }
 
@@ -362,11 +323,9 @@ TEST_F(CliRun, TooLargeAFinalSizeIsAnErrorNotACrash) {
 // block kept through a zoom, JPEG results at the quality asked for.
 TEST_F(CliRun, PhotosComeOutUprightWithTheirExifAtTheQualityAsked) {
     writeBytes("portrait.jpg", testData("photo/orientation_6.jpg"));
-    std::string out, err;
-    EXPECT_EQ(0, run({"info", path("portrait.jpg")}, &err, &out)) << err;
-    EXPECT_EQ(path("portrait.jpg") + ": JPEG 24x16 opaque\n", out);
-    ASSERT_EQ(0, run({"--quiet", "--zoom", "2", "--quality", "50", "--suffix", "_big", path("portrait.jpg")}, &err))
-        << err;
+    EXPECT_EQ(0, run({"info", path("portrait.jpg")})) << log;
+    EXPECT_EQ(path("portrait.jpg") + ": JPEG 24x16 opaque\n", printed);
+    ASSERT_EQ(0, run({"--quiet", "--zoom", "2", "--quality", "50", "--suffix", "_big", path("portrait.jpg")})) << log;
     PhotoMetadata metadata;
     Bitmap big;
     load(big, String(path("portrait_big.jpg")), &metadata);
@@ -374,7 +333,7 @@ TEST_F(CliRun, PhotosComeOutUprightWithTheirExifAtTheQualityAsked) {
     EXPECT_EQ(1, metadata.orientation);
     EXPECT_NE(std::string::npos, readBytes("portrait_big.jpg").find("Test camera"));
     EXPECT_NEAR(50, jpegFileQuality(String(path("portrait_big.jpg"))), 1);
-    ASSERT_EQ(0, run({"convert", path("portrait.jpg"), path("portrait.png")}, &err)) << err;
+    ASSERT_EQ(0, run({"convert", path("portrait.jpg"), path("portrait.png")})) << log;
     load(big, String(path("portrait.png")), &metadata);
     EXPECT_EQ(24, big.width);
     EXPECT_GT(metadata.exif.length, 0);
@@ -395,17 +354,15 @@ TEST_F(CliRun, PhotosComeOutUprightWithTheirExifAtTheQualityAsked) {
 TEST_F(CliRun, NewPhotoTypesInAndOut) {
     writeBytes("web.jpg", testData("photo/webp_named.jpg"));
     writeBytes("camera.dng", testData("photo/orientation_6.dng"));
-    std::string out, err;
-    EXPECT_EQ(0, run({"info", path("web.jpg"), path("camera.dng")}, &err, &out)) << err;
-    EXPECT_EQ(path("web.jpg") + ": WebP 24x16 opaque\n" + path("camera.dng") + ": RAW 48x32 opaque\n", out);
-    ASSERT_EQ(0, run({"--quiet", "--suffix", "_new", path("camera.dng")}, &err)) << err;
+    EXPECT_EQ(0, run({"info", path("web.jpg"), path("camera.dng")})) << log;
+    EXPECT_EQ(path("web.jpg") + ": WebP 24x16 opaque\n" + path("camera.dng") + ": RAW 48x32 opaque\n", printed);
+    ASSERT_EQ(0, run({"--quiet", "--suffix", "_new", path("camera.dng")})) << log;
     Bitmap result;
     EXPECT_EQ(ImageFilePng, load(result, String(path("camera_new.png")), nullptr));
     EXPECT_EQ(48, result.width);
     for (const char* quality : {"20", "95"})
-        ASSERT_EQ(0, run({"convert", "--quality", quality, path("web.jpg"), path(std::string("q") + quality + ".avif")},
-                         &err))
-            << err;
+        ASSERT_EQ(0, run({"convert", "--quality", quality, path("web.jpg"), path(std::string("q") + quality + ".avif")}))
+            << log;
     EXPECT_LT(readBytes("q20.avif").size(), readBytes("q95.avif").size());
 }
 #endif
@@ -415,12 +372,11 @@ TEST_F(CliRun, InfoAndConvert) {
     withAlpha.at(1, 1) = packPixel(1, 2, 3, 100);
     write("alpha.png", withAlpha);
     write("opaque.bmp", picture(7, 3, 11));
-    std::string out, err;
-    EXPECT_EQ(0, run({"info", path("alpha.png"), path("opaque.bmp")}, &err, &out)) << err;
-    EXPECT_EQ(path("alpha.png") + ": PNG 5x4 alpha\n" + path("opaque.bmp") + ": BMP 7x3 opaque\n", out);
-    EXPECT_EQ(1, run({"info", path("nothing.png")}, &err, &out));
+    EXPECT_EQ(0, run({"info", path("alpha.png"), path("opaque.bmp")})) << log;
+    EXPECT_EQ(path("alpha.png") + ": PNG 5x4 alpha\n" + path("opaque.bmp") + ": BMP 7x3 opaque\n", printed);
+    EXPECT_EQ(1, run({"info", path("nothing.png")}));
 
-    EXPECT_EQ(0, run({"convert", path("opaque.bmp"), path("copy.png")}, &err)) << err;
+    EXPECT_EQ(0, run({"convert", path("opaque.bmp"), path("copy.png")})) << log;
     Bitmap copy;
     load(copy, String(path("copy.png")), nullptr);
     Bitmap original;
@@ -428,5 +384,5 @@ TEST_F(CliRun, InfoAndConvert) {
     ASSERT_EQ(original.pixelCount(), copy.pixelCount());
     for (size_t i = 0; i < copy.pixelCount(); ++i)
         EXPECT_EQ(original.data[i], copy.data[i]);
-    EXPECT_EQ(1, run({"convert", path("opaque.bmp"), path("copy.png")}, &err));  // exists: not replaced
+    EXPECT_EQ(1, run({"convert", path("opaque.bmp"), path("copy.png")}));  // exists: not replaced
 }

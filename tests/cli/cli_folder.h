@@ -1,0 +1,40 @@
+#pragma once
+
+#include "cli_app.h"
+
+#include "core/bilinear_weights.h"
+#include "tests/support/file_bytes.h"
+#include "tests/support/scratch_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+// A scratch folder for the program's files, and runs of the program that
+// keep what it printed.
+class CliFolder : public ::testing::Test {
+protected:
+    void SetUp() override {
+        InitBilinearWeights();
+        dir = MakeScratchFolder("vistrel-cli");
+        ASSERT_FALSE(dir.empty());
+    }
+    void TearDown() override { RemoveScratchFolder(dir); }
+
+    std::string path(const std::string& name) const { return dir + "/" + name; }
+    std::string readBytes(const std::string& name) const { return ReadFileBytes(path(name)); }
+    void writeBytes(const std::string& name, const std::string& bytes) { WriteFileBytes(path(name), bytes); }
+    // Runs the program; returns its status and keeps what went to stdout
+    // (printed) and to stderr (log).
+    int run(std::vector<std::string> args) {
+        std::ostringstream out, err;
+        const int status = RunCli(args, out, err, false);
+        printed = out.str();
+        log = err.str();
+        return status;
+    }
+
+    std::string dir, printed, log;
+};
