@@ -9,11 +9,13 @@
 
 namespace {
 
-bool decodes(const std::vector<uint8_t>& bytes, ImageFileType type) {
+Bitmap decoded(const std::vector<uint8_t>& bytes, ImageFileType type) {
     Bitmap bitmap;
     decode(bitmap, bytes.data(), bytes.size(), type, nullptr);
-    return !bitmap.isEmpty();
+    return bitmap;
 }
+
+bool decodes(const std::vector<uint8_t>& bytes, ImageFileType type) { return !decoded(bytes, type).isEmpty(); }
 
 // 24-bit BMP of the given header size, with pixel data of dataBytes bytes.
 std::vector<uint8_t> bmpFile(int32_t w, int32_t h, uint32_t bits, uint32_t compression, size_t dataBytes,
@@ -180,17 +182,15 @@ TEST(HostileInput, RunsPastTheEndAreClippedOrRejected) {
     for (uint8_t b : {0, 2, 255, 255, 3, 1, 0, 0, 3, 1, 0, 1})
         bmp.push_back(b);
     putLe32(bmp, 2, static_cast<uint32_t>(bmp.size()));
-    Bitmap bitmap;
-    decode(bitmap, bmp.data(), bmp.size(), ImageFileBmp, nullptr);
-    ASSERT_EQ(2, bitmap.width);  // lenient: the runs are clipped to the row
+    ASSERT_EQ(2, decoded(bmp, ImageFileBmp).width);  // lenient: the runs are clipped to the row
 
     // TGA RLE whose last packet runs 128 pixels past a 2 x 1 image.
     std::vector<uint8_t> tga = tgaFile(10, 2, 1, 24, 0);
     for (uint8_t b : {0xFF, 10, 20, 30})
         tga.push_back(b);
-    decode(bitmap, tga.data(), tga.size(), ImageFileTga, nullptr);
-    ASSERT_EQ(2, bitmap.width);
-    EXPECT_EQ(packPixel(30, 20, 10), bitmap.at(1, 0));
+    const Bitmap clipped = decoded(tga, ImageFileTga);
+    ASSERT_EQ(2, clipped.width);
+    EXPECT_EQ(packPixel(30, 20, 10), clipped.at(1, 0));
 
     // PCX whose data ends halfway.
     std::vector<uint8_t> pcx = encoded(ImageFilePcx, 30, 20, false);
@@ -216,19 +216,18 @@ TEST(HostileInput, IndicesOutsideTheTableAreNeverReadOutOfBounds) {
         tga.push_back(b);
     EXPECT_FALSE(decodes(tga, ImageFileTga));
     tga.back() = 6;
-    Bitmap bitmap;
-    decode(bitmap, tga.data(), tga.size(), ImageFileTga, nullptr);
-    ASSERT_FALSE(bitmap.isEmpty());
-    EXPECT_EQ(packPixel(6, 5, 4), bitmap.at(0, 0));
+    const Bitmap last = decoded(tga, ImageFileTga);
+    ASSERT_FALSE(last.isEmpty());
+    EXPECT_EQ(packPixel(6, 5, 4), last.at(0, 0));
 
     // BMP: an 8-bit image with a 2-entry palette using index 200 reads
     // black rather than whatever follows the palette.
     std::vector<uint8_t> bmp = bmpFile(1, 1, 8, 0, 4, 2);
     bmp[54 + 4] = 0xFF, bmp[54 + 5] = 0xFF, bmp[54 + 6] = 0xFF;
     bmp[62] = 200;
-    decode(bitmap, bmp.data(), bmp.size(), ImageFileBmp, nullptr);
-    ASSERT_FALSE(bitmap.isEmpty());
-    EXPECT_EQ(packPixel(0, 0, 0), bitmap.at(0, 0));
+    const Bitmap black = decoded(bmp, ImageFileBmp);
+    ASSERT_FALSE(black.isEmpty());
+    EXPECT_EQ(packPixel(0, 0, 0), black.at(0, 0));
 }
 
 TEST(HostileInput, LzwCodesOutOfRangeFail) {
@@ -288,18 +287,11 @@ TEST(HostileInput, CorruptedHeaderBytesAreSafe) {
 }
 
 TEST(HostileInput, SizesAbove65535FailAnd65535Loads) {
-    std::vector<uint8_t> wide = bmpFile(65535, 1, 24, 0, 65535 * 3 + 3);
-    Bitmap bitmap;
-    decode(bitmap, wide.data(), wide.size(), ImageFileBmp, nullptr);
-    EXPECT_EQ(65535, bitmap.width);
-    EXPECT_EQ(1, bitmap.height);
-
-    std::vector<uint8_t> wider = bmpFile(65536, 1, 24, 0, 65536 * 3);
-    decode(bitmap, wider.data(), wider.size(), ImageFileBmp, nullptr);
-    EXPECT_TRUE(bitmap.isEmpty());
-    std::vector<uint8_t> taller = bmpFile(1, -65536, 8, 0, 65536 * 4, 2);
-    decode(bitmap, taller.data(), taller.size(), ImageFileBmp, nullptr);
-    EXPECT_TRUE(bitmap.isEmpty());
+    const Bitmap wide = decoded(bmpFile(65535, 1, 24, 0, 65535 * 3 + 3), ImageFileBmp);
+    EXPECT_EQ(65535, wide.width);
+    EXPECT_EQ(1, wide.height);
+    EXPECT_FALSE(decodes(bmpFile(65536, 1, 24, 0, 65536 * 3), ImageFileBmp));
+    EXPECT_FALSE(decodes(bmpFile(1, -65536, 8, 0, 65536 * 4, 2), ImageFileBmp));
 }
 
 TEST(HostileInput, NothingToDecode) {
