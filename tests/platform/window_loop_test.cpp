@@ -217,14 +217,20 @@ void Command(int32_t id) {
         PostQuitMessage();
 }
 
+struct Program : ::testing::Test {
+    void SetUp() override {
+        headless::Reset();
+        journal.clear();
+        run = ProgramRun();
+        hooks.startUp = StartUp;
+    }
+    void TearDown() override { headless::Reset(); }
+    ApplicationHooks hooks;
+};
+
 }  // namespace
 
-TEST(Program, StartsRunsAndShutsDownInOrder) {
-    headless::Reset();
-    journal.clear();
-    run = ProgramRun();
-    ApplicationHooks hooks;
-    hooks.startUp = StartUp;
+TEST_F(Program, StartsRunsAndShutsDownInOrder) {
     hooks.tearDown = AppTearDown;
     hooks.command = Command;
     Watchdog watchdog("the program's run");
@@ -238,19 +244,13 @@ TEST(Program, StartsRunsAndShutsDownInOrder) {
     EXPECT_EQ(TheWindowManager, nullptr);
     EXPECT_EQ(ProgramFolder.length, 0);
     EXPECT_EQ(journal.back(), "delete app");
-    headless::Reset();
 }
 
-TEST(Program, WithoutADisplayItFailsBeforeTheApplicationStarts) {
-    headless::Reset();
-    run = ProgramRun();
+TEST_F(Program, WithoutADisplayItFailsBeforeTheApplicationStarts) {
     headless::SetDisplayAvailable(false);
-    ApplicationHooks hooks;
-    hooks.startUp = StartUp;
     EXPECT_EQ(RunProgram(hooks), 1);
     EXPECT_TRUE(run.order.empty());
     EXPECT_EQ(TheWindowManager, nullptr);
-    headless::Reset();
 }
 
 // The loop sleeps unless a frame asked for the next one: after input, after

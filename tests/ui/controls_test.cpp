@@ -54,18 +54,11 @@ struct Controls : ::testing::Test {
         Frame(x, y);
         Frame(x, y);
     }
+    // Named keys (End and Escape are the ones used) or typed characters.
     void Keys(std::initializer_list<uint8_t> codes) {
         for (uint8_t c : codes) {
-            switch (c) {
-            case KeyLeft: headless::KeyPress(*window, NativeKey::Left); break;
-            case KeyRight: headless::KeyPress(*window, NativeKey::Right); break;
-            case KeyHome: headless::KeyPress(*window, NativeKey::Home); break;
-            case KeyEnd: headless::KeyPress(*window, NativeKey::End); break;
-            case KeyDelete: headless::KeyPress(*window, NativeKey::Delete); break;
-            case KeyEscape: headless::KeyPress(*window, NativeKey::Escape); break;
-            case KeyF1: headless::KeyPress(*window, NativeKey::F1); break;
-            default: headless::KeyPress(*window, NativeKey::Other, c); break;  // typed, with 8, 9, 13
-            }
+            const NativeKey key = c == KeyEnd ? NativeKey::End : c == KeyEscape ? NativeKey::Escape : NativeKey::Other;
+            headless::KeyPress(*window, key, key == NativeKey::Other ? c : 0);
         }
     }
     template <typename T>

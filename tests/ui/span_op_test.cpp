@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
-
 namespace {
 
 constexpr uint32_t Sentinel = 0x5A5A5A5A;
@@ -29,12 +27,8 @@ TEST(BlendPixel, WeightsAtBothEndsAndBetweenKeepLanesApart) {
     // Weight 0 keeps the destination except for the >> 8 of 255 * 255.
     EXPECT_EQ(BlendPixel(s, d, 0), 0x00FE00FE);
     EXPECT_EQ(BlendPixel(s, d, 255), 0xFE7FFE00);
-    // Half way, each byte on its own: (s * 128 + d * 127) >> 8.
-    const uint32_t m = BlendPixel(s, d, 128);
-    EXPECT_EQ(pixelAlpha(m), (255u * 128 + 0 * 127) >> 8);
-    EXPECT_EQ(pixelRed(m), (0x80u * 128 + 255 * 127) >> 8);
-    EXPECT_EQ(pixelGreen(m), (255u * 128 + 0 * 127) >> 8);
-    EXPECT_EQ(pixelBlue(m), (0u * 128 + 255 * 127) >> 8);
+    // Half way, each byte on its own: (s * 128 + d * 127) >> 8 gives 7F, BE, 7F, 7E.
+    EXPECT_EQ(BlendPixel(s, d, 128), 0x7FBE7F7Eu);
     // Full white over full white at any weight never carries into the next byte.
     for (uint32_t a = 0; a < 256; ++a)
         EXPECT_EQ(BlendPixel(0xFFFFFFFF, 0xFFFFFFFF, a), 0xFEFEFEFEu) << a;
