@@ -12,11 +12,9 @@
 
 namespace {
 
-Bitmap Loaded(const std::string& path, ImageFileType* type = nullptr) {
+Bitmap Loaded(const std::string& path) {
     Bitmap b;
-    ImageFileType t = load(b, S(path), nullptr);
-    if (type)
-        *type = t;
+    load(b, S(path), nullptr);
     return b;
 }
 

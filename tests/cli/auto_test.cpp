@@ -71,14 +71,14 @@ TEST_F(CliAuto, ExplicitSlidersOverrideTheChosenOnes) {
     ASSERT_EQ(0, run({"--auto", "-o", path("plain.png"), "--overwrite", path("in.png")}));
     const std::vector<std::string> chosen = printedSliders();
     ASSERT_EQ(0, run({"--auto", "--amount", "7", "--scale", "all", "-o", path("over.png"), path("in.png")}));
-    std::vector<std::string> printed = printedSliders();
-    ASSERT_EQ(10u, printed.size()) << log;
-    EXPECT_EQ(chosen[1], printed[1]);
-    EXPECT_EQ("7", printed[3]);
-    EXPECT_EQ(chosen[5], printed[5]);
-    EXPECT_EQ("all", printed[9]);
-    printed.insert(printed.end(), {"-o", path("explicit.png"), path("in.png")});
-    ASSERT_EQ(0, run(printed));
+    std::vector<std::string> shown = printedSliders();
+    ASSERT_EQ(10u, shown.size()) << log;
+    EXPECT_EQ(chosen[1], shown[1]);
+    EXPECT_EQ("7", shown[3]);
+    EXPECT_EQ(chosen[5], shown[5]);
+    EXPECT_EQ("all", shown[9]);
+    shown.insert(shown.end(), {"-o", path("explicit.png"), path("in.png")});
+    ASSERT_EQ(0, run(shown));
     EXPECT_EQ(readBytes("over.png"), readBytes("explicit.png"));
     EXPECT_EQ(2, run({"--auto", "--preset", "Phone camera noise", path("in.png")}));
 }
@@ -109,7 +109,7 @@ TEST_F(CliAuto, CleanPicturesAreLeftAsTheyAre) {
     ASSERT_EQ(0, run({"--auto", "--height", "24", "-o", path("by-height.png"), path("clean.png")}));
     EXPECT_EQ(readBytes("small.png"), readBytes("by-height.png"));
 
-    // Each slider option alone asks for the pass and shows in the printed line.
+    // Each slider option alone asks for the pass and shows in the shown line.
     const struct {
         const char* option;
         const char* value;
@@ -119,14 +119,14 @@ TEST_F(CliAuto, CleanPicturesAreLeftAsTheyAre) {
     for (const auto& g : given) {
         SCOPED_TRACE(g.option);
         ASSERT_EQ(0, run({"--auto", g.option, g.value, "-o", path("over.png"), "--overwrite", path("clean.png")}));
-        std::vector<std::string> printed = printedSliders();
-        ASSERT_EQ(10u, printed.size()) << log;
-        EXPECT_EQ(g.value, printed[g.at]);
+        std::vector<std::string> shown = printedSliders();
+        ASSERT_EQ(10u, shown.size()) << log;
+        EXPECT_EQ(g.value, shown[g.at]);
         if (g.at != 1) {
-            EXPECT_EQ("0", printed[1]);  // nothing to remove: the chosen noise size
+            EXPECT_EQ("0", shown[1]);  // nothing to remove: the chosen noise size
         }
-        printed.insert(printed.end(), {"-o", path("explicit.png"), "--overwrite", path("clean.png")});
-        ASSERT_EQ(0, run(printed));
+        shown.insert(shown.end(), {"-o", path("explicit.png"), "--overwrite", path("clean.png")});
+        ASSERT_EQ(0, run(shown));
         EXPECT_EQ(readBytes("over.png"), readBytes("explicit.png"));
         if (g.at == 3) {
             EXPECT_NE(readBytes("over.png"), readBytes("auto.png"));

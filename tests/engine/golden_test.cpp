@@ -72,30 +72,22 @@ Golden fingerprint(int32_t presetIndex, int32_t pictureIndex) {
 }
 
 const Golden Expected[PresetCount][2] = {
-    // {denoised picture, match-count map, deblurred picture}
-    {// Fine digicam noise: wave 29 x 23, stripes 17 x 30
-     {0xa4b3242fa5c4c054ull, 0xeec11bdcf7b449e6ull, 0xe23312f67dc0d404ull},
+    // {denoised picture, match-count map, deblurred picture}: the wave (29 x 23), then the stripes (17 x 30)
+    {{0xa4b3242fa5c4c054ull, 0xeec11bdcf7b449e6ull, 0xe23312f67dc0d404ull},  // Fine digicam noise
      {0x3df1bea93c2e6c95ull, 0xc3e8c9aeab13e139ull, 0x6aa8c0c8d11416a1ull}},
-    {// Phone camera noise: wave 29 x 23, stripes 17 x 30
-     {0xcb4116887b4ef614ull, 0xea473d0ac3cac804ull, 0x79a6d1b43f03bef9ull},
+    {{0xcb4116887b4ef614ull, 0xea473d0ac3cac804ull, 0x79a6d1b43f03bef9ull},  // Phone camera noise
      {0x7691d9fc26033514ull, 0x0fafd80e7a32028full, 0xb0bb3bdebe0ec61cull}},
-    {// Harsh Jpeg artifacts: wave 29 x 23, stripes 17 x 30
-     {0xf9794dedeadf628cull, 0x37dc405ece2fa49full, 0x6f5e2eec362436fbull},
+    {{0xf9794dedeadf628cull, 0x37dc405ece2fa49full, 0x6f5e2eec362436fbull},  // Harsh Jpeg artifacts
      {0xf547372cd21a3d5eull, 0xc99d82cdf3655a93ull, 0x0b0fd478835a1dd0ull}},
-    {// Digital zoom artifacts: wave 29 x 23, stripes 17 x 30
-     {0xda2e0ac233fc835bull, 0x9adcfea085061a08ull, 0x5feaaab9ba216743ull},
+    {{0xda2e0ac233fc835bull, 0x9adcfea085061a08ull, 0x5feaaab9ba216743ull},  // Digital zoom artifacts
      {0x15095552fe6ce736ull, 0x2589666409962916ull, 0xd363b87f22aeb333ull}},
-    {// Photo 2x zoom: wave 29 x 23, stripes 17 x 30
-     {0x7c2716741a9b4ae4ull, 0x2aa8a7fb624886b6ull, 0x629e2c9f5c223b40ull},
+    {{0x7c2716741a9b4ae4ull, 0x2aa8a7fb624886b6ull, 0x629e2c9f5c223b40ull},  // Photo 2x zoom
      {0x3e7f7f22087c2412ull, 0xce423d4e4e9d4727ull, 0xa31f6a62defbc00dull}},
-    {// Graphic 2x zoom: wave 29 x 23, stripes 17 x 30
-     {0x7c2716741a9b4ae4ull, 0x2aa8a7fb624886b6ull, 0x7d2f8e2819c91af3ull},
+    {{0x7c2716741a9b4ae4ull, 0x2aa8a7fb624886b6ull, 0x7d2f8e2819c91af3ull},  // Graphic 2x zoom
      {0x3e7f7f22087c2412ull, 0xce423d4e4e9d4727ull, 0x87f3fefb9354b1eaull}},
-    {// Photo 4x zoom: wave 29 x 23, stripes 17 x 30
-     {0x5e6759ff5e1c830dull, 0xcda9f0726e576726ull, 0xf4758c78b6b40689ull},
+    {{0x5e6759ff5e1c830dull, 0xcda9f0726e576726ull, 0xf4758c78b6b40689ull},  // Photo 4x zoom
      {0x29bf42765609cee0ull, 0xb9a3b89f523d55d4ull, 0x4bd87f674be52336ull}},
-    {// Graphic 4x zoom: wave 29 x 23, stripes 17 x 30
-     {0xba7e9515f896c485ull, 0xa3a071303e9d47c5ull, 0xcca30cf0f9622e43ull},
+    {{0xba7e9515f896c485ull, 0xa3a071303e9d47c5ull, 0xcca30cf0f9622e43ull},  // Graphic 4x zoom
      {0x29bf42765609cee0ull, 0xb9a3b89f523d55d4ull, 0xe4ded905d6ab9227ull}},
 };
 

@@ -35,8 +35,7 @@ TEST(JpegExif, TheBlockTravelsByteForByteToASameSizeSaveAndIsRewrittenForAnother
     ASSERT_EQ(1u, originalBlocks.size());
 
     PhotoMetadata metadata;
-    Bitmap picture;
-    decode(picture, original.data, static_cast<size_t>(original.length), ImageFileJpeg, &metadata);
+    const Bitmap picture = decoded(original, ImageFileJpeg, &metadata);
     ASSERT_FALSE(picture.isEmpty());
     EXPECT_EQ(picture.width, metadata.size.width);
     EXPECT_EQ(originalBlocks[0], std::string(reinterpret_cast<const char*>(metadata.exif.data),
@@ -64,15 +63,13 @@ TEST(JpegExif, AGreyscaleOriginalIsSavedAsGreyscaleAtItsOwnSize) {
     ByteArray grey = fileBytes(jpegDir + "mozilla-reftest/jpg-gray.jpg");
     ASSERT_EQ(1, componentsOf(grey));
     PhotoMetadata metadata;
-    Bitmap picture;
-    decode(picture, grey.data, static_cast<size_t>(grey.length), ImageFileJpeg, &metadata);
+    Bitmap picture = decoded(grey, ImageFileJpeg, &metadata);
     // Colour drawn into the picture is stored as the nearest grey.
     picture.at(0, 0) = packPixel(255, 0, 0);
     ByteArray saved;
     ASSERT_TRUE(encode(picture, ImageFileJpeg, 90, &metadata, saved));
     EXPECT_EQ(1, componentsOf(saved));
-    Bitmap back;
-    decode(back, saved.data, static_cast<size_t>(saved.length), ImageFileJpeg, nullptr);
+    const Bitmap back = decoded(saved, ImageFileJpeg);
     ASSERT_EQ(picture.width, back.width);
     uint32_t p = back.at(0, 0);
     EXPECT_EQ(pixelRed(p), pixelGreen(p));

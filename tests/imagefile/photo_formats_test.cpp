@@ -91,8 +91,7 @@ TEST(PhotoFormats, AProfiledPhotoKeepsItsProfileThroughEveryNewType) {
         ByteArray saved;
         ASSERT_TRUE(encode(picture, type, 95, &metadata, saved));
         PhotoMetadata back;
-        Bitmap result;
-        decode(result, saved.data, static_cast<size_t>(saved.length), type, &back);
+        const Bitmap result = decoded(saved, type, &back);
         EXPECT_LE(largestDifference(picture, result), type == ImageFileWebp ? 0 : 16);  // as cjxl, at the saturated corner
         EXPECT_EQ(ProfileSpace::Rgb, profileSpace(back.icc.data, static_cast<size_t>(back.icc.length)));
     }
@@ -116,9 +115,7 @@ TEST(PhotoFormats, WritersFollowTheSourceAndTheQuality) {
     ByteArray kept;
     ASSERT_TRUE(encode(photo, ImageFileWebp, 30, &metadata, kept));
     EXPECT_TRUE(holds(kept, "VP8L"));
-    Bitmap back;
-    decode(back, kept.data, static_cast<size_t>(kept.length), ImageFileWebp, nullptr);
-    EXPECT_EQ(0, largestDifference(photo, back));
+    EXPECT_EQ(0, largestDifference(photo, decoded(kept, ImageFileWebp)));
     // HEIC and RAW are read only.
     EXPECT_FALSE(encode(photo, ImageFileHeif, 90, nullptr, kept));
     EXPECT_FALSE(encode(photo, ImageFileRaw, 90, nullptr, kept));

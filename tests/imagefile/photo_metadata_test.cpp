@@ -19,12 +19,6 @@ namespace {
 
 ByteArray photoBytes(const std::string& name) { return fileBytes(photoDir + name); }
 
-Bitmap decoded(const ByteArray& bytes, ImageFileType type, PhotoMetadata* metadata = nullptr) {
-    Bitmap b;
-    decode(b, bytes.data, static_cast<size_t>(bytes.length), type, metadata);
-    return b;
-}
-
 // A reader of the few EXIF fields checked here, independent of the one
 // under test: IFD0 and the Exif directory of a little- or big-endian block.
 struct ExifFields {

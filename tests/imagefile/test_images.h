@@ -108,6 +108,12 @@ inline void putLe32(std::vector<uint8_t>& v, size_t at, uint32_t x) {
 inline uint32_t le16(const uint8_t* p) { return p[0] | (p[1] << 8); }
 inline uint32_t le32(const uint8_t* p) { return le16(p) | (le16(p + 2) << 16); }
 
+inline Bitmap decoded(const ByteArray& bytes, ImageFileType type, PhotoMetadata* metadata = nullptr) {
+    Bitmap b;
+    decode(b, bytes.data, static_cast<size_t>(bytes.length), type, metadata);
+    return b;
+}
+
 // The photos made by scripts/make_photo_test_files.py.
 inline const std::string photoDir = std::string(VISTREL_TESTDATA_DIR) + "/photo/";
 
