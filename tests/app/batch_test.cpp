@@ -71,10 +71,8 @@ TEST_F(BatchTest, AChangedResolutionAsksBetweenFactorsAndOneSize) {
         EXPECT_EQ(LastMessage()->request.icon, MessageIcon::Question);
         RunUntilIdle();
         const Bitmap first = Loaded(Path("a_new.png")), second = Loaded(Path("b_new.png"));
-        EXPECT_EQ(first.width, 100);
-        EXPECT_EQ(first.height, 80);
-        EXPECT_EQ(second.width, factors ? 60 : 100);
-        EXPECT_EQ(second.height, factors ? 40 : 80);
+        EXPECT_EQ(first.bounds(), Rect(0, 0, 100, 80));
+        EXPECT_EQ(second.bounds(), factors ? Rect(0, 0, 60, 40) : Rect(0, 0, 100, 80));
         EXPECT_EQ(wizard->widthField->committedText, factors ? "60" : "100");
         std::filesystem::remove(Path("a_new.png"));
         std::filesystem::remove(Path("b_new.png"));
@@ -89,8 +87,7 @@ TEST_F(BatchTest, AChangedResolutionAsksBetweenFactorsAndOneSize) {
     ClickWidget(wizard->applyButton);
     RunUntilIdle();
     const Bitmap second = Loaded(Path("b_new.png"));
-    EXPECT_EQ(second.width, 60);
-    EXPECT_EQ(second.height, 30);
+    EXPECT_EQ(second.bounds(), Rect(0, 0, 60, 30));
 }
 
 TEST_F(BatchTest, AFileThatFailsIsReportedAndSkippedWithTheOptionsKept) {

@@ -91,8 +91,7 @@ TEST_F(PreviewPanelTest, AtScaleTwoTheViewShowsOnePhotoPixelPerScreenPixel) {
 
     const Bitmap& level = wizard->display.Level(0);
     const Bitmap& device = wizard->viewDevicePicture;
-    ASSERT_EQ(device.width, 2 * ViewPicture().width);
-    ASSERT_EQ(device.height, 2 * ViewPicture().height);
+    ASSERT_EQ(device.bounds(), Rect(0, 0, 2 * ViewPicture().width, 2 * ViewPicture().height));
     const int32_t vw = ViewPicture().width - 4, vh = ViewPicture().height - 4;
     // Centred on (600, 450): the screen's 2 vw pixels start at 600 - vw.
     for (int32_t i : {0, 1, 2, 3, 2 * vw - 1}) {
@@ -112,8 +111,7 @@ TEST_F(PreviewPanelTest, AtScaleTwoTheViewShowsOnePhotoPixelPerScreenPixel) {
     // over a thumbnail of twice the pixels.
     const Bitmap& nav = wizard->navigatorOverlay;
     const Bitmap& navDevice = wizard->navigatorDeviceOverlay;
-    ASSERT_EQ(navDevice.width, 2 * nav.width);
-    ASSERT_EQ(navDevice.height, 2 * nav.height);
+    ASSERT_EQ(navDevice.bounds(), Rect(0, 0, 2 * nav.width, 2 * nav.height));
     int32_t outline = 0, outlineAtOne = 0;
     for (int32_t y = 0; y < nav.height; ++y) {
         for (int32_t x = 0; x < nav.width; ++x) {

@@ -140,8 +140,7 @@ TEST_F(CliAuto, BeforeAfterJoinsTheSourceAndTheResult) {
     load(source, String(path("in.png")), nullptr);
     load(result, String(path("out.png")), nullptr);
     load(both, String(path("both.png")), nullptr);
-    ASSERT_EQ(source.width, both.width);
-    ASSERT_EQ(source.height, both.height);
+    ASSERT_EQ(source.bounds(), both.bounds());
     const int32_t split = both.width / 2;
     for (int32_t y = 0; y < both.height; ++y)
         for (int32_t x = 0; x < both.width; ++x) {

@@ -299,8 +299,7 @@ TEST_F(CliRun, OutputEqualsTheJobRunOnTheScaledPicture) {
     Bitmap direct;
     job.collect(direct);
 
-    ASSERT_EQ(direct.width, fromCli.width);
-    ASSERT_EQ(direct.height, fromCli.height);
+    ASSERT_EQ(direct.bounds(), fromCli.bounds());
     for (size_t i = 0; i < direct.pixelCount(); ++i)
         ASSERT_EQ(direct.data[i], fromCli.data[i]) << "pixel " << i;
 }

@@ -102,8 +102,7 @@ TEST_F(JobTest, RunsThePassesAndHandsTheResultOver) {
     job.collect(again);  // the job keeps no copy
     EXPECT_TRUE(again.isEmpty());
     EXPECT_EQ(0, job.resultReady.load());
-    ASSERT_EQ(4, out.width);
-    ASSERT_EQ(3, out.height);
+    ASSERT_EQ(Rect(0, 0, 4, 3), out.bounds());
     EXPECT_EQ(0xFFFFFFFFu, out.data[11]);
     EXPECT_EQ(0u, in.data[0]);  // the caller's image was copied, not touched
     // The deblur pass sees the map the first pass filled.

@@ -159,8 +159,7 @@ TEST_F(HeadlessWindows, ResizeRebuildsTheBufferThenLaysOutAndShowsIt) {
     headless::ClearInvalidations(*main);
     headless::Resize(*main, {1024, 700});
     EXPECT_EQ(journal, (Lines{"resize main", "present main"}));
-    EXPECT_EQ(main->BackBuffer().width, 1024);
-    EXPECT_EQ(main->BackBuffer().height, 700);
+    EXPECT_EQ(main->BackBuffer().bounds(), Rect(0, 0, 1024, 700));
     EXPECT_EQ(TheWindowManager->ClientSize().width, 1024);
     ASSERT_EQ(headless::Invalidations(*main).size(), 1u);
     EXPECT_EQ(headless::Invalidations(*main)[0], Rect(0, 0, 1024, 700));
@@ -170,8 +169,7 @@ TEST_F(HeadlessWindows, ResizeRebuildsTheBufferThenLaysOutAndShowsIt) {
     EXPECT_EQ(main->ClientSize().height, 600);
 
     headless::Minimize(*main);
-    EXPECT_EQ(main->BackBuffer().width, 1);
-    EXPECT_EQ(main->BackBuffer().height, 1);
+    EXPECT_EQ(main->BackBuffer().bounds(), Rect(0, 0, 1, 1));
     EXPECT_EQ(Only("resize").size(), 3u);
 }
 
