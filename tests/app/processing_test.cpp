@@ -11,9 +11,6 @@ protected:
         OpenPaths({WriteImage("photo.png", picture)});
         ASSERT_TRUE(wizard->optionsPresent);
     }
-    bool FramesUntilPercent(int32_t p) {
-        return FramesUntil([&] { return wizard->progressShown == p; });
-    }
     void Open(int32_t stages) { ScriptedPasses::opened = stages; }
 
     Bitmap picture = Gradient(600, 400);

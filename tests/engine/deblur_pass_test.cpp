@@ -8,7 +8,6 @@ namespace {
 
 using passtest::Checkpoints;
 using passtest::idleJob;
-using passtest::sameImage;
 
 DeblurSettings settings(float amountMin, float amountMax, int32_t iterations, int32_t spacing, int32_t fullScale,
                         int32_t mapW, int32_t mapH, int32_t cell) {
@@ -87,7 +86,7 @@ TEST(DeblurPass, CancellingAtAnyCheckpointLeavesThePictureAlone) {
             thrown = state == WorkerShutdown;
         }
         EXPECT_TRUE(thrown) << at;
-        EXPECT_TRUE(sameImage(again.workingImage, picture)) << "cancelled at checkpoint " << at;
+        EXPECT_TRUE(passtest::sameImage(again.workingImage, picture)) << "cancelled at checkpoint " << at;
     }
     idleJob(Bitmap());
 }

@@ -10,7 +10,6 @@ namespace {
 
 using passtest::Checkpoints;
 using passtest::idleJob;
-using passtest::sameImage;
 
 PassParams presetParams(const char* name) { return settingsFromOptions(findPreset(name)->options()).pass1; }
 
@@ -47,7 +46,7 @@ TEST(DenoisePass, CancellingAtAnyCheckpointLeavesThePictureAlone) {
             EXPECT_EQ(state, WorkerRestart);
         }
         EXPECT_TRUE(thrown) << at;
-        EXPECT_TRUE(sameImage(again.workingImage, picture)) << "cancelled at checkpoint " << at;
+        EXPECT_TRUE(passtest::sameImage(again.workingImage, picture)) << "cancelled at checkpoint " << at;
     }
     idleJob(picture);
 }

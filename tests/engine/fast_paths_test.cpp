@@ -21,7 +21,6 @@
 namespace {
 
 using passtest::idleJob;
-using passtest::randomBand;
 using passtest::sameImage;
 
 const int32_t Sizes[][2] = {{1, 1}, {3, 5}, {17, 9}, {101, 37}, {23, 31}};
@@ -53,7 +52,7 @@ TEST(FastPaths, BlockSearchMatchesTheReference) {
         for (const auto& size : Sizes) {
             for (int kind = 0; kind < 2; ++kind) {
                 const int32_t w = size[0] + 2 * m, h = size[1] + 2 * m;
-                ByteImage band = kind == 0 ? detailLikeBand(w, h, seed++) : randomBand(w, h, seed++);
+                ByteImage band = kind == 0 ? detailLikeBand(w, h, seed++) : passtest::randomBand(w, h, seed++);
                 DetailPyramid pyramid = buildPyramid(band);
                 ByteImage expected;
                 MatchCountMap expectedMap;

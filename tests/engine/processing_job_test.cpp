@@ -151,20 +151,15 @@ TEST_F(JobTest, CancelWhileBusyAbandonsTheRun) {
     job.cancel();
     holdPass = false;
     ASSERT_TRUE(eventually([&] { return job.percent.load() == 0 && job.requestPending.load() == 0; }));
-    // Wait for the worker to settle, then make sure nothing was handed over.
+    // An empty image is a cancel: once the worker took it, nothing was
+    // handed over, and only the next picture starts a run.
     job.submit(Bitmap{}, EngineSettings{});
     ASSERT_TRUE(eventually([&] { return job.requestPending.load() == 0; }));
     EXPECT_EQ(0, runsFinished.load());
     EXPECT_EQ(0, job.resultReady.load());
-}
-
-TEST_F(JobTest, EmptyImageIsACancel) {
-    ProcessingJob job(fakePasses());
-    job.submit(Bitmap{}, EngineSettings{});
-    ASSERT_TRUE(eventually([&] { return job.requestPending.load() == 0; }));
     job.submit(solid(1, 1, 3), EngineSettings{});
     ASSERT_TRUE(eventually([&] { return job.resultReady.load() == 1; }));
-    EXPECT_EQ(1, runsStarted.load());
+    EXPECT_EQ(2, runsStarted.load());
 }
 
 TEST_F(JobTest, DestructionWhileBusyEndsAtTheNextCheckpoint) {

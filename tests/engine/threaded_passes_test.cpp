@@ -21,7 +21,6 @@
 namespace {
 
 using passtest::idleJob;
-using passtest::sameImage;
 
 TEST(ParallelRows, EveryRowOnceAndTheCallerInOrder) {
     for (int32_t threads : {1, 2, 7}) {
@@ -109,7 +108,7 @@ TEST(ThreadedPasses, CancellingLeavesThePictureAlone) {
                 thrown = state;
             }
             EXPECT_EQ(thrown, WorkerShutdown) << threads << " threads, checkpoint " << cancelAt;
-            EXPECT_TRUE(sameImage(job.workingImage, picture));
+            EXPECT_TRUE(passtest::sameImage(job.workingImage, picture));
         }
     }
     idleJob(Bitmap());

@@ -106,7 +106,6 @@ inline void putLe32(std::vector<uint8_t>& v, size_t at, uint32_t x) {
     putLe16(v, at + 2, x >> 16);
 }
 inline uint32_t le16(const uint8_t* p) { return p[0] | (p[1] << 8); }
-inline uint32_t le32(const uint8_t* p) { return le16(p) | (le16(p + 2) << 16); }
 
 inline Bitmap decoded(const ByteArray& bytes, ImageFileType type, PhotoMetadata* metadata = nullptr) {
     Bitmap b;
