@@ -200,9 +200,7 @@ TEST_F(BatchTest, UnwritableResultsAndLossyReplacementsAreSettledBeforeTheWork) 
     EXPECT_EQ(Loaded(b).at(3, 3), Inverted(Gradient(10, 8).at(3, 3)));
 
     // Saving over the 16-bit file from step 5 says what it loses.
-    OpenPaths({deep});
-    wizard->StartProcessing(StartApply);
-    RunUntilIdle();
+    OpenAndApply(deep);
     headless::QueueMessageBoxAnswer(false);
     ClickWidget(wizard->saveButton);
     EXPECT_EQ(LastMessage()->request.text, S(deep + " already exists. Do you want to replace it?\n\nReplacing it loses "

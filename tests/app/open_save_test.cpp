@@ -15,16 +15,6 @@
 #include "platform/posix/save_seams.h"
 #endif
 
-namespace {
-
-// Shows the processed picture of a single file, as after "Apply".
-void ApplyTo(WizardController* w) {
-    ASSERT_TRUE(w->optionsPresent);
-    w->StartProcessing(StartApply);
-}
-
-}  // namespace
-
 TEST_F(WizardTest, FailedLoadsSayWhyAndReturnToStepOne) {
     const std::string good = WriteImage("good.png", Gradient(20, 10));
     const std::string other = WriteImage("other.bmp", Gradient(12, 10));
@@ -71,8 +61,7 @@ TEST_F(WizardTest, ReplacingAnExistingFileAsksAndNoWritesNothing) {
     const std::string before = ReadFileBytes(other);
     OpenPaths({cat});
     EXPECT_FALSE(headless::ChooseMenu(MenuSave));  // nothing to save yet
-    ApplyTo(wizard);
-    RunUntilIdle();
+    OpenAndApply(cat);
 
     headless::FileDialogAnswer answer;
     answer.paths = {S(other)};
@@ -101,9 +90,7 @@ TEST_F(WizardTest, ReplacingAnExistingFileAsksAndNoWritesNothing) {
 TEST_F(WizardTest, AFailedSaveKeepsTheOriginalAndSaysSo) {
     const std::string cat = WriteImage("cat.png", Gradient(24, 16));
     const std::string before = ReadFileBytes(cat);
-    OpenPaths({cat});
-    ApplyTo(wizard);
-    RunUntilIdle();
+    OpenAndApply(cat);
 
     // Unknown extension: nothing is written.
     wizard->Save(S(Path("result.qqq")), true);
@@ -158,9 +145,7 @@ TEST_F(WizardTest, FilesGivenAtStartOpenAsOneChoice) {
 // unasked: the question comes then, and No keeps it.
 TEST_F(WizardTest, AFileThatAppearsWhileSavingIsAskedAbout) {
     const std::string cat = WriteImage("cat.png", Gradient(24, 16));
-    OpenPaths({cat});
-    ApplyTo(wizard);
-    RunUntilIdle();
+    OpenAndApply(cat);
     static std::string intruder;
     intruder = Path("new.png");
     save_seams::beforePublish = [](const char*) { std::ofstream(intruder) << "another program's file"; };

@@ -9,9 +9,7 @@
 TEST_F(WizardTest, SaveAsStartsInPicturesWhenThePicturesFolderIsNotWritable) {
     ASSERT_TRUE(std::filesystem::create_directory(Path("album")));
     const std::string cat = WriteImage("album/cat.png", Gradient(24, 16));
-    OpenPaths({cat});
-    wizard->StartProcessing(StartApply);
-    RunUntilIdle();
+    OpenAndApply(cat);
 
     wizard->SaveAs();
     ASSERT_FALSE(headless::FileDialogs().empty());

@@ -93,6 +93,13 @@ protected:
     void WriteText(const char* name, const std::string& bytes);
     // Answers the next Open dialog with these paths and chooses "Open".
     void OpenPaths(const std::vector<std::string>& paths);
+    // Opens one file and shows its processed picture, as after "Apply".
+    void OpenAndApply(const std::string& path) {
+        OpenPaths({path});
+        ASSERT_TRUE(wizard->optionsPresent);
+        wizard->StartProcessing(StartApply);
+        RunUntilIdle();
+    }
     const headless::MessageBoxRecord* LastMessage() const;
     int32_t MessageCount() const { return static_cast<int32_t>(headless::MessageBoxes().size()); }
 

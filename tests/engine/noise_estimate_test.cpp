@@ -1,6 +1,7 @@
 #include "engine/noise_estimate.h"
 #include "engine/noise_profile.h"
 #include "engine/structure_estimate.h"
+#include "pass_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -62,14 +63,9 @@ TEST(NoiseEstimate, CleanSmoothPicturesReadNearZero) {
 }
 
 TEST(NoiseEstimate, DegeneratePicturesGiveZero) {
-    Bitmap tiny;
-    tiny.resize(2, 50);
-    tiny.fill(packPixel(10, 20, 30));
-    EXPECT_EQ(0.0f, estimateNoiseSigma(tiny));
-    Bitmap black;  // every window touches 0: nothing usable
-    black.resize(20, 20);
-    black.fill(packPixel(0, 0, 0));
-    EXPECT_EQ(0.0f, estimateNoiseSigma(black));
+    EXPECT_EQ(0.0f, estimateNoiseSigma(passtest::solid(2, 50, packPixel(10, 20, 30))));
+    // Every window touches 0: nothing usable.
+    EXPECT_EQ(0.0f, estimateNoiseSigma(passtest::solid(20, 20, packPixel(0, 0, 0))));
     // Every window has a black row, above, across or below its middle.
     EXPECT_EQ(0.0f, estimateNoiseSigma(noisyPicture([](int, int y, int) { return y % 3 ? 128.0 : -100.0; }, 10.0, 3)));
 }
@@ -94,9 +90,7 @@ TEST(StructureEstimate, MeasuresBlockToBlockChangeWhateverTheNoise) {
 }
 
 TEST(StructureEstimate, PicturesWithoutTwoWholeBlocksGiveZero) {
-    Bitmap b;
-    b.resize(15, 200);  // one block across, many down: still measurable
-    b.fill(packPixel(10, 20, 30));
+    Bitmap b = passtest::solid(15, 200, packPixel(10, 20, 30));  // one block across, many down: still measurable
     for (int y = 0; y < 200; y += 16)
         for (int x = 0; x < 15; ++x)
             b.at(x, y) = packPixel(200, 200, 200);
