@@ -56,9 +56,7 @@ TEST_F(CliAuto, OutputEqualsARunWithThePrintedSliders) {
 }
 
 TEST_F(CliAuto, JpegInputsReportTheirQuality) {
-    Bitmap picture;
-    load(picture, String(path("in.png")), nullptr);
-    ASSERT_TRUE(save(picture, String(path("in.jpg")), 20, nullptr));
+    ASSERT_TRUE(save(loaded("in.png"), String(path("in.jpg")), 20, nullptr));
     ASSERT_EQ(0, run({"--auto", "-o", path("out.png"), path("in.jpg")}));
     std::smatch quality;
     ASSERT_TRUE(std::regex_search(log, quality, std::regex("JPEG quality\u2248(\\d+) ->"))) << log;
@@ -86,7 +84,7 @@ TEST_F(CliAuto, ExplicitSlidersOverrideTheChosenOnes) {
 // A picture with nothing worth removing is saved as convert saves it, or
 // only resized; slider options still ask for a pass.
 TEST_F(CliAuto, CleanPicturesAreLeftAsTheyAre) {
-    Bitmap clean, small, expected, both;
+    Bitmap clean, expected;
     clean.resize(64, 48);
     for (int32_t y = 0; y < clean.height; ++y)
         for (int32_t x = 0; x < clean.width; ++x)
@@ -99,8 +97,7 @@ TEST_F(CliAuto, CleanPicturesAreLeftAsTheyAre) {
 
     ASSERT_EQ(0, run({"--auto", "--width", "32", "--before-after", path("both.png"), "-o", path("small.png"),
                       path("clean.png")}));
-    load(small, String(path("small.png")), nullptr);
-    load(both, String(path("both.png")), nullptr);
+    const Bitmap small = loaded("small.png"), both = loaded("both.png");
     ASSERT_TRUE(scaleBilinearClamped(clean, 32, 24, expected));
     ASSERT_EQ(expected.pixelCount(), small.pixelCount());
     EXPECT_TRUE(std::equal(small.data, small.data + small.pixelCount(), expected.data));
@@ -136,10 +133,7 @@ TEST_F(CliAuto, CleanPicturesAreLeftAsTheyAre) {
 
 TEST_F(CliAuto, BeforeAfterJoinsTheSourceAndTheResult) {
     ASSERT_EQ(0, run({"--auto", "--quiet", "--before-after", path("both.png"), "-o", path("out.png"), path("in.png")}));
-    Bitmap source, result, both;
-    load(source, String(path("in.png")), nullptr);
-    load(result, String(path("out.png")), nullptr);
-    load(both, String(path("both.png")), nullptr);
+    const Bitmap source = loaded("in.png"), result = loaded("out.png"), both = loaded("both.png");
     ASSERT_EQ(source.bounds(), both.bounds());
     const int32_t split = both.width / 2;
     for (int32_t y = 0; y < both.height; ++y)

@@ -3,6 +3,7 @@
 #include "cli_app.h"
 
 #include "core/bilinear_weights.h"
+#include "imagefile/image_file.h"
 #include "tests/support/file_bytes.h"
 #include "tests/support/scratch_folder.h"
 
@@ -26,6 +27,11 @@ protected:
     std::string path(const std::string& name) const { return dir + "/" + name; }
     std::string readBytes(const std::string& name) const { return ReadFileBytes(path(name)); }
     void writeBytes(const std::string& name, const std::string& bytes) { WriteFileBytes(path(name), bytes); }
+    Bitmap loaded(const std::string& name) const {
+        Bitmap b;
+        load(b, String(path(name)), nullptr);
+        return b;
+    }
     // Runs the program; returns its status and keeps what went to stdout
     // (printed) and to stderr (log).
     int run(std::vector<std::string> args) {

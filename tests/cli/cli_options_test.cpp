@@ -9,12 +9,9 @@
 
 namespace {
 
-bool parse(std::vector<std::string> args, CliOptions& o, std::string* error = nullptr) {
-    std::string e;
-    bool ok = ParseCliOptions(args, o, e);
-    if (error)
-        *error = e;
-    return ok;
+bool parse(std::vector<std::string> args, CliOptions& o) {
+    std::string error;
+    return ParseCliOptions(args, o, error);
 }
 
 }  // namespace

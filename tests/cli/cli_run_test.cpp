@@ -287,8 +287,7 @@ TEST_F(CliRun, OutputEqualsTheJobRunOnTheScaledPicture) {
     write("src.png", source);
     ASSERT_EQ(0, run({"--quiet", "--preset", "Photo 2x zoom", "--width", "30", "-o", path("out.png"), path("src.png")}))
         << log;
-    Bitmap fromCli;
-    load(fromCli, String(path("out.png")), nullptr);
+    const Bitmap fromCli = loaded("out.png");
 
     const int32_t h = ProportionalSide(13, 30, 21);
     Bitmap scaled;
@@ -376,10 +375,7 @@ TEST_F(CliRun, InfoAndConvert) {
     EXPECT_EQ(1, run({"info", path("nothing.png")}));
 
     EXPECT_EQ(0, run({"convert", path("opaque.bmp"), path("copy.png")})) << log;
-    Bitmap copy;
-    load(copy, String(path("copy.png")), nullptr);
-    Bitmap original;
-    load(original, String(path("opaque.bmp")), nullptr);
+    const Bitmap copy = loaded("copy.png"), original = loaded("opaque.bmp");
     ASSERT_EQ(original.pixelCount(), copy.pixelCount());
     for (size_t i = 0; i < copy.pixelCount(); ++i)
         EXPECT_EQ(original.data[i], copy.data[i]);

@@ -35,7 +35,6 @@ public:
             s += uniform();
         return s - 6.0;
     }
-    int32_t below(int32_t n) { return static_cast<int32_t>(next() % static_cast<uint64_t>(n)); }
 
 private:
     uint64_t state_;
