@@ -71,10 +71,9 @@ protected:
     // Keeps only the journal lines starting with the prefix.
     static std::vector<std::string> Only(const std::string& prefix) {
         std::vector<std::string> lines;
-        for (const std::string& line : journal) {
+        for (const std::string& line : journal)
             if (line.compare(0, prefix.size(), prefix) == 0)
                 lines.push_back(line);
-        }
         return lines;
     }
 };
