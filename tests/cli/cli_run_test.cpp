@@ -359,7 +359,8 @@ TEST_F(CliRun, NewPhotoTypesInAndOut) {
     EXPECT_EQ(ImageFilePng, load(result, String(path("camera_new.png")), nullptr));
     EXPECT_EQ(48, result.width);
     for (const char* quality : {"20", "95"})
-        ASSERT_EQ(0, run({"convert", "--quality", quality, path("web.jpg"), path(std::string("q") + quality + ".avif")}))
+        ASSERT_EQ(0,
+                  run({"convert", "--quality", quality, path("web.jpg"), path(std::string("q") + quality + ".avif")}))
             << log;
     EXPECT_LT(readBytes("q20.avif").size(), readBytes("q95.avif").size());
 }
