@@ -381,4 +381,9 @@ TEST_F(CliRun, InfoAndConvert) {
     for (size_t i = 0; i < copy.pixelCount(); ++i)
         EXPECT_EQ(original.data[i], copy.data[i]);
     EXPECT_EQ(1, run({"convert", path("opaque.bmp"), path("copy.png")}));  // exists: not replaced
+    // Asking for help or the version is a success for scripts too.
+    for (const char* ask : {"--help", "--version"}) {
+        EXPECT_EQ(0, run({ask})) << ask;
+        EXPECT_FALSE(printed.empty()) << ask;
+    }
 }

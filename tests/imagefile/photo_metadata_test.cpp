@@ -47,8 +47,8 @@ ExifFields readExif(const ByteArray& block) {
         for (uint32_t i = 0; i < count; ++i) {
             const size_t e = at + 2 + 12 * i;
             const uint16_t tag = u16(e), type = u16(e + 2);
-            if (u32(e + 4) == 1 && (type == 3 || type == 4))
-                f.values[tag] = type == 3 ? u16(e + 8) : u32(e + 8);
+            // Every tag is listed; single SHORT and LONG values with their value.
+            f.values[tag] = u32(e + 4) != 1 ? 0 : type == 3 ? u16(e + 8) : type == 4 ? u32(e + 8) : 0;
             if (tag == 0x8769)
                 directories.push_back(u32(e + 8));
         }
@@ -172,6 +172,26 @@ TEST(Exif, OrientationIsResetWhereverItStandsInTheFirstDirectory) {
     ASSERT_TRUE(rewriteExif(block, 30, 20));
     EXPECT_EQ(1, exifOrientation(block.data, static_cast<size_t>(block.length)));
     EXPECT_EQ(30u, readExif(block).values.at(0xA002));
+}
+
+// A RAW's block holds what LibRaw gave and leaves out what it did not.
+TEST(Exif, ABlockMadeFromShotDetailsHoldsThoseGiven) {
+    ShotDetails shot;
+    shot.isoSpeed = 400.0f;
+    shot.focalLength = 35.0f;
+    ByteArray block;
+    ASSERT_TRUE(makeExif(shot, block));
+    ExifFields f = readExif(block);
+    EXPECT_EQ(1u, f.values.at(0x0112));
+    EXPECT_EQ(400u, f.values.at(0x8827));
+    EXPECT_EQ(1u, f.values.count(0x920A));  // focal length
+    EXPECT_EQ(0u, f.values.count(0x829A) + f.values.count(0x829D) + f.values.count(0x010F));  // none given
+    shot = ShotDetails();
+    shot.exposureSeconds = 0.004f;
+    ASSERT_TRUE(makeExif(shot, block));
+    f = readExif(block);
+    EXPECT_EQ(1u, f.values.count(0x829A));
+    EXPECT_EQ(0u, f.values.count(0x8827) + f.values.count(0x920A));
 }
 
 TEST(Profile, AProfiledPhotoKeepsItsProfileOrIsConvertedForEveryOutputType) {
