@@ -1,5 +1,7 @@
 #include "wizard_fixture.h"
 
+#include "app/pyramid.h"
+
 #include "ui/button.h"
 #include "ui/image_widget.h"
 #include "ui/text_label.h"
@@ -159,4 +161,20 @@ TEST_F(PreviewPanelTest, AtScaleTwoTheViewShowsOnePhotoPixelPerScreenPixel) {
     wizard->ShowView(wizard->viewMode);
     EXPECT_TRUE(SamePixels(ViewPicture(), atScaleOne));
     EXPECT_TRUE(SamePixels(wizard->navigatorOverlay, navigatorAtOne));
+}
+
+// The navigator's halvings weigh 1-2-1 along each side and leave out what
+// lies past the picture's edges: a 3 x 2 picture halves to 2 x 1.
+TEST(Pyramid, HalvingWeighsNeighboursAndStopsAtTheEdges) {
+    Bitmap source, half;
+    ASSERT_TRUE(source.resize(3, 2));
+    const uint8_t red[6] = {0, 60, 240, 30, 90, 180};
+    for (int32_t i = 0; i < 6; ++i)
+        source.at(i % 3, i / 3) = packPixel(red[i], 0, 0);
+    ASSERT_TRUE(HalvePicture(source, half));
+    ASSERT_EQ(2, half.width);
+    ASSERT_EQ(1, half.height);
+    // (2 * (2 * 0 + 60) + (2 * 30 + 90)) / 9 and (2 * (60 + 2 * 240) + (90 + 2 * 180)) / 9
+    EXPECT_EQ(packPixel(30, 0, 0), half.at(0, 0));
+    EXPECT_EQ(packPixel(170, 0, 0), half.at(1, 0));
 }
