@@ -2,6 +2,7 @@
 
 #include "ui/button.h"
 #include "ui/image_widget.h"
+#include "ui/slider.h"
 #include "ui/text_label.h"
 
 class ProcessingTest : public WizardTest {
@@ -73,7 +74,11 @@ TEST_F(ProcessingTest, ApplyWhilePreviewingGivesTheFullResult) {
 }
 
 TEST_F(ProcessingTest, AChangedResolutionScalesTheSourceFirst) {
-    ClickWidget(wizard->presetButtons[1]);  // "Photo 2x zoom"
+    ClickWidget(wizard->presetButtons[1]);  // "Photo 2x zoom": 30, 50, 50, 20
+    EXPECT_EQ(wizard->noiseSizeSlider->value, 30);
+    EXPECT_EQ(wizard->amountSlider->value, 50);
+    EXPECT_EQ(wizard->cutoffSlider->value, 50);
+    EXPECT_EQ(wizard->deblurSlider->value, 20);
     ClickWidget(wizard->applyButton);
     EXPECT_EQ(wizard->display.BaseSize().width, 1200);
     EXPECT_EQ(wizard->display.BaseSize().height, 800);
