@@ -166,6 +166,9 @@ TEST(HostileInput, AbsurdOffsetsFail) {
 
     std::vector<uint8_t> ico = encoded(ImageFileIco, 4, 4, false);
     ASSERT_TRUE(decodes(ico, ImageFileIco));
+    // Our own icons say truly where their one picture lies and how long it is.
+    EXPECT_EQ(ico.size() - 22, ico[14] | ico[15] << 8 | ico[16] << 16 | static_cast<uint32_t>(ico[17]) << 24);
+    EXPECT_EQ(22u, ico[18] | ico[19] << 8 | ico[20] << 16 | static_cast<uint32_t>(ico[21]) << 24);
     putLe32(ico, 18, 0x7FFFFFF0u);
     EXPECT_FALSE(decodes(ico, ImageFileIco));
     putLe32(ico, 18, static_cast<uint32_t>(ico.size()));
