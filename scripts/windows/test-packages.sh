@@ -96,7 +96,15 @@ if command -v Xvfb > /dev/null && command -v openbox > /dev/null && command -v x
       test "$(cat "$recorded" 2>/dev/null)" = "$installed\\Help\\index.html"
     xdotool windowactivate --sync "$MAIN"
     xdotool key --delay 250 alt+f o
-    if dialog=$(find_dialog '^Open$'); then
+    # The browser command just started may take the focus back from the
+    # window under a loaded Wine, and the keys go astray: one more try,
+    # after closing a menu the first may have left open.
+    dialog=$(find_dialog '^Open$') || {
+      xdotool windowactivate --sync "$MAIN"
+      xdotool key --delay 250 Escape alt+f o
+      dialog=$(find_dialog '^Open$')
+    }
+    if [ -n "$dialog" ]; then
       xdotool windowactivate --sync "$dialog"
       xdotool type --delay 20 coffee-noisy.png
       xdotool key --delay 150 Return
