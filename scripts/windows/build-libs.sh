@@ -128,7 +128,8 @@ rm -rf "$work"
 # The toolchain file's code-generation flags, and no contraction into fused
 # multiply-adds, for every library. Nothing runs under Wine while they build
 # (highway would try its target list program).
-cflags="$(sed -n 's/^set(CMAKE_C_FLAGS_INIT "\(.*\)")$/\1/p' "$toolchain") -ffp-contract=off"
+codegen=$(sed -n 's/^set(CMAKE_C_FLAGS_INIT "\(.*\)")$/\1/p' "$toolchain")
+cflags="$codegen -ffp-contract=off"
 common=(-G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release
         -DCMAKE_INSTALL_PREFIX="$prefix" -DVISTREL_WINDOWS_DEPS="$prefix"
         -DCMAKE_C_FLAGS="$cflags" -DCMAKE_CXX_FLAGS="$cflags" -DVISTREL_WINE=OFF)
