@@ -6,13 +6,15 @@
 #   DLLs:   libde265, libheif (with dav1d and aom built in), LibRaw; these
 #           three are LGPL, so a user can replace each one (photo-libs.sh)
 # Each set of versions (and of these build recipes) is built once into
-# build/windows-deps/<key>/, which is printed on the last line; versions.txt
-# there lists what it holds. The machine's own apt set-up is not touched.
+# build/windows-deps/<key>/, which is printed; versions.txt there lists
+# what it holds. The machine's own apt set-up is not touched.
 #   apt checks every file's SHA-256 against the signed Sources index,
 #   gpgv checks each .dsc against the Debian keyring, and dpkg-source checks
 #   the checksums again while unpacking.
 # Usage: build-libs.sh [--refresh]   (--refresh: ask the archive for new versions)
+# Progress goes to standard error, the folder alone to standard output.
 set -euo pipefail
+exec 3>&1 1>&2
 cd "$(dirname "$0")/../.."
 root=$PWD
 deps=$root/build/windows-deps
@@ -76,7 +78,7 @@ key=$( { printf '%s' "$versions"; cat "${recipes[@]}"; } | sha256sum | cut -c1-1
 prefix=$deps/$key
 if [[ -f $prefix/.complete ]]; then
   echo "-- Image libraries already built: $prefix"
-  echo "$prefix"
+  echo "$prefix" >&3
   exit 0
 fi
 
@@ -193,4 +195,4 @@ timed lcms2 build_lcms2
 echo "-- All ${#packages[@]} libraries built in $((SECONDS - t_all)) s"
 rm -rf "$work" "$unpacked"
 touch "$prefix/.complete"
-echo "$prefix"
+echo "$prefix" >&3
