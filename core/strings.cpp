@@ -222,7 +222,6 @@ int32_t FormatIntoV(String& target, const char* format, va_list args) {
     for (;;) {
         // The bounded print may use all `size` bytes for text; one more byte
         // holds the zero that vsnprintf always writes.
-        target.SetLength(size);
         if (!target.Reserve(size + 1))
             std::abort();
         va_list copy;

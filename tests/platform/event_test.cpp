@@ -1,5 +1,6 @@
 #include "platform/critical_section.h"
 #include "platform/event.h"
+#include "platform/thread.h"
 
 #include "watchdog.h"
 
@@ -27,4 +28,26 @@ TEST(CriticalSection, OwnerMayEnterAgain) {
     cs.Leave();
     Lock lock(cs);
     SUCCEED();
+}
+
+TEST(Thread, StartsOnceUntilJoined) {
+    Watchdog watchdog("a thread waiting for its release");
+    struct Waiter : Thread {
+        Event release;
+        int runs = 0;
+        void Run() override {
+            release.Wait(Event::Infinite);
+            ++runs;
+        }
+    } waiter;
+    ASSERT_TRUE(waiter.Start());
+    EXPECT_FALSE(waiter.Start());  // a second Run would wait for the same signal
+    waiter.release.Set();
+    waiter.Join();
+    EXPECT_EQ(waiter.runs, 1);
+    EXPECT_FALSE(waiter.IsStarted());
+    ASSERT_TRUE(waiter.Start());
+    waiter.release.Set();
+    waiter.Join();
+    EXPECT_EQ(waiter.runs, 2);
 }

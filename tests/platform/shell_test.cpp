@@ -73,6 +73,7 @@ TEST_F(Dialogs, SaveExtensionRules) {
     // Switching the type while keeping the suggested name changes the extension.
     EXPECT_EQ(Save("cat.jpg", "/pics/cat.jpg", 3), "/pics/cat.png");
     EXPECT_EQ(Save("cat.jpg", "/pics/CAT.JPG", 3), "/pics/CAT.png");
+    EXPECT_EQ(Save("cat.jpg", "C:\\pics\\cat.jpg", 3), "C:\\pics\\cat.png");
     // A typed listed extension stays, whatever the type.
     EXPECT_EQ(Save("cat.jpg", "/pics/cat.PNG", 2), "/pics/cat.PNG");
     EXPECT_EQ(Save("cat.jpg", "/pics/dog.jpg", 3), "/pics/dog.jpg");
