@@ -7,6 +7,7 @@
 #include "ui/text_label.h"
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
@@ -83,7 +84,13 @@ TEST_F(PreviewPanelTest, AProfiledPhotoIsShownInSrgbAndKeepsItsOwnColours) {
 // dragging count in those pixels. Back at 1 the window's pictures are as
 // before and nothing is shown over them.
 TEST_F(PreviewPanelTest, AtScaleTwoTheViewShowsOnePhotoPixelPerScreenPixel) {
-    Show(Gradient(1200, 900));
+    // The thumbnail in its frame fills the navigator's 256 x 192 box across
+    // or from top to bottom, whichever binds.
+    for (const auto& r : {std::array<int32_t, 4>{1600, 900, 256, 146}, {1200, 900, 255, 192}}) {
+        Show(Gradient(r[0], r[1]));
+        EXPECT_EQ(wizard->navigatorPicture.width, r[2]);
+        EXPECT_EQ(wizard->navigatorPicture.height, r[3]);
+    }
     Bitmap atScaleOne, navigatorAtOne;
     atScaleOne.copyFrom(ViewPicture());
     navigatorAtOne.copyFrom(wizard->navigatorOverlay);
