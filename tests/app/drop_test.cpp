@@ -1,6 +1,7 @@
 #include "wizard_fixture.h"
 
 #include "platform/main_loop.h"
+#include "ui/text_label.h"
 
 namespace {
 
@@ -48,6 +49,11 @@ TEST_F(DropTest, DroppedFilesOpenAsOneChoiceOfTheOpenDialog) {
     EXPECT_FALSE(wizard->batchWidgets.empty());
     EXPECT_EQ(MessageCount(), 0);
     EXPECT_TRUE(headless::FileDialogs().empty());
+
+    // One again after many: the batch panel and its step label go.
+    Drop(*wizard, {a});
+    EXPECT_TRUE(wizard->batchWidgets.empty());
+    EXPECT_EQ(wizard->step4Label->text, "Step 4 - apply to image");
 }
 
 TEST_F(DropTest, DropsWhileADialogIsOpenOrOnThePopUpAreIgnored) {
