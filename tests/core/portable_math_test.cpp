@@ -165,6 +165,8 @@ TEST(PortableMath, EdgeArguments) {
         {{Exp, 0x1.62e42fefa39efp+9, 0}, 0x1.fffffffffff2ap+1023}, {{Exp, 0x1.62e42fefa39f0p+9, 0}, inf},
         {{Exp, -0x1.74910d52d3051p+9, 0}, tiny}, {{Exp, -0x1.74910d52d3052p+9, 0}, 0},
         {{Exp, -740, 0}, 0x0.0000000000055p-1022}, {{Exp, -708.5, 0}, 0x0.e6cf6d08897acp-1022},
+        // Subnormal results whose leading part lies halfway: the rest rounds up, then down.
+        {{Exp, -0x1.62773078e2d4bp+9, 0}, 0x0.95f81670a7d13p-1022}, {{Exp, -0x1.62959e4220bcdp+9, 0}, 0x0.763d0eafd9363p-1022},
         {{Exp, -0x1.b7cdfd9d7bdbbp-34, 0}, 0x1.ffffffff24190p-1}, {{Exp, 0x1p-60, 0}, 1},
         {{Log, nan, 0}, nan}, {{Log, -1, 0}, nan}, {{Log, -0.0, 0}, -inf}, {{Log, inf, 0}, inf}, {{Log, 1, 0}, 0},
         {{Log, tiny, 0}, -0x1.74385446d71c3p+9}, {{Log, 0x0.5555555555555p-1022, 0}, -0x1.62bf5d2b81354p+9},
