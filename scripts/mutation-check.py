@@ -147,18 +147,32 @@ def sync_scratch(src, files):
                 os.remove(os.path.join(dirpath, name))
 
 
+RUNNING = []  # the build or test run under way, stopped before a mutant is taken back
+
+
+def stop_running():
+    for proc in RUNNING:
+        try:
+            os.killpg(proc.pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+        proc.wait()
+
+
 def run(cmd, log, timeout):
     """Runs cmd with its output appended to log; returns the exit status, or None on timeout."""
     with open(log, "a") as out:
         out.write(f"\n$ {' '.join(cmd)}\n")
         out.flush()
         proc = subprocess.Popen(cmd, stdout=out, stderr=subprocess.STDOUT, start_new_session=True)
+        RUNNING.append(proc)
         try:
             return proc.wait(timeout=timeout)
         except subprocess.TimeoutExpired:
-            os.killpg(proc.pid, signal.SIGKILL)
-            proc.wait()
+            stop_running()
             return None
+        finally:
+            RUNNING.remove(proc)
 
 
 def configure(src, build, jobs, sanitize, log):
@@ -183,8 +197,18 @@ class Runner:
         self.log = os.path.join(work, "mutants.log")
         self.asan_on = need_asan
         self.current = {}
+        # Names the file that holds a mutant until it is taken back: after a
+        # run that was killed, that file is touched so that objects compiled
+        # from the mutant are rebuilt.
+        self.marker = os.path.join(work, "mutated-file")
         os.makedirs(self.src, exist_ok=True)
         sync_scratch(self.src, files)
+        if os.path.exists(self.marker):
+            with open(self.marker) as f:
+                left = f.read().strip()
+            if os.path.exists(left):
+                os.utime(left)
+            os.remove(self.marker)
 
     def prepare(self):
         jobs, log = self.args.jobs, self.log
@@ -205,6 +229,9 @@ class Runner:
                 sys.exit(f"the unmutated decoder tests fail under AddressSanitizer; see {log}")
 
         def interrupted(signum, frame):
+            # A compiler still reading the mutant would leave an object
+            # newer than the restored source.
+            stop_running()
             self.restore()
             sys.exit(130)
 
@@ -216,6 +243,8 @@ class Runner:
             with open(path, "wb") as f:
                 f.write(data)
         self.current.clear()
+        if os.path.exists(self.marker):
+            os.remove(self.marker)
 
     def header_compiles(self, name, mutated):
         """A header may be included nearly everywhere, and putting it back
@@ -258,6 +287,8 @@ class Runner:
             return "no-build"
         path = os.path.join(self.src, name)
         self.current[path] = self.files[name]
+        with open(self.marker, "w") as f:
+            f.write(path + "\n")
         jobs, log = str(self.args.jobs), self.log
         verdict = "survived"
         try:
