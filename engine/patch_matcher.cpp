@@ -4,11 +4,10 @@
 #include <climits>
 #include <cstdlib>
 
-PatchMatcher::PatchMatcher(const DetailPyramid& reference, const DetailPyramid& search, SadFunction sad,
-                           RowSadFunction rowSad, EightSadFunction eightSad)
+PatchMatcher::PatchMatcher(const DetailPyramid& reference, const DetailPyramid& search, RowSadFunction rowSad,
+                           EightSadFunction eightSad)
     : reference_(reference),
       search_(search),
-      sad_(sad),
       rowSad_(rowSad),
       eightSad_(eightSad),
       slots_(static_cast<size_t>(search.levelCount())) {}
@@ -60,29 +59,6 @@ const uint8_t* PatchMatcher::referenceDisc(int32_t level, int32_t refX, int32_t 
         referenceWide_[static_cast<size_t>(j)] = referenceSamples_[static_cast<size_t>(j)];
     }
     return referenceSamples_.data();
-}
-
-void PatchMatcher::match(int32_t level, int32_t x, int32_t y, int32_t refX, int32_t refY, int32_t r, int32_t a,
-                         int32_t s, CandidateList& list, int32_t capacity) {
-    const Slot& slot = refresh(level, r, a, s);
-    const ByteImage& searchLevel = search_.level(level);
-    if (x < slot.extent || y < slot.extent || x >= searchLevel.width - slot.extent ||
-        y >= searchLevel.height - slot.extent)
-        return;
-
-    // A full list takes only a sum below its last entry's, so summing can
-    // stop as soon as the partial sum reaches it.
-    int32_t limit = INT32_MAX;
-    if (list.count() >= capacity) {
-        if (list.count() == 0)
-            return;
-        limit = list[list.count() - 1].sad;
-    }
-    const uint8_t* samples = referenceDisc(level, refX, refY, r, slot);
-    const uint8_t* searchCentre = searchLevel.data + static_cast<ptrdiff_t>(y) * searchLevel.width + x;
-    const int32_t sad = sad_(searchCentre, slot.searchOffsets.data(), samples,
-                             static_cast<int32_t>(slot.searchOffsets.size()), limit);
-    list.offer(Candidate{sad, x << level, y << level, a, s}, capacity);
 }
 
 bool PatchMatcher::scorablePart(const Slot& slot, const ByteImage& level, int32_t y, int32_t x0, int32_t x1,

@@ -16,23 +16,18 @@
 // are read once per centre and compared with every candidate from a small
 // contiguous buffer.
 //
-// One matcher per thread: match() updates its caches.
+// One matcher per thread: scoring updates its caches.
 class PatchMatcher {
 public:
-    PatchMatcher(const DetailPyramid& reference, const DetailPyramid& search, SadFunction sad = bestSadFunction(),
+    PatchMatcher(const DetailPyramid& reference, const DetailPyramid& search,
                  RowSadFunction rowSad = bestRowSadFunction(), EightSadFunction eightSad = bestEightSadFunction());
 
-    // Offers the disc of radius r at (x, y) of the search level, rotated by a
-    // and scaled by s, compared with the disc at (refX, refY) of the same
-    // reference level, to list. Positions closer to the search level's border
-    // than the pattern reaches are never offered. The reference disc is not
-    // checked: the caller keeps it inside the level.
-    void match(int32_t level, int32_t x, int32_t y, int32_t refX, int32_t refY, int32_t r, int32_t a, int32_t s,
-               CandidateList& list, int32_t capacity);
-
-    // The sums match() would offer for the positions x0 <= x < x1 of row y,
-    // all at once: sads[x - x0] is the exact sum, or -1 where match() would
-    // offer nothing (closer to the border than the pattern reaches).
+    // The sums of the disc of radius r at (x, y) of the search level, rotated
+    // by a and scaled by s, against the disc at (refX, refY) of the same
+    // reference level, for the positions x0 <= x < x1 of row y: sads[x - x0]
+    // is the exact sum, or -1 where the pattern would reach past the search
+    // level's border. The reference disc is not checked: the caller keeps it
+    // inside the level.
     void scoreRow(int32_t level, int32_t y, int32_t x0, int32_t x1, int32_t refX, int32_t refY, int32_t r, int32_t a,
                   int32_t s, int32_t* sads);
 
@@ -60,7 +55,6 @@ private:
 
     const DetailPyramid& reference_;
     const DetailPyramid& search_;
-    SadFunction sad_;
     RowSadFunction rowSad_;
     EightSadFunction eightSad_;
     std::vector<std::vector<Slot>> slots_;  // per level, per (angle, scale)

@@ -250,20 +250,6 @@ EightSadFunction bestEightSadFunction() {
     return best;
 }
 
-SadFunction bestSadFunction() {
-    static const SadFunction best = [] {
-#ifdef VISTREL_X86
-        __builtin_cpu_init();
-        if (__builtin_cpu_supports("avx2"))
-            return &sadAvx2;
-        if (__builtin_cpu_supports("sse4.1"))
-            return &sadSse41;
-#endif
-        return &sadPortable;
-    }();
-    return best;
-}
-
 int32_t availableSadVariants(SadVariant* variants, int32_t capacity) {
     int32_t n = 0;
     auto add = [&](const char* name, SadFunction f, RowSadFunction row, EightSadFunction eight) {

@@ -27,7 +27,6 @@ using EightSadFunction = void (*)(const uint8_t* start, const int32_t* offsets, 
 // The portable version and the widest one this processor runs (chosen once).
 int32_t sadPortable(const uint8_t* centre, const int32_t* offsets, const uint8_t* reference, int32_t count,
                     int32_t limit);
-SadFunction bestSadFunction();
 void rowSadPortable(const uint8_t* start, int32_t positions, const int32_t* offsets, const uint16_t* reference,
                     int32_t count, int32_t* out);
 RowSadFunction bestRowSadFunction();
