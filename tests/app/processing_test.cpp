@@ -32,6 +32,11 @@ TEST_F(ProcessingTest, ApplyOffersSavingUntilTheNextRun) {
     EXPECT_EQ(wizard->saveAsButton->bounds, Rect(127, 573, 234, 592));
     EXPECT_TRUE(headless::MenuItemEnabled(102));
     EXPECT_TRUE(headless::MenuItemEnabled(103));
+    // The toggle shows the source again, and then the result.
+    for (const char* shown : {"Original", "Result"}) {
+        ClickWidget(wizard->viewToggle);
+        EXPECT_EQ(wizard->viewModeLabel->text, shown);
+    }
 
     ClickWidget(wizard->previewButton);
     EXPECT_TRUE(wizard->step5Widgets.empty());
@@ -88,4 +93,17 @@ TEST_F(ProcessingTest, AChangedResolutionScalesTheSourceFirst) {
     ASSERT_EQ(wizard->result.BaseSize().width, 1200);
     // Pixel (2x, 2y) samples the source at (x, y) exactly.
     EXPECT_EQ(wizard->result.Level(0).at(2 * 37, 2 * 21), Inverted(picture.at(37, 21)));
+}
+
+TEST_F(ProcessingTest, AnotherPhotoOpenedMidRunTakesTheRunsWidgetsAway) {
+    ScriptedPasses::gated = true;
+    ClickWidget(wizard->applyButton);
+    WorkerSettles();
+    ASSERT_NE(wizard->progressBar, nullptr);
+    OpenPaths({WriteImage("other.png", Gradient(30, 20))});
+    EXPECT_EQ(wizard->source.width, 30);
+    EXPECT_EQ(wizard->progressBar, nullptr);
+    Open(3);
+    RunUntilIdle();
+    EXPECT_EQ(wizard->viewModeLabel->text, "Original");
 }

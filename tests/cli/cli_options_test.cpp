@@ -48,6 +48,7 @@ TEST(CliOptions, EveryUsageErrorExitsWithStatus2) {
         {{"--cutoff", "-1", "x.png"}, "0 to 100"},
         {{"--noise-size", "5x", "x.png"}, "0 to 100"},
         {{"--scale", "some", "x.png"}, "original"},
+        {{"x.png", "--scale"}, "needs a value"},
         {{"--width", "0", "x.png"}, "1 to 99999"},
         {{"--width", "100000", "x.png"}, "1 to 99999"},
         {{"--size", "100", "x.png"}, "WxH"},

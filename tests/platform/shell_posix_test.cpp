@@ -1,6 +1,8 @@
 #include "platform/browser.h"
 #include "platform/headless.h"
 #include "platform/program_folder.h"
+#include "platform/user_folders.h"
+#include "tests/support/scratch_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -24,6 +26,29 @@ TEST(ProgramFolder, IsTheFolderOfTheRunningProgram) {
     ASSERT_GT(n, 0);
     EXPECT_EQ(std::string(self, static_cast<size_t>(n)).rfind(folder, 0), 0u);
     ProgramFolder.Empty();
+}
+
+// The desktop's own pictures folder first, then ~/Pictures, then home:
+// whichever exists.
+TEST(PicturesFolder, TheDesktopsChoiceThenPicturesThenHome) {
+    const std::string home = MakeScratchFolder("vistrel-home");
+    ASSERT_FALSE(home.empty());
+    const std::string oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+    setenv("HOME", home.c_str(), 1);
+    unsetenv("XDG_CONFIG_HOME");
+    mkdir((home + "/.config").c_str(), 0755);
+    std::ofstream(home + "/.config/user-dirs.dirs") << "# written by xdg-user-dirs-update\n"
+                                                      "XDG_DESKTOP_DIR=\"$HOME/Desktop\"\n"
+                                                      "XDG_PICTURES_DIR=\"$HOME/Fotos\"\n";
+    for (const char* folder : {"/Desktop", "/Fotos", "/Pictures"})
+        mkdir((home + folder).c_str(), 0755);
+    EXPECT_EQ(PicturesFolder().str(), home + "/Fotos");
+    rmdir((home + "/Fotos").c_str());
+    EXPECT_EQ(PicturesFolder().str(), home + "/Pictures");
+    rmdir((home + "/Pictures").c_str());
+    EXPECT_EQ(PicturesFolder().str(), home);
+    setenv("HOME", oldHome.c_str(), 1);
+    RemoveScratchFolder(home);
 }
 
 TEST(CommandLine, SplitsWordsAndHonoursQuotes) {
