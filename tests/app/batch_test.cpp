@@ -77,6 +77,17 @@ TEST_F(BatchTest, AChangedResolutionAsksBetweenFactorsAndOneSize) {
         std::filesystem::remove(Path("a_new.png"));
         std::filesystem::remove(Path("b_new.png"));
     }
+    // Run again with the shown photo's own size: nothing is asked, and each
+    // keeps its own size (the last run's one size is forgotten).
+    TypeInto(wizard->widthField, std::to_string(wizard->source.width).c_str());
+    const int32_t asked = MessageCount();
+    ClickWidget(wizard->applyButton);
+    RunUntilIdle();
+    EXPECT_EQ(MessageCount(), asked);
+    EXPECT_EQ(Loaded(Path("a_new.png")).bounds(), Rect(0, 0, 50, 40));
+    EXPECT_EQ(Loaded(Path("b_new.png")).bounds(), Rect(0, 0, 30, 20));
+    std::filesystem::remove(Path("a_new.png"));
+    std::filesystem::remove(Path("b_new.png"));
     // Unconstrained, each side keeps its own factor: 2 across, 1.5 down.
     OpenPaths({a, b});
     ClickWidget(wizard->constrainToggle);
