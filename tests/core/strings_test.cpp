@@ -44,6 +44,14 @@ TEST(Compare, SignedBytesCaseFoldingAndLimit) {
     EXPECT_NE(0, String("[").Compare(String("{"), false));
 }
 
+TEST(Assign, ReplacesTheTextOrEmptiesIt) {
+    String s("longer text");
+    s = "new";
+    EXPECT_EQ(s.str(), "new");
+    s = static_cast<const char*>(nullptr);
+    EXPECT_EQ(s.length, 0);
+}
+
 TEST(Split, DropsEmptyRuns) {
     PointerArray* parts = String("/a//b/").Split('/');
     ASSERT_EQ(2, parts->count);
