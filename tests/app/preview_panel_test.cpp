@@ -1,6 +1,7 @@
 #include "wizard_fixture.h"
 
 #include "app/pyramid.h"
+#include "platform/window_manager.h"
 
 #include "ui/button.h"
 #include "ui/image_widget.h"
@@ -37,14 +38,19 @@ bool SamePixels(const Bitmap& a, const Bitmap& b) {
 
 TEST_F(PreviewPanelTest, DraggingStopsAtTheEdge) {
     Show(Gradient(600, 400));
-    const Rect v = wizard->view->bounds;
+    const Rect v = wizard->view->bounds, n = wizard->navigator->bounds;
+    // Near the far corner of each, where x and y taken for each other fall outside.
+    MoveTo(n.right() - 3, n.top() + 3);
+    EXPECT_EQ(headless::Cursor(), CursorMagnifier);
+    MoveTo(v.right() - 3, v.top() + 3);
+    EXPECT_EQ(headless::Cursor(), CursorMove);
     MoveTo(v.left() + 100, v.top() + 100);
-    EXPECT_EQ(headless::Cursor(), 4);
+    EXPECT_EQ(headless::Cursor(), CursorMove);
     headless::PressButton(*wizard, MouseLeft);
     Frame();
     EXPECT_TRUE(wizard->dragging);
     MoveTo(v.left() + 90, v.top() + 95);  // the picture follows the mouse
-    EXPECT_EQ(headless::Cursor(), 1);
+    EXPECT_EQ(headless::Cursor(), CursorSizeAll);
     EXPECT_EQ(wizard->centreX, 310.0f);
     EXPECT_EQ(wizard->centreY, 205.0f);
     MoveTo(v.left() - 5000, v.top() - 5000);
