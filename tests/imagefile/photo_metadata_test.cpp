@@ -153,6 +153,19 @@ TEST(Exif, HostileBlocksAreRefusedWithoutReadingOutside) {
     garbage.Assign("Exif\0\0MM\0*\xff\xff\xff\xff", 14);
     EXPECT_FALSE(rewriteExif(garbage, 10, 10));
     EXPECT_EQ(1, exifOrientation(garbage.data, 14));
+
+    // Exif directories nested five deep: more than the first, Exif, GPS
+    // and Interop directories a block can hold.
+    std::string nested("Exif\0\0II*\0\x08\0\0\0", 14);
+    for (uint32_t k = 0; k < 5; ++k) {
+        const uint32_t next = 8 + 18 * (k + 1);
+        const uint8_t entry[18] = {1, 0, 0x69, 0x87, 4, 0, 1, 0, 0, 0, uint8_t(next), 0, 0, 0, 0, 0, 0, 0};
+        nested.append(reinterpret_cast<const char*>(entry), sizeof entry);
+    }
+    nested.append(6, '\0');
+    ByteArray deep;
+    deep.Assign(nested.data(), static_cast<int32_t>(nested.size()));
+    EXPECT_FALSE(rewriteExif(deep, 10, 10));
 }
 
 // Tags should come sorted, but writers do not all keep to it: the Exif
