@@ -67,6 +67,8 @@ int32_t PendingMessages();
 bool MainWindowShown();
 String Title();
 int32_t Cursor();
+// Whether the program last asked the session not to end (while a job runs).
+bool LogoutInhibited();
 struct MenuEntry {
     int32_t id;
     String text;

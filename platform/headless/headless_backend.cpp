@@ -37,6 +37,7 @@ struct State {
     bool mainShown = false;
     String title;
     int32_t cursor = 0;
+    bool logoutInhibited = false;
     std::vector<headless::MenuEntry> menu;
     BackendWindow mainWindow;
     NativeWindow* active = nullptr;
@@ -182,7 +183,7 @@ void BackendPostQuit() {
     S().queue.push_back(std::move(m));
 }
 
-void BackendInhibitLogout(bool) {}
+void BackendInhibitLogout(bool inhibit) { S().logoutInhibited = inhibit; }
 
 // Tests post their messages before the loop runs: nothing arrives while
 // it would wait.
@@ -331,6 +332,7 @@ int32_t PendingMessages() { return static_cast<int32_t>(S().queue.size()); }
 bool MainWindowShown() { return S().mainShown; }
 String Title() { return S().title; }
 int32_t Cursor() { return S().cursor; }
+bool LogoutInhibited() { return S().logoutInhibited; }
 const std::vector<MenuEntry>& Menu() { return S().menu; }
 
 bool MenuItemEnabled(int32_t id) {

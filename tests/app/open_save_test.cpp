@@ -15,6 +15,8 @@
 #endif
 
 TEST_F(WizardTest, FailedLoadsSayWhyAndReturnToStepOne) {
+    Frame();
+    EXPECT_FALSE(headless::LogoutInhibited());  // nothing runs before a photo is open
     const std::string good = WriteImage("good.png", Gradient(20, 10));
     const std::string other = WriteImage("other.bmp", Gradient(12, 10));
     WriteText("notes.xyz", "hello");

@@ -18,11 +18,14 @@ protected:
 };
 
 TEST_F(ProcessingTest, ApplyOffersSavingUntilTheNextRun) {
+    EXPECT_FALSE(headless::LogoutInhibited());
     ClickWidget(wizard->applyButton);
     EXPECT_EQ(wizard->jobMode, JobApplying);
+    EXPECT_TRUE(headless::LogoutInhibited());  // a run holds the session open
     EXPECT_EQ(wizard->progressBar->Position().x, wizard->applyButton->bounds.left() + 112);
     EXPECT_FALSE(headless::MenuItemEnabled(102));
     RunUntilIdle();
+    EXPECT_FALSE(headless::LogoutInhibited());
     ASSERT_EQ(wizard->resultKind, ResultFull);
     EXPECT_EQ(wizard->viewModeLabel->text, "Result");
     EXPECT_EQ(wizard->result.Level(0).at(0, 0), Inverted(picture.at(0, 0)));
