@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 
 // HEIC, HEIF and AVIF through libheif (HEVC by libde265, AV1 by dav1d and,
 // for writing AVIF, aom). Only the primary image is read, with its alpha.
@@ -61,6 +62,18 @@ void readExif(const heif_image_handle* handle, DecodedImage& image) {
         exifFromContainer(raw.data, size, 4 + offset, image.exif);
 }
 
+// The largest side whose square stays within the pixel limit; libheif
+// refuses a canvas side at or above the value it is given.
+int canvasSideLimit() {
+    const uint64_t pixels = std::min<uint64_t>(decodePixelLimit(), uint64_t(65535) * 65535);
+    auto side = static_cast<uint64_t>(std::sqrt(static_cast<double>(pixels)));
+    while (side * side > pixels)
+        --side;
+    while ((side + 1) * (side + 1) <= pixels)
+        ++side;
+    return static_cast<int>(side) + 1;
+}
+
 heif_error writeToBuffer(heif_context*, const void* data, size_t size, void* userdata) {
     const bool ok = appendBytes(*static_cast<ByteArray*>(userdata), data, size);
     return heif_error{ok ? heif_error_Ok : heif_error_Memory_allocation_error, heif_suberror_Unspecified,
@@ -75,9 +88,16 @@ bool decodeHeif(const uint8_t* bytes, size_t size, DecodedImage& image) {
     r.context = heif_context_alloc();
     if (!r.context)
         return image.fail("out of memory");
-    heif_context_set_maximum_image_size_limit(r.context, 65535);
+    // libheif holds each side of the picture, and of a grid's or an overlay's
+    // canvas, to one limit, and fills an overlay's canvas before reading a
+    // tile. The canvas may claim another size than the picture, so the side
+    // is held to the square root of the pixel limit: no canvas can exceed it.
+    heif_context_set_maximum_image_size_limit(r.context, canvasSideLimit());
     heif_context_set_max_decoding_threads(r.context, 0);
-    if (heif_context_read_from_memory_without_copy(r.context, bytes, size, nullptr).code != heif_error_Ok ||
+    const heif_error read = heif_context_read_from_memory_without_copy(r.context, bytes, size, nullptr);
+    if (read.subcode == heif_suberror_Security_limit_exceeded)
+        return image.fail("image too large");
+    if (read.code != heif_error_Ok ||
         heif_context_get_primary_image_handle(r.context, &r.handle).code != heif_error_Ok)
         return image.fail("corrupt HEIF");
     const int width = heif_image_handle_get_width(r.handle);
@@ -100,7 +120,10 @@ bool decodeHeif(const uint8_t* bytes, size_t size, DecodedImage& image) {
         return image.fail("out of memory");
     r.options->convert_hdr_to_8bit = 1;
     const heif_chroma chroma = withAlpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB;
-    if (heif_decode_image(r.handle, &r.picture, heif_colorspace_RGB, chroma, r.options).code != heif_error_Ok)
+    const heif_error decoded = heif_decode_image(r.handle, &r.picture, heif_colorspace_RGB, chroma, r.options);
+    if (decoded.subcode == heif_suberror_Security_limit_exceeded)
+        return image.fail("image too large");
+    if (decoded.code != heif_error_Ok)
         return image.fail("corrupt HEIF image data");
     int stride = 0;
     const uint8_t* rows = heif_image_get_plane_readonly(r.picture, heif_channel_interleaved, &stride);

@@ -12,6 +12,10 @@
 #include <algorithm>
 #include <string>
 
+#ifdef __linux__
+#include <sys/resource.h>
+#endif
+
 // WebP, HEIF, AVIF, JPEG XL and camera RAW, checked against what Debian's
 // own tools decode from the same files (scripts/make_photo_test_files.py
 // made both).
@@ -171,6 +175,17 @@ TEST(PhotoFormats, CutAndOversizedFilesFailCleanly) {
         setDecodePixelLimit(uint64_t(1) << 28);
         EXPECT_TRUE(b.isEmpty());
     }
+    // A 16 x 24 picture whose overlay claims a canvas of about 30000 x 30000:
+    // libheif would fill 2.6 GB before reading a tile.
+    const ByteArray overlay = fileBytes(std::string(VISTREL_IMAGEFILE_DATA) + "/heif/overlay-canvas-beyond-picture.avif");
+    Bitmap b;
+    decode(b, overlay.data, static_cast<size_t>(overlay.length), ImageFileAvif, nullptr);
+    EXPECT_TRUE(b.isEmpty());
+#ifdef __linux__
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    EXPECT_LT(usage.ru_maxrss, 1024 * 1024) << "peak kilobytes";
+#endif
 }
 
 #endif
