@@ -44,7 +44,7 @@ package:
 	cd build/package && cpack
 
 # The Windows programs, cross-built with MinGW-w64, and both downloads in
-# dist/: the zip and the installer.
+# dist/: the zip and the installer (and the LGPL DLLs' sources beside them).
 windows:
 	@scripts/windows/build.sh
 	@scripts/windows/package.sh

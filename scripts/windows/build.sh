@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds Vistrel for 64-bit Windows into build/windows (programs and
 # test suites), after installing the packages and building the image
-# libraries when needed. Prints nothing else on success but cmake's output.
+# libraries when needed (their progress shows). Prints nothing else on
+# success but cmake's output.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 jobs=${JOBS:-$(nproc)}

@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
-# Installs what the Windows build needs (MinGW-w64, nasm, Wine, NSIS, ...),
-# only when something is missing. Installed packages are never upgraded.
+# Installs what the Windows build needs (MinGW-w64, nasm, meson, autotools,
+# Wine, NSIS, ...), only when something is missing. Installed packages are
+# never upgraded.
 set -euo pipefail
 
-packages=(cmake ninja-build googletest dpkg-dev gpgv zip g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
-          binutils-mingw-w64-x86-64 mingw-w64-tools nasm wine wine64 fonts-wine nsis)
+# meson builds dav1d; autoconf, automake and libtool make LibRaw's configure
+# script, which Debian's tarball leaves out; pkg-config is how libheif and
+# libjxl find the libraries built before them.
+packages=(cmake ninja-build meson pkg-config googletest dpkg-dev gpgv zip autoconf automake libtool
+          g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools nasm
+          wine wine64 fonts-wine nsis)
 need=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed$' || need+=("$p")

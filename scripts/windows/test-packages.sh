@@ -24,8 +24,10 @@ absent() { ! "$@"; }
 settle() { timeout 120 wineserver -w; }
 
 listing=$(unzip -Z1 "$zip_file")
-for f in Vistrel/vistrel.exe Vistrel/vistrel-cli.exe Vistrel/Help/index.html Vistrel/Samples/coffee-noisy.png \
-         Vistrel/LICENSES/Vistrel.txt Vistrel/LICENSES/libtiff.txt; do
+for f in Vistrel/vistrel.exe Vistrel/vistrel-cli.exe Vistrel/libheif.dll Vistrel/libde265.dll Vistrel/libraw_r.dll \
+         Vistrel/Help/index.html Vistrel/Samples/coffee-noisy.png Vistrel/LICENSES/Vistrel.txt \
+         Vistrel/LICENSES/libtiff.txt Vistrel/LICENSES/LGPL-libraries.txt Vistrel/LICENSES/LGPL-3.0.txt \
+         Vistrel/LICENSES/LGPL-2.1.txt; do
   check "the zip holds $f" grep -qx "$f" <<< "$listing"
 done
 
@@ -38,14 +40,15 @@ uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vistrel'
 timeout 300 wine "$setup" /S; status=$?
 settle
 check "silent install ends with status 0" test "$status" -eq 0
-for f in vistrel.exe vistrel-cli.exe uninstall.exe Help/index.html Help/denoiseexamples.html \
-         Samples/coffee-noisy.png LICENSES/Vistrel.txt; do
+for f in vistrel.exe vistrel-cli.exe libheif.dll libde265.dll libraw_r.dll uninstall.exe Help/index.html \
+         Help/denoiseexamples.html Samples/coffee-noisy.png LICENSES/Vistrel.txt LICENSES/LGPL-libraries.txt; do
   check "installed $f" test -f "$program_files/$f"
 done
 check "Start-menu shortcut" test -f "$shortcut"
 check "\"Apps\" lists the uninstaller" wine reg query "$uninstall_key" /v UninstallString
 check "\"Open with\" offers Vistrel for .png" wine reg query 'HKLM\Software\Classes\.png\OpenWithProgids' /v Vistrel.Picture
 check "\"Open with\" offers Vistrel for .tga" wine reg query 'HKLM\Software\Classes\.tga\OpenWithProgids' /v Vistrel.Picture
+check "\"Open with\" offers Vistrel for .heic" wine reg query 'HKLM\Software\Classes\.heic\OpenWithProgids' /v Vistrel.Picture
 
 # The installed command-line program works on an installed sample from
 # its own folder, and names in any script reach it.
@@ -59,6 +62,14 @@ info=$(cd "$program_files" && timeout 120 wine ./vistrel-cli.exe info "$(winepat
 check "the result is a 320 x 320 PNG" grep -q "PNG 320x320" <<< "$info"
 # Redirected output is the name's UTF-8 bytes, unchanged by any code page.
 check "output into a pipe names the file in UTF-8" grep -qF $'\xd0\xa4\xd0\xbe\xd1\x82\xd0\xbe\\\xe5\x86\x99\xe7\x9c\x9f.png: PNG' <<< "$info"
+
+# The LGPL libraries load from the program folder: HEIC through libheif.dll
+# and libde265.dll, a DNG through libraw_r.dll.
+cp tests/data/photo/upright.heic tests/data/photo/orientation_6.dng "$WINEPREFIX/drive_c/users/Public/"
+info=$(cd "$program_files" && timeout 120 wine ./vistrel-cli.exe info 'C:\users\Public\upright.heic' \
+  'C:\users\Public\orientation_6.dng' 2>&1 | tr -d '\r')
+check "the installed vistrel-cli.exe reads a HEIC picture" grep -q "upright.heic: HEIF 24x16" <<< "$info"
+check "the installed vistrel-cli.exe reads a camera RAW file" grep -q "orientation_6.dng: RAW 48x32" <<< "$info"
 
 # The installed desktop program, started by its full path from another
 # folder on a private display: Help > Contents hands the installed help page
