@@ -45,6 +45,7 @@ TEST(CliOptions, EveryUsageErrorExitsWithStatus2) {
         {{"x.png", "--preset"}, "needs a value"},
         {{"--preset", "Fine", "x.png"}, "unknown preset"},
         {{"--amount", "101", "x.png"}, "0 to 100"},
+        {{"--amount", "", "x.png"}, "0 to 100"},
         {{"--cutoff", "-1", "x.png"}, "0 to 100"},
         {{"--noise-size", "5x", "x.png"}, "0 to 100"},
         {{"--scale", "some", "x.png"}, "original"},

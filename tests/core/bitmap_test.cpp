@@ -78,7 +78,30 @@ TEST(Bitmap, LinesClipAndDraw) {
 TEST(Bitmap, LineClipMovesEndOntoEdgeAlongTheSegment) {
     Bitmap b;
     b.resize(100, 100);
-    int x0 = -10, y0 = 0, x1 = 10, y1 = 20;
-    ASSERT_TRUE(b.clipLine(x0, y0, x1, y1));
-    EXPECT_EQ((std::vector<int>{0, 10, 10, 20}), (std::vector<int>{x0, y0, x1, y1}));
+    // Either end past each edge: the segment and the clipped one.
+    const std::vector<int> rows[][2] = {
+        {{-10, 0, 10, 20}, {0, 10, 10, 20}}, {{5, 0, -5, 10}, {5, 0, 0, 5}},
+        {{95, 0, 105, 10}, {95, 0, 99, 4}},  {{105, 0, 95, 10}, {99, 6, 95, 10}},
+        {{0, -10, 20, 10}, {10, 0, 20, 10}}, {{0, 95, 10, 105}, {0, 95, 4, 99}},
+    };
+    for (const auto& r : rows) {
+        int x0 = r[0][0], y0 = r[0][1], x1 = r[0][2], y1 = r[0][3];
+        ASSERT_TRUE(b.clipLine(x0, y0, x1, y1));
+        EXPECT_EQ(r[1], (std::vector<int>{x0, y0, x1, y1})) << r[0][0] << "," << r[0][1];
+    }
+}
+
+TEST(Bitmap, LinesStepTheMinorAxisAtHalfway) {
+    Bitmap b;
+    b.resize(10, 10);
+    for (bool steep : {false, true}) {
+        b.fill(0);
+        if (steep)
+            b.drawLine(1, 0, 0, 3, 9);
+        else
+            b.drawLine(1, 0, 0, 9, 3);
+        const int minor[10] = {0, 0, 1, 1, 1, 2, 2, 2, 3, 3};
+        for (int major = 0; major < 10; ++major)
+            EXPECT_EQ(1u, steep ? b.at(minor[major], major) : b.at(major, minor[major])) << major;
+    }
 }

@@ -19,3 +19,11 @@ TEST(TypeFromExtension, OnlyTheTextAfterTheLastDotCounts) {
     EXPECT_EQ(ImageFileUnknown, typeFromExtension("a.pngx"));
     EXPECT_EQ(ImageFileUnknown, typeFromExtension("a. png"));
 }
+
+TEST(EncodeRefusal, TypesNeverWrittenAndIconsPastTheirSize) {
+    for (ImageFileType never : {ImageFileWbmp, ImageFileWmf, ImageFileUnknown})
+        EXPECT_GT(encodeRefusal(never, 1, 1).length, 0) << never;
+    EXPECT_EQ(0, encodeRefusal(ImageFileIco, 255, 255).length);
+    EXPECT_GT(encodeRefusal(ImageFileIco, 255, 256).length, 0);
+    EXPECT_EQ(0, encodeRefusal(ImageFilePng, 65535, 65535).length);
+}

@@ -17,6 +17,10 @@ TEST(ProgramFolder, CutsAfterTheLastSeparator) {
     EXPECT_EQ(ProgramFolderFromPath("/a\\b/c", 6), "/a\\b/");
     EXPECT_EQ(ProgramFolderFromPath("vistrel", 7), "");
     EXPECT_EQ(ProgramFolderFromPath("/x", -1), "");  // the lookup failed
+    // A path that fills the lookup's buffer may have been cut.
+    const std::string longest(static_cast<size_t>(ProgramPathBufferSize), '/');
+    EXPECT_EQ(ProgramFolderFromPath(longest.c_str(), ProgramPathBufferSize - 2).length, ProgramPathBufferSize - 2);
+    EXPECT_EQ(ProgramFolderFromPath(longest.c_str(), ProgramPathBufferSize - 1), "");
 }
 
 // Filter lists
