@@ -14,6 +14,7 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 TEST(ProgramFolder, IsTheFolderOfTheRunningProgram) {
@@ -33,7 +34,11 @@ TEST(ProgramFolder, IsTheFolderOfTheRunningProgram) {
 TEST(PicturesFolder, TheDesktopsChoiceThenPicturesThenHome) {
     const std::string home = MakeScratchFolder("vistrel-home");
     ASSERT_FALSE(home.empty());
-    const std::string oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+    // The environment is put back as it was, set or not.
+    std::vector<std::pair<const char*, std::string>> saved;
+    for (const char* name : {"HOME", "XDG_CONFIG_HOME"})
+        if (const char* value = std::getenv(name))
+            saved.emplace_back(name, value);
     setenv("HOME", home.c_str(), 1);
     unsetenv("XDG_CONFIG_HOME");
     mkdir((home + "/.config").c_str(), 0755);
@@ -47,7 +52,9 @@ TEST(PicturesFolder, TheDesktopsChoiceThenPicturesThenHome) {
     EXPECT_EQ(PicturesFolder().str(), home + "/Pictures");
     rmdir((home + "/Pictures").c_str());
     EXPECT_EQ(PicturesFolder().str(), home);
-    setenv("HOME", oldHome.c_str(), 1);
+    unsetenv("HOME");
+    for (const auto& [name, value] : saved)
+        setenv(name, value.c_str(), 1);
     RemoveScratchFolder(home);
 }
 
