@@ -88,17 +88,17 @@ TEST_F(BatchTest, AChangedResolutionAsksBetweenFactorsAndOneSize) {
     EXPECT_EQ(Loaded(Path("b_new.png")).bounds(), Rect(0, 0, 30, 20));
     std::filesystem::remove(Path("a_new.png"));
     std::filesystem::remove(Path("b_new.png"));
-    // Unconstrained, each side keeps its own factor: 2 across, 1.5 down.
+    // Unconstrained, each side keeps its own factor: 1 across, 1.5 down;
+    // the fields follow each file even when only its height changes.
     OpenPaths({a, b});
     ClickWidget(wizard->constrainToggle);
     ASSERT_FALSE(wizard->constrainToggle->on);
-    TypeInto(wizard->widthField, "100");
     TypeInto(wizard->heightField, "60");
     headless::QueueMessageBoxAnswer(true);
     ClickWidget(wizard->applyButton);
     RunUntilIdle();
-    const Bitmap second = Loaded(Path("b_new.png"));
-    EXPECT_EQ(second.bounds(), Rect(0, 0, 60, 30));
+    EXPECT_EQ(Loaded(Path("b_new.png")).bounds(), Rect(0, 0, 30, 30));
+    EXPECT_EQ(wizard->heightField->committedText, "30");
 }
 
 TEST_F(BatchTest, AFileThatFailsIsReportedAndSkippedWithTheOptionsKept) {

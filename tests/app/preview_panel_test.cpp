@@ -56,12 +56,34 @@ TEST_F(PreviewPanelTest, DraggingStopsAtTheEdge) {
     MoveTo(v.left() - 5000, v.top() - 5000);
     EXPECT_FLOAT_EQ(wizard->centreX, 599.01f);
     EXPECT_FLOAT_EQ(wizard->centreY, 399.01f);
+    MoveTo(v.left() + 5000, v.top() + 5000);
+    EXPECT_EQ(wizard->centreX, 0.0f);
+    EXPECT_EQ(wizard->centreY, 0.0f);
+    MoveTo(v.left() - 5000, v.top() - 5000);
     // The picture's last column sits at the view's middle, grey beyond.
     EXPECT_EQ(ViewAt(223, 163), wizard->display.Level(0).at(599, 399));
     EXPECT_EQ(ViewAt(224, 163), Grey);
     headless::ReleaseButton(*wizard, MouseLeft);
     Frame();
     EXPECT_FALSE(wizard->dragging);
+}
+
+// On a square photo centred off the middle the navigator's box is centred
+// on the diagonal: both sides map the same way.
+TEST_F(PreviewPanelTest, TheNavigatorBoxFollowsTheCentreAlikeAcrossAndDown) {
+    Show(Gradient(900, 900));
+    wizard->centreX = wizard->centreY = 300.0f;
+    wizard->ShowView(wizard->viewMode);
+    const Bitmap& nav = wizard->navigatorOverlay;
+    int32_t left = nav.width, right = -1, top = nav.height, bottom = -1;
+    for (int32_t y = 0; y < nav.height; ++y)
+        for (int32_t x = 0; x < nav.width; ++x)
+            if (nav.at(x, y) == Black && wizard->navigatorPicture.at(x, y) != Black) {
+                left = std::min(left, x), right = std::max(right, x);
+                top = std::min(top, y), bottom = std::max(bottom, y);
+            }
+    ASSERT_GT(bottom, top);
+    EXPECT_EQ(left + right, top + bottom);
 }
 
 // A photo with a colour profile is shown converted to sRGB, in the view and
@@ -190,4 +212,12 @@ TEST(Pyramid, HalvingWeighsNeighboursAndStopsAtTheEdges) {
     // (2 * (2 * 0 + 60) + (2 * 30 + 90)) / 9 and (2 * (60 + 2 * 240) + (90 + 2 * 180)) / 9
     EXPECT_EQ(packPixel(30, 0, 0), half.at(0, 0));
     EXPECT_EQ(packPixel(170, 0, 0), half.at(1, 0));
+}
+
+// The label under the view shows the file's name after either separator;
+// a name without one, or a folder, is shown whole.
+TEST(DisplayFileName, ShowsWhatFollowsTheLastSeparator) {
+    for (const auto& [path, shown] : {std::pair{"/home/ann/cat.jpg", "cat.jpg"}, {"C:\\Photos/2024\\dog.png", "dog.png"},
+                                      {"cat.jpg", "cat.jpg"}, {"/home/ann/", "/home/ann/"}})
+        EXPECT_TRUE(DisplayFileName(String(path)) == shown) << path;
 }

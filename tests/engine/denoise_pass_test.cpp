@@ -68,4 +68,7 @@ TEST(Conversions, DetailBytesRoundTiesToEvenAndSaturate) {
     ByteImage stretched = floatToBytes(d, DataRange, DataRange);
     EXPECT_EQ(0, stretched.at(5, 0));
     EXPECT_EQ(255, stretched.at(4, 0));
+    const Bitmap red = floatsToBitmap(&d, nullptr, nullptr, nullptr, DataRange, DataRange);
+    EXPECT_EQ(0u, (red.at(5, 0) >> 16) & 0xFF);
+    EXPECT_EQ(255u, (red.at(4, 0) >> 16) & 0xFF);
 }

@@ -148,6 +148,16 @@ TEST(NoiseProfile, ReadsNoiseByScaleChannelAndTone) {
     const NoiseProfile blue =
         estimateNoiseProfile(noisyPicture([&](int, int, int ch) { return ch == 2 ? 128.0 + blueNoise(random) : 128.0; }, 0.0, 1));
     EXPECT_NEAR(blue.chroma[0], 8.0f * 0.7071f, 0.6f);
+    // A picture of one tone reads the same overall as for that tone.
+    for (int k = 0; k < NoiseProfile::Scales; ++k) {
+        EXPECT_EQ(blue.luma[k], blue.lumaByTone[k][1]) << "scale " << k;
+        EXPECT_EQ(blue.chroma[k], blue.chromaByTone[k][1]) << "scale " << k;
+    }
+    // Windows that touch a clipped channel are left out: the clipped three
+    // quarters on the right would otherwise fill the lower quarter read.
+    const NoiseProfile clipped =
+        estimateNoiseProfile(noisyPicture([](int x, int y, int) { return x < 64 ? 128.0 : (x + y) % 2 * 255.0; }, 3.0, 2));
+    EXPECT_NEAR(clipped.luma[0], 0.61f * 3.0f, 0.3f);
     const NoiseProfile p = estimateNoiseProfile(cameraLikePicture(3.0, 12.0, true, 1));
     EXPECT_NEAR(p.lumaByTone[0][0], 3.0f, 0.4f);
     EXPECT_EQ(0.0f, p.lumaByTone[0][1]);  // no middle tone in the picture
