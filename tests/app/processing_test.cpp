@@ -49,6 +49,9 @@ TEST_F(ProcessingTest, ApplyOffersSavingUntilTheNextRun) {
     RunUntilIdle();
     EXPECT_TRUE(wizard->step5Widgets.empty());  // a preview offers no saving
     EXPECT_FALSE(headless::MenuItemEnabled(102));
+    ASSERT_NE(wizard->viewToggle, nullptr);
+    OpenPaths({WriteImage("other.png", Gradient(30, 20))});  // the result goes with its photo
+    EXPECT_EQ(wizard->viewToggle, nullptr);
 }
 
 TEST_F(ProcessingTest, TwoQuickPreviewsGiveOneResult) {

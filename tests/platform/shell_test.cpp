@@ -119,4 +119,15 @@ TEST_F(Dialogs, MultipleSelectionGivesFolderThenNames) {
         EXPECT_EQ(joined, answer.paths[size_t(i - 1)].str());
     }
     DeleteStrings(parts);
+
+    // Cancelled, nothing chosen, an empty name or one holding a NUL: nothing.
+    const headless::FileDialogAnswer nothing[] = {{false, {String("/pics/a.jpg")}},
+                                                  {true, {}},
+                                                  {true, {String("")}},
+                                                  {true, {String("/pics/a.jpg"), String("a\0b", 3)}}};
+    for (const headless::FileDialogAnswer& a : nothing) {
+        headless::QueueFileDialogAnswer(a);
+        EXPECT_FALSE(FileDialog(result, false, true, OpenFilterList(), nullptr, nullptr));
+        EXPECT_EQ(result.length, 0);
+    }
 }
