@@ -33,6 +33,19 @@ TEST(Bitmap, ClipRectClampsEachEdge) {
     EXPECT_EQ(Rect(0, 0, 3, 8), b.clipRect(Rect(-5, -5, 3, 50)));
 }
 
+TEST(Bitmap, CropCopiesItsRectAndAnEmptyRectGivesAnEmptyPicture) {
+    Bitmap source, crop;
+    source.resize(4, 3);
+    for (uint32_t i = 0; i < 12; ++i)
+        source.data[i] = i;
+    ASSERT_TRUE(crop.cropFrom(source, Rect(1, 1, 3, 3)));
+    EXPECT_EQ(Rect(0, 0, 2, 2), crop.bounds());
+    EXPECT_EQ(5u, crop.at(0, 0));
+    EXPECT_EQ(10u, crop.at(1, 1));
+    EXPECT_TRUE(crop.cropFrom(source, Rect(2, 1, 2, 3)));
+    EXPECT_TRUE(crop.isEmpty());
+}
+
 TEST(Bitmap, LinesClipAndDraw) {
     Bitmap b;
     b.resize(10, 10);

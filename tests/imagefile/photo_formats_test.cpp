@@ -181,6 +181,16 @@ TEST(PhotoFormats, CutAndOversizedFilesFailCleanly) {
     Bitmap b;
     decode(b, overlay.data, static_cast<size_t>(overlay.length), ImageFileAvif, nullptr);
     EXPECT_TRUE(b.isEmpty());
+    // A picture of exactly the limit loads; one pixel more is refused.
+    const ByteArray png = fileBytes(photoDir + "p3.png");
+    decode(b, png.data, static_cast<size_t>(png.length), ImageFilePng, nullptr);
+    const uint64_t pixels = b.pixelCount();
+    for (const uint64_t limit : {pixels, pixels - 1}) {
+        setDecodePixelLimit(limit);
+        decode(b, png.data, static_cast<size_t>(png.length), ImageFilePng, nullptr);
+        setDecodePixelLimit(uint64_t(1) << 28);
+        EXPECT_EQ(b.isEmpty(), limit < pixels) << limit;
+    }
 #ifdef __linux__
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);

@@ -64,7 +64,7 @@ TEST(RoundTrip, AnAlphaChannelIsWrittenOnlyWhenAPixelIsBelow255) {
     EXPECT_EQ(0xFFu, pixelAlpha(back.at(0, 0)));
 }
 
-TEST(RoundTrip, IconsUpTo255PixelsEachWay) {
+TEST(RoundTrip, IconsUpTo255PixelsEachWayTargasTo65535) {
     Bitmap icon;
     makePhoto(icon, 255, 255);
     Bitmap back;
@@ -72,6 +72,13 @@ TEST(RoundTrip, IconsUpTo255PixelsEachWay) {
     EXPECT_TRUE(samePixels(icon, back));
 
     ByteArray file;
+    ASSERT_TRUE(encode(icon, ImageFileIco, 90, nullptr, file));
+    // The directory entry's reserved byte and its one plane, which readers check.
+    EXPECT_EQ(0, file.data[6 + 3]);
+    EXPECT_EQ(1, file.data[6 + 4] | file.data[6 + 5] << 8);
+    Bitmap line;
+    makePhoto(line, 65536, 1);
+    EXPECT_FALSE(encode(line, ImageFileTga, 90, nullptr, file));
     Bitmap wide, tall;
     makePhoto(wide, 256, 255);
     makePhoto(tall, 255, 256);
