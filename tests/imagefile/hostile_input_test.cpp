@@ -120,11 +120,16 @@ TEST(HostileInput, MalformedHeadersFailWithoutAllocating) {
     putLe32(ico, 26, 65535);
     putLe32(ico, 30, 2 * 65535);
     putLe16(ico, 36, 32);
+    std::vector<uint8_t> os2Bitfields = bmpFile(4, 4, 32, 3, 64);
+    putLe32(os2Bitfields, 14, 20);  // OS/2 numbers its compressions otherwise
+    for (int i = 0; i < 3; ++i)
+        putLe32(os2Bitfields, 34 + 4 * i, 0xFF0000u >> (8 * i));  // masks that would read
     const struct {
         const char* what;
         std::vector<uint8_t> bytes;
         ImageFileType type;
     } rows[] = {
+        {"OS/2 BMP with compression 3", os2Bitfields, ImageFileBmp},
         {"huge BMP", bmpFile(65535, 65535, 24, 0, 100), ImageFileBmp},
         {"huge top-down BMP", bmpFile(65535, -65535, 32, 0, 100), ImageFileBmp},
         {"huge RLE8 BMP", bmpFile(65535, 65535, 8, 1, 100, 2), ImageFileBmp},
@@ -231,6 +236,15 @@ TEST(HostileInput, IndicesOutsideTheTableAreNeverReadOutOfBounds) {
     const Bitmap black = decoded(bmp, ImageFileBmp);
     ASSERT_FALSE(black.isEmpty());
     EXPECT_EQ(packPixel(0, 0, 0), black.at(0, 0));
+    // A 36-byte OS/2 header still gives the palette's length: index 2 of
+    // the two entries is black too, not the bytes before the pixels.
+    bmp = bmpFile(1, 1, 8, 0, 4, 2);
+    putLe32(bmp, 14, 36);
+    bmp[58] = bmp[59] = bmp[60] = 0xFF;
+    bmp[62] = 2;
+    const Bitmap os2 = decoded(bmp, ImageFileBmp);
+    ASSERT_FALSE(os2.isEmpty());
+    EXPECT_EQ(packPixel(0, 0, 0), os2.at(0, 0));
 }
 
 TEST(HostileInput, LzwCodesOutOfRangeFail) {
