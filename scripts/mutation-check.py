@@ -88,15 +88,17 @@ def print_ratio():
 
 
 def read_mutants(path):
-    """Blocks of "FILE: what goes wrong", "- snippet", "+ replacement" and an
-    optional "= why it is equivalent"; '#' starts a comment."""
+    """Blocks of "FILE: what goes wrong", "- snippet", "+ replacement", an
+    optional "= why it is equivalent" and, for a snippet the file holds more
+    than once, "@ N": only the Nth of those lines (from 0, in file order) is
+    meant; '#' starts a comment."""
     mutants = []
     with open(path, encoding="utf-8") as f:
         for number, line in enumerate(f.read().split("\n"), 1):
             if not line.strip() or line.startswith("#"):
                 continue
             key, text = line[:2], line[2:].replace("\\n", "\n")
-            fields = {"- ": "find", "+ ": "replace", "= ": "equivalent"}
+            fields = {"- ": "find", "+ ": "replace", "= ": "equivalent", "@ ": "occurrence"}
             if key in fields and mutants and fields[key] not in mutants[-1]:
                 mutants[-1][fields[key]] = text
             elif ": " in line and key not in fields:
@@ -381,13 +383,21 @@ def read_cache(path):
     return cache
 
 
+def rank_among_alike(files, m):
+    """How many mutants of m's file before m turn the same text into the same."""
+    alike = [x["line"] for x in mutant_sampler.file_mutants(m["file"], files[m["file"]].decode())
+             if x["find"].strip() == m["find"].strip() and x["replace"].strip() == m["replace"].strip()]
+    return sorted(alike).index(m["line"])
+
+
 def run_random(args, files):
     """Seeded mutants by rule until args.random of them built and are not
     known equivalents; verdicts come from the cache when it has them."""
     equivalent = {}
     if os.path.exists(args.equivalent):
         for m in read_mutants(args.equivalent):
-            equivalent[(m["file"], m["find"].strip(), m["replace"].strip())] = m.get("equivalent", "")
+            equivalent.setdefault((m["file"], m["find"].strip(), m["replace"].strip()), set()).add(
+                int(m["occurrence"]) if "occurrence" in m else None)
     order = mutant_sampler.sampled(files, args.seed, args.only)
     # A survivor is tried again once the tests change, or when the decoders
     # now also run under AddressSanitizer.
@@ -400,7 +410,8 @@ def run_random(args, files):
     for m in order:
         if live >= args.random:
             break
-        if (m["file"], m["find"].strip(), m["replace"].strip()) in equivalent:
+        known = equivalent.get((m["file"], m["find"].strip(), m["replace"].strip()), set())
+        if known and (None in known or rank_among_alike(files, m) in known):
             skipped_equivalent += 1
             continue
         key = mutant_sampler.key(m)
