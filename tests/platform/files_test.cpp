@@ -61,6 +61,10 @@ TEST_F(TempFolder, ReadsExactlyTheBytesOrFailsWithLengthZero) {
     }
     EXPECT_TRUE(FileExists(String(path("data").c_str())));
     EXPECT_FALSE(FileExists(String(path("missing").c_str())));
+#ifndef _WIN32
+    EXPECT_TRUE(FileExists(String("/")));  // a name of one character
+#endif
+    EXPECT_FALSE(FileExists(String("")));
 }
 
 TEST_F(TempFolder, WriteReplacesAndLeavesNoTemporaryBehind) {
