@@ -138,6 +138,9 @@ TEST_F(CliRun, NoResultReplacesAnInputOrAnotherResult) {
     EXPECT_EQ(once, readBytes("other.png"));
     EXPECT_FALSE(exists("x.png"));
     EXPECT_FALSE(exists("y.png"));
+    // One that fails only when written fails the run.
+    EXPECT_EQ(1, run({"--quiet", "--before-after", dir + "/missing/b.png", "-o", path("z.png"), path("a.png")}));
+    EXPECT_NE(std::string::npos, log.find("Unable to save " + dir + "/missing/b.png")) << log;
 }
 
 namespace {
