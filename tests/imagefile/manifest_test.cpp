@@ -267,6 +267,19 @@ std::map<std::string, std::vector<std::string>> referencesOf(const std::string& 
                 }
         }
     }
+    if (folder == "tiff") {
+        // The seq files name their content by a hash: every encoding of one
+        // content (depths, predictor, min-is-white, fax, tiles) reads alike;
+        // unassociated alpha gives the same samples another meaning.
+        std::map<std::string, std::string> firstOf;
+        for (const auto& [path, ok] : okPaths) {
+            if (path.find("/seq/") == std::string::npos || path.find("unassoc") != std::string::npos)
+                continue;
+            const auto [first, fresh] = firstOf.try_emplace(path.substr(path.rfind('-') + 1), path);
+            if (!fresh)
+                references[path].push_back(first->second);
+        }
+    }
     return references;
 }
 
@@ -284,7 +297,7 @@ TEST_P(References, DecodedPixelsEqualTheReferenceRenderings) {
         std::string report;
         bool matched = false;
         for (const std::string& reference : file.second) {
-            Bitmap expected = decodeFile(reference, ImageFilePng);
+            Bitmap expected = decodeFile(reference, typeOf(reference, folder));
             ASSERT_FALSE(expected.isEmpty()) << reference;
             std::string first;
             matched = matched || differingPixels(actual, expected, type == ImageFileGif, first) == 0;
@@ -294,4 +307,4 @@ TEST_P(References, DecodedPixelsEqualTheReferenceRenderings) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, References, ::testing::Values("tga", "pcx", "bmp", "gif", "wbmp", "ico"));
+INSTANTIATE_TEST_SUITE_P(Formats, References, ::testing::Values("tga", "pcx", "bmp", "gif", "wbmp", "ico", "tiff"));
