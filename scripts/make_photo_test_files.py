@@ -14,6 +14,7 @@ import os
 import struct
 import subprocess
 import tempfile
+import zlib
 
 from PIL import Image, ImageCms
 
@@ -347,5 +348,52 @@ def new_formats(base):
         target.write(source.read())
 
 
+def tiff_file(path, entries, samples):
+    """A little-endian TIFF of one strip: entries as tiff_entry gives them
+    (the strip's offset, tag 273, is filled in here), then the samples."""
+    entries = sorted(entries + [tiff_entry(273, "I", [0]), tiff_entry(279, "I", [len(samples)])])
+    data_at = 8 + 2 + 12 * len(entries) + 4
+    strip_at = data_at + sum((len(e[3]) + 1) // 2 * 2 for e in entries if len(e[3]) > 4)
+    ifd, extra = struct.pack("<H", len(entries)), bytearray()
+    for tag, kind, count, data in entries:
+        if tag == 273:
+            data = struct.pack("<I", strip_at)
+        if len(data) <= 4:
+            ifd += struct.pack("<HHI", tag, kind, count) + data.ljust(4, b"\0")
+        else:
+            ifd += struct.pack("<HHII", tag, kind, count, data_at + len(extra))
+            extra += data + b"\0" * (len(data) % 2)
+    with open(path, "wb") as f:
+        f.write(b"II*\0" + struct.pack("<I", 8) + ifd + struct.pack("<I", 0) + extra + samples)
+
+
+def odd_tiffs(out=OUT):
+    """TIFF layouts libtiff leaves to the program: 12-bit grey, Deflate with
+    horizontal differencing (with the 8-bit picture it must read as), and
+    16-bit CMYK with unassociated alpha."""
+    os.makedirs(out, exist_ok=True)
+    w, h = 16, 16
+    values = [[(x * 397 + y * 1231 + x * y * 29) % 4096 for x in range(w)] for y in range(h)]
+    packed = bytearray()
+    for row in values:
+        deltas = [row[0]] + [(row[x] - row[x - 1]) % 4096 for x in range(1, w)]
+        bits = "".join(format(v, "012b") for v in deltas)
+        bits += "0" * (-len(bits) % 8)
+        packed += int(bits, 2).to_bytes(len(bits) // 8, "big")
+    tiff_file(f"{out}/grey12_predictor.tif",
+              [tiff_entry(256, "I", [w]), tiff_entry(257, "I", [h]), tiff_entry(258, "H", [12]),
+               tiff_entry(259, "H", [8]), tiff_entry(262, "H", [1]), tiff_entry(277, "H", [1]),
+               tiff_entry(278, "I", [h]), tiff_entry(317, "H", [2])], zlib.compress(bytes(packed)))
+    grey = Image.new("L", (w, h))
+    grey.putdata([(v * 255 + 2047) // 4095 for row in values for v in row])
+    grey.save(f"{out}/grey12_predictor.png")
+    inks = struct.pack("<10H", 0, 0, 0, 0, 0x8080, 0xFFFF, 0, 0, 0, 0xFFFF)  # white at half alpha, cyan
+    tiff_file(f"{out}/cmyk16_alpha.tif",
+              [tiff_entry(256, "I", [2]), tiff_entry(257, "I", [1]), tiff_entry(258, "H", [16] * 5),
+               tiff_entry(259, "H", [1]), tiff_entry(262, "H", [5]), tiff_entry(277, "H", [5]),
+               tiff_entry(278, "I", [1]), tiff_entry(338, "H", [2])], inks)
+
+
 if __name__ == "__main__":
     main()
+    odd_tiffs()

@@ -148,6 +148,29 @@ TEST(PhotoFormats, AFileHoldingAnotherTypeOpensAsThatType) {
     }
 }
 
+// Layouts libtiff leaves to the program, and whether a TIFF kept its samples.
+TEST(PhotoFormats, TiffsLibtiffLeavesToUsReadAsStored) {
+    const Bitmap grey = loadedPhoto("grey12_predictor.tif");
+    EXPECT_EQ(0, largestDifference(loadedPhoto("grey12_predictor.png"), grey));
+    const Bitmap inks = loadedPhoto("cmyk16_alpha.tif");
+    ASSERT_EQ(2, inks.width);
+    EXPECT_EQ(0x80FFFFFFu, inks.at(0, 0));
+    EXPECT_EQ(0xFF00FFFFu, inks.at(1, 0));
+    // Trailing bytes far beyond what two pixels need do not make it implausible.
+    ByteArray padded = fileBytes(photoDir + "cmyk16_alpha.tif");
+    const std::string zeros(300000, '\0');
+    padded.Append(zeros.data(), static_cast<int32_t>(zeros.size()));
+    Bitmap b;
+    decode(b, padded.data, static_cast<size_t>(padded.length), ImageFileTiff, nullptr);
+    EXPECT_EQ(2, b.width);
+    for (const auto& [name, lossless] :
+         {std::pair{"orientation_1.tif", true}, {"../formats/tiff/libtiff/quad-tile.jpg.tiff", false}}) {
+        PhotoMetadata metadata;
+        EXPECT_FALSE(loadedPhoto(name, &metadata).isEmpty()) << name;
+        EXPECT_EQ(lossless, metadata.lossless) << name;
+    }
+}
+
 TEST(PhotoFormats, ResultsOfReadOnlyTypesGetAWritableName) {
     bool changed = false;
     EXPECT_EQ(String("/p/IMG_1_new.png"), resultPathFor(String("/p/IMG_1.CR2"), String(), String("_new")));
