@@ -217,7 +217,9 @@ TEST(Pyramid, HalvingWeighsNeighboursAndStopsAtTheEdges) {
 // The label under the view shows the file's name after either separator;
 // a name without one, or a folder, is shown whole.
 TEST(DisplayFileName, ShowsWhatFollowsTheLastSeparator) {
-    for (const auto& [path, shown] : {std::pair{"/home/ann/cat.jpg", "cat.jpg"}, {"C:\\Photos/2024\\dog.png", "dog.png"},
-                                      {"cat.jpg", "cat.jpg"}, {"/home/ann/", "/home/ann/"}})
+    for (const auto& [path, shown] : {std::pair{"/home/ann/cat.jpg", "cat.jpg"},
+                                      {"C:\\Photos/2024\\dog.png", "dog.png"},
+                                      {"cat.jpg", "cat.jpg"},
+                                      {"/home/ann/", "/home/ann/"}})
         EXPECT_TRUE(DisplayFileName(String(path)) == shown) << path;
 }

@@ -155,8 +155,8 @@ TEST(NoiseProfile, ReadsNoiseByScaleChannelAndTone) {
     }
     // Windows that touch a clipped channel are left out: the clipped three
     // quarters on the right would otherwise fill the lower quarter read.
-    const NoiseProfile clipped =
-        estimateNoiseProfile(noisyPicture([](int x, int y, int) { return x < 64 ? 128.0 : (x + y) % 2 * 255.0; }, 3.0, 2));
+    const NoiseProfile clipped = estimateNoiseProfile(
+        noisyPicture([](int x, int y, int) { return x < 64 ? 128.0 : (x + y) % 2 * 255.0; }, 3.0, 2));
     EXPECT_NEAR(clipped.luma[0], 0.61f * 3.0f, 0.3f);
     const NoiseProfile p = estimateNoiseProfile(cameraLikePicture(3.0, 12.0, true, 1));
     EXPECT_NEAR(p.lumaByTone[0][0], 3.0f, 0.4f);
