@@ -114,4 +114,14 @@ TEST(GifReading, InterlacedRowsLandInPassOrder) {
     ASSERT_EQ(8, bitmap.height);
     for (int32_t r = 0; r < 8; ++r)
         EXPECT_EQ(packPixel(30 * r, 0, 0), bitmap.at(0, r)) << "row " << r;
+    // Data that stops after the first four pixels (rows 0, 4, 2, 6) leaves
+    // the others in the background colour, here colour 7.
+    gif.resize(13 + 24);
+    gif[11] = 7;
+    const uint8_t cut[] = {0x2C, 0, 0, 0, 0, 1, 0, 8, 0, 0x40, 3, 3, 0x08, 0x24, 0x86, 0, 0x3B};
+    gif.insert(gif.end(), cut, cut + sizeof(cut));
+    decode(bitmap, gif.data(), gif.size(), ImageFileGif, nullptr);
+    ASSERT_EQ(8, bitmap.height);
+    for (int32_t r = 0; r < 8; ++r)
+        EXPECT_EQ(packPixel(30 * (r % 2 ? 7 : r), 0, 0), bitmap.at(0, r)) << "row " << r;
 }
