@@ -73,6 +73,14 @@ TEST(PhotoFormats, DecodeUprightAsTheirOwnToolsDo) {
 
 TEST(PhotoFormats, AProfiledPhotoKeepsItsProfileThroughEveryNewType) {
     const ByteArray icc = fileBytes(photoDir + "display_p3.icc");
+    // The smallest profile, a header and an empty tag table, is read; a cut one is not.
+    ByteArray smallest;
+    smallest.Assign(icc.data, 132);
+    const uint8_t size[4] = {0, 0, 0, 132}, noTags[4] = {};
+    std::memcpy(smallest.data, size, 4);
+    std::memcpy(smallest.data + 128, noTags, 4);
+    EXPECT_EQ(ProfileSpace::Rgb, profileSpace(smallest.data, 132));
+    EXPECT_EQ(ProfileSpace::Unusable, profileSpace(smallest.data, 131));
     for (const char* name : {"p3.webp", "p3.heic", "p3.avif", "p3.jxl"}) {
         SCOPED_TRACE(name);
         PhotoMetadata metadata;
