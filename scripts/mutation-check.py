@@ -6,9 +6,9 @@ wrong, an exact snippet that occurs once in the file and its replacement. Every
 mutant is applied in turn to a scratch copy of the checkout, the copy is
 rebuilt incrementally (one persistent build folder, so only what the file
 touches is recompiled), the non-GUI tests run until the first failure, and
-the file is put back whatever happens. Decoder mutants (imagefile/) run the
-decoder tests in an AddressSanitizer build first, so that a small overrun
-counts as caught.
+the file is put back whatever happens. Decoder and core mutants (imagefile/,
+core/) run their folder's tests in an AddressSanitizer build first, so that
+a small overrun counts as caught.
 
     scripts/mutation-check.py [--rev REV] [--work DIR] [--only REGEX] [--list FILE]
     scripts/mutation-check.py --random N [--seed S] [--only REGEX] [--cache FILE]
@@ -50,6 +50,9 @@ COUNTED = (".cpp", ".h", ".txt", ".sh", ".py")
 # only their programs need relinking before they can run.
 LABELS = {"core": "core", "platform": "platform", "engine": "^engine", "imagefile": "imagefile",
           "ui": "^ui$", "app": "app", "cli": "cli"}
+# Mutants of these folders also run their tests in an AddressSanitizer build
+# first, so that a small overrun (a decoder's, or a buffer's in core) counts.
+ASAN_CHECKED = {"imagefile": ("imagefile_tests", "imagefile"), "core": ("core_tests", "core")}
 TARGETS = {"core": ["core_tests"], "platform": ["platform_tests", "platform_window_tests"],
            "engine": ["engine_job_tests", "engine_pass_tests"], "imagefile": ["imagefile_tests"],
            "ui": ["ui_tests", "vistrel_gallery"], "app": ["app_tests"], "cli": ["cli_tests"]}
@@ -225,10 +228,12 @@ class Runner:
             sys.exit(f"the unmutated tests fail; see {log}")
         if self.asan_on:
             configure(self.src, self.asan, jobs, "address,undefined", log)
-            if run(["cmake", "--build", self.asan, "-j", str(jobs), "--target", "imagefile_tests"], log, 7200) != 0:
+            targets = [t for t, _ in ASAN_CHECKED.values()]
+            if run(["cmake", "--build", self.asan, "-j", str(jobs), "--target"] + targets, log, 7200) != 0:
                 sys.exit(f"the AddressSanitizer build fails; see {log}")
-            if run(["ctest", "--test-dir", self.asan, "-L", "imagefile", "-j", str(jobs)], log, 3600) != 0:
-                sys.exit(f"the unmutated decoder tests fail under AddressSanitizer; see {log}")
+            labels = "|".join(label for _, label in ASAN_CHECKED.values())
+            if run(["ctest", "--test-dir", self.asan, "-L", labels, "-j", str(jobs)], log, 3600) != 0:
+                sys.exit(f"the unmutated tests fail under AddressSanitizer; see {log}")
 
         def interrupted(signum, frame):
             # A compiler still reading the mutant would leave an object
@@ -299,8 +304,9 @@ class Runner:
             deadline = time.time() + self.args.timeout
             folder = name.split("/")[0]
             steps = []
-            if folder == "imagefile" and self.asan_on:
-                steps.append((self.asan, ["--target", "imagefile_tests"], ["-L", "imagefile"]))
+            if folder in ASAN_CHECKED and self.asan_on:
+                target, label = ASAN_CHECKED[folder]
+                steps.append((self.asan, ["--target", target], ["-L", label]))
             if folder in TARGETS:
                 steps.append((self.release, ["--target"] + TARGETS[folder], ["-L", LABELS[folder]]))
             steps.append((self.release, [], ["-LE", "gui"]))
@@ -336,7 +342,7 @@ def run_list(args, files):
             sys.exit(f"{m['file']}: snippet found {count} times: {m['find']!r}")
         # A snippet an older revision does not have yet is reported, not run.
         m["absent"] = count == 0
-    runner = Runner(args, files, any(m["file"].startswith("imagefile/") for m in mutants) and not args.no_asan)
+    runner = Runner(args, files, any(m["file"].split("/")[0] in ASAN_CHECKED for m in mutants) and not args.no_asan)
     runner.prepare()
 
     results = []
@@ -401,7 +407,7 @@ def run_random(args, files):
     order = mutant_sampler.sampled(files, args.seed, args.only)
     # A survivor is tried again once the tests change, or when the decoders
     # now also run under AddressSanitizer.
-    digest = mutant_sampler.tests_digest(files) + ("" if args.no_asan else "+asan")
+    digest = mutant_sampler.tests_digest(files) + ("" if args.no_asan else "+asan:imagefile,core")
     cache = read_cache(args.cache)
     print(f"seed {args.seed}: {len(order)} mutants by rule over the sources; trying them in seeded order "
           f"until {args.random} built (cache {args.cache})", flush=True)
