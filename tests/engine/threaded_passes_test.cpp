@@ -45,6 +45,18 @@ TEST(ParallelRows, EveryRowOnceAndTheCallerInOrder) {
     }
     EXPECT_EQ(ParallelRows(nullptr, 7, 3).workerCount(), 3);
     EXPECT_EQ(ParallelRows(nullptr, 0, 3).workerCount(), 1);
+    // The caller works too: two rows that each wait for the other to start
+    // both start only when each thread takes one.
+    std::atomic<int32_t> started{0};
+    std::atomic<bool> alone{false};
+    ParallelRows(nullptr, 2, 2).run([&](int32_t, int32_t) {
+        started.fetch_add(1);
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (started.load() < 2 && std::chrono::steady_clock::now() < giveUp)
+            std::this_thread::yield();
+        alone.store(alone.load() || started.load() < 2);
+    });
+    EXPECT_FALSE(alone.load());
 }
 
 TEST(ParallelRows, AFailureOnAnyThreadReachesTheCaller) {
