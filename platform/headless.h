@@ -69,6 +69,9 @@ String Title();
 int32_t Cursor();
 // Whether the program last asked the session not to end (while a job runs).
 bool LogoutInhibited();
+// The main loop's waits for messages: each one's timeout in milliseconds,
+// -1 for until a message comes.
+const std::vector<int32_t>& Waits();
 struct MenuEntry {
     int32_t id;
     String text;

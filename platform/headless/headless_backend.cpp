@@ -38,6 +38,7 @@ struct State {
     String title;
     int32_t cursor = 0;
     bool logoutInhibited = false;
+    std::vector<int32_t> waits;
     std::vector<headless::MenuEntry> menu;
     BackendWindow mainWindow;
     NativeWindow* active = nullptr;
@@ -186,8 +187,8 @@ void BackendPostQuit() {
 void BackendInhibitLogout(bool inhibit) { S().logoutInhibited = inhibit; }
 
 // Tests post their messages before the loop runs: nothing arrives while
-// it would wait.
-void BackendWaitForMessages(int32_t) {}
+// it would wait, so the wait is only recorded.
+void BackendWaitForMessages(int32_t timeoutMs) { S().waits.push_back(timeoutMs); }
 
 PendingMessage BackendDispatchOne() {
     State& s = S();
@@ -333,6 +334,7 @@ bool MainWindowShown() { return S().mainShown; }
 String Title() { return S().title; }
 int32_t Cursor() { return S().cursor; }
 bool LogoutInhibited() { return S().logoutInhibited; }
+const std::vector<int32_t>& Waits() { return S().waits; }
 const std::vector<MenuEntry>& Menu() { return S().menu; }
 
 bool MenuItemEnabled(int32_t id) {

@@ -1,5 +1,6 @@
 #include "platform/app_window.h"
 #include "platform/files.h"
+#include "platform/frame_request.h"
 #include "platform/headless.h"
 #include "platform/main_loop.h"
 #include "platform/menu_table.h"
@@ -122,11 +123,16 @@ TEST_F(HeadlessWindows, QuitEndsTheLoopBeforeLaterMessages) {
     PostQuitMessage();
     headless::Post([&] { later = true; });
     journal.clear();
+    RequestFrameWithin(250);
     MainLoop();
     EXPECT_FALSE(later);
     EXPECT_EQ(Only("first").size(), 1u);
     EXPECT_EQ(Only("update").size(), 1u);  // one pass, then the quit
     EXPECT_EQ(headless::PendingMessages(), 1);
+    // The pass waited for messages no longer than the frame asked for.
+    ASSERT_EQ(headless::Waits().size(), 1u);
+    EXPECT_GE(headless::Waits()[0], 0);
+    EXPECT_LE(headless::Waits()[0], 250);
 }
 
 TEST_F(HeadlessWindows, ClosingTheMainWindowEndsTheLoop) {
