@@ -86,6 +86,24 @@ TEST_F(PreviewPanelTest, TheNavigatorBoxFollowsTheCentreAlikeAcrossAndDown) {
     EXPECT_EQ(left + right, top + bottom);
 }
 
+// The navigator draws from a halving at most twice its size: a fine
+// pattern shows as even grey, without moire.
+TEST_F(PreviewPanelTest, AFinePatternShowsEvenInTheNavigator) {
+    Bitmap stripes;
+    stripes.resize(1200, 900);
+    for (int32_t y = 0; y < 900; ++y)
+        for (int32_t x = 0; x < 1200; ++x)
+            stripes.at(x, y) = x / 2 % 2 ? White : Black;
+    Show(std::move(stripes));
+    const Bitmap& thumb = wizard->navigatorPicture;
+    int32_t lo = 255, hi = 0;
+    for (int32_t x = 8; x < thumb.width - 8; ++x) {
+        lo = std::min(lo, static_cast<int32_t>(thumb.at(x, thumb.height / 2) & 0xFF));
+        hi = std::max(hi, static_cast<int32_t>(thumb.at(x, thumb.height / 2) & 0xFF));
+    }
+    EXPECT_LE(hi - lo, 8) << lo << " to " << hi;
+}
+
 // A photo with a colour profile is shown converted to sRGB, in the view and
 // the navigator, while the picture the wizard works on keeps its numbers.
 TEST_F(PreviewPanelTest, AProfiledPhotoIsShownInSrgbAndKeepsItsOwnColours) {
