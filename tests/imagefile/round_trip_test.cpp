@@ -79,6 +79,7 @@ TEST(RoundTrip, IconsUpTo255PixelsEachWayTargasTo65535) {
     Bitmap line;
     makePhoto(line, 65536, 1);
     EXPECT_FALSE(encode(line, ImageFileTga, 90, nullptr, file));
+    EXPECT_FALSE(encode(line, ImageFileJpeg, 90, nullptr, file));  // libjpeg stops at 65500
     Bitmap wide, tall;
     makePhoto(wide, 256, 255);
     makePhoto(tall, 255, 256);
