@@ -35,6 +35,10 @@ TEST(DenoisePass, CancellingAtAnyCheckpointLeavesThePictureAlone) {
     // Eight in the driver, two in the search and one before each of the
     // 2 x 2 blocks.
     EXPECT_EQ(total, 8 + 2 + 4);
+    // 2 after the padding, 4 and 5 around the band split; the search then
+    // runs from 5 towards 97 by block row: 5 + 92 x 7 / 9 = 76 at the
+    // second row of blocks 7 apart in 9 rows.
+    EXPECT_EQ(Checkpoints::percents, (std::vector<int32_t>{0, 0, 2, 2, 4, 5, 5, 5, 76, 76, 76, 76, 76, 76}));
     for (int64_t at = 1; at <= total; ++at) {
         ProcessingJob& again = idleJob(picture);
         Checkpoints::arm(again, at);
