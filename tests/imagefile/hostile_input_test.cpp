@@ -199,6 +199,11 @@ TEST(HostileInput, RunsPastTheEndAreClippedOrRejected) {
     const Bitmap clipped = decoded(tga, ImageFileTga);
     ASSERT_EQ(2, clipped.width);
     EXPECT_EQ(packPixel(30, 20, 10), clipped.at(1, 0));
+    // Two runs of 128, the most a packet holds: as small as a 256-pixel RLE file gets.
+    std::vector<uint8_t> runs = tgaFile(10, 256, 1, 24, 0);
+    for (uint8_t b : {0xFF, 10, 20, 30, 0xFF, 10, 20, 30})
+        runs.push_back(b);
+    EXPECT_EQ(256, decoded(runs, ImageFileTga).width);
 
     // PCX whose data ends halfway.
     std::vector<uint8_t> pcx = encoded(ImageFilePcx, 30, 20, false);
