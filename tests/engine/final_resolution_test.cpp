@@ -10,6 +10,7 @@ TEST(FinalResolution, ProportionalSideRoundsToNearestEven) {
     EXPECT_EQ(4, ProportionalSide(7, 1, 2));            // 3.5 ties to even
     EXPECT_EQ(1, ProportionalSide(1, 1, 100));          // never below 1
     EXPECT_EQ(1, ProportionalSide(5, 10, 0));           // no source side to keep proportional to
+    EXPECT_EQ(2147483520, ProportionalSide(2000000000, 2, 1));  // capped at the largest float below 2^31
 }
 
 TEST(FinalResolution, FactorsRoundTripThroughFloat) {

@@ -261,6 +261,12 @@ TEST(HostileInput, LzwCodesOutOfRangeFail) {
     // Code size 12 and above cannot occur.
     gif[29] = 12;
     EXPECT_FALSE(decodes(gif, ImageFileGif));
+    // A later image that fails leaves the picture the first one drew.
+    gif[29] = 2;
+    std::vector<uint8_t> tiles(gif.begin(), gif.end() - 1);
+    tiles.insert(tiles.end(), gif.begin() + 19, gif.end());
+    tiles[31] = 0x4C;  // colour 1, then the end code
+    EXPECT_TRUE(decodes(tiles, ImageFileGif));
 }
 
 TEST(HostileInput, EveryTruncationOfEveryFormatIsSafe) {
