@@ -54,6 +54,8 @@ TEST_F(DropTest, DroppedFilesOpenAsOneChoiceOfTheOpenDialog) {
     Drop(*wizard, {a});
     EXPECT_TRUE(wizard->batchWidgets.empty());
     EXPECT_EQ(wizard->step4Label->text, "Step 4 - apply to image");
+    ASSERT_NE(wizard->step3Label, nullptr);
+    EXPECT_EQ(wizard->step3Label->text, "Step 3 (optional) - preview");
 }
 
 TEST_F(DropTest, DropsWhileADialogIsOpenOrOnThePopUpAreIgnored) {

@@ -230,6 +230,14 @@ TEST(Pyramid, HalvingWeighsNeighboursAndStopsAtTheEdges) {
     // (2 * (2 * 0 + 60) + (2 * 30 + 90)) / 9 and (2 * (60 + 2 * 240) + (90 + 2 * 180)) / 9
     EXPECT_EQ(packPixel(30, 0, 0), half.at(0, 0));
     EXPECT_EQ(packPixel(170, 0, 0), half.at(1, 0));
+    // A picture one pixel across or down is not halved.
+    for (const auto& [w, h] : {std::pair{1, 8}, {8, 1}}) {
+        Bitmap thin;
+        thin.resize(w, h);
+        Pyramid pyramid;
+        ASSERT_TRUE(pyramid.Rebuild(thin));
+        EXPECT_EQ(1, pyramid.LevelCount()) << w << " x " << h;
+    }
 }
 
 // The label under the view shows the file's name after either separator;

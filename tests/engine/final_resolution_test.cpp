@@ -21,4 +21,5 @@ TEST(FinalResolution, FactorsRoundTripThroughFloat) {
     EXPECT_EQ(8, ScaledSide(5, 1.5f));  // 7.5 ties to even, not down
     EXPECT_EQ(3, ScaledSide(10, 0.27f));
     EXPECT_EQ(0, ScaledSide(5, 0.0f));
+    EXPECT_EQ(0, ScaledSide(5, -1.0f));
 }
