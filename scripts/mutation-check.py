@@ -6,8 +6,8 @@ wrong, an exact snippet that occurs once in the file and its replacement. Every
 mutant is applied in turn to a scratch copy of the checkout, the copy is
 rebuilt incrementally (one persistent build folder, so only what the file
 touches is recompiled), the non-GUI tests run until the first failure, and
-the file is put back whatever happens. Decoder and core mutants (imagefile/,
-core/) run their folder's tests in an AddressSanitizer build first, so that
+the file is put back whatever happens. Mutants of imagefile/, core/ and
+engine/ run their folder's tests in an AddressSanitizer build first, so that
 a small overrun counts as caught.
 
     scripts/mutation-check.py [--rev REV] [--work DIR] [--only REGEX] [--list FILE]
@@ -51,8 +51,9 @@ COUNTED = (".cpp", ".h", ".txt", ".sh", ".py")
 LABELS = {"core": "core", "platform": "platform", "engine": "^engine", "imagefile": "imagefile",
           "ui": "^ui$", "app": "app", "cli": "cli"}
 # Mutants of these folders also run their tests in an AddressSanitizer build
-# first, so that a small overrun (a decoder's, or a buffer's in core) counts.
-ASAN_CHECKED = {"imagefile": ("imagefile_tests", "imagefile"), "core": ("core_tests", "core")}
+# first, so that a small overrun (a decoder's, or a buffer's) counts.
+ASAN_CHECKED = {"imagefile": (["imagefile_tests"], "imagefile"), "core": (["core_tests"], "core"),
+                "engine": (["engine_job_tests", "engine_pass_tests"], "^engine")}
 TARGETS = {"core": ["core_tests"], "platform": ["platform_tests", "platform_window_tests"],
            "engine": ["engine_job_tests", "engine_pass_tests"], "imagefile": ["imagefile_tests"],
            "ui": ["ui_tests", "vistrel_gallery"], "app": ["app_tests"], "cli": ["cli_tests"]}
@@ -228,7 +229,7 @@ class Runner:
             sys.exit(f"the unmutated tests fail; see {log}")
         if self.asan_on:
             configure(self.src, self.asan, jobs, "address,undefined", log)
-            targets = [t for t, _ in ASAN_CHECKED.values()]
+            targets = [t for ts, _ in ASAN_CHECKED.values() for t in ts]
             if run(["cmake", "--build", self.asan, "-j", str(jobs), "--target"] + targets, log, 7200) != 0:
                 sys.exit(f"the AddressSanitizer build fails; see {log}")
             labels = "|".join(label for _, label in ASAN_CHECKED.values())
@@ -305,8 +306,8 @@ class Runner:
             folder = name.split("/")[0]
             steps = []
             if folder in ASAN_CHECKED and self.asan_on:
-                target, label = ASAN_CHECKED[folder]
-                steps.append((self.asan, ["--target", target], ["-L", label]))
+                targets, label = ASAN_CHECKED[folder]
+                steps.append((self.asan, ["--target"] + targets, ["-L", label]))
             if folder in TARGETS:
                 steps.append((self.release, ["--target"] + TARGETS[folder], ["-L", LABELS[folder]]))
             steps.append((self.release, [], ["-LE", "gui"]))
@@ -407,7 +408,7 @@ def run_random(args, files):
     order = mutant_sampler.sampled(files, args.seed, args.only)
     # A survivor is tried again once the tests change, or when the decoders
     # now also run under AddressSanitizer.
-    digest = mutant_sampler.tests_digest(files) + ("" if args.no_asan else "+asan:imagefile,core")
+    digest = mutant_sampler.tests_digest(files) + ("" if args.no_asan else "+asan:" + ",".join(ASAN_CHECKED))
     cache = read_cache(args.cache)
     print(f"seed {args.seed}: {len(order)} mutants by rule over the sources; trying them in seeded order "
           f"until {args.random} built (cache {args.cache})", flush=True)
