@@ -51,7 +51,8 @@ TEST(FastPaths, BlockSearchMatchesTheReference) {
         for (const auto& size : Sizes) {
             for (int kind = 0; kind < 2; ++kind) {
                 const int32_t w = size[0] + 2 * m, h = size[1] + 2 * m;
-                ByteImage band = kind == 0 ? detailLikeBand(w, h, seed++) : passtest::randomImage<ByteImage>(w, h, seed++);
+                ByteImage band =
+                    kind == 0 ? detailLikeBand(w, h, seed++) : passtest::randomImage<ByteImage>(w, h, seed++);
                 DetailPyramid pyramid = buildPyramid(band);
                 ByteImage expected;
                 MatchCountMap expectedMap;
