@@ -31,11 +31,6 @@ protected:
     uint32_t ViewAt(int32_t i, int32_t j) { return wizard->viewPicture.at(2 + i, 2 + j); }
 };
 
-bool SamePixels(const Bitmap& a, const Bitmap& b) {
-    return a.width == b.width && a.height == b.height &&
-           std::equal(a.data, a.data + a.pixelCount(), b.data);
-}
-
 TEST_F(PreviewPanelTest, DraggingStopsAtTheEdge) {
     Show(Gradient(600, 400));
     const Rect v = wizard->view->bounds, n = wizard->navigator->bounds;
@@ -212,8 +207,8 @@ TEST_F(PreviewPanelTest, AtScaleTwoTheViewShowsOnePhotoPixelPerScreenPixel) {
     wizard->zoom = 256;
     wizard->centreX = 600.0f;
     wizard->ShowView(wizard->viewMode);
-    EXPECT_TRUE(SamePixels(ViewPicture(), atScaleOne));
-    EXPECT_TRUE(SamePixels(wizard->navigatorOverlay, navigatorAtOne));
+    EXPECT_TRUE(samePixels(ViewPicture(), atScaleOne));
+    EXPECT_TRUE(samePixels(wizard->navigatorOverlay, navigatorAtOne));
 }
 
 // The navigator's halvings weigh 1-2-1 along each side and leave out what

@@ -8,6 +8,7 @@
 #include "platform/files.h"
 #include "platform/headless.h"
 #include "tests/support/file_bytes.h"
+#include "tests/support/same_pixels.h"
 #include "watchdog.h"
 
 #include <gtest/gtest.h>

@@ -75,20 +75,8 @@ TEST(DeblurPass, CancellingAtAnyCheckpointLeavesThePictureAlone) {
     EXPECT_GT(job.percent.load(), 0);
     EXPECT_LE(job.percent.load(), 99);
 
-    const int64_t total = Checkpoints::seen;
-    for (int64_t at = 1; at <= total; ++at) {
-        ProcessingJob& again = idleJob(picture);
-        Checkpoints::arm(again, at, WorkerShutdown);
-        bool thrown = false;
-        try {
-            runDeblurPass(again, s);
-        } catch (int32_t state) {
-            thrown = state == WorkerShutdown;
-        }
-        EXPECT_TRUE(thrown) << at;
-        EXPECT_TRUE(passtest::sameImage(again.workingImage, picture)) << "cancelled at checkpoint " << at;
-    }
-    idleJob(Bitmap());
+    passtest::expectEveryCheckpointCancels(picture, Checkpoints::seen, WorkerShutdown,
+                                           [&](ProcessingJob& again) { runDeblurPass(again, s); });
 }
 
 }

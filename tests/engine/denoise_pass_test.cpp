@@ -25,34 +25,21 @@ TEST(DenoisePass, RemovesNoiseFromATexturedPicture) {
 }
 
 TEST(DenoisePass, CancellingAtAnyCheckpointLeavesThePictureAlone) {
-    Bitmap picture = passtest::randomPicture(12, 9, 8);
+    Bitmap picture = passtest::randomImage<Bitmap>(12, 9, 8);
     PassParams p = presetParams("Phone camera noise");
     ProcessingJob& job = idleJob(picture);
     Checkpoints::arm(job, -1);
     MatchCountMap map;
     runDenoisePass(job, 0, p, &map);
-    const int64_t total = Checkpoints::seen;
     // Eight in the driver, two in the search and one before each of the
     // 2 x 2 blocks.
-    EXPECT_EQ(total, 8 + 2 + 4);
+    EXPECT_EQ(Checkpoints::seen, 8 + 2 + 4);
     // 2 after the padding, 4 and 5 around the band split; the search then
     // runs from 5 towards 97 by block row: 5 + 92 x 7 / 9 = 76 at the
     // second row of blocks 7 apart in 9 rows.
     EXPECT_EQ(Checkpoints::percents, (std::vector<int32_t>{0, 0, 2, 2, 4, 5, 5, 5, 76, 76, 76, 76, 76, 76}));
-    for (int64_t at = 1; at <= total; ++at) {
-        ProcessingJob& again = idleJob(picture);
-        Checkpoints::arm(again, at);
-        bool thrown = false;
-        try {
-            runDenoisePass(again, 0, p, &map);
-        } catch (int32_t state) {
-            thrown = true;
-            EXPECT_EQ(state, WorkerRestart);
-        }
-        EXPECT_TRUE(thrown) << at;
-        EXPECT_TRUE(passtest::sameImage(again.workingImage, picture)) << "cancelled at checkpoint " << at;
-    }
-    idleJob(picture);
+    passtest::expectEveryCheckpointCancels(picture, Checkpoints::seen, WorkerRestart,
+                                           [&](ProcessingJob& again) { runDenoisePass(again, 0, p, &map); });
 }
 
 }

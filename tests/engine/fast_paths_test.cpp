@@ -21,7 +21,6 @@
 namespace {
 
 using passtest::idleJob;
-using passtest::sameImage;
 
 const int32_t Sizes[][2] = {{1, 1}, {3, 5}, {17, 9}, {101, 37}, {23, 31}};
 const int32_t ThreadCounts[] = {1, 2, 7};
@@ -52,7 +51,8 @@ TEST(FastPaths, BlockSearchMatchesTheReference) {
         for (const auto& size : Sizes) {
             for (int kind = 0; kind < 2; ++kind) {
                 const int32_t w = size[0] + 2 * m, h = size[1] + 2 * m;
-                ByteImage band = kind == 0 ? detailLikeBand(w, h, seed++) : passtest::randomBand(w, h, seed++);
+                ByteImage band =
+                    kind == 0 ? detailLikeBand(w, h, seed++) : passtest::randomImage<ByteImage>(w, h, seed++);
                 DetailPyramid pyramid = buildPyramid(band);
                 ByteImage expected;
                 MatchCountMap expectedMap;
@@ -61,9 +61,9 @@ TEST(FastPaths, BlockSearchMatchesTheReference) {
                     ByteImage out;
                     MatchCountMap map;
                     averageDetail(pyramid, pyramid, band, out, p, m, nullptr, &map, threads);
-                    ASSERT_TRUE(sameImage(out, expected))
+                    ASSERT_TRUE(samePixels(out, expected))
                         << size[0] << "x" << size[1] << " step " << p.blockStep << " threads " << threads;
-                    ASSERT_TRUE(sameImage(map, expectedMap))
+                    ASSERT_TRUE(samePixels(map, expectedMap))
                         << size[0] << "x" << size[1] << " step " << p.blockStep << " threads " << threads;
                 }
             }
@@ -98,11 +98,11 @@ TEST(FastPaths, PassesMatchTheReference) {
                 job.threadCount.store(threads);
                 MatchCountMap map;
                 runDenoisePass(job, 0, settings.pass1, &map);
-                ASSERT_TRUE(sameImage(job.workingImage, expectedDenoised))
+                ASSERT_TRUE(samePixels(job.workingImage, expectedDenoised))
                     << preset.name << " " << size[0] << "x" << size[1] << " threads " << threads;
-                ASSERT_TRUE(sameImage(map, expectedMap)) << preset.name << " threads " << threads;
+                ASSERT_TRUE(samePixels(map, expectedMap)) << preset.name << " threads " << threads;
                 runDeblurPass(job, deblur);
-                ASSERT_TRUE(sameImage(job.workingImage, expectedDeblurred))
+                ASSERT_TRUE(samePixels(job.workingImage, expectedDeblurred))
                     << preset.name << " " << size[0] << "x" << size[1] << " threads " << threads;
             }
         }
@@ -128,7 +128,7 @@ TEST(FastPaths, ConvolutionMatchesTheReference) {
                 for (int32_t threads : ThreadCounts) {
                     FloatImage out;
                     convolve(kernel, in, out, threads);
-                    ASSERT_TRUE(sameImage(out, expected))
+                    ASSERT_TRUE(samePixels(out, expected))
                         << "sigma " << sigma << " shape " << shape << " " << size[0] << "x" << size[1];
                 }
             }

@@ -4,6 +4,9 @@
 #include "core/bitmap.h"
 #include "engine/processing_job.h"
 #include "engine/work_image.h"
+#include "tests/support/same_pixels.h"
+
+#include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
@@ -98,8 +101,6 @@ ImageType randomImage(int32_t w, int32_t h, uint64_t seed) {
         b.data[i] = static_cast<std::remove_pointer_t<decltype(b.data)>>(random.next());
     return b;
 }
-inline Bitmap randomPicture(int32_t w, int32_t h, uint64_t seed) { return randomImage<Bitmap>(w, h, seed); }
-inline ByteImage randomBand(int32_t w, int32_t h, uint64_t seed) { return randomImage<ByteImage>(w, h, seed); }
 
 inline double psnr(const Bitmap& a, const Bitmap& b) {
     double sum = 0.0;
@@ -127,16 +128,6 @@ uint64_t hashImage(const Image<T>& image) {
     if (image.data)
         add(image.data, image.pixelCount() * sizeof(T));
     return h;
-}
-
-template <typename T>
-bool sameImage(const Image<T>& a, const Image<T>& b) {
-    if (a.width != b.width || a.height != b.height)
-        return false;
-    for (size_t i = 0; i < a.pixelCount(); ++i)
-        if (a.data[i] != b.data[i])
-            return false;
-    return true;
 }
 
 // Counts the checkpoints the passes reach on a job, with the percentage at
@@ -175,6 +166,27 @@ inline ProcessingJob& idleJob(const Bitmap& image) {
     job->threadCount.store(1);
     job->workingImage.copyFrom(image);
     return *job;
+}
+
+
+// Runs the pass on a fresh copy of the picture once for each of its first
+// `total` checkpoints, cancelling it there with `state`: every run must end
+// with that state thrown and the picture as it was.
+template <typename Pass>
+void expectEveryCheckpointCancels(const Bitmap& picture, int64_t total, int32_t state, Pass pass) {
+    for (int64_t at = 1; at <= total; ++at) {
+        ProcessingJob& job = idleJob(picture);
+        Checkpoints::arm(job, at, state);
+        int32_t thrown = -1;
+        try {
+            pass(job);
+        } catch (int32_t s) {
+            thrown = s;
+        }
+        EXPECT_EQ(thrown, state) << "cancelled at checkpoint " << at;
+        EXPECT_TRUE(samePixels(job.workingImage, picture)) << "cancelled at checkpoint " << at;
+    }
+    idleJob(Bitmap());
 }
 
 }

@@ -15,6 +15,7 @@
 #include <atomic>
 #include <chrono>
 #include <stdexcept>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -106,24 +107,15 @@ TEST(ThreadedPasses, CancellingLeavesThePictureAlone) {
     Bitmap picture = passtest::withNoise(passtest::texture(40, 30), 6.0, 12);
     const EngineSettings settings = settingsFromOptions(findPreset("Phone camera noise")->options());
     for (int32_t threads : {2, 7}) {
+        SCOPED_TRACE(std::to_string(threads) + " threads");
         // 6 checkpoints precede the search; 7 and 8 are the first blocks the
         // calling thread takes.
-        for (int32_t cancelAt : {2, 6, 7, 8}) {
-            ProcessingJob& job = idleJob(picture);
+        MatchCountMap map;
+        passtest::expectEveryCheckpointCancels(picture, 8, WorkerShutdown, [&](ProcessingJob& job) {
             job.threadCount.store(threads);
-            passtest::Checkpoints::arm(job, cancelAt, WorkerShutdown);
-            int32_t thrown = -1;
-            MatchCountMap map;
-            try {
-                runDenoisePass(job, 0, settings.pass1, &map);
-            } catch (int32_t state) {
-                thrown = state;
-            }
-            EXPECT_EQ(thrown, WorkerShutdown) << threads << " threads, checkpoint " << cancelAt;
-            EXPECT_TRUE(passtest::sameImage(job.workingImage, picture));
-        }
+            runDenoisePass(job, 0, settings.pass1, &map);
+        });
     }
-    idleJob(Bitmap());
 }
 
 }

@@ -4,6 +4,7 @@
 #include "core/strings.h"
 #include "imagefile/image_file.h"
 #include "tests/support/file_bytes.h"
+#include "tests/support/same_pixels.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -36,15 +37,6 @@ inline void makeSmooth(Bitmap& bitmap, int32_t w, int32_t h) {
     for (int32_t y = 0; y < h; ++y)
         for (int32_t x = 0; x < w; ++x)
             bitmap.at(x, y) = packPixel(x * 255 / (w - 1), y * 255 / (h - 1), 128 + (x - y) / 4);
-}
-
-inline bool samePixels(const Bitmap& a, const Bitmap& b) {
-    if (a.width != b.width || a.height != b.height)
-        return false;
-    for (size_t i = 0; i < a.pixelCount(); ++i)
-        if (a.data[i] != b.data[i])
-            return false;
-    return true;
 }
 
 // The largest difference of one channel between two pictures; 256 when
