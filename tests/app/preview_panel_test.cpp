@@ -34,6 +34,8 @@ protected:
 TEST_F(PreviewPanelTest, DraggingStopsAtTheEdge) {
     Show(Gradient(600, 400));
     const Rect v = wizard->view->bounds, n = wizard->navigator->bounds;
+    EXPECT_EQ(n.left(), 330);
+    EXPECT_EQ(n.top(), 15);
     // Near the far corner of each, where x and y taken for each other fall outside.
     MoveTo(n.right() - 3, n.top() + 3);
     EXPECT_EQ(headless::Cursor(), CursorMagnifier);
@@ -240,6 +242,7 @@ TEST(Pyramid, HalvingWeighsNeighboursAndStopsAtTheEdges) {
 TEST(DisplayFileName, ShowsWhatFollowsTheLastSeparator) {
     for (const auto& [path, shown] : {std::pair{"/home/ann/cat.jpg", "cat.jpg"},
                                       {"C:\\Photos/2024\\dog.png", "dog.png"},
+                                      {"a/cat.jpg", "cat.jpg"},
                                       {"cat.jpg", "cat.jpg"},
                                       {"/home/ann/", "/home/ann/"}})
         EXPECT_TRUE(DisplayFileName(String(path)) == shown) << path;
