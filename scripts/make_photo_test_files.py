@@ -229,6 +229,25 @@ def tiff_entry(tag, kind, values):
     return tag, code, len(values), struct.pack("<" + kind * len(values), *values)
 
 
+def tiff_file(path, entries, samples):
+    """A little-endian TIFF of one strip: entries as tiff_entry gives them
+    (the strip's offset, tag 273, is filled in here), then the samples."""
+    entries = sorted(entries + [tiff_entry(273, "I", [0]), tiff_entry(279, "I", [len(samples)])])
+    data_at = 8 + 2 + 12 * len(entries) + 4
+    strip_at = data_at + sum((len(e[3]) + 1) // 2 * 2 for e in entries if len(e[3]) > 4)
+    ifd, extra = struct.pack("<H", len(entries)), bytearray()
+    for tag, kind, count, data in entries:
+        if tag == 273:
+            data = struct.pack("<I", strip_at)
+        if len(data) <= 4:
+            ifd += struct.pack("<HHI", tag, kind, count) + data.ljust(4, b"\0")
+        else:
+            ifd += struct.pack("<HHII", tag, kind, count, data_at + len(extra))
+            extra += data + b"\0" * (len(data) % 2)
+    with open(path, "wb") as f:
+        f.write(b"II*\0" + struct.pack("<I", 8) + ifd + struct.pack("<I", 0) + extra + samples)
+
+
 def write_dng(path, picture, orientation):
     """A minimal DNG 1.4: 16-bit uncompressed RGGB mosaic of the picture
     (stored for the orientation), a camera that sees linear sRGB."""
@@ -246,8 +265,8 @@ def write_dng(path, picture, orientation):
     matrix = [32406, -15372, -4986, -9689, 18758, 415, 557, -2040, 10570]
     entries = [tiff_entry(254, "I", [0]), tiff_entry(256, "I", [w]), tiff_entry(257, "I", [h]),
                tiff_entry(258, "H", [16]), tiff_entry(259, "H", [1]), tiff_entry(262, "H", [32803]),
-               tiff_entry(273, "I", [0]), tiff_entry(274, "H", [orientation]), tiff_entry(277, "H", [1]),
-               tiff_entry(278, "I", [h]), tiff_entry(279, "I", [len(samples)]), tiff_entry(284, "H", [1]),
+               tiff_entry(274, "H", [orientation]), tiff_entry(277, "H", [1]), tiff_entry(278, "I", [h]),
+               tiff_entry(284, "H", [1]),
                tiff_entry(33421, "H", [2, 2]), tiff_entry(33422, "B", [0, 1, 1, 2]),
                # The shot: 1/250 s at f/2.8, ISO 400, 50 mm.
                tiff_entry(33434, "r", [(1, 250)]), tiff_entry(33437, "r", [(28, 10)]),
@@ -256,24 +275,7 @@ def write_dng(path, picture, orientation):
                tiff_entry(50714, "H", [black]), tiff_entry(50717, "I", [white]),
                tiff_entry(50721, "R", [(m, 10000) for m in matrix]), tiff_entry(50728, "r", [(1, 1)] * 3),
                tiff_entry(50778, "H", [21])]
-    entries.sort()
-    ifd_at = 8
-    data_at = ifd_at + 2 + 12 * len(entries) + 4
-    extra = bytearray()
-    out = bytearray(b"II*\0" + struct.pack("<I", ifd_at))
-    ifd = struct.pack("<H", len(entries))
-    strip_at = data_at + sum((len(e[3]) + 1) // 2 * 2 for e in entries if len(e[3]) > 4)
-    for tag, kind, count, data in entries:
-        if tag == 273:
-            data = struct.pack("<I", strip_at)
-        if len(data) <= 4:
-            ifd += struct.pack("<HHI", tag, kind, count) + data.ljust(4, b"\0")
-        else:
-            ifd += struct.pack("<HHII", tag, kind, count, data_at + len(extra))
-            extra += data + b"\0" * (len(data) % 2)
-    out += ifd + struct.pack("<I", 0) + extra + samples
-    with open(path, "wb") as f:
-        f.write(out)
+    tiff_file(path, entries, samples)
 
 
 def new_formats(base):
@@ -346,25 +348,6 @@ def new_formats(base):
     # A WebP named .jpg, as pictures saved from the web often are.
     with open(f"{OUT}/upright.webp", "rb") as source, open(f"{OUT}/webp_named.jpg", "wb") as target:
         target.write(source.read())
-
-
-def tiff_file(path, entries, samples):
-    """A little-endian TIFF of one strip: entries as tiff_entry gives them
-    (the strip's offset, tag 273, is filled in here), then the samples."""
-    entries = sorted(entries + [tiff_entry(273, "I", [0]), tiff_entry(279, "I", [len(samples)])])
-    data_at = 8 + 2 + 12 * len(entries) + 4
-    strip_at = data_at + sum((len(e[3]) + 1) // 2 * 2 for e in entries if len(e[3]) > 4)
-    ifd, extra = struct.pack("<H", len(entries)), bytearray()
-    for tag, kind, count, data in entries:
-        if tag == 273:
-            data = struct.pack("<I", strip_at)
-        if len(data) <= 4:
-            ifd += struct.pack("<HHI", tag, kind, count) + data.ljust(4, b"\0")
-        else:
-            ifd += struct.pack("<HHII", tag, kind, count, data_at + len(extra))
-            extra += data + b"\0" * (len(data) % 2)
-    with open(path, "wb") as f:
-        f.write(b"II*\0" + struct.pack("<I", 8) + ifd + struct.pack("<I", 0) + extra + samples)
 
 
 def odd_tiffs(out=OUT):
