@@ -52,8 +52,7 @@ LABELS = {"core": "core", "platform": "platform", "engine": "^engine", "imagefil
           "ui": "^ui$", "app": "app", "cli": "cli"}
 # Mutants of these folders also run their tests in an AddressSanitizer build
 # first, so that a small overrun (a decoder's, or a buffer's) counts.
-ASAN_CHECKED = {"imagefile": (["imagefile_tests"], "imagefile"), "core": (["core_tests"], "core"),
-                "engine": (["engine_job_tests", "engine_pass_tests"], "^engine")}
+ASAN_CHECKED = ("imagefile", "core", "engine")
 TARGETS = {"core": ["core_tests"], "platform": ["platform_tests", "platform_window_tests"],
            "engine": ["engine_job_tests", "engine_pass_tests"], "imagefile": ["imagefile_tests"],
            "ui": ["ui_tests", "vistrel_gallery"], "app": ["app_tests"], "cli": ["cli_tests"]}
@@ -229,10 +228,10 @@ class Runner:
             sys.exit(f"the unmutated tests fail; see {log}")
         if self.asan_on:
             configure(self.src, self.asan, jobs, "address,undefined", log)
-            targets = [t for ts, _ in ASAN_CHECKED.values() for t in ts]
+            targets = [t for folder in ASAN_CHECKED for t in TARGETS[folder]]
             if run(["cmake", "--build", self.asan, "-j", str(jobs), "--target"] + targets, log, 7200) != 0:
                 sys.exit(f"the AddressSanitizer build fails; see {log}")
-            labels = "|".join(label for _, label in ASAN_CHECKED.values())
+            labels = "|".join(LABELS[folder] for folder in ASAN_CHECKED)
             if run(["ctest", "--test-dir", self.asan, "-L", labels, "-j", str(jobs)], log, 3600) != 0:
                 sys.exit(f"the unmutated tests fail under AddressSanitizer; see {log}")
 
@@ -306,8 +305,7 @@ class Runner:
             folder = name.split("/")[0]
             steps = []
             if folder in ASAN_CHECKED and self.asan_on:
-                targets, label = ASAN_CHECKED[folder]
-                steps.append((self.asan, ["--target"] + targets, ["-L", label]))
+                steps.append((self.asan, ["--target"] + TARGETS[folder], ["-L", LABELS[folder]]))
             if folder in TARGETS:
                 steps.append((self.release, ["--target"] + TARGETS[folder], ["-L", LABELS[folder]]))
             steps.append((self.release, [], ["-LE", "gui"]))
