@@ -390,6 +390,17 @@ String encodeRefusal(ImageFileType type, int32_t width, int32_t height) {
         if (width > 255 || height > 255)
             return "an icon is at most 255 x 255 pixels";
         return String();
+    case ImageFileJpeg:
+        if (width > 65500 || height > 65500)
+            return "a JPEG picture is at most 65500 x 65500 pixels";
+        return String();
+    case ImageFileGif:
+    case ImageFileTga:
+    case ImageFilePcx:
+        // Their headers keep each side in 16 bits.
+        if (width > 65535 || height > 65535)
+            return "a GIF, TGA or PCX picture is at most 65535 x 65535 pixels";
+        return String();
     case ImageFileUnknown:
         return "unknown image format";
     default:

@@ -12,6 +12,7 @@ a small overrun counts as caught.
 
     scripts/mutation-check.py [--rev REV] [--work DIR] [--only REGEX] [--list FILE]
     scripts/mutation-check.py --random N [--seed S] [--only REGEX] [--cache FILE]
+    scripts/mutation-check.py --matrix FILE [--only REGEX] [--cache FILE]
     scripts/mutation-check.py --ratio
 
 --rev takes the product and tests from a commit instead of the working
@@ -25,6 +26,15 @@ were not recorded as equivalent (tests/mutants-equivalent.txt). Each
 verdict is kept in the cache file, so an interrupted or extended run only
 tries the mutants it has not seen; a survivor is tried again once the
 tests change.
+
+--matrix runs every listed mutant and every mutant the cache holds as
+killed against all the tests of every test program (no stop at the first
+failure) and records which tests fail, one line per mutant in FILE (kept
+between runs). It then prints, per test, how many of them it catches and
+how many it alone catches, and which tests could go together without any
+of them surviving: the evidence a trim of the tests needs. Mutants in
+strings, or in code no rule reaches, are not in it: read a test before
+taking it out.
 """
 import argparse
 import filecmp
@@ -466,6 +476,111 @@ def run_random(args, files):
     return 0
 
 
+def cached_kills(args, files):
+    """The mutants the cache holds as killed, as file and mutated text."""
+    kills = []
+    for key, (verdict, _) in read_cache(args.cache).items():
+        name, find, replace, occurrence = key.split("\t")
+        if verdict not in ("killed", "timeout") or name not in files:
+            continue
+        lines, seen = files[name].decode().split("\n"), 0
+        for i, line in enumerate(lines):
+            if line.strip() == find:
+                if seen == int(occurrence):
+                    lines[i] = line[:len(line) - len(line.lstrip())] + replace
+                    kills.append((key.replace("\t", " | "), name, "\n".join(lines)))
+                    break
+                seen += 1
+    return kills
+
+
+def failing_tests(runner):
+    """Builds the test programs and runs each in full: the names of the tests that fail."""
+    targets = sorted({t for names in TARGETS.values() for t in names if t.endswith("_tests")})
+    if run(["cmake", "--build", runner.release, "-j", str(runner.args.jobs), "--target"] + targets,
+           runner.log, runner.args.timeout) != 0:
+        return None
+    failed = []
+    for target in targets:
+        program = next(os.path.join(d, target) for d, _, names in os.walk(runner.release) if target in names)
+        # Its own process group, so that a hung test's children go with it.
+        with tempfile.TemporaryFile(mode="w+", encoding="utf-8", errors="replace") as out:
+            process = subprocess.Popen([program, "--gtest_brief=1"], cwd=os.path.dirname(program), stdout=out,
+                                       stderr=subprocess.DEVNULL, start_new_session=True)
+            try:
+                status = process.wait(timeout=60)  # each program takes seconds unmutated
+            except subprocess.TimeoutExpired:
+                status = None
+            try:
+                os.killpg(process.pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+            process.wait()
+            out.seek(0)
+            names = re.findall(r"^\[  FAILED  \] (\S+\.\S+)", out.read(), re.M)
+        if status is None:
+            names.append(f"{target}:hung")
+        failed += names or ([f"{target}:crashed"] if status else [])
+    # A parametrised test counts under its own name.
+    return sorted({re.sub(r"^\w+/|/\d+$", "", name) for name in failed})
+
+
+def run_matrix(args, files):
+    mutants = [(f"{m['file']}: {m['why']}", m["file"], files[m["file"]].decode().replace(m["find"], m["replace"]))
+               for m in read_mutants(args.list) if files.get(m["file"], b"").decode().count(m["find"]) == 1]
+    mutants += cached_kills(args, files)
+    if args.only:
+        mutants = [m for m in mutants if re.search(args.only, m[0])]
+    caught = {}
+    if os.path.exists(args.matrix):
+        with open(args.matrix, encoding="utf-8") as f:
+            for line in f:
+                what, tests = line.rstrip("\n").split("\t")
+                caught[what] = set(tests.split())
+    runner = None
+    for number, (what, name, mutated) in enumerate(mutants, 1):
+        if what in caught:
+            continue
+        if runner is None:
+            runner = Runner(args, files, False)
+            runner.prepare()
+        path = os.path.join(runner.src, name)
+        runner.current[path] = files[name]
+        with open(runner.marker, "w") as f:
+            f.write(path + "\n")
+        try:
+            with open(path, "w", encoding="utf-8") as f:
+                f.write(mutated)
+            failed = failing_tests(runner)
+        finally:
+            runner.restore()
+        if failed is None:
+            continue
+        caught[what] = set(failed)
+        with open(args.matrix, "a", encoding="utf-8") as out:
+            out.write(f"{what}\t{' '.join(failed)}\n")
+        print(f"{number:3d}/{len(mutants)} caught by {len(failed):3d} tests: {what}", flush=True)
+    if runner:
+        runner.finish()
+    wanted = {what for what, _, _ in mutants}
+    by_test = {}
+    for what, tests in caught.items():
+        if what in wanted:
+            for t in tests:
+                by_test.setdefault(t, set()).add(what)
+    print(f"\n{len(wanted)} mutants; caught by no test program: "
+          f"{sum(1 for w in wanted if not caught.get(w))}\n{'test':80s} {'caught':>6s} {'alone':>6s}")
+    for t in sorted(by_test):
+        alone = sum(1 for w in by_test[t] if len(caught[w]) == 1)
+        print(f"{t:80s} {len(by_test[t]):6d} {alone:6d}")
+    kept = set(by_test)
+    for t in sorted(by_test, key=lambda t: len(by_test[t])):
+        if all(kept & caught[w] - {t} for w in by_test[t]):
+            kept.discard(t)
+    print("\ncould go together, every mutant above still caught: " + (", ".join(sorted(set(by_test) - kept)) or "none"))
+    return 0
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--list", default=os.path.join(ROOT, "tests", "mutants.txt"))
@@ -482,12 +597,15 @@ def main():
     parser.add_argument("--cache", default=os.path.join(ROOT, "build", "mutation", "random-verdicts.tsv"),
                         help="verdicts of the mutants tried so far, kept between runs")
     parser.add_argument("--equivalent", default=os.path.join(ROOT, "tests", "mutants-equivalent.txt"))
+    parser.add_argument("--matrix", metavar="FILE", help="which tests catch each known mutant (kept in FILE)")
     parser.add_argument("--ratio", action="store_true")
     args = parser.parse_args()
     if args.ratio:
         print_ratio()
         return 0
     files = tracked_files(args.rev)
+    if args.matrix:
+        return run_matrix(args, files)
     if args.random is not None:
         os.makedirs(os.path.dirname(os.path.abspath(args.cache)), exist_ok=True)
         return run_random(args, files)

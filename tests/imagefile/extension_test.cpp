@@ -23,7 +23,16 @@ TEST(TypeFromExtension, OnlyTheTextAfterTheLastDotCounts) {
 TEST(EncodeRefusal, TypesNeverWrittenAndIconsPastTheirSize) {
     for (ImageFileType never : {ImageFileWbmp, ImageFileWmf, ImageFileUnknown})
         EXPECT_GT(encodeRefusal(never, 1, 1).length, 0) << never;
-    EXPECT_EQ(0, encodeRefusal(ImageFileIco, 255, 255).length);
-    EXPECT_GT(encodeRefusal(ImageFileIco, 255, 256).length, 0);
-    EXPECT_EQ(0, encodeRefusal(ImageFilePng, 65535, 65535).length);
+    // Each type's largest side is taken, one more is refused, either way round.
+    const struct {
+        ImageFileType type;
+        int32_t largest;
+    } limits[] = {{ImageFileIco, 255},   {ImageFileWebp, 16383}, {ImageFileJpeg, 65500},
+                  {ImageFileGif, 65535}, {ImageFileTga, 65535},  {ImageFilePcx, 65535}};
+    for (const auto& l : limits) {
+        EXPECT_EQ(0, encodeRefusal(l.type, l.largest, l.largest).length) << l.type;
+        EXPECT_GT(encodeRefusal(l.type, l.largest, l.largest + 1).length, 0) << l.type;
+        EXPECT_GT(encodeRefusal(l.type, l.largest + 1, 1).length, 0) << l.type;
+    }
+    EXPECT_EQ(0, encodeRefusal(ImageFilePng, 65536, 65536).length);
 }
