@@ -20,7 +20,7 @@ TEST(TypeFromExtension, OnlyTheTextAfterTheLastDotCounts) {
     EXPECT_EQ(ImageFileUnknown, typeFromExtension("a. png"));
 }
 
-TEST(EncodeRefusal, TypesNeverWrittenAndIconsPastTheirSize) {
+TEST(EncodeRefusal, TypesNeverWrittenAndSidesPastWhatEachTypeHolds) {
     for (ImageFileType never : {ImageFileWbmp, ImageFileWmf, ImageFileUnknown})
         EXPECT_GT(encodeRefusal(never, 1, 1).length, 0) << never;
     // Each type's largest side is taken, one more is refused, either way round.
