@@ -517,7 +517,7 @@ def failing_tests(runner):
                 pass
             process.wait()
             out.seek(0)
-            names = re.findall(r"^\[  FAILED  \] (\S+\.\S+)", out.read(), re.M)
+            names = re.findall(r"^\[  FAILED  \] ([\w/]+\.[\w/]+)", out.read(), re.M)
         if status is None:
             names.append(f"{target}:hung")
         failed += names or ([f"{target}:crashed"] if status else [])
