@@ -477,20 +477,18 @@ def run_random(args, files):
 
 
 def cached_kills(args, files):
-    """The mutants the cache holds as killed, as file and mutated text."""
+    """The mutants the cache holds as killed, made again by the sampler's own
+    rules so that each is the very text that was tried."""
+    cache = read_cache(args.cache)
     kills = []
-    for key, (verdict, _) in read_cache(args.cache).items():
-        name, find, replace, occurrence = key.split("\t")
-        if verdict not in ("killed", "timeout") or name not in files:
+    for name in sorted(files):
+        if not mutant_sampler.in_scope(name):
             continue
-        lines, seen = files[name].decode().split("\n"), 0
-        for i, line in enumerate(lines):
-            if line.strip() == find:
-                if seen == int(occurrence):
-                    lines[i] = line[:len(line) - len(line.lstrip())] + replace
-                    kills.append((key.replace("\t", " | "), name, "\n".join(lines)))
-                    break
-                seen += 1
+        text = files[name].decode("utf-8", errors="replace")
+        for m in mutant_sampler.file_mutants(name, text):
+            key = mutant_sampler.key(m)
+            if cache.get(key, (None, None))[0] in ("killed", "timeout"):
+                kills.append((key.replace("\t", " | "), name, mutant_sampler.apply(text, m)))
     return kills
 
 
