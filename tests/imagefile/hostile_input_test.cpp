@@ -1,10 +1,10 @@
 #include "imagefile/image_file.h"
 
-#include "imagefile/codecs.h"
 #include "test_images.h"
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -79,8 +79,6 @@ void putBe16(std::vector<uint8_t>& v, size_t at, uint32_t x) {
     v[at + 1] = static_cast<uint8_t>(x);
 }
 
-}  // namespace
-
 TEST(HostileInput, CompressedStreamsClaimingHugeSizesFail) {
     // A small JPEG whose frame header claims 16000 x 16000: libjpeg alone
     // would fill the missing picture with grey at great cost.
@@ -113,22 +111,13 @@ TEST(HostileInput, MalformedHeadersFailWithoutAllocating) {
     putLe16(pcxBackwards, 4, 10);  // xMin beyond xMax
     // An icon whose bitmap header claims the huge size.
     std::vector<uint8_t> ico(22 + 40 + 64, 0);
-    putLe16(ico, 2, 1);
-    putLe16(ico, 4, 1);
-    putLe32(ico, 18, 22);
-    putLe32(ico, 22, 40);
-    putLe32(ico, 26, 65535);
-    putLe32(ico, 30, 2 * 65535);
-    putLe16(ico, 36, 32);
+    for (auto [at, x] : {std::pair{2u, 1u}, {4, 1}, {18, 22}, {22, 40}, {26, 65535}, {30, 2 * 65535}, {36, 32}})
+        putLe32(ico, at, x);
     std::vector<uint8_t> os2Bitfields = bmpFile(4, 4, 32, 3, 64);
     putLe32(os2Bitfields, 14, 20);  // OS/2 numbers its compressions otherwise
     for (int i = 0; i < 3; ++i)
         putLe32(os2Bitfields, 34 + 4 * i, 0xFF0000u >> (8 * i));  // masks that would read
-    const struct {
-        const char* what;
-        std::vector<uint8_t> bytes;
-        ImageFileType type;
-    } rows[] = {
+    const std::tuple<const char*, std::vector<uint8_t>, ImageFileType> rows[] = {
         {"OS/2 BMP with compression 3", os2Bitfields, ImageFileBmp},
         {"huge BMP", bmpFile(65535, 65535, 24, 0, 100), ImageFileBmp},
         {"huge top-down BMP", bmpFile(65535, -65535, 32, 0, 100), ImageFileBmp},
@@ -157,8 +146,8 @@ TEST(HostileInput, MalformedHeadersFailWithoutAllocating) {
         {"WBMP width in six bytes", {0, 0, 0x80, 0x80, 0x80, 0x80, 0x80, 0x01, 1, 0}, ImageFileWbmp},
         {"WBMP missing its last row", {0, 0, 8, 2, 0xFF}, ImageFileWbmp},
     };
-    for (const auto& row : rows)
-        EXPECT_FALSE(decodes(row.bytes, row.type)) << row.what;
+    for (const auto& [what, bytes, type] : rows)
+        EXPECT_FALSE(decodes(bytes, type)) << what;
 }
 
 TEST(HostileInput, AbsurdOffsetsFail) {
@@ -184,28 +173,23 @@ TEST(HostileInput, RunsPastTheEndAreClippedOrRejected) {
     // RLE8, 2 x 2: a run of 255, a literal of 200 pixels, a delta far
     // outside, then more runs.
     std::vector<uint8_t> bmp = bmpFile(2, 2, 8, 1, 0, 2);
-    for (uint8_t b : {255, 1, 0, 200})
-        bmp.push_back(b);
+    bmp.insert(bmp.end(), {255, 1, 0, 200});
     bmp.insert(bmp.end(), 200, 1);
-    for (uint8_t b : {0, 2, 255, 255, 3, 1, 0, 0, 3, 1, 0, 1})
-        bmp.push_back(b);
+    bmp.insert(bmp.end(), {0, 2, 255, 255, 3, 1, 0, 0, 3, 1, 0, 1});
     putLe32(bmp, 2, static_cast<uint32_t>(bmp.size()));
     ASSERT_EQ(2, decoded(bmp, ImageFileBmp).width);  // lenient: the runs are clipped to the row
 
     // TGA RLE whose last packet runs 128 pixels past a 2 x 1 image.
     std::vector<uint8_t> tga = tgaFile(10, 2, 1, 24, 0);
-    for (uint8_t b : {0xFF, 10, 20, 30})
-        tga.push_back(b);
+    tga.insert(tga.end(), {0xFF, 10, 20, 30});
     const Bitmap clipped = decoded(tga, ImageFileTga);
     ASSERT_EQ(2, clipped.width);
     EXPECT_EQ(packPixel(30, 20, 10), clipped.at(1, 0));
     // Two runs of 128, the most a packet holds: as small as a 256-pixel RLE file gets.
     std::vector<uint8_t> runs = tgaFile(10, 256, 1, 24, 0);
-    for (uint8_t b : {0xFF, 10, 20, 30, 0xFF, 10, 20, 30})
-        runs.push_back(b);
+    runs.insert(runs.end(), {0xFF, 10, 20, 30, 0xFF, 10, 20, 30});
     EXPECT_EQ(256, decoded(runs, ImageFileTga).width);
 
-    // PCX whose data ends halfway.
     std::vector<uint8_t> pcx = encoded(ImageFilePcx, 30, 20, false);
     pcx.resize(pcx.size() / 2);
     EXPECT_FALSE(decodes(pcx, ImageFilePcx));
@@ -225,8 +209,7 @@ TEST(HostileInput, IndicesOutsideTheTableAreNeverReadOutOfBounds) {
     putLe16(tga, 3, 5);
     putLe16(tga, 5, 2);
     tga[7] = 24;
-    for (uint8_t b : {1, 2, 3, 4, 5, 6, 7})
-        tga.push_back(b);
+    tga.insert(tga.end(), {1, 2, 3, 4, 5, 6, 7});
     EXPECT_FALSE(decodes(tga, ImageFileTga));
     tga.back() = 6;
     const Bitmap last = decoded(tga, ImageFileTga);
@@ -272,27 +255,19 @@ TEST(HostileInput, LzwCodesOutOfRangeFail) {
 TEST(HostileInput, EveryTruncationOfEveryFormatIsSafe) {
     // Any outcome is acceptable except a crash, a hang or a sanitizer report;
     // and a cut JPEG or PNG (an interrupted download) must not pass for a
-    // whole picture.
-    struct Source {
-        ImageFileType type;
-        bool translucent;
-        bool cutFails = false;
-    } sources[] = {
-        {ImageFileBmp, false}, {ImageFileGif, false}, {ImageFileIco, true},        {ImageFileIco, false},
-        {ImageFileTga, true},  {ImageFilePcx, true},  {ImageFilePng, true, true}, {ImageFileJpeg, false, true},
-        {ImageFileTiff, true},
+    // whole picture. Each source: type, translucent, whether every cut fails.
+    const std::tuple<ImageFileType, bool, bool> sources[] = {
+        {ImageFileBmp, false, false}, {ImageFileGif, false, false}, {ImageFileIco, true, false},
+        {ImageFileIco, false, false}, {ImageFileTga, true, false},  {ImageFilePcx, true, false},
+        {ImageFilePng, true, true},   {ImageFileJpeg, false, true}, {ImageFileTiff, true, false},
     };
-    for (const Source& s : sources) {
-        std::vector<uint8_t> file = encoded(s.type, 23, 19, s.translucent);
+    for (const auto& [type, translucent, cutFails] : sources) {
+        std::vector<uint8_t> file = encoded(type, 23, 19, translucent);
         size_t step = file.size() > 600 ? file.size() / 300 : 1;
         for (size_t n = 0; n < file.size(); n += step) {
-            std::vector<uint8_t> prefix(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(n));
-            Bitmap bitmap;
-            decode(bitmap, prefix.data(), prefix.size(), s.type, nullptr);
-            EXPECT_TRUE(!s.cutFails || bitmap.isEmpty()) << s.type << " cut at " << n;
-            if (!bitmap.isEmpty()) {
-                EXPECT_EQ(Rect(0, 0, 23, 19), bitmap.bounds()) << s.type << " cut at " << n;
-            }
+            const Bitmap bitmap = decoded(std::vector<uint8_t>(file.begin(), file.begin() + n), type);
+            EXPECT_TRUE(!cutFails || bitmap.isEmpty()) << type << " cut at " << n;
+            EXPECT_TRUE(bitmap.isEmpty() || bitmap.bounds() == Rect(0, 0, 23, 19)) << type << " cut at " << n;
         }
     }
 }
@@ -306,8 +281,7 @@ TEST(HostileInput, CorruptedHeaderBytesAreSafe) {
             for (uint8_t value : {0x00, 0x7F, 0xFF}) {
                 std::vector<uint8_t> corrupt = file;
                 corrupt[i] = value;
-                Bitmap bitmap;
-                decode(bitmap, corrupt.data(), corrupt.size(), type, nullptr);
+                const Bitmap bitmap = decoded(corrupt, type);
                 EXPECT_TRUE(bitmap.isEmpty() || (bitmap.width <= 65535 && bitmap.height <= 65535));
             }
     }
@@ -334,8 +308,6 @@ TEST(HostileInput, NothingToDecode) {
 
 // --- The resource reader ---
 
-namespace {
-
 std::vector<uint8_t> resource(uint32_t type, int32_t w, int32_t h, uint32_t bits, uint8_t descriptor,
                               const std::vector<uint8_t>& pixels, uint8_t idLength = 0) {
     std::vector<uint8_t> v = tgaFile(type, w, h, bits, 0);
@@ -353,8 +325,6 @@ Bitmap resourceDecoded(const std::vector<uint8_t>& bytes) {
 }
 
 bool resourceLoads(const std::vector<uint8_t>& bytes) { return !resourceDecoded(bytes).isEmpty(); }
-
-}  // namespace
 
 TEST(TgaResource, ConvertsEachDepthAndOrientation) {
     // 8-bit grey, 2 x 2, bottom-up: the last stored row is the top.
@@ -390,3 +360,5 @@ TEST(TgaResource, RejectsWhatItDoesNotRead) {
     bitmap.resize(2, 2);
     EXPECT_TRUE(decodeTgaResource(bitmap, nullptr, 0).isEmpty());
 }
+
+}  // namespace

@@ -30,7 +30,6 @@ int componentsOf(const ByteArray& file) {
 
 TEST(JpegExif, TheBlockTravelsByteForByteToASameSizeSaveAndIsRewrittenForAnother) {
     ByteArray original = fileBytes(jpegDir + "pillow/exif_gps.jpg");
-    ASSERT_GT(original.length, 0);
     std::vector<std::string> originalBlocks = exifBlocksOf(original);
     ASSERT_EQ(1u, originalBlocks.size());
 
@@ -45,9 +44,7 @@ TEST(JpegExif, TheBlockTravelsByteForByteToASameSizeSaveAndIsRewrittenForAnother
     for (int i = 0; i < 2; ++i) {
         ByteArray saved;
         ASSERT_TRUE(encode(picture, ImageFileJpeg, 90, &metadata, saved));
-        std::vector<std::string> blocks = exifBlocksOf(saved);
-        ASSERT_EQ(1u, blocks.size());
-        EXPECT_EQ(originalBlocks[0], blocks[0]);
+        EXPECT_EQ(originalBlocks, exifBlocksOf(saved));
     }
 
     // Another size: still a JFIF file, with the block after it.
@@ -78,9 +75,8 @@ TEST(JpegExif, AGreyscaleOriginalIsSavedAsGreyscaleAtItsOwnSize) {
 
 TEST(JpegColour, SuiteCmykFilesMatchTheirReferences) {
     for (const char* name : {"jpg-cmyk-1", "jpg-cmyk-2"}) {
-        Bitmap decoded, reference;
-        load(decoded, String((jpegDir + "mozilla-reftest/" + name + ".jpg").c_str()), nullptr);
-        load(reference, String((jpegDir + "mozilla-reftest/" + name + ".png").c_str()), nullptr);
+        const Bitmap decoded = loadedPhoto(std::string("../formats/jpeg/mozilla-reftest/") + name + ".jpg");
+        const Bitmap reference = loadedPhoto(std::string("../formats/jpeg/mozilla-reftest/") + name + ".png");
         ASSERT_FALSE(decoded.isEmpty()) << name;
         ASSERT_EQ(reference.bounds(), decoded.bounds());
         double sum = 0;

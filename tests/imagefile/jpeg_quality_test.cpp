@@ -1,24 +1,17 @@
 #include "imagefile/image_file.h"
+
+#include "test_images.h"
 #include "tests/support/scratch_folder.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 
 namespace {
 
-Bitmap stripes() {
-    Bitmap b;
-    b.resize(64, 48);
-    for (int y = 0; y < b.height; ++y)
-        for (int x = 0; x < b.width; ++x)
-            b.at(x, y) = packPixel((x * 13) & 255, (y * 11) & 255, ((x ^ y) * 7) & 255);
-    return b;
-}
-
 TEST(JpegQuality, ReadsBackTheQualityAFileWasWrittenAt) {
-    const Bitmap picture = stripes();
+    Bitmap picture;
+    makePhoto(picture, 64, 48);
     for (int32_t quality : {1, 5, 10, 20, 35, 50, 62, 75, 90, 100}) {
         ByteArray bytes;
         ASSERT_TRUE(encode(picture, ImageFileJpeg, quality, nullptr, bytes));
@@ -38,12 +31,14 @@ TEST(JpegQuality, ReadsBackTheQualityAFileWasWrittenAt) {
 }
 
 TEST(JpegQuality, NoHeaderGivesZero) {
+    Bitmap picture;
+    makePhoto(picture, 64, 48);
     ByteArray png;
-    ASSERT_TRUE(encode(stripes(), ImageFilePng, 90, nullptr, png));
+    ASSERT_TRUE(encode(picture, ImageFilePng, 90, nullptr, png));
     EXPECT_EQ(0, jpegQuality(png.data, static_cast<size_t>(png.length)));
 
     ByteArray jpeg;
-    ASSERT_TRUE(encode(stripes(), ImageFileJpeg, 40, nullptr, jpeg));
+    ASSERT_TRUE(encode(picture, ImageFileJpeg, 40, nullptr, jpeg));
     EXPECT_EQ(0, jpegQuality(jpeg.data, 20));  // cut inside the header, before any table
     EXPECT_EQ(0, jpegQuality(jpeg.data, 0));
 }

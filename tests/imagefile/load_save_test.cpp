@@ -42,9 +42,7 @@ TEST_F(ImageFolder, AFailedSaveWritesNothingAndKeepsTheOldFile) {
     EXPECT_FALSE(save(large, path("keep.ico"), 90, nullptr));
     EXPECT_EQ("old contents", ReadFileBytes(CStr(path("keep.ico"))));
 
-    // A folder that does not exist cannot be written.
     EXPECT_FALSE(save(photo, path("no/such/folder.png"), 90, nullptr));
-    // Nor can an empty bitmap.
     Bitmap empty;
     EXPECT_FALSE(save(empty, path("empty.png"), 90, nullptr));
     EXPECT_FALSE(exists(path("empty.png")));

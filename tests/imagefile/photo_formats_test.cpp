@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 
 #ifdef __linux__
 #include <sys/resource.h>
@@ -21,13 +22,8 @@
 // made both).
 
 TEST(PhotoFormats, DecodeUprightAsTheirOwnToolsDo) {
-    struct Row {
-        const char* file;
-        const char* expected;  // the tool's decode, or the picture the file was made from
-        int32_t tolerance;
-        bool lossless;
-    };
-    const Row rows[] = {
+    // The file; the tool's decode, or the picture the file was made from; the largest difference; lossless.
+    const std::tuple<const char*, const char*, int32_t, bool> rows[] = {
         {"upright.webp", "upright.png", 0, true},
         {"lossy.webp", "ref/lossy_webp.png", 0, false},
         {"alpha.webp", "ref/alpha_webp.png", 0, true},
@@ -42,12 +38,12 @@ TEST(PhotoFormats, DecodeUprightAsTheirOwnToolsDo) {
         {"orientation_6.jxl", "upright.png", 0, true},
         {"orientation_6.dng", "ref/orientation_6_dng.png", 1, true},  // developed and turned by LibRaw
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.file);
+    for (const auto& [file, expected, tolerance, lossless] : rows) {
+        SCOPED_TRACE(file);
         PhotoMetadata metadata;
-        const Bitmap picture = loadedPhoto(row.file, &metadata);
-        EXPECT_LE(largestDifference(loadedPhoto(row.expected), picture), row.tolerance);
-        EXPECT_EQ(row.lossless, metadata.lossless);
+        const Bitmap picture = loadedPhoto(file, &metadata);
+        EXPECT_LE(largestDifference(loadedPhoto(expected), picture), tolerance);
+        EXPECT_EQ(lossless, metadata.lossless);
         EXPECT_EQ(1, exifOrientation(metadata.exif.data, static_cast<size_t>(metadata.exif.length)));
     }
     // WebP keeps its orientation in the EXIF chunk, which the layer applies.
@@ -76,9 +72,8 @@ TEST(PhotoFormats, AProfiledPhotoKeepsItsProfileThroughEveryNewType) {
     // The smallest profile, a header and an empty tag table, is read; a cut one is not.
     ByteArray smallest;
     smallest.Assign(icc.data, 132);
-    const uint8_t size[4] = {0, 0, 0, 132}, noTags[4] = {};
-    std::memcpy(smallest.data, size, 4);
-    std::memcpy(smallest.data + 128, noTags, 4);
+    std::memcpy(smallest.data, "\0\0\0\x84", 4);  // 132 bytes long
+    std::memset(smallest.data + 128, 0, 4);         // no tags
     EXPECT_EQ(ProfileSpace::Rgb, profileSpace(smallest.data, 132));
     EXPECT_EQ(ProfileSpace::Unusable, profileSpace(smallest.data, 131));
     for (const char* name : {"p3.webp", "p3.heic", "p3.avif", "p3.jxl"}) {
@@ -90,8 +85,7 @@ TEST(PhotoFormats, AProfiledPhotoKeepsItsProfileThroughEveryNewType) {
         EXPECT_LE(largestDifference(loadedPhoto(name[3] == 'j' ? "ref/p3_jxl.png" : "upright.png"), picture),
                   name[3] == 'w' || name[3] == 'j' ? 0 : 16);
         ASSERT_EQ(ProfileSpace::Rgb, profileSpace(metadata.icc.data, static_cast<size_t>(metadata.icc.length)));
-        EXPECT_TRUE(name[3] == 'j' || (icc.length == metadata.icc.length &&
-                                       std::memcmp(icc.data, metadata.icc.data, static_cast<size_t>(icc.length)) == 0));
+        EXPECT_TRUE(name[3] == 'j' || bytesOf(icc) == bytesOf(metadata.icc));
     }
     // Smooth, so that the lossy writers keep it close.
     PhotoMetadata metadata;
@@ -166,9 +160,7 @@ TEST(PhotoFormats, TiffsLibtiffLeavesToUsReadAsStored) {
     ByteArray padded = fileBytes(photoDir + "cmyk16_alpha.tif");
     const std::string zeros(300000, '\0');
     padded.Append(zeros.data(), static_cast<int32_t>(zeros.size()));
-    Bitmap b;
-    decode(b, padded.data, static_cast<size_t>(padded.length), ImageFileTiff, nullptr);
-    EXPECT_EQ(2, b.width);
+    EXPECT_EQ(2, decoded(padded, ImageFileTiff).width);
     for (const auto& [name, lossless] :
          {std::pair{"orientation_1.tif", true}, {"../formats/tiff/libtiff/quad-tile.jpg.tiff", false}}) {
         PhotoMetadata metadata;
@@ -207,11 +199,10 @@ TEST(PhotoFormats, CutAndOversizedFilesFailCleanly) {
     // A 16 x 24 picture whose overlay claims a canvas of about 30000 x 30000:
     // libheif would fill 2.6 GB before reading a tile.
     const ByteArray overlay = fileBytes(std::string(VISTREL_IMAGEFILE_DATA) + "/heif/overlay-canvas-beyond-picture.avif");
-    Bitmap b;
-    decode(b, overlay.data, static_cast<size_t>(overlay.length), ImageFileAvif, nullptr);
-    EXPECT_TRUE(b.isEmpty());
+    EXPECT_TRUE(decoded(overlay, ImageFileAvif).isEmpty());
     // A picture of exactly the limit loads; one pixel more is refused.
     const ByteArray png = fileBytes(photoDir + "p3.png");
+    Bitmap b;
     decode(b, png.data, static_cast<size_t>(png.length), ImageFilePng, nullptr);
     const uint64_t pixels = b.pixelCount();
     for (const uint64_t limit : {pixels, pixels - 1}) {

@@ -53,10 +53,7 @@ inline int32_t largestDifference(const Bitmap& a, const Bitmap& b) {
 }
 
 inline bool allOpaque(const Bitmap& b) {
-    for (size_t i = 0; i < b.pixelCount(); ++i)
-        if (pixelAlpha(b.data[i]) != 255)
-            return false;
-    return true;
+    return std::all_of(b.data, b.data + b.pixelCount(), [](uint32_t p) { return pixelAlpha(p) == 255; });
 }
 
 inline std::vector<uint8_t> bytesOf(const ByteArray& a) { return std::vector<uint8_t>(a.data, a.data + a.length); }
