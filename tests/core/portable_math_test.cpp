@@ -10,6 +10,7 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -62,8 +63,7 @@ std::vector<Call> programArguments() {
     const double ranges[][2] = {{1, 5}, {16, 48}, {8, 128}, {6, 16}, {2, 200}, {0.1, 0.5}};
     std::vector<float> halfWidths = {1.5f, 2.0f, 3.0f};  // deblur, second pass, drop shadow
     for (const auto& r : ranges) {
-        calls.push_back({Log, r[0], 0});
-        calls.push_back({Log, r[1], 0});
+        calls.insert(calls.end(), {{Log, r[0], 0}, {Log, r[1], 0}});
         const double la = portableLog(r[0]), lb = portableLog(r[1]);
         for (int32_t v = 0; v <= 100; ++v) {
             const double t = static_cast<float>(v) * 0.01f;
@@ -88,10 +88,8 @@ std::vector<Call> programArguments() {
     // Sample patterns: scales 2^((s - 4) / 4), angles a pi / 16.
     for (int32_t s = 0; s < 9; ++s)
         calls.push_back({Pow, 2.0, (s - 4) * 0.25});
-    for (int32_t a = 0; a < 32; ++a) {
-        calls.push_back({Sin, a * 3.1415927 / 16.0, 0});
-        calls.push_back({Cos, a * 3.1415927 / 16.0, 0});
-    }
+    for (int32_t a = 0; a < 32; ++a)
+        calls.insert(calls.end(), {{Sin, a * 3.1415927 / 16.0, 0}, {Cos, a * 3.1415927 / 16.0, 0}});
     // Button faces: sin(y pi / height) for every row of faces up to 48 high
     // (the toolkit draws 18, 19, 24 and 30).
     const double pi = static_cast<double>(3.1415927f);
@@ -157,10 +155,7 @@ TEST(PortableMath, ProgramArgumentsGiveTheSameCorrectlyRoundedResults) {
 TEST(PortableMath, EdgeArguments) {
     const double inf = std::numeric_limits<double>::infinity(), nan = std::nan("");
     const double max = std::numeric_limits<double>::max(), tiny = std::numeric_limits<double>::denorm_min();
-    const struct {
-        Call c;
-        double expected;
-    } cases[] = {
+    const std::pair<Call, double> cases[] = {
         {{Exp, nan, 0}, nan}, {{Exp, inf, 0}, inf}, {{Exp, -inf, 0}, 0}, {{Exp, -0.0, 0}, 1},
         {{Exp, 0x1.62e42fefa39efp+9, 0}, 0x1.fffffffffff2ap+1023}, {{Exp, 0x1.62e42fefa39f0p+9, 0}, inf},
         {{Exp, -0x1.74910d52d3051p+9, 0}, tiny}, {{Exp, -0x1.74910d52d3052p+9, 0}, 0},
@@ -196,9 +191,9 @@ TEST(PortableMath, EdgeArguments) {
         {{Pow, 0x1.a6937ca13c7c7p+6, 0x1.4f014d99de07fp+2}, 0x1.245b92df8e099p+35},
         {{Pow, 0x1.63e02b7e01a39p+6, -0x1.ba491a869123p+3}, 0x1.6ad1df6d363e4p-90},
     };
-    for (const auto& t : cases)
-        EXPECT_TRUE(sameBits(ours(t.c), t.expected))
-            << Names[t.c.f] << std::hexfloat << "(" << t.c.x << ", " << t.c.y << ") = " << ours(t.c);
+    for (const auto& [c, expected] : cases)
+        EXPECT_TRUE(sameBits(ours(c), expected))
+            << Names[c.f] << std::hexfloat << "(" << c.x << ", " << c.y << ") = " << ours(c);
 }
 
 // The double-double values before rounding, against a 3000-bit evaluation
@@ -207,11 +202,7 @@ TEST(PortableMath, EdgeArguments) {
 // rounded result showed it.
 TEST(PortableMath, UnroundedValuesAreAccurate) {
     using portable_math::DoubleDouble;
-    const struct {
-        Call c;
-        DoubleDouble exact;
-        int exponent;
-    } cases[] = {
+    const std::tuple<Call, DoubleDouble, int> cases[] = {  // the call, its exact value, the exponent
         {{Exp, -0x1.18141925315b8p+7, 0}, {0x1.f418a992f790bp+0, -0x1.fffff4a850547p-54}, -203},
         {{Exp, 0x1.62e42fefa39efp+9, 0}, {0x1.fffffffffff2ap+0, 0x1.b0e263400d160p-56}, 1023},
         {{Exp, -0x1.6232bdd7abcd2p+9, 0}, {0x1.000000000007cp+0, -0x1.0c013e41c0952p-54}, -1022},
@@ -239,20 +230,20 @@ TEST(PortableMath, UnroundedValuesAreAccurate) {
         {{Pow, 0x1.999999999999ap-4, 0x1.3p+8}, {0x1.18e3b9b3741bdp+0, -0x1.dec38285dc5d2p-54}, -1010},
         {{Pow, 0x1.0000000001p+0, 0x1.8p+40}, {0x1.1ed3fe64fb7cfp+0, 0x1.9fbb5741159ecp-54}, 2},
     };
-    for (const auto& t : cases) {
+    for (const auto& [c, exact, expectedExponent] : cases) {
         int exponent = 0;
         DoubleDouble v;
-        switch (t.c.f) {
-        case Exp: v = portable_math::expUnrounded(t.c.x, exponent); break;
-        case Log: v = portable_math::logUnrounded(t.c.x); break;
-        case Pow: v = portable_math::powUnrounded(t.c.x, t.c.y, exponent); break;
-        case Sin: v = portable_math::sinUnrounded(t.c.x); break;
-        default: v = portable_math::cosUnrounded(t.c.x); break;
+        switch (c.f) {
+        case Exp: v = portable_math::expUnrounded(c.x, exponent); break;
+        case Log: v = portable_math::logUnrounded(c.x); break;
+        case Pow: v = portable_math::powUnrounded(c.x, c.y, exponent); break;
+        case Sin: v = portable_math::sinUnrounded(c.x); break;
+        default: v = portable_math::cosUnrounded(c.x); break;
         }
-        const double error = ((v.hi - t.exact.hi) + (v.lo - t.exact.lo)) / t.exact.hi;
-        EXPECT_EQ(exponent, t.exponent);
-        EXPECT_LE(std::fabs(error), t.c.f == Pow ? 0x1p-96 : 0x1p-103)
-            << Names[t.c.f] << std::hexfloat << "(" << t.c.x << ", " << t.c.y << "): " << error;
+        const double error = ((v.hi - exact.hi) + (v.lo - exact.lo)) / exact.hi;
+        EXPECT_EQ(exponent, expectedExponent);
+        EXPECT_LE(std::fabs(error), c.f == Pow ? 0x1p-96 : 0x1p-103)
+            << Names[c.f] << std::hexfloat << "(" << c.x << ", " << c.y << "): " << error;
     }
 }
 

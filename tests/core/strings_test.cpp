@@ -26,8 +26,7 @@ TEST(Format, RetriesWithDoubledSizeUntilTheTextFits) {
     EXPECT_EQ(8, FormatInto(s, "%d", 12345678));
     EXPECT_EQ("12345678", s.str());
 
-    String& f = Format("%s-%x-%c-%g-%%", "ab", 255, 'z', 0.5);
-    EXPECT_EQ("ab-ff-z-0.5-%", f.str());
+    EXPECT_EQ("ab-ff-z-0.5-%", Format("%s-%x-%c-%g-%%", "ab", 255, 'z', 0.5).str());
     std::string longText(5000, 'q');
     EXPECT_EQ(5000, Format("%s", longText.c_str()).length);
 }
@@ -52,21 +51,19 @@ TEST(Assign, ReplacesTheTextOrEmptiesIt) {
     EXPECT_EQ(s.length, 0);
 }
 
+static std::vector<std::string> parts(const char* text, char separator) {
+    PointerArray* split = String(text).Split(separator);
+    std::vector<std::string> out;
+    for (int32_t i = 0; i < split->count; ++i)
+        out.push_back(split->At<String>(i)->str());
+    DeleteStrings(split);
+    return out;
+}
+
 TEST(Split, DropsEmptyRuns) {
-    PointerArray* parts = String("/a//b/").Split('/');
-    ASSERT_EQ(2, parts->count);
-    EXPECT_EQ("a", parts->At<String>(0)->str());
-    EXPECT_EQ("b", parts->At<String>(1)->str());
-    DeleteStrings(parts);
-
-    parts = String("").Split(',');
-    EXPECT_EQ(0, parts->count);
-    DeleteStrings(parts);
-
-    parts = String("one").Split(',');
-    ASSERT_EQ(1, parts->count);
-    EXPECT_EQ("one", parts->At<String>(0)->str());
-    DeleteStrings(parts);
+    EXPECT_EQ((std::vector<std::string>{"a", "b"}), parts("/a//b/", '/'));
+    EXPECT_TRUE(parts("", ',').empty());
+    EXPECT_EQ(std::vector<std::string>{"one"}, parts("one", ','));
 }
 
 TEST(PointerArray, RemoveValueKeepsOrder) {
