@@ -56,11 +56,9 @@ TEST(AutoSliders, RiseWithNoiseAndWithFallingQualityInEveryStructureClass) {
 
 TEST(AutoSliders, CleanPicturesAreLeftAloneAndHeavyDamageGetsMore) {
     const OptionValues clean = positions({0.0f, 0});
-    const OptionValues noisy = positions({40.0f, 0});
-    const OptionValues blocky = positions({0.0f, 5});
     EXPECT_TRUE(autoSliders({0.0f, 0}).leaveAlone);
-    EXPECT_FALSE(same(clean, noisy));
-    EXPECT_FALSE(same(clean, blocky));
+    EXPECT_FALSE(same(clean, positions({40.0f, 0})));  // noisy
+    EXPECT_FALSE(same(clean, positions({0.0f, 5})));   // blocky
     // A JPEG saved at a quality that leaves no blocks is judged by its noise.
     EXPECT_TRUE(same(positions({12.0f, 97}), positions({12.0f, 0})));
     // A noise level on a row's bound is served by that row.

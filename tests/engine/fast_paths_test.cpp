@@ -55,13 +55,13 @@ TEST(FastPaths, BlockSearchMatchesTheReference) {
                 MatchCountMap expectedMap;
                 averageDetailReference(pyramid, pyramid, band, expected, p, m, nullptr, &expectedMap);
                 for (int32_t threads : ThreadCounts) {
-                    SCOPED_TRACE(std::to_string(size[0]) + "x" + std::to_string(size[1]) + " step " +
-                                 std::to_string(p.blockStep) + " threads " + std::to_string(threads));
                     ByteImage out;
                     MatchCountMap map;
                     averageDetail(pyramid, pyramid, band, out, p, m, nullptr, &map, threads);
-                    ASSERT_TRUE(samePixels(out, expected));
-                    ASSERT_TRUE(samePixels(map, expectedMap));
+                    ASSERT_TRUE(samePixels(out, expected))
+                        << size[0] << "x" << size[1] << " step " << p.blockStep << " threads " << threads;
+                    ASSERT_TRUE(samePixels(map, expectedMap))
+                        << size[0] << "x" << size[1] << " step " << p.blockStep << " threads " << threads;
                 }
             }
         }
