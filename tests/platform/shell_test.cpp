@@ -50,10 +50,7 @@ protected:
     void TearDown() override { headless::Reset(); }
 
     static String Save(const char* suggested, const char* typed, int32_t filterIndex) {
-        headless::FileDialogAnswer answer;
-        answer.paths = {String(typed)};
-        answer.filterIndex = filterIndex;
-        headless::QueueFileDialogAnswer(answer);
+        headless::QueueFileDialogAnswer({true, {String(typed)}, filterIndex});
         String folder("/pics");
         String name(suggested ? suggested : "");
         String result;
