@@ -27,6 +27,18 @@ OptionValues positions(const DamageEstimate& damage) {
     return {LeaveAlone, LeaveAlone, LeaveAlone, 0, LeaveAlone};
 }
 
+template <typename Damage>
+void expectNoneFallsAlong(int32_t steps, Damage damage) {
+    OptionValues previous = positions(damage(0));
+    for (int32_t i = 1; i <= steps; ++i) {
+        const DamageEstimate d = damage(i);
+        const OptionValues next = positions(d);
+        ASSERT_TRUE(noneFalls(previous, next)) << "sigma " << d.noiseSigma << " quality " << d.jpegQuality
+                                               << " structure " << d.structure << " level " << d.profile.luma[1];
+        previous = next;
+    }
+}
+
 // Within a class of scene structure, along more noise and along lower JPEG
 // quality no slider ever falls, and a picture once worked on is not left
 // alone.
@@ -35,33 +47,18 @@ TEST(AutoSliders, RiseWithNoiseAndWithFallingQualityInEveryStructureClass) {
     for (int32_t k = 0; k + 1 < StructureClassCount; ++k)
         structures.insert(structures.end(), {StructureBounds[k] - 0.01f, StructureBounds[k]});
     for (float structure : structures) {
-        for (int32_t quality : {0, 100, 90, 80, 60, 35, 12, 1}) {
-            OptionValues previous = positions({0.0f, quality, structure});
-            for (int i = 1; i <= 1200; ++i) {
-                const OptionValues next = positions({i * 0.05f, quality, structure});
-                ASSERT_TRUE(noneFalls(previous, next))
-                    << "sigma " << i * 0.05f << " quality " << quality << " structure " << structure;
-                previous = next;
-            }
-        }
-        for (float sigma : {0.0f, 2.0f, 8.0f, 30.0f}) {
-            OptionValues previous = positions({sigma, 100, structure});
-            for (int32_t q = 99; q >= 1; --q) {
-                const OptionValues next = positions({sigma, q, structure});
-                ASSERT_TRUE(noneFalls(previous, next)) << "sigma " << sigma << " quality " << q << " structure " << structure;
-                previous = next;
-            }
-        }
+        for (int32_t quality : {0, 100, 90, 80, 60, 35, 12, 1})
+            expectNoneFallsAlong(1200, [&](int32_t i) { return DamageEstimate{i * 0.05f, quality, structure}; });
+        for (float sigma : {0.0f, 2.0f, 8.0f, 30.0f})
+            expectNoneFallsAlong(99, [&](int32_t i) { return DamageEstimate{sigma, 100 - i, structure}; });
     }
 }
 
 TEST(AutoSliders, CleanPicturesAreLeftAloneAndHeavyDamageGetsMore) {
     const OptionValues clean = positions({0.0f, 0});
-    const OptionValues noisy = positions({40.0f, 0});
-    const OptionValues blocky = positions({0.0f, 5});
     EXPECT_TRUE(autoSliders({0.0f, 0}).leaveAlone);
-    EXPECT_FALSE(same(clean, noisy));
-    EXPECT_FALSE(same(clean, blocky));
+    EXPECT_FALSE(same(clean, positions({40.0f, 0})));  // noisy
+    EXPECT_FALSE(same(clean, positions({0.0f, 5})));   // blocky
     // A JPEG saved at a quality that leaves no blocks is judged by its noise.
     EXPECT_TRUE(same(positions({12.0f, 97}), positions({12.0f, 0})));
     // A noise level on a row's bound is served by that row.
@@ -103,13 +100,11 @@ TEST(AutoSliders, CameraLikeNoiseTakesTheCameraRows) {
         setLevel(0.01f);
         ASSERT_TRUE(cameraLikeNoise(d.profile));
         EXPECT_TRUE(autoSliders(d).leaveAlone);
-        OptionValues previous = positions(d);
-        for (int i = 1; i <= 400; ++i) {
-            setLevel(i * 0.05f);
-            const OptionValues next = positions(d);
-            ASSERT_TRUE(noneFalls(previous, next)) << "level " << d.profile.luma[1];
-            previous = next;
-        }
+        expectNoneFallsAlong(400, [&](int32_t i) {
+            if (i > 0)
+                setLevel(i * 0.05f);
+            return d;
+        });
         // A JPEG with blocks reads as camera noise; its own rows serve it.
         d.jpegQuality = 20;
         EXPECT_TRUE(same(positions(d), positions({12.0f, 20, 20.0f})));

@@ -27,16 +27,11 @@ DeblurSettings settings(float amountMin, float amountMax, int32_t iterations, in
 // Soft slanted edges: a triangle wave of period 8, rising and falling over
 // four pixels, which the shock filter steepens.
 Bitmap edges(int32_t w, int32_t h) {
-    Bitmap b;
-    b.resize(w, h);
-    for (int32_t y = 0; y < h; ++y) {
-        for (int32_t x = 0; x < w; ++x) {
-            int32_t phase = (x + y / 3) % 8;
-            uint32_t v = static_cast<uint32_t>(40 + 45 * (phase < 4 ? phase : 8 - phase));
-            b.at(x, y) = packPixel(v, v * 3 / 4, 255 - v, 9);
-        }
-    }
-    return b;
+    return passtest::generated(w, h, [](int32_t x, int32_t y) {
+        const int32_t phase = (x + y / 3) % 8;
+        const uint32_t v = static_cast<uint32_t>(40 + 45 * (phase < 4 ? phase : 8 - phase));
+        return packPixel(v, v * 3 / 4, 255 - v, 9);
+    });
 }
 
 // Beside a one-pixel white line the blurred luminance curves down, so a dark

@@ -13,7 +13,6 @@ using passtest::idleJob;
 
 PassParams presetParams(const char* name) { return settingsFromOptions(findPreset(name)->options()).pass1; }
 
-// A textured picture with fixed-seed noise comes out closer to the clean one.
 TEST(DenoisePass, RemovesNoiseFromATexturedPicture) {
     Bitmap clean = passtest::texture(48, 40);
     Bitmap noisy = passtest::withNoise(clean, 3.0, 1234);
@@ -47,12 +46,9 @@ TEST(DenoisePass, CancellingAtAnyCheckpointLeavesThePictureAlone) {
 // The detail band stores (v + 0.5) * 256 rounded to nearest, ties to even,
 // and saturated; the sentinel range stretches the data's own range instead.
 TEST(Conversions, DetailBytesRoundTiesToEvenAndSaturate) {
-    FloatImage d;
-    d.resize(6, 1);
     const float values[6] = {0.0f, -0.5f + 0.5f / 256.0f, -0.5f + 1.5f / 256.0f, -0.5f + 2.5f / 256.0f, 0.75f, -0.9f};
     const uint8_t expected[6] = {128, 0, 2, 2, 255, 0};
-    for (int32_t x = 0; x < 6; ++x)
-        d.at(x, 0) = values[x];
+    const FloatImage d = passtest::generated<FloatImage>(6, 1, [&values](int32_t x, int32_t) { return values[x]; });
     ByteImage b = floatToBytes(d, -0.5f, 0.5f);
     for (int32_t x = 0; x < 6; ++x)
         EXPECT_EQ(expected[x], b.at(x, 0)) << values[x];

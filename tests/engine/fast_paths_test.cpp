@@ -28,12 +28,9 @@ const int32_t ThreadCounts[] = {1, 2, 7};
 // A detail band like the split gives: mostly near 128, with structure.
 ByteImage detailLikeBand(int32_t w, int32_t h, uint64_t seed) {
     passtest::Random random(seed);
-    ByteImage b;
-    b.resize(w, h);
-    for (int32_t y = 0; y < h; ++y)
-        for (int32_t x = 0; x < w; ++x)
-            b.at(x, y) = passtest::clampByte(128.0 + 30.0 * (((x * 3 + y * 5) % 11) - 5) / 5.0 + random.normal() * 6.0);
-    return b;
+    return passtest::generated<ByteImage>(w, h, [&random](int32_t x, int32_t y) {
+        return passtest::clampByte(128.0 + 30.0 * (((x * 3 + y * 5) % 11) - 5) / 5.0 + random.normal() * 6.0);
+    });
 }
 
 std::vector<PassParams> everyPresetsParams() {
@@ -119,10 +116,9 @@ TEST(FastPaths, ConvolutionMatchesTheReference) {
             GaussianKernel kernel(sigma, GaussianCutoffRatio, shape);
             for (const auto& size : sizes) {
                 passtest::Random random(static_cast<uint64_t>(size[0] * 31 + size[1]));
-                FloatImage in;
-                in.resize(size[0], size[1]);
-                for (size_t i = 0; i < in.pixelCount(); ++i)
-                    in.data[i] = static_cast<float>(random.uniform() * 1.5 - 0.25);
+                const FloatImage in = passtest::generated<FloatImage>(size[0], size[1], [&random](int32_t, int32_t) {
+                    return static_cast<float>(random.uniform() * 1.5 - 0.25);
+                });
                 FloatImage expected;
                 convolveReference(kernel, in, expected);
                 for (int32_t threads : ThreadCounts) {
@@ -148,13 +144,12 @@ TEST(FastPaths, SadKernelsMatchThePortableOnes) {
         b = static_cast<uint8_t>(random.uniform() * 256.0);
     for (int32_t count : {1, 2, 7, 8, 33, 256, 257, 300}) {
         std::vector<int32_t> offsets(static_cast<size_t>(count));
-        std::vector<uint16_t> wide(static_cast<size_t>(count));
         std::vector<uint8_t> narrow(static_cast<size_t>(paddedSadLength(count)), 0);
         for (int32_t j = 0; j < count; ++j) {
             offsets[j] = static_cast<int32_t>(random.uniform() * 24) * 64 + static_cast<int32_t>(random.uniform() * 24);
             narrow[j] = static_cast<uint8_t>(random.uniform() * 256.0);
-            wide[j] = narrow[j];
         }
+        const std::vector<uint16_t> wide(narrow.begin(), narrow.begin() + count);
         const int32_t sad = sadPortable(image.data(), offsets.data(), narrow.data(), count, INT32_MAX);
         int32_t eight[8], rows[21];
         eightSadPortable(image.data(), offsets.data(), wide.data(), count, eight);

@@ -24,30 +24,15 @@ using passtest::idleJob;
 
 // A sawtooth of slanted stripes, another kind of repeating structure.
 Bitmap stripes(int32_t w, int32_t h) {
-    Bitmap b;
-    b.resize(w, h);
-    for (int32_t y = 0; y < h; ++y) {
-        for (int32_t x = 0; x < w; ++x) {
-            uint32_t v = static_cast<uint32_t>(100 + (x * 3 + y * 5) % 40);
-            b.at(x, y) = packPixel(v, v + 40, 255 - v, 255);
-        }
-    }
-    return b;
+    return passtest::generated(w, h, [](int32_t x, int32_t y) {
+        const uint32_t v = static_cast<uint32_t>(100 + (x * 3 + y * 5) % 40);
+        return packPixel(v, v + 40, 255 - v, 255);
+    });
 }
 
 Bitmap goldenPicture(int32_t index) {
-    if (index == 0)
-        return passtest::withNoise(passtest::texture(29, 23), 8.0, 99);
-    return passtest::withNoise(stripes(17, 30), 3.0, 4242);
-}
-
-// The preset's own deblur settings, or those of "Deblur amount" 60 for the
-// presets that leave it off, so that every preset is checked both ways.
-DeblurSettings deblurFor(const EngineSettings& settings) {
-    DeblurSettings d = settings.deblur;
-    if (!d.enabled)
-        deblurSettingsFromSlider(60, d);
-    return d;
+    return index == 0 ? passtest::withNoise(passtest::texture(29, 23), 8.0, 99)
+                      : passtest::withNoise(stripes(17, 30), 3.0, 4242);
 }
 
 // Each hash is folded in by a step that is one to one in it, so a change in
@@ -58,7 +43,11 @@ uint64_t fingerprint(int32_t presetIndex, int32_t pictureIndex) {
     MatchCountMap map;
     runDenoisePass(job, 0, settings.pass1, &map);
     uint64_t g = hashImage(job.workingImage) * 0x100000001B3ull ^ hashImage(map);
-    DeblurSettings deblur = deblurFor(settings);
+    // The preset's own deblur settings, or those of "Deblur amount" 60 for the
+    // presets that leave it off, so that every preset is checked both ways.
+    DeblurSettings deblur = settings.deblur;
+    if (!deblur.enabled)
+        deblurSettingsFromSlider(60, deblur);
     deblur.map.copyFrom(map);
     runDeblurPass(job, deblur);
     return g * 0x100000001B3ull ^ hashImage(job.workingImage);
@@ -86,8 +75,7 @@ TEST(Golden, EveryPresetWithAndWithoutDeblur) {
 // The program's job runs the same passes on its worker thread: the collected
 // result equals the passes run directly.
 TEST(Golden, TheJobRunsThePasses) {
-    const Preset* preset = findPreset("Digital zoom artifacts");
-    EngineSettings settings = settingsFromOptions(preset->options());
+    EngineSettings settings = settingsFromOptions(findPreset("Digital zoom artifacts")->options());
     ASSERT_TRUE(settings.deblur.enabled);
     Bitmap picture = goldenPicture(0);
 

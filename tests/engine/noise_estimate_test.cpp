@@ -16,18 +16,14 @@ namespace {
 // A picture whose colour channels follow base(x, y, channel) plus white
 // Gaussian noise of the given deviation, rounded and clipped to bytes.
 Bitmap noisyPicture(const std::function<double(int, int, int)>& base, double sigma, uint32_t seed) {
-    Bitmap b;
-    b.resize(256, 192);
     std::mt19937 random(seed);
     std::normal_distribution<double> noise(0.0, sigma);
-    for (int y = 0; y < b.height; ++y)
-        for (int x = 0; x < b.width; ++x) {
-            uint32_t c[3];
-            for (int ch = 0; ch < 3; ++ch)
-                c[ch] = static_cast<uint32_t>(std::clamp(std::nearbyint(base(x, y, ch) + noise(random)), 0.0, 255.0));
-            b.at(x, y) = packPixel(c[0], c[1], c[2]);
-        }
-    return b;
+    return passtest::generated(256, 192, [&](int32_t x, int32_t y) {
+        uint32_t c[3];
+        for (int ch = 0; ch < 3; ++ch)
+            c[ch] = static_cast<uint32_t>(std::clamp(std::nearbyint(base(x, y, ch) + noise(random)), 0.0, 255.0));
+        return packPixel(c[0], c[1], c[2]);
+    });
 }
 
 TEST(NoiseEstimate, WithinFifteenPercentOnFlatGradientAndTexturedPictures) {

@@ -43,51 +43,43 @@ private:
     uint64_t state_;
 };
 
-inline uint8_t clampByte(double v) {
-    if (v <= 0.0)
-        return 0;
-    if (v >= 255.0)
-        return 255;
-    return static_cast<uint8_t>(std::lrint(v));
+inline uint8_t clampByte(double v) { return v <= 0.0 ? 0 : v >= 255.0 ? 255 : static_cast<uint8_t>(std::lrint(v)); }
+
+// An image whose sample at (x, y) is sampleAt(x, y), asked row by row.
+template <typename ImageType = Bitmap, typename Sample>
+ImageType generated(int32_t w, int32_t h, Sample sampleAt) {
+    ImageType b;
+    b.resize(w, h);
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x)
+            b.at(x, y) = sampleAt(x, y);
+    return b;
 }
 
 inline Bitmap solid(int32_t w, int32_t h, uint32_t pixel) {
-    Bitmap b;
-    b.resize(w, h);
-    b.fill(pixel);
-    return b;
+    return generated(w, h, [pixel](int32_t, int32_t) { return pixel; });
 }
 
 // A coloured picture with repeating structure (a diagonal triangle wave of
 // period 12), built with integer arithmetic only.
 inline Bitmap texture(int32_t w, int32_t h) {
-    Bitmap b;
-    b.resize(w, h);
-    for (int32_t y = 0; y < h; ++y) {
-        for (int32_t x = 0; x < w; ++x) {
-            int32_t wave = ((x + 2 * y) % 12);
-            wave = wave < 6 ? wave * 12 : (12 - wave) * 12;  // triangle 0..72
-            int32_t v = 90 + wave;
-            b.at(x, y) = packPixel(static_cast<uint32_t>(v + 20), static_cast<uint32_t>(v),
-                                   static_cast<uint32_t>(v - 30), 255);
-        }
-    }
-    return b;
+    return generated(w, h, [](int32_t x, int32_t y) {
+        const int32_t wave = (x + 2 * y) % 12;
+        const uint32_t v = static_cast<uint32_t>(90 + (wave < 6 ? wave * 12 : (12 - wave) * 12));  // 90..162
+        return packPixel(v + 20, v, v - 30, 255);
+    });
 }
 
 // Adds the same normal noise of the given deviation to all three channels
 // of every pixel (a luminance noise).
 inline Bitmap withNoise(const Bitmap& clean, double deviation, uint64_t seed) {
     Random random(seed);
-    Bitmap b;
-    b.copyFrom(clean);
-    for (size_t i = 0; i < b.pixelCount(); ++i) {
-        double n = random.normal() * deviation;
-        uint32_t p = b.data[i];
-        b.data[i] = packPixel(clampByte(pixelRed(p) + n), clampByte(pixelGreen(p) + n), clampByte(pixelBlue(p) + n),
-                              pixelAlpha(p));
-    }
-    return b;
+    return generated(clean.width, clean.height, [&](int32_t x, int32_t y) {
+        const double n = random.normal() * deviation;
+        const uint32_t p = clean.at(x, y);
+        return packPixel(clampByte(pixelRed(p) + n), clampByte(pixelGreen(p) + n), clampByte(pixelBlue(p) + n),
+                         pixelAlpha(p));
+    });
 }
 
 // Every sample random: a picture (Bitmap) is the hardest kind for the
@@ -95,11 +87,8 @@ inline Bitmap withNoise(const Bitmap& clean, double deviation, uint64_t seed) {
 template <typename ImageType>
 ImageType randomImage(int32_t w, int32_t h, uint64_t seed) {
     Random random(seed);
-    ImageType b;
-    b.resize(w, h);
-    for (size_t i = 0; i < b.pixelCount(); ++i)
-        b.data[i] = static_cast<std::remove_pointer_t<decltype(b.data)>>(random.next());
-    return b;
+    using Sample = std::remove_pointer_t<decltype(ImageType::data)>;
+    return generated<ImageType>(w, h, [&random](int32_t, int32_t) { return static_cast<Sample>(random.next()); });
 }
 
 inline double psnr(const Bitmap& a, const Bitmap& b) {
@@ -118,10 +107,8 @@ uint64_t hashImage(const Image<T>& image) {
     uint64_t h = 0xCBF29CE484222325ull;
     auto add = [&h](const void* p, size_t n) {
         const uint8_t* bytes = static_cast<const uint8_t*>(p);
-        for (size_t i = 0; i < n; ++i) {
-            h ^= bytes[i];
-            h *= 0x100000001B3ull;
-        }
+        for (size_t i = 0; i < n; ++i)
+            h = (h ^ bytes[i]) * 0x100000001B3ull;
     };
     add(&image.width, sizeof image.width);
     add(&image.height, sizeof image.height);
@@ -167,7 +154,6 @@ inline ProcessingJob& idleJob(const Bitmap& image) {
     job->workingImage.copyFrom(image);
     return *job;
 }
-
 
 // Runs the pass on a fresh copy of the picture once for each of its first
 // `total` checkpoints, cancelling it there with `state`: every run must end

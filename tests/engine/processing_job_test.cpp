@@ -20,14 +20,6 @@ std::atomic<int> maxPercentSeen{0};
 std::atomic<bool> percentWentDown{false};
 std::atomic<uint32_t> lastPixelSeen{0};
 
-void resetProbes() {
-    runsStarted = runsFinished = 0;
-    holdPass = false;
-    maxPercentSeen = 0;
-    percentWentDown = false;
-    lastPixelSeen = 0;
-}
-
 // Inverts the image, reporting progress in steps and polling for cancel.
 void fakeDenoise(ProcessingJob& job, int32_t, const PassParams&, MatchCountMap* map) {
     ++runsStarted;
@@ -36,12 +28,10 @@ void fakeDenoise(ProcessingJob& job, int32_t, const PassParams&, MatchCountMap* 
     for (int step = 0; step < 150 || holdPass; ++step) {
         job.checkCancel();
         job.setSubProgress(step);
-        int p = job.percent.load();
-        if (p < last)
-            percentWentDown = true;
+        const int p = job.percent.load();
+        percentWentDown = percentWentDown || p < last;
+        maxPercentSeen = std::max(maxPercentSeen.load(), p);
         last = p;
-        if (p > maxPercentSeen)
-            maxPercentSeen = p;
         if (holdPass)
             std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
@@ -63,6 +53,12 @@ void fakeDeblur(ProcessingJob& job, const DeblurSettings& settings) {
 
 PassSequence fakePasses() { return PassSequence{fakeDenoise, fakeDeblur}; }
 
+Bitmap collected(ProcessingJob& job) {
+    Bitmap out;
+    job.collect(out);
+    return out;
+}
+
 using passtest::solid;
 
 void instantDenoise(ProcessingJob& job, int32_t, const PassParams&, MatchCountMap*) {
@@ -83,7 +79,11 @@ void cancelledAfterTheLastCheckpoint(ProcessingJob& job, int32_t, const PassPara
 
 class JobTest : public ::testing::Test {
 protected:
-    void SetUp() override { resetProbes(); }
+    void SetUp() override {
+        runsStarted = runsFinished = maxPercentSeen = 0;
+        holdPass = percentWentDown = false;
+        lastPixelSeen = 0;
+    }
     // Covers the jobs' destructors too: they join the worker.
     Watchdog watchdog_{"a job test", 20};
 };
@@ -97,10 +97,8 @@ TEST_F(JobTest, RunsThePassesAndHandsTheResultOver) {
     Bitmap in = solid(4, 3, 0x00000000);
     job.submit(in, settings);
     ASSERT_TRUE(eventually([&] { return job.resultReady.load() == 1; }));
-    Bitmap out, again;
-    job.collect(out);
-    job.collect(again);  // the job keeps no copy
-    EXPECT_TRUE(again.isEmpty());
+    Bitmap out = collected(job);
+    EXPECT_TRUE(collected(job).isEmpty());  // the job keeps no copy
     EXPECT_EQ(0, job.resultReady.load());
     ASSERT_EQ(Rect(0, 0, 4, 3), out.bounds());
     EXPECT_EQ(0xFFFFFFFFu, out.data[11]);
@@ -113,16 +111,14 @@ TEST_F(JobTest, RunsThePassesAndHandsTheResultOver) {
 
 TEST_F(JobTest, QuickSubmitsCollapseToTheLast) {
     ProcessingJob job(fakePasses());
-    EngineSettings settings;
     holdPass = true;
-    job.submit(solid(2, 2, 1), settings);
+    job.submit(solid(2, 2, 1), EngineSettings{});
     ASSERT_TRUE(eventually([&] { return runsStarted.load() >= 1; }));
     for (uint32_t v = 2; v <= 5; ++v)
-        job.submit(solid(2, 2, v), settings);
+        job.submit(solid(2, 2, v), EngineSettings{});
     holdPass = false;
     ASSERT_TRUE(eventually([&] { return job.resultReady.load() == 1; }));
-    Bitmap out;
-    job.collect(out);
+    Bitmap out = collected(job);
     EXPECT_EQ(~5u, out.data[0]);
     EXPECT_EQ(5u, lastPixelSeen.load());
     EXPECT_EQ(1, runsFinished.load());  // the abandoned run never finished
@@ -137,8 +133,7 @@ TEST_F(JobTest, CancelWhileIdleClearsTheFlagAndKeepsTheResult) {
     job.cancel();
     EXPECT_EQ(0, job.requestPending.load());
     ASSERT_TRUE(eventually([&] { return job.resultReady.load() == 0 && job.percent.load() == 0; }));
-    Bitmap out;
-    job.collect(out);
+    Bitmap out = collected(job);
     ASSERT_EQ(3, out.width);
     EXPECT_EQ(~7u, out.data[2]);
 }
@@ -188,8 +183,7 @@ TEST_F(JobTest, SecondPassCountsTowardProgress) {
     ASSERT_TRUE(eventually([&] { return job.resultReady.load() == 1; }));
     EXPECT_EQ(2, runsFinished.load());
     EXPECT_EQ(99, maxPercentSeen.load());  // (100 + 99) / 2
-    Bitmap out;
-    job.collect(out);
+    Bitmap out = collected(job);
     EXPECT_EQ(0u, out.data[0]);  // inverted twice
 }
 
@@ -209,8 +203,7 @@ TEST_F(JobTest, BackToBackSubmitsAlwaysLeaveTheLastResultFlagged) {
         // Give a stray wake-up the time to do its damage before looking.
         std::this_thread::sleep_for(std::chrono::microseconds(200));
         ASSERT_EQ(1, job.resultReady.load()) << "round " << i;
-        Bitmap out;
-        job.collect(out);
+        Bitmap out = collected(job);
         ASSERT_EQ(2 * i + 2, out.data[0]) << "round " << i;
     }
 }
@@ -226,7 +219,6 @@ TEST_F(JobTest, ACancelBeforeTheHandOverNeverShowsTheResult) {
         return passReturned && job.percent.load() == 0 && job.requestPending.load() == 0;
     }));
     EXPECT_FALSE(flagged);
-    Bitmap out;
-    job.collect(out);
+    Bitmap out = collected(job);
     EXPECT_TRUE(out.isEmpty());
 }

@@ -2,12 +2,10 @@
 // carried back to the calling thread, progress, and results equal to the
 // single-threaded reference. Small pictures: these also run under the thread
 // sanitizer.
-#include "engine/deblur.h"
 #include "engine/denoise.h"
 #include "engine/option_mapping.h"
 #include "engine/parallel_rows.h"
 #include "engine/presets.h"
-#include "engine/reference_passes.h"
 #include "pass_test_support.h"
 
 #include <gtest/gtest.h>
@@ -63,14 +61,13 @@ TEST(ParallelRows, EveryRowOnceAndTheCallerInOrder) {
 TEST(ParallelRows, AFailureOnAnyThreadReachesTheCaller) {
     for (int32_t failingRow : {0, 5, 39}) {
         ParallelRows parallel(nullptr, 3, 40);
-        EXPECT_THROW(parallel.run([&](int32_t row, int32_t worker) {
+        const auto failing = [&](int32_t row, int32_t worker) {
             parallel.checkpoint(worker);
             if (row == failingRow)
                 throw std::runtime_error("row failed");
             std::this_thread::sleep_for(std::chrono::microseconds(200));
-        }),
-                     std::runtime_error)
-            << failingRow;
+        };
+        EXPECT_THROW(parallel.run(failing), std::runtime_error) << failingRow;
     }
 }
 

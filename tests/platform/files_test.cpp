@@ -188,13 +188,11 @@ TEST_F(TempFolder, AWriteThatMustNotReplaceNeverDoesEvenWhenTheTargetAppearsMean
         FileFailure failure;
         EXPECT_FALSE(WriteWholeFile(String(intruder.c_str()), "ours", 4, false, &failure)) << named;
         save_seams::beforePublish = nullptr;
-        save_seams::namedTemporaryOnly = false;
         EXPECT_EQ(FileFailure::Kind::Exists, failure.kind) << named;
         EXPECT_EQ("another process's result", ReadFileBytes(intruder)) << named;
         EXPECT_EQ(1, entries()) << named;
         // Without the intruder the same write publishes.
         unlink(intruder.c_str());
-        save_seams::namedTemporaryOnly = named;
         EXPECT_TRUE(WriteWholeFile(String(intruder.c_str()), "ours", 4, false)) << named;
         save_seams::namedTemporaryOnly = false;
         EXPECT_EQ("ours", ReadFileBytes(intruder));

@@ -4,12 +4,6 @@
 
 #include <string>
 
-namespace {
-
-std::string Keys(const InputState& s) { return std::string(reinterpret_cast<const char*>(s.keys.data), s.keys.length); }
-
-}  // namespace
-
 TEST(InputState, ClickWithinOneFrameReadsHeldForExactlyThatFrame) {
     InputState s;
     s.OnButtonDown(MouseLeft);
@@ -44,7 +38,7 @@ TEST(InputState, KeysKeepArrivalOrderAndEmptyAfterTheirFrame) {
     s.OnKeyDown(NativeKey::Left);
     s.OnCharacter('y');
     s.TakeSnapshot(0, 0, true);
-    EXPECT_EQ(Keys(s), std::string({'x', 1, 'y'}));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(s.keys.data), s.keys.length), std::string({'x', 1, 'y'}));
     s.TakeSnapshot(0, 0, true);
     EXPECT_EQ(s.keys.length, 0);
 }

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -73,26 +74,23 @@ class Browser : public ::testing::Test {
 protected:
     void SetUp() override {
         headless::Reset();
-        char pattern[] = "/tmp/vistrel-browser-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
+        dir_ = MakeScratchFolder("vistrel-browser");
+        ASSERT_FALSE(dir_.empty());
         script_ = dir_ + "/fake browser";
         std::ofstream(script_) << "#!/bin/sh\n"
                                   "out=\"$(dirname \"$0\")/args\"\n"
                                   "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$out.tmp\"\n"
                                   "mv \"$out.tmp\" \"$out\"\n";
         chmod(script_.c_str(), 0755);
-        const char* old = std::getenv("BROWSER");
-        hadBrowser_ = old != nullptr;
-        if (old)
+        if (const char* old = std::getenv("BROWSER"))
             oldBrowser_ = old;
     }
     void TearDown() override {
-        if (hadBrowser_)
-            setenv("BROWSER", oldBrowser_.c_str(), 1);
+        if (oldBrowser_)
+            setenv("BROWSER", oldBrowser_->c_str(), 1);
         else
             unsetenv("BROWSER");
-        std::system(("rm -rf '" + dir_ + "'").c_str());
+        RemoveScratchFolder(dir_);
         headless::Reset();
     }
     // The fake browser's arguments, once it has written them.
@@ -108,8 +106,8 @@ protected:
     }
     std::string Quoted() const { return "'" + script_ + "'"; }
 
-    std::string dir_, script_, oldBrowser_;
-    bool hadBrowser_ = false;
+    std::string dir_, script_;
+    std::optional<std::string> oldBrowser_;  // unset when BROWSER was
 };
 
 }  // namespace

@@ -1,4 +1,3 @@
-#include "platform/browser.h"
 #include "platform/file_dialog.h"
 #include "platform/headless.h"
 #include "platform/menu_table.h"
@@ -7,9 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
-
-// ProgramFolder
+#include <utility>
 
 TEST(ProgramFolder, CutsAfterTheLastSeparator) {
     EXPECT_EQ(ProgramFolderFromPath("/opt/vistrel/bin/vistrel", 24), "/opt/vistrel/bin/");
@@ -23,18 +20,12 @@ TEST(ProgramFolder, CutsAfterTheLastSeparator) {
     EXPECT_EQ(ProgramFolderFromPath(longest.c_str(), ProgramPathBufferSize - 1), "");
 }
 
-// Filter lists
-
 TEST(FileFilter, FindFilterIndex) {
-    const String& save = SaveFilterList();
-    EXPECT_EQ(FindFilterIndex("cat.bmp", save), 0);
-    EXPECT_EQ(FindFilterIndex("cat.JPEG", save), 1);
-    EXPECT_EQ(FindFilterIndex("a.b/cat.Tif", save), 3);
-    EXPECT_EQ(FindFilterIndex("cat.tga", save), 4);
-    EXPECT_EQ(FindFilterIndex("cat.jp", save), -1);   // the whole length must match
-    EXPECT_EQ(FindFilterIndex("cat.jpgx", save), -1);
-    EXPECT_EQ(FindFilterIndex("cat", save), -1);
-    EXPECT_EQ(FindFilterIndex("cat.", save), -1);
+    // Any case; the whole extension must match.
+    const std::pair<const char*, int32_t> save[] = {{"cat.bmp", 0}, {"cat.JPEG", 1}, {"a.b/cat.Tif", 3}, {"cat.tga", 4},
+                                                   {"cat.jp", -1},  {"cat.jpgx", -1}, {"cat", -1},     {"cat.", -1}};
+    for (const auto& [name, index] : save)
+        EXPECT_EQ(FindFilterIndex(name, SaveFilterList()), index) << name;
     EXPECT_EQ(FindFilterIndex("cat.png", OpenFilterList()), 0);  // "All supported types" comes first
     EXPECT_EQ(FindFilterIndex("cat.gif", OpenFilterList()), -1);
 }
@@ -59,10 +50,7 @@ protected:
     void TearDown() override { headless::Reset(); }
 
     static String Save(const char* suggested, const char* typed, int32_t filterIndex) {
-        headless::FileDialogAnswer answer;
-        answer.paths = {String(typed)};
-        answer.filterIndex = filterIndex;
-        headless::QueueFileDialogAnswer(answer);
+        headless::QueueFileDialogAnswer({true, {String(typed)}, filterIndex});
         String folder("/pics");
         String name(suggested ? suggested : "");
         String result;
