@@ -47,8 +47,9 @@ TEST(NoiseEstimate, WithinFifteenPercentOnFlatGradientAndTexturedPictures) {
             const float estimate = estimateNoiseSigma(noisyPicture(scene.base, sigma, 7));
             EXPECT_NEAR(estimate, sigma, 0.15 * sigma) << scene.name << " sigma " << sigma;
             // Where nothing but noise is left the estimate has no excuse.
-            if (scene.name == std::string("flat"))
+            if (scene.name == std::string("flat")) {
                 EXPECT_NEAR(estimate, sigma, 0.04 * sigma) << "flat, sigma " << sigma;
+            }
         }
     }
 }
