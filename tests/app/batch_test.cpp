@@ -1,6 +1,5 @@
 #include "wizard_fixture.h"
 
-#include "imagefile/image_file.h"
 #include "ui/button.h"
 #include "ui/edit_field.h"
 #include "ui/radio_group.h"
@@ -9,16 +8,6 @@
 
 #include <array>
 #include <filesystem>
-
-namespace {
-
-Bitmap Loaded(const std::string& path) {
-    Bitmap b;
-    load(b, S(path), nullptr);
-    return b;
-}
-
-}  // namespace
 
 class BatchTest : public WizardTest {};
 
@@ -32,9 +21,8 @@ TEST_F(BatchTest, EmptyNamesAskBeforeOverwritingAndNoStartsNothing) {
     headless::QueueMessageBoxAnswer(false);
     ClickWidget(wizard->applyButton);
     ASSERT_EQ(MessageCount(), 1);
-    EXPECT_EQ(LastMessage()->request.text,
-              "No batch names specified - the original images on disk will be overwritten with the results. Are "
-              "you sure?");
+    EXPECT_EQ(LastText(), "No batch names specified - the original images on disk will be overwritten with the "
+                          "results. Are you sure?");
     EXPECT_FALSE(LastMessage()->request.yesIsDefault);
     EXPECT_EQ(LastMessage()->request.icon, MessageIcon::Warning);
     EXPECT_EQ(wizard->jobMode, JobIdle);
@@ -63,10 +51,9 @@ TEST_F(BatchTest, AChangedResolutionAsksBetweenFactorsAndOneSize) {
         headless::QueueMessageBoxAnswer(factors);
         ClickWidget(wizard->applyButton);
         ASSERT_GE(MessageCount(), 1);
-        EXPECT_EQ(LastMessage()->request.text,
-                  "You have initiated batch mode with an altered image resolution. Do you want to apply the same "
-                  "magnifying factor to all images? Selecting no will generate the images with the current "
-                  "selected final resolution regardless of the input image size.");
+        EXPECT_EQ(LastText(), "You have initiated batch mode with an altered image resolution. Do you want to apply "
+                              "the same magnifying factor to all images? Selecting no will generate the images with "
+                              "the current selected final resolution regardless of the input image size.");
         EXPECT_TRUE(LastMessage()->request.yesIsDefault);
         EXPECT_EQ(LastMessage()->request.icon, MessageIcon::Question);
         RunUntilIdle();
@@ -125,10 +112,10 @@ TEST_F(BatchTest, AFileThatFailsIsReportedAndSkippedWithTheOptionsKept) {
     ClickWidget(wizard->applyButton);
     RunUntilIdle();
     ASSERT_EQ(MessageCount(), 1);
-    EXPECT_EQ(LastMessage()->request.text, S("Couldn't find file " + Path("gone.png")));
-    EXPECT_TRUE(std::filesystem::exists(Path("p_a_v2.png")));
-    EXPECT_FALSE(std::filesystem::exists(Path("p_gone_v2.png")));
-    EXPECT_TRUE(std::filesystem::exists(Path("p_c_v2.png")));
+    EXPECT_EQ(LastText(), "Couldn't find file " + Path("gone.png"));
+    EXPECT_TRUE(Exists("p_a_v2.png"));
+    EXPECT_FALSE(Exists("p_gone_v2.png"));
+    EXPECT_TRUE(Exists("p_c_v2.png"));
     // The controls came back after the failed file as the user had set them.
     ASSERT_TRUE(wizard->optionsPresent);
     for (size_t i = 0; i < 4; ++i)
@@ -143,7 +130,7 @@ TEST_F(BatchTest, WhenTheLastFilesFailTheBatchEndsAtStepOne) {
     OpenPaths({WriteImage("a.png", Gradient(10, 8)), Path("gone.png")});
     ClickWidget(wizard->applyButton);
     RunUntilIdle();
-    EXPECT_TRUE(std::filesystem::exists(Path("a_new.png")));
+    EXPECT_TRUE(Exists("a_new.png"));
     EXPECT_EQ(wizard->batchIndex, -1);
     EXPECT_FALSE(wizard->optionsPresent);
     EXPECT_FALSE(wizard->stripWidgets.empty());
@@ -158,9 +145,9 @@ TEST_F(BatchTest, AnExistingOutputIsAskedAboutAndNoSkipsOnlyThatFile) {
     ClickWidget(wizard->applyButton);
     RunUntilIdle();
     ASSERT_EQ(MessageCount(), 1);
-    EXPECT_EQ(LastMessage()->request.text, S(Path("a_new.png") + " already exists. Do you want to replace it?"));
+    EXPECT_EQ(LastText(), Path("a_new.png") + " already exists. Do you want to replace it?");
     EXPECT_EQ(ReadFileBytes(Path("a_new.png")), "keep me");
-    EXPECT_TRUE(std::filesystem::exists(Path("b_new.png")));
+    EXPECT_TRUE(Exists("b_new.png"));
 }
 
 // Every result's name is checked before the first file is touched: one
@@ -173,14 +160,13 @@ TEST_F(BatchTest, ABatchThatWouldReplaceOneOfItsOwnFilesNeverStarts) {
     ClickWidget(wizard->applyButton);
     Frames(5);
     ASSERT_EQ(MessageCount(), 1);
-    EXPECT_EQ(LastMessage()->request.text,
-              S("The batch would write " + aNew + ": it is " + aNew +
-                ", another file of this run, which must not be replaced before it is read. Choose other batch "
-                "names."));
+    EXPECT_EQ(LastText(), "The batch would write " + aNew + ": it is " + aNew +
+                          ", another file of this run, which must not be replaced before it is read. Choose other "
+                          "batch names.");
     EXPECT_EQ(wizard->batchIndex, -1);
     EXPECT_EQ(ScriptedPasses::runs.load(), 0);
     EXPECT_EQ(ReadFileBytes(aNew), before);
-    EXPECT_FALSE(std::filesystem::exists(Path("a_new_new.png")));
+    EXPECT_FALSE(Exists("a_new_new.png"));
 }
 
 // Before the work on each file: a result type that cannot be written is
@@ -202,9 +188,9 @@ TEST_F(BatchTest, UnwritableResultsAndLossyReplacementsAreSettledBeforeTheWork) 
               S("Replacing " + deep + " with its result loses 16 bits per channel (the result keeps 8). Replace it "
                 "anyway?"));
     EXPECT_TRUE(headless::MessageBoxes()[1].request.yesNo);
-    EXPECT_EQ(headless::MessageBoxes()[2].request.text, S("Unable to save " + Path("mono.wbmp") +
-                                         " (WBMP files hold black and white only, which this program does not "
-                                         "write)"));
+    EXPECT_EQ(headless::MessageBoxes()[2].request.text,
+              S("Unable to save " + Path("mono.wbmp") +
+                " (WBMP files hold black and white only, which this program does not write)"));
     EXPECT_EQ(ScriptedPasses::runs.load(), 1);
     EXPECT_EQ(ReadFileBytes(deep), deepBefore);
     EXPECT_EQ(ReadFileBytes(Path("mono.wbmp")), monoBefore);
@@ -214,7 +200,7 @@ TEST_F(BatchTest, UnwritableResultsAndLossyReplacementsAreSettledBeforeTheWork) 
     OpenAndApply(deep);
     headless::QueueMessageBoxAnswer(false);
     ClickWidget(wizard->saveButton);
-    EXPECT_EQ(LastMessage()->request.text, S(deep + " already exists. Do you want to replace it?\n\nReplacing it loses "
-                                                    "16 bits per channel (the result keeps 8)."));
+    EXPECT_EQ(LastText(), deep + " already exists. Do you want to replace it?\n\nReplacing it loses 16 bits per "
+                                 "channel (the result keeps 8).");
     EXPECT_EQ(ReadFileBytes(deep), deepBefore);
 }

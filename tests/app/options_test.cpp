@@ -36,9 +36,8 @@ TEST_F(OptionsTest, AResolutionTooLargeForMemoryIsRefusedAndChangesNothing) {
         const int32_t before = MessageCount();
         ClickWidget(start);
         ASSERT_EQ(MessageCount(), before + 1);
-        EXPECT_EQ(LastMessage()->request.text,
-                  "There is not enough memory to process the image at 99999x99999 pixels. Please choose a "
-                  "smaller final resolution.");
+        EXPECT_EQ(LastText(), "There is not enough memory to process the image at 99999x99999 pixels. Please choose "
+                              "a smaller final resolution.");
         EXPECT_EQ(wizard->jobMode, JobIdle);
         EXPECT_EQ(wizard->progressBar, nullptr);
         EXPECT_EQ(wizard->display.BaseSize().width, 640);

@@ -5,7 +5,6 @@
 
 #include "ui/button.h"
 #include "ui/image_widget.h"
-#include "ui/text_label.h"
 
 #include <algorithm>
 #include <array>
@@ -107,8 +106,7 @@ TEST_F(PreviewPanelTest, AProfiledPhotoIsShownInSrgbAndKeepsItsOwnColours) {
     const std::string data = std::string(VISTREL_TESTDATA_DIR) + "/photo/";
     OpenPaths({data + "p3.png"});
     ASSERT_EQ(24, wizard->source.width);
-    Bitmap asSrgb;
-    load(asSrgb, String((data + "p3_as_srgb.png").c_str()), nullptr);
+    const Bitmap asSrgb = Loaded(data + "p3_as_srgb.png");
     const uint32_t stored = wizard->source.at(12, 8), shown = asSrgb.at(12, 8);
     ASSERT_NE(stored, shown);
     for (const Bitmap* picture : {&wizard->viewPicture, &wizard->navigatorPicture}) {
@@ -131,8 +129,7 @@ TEST_F(PreviewPanelTest, AtScaleTwoTheViewShowsOnePhotoPixelPerScreenPixel) {
     // or from top to bottom, whichever binds.
     for (const auto& r : {std::array<int32_t, 4>{1600, 900, 256, 146}, {1200, 900, 255, 192}}) {
         Show(Gradient(r[0], r[1]));
-        EXPECT_EQ(wizard->navigatorPicture.width, r[2]);
-        EXPECT_EQ(wizard->navigatorPicture.height, r[3]);
+        EXPECT_EQ(wizard->navigatorPicture.bounds(), Rect(0, 0, r[2], r[3]));
     }
     Bitmap atScaleOne, navigatorAtOne;
     atScaleOne.copyFrom(ViewPicture());
@@ -222,8 +219,7 @@ TEST(Pyramid, HalvingWeighsNeighboursAndStopsAtTheEdges) {
     for (int32_t i = 0; i < 6; ++i)
         source.at(i % 3, i / 3) = packPixel(red[i], 0, 0);
     ASSERT_TRUE(HalvePicture(source, half));
-    ASSERT_EQ(2, half.width);
-    ASSERT_EQ(1, half.height);
+    ASSERT_EQ(Rect(0, 0, 2, 1), half.bounds());
     // (2 * (2 * 0 + 60) + (2 * 30 + 90)) / 9 and (2 * (60 + 2 * 240) + (90 + 2 * 180)) / 9
     EXPECT_EQ(packPixel(30, 0, 0), half.at(0, 0));
     EXPECT_EQ(packPixel(170, 0, 0), half.at(1, 0));
@@ -241,9 +237,7 @@ TEST(Pyramid, HalvingWeighsNeighboursAndStopsAtTheEdges) {
 // a name without one, or a folder, is shown whole.
 TEST(DisplayFileName, ShowsWhatFollowsTheLastSeparator) {
     for (const auto& [path, shown] : {std::pair{"/home/ann/cat.jpg", "cat.jpg"},
-                                      {"C:\\Photos/2024\\dog.png", "dog.png"},
-                                      {"a/cat.jpg", "cat.jpg"},
-                                      {"cat.jpg", "cat.jpg"},
-                                      {"/home/ann/", "/home/ann/"}})
+                                      {"C:\\Photos/2024\\dog.png", "dog.png"}, {"a/cat.jpg", "cat.jpg"},
+                                      {"cat.jpg", "cat.jpg"}, {"/home/ann/", "/home/ann/"}})
         EXPECT_TRUE(DisplayFileName(String(path)) == shown) << path;
 }

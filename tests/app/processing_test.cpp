@@ -33,8 +33,7 @@ TEST_F(ProcessingTest, ApplyOffersSavingUntilTheNextRun) {
     EXPECT_EQ(static_cast<TextLabel*>(wizard->step5Widgets[0])->text, "Step 5 - save result");
     EXPECT_EQ(wizard->saveButton->bounds, Rect(15, 573, 122, 592));
     EXPECT_EQ(wizard->saveAsButton->bounds, Rect(127, 573, 234, 592));
-    EXPECT_TRUE(headless::MenuItemEnabled(102));
-    EXPECT_TRUE(headless::MenuItemEnabled(103));
+    EXPECT_TRUE(headless::MenuItemEnabled(102) && headless::MenuItemEnabled(103));
     // The toggle shows the source again, and then the result.
     for (const char* shown : {"Original", "Result"}) {
         ClickWidget(wizard->viewToggle);
@@ -44,8 +43,7 @@ TEST_F(ProcessingTest, ApplyOffersSavingUntilTheNextRun) {
     ClickWidget(wizard->previewButton);
     EXPECT_TRUE(wizard->step5Widgets.empty());
     EXPECT_EQ(wizard->viewToggle, nullptr);
-    EXPECT_FALSE(headless::MenuItemEnabled(102));
-    EXPECT_FALSE(headless::MenuItemEnabled(103));
+    EXPECT_FALSE(headless::MenuItemEnabled(102) || headless::MenuItemEnabled(103));
     RunUntilIdle();
     EXPECT_TRUE(wizard->step5Widgets.empty());  // a preview offers no saving
     EXPECT_FALSE(headless::MenuItemEnabled(102));

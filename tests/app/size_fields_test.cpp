@@ -15,9 +15,7 @@ TEST_F(SizeFieldsTest, ALockedSideTooLargeForTheFieldsIsCappedWithItsMaster) {
     const struct {
         int32_t width, height;
         bool typeWidth;
-        const char* typed;
-        const char* shownWidth;
-        const char* shownHeight;
+        const char *typed, *shownWidth, *shownHeight;
     } rows[] = {{10000, 100, false, "1000", "99999", "1000"}, {100, 10000, true, "1000", "1000", "99999"}};
     for (const auto& r : rows) {
         SCOPED_TRACE(std::to_string(r.width) + "x" + std::to_string(r.height) + " typed " + r.typed);

@@ -5,12 +5,10 @@
 #include "platform/main_loop.h"
 #include "platform/program_folder.h"
 #include "platform/window_manager.h"
-#include "ui/edit_field.h"
 #include "tests/support/scratch_folder.h"
 
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <thread>
 
 std::atomic<bool> ScriptedPasses::gated{false};
@@ -56,6 +54,12 @@ Bitmap Gradient(int32_t width, int32_t height) {
     return b;
 }
 
+Bitmap Loaded(const std::string& path) {
+    Bitmap b;
+    load(b, S(path), nullptr);
+    return b;
+}
+
 void WizardTest::SetUp() {
     InitBilinearWeights();
     headless::Reset();
@@ -85,8 +89,7 @@ void WizardTest::TearDown() {
     TheWindowManager = nullptr;
     headless::Reset();
     ProgramFolder.Empty();
-    std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
+    RemoveScratchFolder(folder);
 }
 
 void WizardTest::Frame() {

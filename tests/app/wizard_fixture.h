@@ -40,6 +40,8 @@ inline String S(const std::string& s) { return String(s.c_str()); }
 
 // A picture whose every pixel differs from its neighbours.
 Bitmap Gradient(int32_t width, int32_t height);
+// A picture file as loaded (empty when it cannot be read).
+Bitmap Loaded(const std::string& path);
 
 // The whole program on the headless backend: window manager, resources,
 // application, wizard and About window, with the program folder in a fresh
@@ -89,6 +91,7 @@ protected:
 
     // In the folder, joined with the system's separator as its own paths are.
     std::string Path(const char* name) const { return (std::filesystem::path(folder) / name).string(); }
+    bool Exists(const char* name) const { return std::filesystem::exists(Path(name)); }
     // Writes a picture by the name's extension.
     std::string WriteImage(const char* name, const Bitmap& picture);
     void WriteText(const char* name, const std::string& bytes);
@@ -102,6 +105,8 @@ protected:
         RunUntilIdle();
     }
     const headless::MessageBoxRecord* LastMessage() const;
+    // The last message box's text (empty when there is none).
+    std::string LastText() const { return LastMessage() ? LastMessage()->request.text.str() : std::string(); }
     int32_t MessageCount() const { return static_cast<int32_t>(headless::MessageBoxes().size()); }
 
     std::string folder;  // the program folder, without its trailing "/"
