@@ -196,8 +196,7 @@ TEST_F(Tree, DeviceLayersAreClippedToAncestorsAndNeedTheirScale) {
     const std::vector<DeviceLayer> layers = DeviceLayersIn(root, 2);
     ASSERT_EQ(layers.size(), 2u);
     EXPECT_EQ(layers[0].shown, Rect(40, 30, 50, 40));
-    EXPECT_EQ(layers[0].origin.x, 40);
-    EXPECT_EQ(layers[0].origin.y, 30);
+    EXPECT_EQ(std::pair(layers[0].origin.x, layers[0].origin.y), std::pair(40, 30));
     EXPECT_EQ(layers[1].shown, Rect(12, 12, 42, 32));
     EXPECT_EQ(layers[1].picture, &large);
     // Three times finer, only the clipped part is small enough.
