@@ -70,10 +70,8 @@ TEST_F(CliAuto, ExplicitSlidersOverrideTheChosenOnes) {
     ASSERT_EQ(0, run({"--auto", "--amount", "7", "--scale", "all", "-o", path("over.png"), path("in.png")}));
     std::vector<std::string> shown = printedSliders();
     ASSERT_EQ(10u, shown.size()) << log;
-    EXPECT_EQ(chosen[1], shown[1]);
-    EXPECT_EQ("7", shown[3]);
-    EXPECT_EQ(chosen[5], shown[5]);
-    EXPECT_EQ("all", shown[9]);
+    EXPECT_EQ((std::vector<std::string>{chosen.at(1), "7", chosen.at(5), "all"}),
+              (std::vector<std::string>{shown[1], shown[3], shown[5], shown[9]}));
     shown.insert(shown.end(), {"-o", path("explicit.png"), path("in.png")});
     ASSERT_EQ(0, run(shown));
     EXPECT_EQ(readBytes("over.png"), readBytes("explicit.png"));

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <tuple>
 
 namespace {
 
@@ -22,9 +23,7 @@ TEST(CliOptions, FinalResolutionForms) {
     ASSERT_TRUE(parse({"--width", "10", "--height", "20", "x.png"}, o));
     EXPECT_TRUE(o.exactSize);
     ASSERT_TRUE(parse({"--size", "640x480", "x.png"}, o));
-    EXPECT_EQ(640, o.width);
-    EXPECT_EQ(480, o.height);
-    EXPECT_TRUE(o.exactSize);
+    EXPECT_EQ(std::make_tuple(640, 480, true), std::make_tuple(o.width, o.height, o.exactSize));
     ASSERT_TRUE(parse({"--zoom", "2.5", "x.png"}, o));
     EXPECT_EQ(2.5f, o.zoom);
     ASSERT_TRUE(parse({"--zoom", "1000", "x.png"}, o));
@@ -60,9 +59,7 @@ TEST(CliOptions, EveryUsageErrorExitsWithStatus2) {
 }
 
 TEST(CliOptions, ThreadsAreCappedAtFourPerCore) {
-    EXPECT_EQ(2, CliWorkerThreads(0, 2));  // none asked: every core
-    EXPECT_EQ(1, CliWorkerThreads(1, 2));
-    EXPECT_EQ(8, CliWorkerThreads(8, 2));
-    EXPECT_EQ(8, CliWorkerThreads(9, 2));
-    EXPECT_EQ(16, CliWorkerThreads(1024, 4));
+    // Asked for, cores, used; none asked means every core.
+    for (const auto& [asked, cores, used] : {std::tuple{0, 2, 2}, {1, 2, 1}, {8, 2, 8}, {9, 2, 8}, {1024, 4, 16}})
+        EXPECT_EQ(used, CliWorkerThreads(asked, cores)) << asked << " on " << cores << " cores";
 }
