@@ -44,8 +44,7 @@ protected:
 
 TEST_F(BatchRefusalTest, ARefusedFileIsReportedAndSkippedAndTheViewNeverGoesEmpty) {
     // Factor 100: the 400 x 300 file would be 40000 x 30000.
-    const std::string a = WriteImage("a.png", Gradient(10, 8));
-    const std::string big = WriteImage("big.png", Gradient(400, 300));
+    const std::string a = WriteImage("a.png", Gradient(10, 8)), big = WriteImage("big.png", Gradient(400, 300));
     const std::string c = WriteImage("c.png", Gradient(10, 8));
     OpenPaths({a, big, c});
     ApplyScaled("1000");
@@ -67,8 +66,7 @@ TEST_F(BatchRefusalTest, ARefusedFileIsReportedAndSkippedAndTheViewNeverGoesEmpt
 }
 
 TEST_F(BatchRefusalTest, ABatchAbandonsTheRunningPreviewEvenWhenEveryFileIsRefused) {
-    const std::string a = WriteImage("a.png", Gradient(10, 8));
-    const std::string b = WriteImage("b.png", Gradient(10, 8));
+    const std::string a = WriteImage("a.png", Gradient(10, 8)), b = WriteImage("b.png", Gradient(10, 8));
     OpenPaths({a, b});
     TypeInto(wizard->widthField, "1000");
     ScriptedPasses::gated = true;

@@ -4,17 +4,13 @@
 #include "ui/edit_field.h"
 #include "ui/radio_group.h"
 #include "ui/slider.h"
-#include "ui/text_label.h"
 
-#include <array>
 #include <filesystem>
 
 class BatchTest : public WizardTest {};
 
 TEST_F(BatchTest, EmptyNamesAskBeforeOverwritingAndNoStartsNothing) {
-    const std::string a = WriteImage("a.png", Gradient(10, 8));
-    const std::string b = WriteImage("b.png", Gradient(12, 8));
-    const std::string before = ReadFileBytes(a);
+    const std::string a = WriteImage("a.png", Gradient(10, 8)), b = WriteImage("b.png", Gradient(12, 8));
     OpenPaths({a, b});
     TypeInto(wizard->appendField, "");
     ASSERT_EQ(wizard->appendField->committedText, "");
@@ -36,14 +32,12 @@ TEST_F(BatchTest, EmptyNamesAskBeforeOverwritingAndNoStartsNothing) {
     ClickWidget(wizard->applyButton);
     RunUntilIdle();
     EXPECT_EQ(MessageCount(), 2);
-    EXPECT_NE(ReadFileBytes(a), before);
     EXPECT_EQ(Loaded(a).at(3, 3), Inverted(Gradient(10, 8).at(3, 3)));
     EXPECT_EQ(Loaded(b).at(3, 3), Inverted(Gradient(12, 8).at(3, 3)));
 }
 
 TEST_F(BatchTest, AChangedResolutionAsksBetweenFactorsAndOneSize) {
-    const std::string a = WriteImage("a.png", Gradient(50, 40));
-    const std::string b = WriteImage("b.png", Gradient(30, 20));
+    const std::string a = WriteImage("a.png", Gradient(50, 40)), b = WriteImage("b.png", Gradient(30, 20));
     for (bool factors : {true, false}) {
         OpenPaths({a, b});
         TypeInto(wizard->widthField, "100");
@@ -89,21 +83,16 @@ TEST_F(BatchTest, AChangedResolutionAsksBetweenFactorsAndOneSize) {
 }
 
 TEST_F(BatchTest, AFileThatFailsIsReportedAndSkippedWithTheOptionsKept) {
-    const std::string a = WriteImage("a.png", Gradient(10, 8));
-    const std::string c = WriteImage("c.png", Gradient(10, 8));
+    const std::string a = WriteImage("a.png", Gradient(10, 8)), c = WriteImage("c.png", Gradient(10, 8));
     OpenPaths({a, Path("gone.png"), c});
     TypeInto(wizard->prependField, "p_");
     TypeInto(wizard->appendField, "_v2");
     // Every control away from its default, each to a value of its own.
     // The controls are built again after the failed file: read them afresh.
-    const auto sliders = [&] {
-        return std::array<Slider*, 4>{wizard->noiseSizeSlider, wizard->amountSlider, wizard->cutoffSlider,
-                                      wizard->deblurSlider};
-    };
     const int32_t values[] = {40, 70, 30, 60};
     for (size_t i = 0; i < 4; ++i) {
-        sliders()[i]->value = values[i];
-        sliders()[i]->Reposition();
+        Sliders()[i]->value = values[i];
+        Sliders()[i]->Reposition();
     }
     wizard->scaleGroup->Select(1);
     const bool constrain = !wizard->constrainToggle->on;
@@ -119,7 +108,7 @@ TEST_F(BatchTest, AFileThatFailsIsReportedAndSkippedWithTheOptionsKept) {
     // The controls came back after the failed file as the user had set them.
     ASSERT_TRUE(wizard->optionsPresent);
     for (size_t i = 0; i < 4; ++i)
-        EXPECT_EQ(sliders()[i]->value, values[i]) << "slider " << i;
+        EXPECT_EQ(Sliders()[i]->value, values[i]) << "slider " << i;
     EXPECT_EQ(wizard->CurrentOptions().scaleChoice, 1);
     EXPECT_EQ(wizard->constrainToggle->on, constrain);
     EXPECT_EQ(wizard->prependField->committedText, "p_");
@@ -137,8 +126,7 @@ TEST_F(BatchTest, WhenTheLastFilesFailTheBatchEndsAtStepOne) {
 }
 
 TEST_F(BatchTest, AnExistingOutputIsAskedAboutAndNoSkipsOnlyThatFile) {
-    const std::string a = WriteImage("a.png", Gradient(10, 8));
-    const std::string b = WriteImage("b.png", Gradient(10, 8));
+    const std::string a = WriteImage("a.png", Gradient(10, 8)), b = WriteImage("b.png", Gradient(10, 8));
     WriteText("a_new.png", "keep me");
     OpenPaths({a, b});
     headless::QueueMessageBoxAnswer(false);
@@ -153,8 +141,7 @@ TEST_F(BatchTest, AnExistingOutputIsAskedAboutAndNoSkipsOnlyThatFile) {
 // Every result's name is checked before the first file is touched: one
 // that is another file of the batch stops the batch before it starts.
 TEST_F(BatchTest, ABatchThatWouldReplaceOneOfItsOwnFilesNeverStarts) {
-    const std::string a = WriteImage("a.png", Gradient(10, 8));
-    const std::string aNew = WriteImage("a_new.png", Gradient(12, 8));
+    const std::string a = WriteImage("a.png", Gradient(10, 8)), aNew = WriteImage("a_new.png", Gradient(12, 8));
     const std::string before = ReadFileBytes(aNew);
     OpenPaths({a, aNew});
     ClickWidget(wizard->applyButton);

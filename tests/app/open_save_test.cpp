@@ -50,17 +50,13 @@ TEST_F(WizardTest, FailedLoadsSayWhyAndReturnToStepOne) {
 }
 
 TEST_F(WizardTest, ReplacingAnExistingFileAsksAndNoWritesNothing) {
-    const std::string cat = WriteImage("cat.png", Gradient(24, 16));
-    const std::string other = WriteImage("other.png", Gradient(10, 10));
+    const std::string cat = WriteImage("cat.png", Gradient(24, 16)), other = WriteImage("other.png", Gradient(10, 10));
     const std::string before = ReadFileBytes(other);
     OpenPaths({cat});
     EXPECT_FALSE(headless::ChooseMenu(MenuSave));  // nothing to save yet
     OpenAndApply(cat);
 
-    headless::FileDialogAnswer answer;
-    answer.paths = {S(other)};
-    answer.filterIndex = 3;
-    headless::QueueFileDialogAnswer(answer);
+    headless::QueueFileDialogAnswer({true, {S(other)}, 3});  // confirmed, with the third filter selected
     headless::QueueMessageBoxAnswer(false);
     ClickWidget(wizard->saveAsButton);
     ASSERT_EQ(MessageCount(), 1);
@@ -81,8 +77,7 @@ TEST_F(WizardTest, ReplacingAnExistingFileAsksAndNoWritesNothing) {
 }
 
 TEST_F(WizardTest, AFailedSaveKeepsTheOriginalAndSaysSo) {
-    const std::string cat = WriteImage("cat.png", Gradient(24, 16));
-    const std::string before = ReadFileBytes(cat);
+    const std::string cat = WriteImage("cat.png", Gradient(24, 16)), before = ReadFileBytes(cat);
     OpenAndApply(cat);
 
     // Unknown extension: nothing is written.

@@ -74,6 +74,7 @@ void WizardTest::SetUp() {
     TheWindowManager = new WindowManager;
     ASSERT_TRUE(TheWindowManager->IsReady());
     SetMenuCommandHandler(VistrelApplication().command);
+    SetDroppedFilesHandler(VistrelApplication().filesDropped);
     StartApplication(Passes());
     ASSERT_NE(TheApplication, nullptr);
     wizard = TheApplication->wizard;
@@ -85,6 +86,7 @@ void WizardTest::SetUp() {
 void WizardTest::TearDown() {
     StopApplication();
     SetMenuCommandHandler(nullptr);
+    SetDroppedFilesHandler(nullptr);
     delete TheWindowManager;
     TheWindowManager = nullptr;
     headless::Reset();
@@ -130,8 +132,6 @@ std::string WizardTest::WriteImage(const char* name, const Bitmap& picture) {
     return path;
 }
 
-void WizardTest::WriteText(const char* name, const std::string& bytes) { WriteFileBytes(Path(name), bytes); }
-
 void WizardTest::OpenPaths(const std::vector<std::string>& paths) {
     headless::FileDialogAnswer answer;
     for (const std::string& p : paths)
@@ -140,9 +140,4 @@ void WizardTest::OpenPaths(const std::vector<std::string>& paths) {
     ASSERT_TRUE(headless::ChooseMenu(101));
     Frame();
     WorkerSettles();
-}
-
-const headless::MessageBoxRecord* WizardTest::LastMessage() const {
-    const auto& boxes = headless::MessageBoxes();
-    return boxes.empty() ? nullptr : &boxes.back();
 }

@@ -7,12 +7,14 @@
 #include "core/strings.h"
 #include "platform/files.h"
 #include "platform/headless.h"
+#include "ui/edit_field.h"
 #include "tests/support/file_bytes.h"
 #include "tests/support/same_pixels.h"
 #include "watchdog.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
 #include <filesystem>
 #include <string>
@@ -76,7 +78,6 @@ protected:
             return wizard->job.requestPending.load() == 0 && wizard->job.state.load() != WorkerRestart;
         })) << "the worker did not take its request";
     }
-    // Until the job has nothing more to do.
     void RunUntilIdle() {
         EXPECT_TRUE(FramesUntil([&] {
             return wizard->jobMode == JobIdle && wizard->batchIndex < 0 && !wizard->job.resultReady.load();
@@ -94,7 +95,7 @@ protected:
     bool Exists(const char* name) const { return std::filesystem::exists(Path(name)); }
     // Writes a picture by the name's extension.
     std::string WriteImage(const char* name, const Bitmap& picture);
-    void WriteText(const char* name, const std::string& bytes);
+    void WriteText(const char* name, const std::string& bytes) { WriteFileBytes(Path(name), bytes); }
     // Answers the next Open dialog with these paths and chooses "Open".
     void OpenPaths(const std::vector<std::string>& paths);
     // Opens one file and shows its processed picture, as after "Apply".
@@ -104,10 +105,21 @@ protected:
         wizard->StartProcessing(StartApply);
         RunUntilIdle();
     }
-    const headless::MessageBoxRecord* LastMessage() const;
+    const headless::MessageBoxRecord* LastMessage() const {
+        return headless::MessageBoxes().empty() ? nullptr : &headless::MessageBoxes().back();
+    }
     // The last message box's text (empty when there is none).
     std::string LastText() const { return LastMessage() ? LastMessage()->request.text.str() : std::string(); }
     int32_t MessageCount() const { return static_cast<int32_t>(headless::MessageBoxes().size()); }
+
+    // The final size fields as they show, "width x height".
+    std::string Sizes() const {
+        return wizard->widthField->committedText.str() + " x " + wizard->heightField->committedText.str();
+    }
+    // The noise size, amount, cutoff and deblur sliders.
+    std::array<Slider*, 4> Sliders() const {
+        return {wizard->noiseSizeSlider, wizard->amountSlider, wizard->cutoffSlider, wizard->deblurSlider};
+    }
 
     std::string folder;  // the program folder, without its trailing "/"
     WizardController* wizard = nullptr;
