@@ -1,6 +1,5 @@
 #include "wizard_fixture.h"
 
-#include "platform/main_loop.h"
 #include "ui/text_label.h"
 
 namespace {
@@ -17,14 +16,6 @@ std::vector<String> Strings(const std::vector<std::string>& paths) {
 // Files dropped on the main window, through the handler the program installs.
 class DropTest : public WizardTest {
 protected:
-    void SetUp() override {
-        WizardTest::SetUp();
-        SetDroppedFilesHandler(VistrelApplication().filesDropped);
-    }
-    void TearDown() override {
-        SetDroppedFilesHandler(nullptr);
-        WizardTest::TearDown();
-    }
     void Drop(AppWindow& window, const std::vector<std::string>& paths) {
         headless::DropFiles(window, Strings(paths));
         Frame();
@@ -33,8 +24,7 @@ protected:
 };
 
 TEST_F(DropTest, DroppedFilesOpenAsOneChoiceOfTheOpenDialog) {
-    const std::string a = WriteImage("a.png", Gradient(10, 8));
-    const std::string b = WriteImage("b.png", Gradient(12, 8));
+    const std::string a = WriteImage("a.png", Gradient(10, 8)), b = WriteImage("b.png", Gradient(12, 8));
     Drop(*wizard, {a});
     EXPECT_EQ(headless::Title(), S("Vistrel - " + a));
     EXPECT_EQ(wizard->source.width, 10);

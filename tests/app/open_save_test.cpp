@@ -2,10 +2,9 @@
 
 #include "app/about_panel.h"
 
-#include "imagefile/image_file.h"
 #include "platform/menu_table.h"
 #include "ui/button.h"
-#include "ui/edit_field.h"
+#include "ui/text_label.h"
 
 #include <filesystem>
 #include <fstream>
@@ -23,16 +22,10 @@ TEST_F(WizardTest, FailedLoadsSayWhyAndReturnToStepOne) {
     WriteText("broken.png", "\x89PNG\r\n\x1a\n not really");
     const std::string jpeg = ReadFileBytes(WriteImage("whole.jpg", Gradient(40, 30)));
     WriteText("half.jpg", jpeg.substr(0, jpeg.size() / 2));
-    struct Case {
-        std::string path;
-        std::string message;
-    } cases[] = {
-        {Path("missing.png"), "Couldn't find file " + Path("missing.png")},
-        {Path("notes.xyz"), "Unknown image format: " + Path("notes.xyz")},
-        {Path("broken.png"), "Error reading " + Path("broken.png")},
-        {Path("half.jpg"), "Error reading " + Path("half.jpg")},
-    };
-    for (const Case& c : cases) {
+    for (const auto& [name, reason] : {std::pair{"missing.png", "Couldn't find file "},
+                                       {"notes.xyz", "Unknown image format: "}, {"broken.png", "Error reading "},
+                                       {"half.jpg", "Error reading "}}) {
+        const std::string path = Path(name);
         // A batch of two is loaded first, so the naming panel is up.
         OpenPaths({good, other});
         ASSERT_TRUE(wizard->optionsPresent);
@@ -41,12 +34,12 @@ TEST_F(WizardTest, FailedLoadsSayWhyAndReturnToStepOne) {
         EXPECT_EQ(headless::Title(), S("Vistrel - " + good + " (1/2)"));
 
         const int32_t before = MessageCount();
-        OpenPaths({c.path});
+        OpenPaths({path});
         ASSERT_EQ(MessageCount(), before + 1);
-        EXPECT_EQ(LastMessage()->request.text, S(c.message));
+        EXPECT_EQ(LastText(), reason + path);
         EXPECT_EQ(LastMessage()->request.icon, MessageIcon::Warning);
         EXPECT_FALSE(LastMessage()->request.yesNo);
-        EXPECT_EQ(headless::Title(), S("Vistrel - " + c.path + " (Load failed)"));
+        EXPECT_EQ(headless::Title(), S("Vistrel - " + path + " (Load failed)"));
         EXPECT_FALSE(wizard->optionsPresent);
         EXPECT_TRUE(wizard->batchWidgets.empty());
         EXPECT_EQ(wizard->widthField, nullptr);
@@ -57,21 +50,17 @@ TEST_F(WizardTest, FailedLoadsSayWhyAndReturnToStepOne) {
 }
 
 TEST_F(WizardTest, ReplacingAnExistingFileAsksAndNoWritesNothing) {
-    const std::string cat = WriteImage("cat.png", Gradient(24, 16));
-    const std::string other = WriteImage("other.png", Gradient(10, 10));
+    const std::string cat = WriteImage("cat.png", Gradient(24, 16)), other = WriteImage("other.png", Gradient(10, 10));
     const std::string before = ReadFileBytes(other);
     OpenPaths({cat});
     EXPECT_FALSE(headless::ChooseMenu(MenuSave));  // nothing to save yet
     OpenAndApply(cat);
 
-    headless::FileDialogAnswer answer;
-    answer.paths = {S(other)};
-    answer.filterIndex = 3;
-    headless::QueueFileDialogAnswer(answer);
+    headless::QueueFileDialogAnswer({true, {S(other)}, 3});  // confirmed, with the third filter selected
     headless::QueueMessageBoxAnswer(false);
     ClickWidget(wizard->saveAsButton);
     ASSERT_EQ(MessageCount(), 1);
-    EXPECT_EQ(LastMessage()->request.text, S(other + " already exists. Do you want to replace it?"));
+    EXPECT_EQ(LastText(), other + " already exists. Do you want to replace it?");
     EXPECT_TRUE(LastMessage()->request.yesNo);
     EXPECT_FALSE(LastMessage()->request.yesIsDefault);
     EXPECT_EQ(LastMessage()->request.icon, MessageIcon::Warning);
@@ -81,29 +70,27 @@ TEST_F(WizardTest, ReplacingAnExistingFileAsksAndNoWritesNothing) {
     headless::QueueMessageBoxAnswer(true);
     ClickWidget(wizard->saveButton);
     ASSERT_EQ(MessageCount(), 2);
-    EXPECT_EQ(LastMessage()->request.text, S(cat + " already exists. Do you want to replace it?"));
-    Bitmap saved;
-    load(saved, S(cat), nullptr);
+    EXPECT_EQ(LastText(), cat + " already exists. Do you want to replace it?");
+    const Bitmap saved = Loaded(cat);
     ASSERT_EQ(saved.width, 24);
     EXPECT_EQ(saved.at(5, 5), Inverted(Gradient(24, 16).at(5, 5)));
 }
 
 TEST_F(WizardTest, AFailedSaveKeepsTheOriginalAndSaysSo) {
-    const std::string cat = WriteImage("cat.png", Gradient(24, 16));
-    const std::string before = ReadFileBytes(cat);
+    const std::string cat = WriteImage("cat.png", Gradient(24, 16)), before = ReadFileBytes(cat);
     OpenAndApply(cat);
 
     // Unknown extension: nothing is written.
     wizard->Save(S(Path("result.qqq")), true);
     ASSERT_EQ(MessageCount(), 1);
-    EXPECT_EQ(LastMessage()->request.text, S("Unknown image format: " + Path("result.qqq")));
-    EXPECT_FALSE(std::filesystem::exists(Path("result.qqq")));
+    EXPECT_EQ(LastText(), "Unknown image format: " + Path("result.qqq"));
+    EXPECT_FALSE(Exists("result.qqq"));
 
     // A folder that does not exist cannot be written; the message gives
     // the system's reason, not the read-only advice.
     wizard->Save(S(Path("nowhere/cat.png")), true);
     ASSERT_EQ(MessageCount(), 2);
-    const std::string text = LastMessage()->request.text.str();
+    const std::string text = LastText();
     EXPECT_EQ(0u, text.find("Unable to save " + Path("nowhere/cat.png") + " (")) << text;
     EXPECT_EQ(std::string::npos, text.find("read-only")) << text;
 
@@ -113,7 +100,7 @@ TEST_F(WizardTest, AFailedSaveKeepsTheOriginalAndSaysSo) {
     if (access(cat.c_str(), W_OK) != 0) {
         headless::QueueMessageBoxAnswer(true);
         ASSERT_TRUE(headless::ChooseMenu(102));
-        EXPECT_EQ(0u, LastMessage()->request.text.str().find("Unable to save " + cat + " - check file isn't read-only ("));
+        EXPECT_EQ(0u, LastText().find("Unable to save " + cat + " - check file isn't read-only ("));
     }
     EXPECT_EQ(ReadFileBytes(cat), before);
 }
@@ -154,7 +141,7 @@ TEST_F(WizardTest, AFileThatAppearsWhileSavingIsAskedAbout) {
     wizard->Save(S(intruder), true);
     save_seams::beforePublish = nullptr;
     ASSERT_EQ(MessageCount(), 1);
-    EXPECT_EQ(LastMessage()->request.text, S(intruder + " already exists. Do you want to replace it?"));
+    EXPECT_EQ(LastText(), intruder + " already exists. Do you want to replace it?");
     EXPECT_EQ(ReadFileBytes(intruder), "another program's file");
 }
 
@@ -164,10 +151,10 @@ TEST_F(WizardTest, HelpPagesTellAMissingFileFromAMissingBrowser) {
     headless::SetDesktopHandlerAccepts(false);
     openHelpFile("page.html");
     ASSERT_NE(LastMessage(), nullptr);
-    EXPECT_EQ(LastMessage()->request.text, S("Couldn't open file " + Path("page.html")));
+    EXPECT_EQ(LastText(), "Couldn't open file " + Path("page.html"));
     WriteText("page.html", "<p>help</p>");
     openHelpFile("page.html");
-    EXPECT_EQ(LastMessage()->request.text, S("No web browser was found to show " + Path("page.html")));
+    EXPECT_EQ(LastText(), "No web browser was found to show " + Path("page.html"));
     headless::SetDesktopHandlerAccepts(true);
     openHelpFile("page.html");
     EXPECT_EQ(MessageCount(), 2);

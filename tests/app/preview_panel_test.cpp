@@ -5,7 +5,6 @@
 
 #include "ui/button.h"
 #include "ui/image_widget.h"
-#include "ui/text_label.h"
 
 #include <algorithm>
 #include <array>
@@ -34,8 +33,7 @@ protected:
 TEST_F(PreviewPanelTest, DraggingStopsAtTheEdge) {
     Show(Gradient(600, 400));
     const Rect v = wizard->view->bounds, n = wizard->navigator->bounds;
-    EXPECT_EQ(n.left(), 330);
-    EXPECT_EQ(n.top(), 15);
+    EXPECT_EQ(std::pair(n.left(), n.top()), std::pair(330, 15));
     // Near the far corner of each, where x and y taken for each other fall outside.
     MoveTo(n.right() - 3, n.top() + 3);
     EXPECT_EQ(headless::Cursor(), CursorMagnifier);
@@ -48,14 +46,12 @@ TEST_F(PreviewPanelTest, DraggingStopsAtTheEdge) {
     EXPECT_TRUE(wizard->dragging);
     MoveTo(v.left() + 90, v.top() + 95);  // the picture follows the mouse
     EXPECT_EQ(headless::Cursor(), CursorSizeAll);
-    EXPECT_EQ(wizard->centreX, 310.0f);
-    EXPECT_EQ(wizard->centreY, 205.0f);
+    EXPECT_EQ(std::pair(wizard->centreX, wizard->centreY), std::pair(310.0f, 205.0f));
     MoveTo(v.left() - 5000, v.top() - 5000);
     EXPECT_FLOAT_EQ(wizard->centreX, 599.01f);
     EXPECT_FLOAT_EQ(wizard->centreY, 399.01f);
     MoveTo(v.left() + 5000, v.top() + 5000);
-    EXPECT_EQ(wizard->centreX, 0.0f);
-    EXPECT_EQ(wizard->centreY, 0.0f);
+    EXPECT_EQ(std::pair(wizard->centreX, wizard->centreY), std::pair(0.0f, 0.0f));
     MoveTo(v.left() - 5000, v.top() - 5000);
     // The picture's last column sits at the view's middle, grey beyond.
     EXPECT_EQ(ViewAt(223, 163), wizard->display.Level(0).at(599, 399));
@@ -107,8 +103,7 @@ TEST_F(PreviewPanelTest, AProfiledPhotoIsShownInSrgbAndKeepsItsOwnColours) {
     const std::string data = std::string(VISTREL_TESTDATA_DIR) + "/photo/";
     OpenPaths({data + "p3.png"});
     ASSERT_EQ(24, wizard->source.width);
-    Bitmap asSrgb;
-    load(asSrgb, String((data + "p3_as_srgb.png").c_str()), nullptr);
+    const Bitmap asSrgb = Loaded(data + "p3_as_srgb.png");
     const uint32_t stored = wizard->source.at(12, 8), shown = asSrgb.at(12, 8);
     ASSERT_NE(stored, shown);
     for (const Bitmap* picture : {&wizard->viewPicture, &wizard->navigatorPicture}) {
@@ -131,8 +126,7 @@ TEST_F(PreviewPanelTest, AtScaleTwoTheViewShowsOnePhotoPixelPerScreenPixel) {
     // or from top to bottom, whichever binds.
     for (const auto& r : {std::array<int32_t, 4>{1600, 900, 256, 146}, {1200, 900, 255, 192}}) {
         Show(Gradient(r[0], r[1]));
-        EXPECT_EQ(wizard->navigatorPicture.width, r[2]);
-        EXPECT_EQ(wizard->navigatorPicture.height, r[3]);
+        EXPECT_EQ(wizard->navigatorPicture.bounds(), Rect(0, 0, r[2], r[3]));
     }
     Bitmap atScaleOne, navigatorAtOne;
     atScaleOne.copyFrom(ViewPicture());
@@ -153,11 +147,9 @@ TEST_F(PreviewPanelTest, AtScaleTwoTheViewShowsOnePhotoPixelPerScreenPixel) {
     // The window's own picture behind it samples every other photo pixel.
     EXPECT_EQ(ViewAt(1, 1), level.at(600 - vw + 2, 450 - vh + 2));
     // The frame is twice as thick.
-    EXPECT_EQ(device.at(1, 100), White);
-    EXPECT_EQ(device.at(2, 100), Black);
-    EXPECT_EQ(device.at(3, 100), Black);
-    EXPECT_EQ(device.at(device.width - 2, device.height - 3), White);
-    EXPECT_EQ(device.at(device.width - 3, device.height - 4), Black);
+    EXPECT_EQ(std::tuple(device.at(1, 100), device.at(2, 100), device.at(3, 100)), std::tuple(White, Black, Black));
+    EXPECT_EQ(std::pair(device.at(device.width - 2, device.height - 3), device.at(device.width - 3, device.height - 4)),
+              std::pair(White, Black));
 
     // The navigator's rectangle covers twice the photo, drawn in 2 x 2 blocks
     // over a thumbnail of twice the pixels.
@@ -176,14 +168,12 @@ TEST_F(PreviewPanelTest, AtScaleTwoTheViewShowsOnePhotoPixelPerScreenPixel) {
         }
     }
     EXPECT_GT(outline, outlineAtOne * 3 / 2);
-    EXPECT_EQ(navDevice.at(5, 1), White);
-    EXPECT_EQ(navDevice.at(2, 2), Black);
+    EXPECT_EQ(std::pair(navDevice.at(5, 1), navDevice.at(2, 2)), std::pair(White, Black));
     EXPECT_NE(wizard->navigatorDevicePicture.at(4, 4), wizard->navigatorDevicePicture.at(5, 4));
 
     const std::vector<DeviceLayer> layers = headless::DeviceLayers(*wizard);
     ASSERT_EQ(layers.size(), 2u);
-    EXPECT_EQ(layers[0].picture, &navDevice);
-    EXPECT_EQ(layers[1].picture, &device);
+    EXPECT_EQ(std::pair(layers[0].picture, layers[1].picture), std::pair(&navDevice, &device));
     EXPECT_EQ(layers[1].shown, wizard->view->bounds);
 
     // 200 %: each photo pixel covers 2 x 2 screen pixels.
@@ -222,11 +212,9 @@ TEST(Pyramid, HalvingWeighsNeighboursAndStopsAtTheEdges) {
     for (int32_t i = 0; i < 6; ++i)
         source.at(i % 3, i / 3) = packPixel(red[i], 0, 0);
     ASSERT_TRUE(HalvePicture(source, half));
-    ASSERT_EQ(2, half.width);
-    ASSERT_EQ(1, half.height);
+    ASSERT_EQ(Rect(0, 0, 2, 1), half.bounds());
     // (2 * (2 * 0 + 60) + (2 * 30 + 90)) / 9 and (2 * (60 + 2 * 240) + (90 + 2 * 180)) / 9
-    EXPECT_EQ(packPixel(30, 0, 0), half.at(0, 0));
-    EXPECT_EQ(packPixel(170, 0, 0), half.at(1, 0));
+    EXPECT_EQ(std::pair(packPixel(30, 0, 0), packPixel(170, 0, 0)), std::pair(half.at(0, 0), half.at(1, 0)));
     // A picture one pixel across or down is not halved.
     for (const auto& [w, h] : {std::pair{1, 8}, {8, 1}}) {
         Bitmap thin;
@@ -241,9 +229,7 @@ TEST(Pyramid, HalvingWeighsNeighboursAndStopsAtTheEdges) {
 // a name without one, or a folder, is shown whole.
 TEST(DisplayFileName, ShowsWhatFollowsTheLastSeparator) {
     for (const auto& [path, shown] : {std::pair{"/home/ann/cat.jpg", "cat.jpg"},
-                                      {"C:\\Photos/2024\\dog.png", "dog.png"},
-                                      {"a/cat.jpg", "cat.jpg"},
-                                      {"cat.jpg", "cat.jpg"},
-                                      {"/home/ann/", "/home/ann/"}})
+                                      {"C:\\Photos/2024\\dog.png", "dog.png"}, {"a/cat.jpg", "cat.jpg"},
+                                      {"cat.jpg", "cat.jpg"}, {"/home/ann/", "/home/ann/"}})
         EXPECT_TRUE(DisplayFileName(String(path)) == shown) << path;
 }

@@ -5,12 +5,10 @@
 #include "platform/main_loop.h"
 #include "platform/program_folder.h"
 #include "platform/window_manager.h"
-#include "ui/edit_field.h"
 #include "tests/support/scratch_folder.h"
 
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <thread>
 
 std::atomic<bool> ScriptedPasses::gated{false};
@@ -56,6 +54,12 @@ Bitmap Gradient(int32_t width, int32_t height) {
     return b;
 }
 
+Bitmap Loaded(const std::string& path) {
+    Bitmap b;
+    load(b, S(path), nullptr);
+    return b;
+}
+
 void WizardTest::SetUp() {
     InitBilinearWeights();
     headless::Reset();
@@ -70,6 +74,7 @@ void WizardTest::SetUp() {
     TheWindowManager = new WindowManager;
     ASSERT_TRUE(TheWindowManager->IsReady());
     SetMenuCommandHandler(VistrelApplication().command);
+    SetDroppedFilesHandler(VistrelApplication().filesDropped);
     StartApplication(Passes());
     ASSERT_NE(TheApplication, nullptr);
     wizard = TheApplication->wizard;
@@ -81,12 +86,12 @@ void WizardTest::SetUp() {
 void WizardTest::TearDown() {
     StopApplication();
     SetMenuCommandHandler(nullptr);
+    SetDroppedFilesHandler(nullptr);
     delete TheWindowManager;
     TheWindowManager = nullptr;
     headless::Reset();
     ProgramFolder.Empty();
-    std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
+    RemoveScratchFolder(folder);
 }
 
 void WizardTest::Frame() {
@@ -127,8 +132,6 @@ std::string WizardTest::WriteImage(const char* name, const Bitmap& picture) {
     return path;
 }
 
-void WizardTest::WriteText(const char* name, const std::string& bytes) { WriteFileBytes(Path(name), bytes); }
-
 void WizardTest::OpenPaths(const std::vector<std::string>& paths) {
     headless::FileDialogAnswer answer;
     for (const std::string& p : paths)
@@ -137,9 +140,4 @@ void WizardTest::OpenPaths(const std::vector<std::string>& paths) {
     ASSERT_TRUE(headless::ChooseMenu(101));
     Frame();
     WorkerSettles();
-}
-
-const headless::MessageBoxRecord* WizardTest::LastMessage() const {
-    const auto& boxes = headless::MessageBoxes();
-    return boxes.empty() ? nullptr : &boxes.back();
 }

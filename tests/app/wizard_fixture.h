@@ -7,12 +7,14 @@
 #include "core/strings.h"
 #include "platform/files.h"
 #include "platform/headless.h"
+#include "ui/edit_field.h"
 #include "tests/support/file_bytes.h"
 #include "tests/support/same_pixels.h"
 #include "watchdog.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
 #include <filesystem>
 #include <string>
@@ -40,6 +42,8 @@ inline String S(const std::string& s) { return String(s.c_str()); }
 
 // A picture whose every pixel differs from its neighbours.
 Bitmap Gradient(int32_t width, int32_t height);
+// A picture file as loaded (empty when it cannot be read).
+Bitmap Loaded(const std::string& path);
 
 // The whole program on the headless backend: window manager, resources,
 // application, wizard and About window, with the program folder in a fresh
@@ -74,7 +78,6 @@ protected:
             return wizard->job.requestPending.load() == 0 && wizard->job.state.load() != WorkerRestart;
         })) << "the worker did not take its request";
     }
-    // Until the job has nothing more to do.
     void RunUntilIdle() {
         EXPECT_TRUE(FramesUntil([&] {
             return wizard->jobMode == JobIdle && wizard->batchIndex < 0 && !wizard->job.resultReady.load();
@@ -89,9 +92,10 @@ protected:
 
     // In the folder, joined with the system's separator as its own paths are.
     std::string Path(const char* name) const { return (std::filesystem::path(folder) / name).string(); }
+    bool Exists(const char* name) const { return std::filesystem::exists(Path(name)); }
     // Writes a picture by the name's extension.
     std::string WriteImage(const char* name, const Bitmap& picture);
-    void WriteText(const char* name, const std::string& bytes);
+    void WriteText(const char* name, const std::string& bytes) { WriteFileBytes(Path(name), bytes); }
     // Answers the next Open dialog with these paths and chooses "Open".
     void OpenPaths(const std::vector<std::string>& paths);
     // Opens one file and shows its processed picture, as after "Apply".
@@ -101,8 +105,21 @@ protected:
         wizard->StartProcessing(StartApply);
         RunUntilIdle();
     }
-    const headless::MessageBoxRecord* LastMessage() const;
+    const headless::MessageBoxRecord* LastMessage() const {
+        return headless::MessageBoxes().empty() ? nullptr : &headless::MessageBoxes().back();
+    }
+    // The last message box's text (empty when there is none).
+    std::string LastText() const { return LastMessage() ? LastMessage()->request.text.str() : std::string(); }
     int32_t MessageCount() const { return static_cast<int32_t>(headless::MessageBoxes().size()); }
+
+    // The final size fields as they show, "width x height".
+    std::string Sizes() const {
+        return wizard->widthField->committedText.str() + " x " + wizard->heightField->committedText.str();
+    }
+    // The noise size, amount, cutoff and deblur sliders.
+    std::array<Slider*, 4> Sliders() const {
+        return {wizard->noiseSizeSlider, wizard->amountSlider, wizard->cutoffSlider, wizard->deblurSlider};
+    }
 
     std::string folder;  // the program folder, without its trailing "/"
     WizardController* wizard = nullptr;

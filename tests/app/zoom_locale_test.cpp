@@ -34,8 +34,7 @@ TEST_F(ZoomLocaleTest, ZoomLabelKeepsTheDecimalPointUnderADecimalCommaLocale) {
     ASSERT_STREQ(probe, "12,5");  // the locale is in force
 
     OpenPaths({WriteImage("a.png", Gradient(40, 30))});
-    const char* expected[] = {"50%", "25%", "12.5%", "6.25%"};
-    for (const char* text : expected) {
+    for (const char* text : {"50%", "25%", "12.5%", "6.25%"}) {
         ClickWidget(wizard->zoomOutButton);
         EXPECT_EQ(wizard->zoomLabel->text.str(), text);
     }

@@ -1,7 +1,6 @@
 #include "cli_folder.h"
 
 #include "core/bilinear_scale.h"
-#include "imagefile/image_file.h"
 
 #include <gtest/gtest.h>
 
@@ -29,7 +28,7 @@ protected:
                 const int32_t v = 60 + x + (((x / 12) + (y / 12)) % 2) * 50 + noise;
                 b.at(x, y) = packPixel(std::clamp(v + 20, 0, 255), std::clamp(v, 0, 255), std::clamp(v - 30, 0, 255));
             }
-        ASSERT_TRUE(save(b, String(path("in.png")), 90, nullptr));
+        write("in.png", b);
     }
     // The slider options of the line --auto printed.
     std::vector<std::string> printedSliders() const {
@@ -44,7 +43,7 @@ protected:
 // Also across thread counts: the estimate and the choice do not depend on them.
 TEST_F(CliAuto, OutputEqualsARunWithThePrintedSliders) {
     ASSERT_EQ(0, run({"--auto", "--threads", "3", "-o", path("auto.png"), path("in.png")}));
-    EXPECT_NE(std::string::npos, log.find(path("in.png") + ": noise \u03c3\u2248")) << log;
+    EXPECT_TRUE(logged(path("in.png") + ": noise \u03c3\u2248")) << log;
     std::vector<std::string> args = printedSliders();
     ASSERT_FALSE(args.empty()) << log;
     std::smatch sigma;
@@ -71,10 +70,8 @@ TEST_F(CliAuto, ExplicitSlidersOverrideTheChosenOnes) {
     ASSERT_EQ(0, run({"--auto", "--amount", "7", "--scale", "all", "-o", path("over.png"), path("in.png")}));
     std::vector<std::string> shown = printedSliders();
     ASSERT_EQ(10u, shown.size()) << log;
-    EXPECT_EQ(chosen[1], shown[1]);
-    EXPECT_EQ("7", shown[3]);
-    EXPECT_EQ(chosen[5], shown[5]);
-    EXPECT_EQ("all", shown[9]);
+    EXPECT_EQ((std::vector<std::string>{chosen.at(1), "7", chosen.at(5), "all"}),
+              (std::vector<std::string>{shown[1], shown[3], shown[5], shown[9]}));
     shown.insert(shown.end(), {"-o", path("explicit.png"), path("in.png")});
     ASSERT_EQ(0, run(shown));
     EXPECT_EQ(readBytes("over.png"), readBytes("explicit.png"));
@@ -84,47 +81,38 @@ TEST_F(CliAuto, ExplicitSlidersOverrideTheChosenOnes) {
 // A picture with nothing worth removing is saved as convert saves it, or
 // only resized; slider options still ask for a pass.
 TEST_F(CliAuto, CleanPicturesAreLeftAsTheyAre) {
-    Bitmap clean, expected;
-    clean.resize(64, 48);
-    for (int32_t y = 0; y < clean.height; ++y)
-        for (int32_t x = 0; x < clean.width; ++x)
-            clean.at(x, y) = packPixel(40 + 2 * x, 60 + y, 90);
-    ASSERT_TRUE(save(clean, String(path("clean.png")), 90, nullptr));
+    const Bitmap clean = cleanPicture();
+    write("clean.png", clean);
     ASSERT_EQ(0, run({"--auto", "-o", path("auto.png"), path("clean.png")}));
-    EXPECT_NE(std::string::npos, log.find(" -> left as it is\n")) << log;
+    EXPECT_TRUE(logged(" -> left as it is\n")) << log;
     ASSERT_EQ(0, run({"convert", path("clean.png"), path("copy.png")}));
     EXPECT_EQ(readBytes("auto.png"), readBytes("copy.png"));
 
     ASSERT_EQ(0, run({"--auto", "--width", "32", "--before-after", path("both.png"), "-o", path("small.png"),
                       path("clean.png")}));
-    const Bitmap small = loaded("small.png"), both = loaded("both.png");
+    Bitmap expected;
     ASSERT_TRUE(scaleBilinearClamped(clean, 32, 24, expected));
-    EXPECT_TRUE(samePixels(small, expected));
-    EXPECT_EQ(32, both.width);
+    EXPECT_TRUE(samePixels(loaded("small.png"), expected));
+    EXPECT_EQ(32, loaded("both.png").width);
     // The height alone gives the width in proportion, as the width gives the height.
     ASSERT_EQ(0, run({"--auto", "--height", "24", "-o", path("by-height.png"), path("clean.png")}));
     EXPECT_EQ(readBytes("small.png"), readBytes("by-height.png"));
 
     // Each slider option alone asks for the pass and shows in the shown line.
-    const struct {
-        const char* option;
-        const char* value;
-        size_t at;
-    } given[] = {{"--noise-size", "60", 1}, {"--amount", "50", 3}, {"--cutoff", "40", 5}, {"--deblur", "30", 7},
-                 {"--scale", "all", 9}};
-    for (const auto& g : given) {
-        SCOPED_TRACE(g.option);
-        ASSERT_EQ(0, run({"--auto", g.option, g.value, "-o", path("over.png"), "--overwrite", path("clean.png")}));
+    const char* opt[] = {"--noise-size", "60", "--amount", "50", "--cutoff", "40", "--deblur", "30", "--scale", "all"};
+    for (size_t at = 1; at < 10; at += 2) {
+        SCOPED_TRACE(opt[at - 1]);
+        ASSERT_EQ(0, run({"--auto", opt[at - 1], opt[at], "-o", path("over.png"), "--overwrite", path("clean.png")}));
         std::vector<std::string> shown = printedSliders();
         ASSERT_EQ(10u, shown.size()) << log;
-        EXPECT_EQ(g.value, shown[g.at]);
-        if (g.at != 1) {
+        EXPECT_EQ(opt[at], shown[at]);
+        if (at != 1) {
             EXPECT_EQ("0", shown[1]);  // nothing to remove: the chosen noise size
         }
         shown.insert(shown.end(), {"-o", path("explicit.png"), "--overwrite", path("clean.png")});
         ASSERT_EQ(0, run(shown));
         EXPECT_EQ(readBytes("over.png"), readBytes("explicit.png"));
-        if (g.at == 3) {
+        if (at == 3) {
             EXPECT_NE(readBytes("over.png"), readBytes("auto.png"));
         }
     }

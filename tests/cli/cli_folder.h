@@ -28,6 +28,17 @@ protected:
     std::string path(const std::string& name) const { return dir + "/" + name; }
     std::string readBytes(const std::string& name) const { return ReadFileBytes(path(name)); }
     void writeBytes(const std::string& name, const std::string& bytes) { WriteFileBytes(path(name), bytes); }
+    void write(const std::string& name, const Bitmap& b) { ASSERT_TRUE(save(b, String(path(name)), 90, nullptr)); }
+    bool logged(const std::string& text) const { return log.find(text) != std::string::npos; }
+    // A smooth picture with nothing worth removing.
+    static Bitmap cleanPicture() {
+        Bitmap b;
+        b.resize(64, 48);
+        for (int32_t y = 0; y < b.height; ++y)
+            for (int32_t x = 0; x < b.width; ++x)
+                b.at(x, y) = packPixel(40 + 2 * x, 60 + y, 90);
+        return b;
+    }
     Bitmap loaded(const std::string& name) const {
         Bitmap b;
         load(b, String(path(name)), nullptr);

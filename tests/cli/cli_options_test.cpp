@@ -1,11 +1,10 @@
 #include "cli_app.h"
 #include "cli_options.h"
 
-#include "engine/presets.h"
-
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <tuple>
 
 namespace {
 
@@ -24,9 +23,7 @@ TEST(CliOptions, FinalResolutionForms) {
     ASSERT_TRUE(parse({"--width", "10", "--height", "20", "x.png"}, o));
     EXPECT_TRUE(o.exactSize);
     ASSERT_TRUE(parse({"--size", "640x480", "x.png"}, o));
-    EXPECT_EQ(640, o.width);
-    EXPECT_EQ(480, o.height);
-    EXPECT_TRUE(o.exactSize);
+    EXPECT_EQ(std::make_tuple(640, 480, true), std::make_tuple(o.width, o.height, o.exactSize));
     ASSERT_TRUE(parse({"--zoom", "2.5", "x.png"}, o));
     EXPECT_EQ(2.5f, o.zoom);
     ASSERT_TRUE(parse({"--zoom", "1000", "x.png"}, o));
@@ -36,36 +33,18 @@ TEST(CliOptions, FinalResolutionForms) {
 // Every kind of usage error exits with status 2, names the fault and
 // points at --help, before any file is touched.
 TEST(CliOptions, EveryUsageErrorExitsWithStatus2) {
-    const struct {
-        std::vector<std::string> args;
-        const char* message;
-    } rows[] = {
-        {{}, "no input files"},
-        {{"--bogus", "x.png"}, "unknown option"},
-        {{"--preset", "Fine", "x.png"}, "unknown preset"},
-        {{"--amount", "101", "x.png"}, "0 to 100"},
-        {{"--amount", "", "x.png"}, "0 to 100"},
-        {{"--cutoff", "-1", "x.png"}, "0 to 100"},
-        {{"--noise-size", "5x", "x.png"}, "0 to 100"},
-        {{"--scale", "some", "x.png"}, "original"},
-        {{"--width", "0", "x.png"}, "1 to 99999"},
-        {{"--width", "100000", "x.png"}, "1 to 99999"},
-        {{"--size", "100", "x.png"}, "WxH"},
-        {{"--size", "10x10", "--width", "5", "x.png"}, "cannot be combined"},
-        {{"--zoom", "2", "--height", "5", "x.png"}, "cannot be combined"},
-        {{"--zoom", "0", "x.png"}, "factor above 0"},
-        {{"--zoom", "nan", "x.png"}, "factor above 0"},
-        {{"--zoom", "1000.5", "x.png"}, "factor above 0"},
-        {{"-o", "out.png", "a.png", "b.png"}, "one input"},
-        {{"--threads", "0", "x.png"}, "1 to 1024"},
-        {{"--quality", "0", "x.png"}, "1 to 100"},
-        {{"--quality", "101", "x.png"}, "1 to 100"},
-        {{"info"}, "at least one"},
-        {{"convert", "a.png"}, "input and an output"},
-    };
-    std::vector<std::pair<std::vector<std::string>, const char*>> all;
-    for (const auto& row : rows)
-        all.push_back({row.args, row.message});
+    std::vector<std::pair<std::vector<std::string>, const char*>> all = {
+        {{}, "no input files"}, {{"--bogus", "x.png"}, "unknown option"},
+        {{"--preset", "Fine", "x.png"}, "unknown preset"}, {{"--amount", "101", "x.png"}, "0 to 100"},
+        {{"--amount", "", "x.png"}, "0 to 100"}, {{"--cutoff", "-1", "x.png"}, "0 to 100"},
+        {{"--noise-size", "5x", "x.png"}, "0 to 100"}, {{"--scale", "some", "x.png"}, "original"},
+        {{"--width", "0", "x.png"}, "1 to 99999"}, {{"--width", "100000", "x.png"}, "1 to 99999"},
+        {{"--size", "100", "x.png"}, "WxH"}, {{"--size", "10x10", "--width", "5", "x.png"}, "cannot be combined"},
+        {{"--zoom", "2", "--height", "5", "x.png"}, "cannot be combined"}, {{"--zoom", "0", "x.png"}, "factor above 0"},
+        {{"--zoom", "nan", "x.png"}, "factor above 0"}, {{"--zoom", "1000.5", "x.png"}, "factor above 0"},
+        {{"-o", "out.png", "a.png", "b.png"}, "one input"}, {{"--threads", "0", "x.png"}, "1 to 1024"},
+        {{"--quality", "0", "x.png"}, "1 to 100"}, {{"--quality", "101", "x.png"}, "1 to 100"},
+        {{"info"}, "at least one"}, {{"convert", "a.png"}, "input and an output"}};
     for (const char* option : {"--preset", "--noise-size", "--amount", "--cutoff", "--deblur", "--scale", "--width",
                                "--height", "--size", "--zoom", "-o", "--output", "--before-after", "--prefix",
                                "--suffix", "--quality", "--threads"})
@@ -80,9 +59,7 @@ TEST(CliOptions, EveryUsageErrorExitsWithStatus2) {
 }
 
 TEST(CliOptions, ThreadsAreCappedAtFourPerCore) {
-    EXPECT_EQ(2, CliWorkerThreads(0, 2));  // none asked: every core
-    EXPECT_EQ(1, CliWorkerThreads(1, 2));
-    EXPECT_EQ(8, CliWorkerThreads(8, 2));
-    EXPECT_EQ(8, CliWorkerThreads(9, 2));
-    EXPECT_EQ(16, CliWorkerThreads(1024, 4));
+    // Asked for, cores, used; none asked means every core.
+    for (const auto& [asked, cores, used] : {std::tuple{0, 2, 2}, {1, 2, 1}, {8, 2, 8}, {9, 2, 8}, {1024, 4, 16}})
+        EXPECT_EQ(used, CliWorkerThreads(asked, cores)) << asked << " on " << cores << " cores";
 }

@@ -39,12 +39,30 @@ protected:
             }
         return b;
     }
-
-    void write(const std::string& name, const Bitmap& b) { ASSERT_TRUE(save(b, String(path(name)), 90, nullptr)); }
-
     static std::string testData(const std::string& name) { return ReadFileBytes(VISTREL_TESTDATA_DIR "/" + name); }
     bool exists(const std::string& name) const { return FileExists(String(path(name))); }
 };
+
+// An uncompressed 8-bit grey TIFF of several 2 x 2 pages.
+std::string tiffPages(int pages) {
+    std::string file = std::string("II*\0\x08\0\0\0", 8);
+    auto u16 = [&](uint32_t v) { file += static_cast<char>(v & 255), file += static_cast<char>(v >> 8); };
+    auto u32 = [&](uint32_t v) { u16(v & 0xFFFF), u16(v >> 16); };
+    const uint32_t ifdSize = 2 + 8 * 12 + 4;
+    for (int p = 0; p < pages; ++p) {
+        const uint32_t ifd = static_cast<uint32_t>(file.size()), pixels = ifd + ifdSize;
+        const uint32_t entries[8][3] = {{256, 3, 2}, {257, 3, 2}, {258, 3, 8},      {259, 3, 1},
+                                        {262, 3, 1}, {273, 4, pixels}, {278, 3, 2}, {279, 4, 4}};
+        u16(8);
+        for (const auto& e : entries) {
+            u16(e[0]), u16(e[1]), u32(1);
+            e[1] == 3 ? (u16(e[2]), u16(0)) : u32(e[2]);
+        }
+        u32(p + 1 < pages ? pixels + 4 : 0);
+        file += std::string("\x10\x80\xC0\xF0", 4);
+    }
+    return file;
+}
 
 }  // namespace
 
@@ -53,9 +71,8 @@ TEST_F(CliRun, WritesNextToEachInputWithPrefixAndSuffixInTheInputsFormat) {
     write("b.bmp", picture(18, 12, 2));
     write("c.tga", picture(9, 9, 3));
     EXPECT_EQ(0, run({"--quiet", path("a.png"), path("b.bmp"), path("c.tga")})) << log;
-    EXPECT_TRUE(exists("a_new.png"));
-    EXPECT_TRUE(exists("b_new.bmp"));
-    EXPECT_TRUE(exists("c_new.tga"));
+    for (const char* result : {"a_new.png", "b_new.bmp", "c_new.tga"})
+        EXPECT_TRUE(exists(result)) << result;
     EXPECT_EQ("", log);
 
     EXPECT_EQ(0, run({"--quiet", "--prefix", "x", "--suffix", "", path("a.png")}));
@@ -86,8 +103,7 @@ TEST_F(CliRun, UnwritableTargetsAreRefusedUpFrontAndFailuresSayWhy) {
     writeBytes("a.wbmp", "old wbmp");
     EXPECT_EQ(1, run({"--auto", "--overwrite", "-o", path("a.wbmp"), path("a.png")}));
     EXPECT_EQ("Unable to save " + path("a.wbmp") + " (WBMP files hold black and white only, which this program does "
-              "not write)\n",
-              log);  // no estimate printed: the picture was never looked at
+              "not write)\n", log);  // no estimate printed: the picture was never looked at
     EXPECT_EQ("old wbmp", readBytes("a.wbmp"));
     EXPECT_EQ(1, run({"--auto", "--width", "256", "-o", path("a.ico"), path("a.png")}));
     EXPECT_EQ("Unable to save " + path("a.ico") + " (an icon is at most 255 x 255 pixels)\n", log);
@@ -107,9 +123,8 @@ TEST_F(CliRun, NoResultReplacesAnInputOrAnotherResult) {
     write("other.png", picture(8, 8, 7));
     const std::string a = readBytes("a.png"), aNew = readBytes("a_new.png"), other = readBytes("other.png");
     EXPECT_EQ(1, run({"--quiet", "--overwrite", path("a.png"), path("a_new.png")}));
-    EXPECT_NE(std::string::npos, log.find("Refusing to write " + path("a_new.png") + ": it is " + path("a_new.png") +
-                                          ", another file of this run"))
-        << log;
+    EXPECT_TRUE(logged("Refusing to write " + path("a_new.png") + ": it is " + path("a_new.png") +
+                       ", another file of this run")) << log;
     EXPECT_EQ(aNew, readBytes("a_new.png"));
     EXPECT_TRUE(exists("a_new_new.png"));
 
@@ -119,54 +134,24 @@ TEST_F(CliRun, NoResultReplacesAnInputOrAnotherResult) {
     const std::string once = readBytes("other.png");
     EXPECT_NE(other, once);
 
-    const struct {
-        std::vector<std::string> options;
-        const char* refusal;
-    } sideBySide[] = {
+    const std::pair<std::vector<std::string>, const char*> sideBySide[] = {
         {{"--overwrite", "--before-after", path("a.png"), "-o", path("x.png")}, "must name a file other than"},
         {{"--overwrite", "--before-after", path("x.png"), "-o", path("x.png")}, "must name a file other than"},
         {{"--before-after", path("other.png"), "-o", path("y.png")}, "already exists"},
     };
-    for (const auto& c : sideBySide) {
-        std::vector<std::string> args = c.options;
+    for (const auto& [options, refusal] : sideBySide) {
+        std::vector<std::string> args = options;
         args.insert(args.begin(), "--quiet");
         args.push_back(path("a.png"));
         EXPECT_EQ(1, run(args));
-        EXPECT_NE(std::string::npos, log.find(c.refusal)) << log;
+        EXPECT_TRUE(logged(refusal)) << log;
     }
-    EXPECT_EQ(a, readBytes("a.png"));
-    EXPECT_EQ(once, readBytes("other.png"));
-    EXPECT_FALSE(exists("x.png"));
-    EXPECT_FALSE(exists("y.png"));
+    EXPECT_EQ(std::pair(a, once), std::pair(readBytes("a.png"), readBytes("other.png")));
+    EXPECT_FALSE(exists("x.png") || exists("y.png"));
     // One that fails only when written fails the run.
     EXPECT_EQ(1, run({"--quiet", "--before-after", dir + "/missing/b.png", "-o", path("z.png"), path("a.png")}));
     EXPECT_NE(std::string::npos, log.find("Unable to save " + dir + "/missing/b.png")) << log;
 }
-
-namespace {
-
-// An uncompressed 8-bit grey TIFF of several 2 x 2 pages.
-std::string tiffPages(int pages) {
-    std::string file = std::string("II*\0\x08\0\0\0", 8);
-    auto u16 = [&](uint32_t v) { file += static_cast<char>(v & 255), file += static_cast<char>(v >> 8); };
-    auto u32 = [&](uint32_t v) { u16(v & 0xFFFF), u16(v >> 16); };
-    const uint32_t ifdSize = 2 + 8 * 12 + 4;
-    for (int p = 0; p < pages; ++p) {
-        const uint32_t ifd = static_cast<uint32_t>(file.size()), pixels = ifd + ifdSize;
-        const uint32_t entries[8][3] = {{256, 3, 2}, {257, 3, 2}, {258, 3, 8},      {259, 3, 1},
-                                        {262, 3, 1}, {273, 4, pixels}, {278, 3, 2}, {279, 4, 4}};
-        u16(8);
-        for (const auto& e : entries) {
-            u16(e[0]), u16(e[1]), u32(1);
-            e[1] == 3 ? (u16(e[2]), u16(0)) : u32(e[2]);
-        }
-        u32(p + 1 < pages ? pixels + 4 : 0);
-        file += std::string("\x10\x80\xC0\xF0", 4);
-    }
-    return file;
-}
-
-}  // namespace
 
 // Replacing an input in place with less than it holds needs --accept-loss;
 // a picture --auto leaves as it is is not written again at all.
@@ -179,36 +164,24 @@ TEST_F(CliRun, InPlaceResultsKeepWhatTheirFileHolds) {
     const size_t start = 13 + ((gif[10] & 0x80) ? 3u << ((gif[10] & 7) + 1) : 0);
     const std::string frame = gif.substr(start, gif.size() - 1 - start), control("\x21\xF9\x04\0\0\0\0\0", 8);
     writeBytes("moving.gif", gif.substr(0, start) + control + frame + control + frame + ";");
-    const struct {
-        const char* name;
-        const char* loss;
-    } cases[] = {{"deep.png", "16 bits per channel (the result keeps 8)"},
-                 {"pages.tif", "its other pages"},
-                 {"moving.gif", "its other animation frames"}};
-    for (const auto& c : cases) {
-        const std::string before = readBytes(c.name);
+    for (const auto& [name, loss] : {std::pair{"deep.png", "16 bits per channel (the result keeps 8)"},
+                                     {"pages.tif", "its other pages"}, {"moving.gif", "its other animation frames"}}) {
+        const std::string before = readBytes(name);
         ASSERT_FALSE(before.empty());
-        EXPECT_EQ(1, run({"--quiet", "--overwrite", "--suffix", "", path(c.name)}));
-        EXPECT_NE(std::string::npos, log.find("Refusing to replace " + path(c.name) + " in place: the result would "
-                                              "lose " + c.loss))
-            << log;
-        EXPECT_EQ(before, readBytes(c.name));
+        EXPECT_EQ(1, run({"--quiet", "--overwrite", "--suffix", "", path(name)}));
+        EXPECT_TRUE(logged("Refusing to replace " + path(name) + " in place: the result would lose " + loss)) << log;
+        EXPECT_EQ(before, readBytes(name));
         // Another name, or the explicit option, is fine.
-        EXPECT_EQ(0, run({"--quiet", path(c.name)})) << log;
-        EXPECT_EQ(0, run({"--quiet", "--overwrite", "--accept-loss", "--suffix", "", path(c.name)})) << log;
-        EXPECT_NE(before, readBytes(c.name));
+        EXPECT_EQ(0, run({"--quiet", path(name)})) << log;
+        EXPECT_EQ(0, run({"--quiet", "--overwrite", "--accept-loss", "--suffix", "", path(name)})) << log;
+        EXPECT_NE(before, readBytes(name));
     }
 
-    Bitmap clean;
-    clean.resize(64, 48);
-    for (int32_t y = 0; y < clean.height; ++y)
-        for (int32_t x = 0; x < clean.width; ++x)
-            clean.at(x, y) = packPixel(40 + 2 * x, 60 + y, 90);
-    write("clean.jpg", clean);
+    write("clean.jpg", cleanPicture());
     const std::string before = readBytes("clean.jpg");
     writeBytes("clean.jpg", before + "trailing bytes a rewrite would drop");
     EXPECT_EQ(0, run({"--auto", "--overwrite", "--suffix", "", path("clean.jpg")})) << log;
-    EXPECT_NE(std::string::npos, log.find(path("clean.jpg") + " left as it was, not rewritten")) << log;
+    EXPECT_TRUE(logged(path("clean.jpg") + " left as it was, not rewritten")) << log;
     EXPECT_EQ(before + "trailing bytes a rewrite would drop", readBytes("clean.jpg"));
 }
 
@@ -280,9 +253,6 @@ TEST_F(CliRun, MixedInputsReportEachFailureAndGoOn) {
     EXPECT_EQ(1, run({"--quiet", path("half.jpg")}));
     EXPECT_EQ("Error reading " + path("half.jpg") + "\n", log);
     EXPECT_FALSE(exists("half_new.jpg"));
-
-    EXPECT_EQ(2, run({"--amount", "500", path("good.png")}));
-    EXPECT_NE(std::string::npos, log.find("Try 'vistrel-cli --help'"));
 }
 
 TEST_F(CliRun, OutputEqualsTheJobRunOnTheScaledPicture) {
@@ -293,12 +263,11 @@ TEST_F(CliRun, OutputEqualsTheJobRunOnTheScaledPicture) {
     const Bitmap fromCli = loaded("out.png");
 
     const int32_t h = ProportionalSide(13, 30, 21);
-    Bitmap scaled;
+    Bitmap scaled, direct;
     ASSERT_TRUE(scaleBilinearClamped(source, 30, h, scaled));
     ProcessingJob job;
     job.submit(scaled, settingsFromOptions(findPreset("Photo 2x zoom")->options()));
     ASSERT_TRUE(eventually([&] { return job.resultReady.load() == 1; }, 30000));
-    Bitmap direct;
     job.collect(direct);
 
     EXPECT_TRUE(samePixels(direct, fromCli));
@@ -360,10 +329,9 @@ TEST_F(CliRun, NewPhotoTypesInAndOut) {
     EXPECT_EQ(ImageFilePng, load(result, String(path("camera_new.png")), nullptr));
     EXPECT_EQ(48, result.width);
     for (const char* quality : {"20", "95"})
-        ASSERT_EQ(0,
-                  run({"convert", "--quality", quality, path("web.jpg"), path(std::string("q") + quality + ".avif")}))
+        ASSERT_EQ(0, run({"convert", "--quality", quality, path("web.jpg"), path(quality + std::string(".avif"))}))
             << log;
-    EXPECT_LT(readBytes("q20.avif").size(), readBytes("q95.avif").size());
+    EXPECT_LT(readBytes("20.avif").size(), readBytes("95.avif").size());
 }
 #endif
 

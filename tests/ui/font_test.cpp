@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
 namespace {
 
 constexpr uint32_t Paper = 0xFFFFFFFF;

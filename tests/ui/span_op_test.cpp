@@ -1,6 +1,4 @@
-#include "core/bilinear_scale.h"
 #include "core/bilinear_weights.h"
-#include "ui/draw.h"
 #include "ui/span_op.h"
 
 #include <gtest/gtest.h>
@@ -58,8 +56,7 @@ TEST_F(SpanOps, GlyphColorizeThresholds) {
     Bitmap canvas = Filled(5, 1, Sentinel);
     // Opaque colour: coverage = (v * 255 + 128) >> 8, so only map 255 reaches
     // coverage 254 and writes; map 254 gives 253 and blends.
-    GlyphColorize(&map, 0xFF204080).Span(canvas.data, canvas.data + 5, FixedValues(0, 0),
-                                          FixedValues(65536, 0), true);
+    GlyphColorize(&map, 0xFF204080).Span(canvas.data, canvas.data + 5, FixedValues(0, 0), FixedValues(65536, 0), true);
     EXPECT_EQ(canvas.at(0, 0), Sentinel);
     EXPECT_EQ(canvas.at(1, 0), BlendPixel(0xFF204080, Sentinel, 1));
     EXPECT_EQ(canvas.at(2, 0), BlendPixel(0xFF204080, Sentinel, 128));
@@ -69,29 +66,25 @@ TEST_F(SpanOps, GlyphColorizeThresholds) {
     // Half-transparent colour: full ink only reaches coverage 128, and the
     // colour is drawn opaque.
     canvas.fill(Sentinel);
-    GlyphColorize(&map, 0x80204080).Span(canvas.data, canvas.data + 5, FixedValues(0, 0),
-                                          FixedValues(65536, 0), true);
+    GlyphColorize(&map, 0x80204080).Span(canvas.data, canvas.data + 5, FixedValues(0, 0), FixedValues(65536, 0), true);
     EXPECT_EQ(canvas.at(0, 0), Sentinel);
     EXPECT_EQ(canvas.at(1, 0), BlendPixel(0xFF204080, Sentinel, 1));  // (1 * 128 + 128) >> 8
     EXPECT_EQ(canvas.at(4, 0), BlendPixel(0xFF204080, Sentinel, (255 * 128 + 128) >> 8));
 }
 
 TEST_F(SpanOps, BilinearSamplesInEighths) {
-    Bitmap src;
-    src.resize(2, 2);
-    src.at(0, 0) = 0xFF000000;
+    Bitmap src = Filled(2, 2, 0xFF000000);
     src.at(1, 0) = 0xFF0000FF;
     src.at(0, 1) = 0xFF00FF00;
     src.at(1, 1) = 0xFFFF0000;
-    Bitmap canvas = Filled(1, 1, Sentinel);
+    Bitmap canvas = Filled(1, 1, Sentinel), clamped = Filled(1, 1, Sentinel);
     // Three eighths across, five eighths down.
-    CopyBilinear(&src).Span(canvas.data, canvas.data + 1, FixedValues(3 << 13, 5 << 13), FixedValues(0, 0), true);
+    const SpanValues at = FixedValues(3 << 13, 5 << 13), step = FixedValues(0, 0);
+    CopyBilinear(&src).Span(canvas.data, canvas.data + 1, at, step, true);
     // Weights in 64ths: top-right 3 * 3, bottom-left 5 * 5, bottom-right 3 * 5.
     const uint32_t blue = (255 * 9) >> 6, green = (255 * 25) >> 6, red = (255 * 15) >> 6;
     EXPECT_EQ(canvas.at(0, 0), packPixel(red, green, blue, 255));
     // The clamped op agrees inside the picture.
-    Bitmap clamped = Filled(1, 1, Sentinel);
-    CopyBilinearClamped(&src).Span(clamped.data, clamped.data + 1, FixedValues(3 << 13, 5 << 13),
-                                   FixedValues(0, 0), true);
+    CopyBilinearClamped(&src).Span(clamped.data, clamped.data + 1, at, step, true);
     EXPECT_EQ(clamped.at(0, 0), canvas.at(0, 0));
 }

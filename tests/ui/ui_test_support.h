@@ -4,5 +4,5 @@
 
 // The interface resources built from the embedded art and made the
 // process-wide instance; null where they cannot be had.
-UiResources* LoadTestResources();
-void DropTestResources(UiResources* resources);
+inline UiResources* LoadTestResources() { return TheUiResources = new UiResources; }
+inline void DropTestResources(UiResources* resources) { delete resources; }

@@ -14,9 +14,7 @@ constexpr uint32_t Sentinel = 0x5A5A5A5A;
 
 // Fills its clip and logs its updates and paints.
 struct Probe : Widget {
-    Probe(const Rect& r, std::string name, std::vector<std::string>* log) : name(std::move(name)), log(log) {
-        bounds = r;
-    }
+    Probe(const Rect& r, std::string n, std::vector<std::string>* l) : name(std::move(n)), log(l) { bounds = r; }
     void Update(const InputState&) override { log->push_back("update " + name); }
     void Paint(Bitmap& canvas, const Rect& clip) override {
         log->push_back("paint " + name);
@@ -47,6 +45,12 @@ struct Tree : ::testing::Test {
         canvas.fill(Sentinel);
         return root.PaintDirtyInto(canvas);
     }
+    template <typename W>
+    W* Add(Widget& parent, W* child) {
+        parent.AddChild(child);
+        return child;
+    }
+    Probe* Add(Widget& parent, const Rect& r, const char* name) { return Add(parent, new Probe(r, name, &log)); }
     RootWidget root;
     Bitmap canvas;
     std::vector<std::string> log;
@@ -75,14 +79,11 @@ TEST(RectOps, UnionClampAndBoundingBox) {
 }
 
 TEST_F(Tree, WidgetOutsideItsParentIsNeitherMarkedNorPainted) {
-    auto* panel = new Probe(Rect(10, 10, 50, 50), "panel", &log);
-    auto* outside = new Probe(Rect(60, 60, 70, 70), "outside", &log);
-    auto* straddling = new Probe(Rect(40, 40, 60, 60), "straddling", &log);
-    root.AddChild(panel);
+    Probe* panel = Add(root, Rect(10, 10, 50, 50), "panel");
     root.dirty = EmptyRect();
-    panel->AddChild(outside);
+    Probe* outside = Add(*panel, Rect(60, 60, 70, 70), "outside");
     EXPECT_TRUE(root.dirty.isEmpty());
-    panel->AddChild(straddling);
+    Probe* straddling = Add(*panel, Rect(40, 40, 60, 60), "straddling");
     EXPECT_EQ(root.dirty, Rect(40, 40, 50, 50));  // clipped to the parent
 
     root.dirty = Rect(0, 0, 100, 80);
@@ -97,23 +98,17 @@ TEST_F(Tree, MarkingNeedsRealBoundsAllTheWayToARoot) {
     // A subtree that is not attached to a root marks nothing anywhere.
     Widget detached;
     detached.bounds = Rect(0, 0, 50, 50);
-    auto* leaf = new Probe(Rect(5, 5, 10, 10), "leaf", &log);
-    detached.AddChild(leaf);
-    leaf->MarkDirty();
+    Add(detached, Rect(5, 5, 10, 10), "leaf")->MarkDirty();
     EXPECT_TRUE(root.dirty.isEmpty());
 
     // An ancestor with empty bounds stops the walk.
-    auto* hollow = new Widget;
-    root.AddChild(hollow);
-    auto* inner = new Probe(Rect(5, 5, 10, 10), "inner", &log);
-    hollow->AddChild(inner);
+    Widget* hollow = Add(root, new Widget);
+    Probe* inner = Add(*hollow, Rect(5, 5, 10, 10), "inner");
     inner->MarkDirty();
     EXPECT_TRUE(root.dirty.isEmpty());
 
     // A widget with empty bounds marks nothing either.
-    auto* empty = new Probe(EmptyRect(), "empty", &log);
-    root.AddChild(empty);
-    empty->MarkDirty();
+    Add(root, EmptyRect(), "empty")->MarkDirty();
     EXPECT_TRUE(root.dirty.isEmpty());
     // Once the container has bounds the same mark lands.
     hollow->SetBounds(Rect(0, 0, 20, 20));
@@ -124,11 +119,8 @@ TEST_F(Tree, MarkingNeedsRealBoundsAllTheWayToARoot) {
 
 // A frame without changes paints nothing; a change repaints only its rectangle.
 TEST_F(Tree, ChangeRepaintsOnlyItsRectangle) {
-    root.AddChild(new Probe(Rect(0, 0, 100, 80), "background", &log));
-    auto* group = new Probe(Rect(10, 10, 60, 60), "group", &log);
-    root.AddChild(group);
-    auto* item = new Probe(Rect(20, 20, 30, 25), "item", &log);
-    group->AddChild(item);
+    Add(root, Rect(0, 0, 100, 80), "background");
+    Probe* item = Add(*Add(root, Rect(10, 10, 60, 60), "group"), Rect(20, 20, 30, 25), "item");
     EXPECT_EQ(Frame(), Rect(0, 0, 100, 80));
     log.clear();
     EXPECT_TRUE(Frame().isEmpty());
@@ -146,19 +138,15 @@ TEST_F(Tree, ChangeRepaintsOnlyItsRectangle) {
     EXPECT_EQ(CountWritten(canvas), 150u);
 
     // The dirty area is clipped to the canvas.
-    auto* offscreen = new Probe(Rect(90, 70, 130, 120), "offscreen", &log);
-    root.AddChild(offscreen);
+    Add(root, Rect(90, 70, 130, 120), "offscreen");
     EXPECT_EQ(Frame(), Rect(90, 70, 100, 80));
     EXPECT_EQ(CountWritten(canvas), 100u);
 }
 
 TEST_F(Tree, RemovingAndDestroyingMarkTheChildren) {
-    auto* group = new Probe(Rect(0, 0, 100, 80), "group", &log);
-    root.AddChild(group);
-    auto* a = new Probe(Rect(1, 1, 5, 5), "a", &log);
-    auto* b = new Probe(Rect(10, 10, 20, 20), "b", &log);
-    group->AddChild(a);
-    group->AddChild(b);
+    Probe* group = Add(root, Rect(0, 0, 100, 80), "group");
+    Probe* a = Add(*group, Rect(1, 1, 5, 5), "a");
+    Add(*group, Rect(10, 10, 20, 20), "b");
     root.dirty = EmptyRect();
     group->RemoveChild(a);
     EXPECT_EQ(group->ChildCount(), 1);
@@ -170,9 +158,8 @@ TEST_F(Tree, RemovingAndDestroyingMarkTheChildren) {
 
     // Destroying a widget marks its children while they are still attached,
     // but not its own area.
-    auto* doomed = new Probe(Rect(0, 0, 60, 60), "doomed", &log);
-    group->AddChild(doomed);
-    doomed->AddChild(new Probe(Rect(30, 30, 40, 40), "c", &log));
+    Probe* doomed = Add(*group, Rect(0, 0, 60, 60), "doomed");
+    Add(*doomed, Rect(30, 30, 40, 40), "c");
     group->children.RemoveValue(doomed);  // detach without marking, parent kept
     root.dirty = EmptyRect();
     delete doomed;
@@ -191,20 +178,15 @@ TEST_F(Tree, ColorRectWritesTransparentColoursAndBlendsTranslucentOnes) {
 // clipped as their painting is; a picture of the wrong size, or a scale of
 // 1, gives none.
 TEST_F(Tree, DeviceLayersAreClippedToAncestorsAndNeedTheirScale) {
-    Bitmap small, large, wrong;
+    Bitmap small, large, wrong, picture;
     small.resize(4, 3);
     large.resize(2 * 30, 2 * 20);
     wrong.resize(30, 20);
-    auto* panel = new Probe(Rect(10, 10, 50, 40), "panel", &log);
-    root.AddChild(panel);
-    auto* clipped = new ImageWidget(Point{40, 30}, &small, false);  // 4 x 3 before
-    panel->AddChild(clipped);
-    Bitmap picture;
     picture.resize(30, 20);
-    auto* inside = new ImageWidget(Point{12, 12}, &picture, false);
-    panel->AddChild(inside);
-    auto* plain = new ImageWidget(Point{60, 50}, &picture, false);
-    root.AddChild(plain);
+    Probe* panel = Add(root, Rect(10, 10, 50, 40), "panel");
+    auto* clipped = Add(*panel, new ImageWidget(Point{40, 30}, &small, false));  // 4 x 3 before
+    auto* inside = Add(*panel, new ImageWidget(Point{12, 12}, &picture, false));
+    auto* plain = Add(root, new ImageWidget(Point{60, 50}, &picture, false));
     clipped->SetPicture(&wrong);  // now 30 x 20, reaching past the panel
     clipped->SetDevicePicture(&large);
     inside->SetDevicePicture(&large);
@@ -214,8 +196,7 @@ TEST_F(Tree, DeviceLayersAreClippedToAncestorsAndNeedTheirScale) {
     const std::vector<DeviceLayer> layers = DeviceLayersIn(root, 2);
     ASSERT_EQ(layers.size(), 2u);
     EXPECT_EQ(layers[0].shown, Rect(40, 30, 50, 40));
-    EXPECT_EQ(layers[0].origin.x, 40);
-    EXPECT_EQ(layers[0].origin.y, 30);
+    EXPECT_EQ(std::pair(layers[0].origin.x, layers[0].origin.y), std::pair(40, 30));
     EXPECT_EQ(layers[1].shown, Rect(12, 12, 42, 32));
     EXPECT_EQ(layers[1].picture, &large);
     // Three times finer, only the clipped part is small enough.
