@@ -61,6 +61,17 @@ TEST_F(PreviewPanelTest, DraggingStopsAtTheEdge) {
     EXPECT_FALSE(wizard->dragging);
 }
 
+// Held on the navigator's far corner, the centre stays on the last pixel of
+// a picture smaller than the navigator.
+TEST_F(PreviewPanelTest, TheNavigatorKeepsTheCentreOnThePicture) {
+    Show(Gradient(10, 8));
+    MoveTo(wizard->navigator->bounds.right() - 1, wizard->navigator->bounds.bottom() - 1);
+    headless::PressButton(*wizard, MouseLeft);
+    Frame();
+    EXPECT_FLOAT_EQ(wizard->centreX, 9.01f);
+    EXPECT_FLOAT_EQ(wizard->centreY, 7.01f);
+}
+
 // On a square photo centred off the middle the navigator's box is centred
 // on the diagonal: both sides map the same way.
 TEST_F(PreviewPanelTest, TheNavigatorBoxFollowsTheCentreAlikeAcrossAndDown) {

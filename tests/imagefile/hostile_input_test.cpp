@@ -1,5 +1,6 @@
 #include "imagefile/image_file.h"
 
+#include "imagefile/byte_reader.h"
 #include "test_images.h"
 
 #include <gtest/gtest.h>
@@ -252,14 +253,26 @@ TEST(HostileInput, LzwCodesOutOfRangeFail) {
     EXPECT_TRUE(decodes(tiles, ImageFileGif));
 }
 
+// The decoders' reader: a skip, seek or take past the end fails it for good.
+TEST(HostileInput, AReadPastTheEndFailsTheReaderAndYieldsZeros) {
+    const uint8_t bytes[] = {1, 2, 3, 4, 5};
+    for (int32_t way = 0; way < 3; ++way) {
+        ByteReader in(bytes, sizeof bytes);
+        EXPECT_EQ(1, in.u8());
+        EXPECT_FALSE(way == 0 ? in.skip(5) : way == 1 ? in.seek(6) : in.take(5) != nullptr) << way;
+        EXPECT_TRUE(in.failed() && in.atEnd()) << way;
+        EXPECT_EQ(0u, in.u32le()) << way;
+    }
+}
+
 TEST(HostileInput, EveryTruncationOfEveryFormatIsSafe) {
     // Any outcome is acceptable except a crash, a hang or a sanitizer report;
-    // and a cut JPEG or PNG (an interrupted download) must not pass for a
+    // and a cut JPEG, PNG or TIFF (an interrupted download) must not pass for a
     // whole picture. Each source: type, translucent, whether every cut fails.
     const std::tuple<ImageFileType, bool, bool> sources[] = {
         {ImageFileBmp, false, false}, {ImageFileGif, false, false}, {ImageFileIco, true, false},
         {ImageFileIco, false, false}, {ImageFileTga, true, false},  {ImageFilePcx, true, false},
-        {ImageFilePng, true, true},   {ImageFileJpeg, false, true}, {ImageFileTiff, true, false},
+        {ImageFilePng, true, true},   {ImageFileJpeg, false, true}, {ImageFileTiff, true, true},
     };
     for (const auto& [type, translucent, cutFails] : sources) {
         std::vector<uint8_t> file = encoded(type, 23, 19, translucent);

@@ -28,8 +28,10 @@ TEST_F(ImageFolder, AFailedSaveWritesNothingAndKeepsTheOldFile) {
     Bitmap photo;
     makePhoto(photo, 8, 8);
     for (const char* name : {"out.wbmp", "out.wmf", "out.raw"}) {
-        EXPECT_FALSE(save(photo, path(name), 90, nullptr)) << name;
+        FileFailure failure;
+        EXPECT_FALSE(save(photo, path(name), 90, nullptr, true, &failure)) << name;
         EXPECT_FALSE(exists(path(name))) << name;
+        EXPECT_EQ(encodeRefusal(typeFromExtension(path(name)), 8, 8).str(), failure.reason.str()) << name;
     }
     EXPECT_EQ("Unknown image format: " + dir + "/out.raw", saveFailureMessage(path("out.raw"), ImageFileUnknown).str());
     EXPECT_EQ("Unable to save " + dir + "/out.wbmp - check file isn't read-only",

@@ -112,6 +112,15 @@ TEST_F(TempFolder, AWriteThatFailsHalfWayKeepsTheOldFileAndNoTemporary) {
     }
 }
 
+// A name not yet written is known by its folder's real path and its own.
+TEST_F(TempFolder, NamesNotYetWrittenAreKnownByRealFolderAndName) {
+    ASSERT_EQ(0, mkdir(path("a").c_str(), 0755));
+    ASSERT_EQ(0, mkdir(path("ab").c_str(), 0755));
+    const FileIdentity bc = IdentifyFile(String(path("a/bc.png").c_str()));
+    EXPECT_FALSE(SameFile(bc, IdentifyFile(String(path("ab/c.png").c_str()))));
+    EXPECT_TRUE(SameFile(bc, IdentifyFile(String(path("ab/../a/bc.png").c_str()))));
+}
+
 TEST_F(TempFolder, WritingThroughALinkReplacesTheLinkedFileAndKeepsTheLink) {
     std::string real = path("real.png"), link = path("link.png");
     WriteFileBytes(real, "old");

@@ -9,6 +9,8 @@ TEST(InputState, ClickWithinOneFrameReadsHeldForExactlyThatFrame) {
     s.OnButtonDown(MouseLeft);
     s.OnButtonUp(MouseLeft);
     s.TakeSnapshot(0, 0, true);
+    EXPECT_EQ(0u, s.doubleClicked);  // nothing double-clicked or turned yet
+    EXPECT_EQ(0, s.wheel);
     EXPECT_TRUE(s.IsHeld(MouseLeft));
     EXPECT_TRUE(s.WasPressed(MouseLeft));
     s.TakeSnapshot(0, 0, true);

@@ -23,7 +23,8 @@ TEST(ProgramFolder, CutsAfterTheLastSeparator) {
 TEST(FileFilter, FindFilterIndex) {
     // Any case; the whole extension must match.
     const std::pair<const char*, int32_t> save[] = {{"cat.bmp", 0}, {"cat.JPEG", 1}, {"a.b/cat.Tif", 3}, {"cat.tga", 4},
-                                                   {"cat.jp", -1},  {"cat.jpgx", -1}, {"cat", -1},     {"cat.", -1}};
+                                                   {"cat.jp", -1},  {"cat.jpgx", -1}, {"cat", -1},     {"cat.", -1},
+                                                   {"xbmp", -1}};  // no dot at all
     for (const auto& [name, index] : save)
         EXPECT_EQ(FindFilterIndex(name, SaveFilterList()), index) << name;
     EXPECT_EQ(FindFilterIndex("cat.png", OpenFilterList()), 0);  // "All supported types" comes first

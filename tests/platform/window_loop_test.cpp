@@ -149,6 +149,23 @@ TEST_F(HeadlessWindows, OnlyTheActiveWindowSeesInput) {
     WalkWithFreshJournal();
     EXPECT_TRUE(Only("input").empty());
     EXPECT_EQ(Only("update").size(), 2u);  // inactive windows are still updated
+    headless::Activate(popup);
+    delete popup;  // a closed dialog gives the main window back its input
+    EXPECT_EQ(headless::ActiveWindow(), main);
+}
+
+// A flood of messages is handled a thousand to a pass, the windows walked
+// between passes, and does not end the loop.
+TEST_F(HeadlessWindows, AFloodOfMessagesTakesSeveralPasses) {
+    Open("main", false);
+    int32_t handled = 0;
+    for (int32_t i = 0; i < 2500; ++i)
+        headless::Post([&] { ++handled; });
+    PostQuitMessage();
+    journal.clear();
+    MainLoop();
+    EXPECT_EQ(2500, handled);
+    EXPECT_EQ(Only("update").size(), 3u);
 }
 
 TEST_F(HeadlessWindows, QuitEndsTheLoopBeforeLaterMessages) {
@@ -225,8 +242,11 @@ TEST_F(HeadlessWindows, CursorShapeOutsideTheTableIsIgnored) {
 TEST_F(Program, StartsRunsAndShutsDownInOrder) {
     hooks.tearDown = AppTearDown;
     hooks.command = Command;
+    hooks.filesDropped = [](const std::vector<String>&) { run.order.push_back("dropped"); };
     Watchdog watchdog("the program's run");
     EXPECT_EQ(RunProgram(hooks), 0);
+    DispatchMenuCommand(105);  // the handlers went with the program
+    DispatchDroppedFiles({String("a.png")});
     EXPECT_EQ(run.order, (std::vector<std::string>{"start", "command 105", "teardown"}));
     EXPECT_TRUE(run.windowManagerAtStart);
     EXPECT_GT(run.folderAtStart.length, 0);
