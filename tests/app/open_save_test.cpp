@@ -15,6 +15,7 @@
 
 TEST_F(WizardTest, FailedLoadsSayWhyAndReturnToStepOne) {
     Frame();
+    EXPECT_EQ(headless::Screen(*wizard).at(700, 60), packPixel(32, 64, 32, 255));  // step 1's green
     EXPECT_FALSE(headless::LogoutInhibited());  // nothing runs before a photo is open
     const std::string good = WriteImage("good.png", Gradient(20, 10));
     const std::string other = WriteImage("other.bmp", Gradient(12, 10));

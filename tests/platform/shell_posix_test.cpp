@@ -1,5 +1,6 @@
 #include "platform/browser.h"
 #include "platform/headless.h"
+#include "platform/program_arguments.h"
 #include "platform/program_folder.h"
 #include "platform/user_folders.h"
 #include "tests/support/scratch_folder.h"
@@ -146,4 +147,12 @@ TEST_F(Browser, WithoutADesktopHandlerTheBrowserListIsTriedInOrder) {
     setenv("BROWSER", (dir_ + "/no-such-browser:" + dir_ + "/nor-this").c_str(), 1);
     EXPECT_FALSE(OpenInBrowser("https://example.org/"));
     EXPECT_EQ(headless::DesktopRequests().size(), 3u);
+}
+
+TEST(ProgramArguments, EveryArgumentAfterTheProgramsName) {
+    char program[] = "vistrel", a[] = "a.png", b[] = "b c.png";
+    char* argv[] = {program, a, b, nullptr};
+    EXPECT_EQ(ProgramArguments(3, argv), (std::vector<std::string>{"a.png", "b c.png"}));
+    EXPECT_TRUE(ProgramArguments(1, argv).empty());
+    EXPECT_TRUE(ProgramArguments(0, argv).empty());
 }
