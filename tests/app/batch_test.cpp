@@ -55,8 +55,7 @@ TEST_F(BatchTest, AChangedResolutionAsksBetweenFactorsAndOneSize) {
         EXPECT_EQ(first.bounds(), Rect(0, 0, 100, 80));
         EXPECT_EQ(second.bounds(), factors ? Rect(0, 0, 60, 40) : Rect(0, 0, 100, 80));
         EXPECT_EQ(wizard->widthField->committedText, factors ? "60" : "100");
-        std::filesystem::remove(Path("a_new.png"));
-        std::filesystem::remove(Path("b_new.png"));
+        std::filesystem::remove(Path("a_new.png")), std::filesystem::remove(Path("b_new.png"));
     }
     // Run again with the shown photo's own size: nothing is asked, and each
     // keeps its own size (the last run's one size is forgotten).
@@ -67,8 +66,7 @@ TEST_F(BatchTest, AChangedResolutionAsksBetweenFactorsAndOneSize) {
     EXPECT_EQ(MessageCount(), asked);
     EXPECT_EQ(Loaded(Path("a_new.png")).bounds(), Rect(0, 0, 50, 40));
     EXPECT_EQ(Loaded(Path("b_new.png")).bounds(), Rect(0, 0, 30, 20));
-    std::filesystem::remove(Path("a_new.png"));
-    std::filesystem::remove(Path("b_new.png"));
+    std::filesystem::remove(Path("a_new.png")), std::filesystem::remove(Path("b_new.png"));
     // Unconstrained, each side keeps its own factor: 1 across, 1.5 down;
     // the fields follow each file even when only its height changes.
     OpenPaths({a, b});
@@ -90,10 +88,8 @@ TEST_F(BatchTest, AFileThatFailsIsReportedAndSkippedWithTheOptionsKept) {
     // Every control away from its default, each to a value of its own.
     // The controls are built again after the failed file: read them afresh.
     const int32_t values[] = {40, 70, 30, 60};
-    for (size_t i = 0; i < 4; ++i) {
-        Sliders()[i]->value = values[i];
-        Sliders()[i]->Reposition();
-    }
+    for (size_t i = 0; i < 4; ++i)
+        Sliders()[i]->value = values[i], Sliders()[i]->Reposition();
     wizard->scaleGroup->Select(1);
     const bool constrain = !wizard->constrainToggle->on;
     ClickWidget(wizard->constrainToggle);
@@ -102,9 +98,8 @@ TEST_F(BatchTest, AFileThatFailsIsReportedAndSkippedWithTheOptionsKept) {
     RunUntilIdle();
     ASSERT_EQ(MessageCount(), 1);
     EXPECT_EQ(LastText(), "Couldn't find file " + Path("gone.png"));
-    EXPECT_TRUE(Exists("p_a_v2.png"));
-    EXPECT_FALSE(Exists("p_gone_v2.png"));
-    EXPECT_TRUE(Exists("p_c_v2.png"));
+    EXPECT_EQ(std::tuple(true, false, true),
+              std::tuple(Exists("p_a_v2.png"), Exists("p_gone_v2.png"), Exists("p_c_v2.png")));
     // The controls came back after the failed file as the user had set them.
     ASSERT_TRUE(wizard->optionsPresent);
     for (size_t i = 0; i < 4; ++i)

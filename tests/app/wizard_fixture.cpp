@@ -38,11 +38,7 @@ void InvertingDenoise(ProcessingJob& job, int32_t, const PassParams&, MatchCount
 
 }  // namespace
 
-PassSequence ScriptedPasses::Sequence() {
-    PassSequence passes;
-    passes.denoise = InvertingDenoise;
-    return passes;
-}
+PassSequence ScriptedPasses::Sequence() { return PassSequence{InvertingDenoise, nullptr}; }
 
 Bitmap Gradient(int32_t width, int32_t height) {
     Bitmap b;
@@ -94,21 +90,9 @@ void WizardTest::TearDown() {
     RemoveScratchFolder(folder);
 }
 
-void WizardTest::Frame() {
-    WalkWindows();
-    DrainMessages();
-}
-
-void WizardTest::MoveTo(int32_t x, int32_t y) {
-    headless::MoveMouse(*wizard, x, y);
-    Frame();
-}
-
-void WizardTest::ClickAt(int32_t x, int32_t y) {
-    headless::Click(*wizard, x, y);
-    Frame();
-    Frame();
-}
+void WizardTest::Frame() { WalkWindows(); DrainMessages(); }
+void WizardTest::MoveTo(int32_t x, int32_t y) { headless::MoveMouse(*wizard, x, y); Frame(); }
+void WizardTest::ClickAt(int32_t x, int32_t y) { headless::Click(*wizard, x, y); Frames(2); }
 
 void WizardTest::ClickWidget(const Widget* widget) {
     ASSERT_NE(widget, nullptr);

@@ -29,11 +29,7 @@ struct ScriptedPasses {
     static std::atomic<int32_t> opened;  // stages the pass may pass
     static std::atomic<int32_t> runs;    // passes started
     static PassSequence Sequence();
-    static void Reset() {
-        gated = false;
-        opened = 0;
-        runs = 0;
-    }
+    static void Reset() { gated = false; opened = 0; runs = 0; }
 };
 
 inline uint32_t Inverted(uint32_t p) { return p ^ 0x00FFFFFFu; }
@@ -65,12 +61,7 @@ protected:
     // Runs frames until the condition holds; false after ten seconds.
     template <typename Condition>
     bool FramesUntil(Condition done) {
-        return eventually(
-            [&] {
-                Frame();
-                return done();
-            },
-            10000);
+        return eventually([&] { return Frame(), done(); }, 10000);
     }
     // Until the worker has taken what it was last given (a load cancels).
     void WorkerSettles() {

@@ -16,10 +16,9 @@
 #include <string>
 #ifndef _WIN32
 #include "platform/posix/save_seams.h"
+#include "tests/support/child_process.h"
 
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #endif
 
 namespace {
@@ -202,10 +201,7 @@ TEST_F(CliRun, PipesAndUnreadableFilesAreToldApart) {
     ASSERT_EQ(0, chmod(path("secret.png").c_str(), 0));
     ASSERT_EQ(0, mkdir(path("locked").c_str(), 0555));
     ASSERT_EQ(0, chmod(dir.c_str(), 0777));
-    pid_t child = fork();
-    if (child == 0) {
-        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
-            _exit(3);
+    const auto asNobody = [&] {
         const bool unreadable = run({"--quiet", path("secret.png")}) == 1 &&
                                 log == "Error reading " + path("secret.png") + " (" + std::strerror(EACCES) + ")\n";
         const bool taken = run({"--quiet", "-o", path("secret.png"), path("b.png")}) == 1 &&
@@ -213,11 +209,9 @@ TEST_F(CliRun, PipesAndUnreadableFilesAreToldApart) {
         const bool denied = run({"--quiet", "-o", path("locked/b.png"), path("b.png")}) == 1 &&
                             log == "Unable to save " + path("locked/b.png") + " - check file isn't read-only (" +
                                         std::strerror(EACCES) + ")\n";
-        _exit(unreadable && taken && denied ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(child, waitpid(child, &status, 0));
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+        return unreadable && taken && denied ? 0 : 1;
+    };
+    EXPECT_EQ(0, RunInChild(asNobody, true));
 }
 
 // A result file that another program creates while this one works (a task
@@ -297,8 +291,7 @@ TEST_F(CliRun, PhotosComeOutUprightWithTheirExifAtTheQualityAsked) {
     PhotoMetadata metadata;
     Bitmap big;
     load(big, String(path("portrait_big.jpg")), &metadata);
-    EXPECT_EQ(48, big.width);
-    EXPECT_EQ(1, metadata.orientation);
+    EXPECT_EQ(std::pair(48, 1), std::pair(big.width, metadata.orientation));
     EXPECT_NE(std::string::npos, readBytes("portrait_big.jpg").find("Test camera"));
     EXPECT_NEAR(50, jpegFileQuality(String(path("portrait_big.jpg"))), 1);
     ASSERT_EQ(0, run({"convert", path("portrait.jpg"), path("portrait.png")})) << log;

@@ -69,13 +69,7 @@ TEST(Bitmap, LinesClipAndDraw) {
     // Ties make y the major axis; a shallow line steps x every pixel.
     b.fill(0);
     b.drawLine(3, 0, 0, 9, 3);
-    EXPECT_EQ(10, countPixels(b, 3));
-    for (int x = 0; x < 10; ++x) {
-        int n = 0;
-        for (int y = 0; y < 10; ++y)
-            n += b.at(x, y) == 3;
-        EXPECT_EQ(1, n) << "column " << x;
-    }
+    EXPECT_EQ(10, countPixels(b, 3));  // where each goes: LinesStepTheMinorAxisAtHalfway
 
     // A segment that passes the corner outside the clip draws nothing.
     b.fill(0);

@@ -22,7 +22,6 @@ TEST(Format, RetriesWithDoubledSizeUntilTheTextFits) {
     String s;
     EXPECT_EQ(16, FormatInto(s, "%d", 123456789));
     EXPECT_EQ("123456789", s.str());
-    EXPECT_EQ(9, s.length);
     EXPECT_EQ(8, FormatInto(s, "%d", 12345678));
     EXPECT_EQ("12345678", s.str());
 

@@ -13,10 +13,8 @@
 // through these globals; they run on the job's worker thread.
 namespace {
 
-std::atomic<int> runsStarted{0};
-std::atomic<int> runsFinished{0};
-std::atomic<bool> holdPass{false};      // keep the pass spinning at checkpoints
-std::atomic<int> maxPercentSeen{0};
+std::atomic<int> runsStarted{0}, runsFinished{0}, maxPercentSeen{0};
+std::atomic<bool> holdPass{false};  // keep the pass spinning at checkpoints
 std::atomic<bool> percentWentDown{false};
 std::atomic<uint32_t> lastPixelSeen{0};
 
@@ -118,8 +116,7 @@ TEST_F(JobTest, QuickSubmitsCollapseToTheLast) {
         job.submit(solid(2, 2, v), EngineSettings{});
     holdPass = false;
     ASSERT_TRUE(eventually([&] { return job.resultReady.load() == 1; }));
-    Bitmap out = collected(job);
-    EXPECT_EQ(~5u, out.data[0]);
+    EXPECT_EQ(~5u, collected(job).data[0]);
     EXPECT_EQ(5u, lastPixelSeen.load());
     EXPECT_EQ(1, runsFinished.load());  // the abandoned run never finished
     EXPECT_LE(runsStarted.load(), 5);
@@ -183,8 +180,7 @@ TEST_F(JobTest, SecondPassCountsTowardProgress) {
     ASSERT_TRUE(eventually([&] { return job.resultReady.load() == 1; }));
     EXPECT_EQ(2, runsFinished.load());
     EXPECT_EQ(99, maxPercentSeen.load());  // (100 + 99) / 2
-    Bitmap out = collected(job);
-    EXPECT_EQ(0u, out.data[0]);  // inverted twice
+    EXPECT_EQ(0u, collected(job).data[0]);  // inverted twice
 }
 
 TEST_F(JobTest, BackToBackSubmitsAlwaysLeaveTheLastResultFlagged) {
@@ -203,8 +199,7 @@ TEST_F(JobTest, BackToBackSubmitsAlwaysLeaveTheLastResultFlagged) {
         // Give a stray wake-up the time to do its damage before looking.
         std::this_thread::sleep_for(std::chrono::microseconds(200));
         ASSERT_EQ(1, job.resultReady.load()) << "round " << i;
-        Bitmap out = collected(job);
-        ASSERT_EQ(2 * i + 2, out.data[0]) << "round " << i;
+        ASSERT_EQ(2 * i + 2, collected(job).data[0]) << "round " << i;
     }
 }
 
@@ -219,6 +214,5 @@ TEST_F(JobTest, ACancelBeforeTheHandOverNeverShowsTheResult) {
         return passReturned && job.percent.load() == 0 && job.requestPending.load() == 0;
     }));
     EXPECT_FALSE(flagged);
-    Bitmap out = collected(job);
-    EXPECT_TRUE(out.isEmpty());
+    EXPECT_TRUE(collected(job).isEmpty());
 }

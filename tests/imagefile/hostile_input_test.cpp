@@ -21,26 +21,19 @@ bool decodes(const std::vector<uint8_t>& bytes, ImageFileType type) { return !de
 // 24-bit BMP of the given header size, with pixel data of dataBytes bytes.
 std::vector<uint8_t> bmpFile(int32_t w, int32_t h, uint32_t bits, uint32_t compression, size_t dataBytes,
                              uint32_t paletteEntries = 0) {
-    size_t offset = 54 + 4 * paletteEntries;
+    const uint32_t offset = 54 + 4 * paletteEntries;
     std::vector<uint8_t> v(offset + dataBytes, 0);
     v[0] = 'B', v[1] = 'M';
-    putLe32(v, 2, static_cast<uint32_t>(v.size()));
-    putLe32(v, 10, static_cast<uint32_t>(offset));
-    putLe32(v, 14, 40);
-    putLe32(v, 18, static_cast<uint32_t>(w));
-    putLe32(v, 22, static_cast<uint32_t>(h));
-    putLe16(v, 26, 1);
-    putLe16(v, 28, bits);
-    putLe32(v, 30, compression);
-    putLe32(v, 46, paletteEntries);
+    for (auto [at, x] : {std::pair<size_t, uint32_t>{2, v.size()}, {10, offset}, {14, 40}, {18, w}, {22, h},
+                         {26, 1 | bits << 16}, {30, compression}, {46, paletteEntries}})  // one plane, then bits
+        putLe32(v, at, x);
     return v;
 }
 
 std::vector<uint8_t> tgaFile(uint32_t type, int32_t w, int32_t h, uint32_t bits, size_t dataBytes) {
     std::vector<uint8_t> v(18 + dataBytes, 0);
     v[2] = static_cast<uint8_t>(type);
-    putLe16(v, 12, static_cast<uint32_t>(w));
-    putLe16(v, 14, static_cast<uint32_t>(h));
+    putLe16(v, 12, static_cast<uint32_t>(w)), putLe16(v, 14, static_cast<uint32_t>(h));
     v[16] = static_cast<uint8_t>(bits);
     return v;
 }
@@ -48,8 +41,7 @@ std::vector<uint8_t> tgaFile(uint32_t type, int32_t w, int32_t h, uint32_t bits,
 std::vector<uint8_t> pcxFile(int32_t w, int32_t h, uint32_t planes, size_t dataBytes) {
     std::vector<uint8_t> v(128 + dataBytes, 0);
     v[0] = 10, v[1] = 5, v[2] = 1, v[3] = 8;
-    putLe16(v, 8, static_cast<uint32_t>(w - 1));
-    putLe16(v, 10, static_cast<uint32_t>(h - 1));
+    putLe16(v, 8, static_cast<uint32_t>(w - 1)), putLe16(v, 10, static_cast<uint32_t>(h - 1));
     v[65] = static_cast<uint8_t>(planes);
     putLe16(v, 66, static_cast<uint32_t>(w + (w & 1)));
     return v;
@@ -129,8 +121,7 @@ TEST(HostileInput, MalformedHeadersFailWithoutAllocating) {
         {"huge WBMP", {0, 0, 0x83, 0xFF, 0x7F, 0x83, 0xFF, 0x7F, 0xFF, 0xFF}, ImageFileWbmp},
         {"huge GIF screen around a 1 x 1 image",
          {'G', 'I', 'F', '8', '9', 'a', 0xFF, 0xFF, 0xFF, 0xFF, 0x80, 0, 0, 0, 0, 0, 255, 255, 255, 0x2C, 0, 0, 0, 0,
-          1, 0, 1, 0, 0, 2, 2, 0x44, 0x01, 0, 0x3B},
-         ImageFileGif},
+          1, 0, 1, 0, 0, 2, 2, 0x44, 0x01, 0, 0x3B}, ImageFileGif},
         {"huge icon", ico, ImageFileIco},
         {"BMP of width 0", bmpFile(0, 4, 24, 0, 64), ImageFileBmp},
         {"BMP of height 0", bmpFile(4, 0, 24, 0, 64), ImageFileBmp},
@@ -142,8 +133,7 @@ TEST(HostileInput, MalformedHeadersFailWithoutAllocating) {
         {"TGA without an image", tgaFile(0, 4, 4, 24, 64), ImageFileTga},
         {"PCX with xMin beyond xMax", pcxBackwards, ImageFilePcx},
         {"PCX of two 8-bit planes", pcxFile(4, 4, 2, 64), ImageFilePcx},
-        {"WBMP of width 0", {0, 0, 0, 4}, ImageFileWbmp},
-        {"WBMP of type 1", {1, 0, 4, 4, 0, 0, 0, 0}, ImageFileWbmp},
+        {"WBMP of width 0", {0, 0, 0, 4}, ImageFileWbmp}, {"WBMP of type 1", {1, 0, 4, 4, 0, 0, 0, 0}, ImageFileWbmp},
         {"WBMP width in six bytes", {0, 0, 0x80, 0x80, 0x80, 0x80, 0x80, 0x01, 1, 0}, ImageFileWbmp},
         {"WBMP missing its last row", {0, 0, 8, 2, 0xFF}, ImageFileWbmp},
     };

@@ -150,10 +150,8 @@ TEST(TiffLayouts, OurReaderTakesAnExtraSampleAsAlphaOnlyWhenMarkedSo) {
                                          {262, 3, 1, 1},   {273, 4, 1, 134}, {277, 3, 1, 2},           {278, 3, 1, 1},
                                          {279, 4, 1, 3},   {338, 3, 1, extra}};
         for (size_t i = 0; i < 10; ++i) {
-            putLe16(file, 10 + 12 * i, entries[i][0]);
-            putLe16(file, 12 + 12 * i, entries[i][1]);
-            putLe32(file, 14 + 12 * i, entries[i][2]);
-            putLe32(file, 18 + 12 * i, entries[i][3]);
+            putLe32(file, 10 + 12 * i, entries[i][0] | entries[i][1] << 16);  // tag and type
+            putLe32(file, 14 + 12 * i, entries[i][2]), putLe32(file, 18 + 12 * i, entries[i][3]);
         }
         putLe16(file, 134, 0x0880);  // grey and alpha 0x800
         DecodedImage image;

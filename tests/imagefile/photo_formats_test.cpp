@@ -24,16 +24,12 @@
 TEST(PhotoFormats, DecodeUprightAsTheirOwnToolsDo) {
     // The file; the tool's decode, or the picture the file was made from; the largest difference; lossless.
     const std::tuple<const char*, const char*, int32_t, bool> rows[] = {
-        {"upright.webp", "upright.png", 0, true},
-        {"lossy.webp", "ref/lossy_webp.png", 0, false},
-        {"alpha.webp", "ref/alpha_webp.png", 0, true},
-        {"animated.webp", "upright.png", 0, false},  // the first frame
-        {"upright.heic", "ref/upright_heic.png", 1, false},
-        {"upright.avif", "ref/upright_avif.png", 2, false},
+        {"upright.webp", "upright.png", 0, true}, {"lossy.webp", "ref/lossy_webp.png", 0, false},
+        {"alpha.webp", "ref/alpha_webp.png", 0, true}, {"animated.webp", "upright.png", 0, false},  // the first frame
+        {"upright.heic", "ref/upright_heic.png", 1, false}, {"upright.avif", "ref/upright_avif.png", 2, false},
         {"alpha.avif", "ref/alpha_avif.png", 2, false},
         {"orientation_6.avif", "ref/upright_avif.png", 14, false},  // turned by the container, once
-        {"upright.jxl", "upright.png", 0, true},
-        {"alpha.jxl", "ref/alpha_webp.png", 0, true},
+        {"upright.jxl", "upright.png", 0, true}, {"alpha.jxl", "ref/alpha_webp.png", 0, true},
         {"lossy.jxl", "ref/lossy_jxl.png", 1, false},  // in sRGB, not linear light
         {"orientation_6.jxl", "upright.png", 0, true},
         {"orientation_6.dng", "ref/orientation_6_dng.png", 1, true},  // developed and turned by LibRaw
@@ -154,8 +150,7 @@ TEST(PhotoFormats, TiffsLibtiffLeavesToUsReadAsStored) {
     EXPECT_EQ(0, largestDifference(loadedPhoto("grey12_predictor.png"), grey));
     const Bitmap inks = loadedPhoto("cmyk16_alpha.tif");
     ASSERT_EQ(2, inks.width);
-    EXPECT_EQ(0x80FFFFFFu, inks.at(0, 0));
-    EXPECT_EQ(0xFF00FFFFu, inks.at(1, 0));
+    EXPECT_EQ(std::pair(0x80FFFFFFu, 0xFF00FFFFu), std::pair(inks.at(0, 0), inks.at(1, 0)));
     // Trailing bytes far beyond what two pixels need do not make it implausible.
     ByteArray padded = fileBytes(photoDir + "cmyk16_alpha.tif");
     const std::string zeros(300000, '\0');
