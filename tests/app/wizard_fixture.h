@@ -61,7 +61,7 @@ protected:
     // Runs frames until the condition holds; false after ten seconds.
     template <typename Condition>
     bool FramesUntil(Condition done) {
-        return eventually([&] { return Frame(), done(); }, 10000);
+        return eventually([&] { Frame(); return done(); }, 10000);
     }
     // Until the worker has taken what it was last given (a load cancels).
     void WorkerSettles() {
