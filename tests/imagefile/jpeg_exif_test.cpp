@@ -73,8 +73,8 @@ TEST(JpegExif, AGreyscaleOriginalIsSavedAsGreyscaleAtItsOwnSize) {
     EXPECT_EQ(pixelRed(p), pixelBlue(p));
 }
 
-TEST(JpegColour, SuiteCmykFilesMatchTheirReferences) {
-    for (const char* name : {"jpg-cmyk-1", "jpg-cmyk-2"}) {
+TEST(JpegColour, SuiteCmykAndGreyFilesMatchTheirReferences) {
+    for (const char* name : {"jpg-cmyk-1", "jpg-cmyk-2", "jpg-gray"}) {
         const Bitmap decoded = loadedPhoto(std::string("../formats/jpeg/mozilla-reftest/") + name + ".jpg");
         const Bitmap reference = loadedPhoto(std::string("../formats/jpeg/mozilla-reftest/") + name + ".png");
         ASSERT_FALSE(decoded.isEmpty()) << name;

@@ -40,6 +40,7 @@ TEST(PhotoFormats, DecodeUprightAsTheirOwnToolsDo) {
         const Bitmap picture = loadedPhoto(file, &metadata);
         EXPECT_LE(largestDifference(loadedPhoto(expected), picture), tolerance);
         EXPECT_EQ(lossless, metadata.lossless);
+        EXPECT_EQ(0, metadata.icc.length);  // sRGB, which needs no profile
         EXPECT_EQ(1, exifOrientation(metadata.exif.data, static_cast<size_t>(metadata.exif.length)));
     }
     // WebP keeps its orientation in the EXIF chunk, which the layer applies.
