@@ -48,8 +48,7 @@ std::vector<uint8_t> pcxFile(int32_t w, int32_t h, uint32_t planes, size_t dataB
 }
 
 std::vector<uint8_t> encoded(ImageFileType type, int32_t w, int32_t h, bool translucent) {
-    Bitmap photo;
-    makePhoto(photo, w, h, 5);
+    Bitmap photo = makePhoto(w, h, 5);
     if (translucent)
         photo.at(1, 1) &= 0x7FFFFFFF;
     ByteArray out;

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -54,6 +56,19 @@ TEST(JpegExif, TheBlockTravelsByteForByteToASameSizeSaveAndIsRewrittenForAnother
     ASSERT_TRUE(encode(larger, ImageFileJpeg, 90, &metadata, saved));
     EXPECT_EQ(1u, exifBlocksOf(saved).size());
     EXPECT_EQ(0, std::memcmp(saved.data + 6, "JFIF", 5));
+}
+
+// JFIF gives the resolution in dots per inch or per centimetre.
+TEST(JpegExif, ADensityPerCentimetreIsReadPerInch) {
+    Bitmap photo = makePhoto(8, 8);
+    ByteArray jpeg;
+    ASSERT_TRUE(encode(photo, ImageFileJpeg, 90, nullptr, jpeg));
+    ASSERT_EQ(0, std::memcmp(jpeg.data + 6, "JFIF", 5));
+    const uint8_t density[] = {2, 0, 118, 0, 40};  // per centimetre: 118 across, 40 down
+    std::memcpy(jpeg.data + 13, density, sizeof density);
+    PhotoMetadata metadata;
+    ASSERT_FALSE(decoded(jpeg, ImageFileJpeg, &metadata).isEmpty());
+    EXPECT_EQ(std::pair(299, 101), std::pair(metadata.dpiX, metadata.dpiY));
 }
 
 TEST(JpegExif, AGreyscaleOriginalIsSavedAsGreyscaleAtItsOwnSize) {

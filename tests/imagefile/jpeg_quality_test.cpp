@@ -10,8 +10,7 @@
 namespace {
 
 TEST(JpegQuality, ReadsBackTheQualityAFileWasWrittenAt) {
-    Bitmap picture;
-    makePhoto(picture, 64, 48);
+    Bitmap picture = makePhoto(64, 48);
     for (int32_t quality : {1, 5, 10, 20, 35, 50, 62, 75, 90, 100}) {
         ByteArray bytes;
         ASSERT_TRUE(encode(picture, ImageFileJpeg, quality, nullptr, bytes));
@@ -31,8 +30,7 @@ TEST(JpegQuality, ReadsBackTheQualityAFileWasWrittenAt) {
 }
 
 TEST(JpegQuality, NoHeaderGivesZero) {
-    Bitmap picture;
-    makePhoto(picture, 64, 48);
+    Bitmap picture = makePhoto(64, 48);
     ByteArray png;
     ASSERT_TRUE(encode(picture, ImageFilePng, 90, nullptr, png));
     EXPECT_EQ(0, jpegQuality(png.data, static_cast<size_t>(png.length)));

@@ -25,8 +25,7 @@ protected:
 }  // namespace
 
 TEST_F(ImageFolder, AFailedSaveWritesNothingAndKeepsTheOldFile) {
-    Bitmap photo;
-    makePhoto(photo, 8, 8);
+    Bitmap photo = makePhoto(8, 8);
     for (const char* name : {"out.wbmp", "out.wmf", "out.raw"}) {
         FileFailure failure;
         EXPECT_FALSE(save(photo, path(name), 90, nullptr, true, &failure)) << name;
@@ -39,8 +38,7 @@ TEST_F(ImageFolder, AFailedSaveWritesNothingAndKeepsTheOldFile) {
 
     // An icon too large to encode leaves the existing file alone.
     WriteFileBytes(CStr(path("keep.ico")), "old contents");
-    Bitmap large;
-    makePhoto(large, 256, 16);
+    Bitmap large = makePhoto(256, 16);
     EXPECT_FALSE(save(large, path("keep.ico"), 90, nullptr));
     EXPECT_EQ("old contents", ReadFileBytes(CStr(path("keep.ico"))));
 

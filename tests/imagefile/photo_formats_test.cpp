@@ -102,8 +102,7 @@ TEST(PhotoFormats, AProfiledPhotoKeepsItsProfileThroughEveryNewType) {
 
 TEST(PhotoFormats, WritersFollowTheSourceAndTheQuality) {
     PhotoMetadata metadata;
-    Bitmap photo;
-    makePhoto(photo, 40, 30);
+    Bitmap photo = makePhoto(40, 30);
     metadata.size = photo.size();
     for (ImageFileType type : {ImageFileWebp, ImageFileAvif, ImageFileJxl}) {
         SCOPED_TRACE(type);

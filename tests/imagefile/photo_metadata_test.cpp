@@ -228,8 +228,7 @@ TEST(Profile, AProfiledPhotoKeepsItsProfileOrIsConvertedForEveryOutputType) {
 TEST(Profile, ConversionGivesTheSameBitsEverywhereAndALargeProfileTravelsInJpeg) {
     // A checksum of a photo-like picture converted from Display P3: the
     // Windows build must give the very same bits.
-    Bitmap photo;
-    makePhoto(photo, 64, 48, 3);
+    Bitmap photo = makePhoto(64, 48, 3);
     ASSERT_TRUE(convertToSrgb(photo, fileBytes(photoDir + "display_p3.icc")));
     EXPECT_EQ(8872801663721104069ull, fnv1a(photo));
 

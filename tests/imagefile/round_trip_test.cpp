@@ -19,16 +19,14 @@ Bitmap roundTrip(const Bitmap& source, ImageFileType type) {
 // Sizes with row padding (BMP, ICO), odd PCX lines and partial GIF blocks.
 TEST(RoundTrip, LosslessTypesGiveBackTheSamePixelsAtOddSizes) {
     for (Size size : {Size{45, 31}, Size{1, 1}, Size{1, 9}, Size{18, 1}, Size{35, 16}, Size{3, 2}}) {
-        Bitmap photo;
-        makePhoto(photo, size.width, size.height, 7);
+        Bitmap photo = makePhoto(size.width, size.height, 7);
         for (ImageFileType type : {ImageFileBmp, ImageFileTga, ImageFilePcx, ImageFilePng, ImageFileIco, ImageFileGif})
             EXPECT_TRUE(samePixels(photo, roundTrip(photo, type))) << type << " " << size.width << "x" << size.height;
     }
 }
 
 TEST(RoundTrip, AnAlphaChannelIsWrittenOnlyWhenAPixelIsBelow255) {
-    Bitmap opaque;
-    makePhoto(opaque, 9, 7);
+    Bitmap opaque = makePhoto(9, 7);
     Bitmap oneTranslucent;
     oneTranslucent.copyFrom(opaque);
     oneTranslucent.at(4, 3) = (oneTranslucent.at(4, 3) & 0xFFFFFF) | 0xFE000000u;
@@ -58,8 +56,7 @@ TEST(RoundTrip, AnAlphaChannelIsWrittenOnlyWhenAPixelIsBelow255) {
 }
 
 TEST(RoundTrip, IconsUpTo255PixelsEachWayTargasTo65535) {
-    Bitmap icon;
-    makePhoto(icon, 255, 255);
+    Bitmap icon = makePhoto(255, 255);
     EXPECT_TRUE(samePixels(icon, roundTrip(icon, ImageFileIco)));
 
     ByteArray file;
@@ -67,20 +64,18 @@ TEST(RoundTrip, IconsUpTo255PixelsEachWayTargasTo65535) {
     // The directory entry's reserved byte and its one plane, which readers check.
     EXPECT_EQ(0, file.data[6 + 3]);
     EXPECT_EQ(1, file.data[6 + 4] | file.data[6 + 5] << 8);
-    Bitmap line;
-    makePhoto(line, 65536, 1);
+    Bitmap line = makePhoto(65536, 1);
     EXPECT_FALSE(encode(line, ImageFileTga, 90, nullptr, file));
     EXPECT_FALSE(encode(line, ImageFileJpeg, 90, nullptr, file));  // libjpeg stops at 65500
     for (Size size : {Size{256, 255}, Size{255, 256}}) {
-        makePhoto(icon, size.width, size.height);
+        icon = makePhoto(size.width, size.height);
         EXPECT_FALSE(encode(icon, ImageFileIco, 90, nullptr, file));
         EXPECT_EQ(0, file.length);
     }
 }
 
 TEST(RoundTrip, WbmpWmfUnknownAndEmptyNeverEncode) {
-    Bitmap photo;
-    makePhoto(photo, 8, 8);
+    Bitmap photo = makePhoto(8, 8);
     ByteArray file;
     EXPECT_FALSE(encode(photo, ImageFileWbmp, 90, nullptr, file));
     EXPECT_EQ(0, file.length);

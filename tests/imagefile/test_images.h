@@ -17,7 +17,8 @@
 
 // A photo-like picture: smooth gradients plus noise, so that colours
 // rarely repeat. Opaque unless alpha is given.
-inline void makePhoto(Bitmap& bitmap, int32_t w, int32_t h, uint32_t seed = 1) {
+inline Bitmap makePhoto(int32_t w, int32_t h, uint32_t seed = 1) {
+    Bitmap bitmap;
     bitmap.resize(w, h);
     uint32_t state = seed * 2654435761u + 12345;
     for (int32_t y = 0; y < h; ++y)
@@ -29,6 +30,7 @@ inline void makePhoto(Bitmap& bitmap, int32_t w, int32_t h, uint32_t seed = 1) {
             uint32_t b = ((x + y) * 7 + (state >> 16)) & 0xFF;
             bitmap.at(x, y) = packPixel(r, g, b);
         }
+    return bitmap;
 }
 
 // A smooth picture, which JPEG keeps close.
