@@ -11,6 +11,7 @@ TEST(Growth, PowersOfTwoNeverBelowFour) {
 
     ByteArray a;
     a.Append("abcde", 5);
+    EXPECT_EQ(a.data + 5, a.AppendSpace(0));  // room for nothing is no failure
     EXPECT_EQ(8, a.capacity);
     a.Empty();
     EXPECT_EQ(0, a.length);
