@@ -29,7 +29,8 @@ TEST_F(ProcessingTest, ApplyOffersSavingUntilTheNextRun) {
     ASSERT_EQ(wizard->resultKind, ResultFull);
     EXPECT_EQ(wizard->viewModeLabel->text, "Result");
     EXPECT_EQ(wizard->result.Level(0).at(0, 0), Inverted(picture.at(0, 0)));
-    EXPECT_EQ(wizard->step5Widgets.size(), 3u);
+    ASSERT_EQ(wizard->step5Widgets.size(), 3u);
+    EXPECT_EQ(static_cast<TextLabel*>(wizard->step5Widgets[0])->text, "Step 5 - save result");
     EXPECT_TRUE(headless::MenuItemEnabled(102) && headless::MenuItemEnabled(103));
     // The toggle shows the source again, and then the result.
     for (const char* shown : {"Original", "Result"}) {
