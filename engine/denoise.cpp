@@ -51,11 +51,6 @@ Bitmap mergeDetail(const Bitmap& lowPass, const ByteImage& detail, int32_t repea
 
 Bitmap padByReplication(const Bitmap& image, int32_t margin) {
     Bitmap padded;
-    if (margin <= 0) {
-        if (!padded.copyFrom(image))
-            throw std::bad_alloc();
-        return padded;
-    }
     allocateOrThrow(padded, image.width + 2 * margin, image.height + 2 * margin);
     for (int32_t y = 0; y < padded.height; ++y) {
         int32_t sy = std::clamp(y - margin, 0, image.height - 1);

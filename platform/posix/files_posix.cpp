@@ -21,6 +21,7 @@ namespace save_seams {
 void (*beforePublish)(const char* target) = nullptr;
 bool namedTemporaryOnly = false;
 int (*syncFolder)(int folder) = ::fsync;
+int (*linkAt)(int fromFolder, const char* from, int toFolder, const char* to, int flags) = ::linkat;
 }  // namespace save_seams
 
 namespace {
@@ -292,7 +293,7 @@ Outcome writeUnnamed(const std::string& target, const Replaced& old, const void*
     if (!replace) {
         if (save_seams::beforePublish)
             save_seams::beforePublish(target.c_str());
-        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) == 0)
+        if (save_seams::linkAt(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) == 0)
             return Outcome::Done;
         if (errno == ENOENT && ::access("/proc/self/fd", F_OK) != 0)
             return Outcome::NoUnnamed;  // no /proc to name the file by
@@ -306,7 +307,7 @@ Outcome writeUnnamed(const std::string& target, const Replaced& old, const void*
         const std::string name = randomName(folder);
         if (!pending.announce(name))
             return fail(failure, FileFailure::Kind::Other, std::strerror(ENAMETOOLONG)), Outcome::Failed;
-        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        if (save_seams::linkAt(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
             if (publishNamed(name, target, true, failure))
                 return Outcome::Done;
             ::unlink(name.c_str());

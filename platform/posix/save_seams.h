@@ -16,4 +16,7 @@ extern bool namedTemporaryOnly;
 // Syncs the target's folder after publishing; fsync in the program.
 extern int (*syncFolder)(int folder);
 
+// Gives the written temporary a name; linkat in the program.
+extern int (*linkAt)(int fromFolder, const char* from, int toFolder, const char* to, int flags);
+
 }  // namespace save_seams

@@ -39,6 +39,7 @@ TEST_F(ProcessingTest, ApplyOffersSavingUntilTheNextRun) {
     }
 
     ClickWidget(wizard->previewButton);
+    EXPECT_EQ(wizard->viewMode, ViewSource);  // the source shows while the preview runs
     EXPECT_TRUE(wizard->step5Widgets.empty());
     EXPECT_EQ(wizard->viewToggle, nullptr);
     EXPECT_FALSE(headless::MenuItemEnabled(102) || headless::MenuItemEnabled(103));

@@ -23,3 +23,10 @@ TEST(FinalResolution, FactorsRoundTripThroughFloat) {
     EXPECT_EQ(0, ScaledSide(5, 0.0f));
     EXPECT_EQ(0, ScaledSide(5, -1.0f));
 }
+
+// A picture turned on its side needs as much memory.
+TEST(FinalResolution, TheMemoryEstimateIsTheSameForAPictureOnItsSide) {
+    EngineSettings settings;
+    settings.pass1.patchRadius = 9;
+    EXPECT_EQ(EstimatedProcessingBytes(4000, 30, settings), EstimatedProcessingBytes(30, 4000, settings));
+}

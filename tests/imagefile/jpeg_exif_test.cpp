@@ -58,15 +58,18 @@ TEST(JpegExif, TheBlockTravelsByteForByteToASameSizeSaveAndIsRewrittenForAnother
     EXPECT_EQ(0, std::memcmp(saved.data + 6, "JFIF", 5));
 }
 
-// JFIF gives the resolution in dots per inch or per centimetre.
+// JFIF gives the resolution in dots per inch or per centimetre; a
+// resolution it cannot hold is written as the usual 96 dpi.
 TEST(JpegExif, ADensityPerCentimetreIsReadPerInch) {
     Bitmap photo = makePhoto(8, 8);
     ByteArray jpeg;
-    ASSERT_TRUE(encode(photo, ImageFileJpeg, 90, nullptr, jpeg));
+    PhotoMetadata metadata;  // a JPEG's own resolution, saved at its size
+    metadata.jpegSource = true, metadata.size = {8, 8}, metadata.dpiX = 300, metadata.dpiY = 70000;
+    ASSERT_TRUE(encode(photo, ImageFileJpeg, 90, &metadata, jpeg));
     ASSERT_EQ(0, std::memcmp(jpeg.data + 6, "JFIF", 5));
+    EXPECT_EQ(0, std::memcmp(jpeg.data + 13, "\1\1\x2c\0\x60", 5));  // per inch: 300 across, 96 down
     const uint8_t density[] = {2, 0, 118, 0, 40};  // per centimetre: 118 across, 40 down
     std::memcpy(jpeg.data + 13, density, sizeof density);
-    PhotoMetadata metadata;
     ASSERT_FALSE(decoded(jpeg, ImageFileJpeg, &metadata).isEmpty());
     EXPECT_EQ(std::pair(299, 101), std::pair(metadata.dpiX, metadata.dpiY));
 }

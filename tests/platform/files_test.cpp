@@ -249,6 +249,31 @@ TEST_F(TempFolder, TheFolderIsSyncedAndItsFailureReported) {
     EXPECT_EQ(std::string(std::strerror(EIO)), failure.reason.str());
 }
 
+// Replacing from an unnamed temporary: a name another file took meanwhile is
+// tried again with another; any other failure to link ends the save with its
+// reason, the old file in place and no temporary left.
+TEST_F(TempFolder, ATakenTemporaryNameIsTriedAgainAndAFailedLinkReported) {
+    const int unnamed = open(dir.c_str(), O_TMPFILE | O_WRONLY, 0600);
+    if (unnamed < 0)
+        GTEST_SKIP() << "no unnamed temporary files here";
+    close(unnamed);
+    static int error, times;
+    save_seams::linkAt = [](int fromFolder, const char* from, int toFolder, const char* to, int flags) {
+        return times-- > 0 ? (errno = error, -1) : ::linkat(fromFolder, from, toFolder, to, flags);
+    };
+    const std::string target = path("photo.png");
+    for (auto [e, n] : {std::pair(EEXIST, 3), {EMLINK, 1}}) {
+        WriteFileBytes(target, "old");
+        error = e, times = n;
+        FileFailure failure;
+        EXPECT_EQ(e == EEXIST, WriteWholeFile(String(target.c_str()), "new", 3, true, &failure)) << e;
+        EXPECT_EQ(e == EEXIST ? "new" : "old", ReadFileBytes(target));
+        EXPECT_EQ(e == EEXIST ? "" : std::strerror(e), failure.reason.str());
+        EXPECT_EQ(1, entries());
+    }
+    save_seams::linkAt = ::linkat;
+}
+
 // Looking at a path never opens it: a pipe neither blocks nor counts as a
 // readable file, a dangling link is something there but no file to read.
 TEST_F(TempFolder, PipesAndLinksAreProbedWithoutOpening) {
@@ -266,10 +291,14 @@ TEST_F(TempFolder, PipesAndLinksAreProbedWithoutOpening) {
     EXPECT_TRUE(FileExists(String(dangling.c_str())));
     EXPECT_EQ(FileKind::Missing, ProbeFile(String(dangling.c_str())));
     EXPECT_EQ(FileKind::NotRegular, ProbeFile(String(dir.c_str())));
-    // The system's reason comes with a failure.
-    EXPECT_FALSE(WriteWholeFile(String(path("no/such/folder.png").c_str()), "x", 1, true, &failure));
-    EXPECT_EQ(FileFailure::Kind::Missing, failure.kind);
-    EXPECT_EQ(std::string(std::strerror(ENOENT)), failure.reason.str());
+    // The system's reason comes with a failure, by either way of writing.
+    for (bool named : {false, true}) {
+        save_seams::namedTemporaryOnly = named;
+        EXPECT_FALSE(WriteWholeFile(String(path("no/such/folder.png").c_str()), "x", 1, true, &failure));
+        EXPECT_EQ(FileFailure::Kind::Missing, failure.kind);
+        EXPECT_EQ(std::string(std::strerror(ENOENT)), failure.reason.str());
+    }
+    save_seams::namedTemporaryOnly = false;
 }
 
 // A save ended by SIGTERM (or Ctrl-C) while its temporary is on disk
