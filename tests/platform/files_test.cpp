@@ -64,6 +64,8 @@ TEST_F(TempFolder, ReadsExactlyTheBytesOrFailsWithLengthZero) {
     EXPECT_FALSE(FileExists(String(path("missing").c_str())));
 #ifndef _WIN32
     EXPECT_TRUE(FileExists(String("/")));  // a name of one character
+    // Started with its standard input closed, a program's first file is descriptor 0.
+    EXPECT_EQ(0, RunInChild([&] { return close(0) == 0 && ReadWholeFile(String(path("data").c_str()), buffer) ? 0 : 1; }));
 #endif
 #ifdef __linux__
     // A sysfs file claims a page and holds a few bytes, as a file cut while
