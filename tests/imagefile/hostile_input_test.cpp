@@ -207,22 +207,18 @@ TEST(HostileInput, IndicesOutsideTheTableAreNeverReadOutOfBounds) {
     EXPECT_EQ(packPixel(6, 5, 4), last.at(0, 0));
 
     // BMP: an 8-bit image with a 2-entry palette using index 200 reads
-    // black rather than whatever follows the palette.
-    std::vector<uint8_t> bmp = bmpFile(1, 1, 8, 0, 4, 2);
-    bmp[54 + 4] = 0xFF, bmp[54 + 5] = 0xFF, bmp[54 + 6] = 0xFF;
-    bmp[62] = 200;
-    const Bitmap black = decoded(bmp, ImageFileBmp);
-    ASSERT_FALSE(black.isEmpty());
-    EXPECT_EQ(packPixel(0, 0, 0), black.at(0, 0));
-    // A 36-byte OS/2 header still gives the palette's length: index 2 of
-    // the two entries is black too, not the bytes before the pixels.
-    bmp = bmpFile(1, 1, 8, 0, 4, 2);
-    putLe32(bmp, 14, 36);
-    bmp[58] = bmp[59] = bmp[60] = 0xFF;
-    bmp[62] = 2;
-    const Bitmap os2 = decoded(bmp, ImageFileBmp);
-    ASSERT_FALSE(os2.isEmpty());
-    EXPECT_EQ(packPixel(0, 0, 0), os2.at(0, 0));
+    // black rather than whatever follows the palette. A 36-byte OS/2 header
+    // still gives the palette's length: index 2 of the two entries is black
+    // too, not the bytes before the pixels.
+    for (auto [headerSize, index] : {std::pair{40u, 200}, {36u, 2}}) {
+        std::vector<uint8_t> bmp = bmpFile(1, 1, 8, 0, 4, 2);
+        putLe32(bmp, 14, headerSize);
+        bmp[58] = bmp[59] = bmp[60] = 0xFF;
+        bmp[62] = static_cast<uint8_t>(index);
+        const Bitmap black = decoded(bmp, ImageFileBmp);
+        ASSERT_FALSE(black.isEmpty()) << headerSize;
+        EXPECT_EQ(packPixel(0, 0, 0), black.at(0, 0)) << headerSize;
+    }
 }
 
 TEST(HostileInput, LzwCodesOutOfRangeFail) {

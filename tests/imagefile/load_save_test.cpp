@@ -8,23 +8,11 @@
 #include <string>
 #include <unistd.h>
 
-namespace {
-
-class ImageFolder : public ::testing::Test {
-protected:
-    std::string dir;
-    void SetUp() override {
-        dir = MakeScratchFolder("vistrel-imagefile");
-        ASSERT_FALSE(dir.empty());
-    }
-    void TearDown() override { RemoveScratchFolder(dir); }
-    String path(const char* name) const { return String((dir + "/" + name).c_str()); }
-    static bool exists(const String& p) { return access(CStr(p), F_OK) == 0; }
-};
-
-}  // namespace
-
-TEST_F(ImageFolder, AFailedSaveWritesNothingAndKeepsTheOldFile) {
+TEST(ImageFolder, AFailedSaveWritesNothingAndKeepsTheOldFile) {
+    const std::string dir = MakeScratchFolder("vistrel-imagefile");
+    ASSERT_FALSE(dir.empty());
+    const auto path = [&dir](const char* name) { return String((dir + "/" + name).c_str()); };
+    const auto exists = [](const String& p) { return access(CStr(p), F_OK) == 0; };
     Bitmap photo = makePhoto(8, 8);
     for (const char* name : {"out.wbmp", "out.wmf", "out.raw"}) {
         FileFailure failure;
@@ -38,12 +26,11 @@ TEST_F(ImageFolder, AFailedSaveWritesNothingAndKeepsTheOldFile) {
 
     // An icon too large to encode leaves the existing file alone.
     WriteFileBytes(CStr(path("keep.ico")), "old contents");
-    Bitmap large = makePhoto(256, 16);
-    EXPECT_FALSE(save(large, path("keep.ico"), 90, nullptr));
+    EXPECT_FALSE(save(makePhoto(256, 16), path("keep.ico"), 90, nullptr));
     EXPECT_EQ("old contents", ReadFileBytes(CStr(path("keep.ico"))));
 
     EXPECT_FALSE(save(photo, path("no/such/folder.png"), 90, nullptr));
-    Bitmap empty;
-    EXPECT_FALSE(save(empty, path("empty.png"), 90, nullptr));
+    EXPECT_FALSE(save(Bitmap(), path("empty.png"), 90, nullptr));
     EXPECT_FALSE(exists(path("empty.png")));
+    RemoveScratchFolder(dir);
 }

@@ -220,11 +220,9 @@ std::map<std::string, std::vector<std::string>> referencesOf(const std::string& 
             name.erase(0, name.find_first_not_of(' '));
             // The named file sits in the reference's folder or in a sibling
             // folder of the same source.
-            for (const auto& candidate : okPaths) {
-                const std::string& path = candidate.first;
+            for (const auto& [path, ok] : okPaths)
                 if (sourceOf(path) == sourceOf(row.path) && endsWith(path, "/" + name))
                     references[path].push_back(row.path);
-            }
         }
     }
     for (const Row& row : rows) {

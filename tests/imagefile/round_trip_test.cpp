@@ -31,26 +31,18 @@ TEST(RoundTrip, AnAlphaChannelIsWrittenOnlyWhenAPixelIsBelow255) {
     oneTranslucent.copyFrom(opaque);
     oneTranslucent.at(4, 3) = (oneTranslucent.at(4, 3) & 0xFFFFFF) | 0xFE000000u;
 
+    // Read as 16 bits: the PNG's IHDR colour type (RGB, RGBA) and its compression 0, the TGA's depth and its
+    // descriptor 0, the icon's bits per pixel.
+    const uint32_t rows[][4] = {{ImageFilePng, 25, 2, 6}, {ImageFileTga, 16, 24, 32}, {ImageFileIco, 12, 24, 32}};
     ByteArray file;
-    ASSERT_TRUE(encode(opaque, ImageFilePng, 90, nullptr, file));
-    EXPECT_EQ(2, file.data[25]);  // IHDR colour type: RGB
-    ASSERT_TRUE(encode(oneTranslucent, ImageFilePng, 90, nullptr, file));
-    EXPECT_EQ(6, file.data[25]);  // RGBA
-
-    ASSERT_TRUE(encode(opaque, ImageFileTga, 90, nullptr, file));
-    EXPECT_EQ(24, file.data[16]);
-    EXPECT_EQ(0, file.data[17]);
-    EXPECT_EQ(18 + 9 * 7 * 3, file.length);
-    ASSERT_TRUE(encode(oneTranslucent, ImageFileTga, 90, nullptr, file));
-    EXPECT_EQ(32, file.data[16]);
-    EXPECT_EQ(0, file.data[17]);
-
-    ASSERT_TRUE(encode(opaque, ImageFileIco, 90, nullptr, file));
-    EXPECT_EQ(24u, le16(file.data + 12));
-    ASSERT_TRUE(encode(oneTranslucent, ImageFileIco, 90, nullptr, file));
-    EXPECT_EQ(32u, le16(file.data + 12));
-
-    const Bitmap back = decoded(file, ImageFileIco);
+    for (const auto& [type, at, rgb, rgba] : rows) {
+        ASSERT_TRUE(encode(opaque, type, 90, nullptr, file));
+        EXPECT_EQ(rgb, le16(file.data + at)) << type;
+        EXPECT_TRUE(type != ImageFileTga || file.length == 18 + 9 * 7 * 3);  // three bytes a pixel
+        ASSERT_TRUE(encode(oneTranslucent, type, 90, nullptr, file));
+        EXPECT_EQ(rgba, le16(file.data + at)) << type;
+    }
+    const Bitmap back = decoded(file, ImageFileIco);  // the translucent icon
     EXPECT_EQ(0xFEu, pixelAlpha(back.at(4, 3)));
     EXPECT_EQ(0xFFu, pixelAlpha(back.at(0, 0)));
 }
@@ -68,8 +60,7 @@ TEST(RoundTrip, IconsUpTo255PixelsEachWayTargasTo65535) {
     EXPECT_FALSE(encode(line, ImageFileTga, 90, nullptr, file));
     EXPECT_FALSE(encode(line, ImageFileJpeg, 90, nullptr, file));  // libjpeg stops at 65500
     for (Size size : {Size{256, 255}, Size{255, 256}}) {
-        icon = makePhoto(size.width, size.height);
-        EXPECT_FALSE(encode(icon, ImageFileIco, 90, nullptr, file));
+        EXPECT_FALSE(encode(makePhoto(size.width, size.height), ImageFileIco, 90, nullptr, file));
         EXPECT_EQ(0, file.length);
     }
 }
