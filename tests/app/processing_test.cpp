@@ -12,7 +12,6 @@ protected:
         OpenPaths({WriteImage("photo.png", picture)});
         ASSERT_TRUE(wizard->optionsPresent);
     }
-    void Open(int32_t stages) { ScriptedPasses::opened = stages; }
 
     Bitmap picture = Gradient(600, 400);
 };
@@ -58,7 +57,7 @@ TEST_F(ProcessingTest, TwoQuickPreviewsGiveOneResult) {
     wizard->centreX = wizard->centreY = 100;  // the second request differs from the first
     ClickWidget(wizard->previewButton);
     EXPECT_EQ(wizard->previewRect, Rect(0, 0, 325, 265));
-    Open(3);
+    ScriptedPasses::opened = 3;
     RunUntilIdle();
     Frames(30);
     EXPECT_EQ(wizard->resultsCollected, 1);
@@ -72,7 +71,7 @@ TEST_F(ProcessingTest, ApplyWhilePreviewingGivesTheFullResult) {
     ClickWidget(wizard->previewButton);
     WorkerSettles();
     ClickWidget(wizard->applyButton);
-    Open(3);
+    ScriptedPasses::opened = 3;
     RunUntilIdle();
     EXPECT_EQ(wizard->resultsCollected, 1);
     EXPECT_EQ(wizard->resultKind, ResultFull);
@@ -100,7 +99,7 @@ TEST_F(ProcessingTest, AnotherPhotoOpenedMidRunTakesTheRunsWidgetsAway) {
     OpenPaths({WriteImage("other.png", Gradient(30, 20))});
     EXPECT_EQ(wizard->source.width, 30);
     EXPECT_EQ(wizard->progressBar, nullptr);
-    Open(3);
+    ScriptedPasses::opened = 3;
     RunUntilIdle();
     EXPECT_EQ(wizard->viewModeLabel->text, "Original");
 }

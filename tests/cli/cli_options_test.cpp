@@ -18,8 +18,7 @@ bool parse(std::vector<std::string> args, CliOptions& o) {
 TEST(CliOptions, FinalResolutionForms) {
     CliOptions o;
     ASSERT_TRUE(parse({"--width", "1000", "x.png"}, o));
-    EXPECT_EQ(1000, o.width);
-    EXPECT_FALSE(o.exactSize);
+    EXPECT_EQ(std::pair(1000, false), std::pair(o.width, o.exactSize));
     ASSERT_TRUE(parse({"--width", "10", "--height", "20", "x.png"}, o));
     EXPECT_TRUE(o.exactSize);
     ASSERT_TRUE(parse({"--size", "640x480", "x.png"}, o));

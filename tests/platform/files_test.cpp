@@ -237,9 +237,8 @@ TEST_F(TempFolder, AReplacedFileKeepsOwnerGroupAndAttributesAndHardLinksAreRefus
 TEST_F(TempFolder, TheFolderIsSyncedAndItsFailureReported) {
     static std::string synced;
     save_seams::syncFolder = [](int folder) {
-        char name[4096] = {};
-        ssize_t n = readlink(("/proc/self/fd/" + std::to_string(folder)).c_str(), name, sizeof name - 1);
-        synced = n > 0 ? std::string(name, static_cast<size_t>(n)) : "?";
+        std::error_code unreadable;
+        synced = std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(folder), unreadable).string();
         errno = EIO;
         return -1;
     };

@@ -34,11 +34,9 @@ TEST(FileFilter, FindFilterIndex) {
 // GTK's menu labels: "&" marks the mnemonic, "&&" is a literal "&" and a
 // literal "_" must be doubled.
 TEST(MenuLabel, MnemonicsAreMarkedTheGtkWay) {
-    EXPECT_EQ(MnemonicLabel("&File"), "_File");
-    EXPECT_EQ(MnemonicLabel("Save &As..."), "Save _As...");
-    EXPECT_EQ(MnemonicLabel("Salt && &Pepper"), "Salt & _Pepper");
-    EXPECT_EQ(MnemonicLabel("my_photo"), "my__photo");
-    EXPECT_EQ(MnemonicLabel("end&"), "end");
+    for (const auto& [label, gtk] : {std::pair{"&File", "_File"}, {"Save &As...", "Save _As..."},
+                                     {"Salt && &Pepper", "Salt & _Pepper"}, {"my_photo", "my__photo"}, {"end&", "end"}})
+        EXPECT_EQ(MnemonicLabel(label), gtk) << label;
 }
 
 // The file dialog's front end on the headless backend.

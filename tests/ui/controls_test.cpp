@@ -6,8 +6,8 @@
 #include "ui/edit_field.h"
 #include "ui/scroll_view.h"
 #include "ui/slider.h"
+#include "ui/ui_resources.h"
 #include "ui/widget_window.h"
-#include "ui_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +21,7 @@ namespace {
 struct Controls : ::testing::Test {
     void SetUp() override {
         InitBilinearWeights();
-        resources = LoadTestResources();
+        TheUiResources = new UiResources;
         headless::Reset();
         TheWindowManager = new WindowManager;
         ASSERT_TRUE(TheWindowManager->IsReady());
@@ -35,7 +35,7 @@ struct Controls : ::testing::Test {
         delete TheWindowManager;  // deletes the window
         TheWindowManager = nullptr;
         headless::Reset();
-        DropTestResources(resources);
+        delete TheUiResources;  // the destructor empties it
     }
     void Frame(int32_t x, int32_t y) {
         headless::MoveMouse(*window, x, y);
@@ -65,7 +65,6 @@ struct Controls : ::testing::Test {
     }
     const Bitmap& Screen() { return headless::Screen(*window); }
 
-    UiResources* resources = nullptr;
     WidgetWindow* window = nullptr;
 };
 

@@ -2,7 +2,6 @@
 #include "ui/font.h"
 #include "ui/rect_ops.h"
 #include "ui/ui_resources.h"
-#include "ui_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -24,12 +23,12 @@ Rect InkBox(const Bitmap& canvas, const Rect& area) {
 struct EmbeddedFonts : ::testing::Test {
     void SetUp() override {
         InitBilinearWeights();
-        resources = LoadTestResources();
+        resources = TheUiResources = new UiResources;
         ASSERT_TRUE(resources->complete);
         canvas.resize(300, 60);
         canvas.fill(Paper);
     }
-    void TearDown() override { DropTestResources(resources); }
+    void TearDown() override { delete resources; }
     UiResources* resources = nullptr;
     Bitmap canvas;
 };
