@@ -16,6 +16,7 @@
 TEST_F(WizardTest, FailedLoadsSayWhyAndReturnToStepOne) {
     Frame();
     EXPECT_EQ(headless::Screen(*wizard).at(700, 60), packPixel(32, 64, 32, 255));  // step 1's green
+    EXPECT_EQ(headless::Screen(*TheApplication->about).at(5, 447), packPixel(224, 224, 224, 255));  // About's band
     EXPECT_FALSE(headless::LogoutInhibited());  // nothing runs before a photo is open
     const std::string good = WriteImage("good.png", Gradient(20, 10));
     const std::string other = WriteImage("other.bmp", Gradient(12, 10));

@@ -49,7 +49,7 @@ TEST(Bitmap, CropCopiesItsRectAndAnEmptyRectGivesAnEmptyPicture) {
 TEST(Bitmap, LinesClipAndDraw) {
     Bitmap b;
     b.resize(10, 10);
-    b.fill(9);
+    b.fillRun(0, 100, 9);
     EXPECT_EQ(100, countPixels(b, 9));  // every pixel: twelve runs of eight and the four after them
     b.fill(0);
     // Both ends left of the clip: nothing.

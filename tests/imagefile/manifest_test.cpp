@@ -142,19 +142,19 @@ TEST(TiffLayouts, EveryLayoutOfTheSameSamplesDecodesAlike) {
 
 // 12-bit samples, which only our own reader takes: a second sample is alpha
 // when it is marked associated (1) or unassociated (2), not when unspecified.
-// An 8-bit pixel with associated alpha 0 has no colour to divide out.
+// A pixel with associated alpha 0 has no colour to divide out.
 TEST(TiffLayouts, OurReaderTakesAnExtraSampleAsAlphaOnlyWhenMarkedSo) {
-    for (auto [bits, extra] : {std::pair(12u, 0u), {12u, 1u}, {12u, 2u}, {8u, 1u}}) {
+    for (auto [extra, samples] : {std::pair(0u, 0x0880u), {1u, 0x0880u}, {2u, 0x0880u}, {1u, 0x0080u}}) {
         std::vector<uint8_t> file = {'I', 'I', 42, 0, 8, 0, 0, 0, 10, 0};  // the directory at 8 holds 10 entries
         file.resize(137);
-        const uint32_t entries[10][4] = {{256, 3, 1, 1},   {257, 3, 1, 1}, {258, 3, 2, bits | bits << 16}, {259, 3, 1, 1},
+        const uint32_t entries[10][4] = {{256, 3, 1, 1},   {257, 3, 1, 1}, {258, 3, 2, 12 | 12 << 16}, {259, 3, 1, 1},
                                          {262, 3, 1, 1},   {273, 4, 1, 134}, {277, 3, 1, 2},           {278, 3, 1, 1},
                                          {279, 4, 1, 3},   {338, 3, 1, extra}};
         for (size_t i = 0; i < 10; ++i) {
             putLe32(file, 10 + 12 * i, entries[i][0] | entries[i][1] << 16);  // tag and type
             putLe32(file, 14 + 12 * i, entries[i][2]), putLe32(file, 18 + 12 * i, entries[i][3]);
         }
-        putLe16(file, 134, bits == 8 ? 0x0080 : 0x0880);  // grey and alpha: 0x800 each, or 0x80 and 0
+        putLe16(file, 134, samples);  // grey 0x800, alpha 0x800 or 0
         DecodedImage image;
         ASSERT_TRUE(decodeImage(file.data(), file.size(), ImageFileTiff, image)) << extra;
         EXPECT_EQ(extra != 0, image.hasAlpha()) << extra;
