@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -23,6 +24,10 @@ TEST(RoundTrip, LosslessTypesGiveBackTheSamePixelsAtOddSizes) {
         for (ImageFileType type : {ImageFileBmp, ImageFileTga, ImageFilePcx, ImageFilePng, ImageFileIco, ImageFileGif})
             EXPECT_TRUE(samePixels(photo, roundTrip(photo, type))) << type << " " << size.width << "x" << size.height;
     }
+    // A one-pixel GIF's codes: clear, the index and the end, 3 bits each in two bytes.
+    ByteArray gif;
+    ASSERT_TRUE(encode(makePhoto(1, 1), ImageFileGif, 90, nullptr, gif));
+    EXPECT_EQ(0, std::memcmp(gif.data + gif.length - 6, "\2\2\x44\1\0\x3b", 6));
 }
 
 TEST(RoundTrip, AnAlphaChannelIsWrittenOnlyWhenAPixelIsBelow255) {

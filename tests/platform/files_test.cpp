@@ -300,6 +300,11 @@ TEST_F(TempFolder, PipesAndLinksAreProbedWithoutOpening) {
         EXPECT_EQ(std::string(std::strerror(ENOENT)), failure.reason.str());
     }
     save_seams::namedTemporaryOnly = false;
+    // A folder that appears at the name while a replacing write runs is no file to replace.
+    save_seams::beforePublish = [](const char* target) { std::filesystem::create_directory(target); };
+    EXPECT_FALSE(WriteWholeFile(String(path("late.png").c_str()), "x", 1, true, &failure));
+    save_seams::beforePublish = nullptr;
+    EXPECT_EQ(FileFailure::Kind::NotRegular, failure.kind);
 }
 
 // A save ended by SIGTERM (or Ctrl-C) while its temporary is on disk
