@@ -6,6 +6,7 @@
 #include "engine/processing_job.h"
 #include "imagefile/image_file.h"
 #include "platform/files.h"
+#include "tests/imagefile/test_images.h"
 
 #include "watchdog.h"
 
@@ -25,19 +26,6 @@ namespace {
 
 class CliRun : public CliFolder {
 protected:
-    // A small textured picture: enough structure for the engine to work on.
-    static Bitmap picture(int w, int h, uint32_t seed) {
-        Bitmap b;
-        b.resize(w, h);
-        uint32_t s = seed;
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-                s = s * 1664525u + 1013904223u;
-                const uint32_t noise = (s >> 24) & 31;
-                b.at(x, y) = packPixel((x * 9 + noise) & 255, (y * 7 + noise) & 255, ((x + y) * 5) & 255);
-            }
-        return b;
-    }
     static std::string testData(const std::string& name) { return ReadFileBytes(VISTREL_TESTDATA_DIR "/" + name); }
     bool exists(const std::string& name) const { return FileExists(String(path(name))); }
 };
@@ -66,9 +54,9 @@ std::string tiffPages(int pages) {
 }  // namespace
 
 TEST_F(CliRun, WritesNextToEachInputWithPrefixAndSuffixInTheInputsFormat) {
-    write("a.png", picture(20, 16, 1));
-    write("b.bmp", picture(18, 12, 2));
-    write("c.tga", picture(9, 9, 3));
+    write("a.png", makePhoto(20, 16, 1));
+    write("b.bmp", makePhoto(18, 12, 2));
+    write("c.tga", makePhoto(9, 9, 3));
     EXPECT_EQ(0, run({"--quiet", path("a.png"), path("b.bmp"), path("c.tga")})) << log;
     for (const char* result : {"a_new.png", "b_new.bmp", "c_new.tga"})
         EXPECT_TRUE(exists(result)) << result;
@@ -79,7 +67,7 @@ TEST_F(CliRun, WritesNextToEachInputWithPrefixAndSuffixInTheInputsFormat) {
 }
 
 TEST_F(CliRun, NeverReplacesWithoutOverwrite) {
-    write("a.png", picture(12, 10, 4));
+    write("a.png", makePhoto(12, 10, 4));
     writeBytes("a_new.png", "precious");
     EXPECT_EQ(1, run({"--quiet", path("a.png")}));
     EXPECT_NE(std::string::npos, log.find("already exists"));
@@ -98,7 +86,7 @@ TEST_F(CliRun, NeverReplacesWithoutOverwrite) {
 // Types that cannot be written are refused before any work, with the
 // reason; a write that fails says the system's reason, not "read-only".
 TEST_F(CliRun, UnwritableTargetsAreRefusedUpFrontAndFailuresSayWhy) {
-    write("a.png", picture(12, 10, 5));
+    write("a.png", makePhoto(12, 10, 5));
     writeBytes("a.wbmp", "old wbmp");
     EXPECT_EQ(1, run({"--auto", "--overwrite", "-o", path("a.wbmp"), path("a.png")}));
     EXPECT_EQ("Unable to save " + path("a.wbmp") + " (WBMP files hold black and white only, which this program does "
@@ -117,9 +105,9 @@ TEST_F(CliRun, UnwritableTargetsAreRefusedUpFrontAndFailuresSayWhy) {
 // No result may replace a file the run has still to read, or another
 // result; --before-after is a target like the others.
 TEST_F(CliRun, NoResultReplacesAnInputOrAnotherResult) {
-    write("a.png", picture(12, 10, 5));
-    write("a_new.png", picture(12, 10, 6));
-    write("other.png", picture(8, 8, 7));
+    write("a.png", makePhoto(12, 10, 5));
+    write("a_new.png", makePhoto(12, 10, 6));
+    write("other.png", makePhoto(8, 8, 7));
     const std::string a = readBytes("a.png"), aNew = readBytes("a_new.png"), other = readBytes("other.png");
     EXPECT_EQ(1, run({"--quiet", "--overwrite", path("a.png"), path("a_new.png")}));
     EXPECT_TRUE(logged("Refusing to write " + path("a_new.png") + ": it is " + path("a_new.png") +
@@ -158,7 +146,7 @@ TEST_F(CliRun, InPlaceResultsKeepWhatTheirFileHolds) {
     writeBytes("deep.png", testData("formats/png/pngsuite/basn2c16.png"));
     writeBytes("pages.tif", tiffPages(3));
     // Two frames of one of our own GIFs, each after a control block.
-    write("still.gif", picture(6, 4, 13));
+    write("still.gif", makePhoto(6, 4, 13));
     const std::string gif = readBytes("still.gif");
     const size_t start = 13 + ((gif[10] & 0x80) ? 3u << ((gif[10] & 7) + 1) : 0);
     const std::string frame = gif.substr(start, gif.size() - 1 - start), control("\x21\xF9\x04\0\0\0\0\0", 8);
@@ -189,15 +177,15 @@ TEST_F(CliRun, InPlaceResultsKeepWhatTheirFileHolds) {
 // cannot be read is not reported as missing, and still counts as there.
 TEST_F(CliRun, PipesAndUnreadableFilesAreToldApart) {
     ASSERT_EQ(0, mkfifo(path("pipe.png").c_str(), 0666));
-    write("a.png", picture(12, 10, 5));
+    write("a.png", makePhoto(12, 10, 5));
     EXPECT_EQ(1, run({"--quiet", path("pipe.png")}));
     EXPECT_EQ("Error reading " + path("pipe.png") + " (not a regular file)\n", log);
     EXPECT_EQ(1, run({"--quiet", "--overwrite", "-o", path("pipe.png"), path("a.png")}));
     EXPECT_EQ("Unable to save " + path("pipe.png") + " (not a regular file)\n", log);
 
     // As "nobody": a file of mode 000 cannot be read; its name is taken.
-    write("secret.png", picture(12, 10, 6));
-    write("b.png", picture(12, 10, 7));
+    write("secret.png", makePhoto(12, 10, 6));
+    write("b.png", makePhoto(12, 10, 7));
     ASSERT_EQ(0, chmod(path("secret.png").c_str(), 0));
     ASSERT_EQ(0, mkdir(path("locked").c_str(), 0555));
     ASSERT_EQ(0, chmod(dir.c_str(), 0777));
@@ -217,7 +205,7 @@ TEST_F(CliRun, PipesAndUnreadableFilesAreToldApart) {
 // A result file that another program creates while this one works (a task
 // run twice) is never replaced without --overwrite.
 TEST_F(CliRun, AResultThatAppearsMeanwhileIsNeverReplaced) {
-    write("a.png", picture(12, 10, 5));
+    write("a.png", makePhoto(12, 10, 5));
     static std::string intruder;
     intruder = path("a_new.png");
     save_seams::beforePublish = [](const char*) { std::ofstream(intruder) << "the other run's result"; };
@@ -232,10 +220,10 @@ TEST_F(CliRun, AResultThatAppearsMeanwhileIsNeverReplaced) {
 // Each failing input is reported and the others are done; half a file (an
 // interrupted download) is an error too, not a grey picture.
 TEST_F(CliRun, MixedInputsReportEachFailureAndGoOn) {
-    write("good.png", picture(14, 11, 6));
+    write("good.png", makePhoto(14, 11, 6));
     writeBytes("corrupt.png", "\x89PNG\r\n\x1a\n garbage, not a picture");
     writeBytes("odd.xyz", "whatever");
-    write("whole.jpg", picture(40, 30, 12));
+    write("whole.jpg", makePhoto(40, 30, 12));
     const std::string whole = readBytes("whole.jpg");
     writeBytes("half.jpg", whole.substr(0, whole.size() / 2));
     EXPECT_EQ(1, run({"--quiet", path("missing.png"), path("corrupt.png"), path("odd.xyz"), path("good.png")}));
@@ -250,7 +238,7 @@ TEST_F(CliRun, MixedInputsReportEachFailureAndGoOn) {
 }
 
 TEST_F(CliRun, OutputEqualsTheJobRunOnTheScaledPicture) {
-    const Bitmap source = picture(21, 13, 8);
+    const Bitmap source = makePhoto(21, 13, 8);
     write("src.png", source);
     ASSERT_EQ(0, run({"--quiet", "--preset", "Photo 2x zoom", "--width", "30", "-o", path("out.png"), path("src.png")}))
         << log;
@@ -268,14 +256,14 @@ TEST_F(CliRun, OutputEqualsTheJobRunOnTheScaledPicture) {
 }
 
 TEST_F(CliRun, TooLargeAFinalSizeIsAnErrorNotACrash) {
-    write("a.png", picture(8, 8, 9));
+    write("a.png", makePhoto(8, 8, 9));
     EXPECT_EQ(1, run({"--quiet", "--size", "99999x99999", path("a.png")}));
     EXPECT_NE(std::string::npos, log.find("Not enough memory"));
     EXPECT_FALSE(exists("a_new.png"));
 
     // 25000 times the preset's 4 is past the largest side; the product is
     // refused, not wrapped or cut.
-    write("wide.png", picture(25000, 1, 9));
+    write("wide.png", makePhoto(25000, 1, 9));
     EXPECT_EQ(1, run({"--quiet", "--preset", "Photo 4x zoom", path("wide.png")}));
     EXPECT_NE(std::string::npos, log.find("would be 100000x4; each side must be 1 to 99999")) << log;
     EXPECT_FALSE(exists("wide_new.png"));
@@ -329,10 +317,10 @@ TEST_F(CliRun, NewPhotoTypesInAndOut) {
 #endif
 
 TEST_F(CliRun, InfoAndConvert) {
-    Bitmap withAlpha = picture(5, 4, 10);
+    Bitmap withAlpha = makePhoto(5, 4, 10);
     withAlpha.at(1, 1) = packPixel(1, 2, 3, 100);
     write("alpha.png", withAlpha);
-    write("opaque.bmp", picture(7, 3, 11));
+    write("opaque.bmp", makePhoto(7, 3, 11));
     EXPECT_EQ(0, run({"info", path("alpha.png"), path("opaque.bmp")})) << log;
     EXPECT_EQ(path("alpha.png") + ": PNG 5x4 alpha\n" + path("opaque.bmp") + ": BMP 7x3 opaque\n", printed);
     EXPECT_EQ(1, run({"info", path("nothing.png")}));
