@@ -58,6 +58,8 @@ TEST(NoiseEstimate, CleanSmoothPicturesReadNearZero) {
 
 TEST(NoiseEstimate, DegeneratePicturesGiveZero) {
     EXPECT_EQ(0.0f, estimateNoiseSigma(passtest::solid(2, 50, packPixel(10, 20, 30))));
+    // Three rows are enough for one row of windows.
+    EXPECT_GT(estimateNoiseSigma(passtest::generated(50, 3, [](int32_t x, int32_t) { return x * 7 % 11 * 65793u + 90; })), 0);
     // Every window touches 0: nothing usable.
     EXPECT_EQ(0.0f, estimateNoiseSigma(passtest::solid(20, 20, packPixel(0, 0, 0))));
     // Every window has a black row, above, across or below its middle.

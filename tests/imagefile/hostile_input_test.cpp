@@ -246,7 +246,7 @@ TEST(HostileInput, AReadPastTheEndFailsTheReaderAndYieldsZeros) {
         EXPECT_EQ(1, in.u8());
         EXPECT_FALSE(way == 0 ? in.skip(5) : way == 1 ? in.seek(6) : in.take(5) != nullptr) << way;
         EXPECT_TRUE(in.failed() && in.atEnd()) << way;
-        EXPECT_EQ(0u, in.u32le()) << way;
+        EXPECT_EQ(0u, in.u32le() | in.u8()) << way;
     }
 }
 
