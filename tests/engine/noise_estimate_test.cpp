@@ -91,6 +91,8 @@ TEST(StructureEstimate, PicturesWithoutTwoWholeBlocksGiveZero) {
         for (int x = 0; x < 15; ++x)
             b.at(x, y) = packPixel(200, 200, 200);
     EXPECT_GT(estimateStructure(b, 0.0f), 0.0f);
+    const auto steps = [](int32_t, int32_t y) { return y < 8 ? 0x202020u : 0x404040u; };
+    EXPECT_GT(estimateStructure(passtest::generated(15, 16, steps), 0.0f), 0.0f);  // one block across, two down
     b.resize(15, 15);
     EXPECT_EQ(0.0f, estimateStructure(b, 0.0f));
 }

@@ -250,9 +250,9 @@ TEST_F(TempFolder, TheFolderIsSyncedAndItsFailureReported) {
     EXPECT_EQ(std::string(std::strerror(EIO)), failure.reason.str());
 }
 
-// Replacing from an unnamed temporary: a name another file took meanwhile is
-// tried again with another; any other failure to link ends the save with its
-// reason, the old file in place and no temporary left.
+// Publishing an unnamed temporary: a name another file took meanwhile is tried
+// again with another; any other failure to link, replacing or not, ends the
+// save with its reason, the old file in place and no temporary left.
 TEST_F(TempFolder, ATakenTemporaryNameIsTriedAgainAndAFailedLinkReported) {
     const int unnamed = open(dir.c_str(), O_TMPFILE | O_WRONLY, 0600);
     if (unnamed < 0)
@@ -263,14 +263,16 @@ TEST_F(TempFolder, ATakenTemporaryNameIsTriedAgainAndAFailedLinkReported) {
         return times-- > 0 ? (errno = error, -1) : ::linkat(fromFolder, from, toFolder, to, flags);
     };
     const std::string target = path("photo.png");
-    for (auto [e, n] : {std::pair(EEXIST, 3), {EMLINK, 1}}) {
+    for (auto [e, n, replace] : {std::tuple(EEXIST, 3, true), {EMLINK, 1, true}, {EMLINK, 1, false}}) {
         WriteFileBytes(target, "old");
+        if (!replace)
+            unlink(target.c_str());
         error = e, times = n;
         FileFailure failure;
-        EXPECT_EQ(e == EEXIST, WriteWholeFile(String(target.c_str()), "new", 3, true, &failure)) << e;
-        EXPECT_EQ(e == EEXIST ? "new" : "old", ReadFileBytes(target));
+        EXPECT_EQ(e == EEXIST, WriteWholeFile(String(target.c_str()), "new", 3, replace, &failure)) << e;
+        EXPECT_EQ(e == EEXIST ? "new" : replace ? "old" : "", ReadFileBytes(target));
         EXPECT_EQ(e == EEXIST ? "" : std::strerror(e), failure.reason.str());
-        EXPECT_EQ(1, entries());
+        EXPECT_EQ(replace ? 1 : 0, entries());
     }
     save_seams::linkAt = ::linkat;
 }

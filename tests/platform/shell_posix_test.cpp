@@ -120,7 +120,7 @@ TEST(BrowserList, SplitsOnColonsAndPlacesTheTarget) {
     // "%s" takes the target's place, with no extra argument after it.
     EXPECT_EQ(BrowserArguments("firefox %s", "u"), (V{"firefox", "u"}));
     EXPECT_EQ(BrowserArguments("b --url=%s --x=100%%", "u"), (V{"b", "--url=u", "--x=100%"}));
-    EXPECT_EQ(BrowserArguments("b -n", "u"), (V{"b", "-n", "u"}));
+    EXPECT_EQ(BrowserArguments("b -n %u", "u"), (V{"b", "-n", "%u", "u"}));
     EXPECT_EQ(BrowserArguments("b --x=100%%", "u"), (V{"b", "--x=100%", "u"}));
     EXPECT_TRUE(BrowserArguments("  ", "u").empty());
 }
