@@ -58,8 +58,7 @@ TEST(JpegExif, TheBlockTravelsByteForByteToASameSizeSaveAndIsRewrittenForAnother
     EXPECT_EQ(0, std::memcmp(saved.data + 6, "JFIF", 5));
 }
 
-// JFIF gives the resolution in dots per inch or per centimetre; a
-// resolution it cannot hold is written as the usual 96 dpi.
+// JFIF gives the resolution per inch or per centimetre; one it cannot hold is written as 96 dpi.
 TEST(JpegExif, ADensityPerCentimetreIsReadPerInch) {
     Bitmap photo = makePhoto(8, 8);
     ByteArray jpeg;

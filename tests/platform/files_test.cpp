@@ -254,10 +254,8 @@ TEST_F(TempFolder, TheFolderIsSyncedAndItsFailureReported) {
 // again with another; any other failure to link, replacing or not, ends the
 // save with its reason, the old file in place and no temporary left.
 TEST_F(TempFolder, ATakenTemporaryNameIsTriedAgainAndAFailedLinkReported) {
-    const int unnamed = open(dir.c_str(), O_TMPFILE | O_WRONLY, 0600);
-    if (unnamed < 0)
+    if (const int unnamed = open(dir.c_str(), O_TMPFILE | O_WRONLY, 0600); unnamed < 0 || close(unnamed) != 0)
         GTEST_SKIP() << "no unnamed temporary files here";
-    close(unnamed);
     static int error, times;
     save_seams::linkAt = [](int fromFolder, const char* from, int toFolder, const char* to, int flags) {
         return times-- > 0 ? (errno = error, -1) : ::linkat(fromFolder, from, toFolder, to, flags);
