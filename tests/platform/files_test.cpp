@@ -133,11 +133,13 @@ TEST_F(TempFolder, WritingThroughALinkReplacesTheLinkedFileAndKeepsTheLink) {
 }
 
 TEST_F(TempFolder, ANewFileFollowsTheUmask) {
-    for (mode_t mask : {022, 077, 002}) {
+    for (auto [mask, named] : {std::pair<mode_t, bool>(022, false), {077, false}, {002, false}, {022, true}}) {
         std::string target = path("new.bmp");
         unlink(target.c_str());
         mode_t old = umask(mask);
+        save_seams::namedTemporaryOnly = named;
         bool written = WriteWholeFile(String(target.c_str()), "x", 1);
+        save_seams::namedTemporaryOnly = false;
         umask(old);
         ASSERT_TRUE(written);
         struct stat info;
