@@ -38,9 +38,10 @@ TEST(InputState, KeysKeepArrivalOrderAndEmptyAfterTheirFrame) {
     InputState s;
     s.OnCharacter('x');
     s.OnKeyDown(NativeKey::Left);
+    s.OnKeyDown(NativeKey::Delete);
     s.OnCharacter('y');
     s.TakeSnapshot(0, 0, true);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(s.keys.data), s.keys.length), std::string({'x', 1, 'y'}));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(s.keys.data), s.keys.length), std::string({'x', 1, 11, 'y'}));
     s.TakeSnapshot(0, 0, true);
     EXPECT_EQ(s.keys.length, 0);
 }
