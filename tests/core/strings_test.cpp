@@ -27,8 +27,7 @@ TEST(Format, RetriesWithDoubledSizeUntilTheTextFits) {
     EXPECT_EQ("12345678", s.str());
 
     EXPECT_EQ("ab-ff-z-0.5-%", Format("%s-%x-%c-%g-%%", "ab", 255, 'z', 0.5).str());
-    std::string longText(5000, 'q');
-    EXPECT_EQ(5000, Format("%s", longText.c_str()).length);
+    EXPECT_EQ(5000, Format("%s", std::string(5000, 'q').c_str()).length);
     const String* texts[8];  // eight in a row stay valid together
     for (int i = 0; i < 8; ++i)
         texts[i] = &Format("%d", i);

@@ -4,11 +4,7 @@
 
 namespace {
 
-EngineSettings withAllSliders(int32_t v) {
-    OptionValues o;
-    o.noiseSize = o.denoiseAmount = o.denoiseCutoff = v;
-    return settingsFromOptions(o);
-}
+EngineSettings withAllSliders(int32_t v) { return settingsFromOptions({v, v, v}); }
 
 }  // namespace
 
@@ -43,9 +39,7 @@ TEST(OptionMapping, WorkedValues) {
     EXPECT_EQ(withAllSliders(10).pass1.cutoff, missing.pass1.cutoff);
     EXPECT_FALSE(missing.deblur.enabled);
     EXPECT_EQ(1, missing.pass1.scaleMode);
-    OptionValues allScales;
-    allScales.scaleChoice = 1;
-    EXPECT_EQ(4, settingsFromOptions(allScales).pass1.scaleMode);
+    EXPECT_EQ(4, settingsFromOptions({-1, -1, -1, -1, 1}).pass1.scaleMode);  // "All scales" alone
 }
 
 TEST(OptionMapping, BlockStepBoundaries) {
@@ -69,9 +63,7 @@ TEST(DeblurMapping, SampleTable) {
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.p);
-        OptionValues o;
-        o.deblurAmount = r.p;
-        EngineSettings s = settingsFromOptions(o);
+        const EngineSettings s = settingsFromOptions({-1, -1, -1, r.p});  // the deblur amount alone
         EXPECT_EQ(r.enabled, s.deblur.enabled);
         if (!r.enabled)
             continue;

@@ -126,8 +126,7 @@ TEST(TiffLayouts, EveryLayoutOfTheSameSamplesDecodesAlike) {
         Bitmap first;
         for (const std::string& path : group.second) {
             SCOPED_TRACE(path);
-            Bitmap bitmap;
-            load(bitmap, String((formatsDir + path).c_str()), nullptr);
+            const Bitmap bitmap = loadedPhoto("../formats/" + path);
             ASSERT_FALSE(bitmap.isEmpty());
             if (first.isEmpty()) {
                 first.copyFrom(bitmap);

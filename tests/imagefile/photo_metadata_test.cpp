@@ -252,7 +252,6 @@ TEST(Profile, ConversionGivesTheSameBitsEverywhereAndALargeProfileTravelsInJpeg)
 
 TEST(Profile, ACmykJpegGoesThroughItsProfileToSrgb) {
     PhotoMetadata metadata;
-    const Bitmap picture = loadedPhoto("cmyk.jpg", &metadata);
+    EXPECT_LE(largestDifference(loadedPhoto("cmyk_as_srgb.png"), loadedPhoto("cmyk.jpg", &metadata)), 3);
     EXPECT_EQ(0, metadata.icc.length);  // the pixels are sRGB now
-    EXPECT_LE(largestDifference(loadedPhoto("cmyk_as_srgb.png"), picture), 3);
 }

@@ -31,9 +31,8 @@ TEST(RoundTrip, LosslessTypesGiveBackTheSamePixelsAtOddSizes) {
 }
 
 TEST(RoundTrip, AnAlphaChannelIsWrittenOnlyWhenAPixelIsBelow255) {
-    Bitmap opaque = makePhoto(9, 7);
-    Bitmap oneTranslucent;
-    oneTranslucent.copyFrom(opaque);
+    const Bitmap opaque = makePhoto(9, 7);
+    Bitmap oneTranslucent = makePhoto(9, 7);
     oneTranslucent.at(4, 3) = (oneTranslucent.at(4, 3) & 0xFFFFFF) | 0xFE000000u;
 
     // Read as 16 bits: the PNG's IHDR colour type (RGB, RGBA) and its compression 0, the TGA's depth and its
@@ -77,9 +76,8 @@ TEST(RoundTrip, WbmpWmfUnknownAndEmptyNeverEncode) {
     EXPECT_EQ(0, file.length);
     EXPECT_FALSE(encode(photo, ImageFileWmf, 90, nullptr, file));
     EXPECT_FALSE(encode(photo, ImageFileUnknown, 90, nullptr, file));
-    Bitmap empty;
     for (ImageFileType type = 0; type <= ImageFileUnknown; ++type)
-        EXPECT_FALSE(encode(empty, type, 90, nullptr, file)) << type;
+        EXPECT_FALSE(encode(Bitmap(), type, 90, nullptr, file)) << type;
 }
 
 // A 1 x 8 interlaced GIF whose pixel in row r has colour r: the rows arrive
