@@ -23,9 +23,7 @@ class BatchRefusalTest : public WizardTest {
 protected:
     PassSequence Passes() override {
         previewSizedRuns = 0;
-        PassSequence passes;
-        passes.denoise = CountingPass;
-        return passes;
+        return PassSequence{CountingPass, nullptr};
     }
     // Sets the width (the height follows) and starts the batch, scaling
     // every file by the same factors.

@@ -2,22 +2,11 @@
 
 #include "ui/text_label.h"
 
-namespace {
-
-std::vector<String> Strings(const std::vector<std::string>& paths) {
-    std::vector<String> out;
-    for (const std::string& p : paths)
-        out.push_back(S(p));
-    return out;
-}
-
-}  // namespace
-
 // Files dropped on the main window, through the handler the program installs.
 class DropTest : public WizardTest {
 protected:
     void Drop(AppWindow& window, const std::vector<std::string>& paths) {
-        headless::DropFiles(window, Strings(paths));
+        headless::DropFiles(window, {paths.begin(), paths.end()});
         Frame();
         WorkerSettles();
     }
@@ -33,7 +22,7 @@ TEST_F(DropTest, DroppedFilesOpenAsOneChoiceOfTheOpenDialog) {
     // Several: batch mode, in the order dropped, and the same load message.
     WriteText("bad.png", "not a picture");
     Drop(*wizard, {b, Path("bad.png"), a});
-    EXPECT_EQ(wizard->files, Strings({b, Path("bad.png"), a}));
+    EXPECT_EQ(wizard->files, (std::vector<String>{b, Path("bad.png"), a}));
     EXPECT_EQ(headless::Title(), S("Vistrel - " + b + " (1/3)"));
     EXPECT_FALSE(wizard->batchWidgets.empty());
     EXPECT_EQ(MessageCount(), 0);
@@ -51,11 +40,11 @@ TEST_F(DropTest, DropsWhileADialogIsOpenOrOnThePopUpAreIgnored) {
     const std::string a = WriteImage("a.png", Gradient(10, 8));
     WriteText("bad.png", "not a picture");
     // The load failure's message box is open while this drop arrives.
-    headless::SetDuringModal([&] { headless::DropFiles(*wizard, Strings({a})); });
+    headless::SetDuringModal([&] { headless::DropFiles(*wizard, {a}); });
     Drop(*wizard, {Path("bad.png")});
     headless::SetDuringModal(nullptr);
     EXPECT_EQ(MessageCount(), 1);
-    EXPECT_EQ(wizard->files, Strings({Path("bad.png")}));
+    EXPECT_EQ(wizard->files, std::vector<String>{Path("bad.png")});
     EXPECT_TRUE(wizard->source.isEmpty());
 
     ASSERT_NE(TheApplication->about, nullptr);

@@ -10,13 +10,9 @@
 #include <algorithm>
 #include <array>
 
-namespace {
-
 constexpr uint32_t Grey = packPixel(192, 192, 192);
 constexpr uint32_t Black = packPixel(0, 0, 0);
 constexpr uint32_t White = packPixel(255, 255, 255);
-
-}  // namespace
 
 class PreviewPanelTest : public WizardTest {
 protected:
@@ -27,7 +23,6 @@ protected:
         wizard->SetImage(&picture);
         Frame();
     }
-    const Bitmap& ViewPicture() { return wizard->viewPicture; }
     uint32_t ViewAt(int32_t i, int32_t j) { return wizard->viewPicture.at(2 + i, 2 + j); }
 };
 
@@ -142,7 +137,7 @@ TEST_F(PreviewPanelTest, AtScaleTwoTheViewShowsOnePhotoPixelPerScreenPixel) {
         EXPECT_EQ(wizard->navigatorPicture.bounds(), Rect(0, 0, r[2], r[3]));
     }
     Bitmap atScaleOne, navigatorAtOne;
-    atScaleOne.copyFrom(ViewPicture());
+    atScaleOne.copyFrom(wizard->viewPicture);
     navigatorAtOne.copyFrom(wizard->navigatorOverlay);
     EXPECT_TRUE(headless::DeviceLayers(*wizard).empty());
     headless::SetDeviceScale(*wizard, 2);
@@ -150,8 +145,8 @@ TEST_F(PreviewPanelTest, AtScaleTwoTheViewShowsOnePhotoPixelPerScreenPixel) {
 
     const Bitmap& level = wizard->display.Level(0);
     const Bitmap& device = wizard->viewDevicePicture;
-    ASSERT_EQ(device.bounds(), Rect(0, 0, 2 * ViewPicture().width, 2 * ViewPicture().height));
-    const int32_t vw = ViewPicture().width - 4, vh = ViewPicture().height - 4;
+    ASSERT_EQ(device.bounds(), Rect(0, 0, 2 * wizard->viewPicture.width, 2 * wizard->viewPicture.height));
+    const int32_t vw = wizard->viewPicture.width - 4, vh = wizard->viewPicture.height - 4;
     // Centred on (600, 450): the screen's 2 vw pixels start at 600 - vw.
     for (int32_t i : {0, 1, 2, 3, 2 * vw - 1}) {
         EXPECT_EQ(device.at(4 + i, 4), level.at(600 - vw + i, 450 - vh));
@@ -212,7 +207,7 @@ TEST_F(PreviewPanelTest, AtScaleTwoTheViewShowsOnePhotoPixelPerScreenPixel) {
     wizard->zoom = 256;
     wizard->centreX = 600.0f;
     wizard->ShowView(wizard->viewMode);
-    EXPECT_TRUE(samePixels(ViewPicture(), atScaleOne));
+    EXPECT_TRUE(samePixels(wizard->viewPicture, atScaleOne));
     EXPECT_TRUE(samePixels(wizard->navigatorOverlay, navigatorAtOne));
 }
 

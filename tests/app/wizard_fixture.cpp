@@ -117,10 +117,7 @@ std::string WizardTest::WriteImage(const char* name, const Bitmap& picture) {
 }
 
 void WizardTest::OpenPaths(const std::vector<std::string>& paths) {
-    headless::FileDialogAnswer answer;
-    for (const std::string& p : paths)
-        answer.paths.push_back(String(p.c_str()));
-    headless::QueueFileDialogAnswer(answer);
+    headless::QueueFileDialogAnswer({true, {paths.begin(), paths.end()}});
     ASSERT_TRUE(headless::ChooseMenu(101));
     Frame();
     WorkerSettles();

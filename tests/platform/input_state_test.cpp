@@ -9,29 +9,23 @@ TEST(InputState, ClickWithinOneFrameReadsHeldForExactlyThatFrame) {
     s.OnButtonDown(MouseLeft);
     s.OnButtonUp(MouseLeft);
     s.TakeSnapshot(0, 0, true);
-    EXPECT_EQ(0u, s.doubleClicked);  // nothing double-clicked or turned yet
-    EXPECT_EQ(0, s.wheel);
-    EXPECT_TRUE(s.IsHeld(MouseLeft));
-    EXPECT_TRUE(s.WasPressed(MouseLeft));
+    EXPECT_EQ(std::pair(0u, 0), std::pair(s.doubleClicked, s.wheel));  // nothing double-clicked or turned yet
+    EXPECT_TRUE(s.IsHeld(MouseLeft) && s.WasPressed(MouseLeft));
     s.TakeSnapshot(0, 0, true);
-    EXPECT_FALSE(s.IsHeld(MouseLeft));
-    EXPECT_FALSE(s.WasPressed(MouseLeft));
+    EXPECT_FALSE(s.IsHeld(MouseLeft) || s.WasPressed(MouseLeft));
 }
 
 TEST(InputState, ButtonHeldAcrossFramesIsPressedOnlyInTheFirst) {
     InputState s;
     s.OnButtonDown(MouseRight);
     s.TakeSnapshot(0, 0, true);
-    EXPECT_EQ(s.held, uint32_t(MouseRight));
-    EXPECT_EQ(s.pressed, uint32_t(MouseRight));
+    EXPECT_EQ(std::pair(s.held, s.pressed), std::pair(uint32_t(MouseRight), uint32_t(MouseRight)));
     s.OnButtonDown(MouseMiddle);
     s.TakeSnapshot(0, 0, true);
-    EXPECT_EQ(s.held, uint32_t(MouseRight | MouseMiddle));
-    EXPECT_EQ(s.pressed, uint32_t(MouseMiddle));
+    EXPECT_EQ(std::pair(s.held, s.pressed), std::pair(uint32_t(MouseRight | MouseMiddle), uint32_t(MouseMiddle)));
     s.OnButtonUp(MouseRight);
     s.TakeSnapshot(0, 0, true);
-    EXPECT_EQ(s.held, uint32_t(MouseMiddle));
-    EXPECT_EQ(s.pressed, 0u);
+    EXPECT_EQ(std::pair(s.held, s.pressed), std::pair(uint32_t(MouseMiddle), 0u));
 }
 
 TEST(InputState, KeysKeepArrivalOrderAndEmptyAfterTheirFrame) {

@@ -50,9 +50,7 @@ protected:
 
     static String Save(const char* suggested, const char* typed, int32_t filterIndex) {
         headless::QueueFileDialogAnswer({true, {String(typed)}, filterIndex});
-        String folder("/pics");
-        String name(suggested ? suggested : "");
-        String result;
+        String folder("/pics"), name(suggested ? suggested : ""), result;
         EXPECT_TRUE(FileDialog(result, true, false, SaveFilterList(), &folder, suggested ? &name : nullptr));
         return result;
     }
@@ -78,8 +76,7 @@ TEST_F(Dialogs, SaveExtensionRules) {
 }
 
 TEST_F(Dialogs, MultipleSelectionGivesFolderThenNames) {
-    headless::FileDialogAnswer answer;
-    answer.paths = {String("/pics/b.jpg"), String("/pics/a.png"), String("/pics/c.tif")};
+    headless::FileDialogAnswer answer{true, {String("/pics/b.jpg"), String("/pics/a.png"), String("/pics/c.tif")}};
     headless::QueueFileDialogAnswer(answer);
     String result;
     ASSERT_TRUE(FileDialog(result, false, true, OpenFilterList(), nullptr, nullptr));

@@ -91,8 +91,7 @@ TEST_F(Controls, SliderArrowStepsAndGrooveClicksClamp) {
     // Before the thumb pages down; on the thumb nothing happens.
     Click(40, 105);
     EXPECT_EQ(s->value, 90);
-    const int32_t onThumb = s->thumb->bounds.left() + 3;
-    Click(onThumb, 105);
+    Click(s->thumb->bounds.left() + 3, 105);
     EXPECT_EQ(s->value, 90);
 
     for (int i = 0; i < 100; ++i)
