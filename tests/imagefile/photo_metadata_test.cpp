@@ -7,8 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
 #include <string>
+#include <vector>
 
 // What a photo carries besides its pixels, from load to save: orientation,
 // EXIF block and ICC profile. The files are made by
@@ -148,6 +150,9 @@ TEST(Exif, HostileBlocksAreRefusedWithoutReadingOutside) {
     garbage.Assign("Exif\0\0MM\0*\xff\xff\xff\xff", 14);
     EXPECT_FALSE(rewriteExif(garbage, 10, 10));
     EXPECT_EQ(1, exifOrientation(garbage.data, 14));
+    // A directory of no entries, the block ending with its link, which reads like the start of an Orientation.
+    const std::vector<uint8_t> empty = {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0, 0, 0, 0x12, 0x01, 3, 0};
+    EXPECT_EQ(1, exifOrientation(empty.data(), empty.size()));
 
     // Exif directories nested five deep: more than the first, Exif, GPS
     // and Interop directories a block can hold.
@@ -162,6 +167,22 @@ TEST(Exif, HostileBlocksAreRefusedWithoutReadingOutside) {
     deep.Assign(nested.data(), static_cast<int32_t>(nested.size()));
     EXPECT_FALSE(rewriteExif(deep, 10, 10));
 }
+
+#if VISTREL_PHOTO_FORMATS
+// Past 64 KB the JPEG XL writer's output and the reader's Exif buffer must grow: a large block comes back whole.
+TEST(Exif, ALargeBlockTravelsWholeThroughJpegXl) {
+    PhotoMetadata metadata;
+    const Bitmap photo = loadedPhoto("orientation_1.jpg", &metadata);
+    const int32_t length = metadata.exif.length;
+    ASSERT_TRUE(metadata.exif.SetLength(100000));
+    std::memset(metadata.exif.data + length, 7, static_cast<size_t>(100000 - length));
+    ByteArray saved;
+    ASSERT_TRUE(encode(photo, ImageFileJxl, 90, &metadata, saved));
+    PhotoMetadata back;
+    ASSERT_FALSE(decoded(saved, ImageFileJxl, &back).isEmpty());
+    EXPECT_TRUE(back.exif.length == 100000 && std::memcmp(back.exif.data, metadata.exif.data, 100000) == 0);
+}
+#endif
 
 // Tags should come sorted, but writers do not all keep to it: the Exif
 // directory link listed before the Orientation must not hide the latter.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 TEST(InputState, ClickWithinOneFrameReadsHeldForExactlyThatFrame) {
     InputState s;
