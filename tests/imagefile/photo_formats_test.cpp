@@ -106,7 +106,7 @@ TEST(PhotoFormats, WritersFollowTheSourceAndTheQuality) {
     for (ImageFileType type : {ImageFileWebp, ImageFileAvif, ImageFileJxl}) {
         SCOPED_TRACE(type);
         ByteArray low, high;
-        ASSERT_TRUE(encode(photo, type, 30, &metadata, low));
+        ASSERT_TRUE(encode(photo, type, 29, &metadata, low));  // below 30 JPEG XL's distance follows a curve
         ASSERT_TRUE(encode(photo, type, 95, &metadata, high));
         EXPECT_LT(low.length, high.length);
     }

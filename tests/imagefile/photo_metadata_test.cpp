@@ -146,10 +146,12 @@ TEST(Exif, HostileBlocksAreRefusedWithoutReadingOutside) {
         EXPECT_FALSE(rewriteExif(copy, 10, 10)) << length;
         exifOrientation(cut.data, static_cast<size_t>(cut.length));
     }
-    ByteArray garbage;
-    garbage.Assign("Exif\0\0MM\0*\xff\xff\xff\xff", 14);
-    EXPECT_FALSE(rewriteExif(garbage, 10, 10));
-    EXPECT_EQ(1, exifOrientation(garbage.data, 14));
+    ByteArray garbage;  // the first directory past the end, then inside the header
+    for (const char* header : {"MM\0*\xff\xff\xff\xff", "II*\0\x07\0\0\0"}) {
+        garbage.Assign((std::string("Exif\0\0", 6) + std::string(header, 8) + std::string(8, '\0')).data(), 22);
+        EXPECT_FALSE(rewriteExif(garbage, 10, 10));
+        EXPECT_EQ(1, exifOrientation(garbage.data, 22));
+    }
     // A directory of no entries, the block ending with its link, which reads like the start of an Orientation.
     const std::vector<uint8_t> empty = {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0, 0, 0, 0x12, 0x01, 3, 0};
     EXPECT_EQ(1, exifOrientation(empty.data(), empty.size()));
