@@ -199,9 +199,11 @@ TEST(Exif, OrientationIsResetWhereverItStandsInTheFirstDirectory) {
                                 0, 0, 0, 0};
     ByteArray block;
     block.Assign(unsorted, sizeof unsorted);
+    block.Append("\xee", 1);  // a byte past every directory, which the rewrite cuts off
     ASSERT_EQ(6, exifOrientation(block.data, static_cast<size_t>(block.length)));
     ASSERT_TRUE(rewriteExif(block, 30, 20));
     EXPECT_EQ(std::pair(1u, 30u), std::pair(readExif(block).values.at(0x0112), readExif(block).values.at(0xA002)));
+    EXPECT_EQ(static_cast<int32_t>(sizeof unsorted), block.length);
 }
 
 // A RAW's block holds what LibRaw gave and leaves out what it did not.
