@@ -38,6 +38,10 @@ TEST_F(BatchTest, EmptyNamesAskBeforeOverwritingAndNoStartsNothing) {
 
 TEST_F(BatchTest, AChangedResolutionAsksBetweenFactorsAndOneSize) {
     const std::string a = WriteImage("a.png", Gradient(50, 40)), b = WriteImage("b.png", Gradient(30, 20));
+    const auto removeResults = [&] {
+        for (const char* name : {"a_new.png", "b_new.png"})
+            std::filesystem::remove(Path(name));
+    };
     for (bool factors : {true, false}) {
         OpenPaths({a, b});
         TypeInto(wizard->widthField, "100");
@@ -55,8 +59,7 @@ TEST_F(BatchTest, AChangedResolutionAsksBetweenFactorsAndOneSize) {
         EXPECT_EQ(first.bounds(), Rect(0, 0, 100, 80));
         EXPECT_EQ(second.bounds(), factors ? Rect(0, 0, 60, 40) : Rect(0, 0, 100, 80));
         EXPECT_EQ(wizard->widthField->committedText, factors ? "60" : "100");
-        std::filesystem::remove(Path("a_new.png"));
-        std::filesystem::remove(Path("b_new.png"));
+        removeResults();
     }
     // Run again with the shown photo's own size: nothing is asked, and each
     // keeps its own size (the last run's one size is forgotten).
@@ -67,8 +70,7 @@ TEST_F(BatchTest, AChangedResolutionAsksBetweenFactorsAndOneSize) {
     EXPECT_EQ(MessageCount(), asked);
     EXPECT_EQ(Loaded(Path("a_new.png")).bounds(), Rect(0, 0, 50, 40));
     EXPECT_EQ(Loaded(Path("b_new.png")).bounds(), Rect(0, 0, 30, 20));
-    std::filesystem::remove(Path("a_new.png"));
-    std::filesystem::remove(Path("b_new.png"));
+    removeResults();
     // Unconstrained, each side keeps its own factor: 1 across, 1.5 down;
     // the fields follow each file even when only its height changes.
     OpenPaths({a, b});

@@ -267,7 +267,8 @@ TEST_F(TempFolder, ATakenTemporaryNameIsTriedAgainAndAFailedLinkReported) {
         WriteFileBytes(target, "old");
         if (!replace)
             unlink(target.c_str());
-        error = e, times = n;
+        error = e;
+        times = n;
         FileFailure failure;
         EXPECT_EQ(e == EEXIST, WriteWholeFile(String(target.c_str()), "new", 3, replace, &failure)) << e;
         EXPECT_EQ(e == EEXIST ? "new" : replace ? "old" : "", ReadFileBytes(target));
