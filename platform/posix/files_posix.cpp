@@ -22,6 +22,9 @@ void (*beforePublish)(const char* target) = nullptr;
 bool namedTemporaryOnly = false;
 int (*syncFolder)(int folder) = ::fsync;
 int (*linkAt)(int fromFolder, const char* from, int toFolder, const char* to, int flags) = ::linkat;
+int (*renameNoReplace)(const char* from, const char* to) = [](const char* from, const char* to) {
+    return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
+};
 }  // namespace save_seams
 
 namespace {
@@ -245,13 +248,13 @@ bool publishNamed(const std::string& from, const std::string& target, bool repla
         save_seams::beforePublish(target.c_str());
     if (replace)
         return ::rename(from.c_str(), target.c_str()) == 0 || failWith(failure, errno);
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
+    if (save_seams::renameNoReplace(from.c_str(), target.c_str()) == 0)
         return true;
     if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
         return failWith(failure, errno);
     // A file system without the atomic form: a hard link fails on an
     // existing name just as well.
-    if (::link(from.c_str(), target.c_str()) == 0) {
+    if (save_seams::linkAt(AT_FDCWD, from.c_str(), AT_FDCWD, target.c_str(), 0) == 0) {
         ::unlink(from.c_str());
         return true;
     }

@@ -19,4 +19,8 @@ extern int (*syncFolder)(int folder);
 // Gives the written temporary a name; linkat in the program.
 extern int (*linkAt)(int fromFolder, const char* from, int toFolder, const char* to, int flags);
 
+// Moves a named temporary to a name nobody holds; renameat2 with
+// RENAME_NOREPLACE in the program.
+extern int (*renameNoReplace)(const char* from, const char* to);
+
 }  // namespace save_seams

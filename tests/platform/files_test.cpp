@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -86,6 +87,10 @@ TEST_F(TempFolder, WriteReplacesAndLeavesNoTemporaryBehind) {
     EXPECT_EQ("new", ReadFileBytes(target));
     EXPECT_EQ(1, entries());
     EXPECT_FALSE(WriteWholeFile(String(path("no/such/folder.png").c_str()), "x", 1));
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(dir);  // a bare name is written in the working folder
+    EXPECT_TRUE(WriteWholeFile(String("bare.png"), "x", 1));
+    std::filesystem::current_path(before);
 }
 
 #ifndef _WIN32
@@ -173,26 +178,40 @@ TEST_F(TempFolder, PermissionsDecideAndARefusedWriteKeepsTheFile) {
 }
 
 // Whatever appears at the target while a write without replace runs stays;
-// the write fails with Exists and leaves no temporary, by either path.
+// the write fails with Exists and leaves no temporary, by any path: through
+// an unnamed or a named temporary, and without renameat2 or links (FAT).
 TEST_F(TempFolder, AWriteThatMustNotReplaceNeverDoesEvenWhenTheTargetAppearsMeanwhile) {
     static std::string intruder;
     intruder = path("photo.png");
-    for (bool named : {false, true}) {
+    const auto renameNoReplace = save_seams::renameNoReplace;
+    static int renameError, linkError;
+    for (int way : {0, 1, 2, 3, 4, 5}) {
+        if (way >= 2) {  // each error that says the file system lacks the call; 0: links work
+            renameError = std::array{EINVAL, ENOSYS, EOPNOTSUPP, EINVAL}[way - 2];
+            linkError = std::array{0, EPERM, EOPNOTSUPP, EMLINK}[way - 2];
+            save_seams::renameNoReplace = [](const char*, const char*) { return errno = renameError, -1; };
+            save_seams::linkAt = [](int fromFolder, const char* from, int toFolder, const char* to, int flags) {
+                return linkError ? (errno = linkError, -1) : ::linkat(fromFolder, from, toFolder, to, flags);
+            };
+        }
         unlink(intruder.c_str());
-        save_seams::namedTemporaryOnly = named;
+        save_seams::namedTemporaryOnly = way > 0;
         save_seams::beforePublish = [](const char*) { std::ofstream(intruder) << "another process's result"; };
         FileFailure failure;
-        EXPECT_FALSE(WriteWholeFile(String(intruder.c_str()), "ours", 4, false, &failure)) << named;
+        EXPECT_FALSE(WriteWholeFile(String(intruder.c_str()), "ours", 4, false, &failure)) << way;
         save_seams::beforePublish = nullptr;
-        EXPECT_EQ(FileFailure::Kind::Exists, failure.kind) << named;
-        EXPECT_EQ("another process's result", ReadFileBytes(intruder)) << named;
-        EXPECT_EQ(1, entries()) << named;
+        EXPECT_EQ(FileFailure::Kind::Exists, failure.kind) << way;
+        EXPECT_EQ("another process's result", ReadFileBytes(intruder)) << way;
+        EXPECT_EQ(1, entries()) << way;
         // Without the intruder the same write publishes.
         unlink(intruder.c_str());
-        EXPECT_TRUE(WriteWholeFile(String(intruder.c_str()), "ours", 4, false)) << named;
+        EXPECT_TRUE(WriteWholeFile(String(intruder.c_str()), "ours", 4, false)) << way;
+        EXPECT_EQ(1, entries()) << way;
         save_seams::namedTemporaryOnly = false;
         EXPECT_EQ("ours", ReadFileBytes(intruder));
     }
+    save_seams::renameNoReplace = renameNoReplace;
+    save_seams::linkAt = ::linkat;
 }
 
 // The replaced file's owner, group and extended attributes (ACLs among
