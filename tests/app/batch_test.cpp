@@ -71,17 +71,18 @@ TEST_F(BatchTest, AChangedResolutionAsksBetweenFactorsAndOneSize) {
     EXPECT_EQ(Loaded(Path("a_new.png")).bounds(), Rect(0, 0, 50, 40));
     EXPECT_EQ(Loaded(Path("b_new.png")).bounds(), Rect(0, 0, 30, 20));
     removeResults();
-    // Unconstrained, each side keeps its own factor: 1 across, 1.5 down;
-    // the fields follow each file even when only its height changes.
-    OpenPaths({a, b});
+    // Unconstrained, each side keeps its own factor (1 across, 0.25 down, at
+    // least a pixel); the fields follow each file, even its height alone.
+    OpenPaths({a, b, WriteImage("c.png", Gradient(30, 1))});
     ClickWidget(wizard->constrainToggle);
     ASSERT_FALSE(wizard->constrainToggle->on);
-    TypeInto(wizard->heightField, "60");
+    TypeInto(wizard->heightField, "10");
     headless::QueueMessageBoxAnswer(true);
     ClickWidget(wizard->applyButton);
     RunUntilIdle();
-    EXPECT_EQ(Loaded(Path("b_new.png")).bounds(), Rect(0, 0, 30, 30));
-    EXPECT_EQ(wizard->heightField->committedText, "30");
+    EXPECT_EQ(Loaded(Path("b_new.png")).bounds(), Rect(0, 0, 30, 5));
+    EXPECT_EQ(Loaded(Path("c_new.png")).bounds(), Rect(0, 0, 30, 1));
+    EXPECT_EQ(wizard->heightField->committedText, "1");
 }
 
 TEST_F(BatchTest, AFileThatFailsIsReportedAndSkippedWithTheOptionsKept) {

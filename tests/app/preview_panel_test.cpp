@@ -241,3 +241,10 @@ TEST(DisplayFileName, ShowsWhatFollowsTheLastSeparator) {
                                       {"cat.jpg", "cat.jpg"}, {"/home/ann/", "/home/ann/"}})
         EXPECT_TRUE(DisplayFileName(String(path)) == shown) << path;
 }
+
+TEST_F(PreviewPanelTest, TheViewFollowsTheWindowsSize) {
+    Show(Gradient(600, 400));
+    headless::Resize(*wizard, {1000, 800});
+    EXPECT_EQ(wizard->root.bounds, Rect(0, 0, 1000, 800));
+    EXPECT_EQ(wizard->viewPicture.bounds(), Rect(0, 0, 650, 530));
+}

@@ -16,6 +16,7 @@ TEST(Growth, PowersOfTwoNeverBelowFour) {
     a.Empty();
     EXPECT_EQ(0, a.length);
     EXPECT_EQ(8, a.capacity);  // never shrinks
+    EXPECT_FALSE(a.SetLength(-1));
 }
 
 TEST(Format, RetriesWithDoubledSizeUntilTheTextFits) {

@@ -143,6 +143,7 @@ TEST(PhotoFormats, AFileHoldingAnotherTypeOpensAsThatType) {
         EXPECT_EQ(typeFromExtension(String(name)), typeFromSignature(bytes.data, static_cast<size_t>(bytes.length)))
             << name;
     }
+    EXPECT_EQ(ImageFileUnknown, typeFromSignature(reinterpret_cast<const uint8_t*>("\0\0\0\x10moovheic"), 12));
 }
 
 // Layouts libtiff leaves to the program, and whether a TIFF kept its samples.

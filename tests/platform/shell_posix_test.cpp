@@ -3,10 +3,12 @@
 #include "platform/program_arguments.h"
 #include "platform/program_folder.h"
 #include "platform/user_folders.h"
+#include "tests/support/file_bytes.h"
 #include "tests/support/scratch_folder.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -80,6 +82,7 @@ protected:
         script_ = dir_ + "/fake browser";
         std::ofstream(script_) << "#!/bin/sh\n"
                                   "out=\"$(dirname \"$0\")/args\"\n"
+                                  "ls -l /proc/$$/fd > \"$out.fds\"\n"
                                   "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$out.tmp\"\n"
                                   "mv \"$out.tmp\" \"$out\"\n";
         chmod(script_.c_str(), 0755);
@@ -138,8 +141,11 @@ TEST_F(Browser, WithoutADesktopHandlerTheBrowserListIsTriedInOrder) {
     // Shell syntax in the target must reach the browser untouched.
     const char* target = "https://example.org/a b?q=$(touch pwned);x`id`&y=1";
     setenv("BROWSER", (dir_ + "/no-such-browser:" + Quoted() + " --new-window %s").c_str(), 1);
+    const int held = ::open((dir_ + "/held").c_str(), O_RDWR | O_CREAT, 0600);  // not close-on-exec
     EXPECT_TRUE(OpenInBrowser(target));
     EXPECT_EQ(Arguments(), (std::vector<std::string>{"--new-window", target}));
+    ::close(held);
+    EXPECT_EQ(ReadFileBytes(dir_ + "/args.fds").find("/held"), std::string::npos) << "the browser inherited a file";
     EXPECT_NE(access("pwned", F_OK), 0);
 
     unsetenv("BROWSER");

@@ -215,11 +215,12 @@ TEST_F(HeadlessWindows, ResizeRebuildsTheBufferThenLaysOutAndShowsIt) {
 }
 
 TEST_F(HeadlessWindows, CursorShapeOutsideTheTableIsIgnored) {
-    TheWindowManager->SetCursorShape(CursorMagnifier);
-    TheWindowManager->SetCursorShape(5);
-    TheWindowManager->SetCursorShape(-1);
+    for (int32_t shape : {int32_t(CursorMagnifier), 5, -1})
+        TheWindowManager->SetCursorShape(shape);
     EXPECT_EQ(TheWindowManager->CurrentCursor(), CursorMagnifier);
     EXPECT_EQ(headless::Cursor(), CursorMagnifier);
+    TheWindowManager->SetCursorShape(0);  // the table's first shape
+    EXPECT_EQ(headless::Cursor(), 0);
 }
 
 TEST_F(Program, StartsRunsAndShutsDownInOrder) {
