@@ -26,6 +26,5 @@ TEST(BatchOutputPath, EmptyTextsLeaveThePathAndNoDotAppendsAtTheEnd) {
     EXPECT_EQ("/p/a.jpg", named("/p/a.jpg", "", "", &changed));
     EXPECT_FALSE(changed);
     EXPECT_EQ("/p/photo_new", named("/p/photo", "", "_new"));
-    // A dot in a folder name does not count as the file's extension.
-    EXPECT_EQ("/p.d/photo_new", named("/p.d/photo", "", "_new"));
+    EXPECT_EQ("/p.d/photo_new", named("/p.d/photo", "", "_new"));  // a folder's dot starts no extension
 }

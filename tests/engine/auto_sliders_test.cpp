@@ -27,6 +27,8 @@ OptionValues positions(const DamageEstimate& damage) {
     return {LeaveAlone, LeaveAlone, LeaveAlone, 0, LeaveAlone};
 }
 
+OptionValues slidersOf(const AutoRow& r) { return {r.noiseSize, r.denoiseAmount, r.denoiseCutoff, 0, r.scaleChoice}; }
+
 template <typename Damage>
 void expectNoneFallsAlong(int32_t steps, Damage damage) {
     OptionValues previous = positions(damage(0));
@@ -62,11 +64,8 @@ TEST(AutoSliders, CleanPicturesAreLeftAloneAndHeavyDamageGetsMore) {
     // A JPEG saved at a quality that leaves no blocks is judged by its noise.
     EXPECT_TRUE(same(positions({12.0f, 97}), positions({12.0f, 0})));
     // A noise level on a row's bound is served by that row.
-    for (int32_t i = 1; i < NoiseRowCount; ++i) {
-        const AutoRow& row = NoiseRows[i];
-        EXPECT_TRUE(same(positions({row.bound, 0}), {row.noiseSize, row.denoiseAmount, row.denoiseCutoff, 0, row.scaleChoice}))
-            << "sigma " << row.bound;
-    }
+    for (int32_t i = 1; i < NoiseRowCount; ++i)
+        EXPECT_TRUE(same(positions({NoiseRows[i].bound, 0}), slidersOf(NoiseRows[i]))) << "row " << i;
 }
 
 // The structure estimate counts: on each side of every class bound some
@@ -113,8 +112,7 @@ TEST(AutoSliders, CameraLikeNoiseTakesTheCameraRows) {
         for (int32_t i = 1; i < kind.count; ++i) {
             const AutoRow& row = kind.rows[i];
             setLevel(row.bound);
-            EXPECT_TRUE(same(positions(d), {row.noiseSize, row.denoiseAmount, row.denoiseCutoff, 0, row.scaleChoice}))
-                << "level " << row.bound;
+            EXPECT_TRUE(same(positions(d), slidersOf(row))) << "level " << row.bound;
         }
         d.profile.chroma[0] = 2.31f * d.profile.luma[0];  // what white noise reads
         EXPECT_TRUE(same(positions(d), positions({12.0f, 0, 20.0f})));

@@ -13,9 +13,9 @@
 // through these globals; they run on the job's worker thread.
 namespace {
 
-std::atomic<int> runsStarted{0}, runsFinished{0}, maxPercentSeen{0};
+std::atomic<int> runsStarted{0}, runsFinished{0}, maxPercentSeen{0}, deblurMapCell{-1};
 std::atomic<bool> holdPass{false};  // keep the pass spinning at checkpoints
-std::atomic<bool> percentWentDown{false};
+std::atomic<bool> percentWentDown{false}, passReturned{false};
 std::atomic<uint32_t> lastPixelSeen{0};
 
 // Inverts the image, reporting progress in steps and polling for cancel.
@@ -43,7 +43,6 @@ void fakeDenoise(ProcessingJob& job, int32_t, const PassParams&, MatchCountMap* 
     ++runsFinished;
 }
 
-std::atomic<int> deblurMapCell{-1};
 void fakeDeblur(ProcessingJob& job, const DeblurSettings& settings) {
     job.checkCancel();
     deblurMapCell = settings.map.isEmpty() ? -1 : settings.map.data[0];
@@ -64,7 +63,6 @@ void instantDenoise(ProcessingJob& job, int32_t, const PassParams&, MatchCountMa
     job.workingImage.data[0] += 1;
 }
 
-std::atomic<bool> passReturned{false};
 // Finishes its work, then a cancel arrives after the last checkpoint, before
 // the worker hands the result over.
 void cancelledAfterTheLastCheckpoint(ProcessingJob& job, int32_t, const PassParams&, MatchCountMap*) {
@@ -79,7 +77,7 @@ class JobTest : public ::testing::Test {
 protected:
     void SetUp() override {
         runsStarted = runsFinished = maxPercentSeen = 0;
-        holdPass = percentWentDown = false;
+        holdPass = percentWentDown = passReturned = false;
         lastPixelSeen = 0;
     }
     // Covers the jobs' destructors too: they join the worker.
@@ -204,7 +202,6 @@ TEST_F(JobTest, BackToBackSubmitsAlwaysLeaveTheLastResultFlagged) {
 }
 
 TEST_F(JobTest, ACancelBeforeTheHandOverNeverShowsTheResult) {
-    passReturned = false;
     ProcessingJob job(PassSequence{cancelledAfterTheLastCheckpoint, nullptr});
     bool flagged = false;
     job.submit(solid(1, 1, 1), EngineSettings{});

@@ -52,8 +52,7 @@ TEST(RoundTrip, AnAlphaChannelIsWrittenOnlyWhenAPixelIsBelow255) {
         EXPECT_EQ(rgba, le16(file.data + at)) << type;
     }
     const Bitmap back = decoded(file, ImageFileIco);  // the translucent icon
-    EXPECT_EQ(0xFEu, pixelAlpha(back.at(4, 3)));
-    EXPECT_EQ(0xFFu, pixelAlpha(back.at(0, 0)));
+    EXPECT_EQ(std::pair(0xFEu, 0xFFu), std::pair(pixelAlpha(back.at(4, 3)), pixelAlpha(back.at(0, 0))));
 }
 
 TEST(RoundTrip, IconsUpTo255PixelsEachWayTargasTo65535) {
@@ -63,8 +62,7 @@ TEST(RoundTrip, IconsUpTo255PixelsEachWayTargasTo65535) {
     ByteArray file;
     ASSERT_TRUE(encode(icon, ImageFileIco, 90, nullptr, file));
     // The directory entry's reserved byte and its one plane, which readers check.
-    EXPECT_EQ(0, file.data[6 + 3]);
-    EXPECT_EQ(1, file.data[6 + 4] | file.data[6 + 5] << 8);
+    EXPECT_EQ(std::pair(0, 1), std::pair(+file.data[6 + 3], file.data[6 + 4] | file.data[6 + 5] << 8));
     Bitmap line = makePhoto(65536, 1);
     EXPECT_FALSE(encode(line, ImageFileTga, 90, nullptr, file));
     EXPECT_FALSE(encode(line, ImageFileJpeg, 90, nullptr, file));  // libjpeg stops at 65500

@@ -166,8 +166,7 @@ TEST_F(Controls, ScrollViewBarsFollowTheContent) {
     Widget* wide = new ColorRect(Rect(0, 0, 300, 250), 0xFF00FF00);
     v->Content()->AddChild(wide);
     Frame(300, 200);
-    ASSERT_NE(v->hBar, nullptr);
-    ASSERT_NE(v->vBar, nullptr);
+    ASSERT_TRUE(v->hBar && v->vBar);
     EXPECT_EQ(std::pair(v->hBar->maximum, v->vBar->maximum), std::pair(199, 149));
     EXPECT_EQ(v->hBar->bounds, Rect(0, 100, 100, 119));
     EXPECT_EQ(v->vBar->bounds, Rect(100, 0, 119, 100));

@@ -67,7 +67,6 @@ TEST_F(EmbeddedFonts, WidthsAndControlCodes) {
     const char up[] = {'x', 1, 'x'};
     DrawText(f, canvas, 0xFF000000, 10, 20, up, 3, nullptr);
     const int32_t advance = f.Advance('x');
-    const Rect first = InkBox(canvas, Rect(10, 0, 10 + advance, 60));
-    const Rect second = InkBox(canvas, Rect(10 + advance, 0, 10 + 2 * advance, 60));
-    EXPECT_EQ(second.bottom(), first.bottom() - 2);
+    EXPECT_EQ(InkBox(canvas, Rect(10 + advance, 0, 10 + 2 * advance, 60)).bottom(),
+              InkBox(canvas, Rect(10, 0, 10 + advance, 60)).bottom() - 2);
 }
