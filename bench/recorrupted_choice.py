@@ -67,12 +67,12 @@ def oracle_noise(photo, damage):
 
 def profile_readings(tool, images):
     """Luma and chroma at scales 0-2 of each picture, as slider_search reads them."""
-    folder = tempfile.mkdtemp()
-    paths = []
-    for i, image in enumerate(images):
-        paths.append(os.path.join(folder, f"{i}.png"))
-        T.write(paths[-1], np.clip(np.rint(image), 0, 255).astype(np.uint8))
-    return [np.array(e[3:9]) for e in T.estimates(paths, tool).values()]
+    with tempfile.TemporaryDirectory() as folder:
+        paths = []
+        for i, image in enumerate(images):
+            paths.append(os.path.join(folder, f"{i}.png"))
+            T.write(paths[-1], np.clip(np.rint(image), 0, 255).astype(np.uint8))
+        return [np.array(e[3:9]) for e in T.estimates(paths, tool).values()]
 
 
 def field(rng, shape, blur):
@@ -146,7 +146,9 @@ def scores(args, tool, all_cases):
         noisier = rgb(os.path.join(work, f"in{k}.png")).astype(float)
         row = [float(np.mean((noisier - target) ** 2))]
         for s in range(len(T.GRID)):
-            raw = np.fromfile(os.path.join(work, f"out{k % 2}", f"{k // 2}-{s}.raw"), dtype=np.uint8)
+            path = os.path.join(work, f"out{k % 2}", f"{k // 2}-{s}.raw")
+            raw = np.fromfile(path, dtype=np.uint8)
+            os.remove(path)  # about 1 MB a result; the scores are kept
             row.append(float(np.mean((raw.reshape(h, w, 4)[..., 2::-1].astype(float) - target) ** 2)))
         result[case[3]] = row
     json.dump(result, open(saved, "w"))

@@ -4,16 +4,15 @@
 //   slider_search estimate FILE...
 //       one line per file: path, noise estimate, JPEG quality (0 if none),
 //       structure estimate, then the noise profile: luma at scales 0-2,
-//       chroma at scales 0-2, luma by scale and tone (dark, middle, bright
-//       of each scale), chroma by scale and tone (0 where a tone is missing)
+//       chroma at scales 0-2
 //   slider_search search CASES SETTINGS
 //       CASES: lines "CLEAN INPUT" (picture files); SETTINGS: lines
 //       "NOISE AMOUNT CUTOFF SCALE" (scale 0 "Original", 1 "All scales").
 //       Runs the passes on one thread for every case and setting and prints
 //       "CASE SETTING PSNR SECONDS" (indices from 0; PSNR of the result
 //       against CLEAN over red, green and blue). With OUTPUT_FOLDER, each
-//       result's pixels (32-bit 0xAARRGGBB, rows top to bottom) go to
-//       OUTPUT_FOLDER/CASE-SETTING.raw.
+//       result's pixels (32-bit 0xAARRGGBB in the machine's byte order, rows
+//       top to bottom) go to OUTPUT_FOLDER/CASE-SETTING.raw.
 #include "core/bilinear_weights.h"
 #include "engine/denoise.h"
 #include "engine/deblur.h"
@@ -66,13 +65,20 @@ int estimate(int argc, char** argv) {
         for (const float* readings : {profile.luma, profile.chroma})
             for (int32_t k = 0; k < NoiseProfile::Scales; ++k)
                 std::printf(" %.4f", static_cast<double>(readings[k]));
-        for (const auto* byTone : {profile.lumaByTone, profile.chromaByTone})
-            for (int32_t k = 0; k < NoiseProfile::Scales; ++k)
-                for (int32_t t = 0; t < NoiseProfile::Tones; ++t)
-                    std::printf(" %.4f", static_cast<double>(byTone[k][t]));
         std::printf("\n");
     }
     return 0;
+}
+
+bool writeRaw(const Bitmap& result, const char* folder, size_t c, size_t s) {
+    const std::string path = std::string(folder) + "/" + std::to_string(c) + "-" + std::to_string(s) + ".raw";
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(result.data),
+              static_cast<std::streamsize>(result.pixelCount() * sizeof(uint32_t)));
+    out.close();
+    if (!out)
+        std::fprintf(stderr, "cannot write %s\n", path.c_str());
+    return static_cast<bool>(out);
 }
 
 int search(const char* casesPath, const char* settingsPath, const char* outputFolder) {
@@ -106,12 +112,8 @@ int search(const char* casesPath, const char* settingsPath, const char* outputFo
             runDenoisePass(job, 0, engine.pass1, &map);
             const double seconds = static_cast<double>(NowMicroseconds() - start) * 1e-6;
             std::printf("%zu %zu %.4f %.5f\n", c, s, psnr(cases[c].first, job.workingImage), seconds);
-            if (outputFolder) {
-                const std::string path = std::string(outputFolder) + "/" + std::to_string(c) + "-" + std::to_string(s) + ".raw";
-                std::ofstream(path, std::ios::binary)
-                    .write(reinterpret_cast<const char*>(job.workingImage.data),
-                           static_cast<std::streamsize>(job.workingImage.pixelCount() * sizeof(uint32_t)));
-            }
+            if (outputFolder && !writeRaw(job.workingImage, outputFolder, c, s))
+                return 1;
         }
         std::fflush(stdout);
     }

@@ -71,8 +71,8 @@ TEST_F(BatchTest, AChangedResolutionAsksBetweenFactorsAndOneSize) {
     EXPECT_EQ(Loaded(Path("a_new.png")).bounds(), Rect(0, 0, 50, 40));
     EXPECT_EQ(Loaded(Path("b_new.png")).bounds(), Rect(0, 0, 30, 20));
     removeResults();
-    // Unconstrained, each side keeps its own factor (1 across, 0.25 down, at
-    // least a pixel); the fields follow each file, even its height alone.
+    // Unconstrained, each side keeps its own factor (1 across, 0.25 down, never
+    // below a pixel); the fields follow each file even when only its height changes.
     OpenPaths({a, b, WriteImage("c.png", Gradient(30, 1))});
     ClickWidget(wizard->constrainToggle);
     ASSERT_FALSE(wizard->constrainToggle->on);
