@@ -24,6 +24,7 @@ TEST_F(WizardTest, FailedLoadsSayWhyAndReturnToStepOne) {
     WriteText("broken.png", "\x89PNG\r\n\x1a\n not really");
     const std::string jpeg = ReadFileBytes(WriteImage("whole.jpg", Gradient(40, 30)));
     WriteText("half.jpg", jpeg.substr(0, jpeg.size() / 2));
+    EXPECT_FALSE(wizard->stripWidgets.empty());  // the first page
     for (const auto& [name, reason] : {std::pair{"missing.png", "Couldn't find file "},
                                        {"notes.xyz", "Unknown image format: "}, {"broken.png", "Error reading "},
                                        {"half.jpg", "Error reading "}}) {

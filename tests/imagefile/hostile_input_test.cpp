@@ -30,6 +30,8 @@ std::vector<uint8_t> bmpFile(int32_t w, int32_t h, uint32_t bits, uint32_t compr
     return v;
 }
 
+std::vector<uint8_t> withHeaderSize(std::vector<uint8_t> v, uint32_t size) { return putLe32(v, 14, size), v; }
+
 std::vector<uint8_t> tgaFile(uint32_t type, int32_t w, int32_t h, uint32_t bits, size_t dataBytes) {
     std::vector<uint8_t> v(18 + dataBytes, 0);
     v[2] = static_cast<uint8_t>(type);
@@ -79,11 +81,9 @@ TEST(HostileInput, CompressedStreamsClaimingHugeSizesFail) {
     while (sof + 9 < jpeg.size() && !(jpeg[sof] == 0xFF && jpeg[sof + 1] == 0xC0))
         sof += 2 + ((jpeg[sof + 2] << 8) | jpeg[sof + 3]);
     ASSERT_LT(sof + 9, jpeg.size());
-    putBe16(jpeg, sof + 5, 16000);
-    putBe16(jpeg, sof + 7, 16000);
+    putBe16(jpeg, sof + 5, 16000), putBe16(jpeg, sof + 7, 16000);
     EXPECT_FALSE(decodes(jpeg, ImageFileJpeg));
-    putBe16(jpeg, sof + 5, 24);  // still a plausible size: decodes, grey below
-    putBe16(jpeg, sof + 7, 16);
+    putBe16(jpeg, sof + 5, 24), putBe16(jpeg, sof + 7, 16);  // still a plausible size: decodes, grey below
     EXPECT_TRUE(decodes(jpeg, ImageFileJpeg));
 
     // A PNG header (with a correct checksum) claiming the same.
@@ -105,12 +105,12 @@ TEST(HostileInput, MalformedHeadersFailWithoutAllocating) {
     std::vector<uint8_t> ico(22 + 40 + 64, 0);
     for (auto [at, x] : {std::pair{2u, 1u}, {4, 1}, {18, 22}, {22, 40}, {26, 65535}, {30, 2 * 65535}, {36, 32}})
         putLe32(ico, at, x);
-    std::vector<uint8_t> os2Bitfields = bmpFile(4, 4, 32, 3, 64);
-    putLe32(os2Bitfields, 14, 20);  // OS/2 numbers its compressions otherwise
+    std::vector<uint8_t> os2Bitfields = withHeaderSize(bmpFile(4, 4, 32, 3, 64), 20);  // 3: Huffman to OS/2
     for (int i = 0; i < 3; ++i)
         putLe32(os2Bitfields, 34 + 4 * i, 0xFF0000u >> (8 * i));  // masks that would read
     const std::tuple<const char*, std::vector<uint8_t>, ImageFileType> rows[] = {
         {"OS/2 BMP with compression 3", os2Bitfields, ImageFileBmp},
+        {"BMP header of 4097 bytes", withHeaderSize(bmpFile(4, 4, 24, 0, 4200), 4097), ImageFileBmp},
         {"huge BMP", bmpFile(65535, 65535, 24, 0, 100), ImageFileBmp},
         {"huge top-down BMP", bmpFile(65535, -65535, 32, 0, 100), ImageFileBmp},
         {"huge RLE8 BMP", bmpFile(65535, 65535, 8, 1, 100, 2), ImageFileBmp},
@@ -211,8 +211,7 @@ TEST(HostileInput, IndicesOutsideTheTableAreNeverReadOutOfBounds) {
     // still gives the palette's length: index 2 of the two entries is black
     // too, not the bytes before the pixels.
     for (auto [headerSize, index] : {std::pair{40u, 200}, {36u, 2}}) {
-        std::vector<uint8_t> bmp = bmpFile(1, 1, 8, 0, 4, 2);
-        putLe32(bmp, 14, headerSize);
+        std::vector<uint8_t> bmp = withHeaderSize(bmpFile(1, 1, 8, 0, 4, 2), headerSize);
         bmp[58] = bmp[59] = bmp[60] = 0xFF;
         bmp[62] = static_cast<uint8_t>(index);
         const Bitmap black = decoded(bmp, ImageFileBmp);
