@@ -177,8 +177,10 @@ def estimates(paths, tool):
     return {p: [float(v) for v in line.split()[1:]] for p, line in zip(paths, out)}
 
 
-def camera_level(e):
-    return e[4]  # luma of 2 x 2 block means: cameraNoiseLevel
+def camera_level(e, fine):
+    """cameraNoiseLevel as a table of that grain reads it: luma of single
+    pixels for fine grain, of 2 x 2 block means otherwise."""
+    return e[3] if fine else e[4]
 
 
 def camera_like(e):
@@ -219,20 +221,20 @@ def fit(tool):
     are midpoints between the medians of levels whose choices differ. The
     clean tuning photos come first as a level that must be left alone, and
     no row works on a picture reading below CLEAN_MARGIN times the highest
-    level a clean tuning photo reads, since texture makes clean photos of
-    other scenes read that much higher. A level belongs to the grain its
-    photos mostly read."""
+    level a clean tuning photo reads (as that table reads it), since texture
+    makes clean photos of other scenes read that much higher. A level
+    belongs to the grain its photos mostly read."""
     tuning = cases(TUNING)
     psnr = search(cases(TUNING + HELD_OUT), tool, cases(TUNING + HELD_OUT))
     clean = [os.path.join(WORK, f"{photo}.png") for photo in TUNING]
     est = estimates([c[3] for c in tuning] + clean, tool)
-    clean_level = max(camera_level(est[path]) for path in clean)
-    floor = CLEAN_MARGIN * clean_level
     tables = []
     for fine in (False, True):
+        clean_level = max(camera_level(est[path], fine) for path in clean)
+        floor = CLEAN_MARGIN * clean_level
         levels = [d for d, _ in damages()
                   if (np.mean([fine_grain(est[c[3]]) for c in tuning if c[1] == d]) >= 0.5) == fine]
-        median = {d: float(np.median([camera_level(est[c[3]]) for c in tuning if c[1] == d])) for d in levels}
+        median = {d: float(np.median([camera_level(est[c[3]], fine) for c in tuning if c[1] == d])) for d in levels}
         median["clean"] = clean_level
         order = ["clean"] + sorted(levels, key=lambda d: median[d])
         score = [[0.0] + [-1e9] * len(GRID) if d == "clean" else
@@ -267,9 +269,11 @@ def table_source(tables):
             f"// the grid setting (noise size {'/'.join(map(str, STEPS_SIZE))}, amount "
             f"{'/'.join(map(str, STEPS_AMOUNT))}, cutoff {'/'.join(map(str, STEPS_CUTOFF))}) or LeaveAlone\n"
             "// with the best mean PSNR over the photos such that no slider falls as the\n"
-            "// median cameraNoiseLevel of the levels rises; the clean photos must be left\n"
-            "// alone. Bounds are midpoints between the medians of levels whose choices\n"
-            f"// differ, and at least {CLEAN_MARGIN:g} times the highest level a clean photo reads.\n"
+            "// median cameraNoiseLevel of the levels rises (luma of 2 x 2 means for the\n"
+            "// camera rows, of single pixels for the fine-grain rows); the clean photos\n"
+            "// must be left alone. Bounds are midpoints between the medians of levels\n"
+            f"// whose choices differ, and at least {CLEAN_MARGIN:g} times the highest level a clean\n"
+            "// photo reads.\n"
             '#include "engine/auto_sliders.h"\n\n'
             f"const float WhiteChromaPerLuma = {WHITE_CHROMA_PER_LUMA:.2f}f;\n"
             f"const float FineGrainPerLuma = {FINE_GRAIN_PER_LUMA:.2f}f;\n\n"

@@ -5,9 +5,11 @@
 // noise shared by the channels at three strengths. Each level's choice is
 // the grid setting (noise size 0/25/50, amount 25/50/100, cutoff 0/12/25/37) or LeaveAlone
 // with the best mean PSNR over the photos such that no slider falls as the
-// median cameraNoiseLevel of the levels rises; the clean photos must be left
-// alone. Bounds are midpoints between the medians of levels whose choices
-// differ, and at least 1.25 times the highest level a clean photo reads.
+// median cameraNoiseLevel of the levels rises (luma of 2 x 2 means for the
+// camera rows, of single pixels for the fine-grain rows); the clean photos
+// must be left alone. Bounds are midpoints between the medians of levels
+// whose choices differ, and at least 1.25 times the highest level a clean
+// photo reads.
 #include "engine/auto_sliders.h"
 
 const float WhiteChromaPerLuma = 1.00f;
@@ -25,7 +27,7 @@ const int32_t CameraRowCount = 6;
 
 const AutoRow FineGrainRows[] = {
     {0.00f, LeaveAlone, LeaveAlone, LeaveAlone, LeaveAlone},
-    {2.19f, 0, 50, 25, 0},
-    {4.33f, 0, 100, 37, 0},
+    {3.60f, 0, 50, 25, 0},
+    {8.03f, 0, 100, 37, 0},
 };
 const int32_t FineGrainRowCount = 3;

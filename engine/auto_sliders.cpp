@@ -14,16 +14,16 @@ const AutoRow* rowFor(const AutoRow* rows, int32_t count, float level) {
 
 }  // namespace
 
-float cameraNoiseLevel(const NoiseProfile& profile) {
-    return profile.luma[1];
-}
-
 bool cameraLikeNoise(const NoiseProfile& profile) {
     return profile.chroma[0] < WhiteChromaPerLuma * profile.luma[0];
 }
 
 bool fineGrainNoise(const NoiseProfile& profile) {
     return profile.luma[0] >= FineGrainPerLuma * profile.luma[1];
+}
+
+float cameraNoiseLevel(const NoiseProfile& profile) {
+    return fineGrainNoise(profile) ? profile.luma[0] : profile.luma[1];
 }
 
 AutoChoice autoSliders(const DamageEstimate& damage) {

@@ -85,15 +85,15 @@ TEST(AutoSliders, NeighbouringStructureClassesDiffer) {
 // fall as its level rises; white noise per channel keeps the noise rows.
 TEST(AutoSliders, CameraLikeNoiseTakesTheCameraRows) {
     const struct {
-        float finePerLevel;  // luma of single pixels per cameraNoiseLevel
+        float finePerCoarse;  // luma of single pixels per luma of 2 x 2 means
         const AutoRow* rows;
         int32_t count;
     } kinds[] = {{0.5f, CameraRows, CameraRowCount}, {2.0f, FineGrainRows, FineGrainRowCount}};
     for (const auto& kind : kinds) {
         DamageEstimate d{12.0f, 0, 20.0f};
-        const auto setLevel = [&d, &kind](float level) {
-            d.profile.luma[1] = level;
-            d.profile.luma[0] = kind.finePerLevel * level;
+        const auto setLevel = [&d, &kind](float level) {  // fine grain reads single pixels, other 2 x 2 means
+            d.profile.luma[0] = kind.finePerCoarse > 1.0f ? level : kind.finePerCoarse * level;
+            d.profile.luma[1] = d.profile.luma[0] / kind.finePerCoarse;
             d.profile.chroma[0] = 0.5f * d.profile.luma[0];
         };
         setLevel(0.01f);
