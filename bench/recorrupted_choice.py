@@ -34,6 +34,7 @@ import re
 import subprocess
 import sys
 import tempfile
+import zlib
 
 import cv2
 import numpy as np
@@ -44,9 +45,18 @@ sys.path.insert(0, HERE)
 import camera_damage  # noqa: E402
 import tune_camera_auto as T  # noqa: E402
 
-# The rows of engine/auto_camera_table.cpp: noise size, amount, cutoff.
-CAMERA_ROWS = [(-1, -1, -1), (0, 15, 12), (0, 25, 25), (25, 100, 25), (25, 100, 37), (50, 100, 37)]
-FINE_GRAIN_ROWS = [(-1, -1, -1), (0, 50, 25), (0, 100, 37)]
+TABLE = os.path.join(T.ROOT, "engine", "auto_camera_table.cpp")
+
+
+def table_rows(name):
+    """The rows of one table of engine/auto_camera_table.cpp: noise size,
+    amount, cutoff (-1 for leaving alone)."""
+    body = re.search(name + r"\[\] = \{(.*?)\n\};", open(TABLE).read(), re.S).group(1)
+    return [(-1, -1, -1) if "LeaveAlone" in row else tuple(int(v) for v in row.split(",")[1:4])
+            for row in re.findall(r"\{([^{}]*)\}", body)]
+
+
+CAMERA_ROWS, FINE_GRAIN_ROWS = table_rows("CameraRows"), table_rows("FineGrainRows")
 BLURS = (0.0, 0.8, 1.8)  # the synthetic noise's components: Gaussian blur deviations
 
 
@@ -114,7 +124,7 @@ class ProfileNoise:
 
 def scores(args, tool, all_cases):
     """Score of every choice (leaving alone first, then GRID) per case."""
-    work = os.path.join(T.WORK, f"recorrupted-{args.noise}-{args.alpha}-{args.scale}")
+    work = os.path.join(T.WORK, f"recorrupted-{args.noise}-{args.alpha}-{args.scale}-{len(T.GRID)}")
     saved = os.path.join(work, "scores.json")
     if os.path.exists(saved):
         return json.load(open(saved))
@@ -156,8 +166,8 @@ def scores(args, tool, all_cases):
 
 
 def auto_choices(cli, all_cases):
-    """--auto's choice per case, from what it prints."""
-    saved = os.path.join(T.WORK, "auto-choices.json")
+    """--auto's choice per case, from what it prints; kept per table."""
+    saved = os.path.join(T.WORK, f"auto-choices-{zlib.crc32(open(TABLE, 'rb').read()):08x}.json")
     if os.path.exists(saved):
         return json.load(open(saved))
     out = {}

@@ -45,9 +45,12 @@ PHOTOS = {"coffee": data.coffee, "chelsea": data.chelsea, "astronaut": data.astr
 TUNING = ("astronaut", "rocket")
 HELD_OUT = ("coffee", "chelsea")
 STEPS_SIZE, STEPS_AMOUNT, STEPS_CUTOFF = (0, 25, 50), (25, 50, 100), (0, 12, 25, 37)
-# Searched later: amounts below the grid's, as the mildest preset uses.
+# Searched later: amounts below the grid's, as the mildest preset uses, and
+# a cutoff above it, which the strongest shared noise needs (below it that
+# noise passes for detail).
 MILD = [(n, 15, c, 0) for n in (0, 25) for c in (12, 15, 25)]
-GRID = [(n, a, c, 0) for n in STEPS_SIZE for a in STEPS_AMOUNT for c in STEPS_CUTOFF] + MILD
+STRONG = [(n, a, 50, 0) for n in STEPS_SIZE for a in STEPS_AMOUNT]
+GRID = [(n, a, c, 0) for n in STEPS_SIZE for a in STEPS_AMOUNT for c in STEPS_CUTOFF] + MILD + STRONG
 LEAVE_ALONE = (-1, -1, -1, -1)
 CHOICES = [LEAVE_ALONE] + GRID
 PRESETS = ("Fine digicam noise", "Phone camera noise")
@@ -107,12 +110,14 @@ def batches(all_cases):
     """(listing and output name, cases, settings, index of the first setting
     in GRID) of each search process: the first grid over the camera levels
     and lc10 in two halves, then over the other shared-noise levels, then
-    MILD over every case in two halves."""
+    MILD and then STRONG over every case in two halves."""
     first = [c for c in all_cases if c[1] in {d for d, _ in damages(False)}]
-    grid = GRID[:len(GRID) - len(MILD)]
+    grid = GRID[:len(GRID) - len(MILD) - len(STRONG)]
     return [("0", first[0::2], grid, 0), ("1", first[1::2], grid, 0),
             ("2", [c for c in all_cases if c not in first], grid, 0),
-            ("-mild0", all_cases[0::2], MILD, len(grid)), ("-mild1", all_cases[1::2], MILD, len(grid))]
+            ("-mild0", all_cases[0::2], MILD, len(grid)), ("-mild1", all_cases[1::2], MILD, len(grid)),
+            ("-strong0", all_cases[0::2], STRONG, len(grid) + len(MILD)),
+            ("-strong1", all_cases[1::2], STRONG, len(grid) + len(MILD))]
 
 
 def parse(all_cases):
@@ -267,7 +272,7 @@ def table_source(tables):
             "// camera model at three ISO levels of a large and of a phone sensor, and with\n"
             "// noise shared by the channels at three strengths. Each level's choice is\n"
             f"// the grid setting (noise size {'/'.join(map(str, STEPS_SIZE))}, amount "
-            f"{'/'.join(map(str, STEPS_AMOUNT))}, cutoff {'/'.join(map(str, STEPS_CUTOFF))}) or LeaveAlone\n"
+            f"{'/'.join(map(str, STEPS_AMOUNT))}, cutoff {'/'.join(str(c) for c in sorted({g[2] for g in GRID} - {15}))}) or LeaveAlone\n"
             "// with the best mean PSNR over the photos such that no slider falls as the\n"
             "// median cameraNoiseLevel of the levels rises (luma of 2 x 2 means for the\n"
             "// camera rows, of single pixels for the fine-grain rows); the clean photos\n"

@@ -3,7 +3,7 @@
 // Fitted on whole photos (astronaut, rocket from python3-skimage) through a
 // camera model at three ISO levels of a large and of a phone sensor, and with
 // noise shared by the channels at three strengths. Each level's choice is
-// the grid setting (noise size 0/25/50, amount 25/50/100, cutoff 0/12/25/37) or LeaveAlone
+// the grid setting (noise size 0/25/50, amount 25/50/100, cutoff 0/12/25/37/50) or LeaveAlone
 // with the best mean PSNR over the photos such that no slider falls as the
 // median cameraNoiseLevel of the levels rises (luma of 2 x 2 means for the
 // camera rows, of single pixels for the fine-grain rows); the clean photos
@@ -29,5 +29,6 @@ const AutoRow FineGrainRows[] = {
     {0.00f, LeaveAlone, LeaveAlone, LeaveAlone, LeaveAlone},
     {3.60f, 0, 50, 25, 0},
     {8.03f, 0, 100, 37, 0},
+    {15.15f, 25, 100, 50, 0},
 };
-const int32_t FineGrainRowCount = 3;
+const int32_t FineGrainRowCount = 4;
