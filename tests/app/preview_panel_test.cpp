@@ -247,4 +247,6 @@ TEST_F(PreviewPanelTest, TheViewFollowsTheWindowsSize) {
     headless::Resize(*wizard, {1000, 800});
     EXPECT_EQ(wizard->root.bounds, Rect(0, 0, 1000, 800));
     EXPECT_EQ(wizard->viewPicture.bounds(), Rect(0, 0, 650, 530));
+    headless::Resize(*wizard, {1000, 700});  // taller or shorter alone
+    EXPECT_EQ(wizard->viewPicture.bounds(), Rect(0, 0, 650, 430));
 }
