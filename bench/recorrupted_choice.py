@@ -56,7 +56,7 @@ def table_rows(name):
             for row in re.findall(r"\{([^{}]*)\}", body)]
 
 
-CAMERA_ROWS, FINE_GRAIN_ROWS = table_rows("CameraRows"), table_rows("FineGrainRows")
+TABLES = [table_rows(name) for name in ("FineGrainRows", "SmoothedGrainRows", "CameraRows")]
 BLURS = (0.0, 0.8, 1.8)  # the synthetic noise's components: Gaussian blur deviations
 
 
@@ -207,7 +207,8 @@ def main():
             columns = [[], [], []]
             for c in level_cases:
                 # The table --auto took, told by its row (leaving alone: the camera rows).
-                rows = [index[r] for r in (FINE_GRAIN_ROWS if tuple(auto[c[3]]) in FINE_GRAIN_ROWS[1:] else CAMERA_ROWS)]
+                table = next((t for t in TABLES if tuple(auto[c[3]]) in t[1:]), TABLES[-1])
+                rows = [index[r] for r in table]
                 columns[0].append(quality(c, index[tuple(auto[c[3]])]))
                 columns[1].append(quality(c, min(rows, key=lambda s: score[c[3]][s])))
                 columns[2].append(quality(c, int(np.argmin(score[c[3]]))))

@@ -64,8 +64,10 @@ OPENCV_H = (1, 2, 3, 5, 8)
 # clean photos 0.8 to 1.1, camera noise below 0.7.
 WHITE_CHROMA_PER_LUMA = 1.0
 # White noise reads luma at single pixels twice that of 2 x 2 means; camera
-# noise after demosaicing about 0.3 to 1.
+# noise after demosaicing 0.5 to 1, and after a phone's own smoothing 0.3
+# to 0.4; clean photos 0.7 to 1.3.
 FINE_GRAIN_PER_LUMA = 1.3
+SMOOTHED_PER_LUMA = 0.45
 CLEAN_MARGIN = 1.25
 WORK = os.path.join(ROOT, "build", "photos")
 
@@ -191,18 +193,23 @@ def estimates(paths, tool):
     return {p: [float(v) for v in line.split()[1:]] for p, line in zip(paths, out)}
 
 
-def camera_level(e, fine):
+SPREAD, SMOOTHED, FINE = range(3)  # the grains of camera noise, one table each
+
+
+def camera_level(e, grain):
     """cameraNoiseLevel as a table of that grain reads it: luma of single
     pixels for fine grain, of 2 x 2 block means otherwise."""
-    return e[3] if fine else e[4]
+    return e[3] if grain == FINE else e[4]
 
 
 def camera_like(e):
     return e[6] < WHITE_CHROMA_PER_LUMA * e[3]
 
 
-def fine_grain(e):
-    return e[3] >= FINE_GRAIN_PER_LUMA * e[4]
+def grain_of(e):
+    if e[3] >= FINE_GRAIN_PER_LUMA * e[4]:
+        return FINE
+    return SMOOTHED if e[3] < SMOOTHED_PER_LUMA * e[4] else SPREAD
 
 
 def choice_psnr(psnr, case, c):
@@ -228,31 +235,39 @@ def monotone_fit(score):
 
 
 def fit(tool):
-    """Rows for coarse-grained and for fine-grained camera-like noise, one
-    choice per damage level (the best mean PSNR over the tuning photos, so
-    that no photo's texture decides alone), levels in the order of their
+    """Rows for camera noise spread over neighbours, smoothed in the camera
+    and as fine as single pixels, one choice per damage level (the one whose
+    smallest gain over the input among the tuning photos is largest, so
+    that it serves each photo, not their mean: a gain on one photo's texture
+    does not buy a loss on the other's), levels in the order of their
     median cameraNoiseLevel, no slider falling from one to the next; bounds
     are midpoints between the medians of levels whose choices differ. The
     clean tuning photos come first as a level that must be left alone, and
     no row works on a picture reading below CLEAN_MARGIN times the highest
     level a clean tuning photo reads (as that table reads it), since texture
     makes clean photos of other scenes read that much higher. A level
-    belongs to the grain its photos mostly read."""
+    belongs to the grain most of its photos read (the finer on a tie)."""
     tuning = cases(TUNING)
     psnr = search(cases(TUNING + HELD_OUT), tool, cases(TUNING + HELD_OUT))
     clean = [os.path.join(WORK, f"{photo}.png") for photo in TUNING]
     est = estimates([c[3] for c in tuning] + clean, tool)
     tables = []
-    for fine in (False, True):
-        clean_level = max(camera_level(est[path], fine) for path in clean)
+    given = {c[3]: choice_psnr(psnr, c, 0) for c in tuning}
+
+    def grain_of_level(d):
+        grains = [grain_of(est[c[3]]) for c in tuning if c[1] == d]
+        return max(reversed(range(3)), key=grains.count)
+
+    for grain in (SPREAD, SMOOTHED, FINE):
+        clean_level = max(camera_level(est[path], grain) for path in clean)
         floor = CLEAN_MARGIN * clean_level
-        levels = [d for d, _ in damages()
-                  if (np.mean([fine_grain(est[c[3]]) for c in tuning if c[1] == d]) >= 0.5) == fine]
-        median = {d: float(np.median([camera_level(est[c[3]], fine) for c in tuning if c[1] == d])) for d in levels}
+        levels = [d for d, _ in damages() if grain_of_level(d) == grain]
+        median = {d: float(np.median([camera_level(est[c[3]], grain) for c in tuning if c[1] == d])) for d in levels}
         median["clean"] = clean_level
         order = ["clean"] + sorted(levels, key=lambda d: median[d])
         score = [[0.0] + [-1e9] * len(GRID) if d == "clean" else
-                 [float(np.mean([choice_psnr(psnr, c, s) for c in tuning if c[1] == d])) for s in range(len(CHOICES))]
+                 [min(choice_psnr(psnr, c, s) - given[c[3]] for c in tuning if c[1] == d)
+                  for s in range(len(CHOICES))]
                  for d in order]
         chosen = monotone_fit(score)
         rows = [(0.0, chosen[0])]
@@ -262,7 +277,8 @@ def fit(tool):
         # Rows the floor pushed onto one bound: the last of them serves there.
         rows = [r for k, r in enumerate(rows) if k + 1 == len(rows) or rows[k + 1][0] > r[0]]
         for d, ch in zip(order, chosen):
-            print(f"{'fine' if fine else 'coarse'} {d}: median level {median[d]:.2f} -> {CHOICES[ch]}", file=sys.stderr)
+            print(f"{('spread', 'smoothed', 'fine')[grain]} {d}: median level {median[d]:.2f} -> {CHOICES[ch]}",
+                  file=sys.stderr)
         tables.append(rows)
     return tables
 
@@ -274,27 +290,31 @@ def table_source(tables):
         n, a, c, sc = CHOICES[s]
         return f"    {{{bound:.2f}f, {n}, {a}, {c}, {sc}}},\n"
 
-    coarse, fine = tables
+    spread, smoothed, fine = tables
+    cutoffs = "/".join(str(c) for c in sorted({g[2] for g in GRID} - {15}))
+
+    def table(name, rows):
+        return (f"const AutoRow {name}Rows[] = {{\n" + "".join(row(b, s) for b, s in rows) + "};\n"
+                f"const int32_t {name}RowCount = {len(rows)};\n")
+
     return ("// Written by bench/tune_camera_auto.py --write; do not edit by hand.\n"
             "//\n"
             "// Fitted on whole photos (astronaut, rocket from python3-skimage) through a\n"
             "// camera model at three ISO levels of a large and of a phone sensor, and with\n"
             "// noise shared by the channels at three strengths. Each level's choice is\n"
             f"// the grid setting (noise size {'/'.join(map(str, STEPS_SIZE))}, amount "
-            f"{'/'.join(map(str, STEPS_AMOUNT))}, cutoff {'/'.join(str(c) for c in sorted({g[2] for g in GRID} - {15}))}) or LeaveAlone\n"
-            "// with the best mean PSNR over the photos such that no slider falls as the\n"
-            "// median cameraNoiseLevel of the levels rises (luma of 2 x 2 means for the\n"
-            "// camera rows, of single pixels for the fine-grain rows); the clean photos\n"
+            f"{'/'.join(map(str, STEPS_AMOUNT))}, cutoff {cutoffs}) or LeaveAlone\n"
+            "// whose smallest gain over the input among the photos is largest, such that\n"
+            "// no slider falls as the median cameraNoiseLevel of the levels rises (luma of\n"
+            "// 2 x 2 means, of single pixels for the fine-grain rows); the clean photos\n"
             "// must be left alone. Bounds are midpoints between the medians of levels\n"
             f"// whose choices differ, and at least {CLEAN_MARGIN:g} times the highest level a clean\n"
             "// photo reads.\n"
             '#include "engine/auto_sliders.h"\n\n'
             f"const float WhiteChromaPerLuma = {WHITE_CHROMA_PER_LUMA:.2f}f;\n"
-            f"const float FineGrainPerLuma = {FINE_GRAIN_PER_LUMA:.2f}f;\n\n"
-            "const AutoRow CameraRows[] = {\n" + "".join(row(b, s) for b, s in coarse) + "};\n"
-            f"const int32_t CameraRowCount = {len(coarse)};\n\n"
-            "const AutoRow FineGrainRows[] = {\n" + "".join(row(b, s) for b, s in fine) + "};\n"
-            f"const int32_t FineGrainRowCount = {len(fine)};\n")
+            f"const float FineGrainPerLuma = {FINE_GRAIN_PER_LUMA:.2f}f;\n"
+            f"const float SmoothedGrainPerLuma = {SMOOTHED_PER_LUMA:.2f}f;\n\n"
+            + table("Camera", spread) + "\n" + table("SmoothedGrain", smoothed) + "\n" + table("FineGrain", fine))
 
 
 def run_cli(cli, args, output):

@@ -4,9 +4,9 @@
 // camera model at three ISO levels of a large and of a phone sensor, and with
 // noise shared by the channels at three strengths. Each level's choice is
 // the grid setting (noise size 0/25/50, amount 25/50/100, cutoff 0/12/25/37/50) or LeaveAlone
-// with the best mean PSNR over the photos such that no slider falls as the
-// median cameraNoiseLevel of the levels rises (luma of 2 x 2 means for the
-// camera rows, of single pixels for the fine-grain rows); the clean photos
+// whose smallest gain over the input among the photos is largest, such that
+// no slider falls as the median cameraNoiseLevel of the levels rises (luma of
+// 2 x 2 means, of single pixels for the fine-grain rows); the clean photos
 // must be left alone. Bounds are midpoints between the medians of levels
 // whose choices differ, and at least 1.25 times the highest level a clean
 // photo reads.
@@ -14,20 +14,26 @@
 
 const float WhiteChromaPerLuma = 1.00f;
 const float FineGrainPerLuma = 1.30f;
+const float SmoothedGrainPerLuma = 0.45f;
 
 const AutoRow CameraRows[] = {
     {0.00f, LeaveAlone, LeaveAlone, LeaveAlone, LeaveAlone},
-    {1.61f, 0, 15, 12, 0},
-    {2.08f, 0, 25, 25, 0},
-    {2.68f, 25, 100, 25, 0},
-    {3.85f, 25, 100, 37, 0},
-    {5.17f, 50, 100, 37, 0},
+    {2.06f, 0, 15, 25, 0},
+    {3.80f, 25, 25, 37, 0},
 };
-const int32_t CameraRowCount = 6;
+const int32_t CameraRowCount = 3;
+
+const AutoRow SmoothedGrainRows[] = {
+    {0.00f, LeaveAlone, LeaveAlone, LeaveAlone, LeaveAlone},
+    {1.61f, 0, 15, 12, 0},
+    {2.13f, 25, 25, 25, 0},
+    {4.05f, 50, 50, 37, 0},
+};
+const int32_t SmoothedGrainRowCount = 4;
 
 const AutoRow FineGrainRows[] = {
     {0.00f, LeaveAlone, LeaveAlone, LeaveAlone, LeaveAlone},
-    {3.60f, 0, 50, 25, 0},
+    {3.60f, 0, 100, 25, 0},
     {8.03f, 0, 100, 37, 0},
     {15.15f, 25, 100, 50, 0},
 };

@@ -22,6 +22,10 @@ bool fineGrainNoise(const NoiseProfile& profile) {
     return profile.luma[0] >= FineGrainPerLuma * profile.luma[1];
 }
 
+bool smoothedGrainNoise(const NoiseProfile& profile) {
+    return profile.luma[0] < SmoothedGrainPerLuma * profile.luma[1];
+}
+
 float cameraNoiseLevel(const NoiseProfile& profile) {
     return fineGrainNoise(profile) ? profile.luma[0] : profile.luma[1];
 }
@@ -33,8 +37,9 @@ AutoChoice autoSliders(const DamageEstimate& damage) {
     const bool blocky = damage.jpegQuality > 0 && damage.jpegQuality <= JpegRows[0].bound;
     if (!blocky && cameraLikeNoise(damage.profile)) {
         const float level = cameraNoiseLevel(damage.profile);
-        row = fineGrainNoise(damage.profile) ? rowFor(FineGrainRows, FineGrainRowCount, level)
-                                             : rowFor(CameraRows, CameraRowCount, level);
+        row = fineGrainNoise(damage.profile)       ? rowFor(FineGrainRows, FineGrainRowCount, level)
+              : smoothedGrainNoise(damage.profile) ? rowFor(SmoothedGrainRows, SmoothedGrainRowCount, level)
+                                                   : rowFor(CameraRows, CameraRowCount, level);
     } else {
         int32_t structureClass = 0;
         while (structureClass + 1 < StructureClassCount && damage.structure >= StructureBounds[structureClass])

@@ -54,14 +54,20 @@ extern const int32_t JpegRowCount;
 // together, so chroma at single pixels reads below WhiteChromaPerLuma times
 // luma there (white noise per channel reads 2.31 times). Such pictures take
 // the camera rows, mildest first, by cameraNoiseLevel instead of the noise
-// rows; a row serves levels from its bound up. Noise that demosaicing and
-// in-camera smoothing spread over neighbours takes CameraRows; noise still as
-// fine as single pixels (luma there at least FineGrainPerLuma times luma of
-// 2 x 2 means; white noise reads 2) takes FineGrainRows.
+// rows; a row serves levels from its bound up. Noise that demosaicing
+// spread over neighbours takes CameraRows; noise still as fine as single
+// pixels (luma there at least FineGrainPerLuma times luma of 2 x 2 means;
+// white noise reads 2) takes FineGrainRows; noise a phone smoothed before
+// its JPEG, which leaves single pixels below SmoothedGrainPerLuma times the
+// luma of 2 x 2 means (demosaicing alone 0.5 to 1, clean photos 0.7 to 1.3),
+// takes SmoothedGrainRows.
 extern const float WhiteChromaPerLuma;
 extern const float FineGrainPerLuma;
+extern const float SmoothedGrainPerLuma;
 extern const AutoRow CameraRows[];
 extern const int32_t CameraRowCount;
+extern const AutoRow SmoothedGrainRows[];
+extern const int32_t SmoothedGrainRowCount;
 extern const AutoRow FineGrainRows[];
 extern const int32_t FineGrainRowCount;
 
@@ -72,6 +78,7 @@ extern const int32_t FineGrainRowCount;
 float cameraNoiseLevel(const NoiseProfile& profile);
 bool cameraLikeNoise(const NoiseProfile& profile);
 bool fineGrainNoise(const NoiseProfile& profile);
+bool smoothedGrainNoise(const NoiseProfile& profile);
 
 // The slider positions for a picture with this damage: the camera row of a
 // picture with camera-like noise, otherwise the noise row of the estimate in

@@ -80,15 +80,17 @@ TEST(AutoSliders, NeighbouringStructureClassesDiffer) {
     }
 }
 
-// Noise whose channels move together takes the camera rows, fine-grained
-// or spread over neighbours: left alone without noise, sliders that never
+// Noise whose channels move together takes the camera rows, fine-grained,
+// smoothed or spread over neighbours: left alone without noise, sliders that never
 // fall as its level rises; white noise per channel keeps the noise rows.
 TEST(AutoSliders, CameraLikeNoiseTakesTheCameraRows) {
     const struct {
         float finePerCoarse;  // luma of single pixels per luma of 2 x 2 means
         const AutoRow* rows;
         int32_t count;
-    } kinds[] = {{0.5f, CameraRows, CameraRowCount}, {2.0f, FineGrainRows, FineGrainRowCount}};
+    } kinds[] = {{0.5f, CameraRows, CameraRowCount},
+                 {0.25f, SmoothedGrainRows, SmoothedGrainRowCount},
+                 {2.0f, FineGrainRows, FineGrainRowCount}};
     for (const auto& kind : kinds) {
         DamageEstimate d{12.0f, 0, 20.0f};
         const auto setLevel = [&d, &kind](float level) {  // fine grain reads single pixels, other 2 x 2 means
