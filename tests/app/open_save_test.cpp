@@ -35,6 +35,7 @@ TEST_F(WizardTest, FailedLoadsSayWhyAndReturnToStepOne) {
         ASSERT_FALSE(wizard->batchWidgets.empty());
         EXPECT_EQ(wizard->step4Label->text, "Step 4 - apply and save (batch)");
         EXPECT_EQ(headless::Title(), S("Vistrel - " + good + " (1/2)"));
+        EXPECT_EQ(wizard->fileNameLabel->text, "good.png");
 
         const int32_t before = MessageCount();
         OpenPaths({path});

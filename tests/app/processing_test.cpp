@@ -36,6 +36,7 @@ TEST_F(ProcessingTest, ApplyOffersSavingUntilTheNextRun) {
         ClickWidget(wizard->viewToggle);
         EXPECT_EQ(wizard->viewModeLabel->text, shown);
     }
+    EXPECT_FALSE(headless::FileDialogs().back().save);  // saving waits for its own button
 
     ClickWidget(wizard->previewButton);
     EXPECT_EQ(wizard->viewMode, ViewSource);  // the source shows while the preview runs

@@ -119,6 +119,8 @@ TEST(PhotoFormats, WritersFollowTheSourceAndTheQuality) {
     ASSERT_TRUE(encode(photo, ImageFileWebp, 30, &metadata, kept));
     EXPECT_TRUE(holds(kept, "VP8L"));
     EXPECT_EQ(0, largestDifference(photo, decoded(kept, ImageFileWebp)));
+    ASSERT_TRUE(encode(photo, ImageFileJxl, 100, nullptr, kept));  // JPEG XL at 100: lossless
+    EXPECT_EQ(0, largestDifference(photo, decoded(kept, ImageFileJxl)));
     // HEIC and RAW are read only.
     EXPECT_FALSE(encode(photo, ImageFileHeif, 90, nullptr, kept));
     EXPECT_FALSE(encode(photo, ImageFileRaw, 90, nullptr, kept));
