@@ -103,6 +103,13 @@ def build_photos():
             write(os.path.join(WORK, f"{name}-{level}.png"), camera_damage.luma_chroma(pixels, luma, chroma, seed + i))
 
 
+def clean_photos(photos):
+    """Each photo whole, and as each camera makes it without noise (its
+    reference at the lowest ISO; every ISO's is the same)."""
+    return [os.path.join(WORK, f"{photo}{suffix}.png") for photo in photos
+            for suffix in ["", *(f"-{s}{camera_damage.ISO_LEVELS[s][0]}-ref" for s in ("large", "phone"))]]
+
+
 def cases(photos, extra=True):
     """(photo, damage, clean path, input path) of every damaged case."""
     out = []
@@ -206,6 +213,17 @@ def camera_like(e):
     return e[6] < WHITE_CHROMA_PER_LUMA * e[3]
 
 
+def near_grain(e, grain):
+    """Whether a picture's luma at single pixels per 2 x 2 means lies within
+    CLEAN_MARGIN of the range that takes a grain's table."""
+    ratio = e[3] / e[4] if e[4] > 0 else 1.0
+    if grain == FINE:
+        return ratio * CLEAN_MARGIN >= FINE_GRAIN_PER_LUMA
+    if grain == SMOOTHED:
+        return ratio < SMOOTHED_PER_LUMA * CLEAN_MARGIN
+    return SMOOTHED_PER_LUMA <= ratio * CLEAN_MARGIN and ratio < FINE_GRAIN_PER_LUMA * CLEAN_MARGIN
+
+
 def grain_of(e):
     if e[3] >= FINE_GRAIN_PER_LUMA * e[4]:
         return FINE
@@ -244,12 +262,16 @@ def fit(tool):
     are midpoints between the medians of levels whose choices differ. The
     clean tuning photos come first as a level that must be left alone, and
     no row works on a picture reading below CLEAN_MARGIN times the highest
-    level a clean tuning photo reads (as that table reads it), since texture
-    makes clean photos of other scenes read that much higher. A level
-    belongs to the grain most of its photos read (the finer on a tie)."""
+    level a clean tuning photo (whole, or a camera's reference without
+    noise) reads as that table reads it, since texture makes clean photos of
+    other scenes read that much higher; a clean photo counts for the tables
+    whose grain it nearly reads (near_grain: whole photos read 0.7 to 1.3,
+    a phone's reference without noise about 0.5, near the noise the phone
+    smoothed). A level belongs to the grain most of its photos read (the
+    finer on a tie)."""
     tuning = cases(TUNING)
     psnr = search(cases(TUNING + HELD_OUT), tool, cases(TUNING + HELD_OUT))
-    clean = [os.path.join(WORK, f"{photo}.png") for photo in TUNING]
+    clean = clean_photos(TUNING)
     est = estimates([c[3] for c in tuning] + clean, tool)
     tables = []
     given = {c[3]: choice_psnr(psnr, c, 0) for c in tuning}
@@ -259,7 +281,8 @@ def fit(tool):
         return max(reversed(range(3)), key=grains.count)
 
     for grain in (SPREAD, SMOOTHED, FINE):
-        clean_level = max(camera_level(est[path], grain) for path in clean)
+        clean_level = max((camera_level(est[path], grain) for path in clean if near_grain(est[path], grain)),
+                          default=0.0)
         floor = CLEAN_MARGIN * clean_level
         levels = [d for d, _ in damages() if grain_of_level(d) == grain]
         median = {d: float(np.median([camera_level(est[c[3]], grain) for c in tuning if c[1] == d])) for d in levels}
@@ -309,7 +332,8 @@ def table_source(tables):
             "// 2 x 2 means, of single pixels for the fine-grain rows); the clean photos\n"
             "// must be left alone. Bounds are midpoints between the medians of levels\n"
             f"// whose choices differ, and at least {CLEAN_MARGIN:g} times the highest level a clean\n"
-            "// photo reads.\n"
+            "// photo (whole, or a camera's reference without noise) reads whose grain is\n"
+            "// near the table's.\n"
             '#include "engine/auto_sliders.h"\n\n'
             f"const float WhiteChromaPerLuma = {WHITE_CHROMA_PER_LUMA:.2f}f;\n"
             f"const float FineGrainPerLuma = {FINE_GRAIN_PER_LUMA:.2f}f;\n"
@@ -354,11 +378,11 @@ def evaluate(tool, cli):
                   f"{m['level']:.2f} ({'left alone' if best_level == 0 else '/'.join(map(str, CHOICES[best_level][:3]))})"
                   f" | {m['opencv']:.2f} (h {h}) | {m['auto'] - m['level']:+.2f} | "
                   f"{m['auto'] - max(m['fine'], m['phone']):+.2f} | {m['auto'] - m['opencv']:+.2f} |", flush=True)
-    print("\nclean photos:")
-    for photo in PHOTOS:
-        path = os.path.join(WORK, f"{photo}.png")
+    print("\nclean photos, whole and as each camera makes them without noise:")
+    for path in clean_photos(PHOTOS):
         image, log = run_cli(cli, ["--auto", path], out)
-        print(f"  {photo}: {'left as it is' if 'left as it is' in log else f'{psnr_of(read(path), image):.2f} dB'}")
+        print(f"  {os.path.basename(path)}: "
+              f"{'left as it is' if 'left as it is' in log else f'{psnr_of(read(path), image):.2f} dB'}")
     from skimage import data as d
     clean = cv2.cvtColor(d.coffee(), cv2.COLOR_RGB2BGR)
     sample = os.path.join(ROOT, "Samples", "coffee-noisy.png")

@@ -9,7 +9,8 @@
 // 2 x 2 means, of single pixels for the fine-grain rows); the clean photos
 // must be left alone. Bounds are midpoints between the medians of levels
 // whose choices differ, and at least 1.25 times the highest level a clean
-// photo reads.
+// photo (whole, or a camera's reference without noise) reads whose grain is
+// near the table's.
 #include "engine/auto_sliders.h"
 
 const float WhiteChromaPerLuma = 1.00f;
@@ -25,7 +26,7 @@ const int32_t CameraRowCount = 3;
 
 const AutoRow SmoothedGrainRows[] = {
     {0.00f, LeaveAlone, LeaveAlone, LeaveAlone, LeaveAlone},
-    {1.61f, 0, 15, 12, 0},
+    {1.18f, 0, 15, 12, 0},
     {2.13f, 25, 25, 25, 0},
     {4.05f, 50, 50, 37, 0},
 };
