@@ -135,6 +135,7 @@ TEST(FastPaths, ConvolutionMatchesTheReference) {
 TEST(FastPaths, SadKernelsMatchThePortableOnes) {
     SadVariant variants[8];
     const int32_t variantCount = availableSadVariants(variants, 8);
+    ASSERT_GT(variantCount, 0);  // the portable one at least
     passtest::Random random(77);
     std::vector<uint8_t> image(64 * 64);
     for (uint8_t& b : image)

@@ -150,6 +150,9 @@ TEST(NoiseProfile, ReadsNoiseByScaleChannelAndTone) {
         EXPECT_EQ(blue.luma[k], blue.lumaByTone[k][1]) << "scale " << k;
         EXPECT_EQ(blue.chroma[k], blue.chromaByTone[k][1]) << "scale " << k;
     }
+    // Grey 127 and 129 in a checkerboard: luma's quarter lies a quarter into bin 64, chroma's an eighth into bin 0.
+    const NoiseProfile board = estimateNoiseProfile(noisyPicture([](int x, int y, int) { return 127.0 + (x + y) % 2 * 2.0; }, 0.0, 1));
+    EXPECT_EQ(std::pair(board.luma[0], board.chroma[0]), std::pair(float(63.75 / 1.9116953 / 4.0), float(0.125 / 1.9116953)));
     // Windows that touch a clipped channel are left out: the clipped three
     // quarters on the right would otherwise fill the lower quarter read.
     const NoiseProfile clipped = estimateNoiseProfile(
