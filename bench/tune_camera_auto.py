@@ -28,7 +28,6 @@ GRID on every case; results are kept in build/photos/ and reused.
 """
 import argparse
 import os
-import re
 import subprocess
 import sys
 
@@ -207,10 +206,6 @@ def camera_level(e, grain):
     """cameraNoiseLevel as a table of that grain reads it: luma of single
     pixels for fine grain, of 2 x 2 block means otherwise."""
     return e[3] if grain == FINE else e[4]
-
-
-def camera_like(e):
-    return e[6] < WHITE_CHROMA_PER_LUMA * e[3]
 
 
 def near_grain(e, grain):
