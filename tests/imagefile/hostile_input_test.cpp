@@ -105,7 +105,7 @@ TEST(HostileInput, MalformedHeadersFailWithoutAllocating) {
     std::vector<uint8_t> ico(22 + 40 + 64, 0);
     for (auto [at, x] : {std::pair{2u, 1u}, {4, 1}, {18, 22}, {22, 40}, {26, 65535}, {30, 2 * 65535}, {36, 32}})
         putLe32(ico, at, x);
-    std::vector<uint8_t> os2Bitfields = withHeaderSize(bmpFile(4, 4, 32, 3, 64), 20);  // 3: Huffman to OS/2
+    std::vector<uint8_t> os2Bitfields = withHeaderSize(bmpFile(4, 4, 32, 3, 64), 20);  // for OS/2, 3 means Huffman
     for (int i = 0; i < 3; ++i)
         putLe32(os2Bitfields, 34 + 4 * i, 0xFF0000u >> (8 * i));  // masks that would read
     const std::tuple<const char*, std::vector<uint8_t>, ImageFileType> rows[] = {
