@@ -36,7 +36,7 @@ TEST_F(ProcessingTest, ApplyOffersSavingUntilTheNextRun) {
         ClickWidget(wizard->viewToggle);
         EXPECT_EQ(wizard->viewModeLabel->text, shown);
     }
-    EXPECT_FALSE(headless::FileDialogs().back().save);  // saving waits for its own button
+    EXPECT_TRUE(headless::FileDialogs().empty() || !headless::FileDialogs().back().save);  // only its button saves
 
     ClickWidget(wizard->previewButton);
     EXPECT_EQ(wizard->viewMode, ViewSource);  // the source shows while the preview runs
