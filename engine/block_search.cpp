@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <iterator>
 #include <mutex>
+#include <stdexcept>
 #include <vector>
 
 namespace {
@@ -19,8 +20,6 @@ constexpr int32_t MaxFinalCandidates = 128;
 // of one radius list the same reference points, kept once as targets.
 struct FinalDiscs {
     int32_t pointCount = 0;
-    std::vector<int32_t> targetX;  // dx of point j
-    std::vector<int32_t> targetY;  // dy of point j
     std::vector<int32_t> stripOffsets;  // (dy + r0) * w0 + dx: point j in a block row's sums
     std::vector<std::vector<int32_t>> sampleOffsets;  // per (a, s): iy * w0 + ix of point j
 
@@ -32,12 +31,9 @@ struct FinalDiscs {
                 offsets.reserve(pattern.size());
                 for (const SamplePoint& p : pattern)
                     offsets.push_back(((p.fy + 32768) >> 16) * w0 + ((p.fx + 32768) >> 16));
-                if (targetX.empty()) {
-                    for (const SamplePoint& p : pattern) {
-                        targetX.push_back(p.dx);
-                        targetY.push_back(p.dy);
+                if (stripOffsets.empty()) {
+                    for (const SamplePoint& p : pattern)
                         stripOffsets.push_back((p.dy + r0) * w0 + p.dx);
-                    }
                     pointCount = static_cast<int32_t>(pattern.size());
                 }
             }
@@ -100,6 +96,13 @@ ScaleRange scaleRangeFor(int32_t scaleMode) {
     }
 }
 
+void requireDiscsInBand(const PassParams& params, int32_t m) {
+    // The last block starts less than m before the band's end; its centre
+    // lies half a step further and its disc r0 beyond that.
+    if (params.blockStep < 1 || params.blockStep / 2 + params.patchRadius > m)
+        throw std::invalid_argument("block discs reach past the margin");
+}
+
 int32_t startLevel(int32_t patchRadius, int32_t levelCount) {
     int32_t level = 0;
     for (int32_t r = patchRadius; r > 2; r >>= 1)
@@ -110,6 +113,7 @@ int32_t startLevel(int32_t patchRadius, int32_t levelCount) {
 void averageDetail(const DetailPyramid& referencePyramid, const DetailPyramid& searchPyramid,
                    const ByteImage& detailIn, ByteImage& detailOut, const PassParams& params, int32_t m,
                    ProcessingJob* job, MatchCountMap* map, int32_t threads) {
+    requireDiscsInBand(params, m);
     const int32_t w0 = detailIn.width;
     const int32_t h0 = detailIn.height;
     allocateOrThrow(detailOut, w0, h0);
@@ -306,49 +310,25 @@ void averageDetail(const DetailPyramid& referencePyramid, const DetailPyramid& s
             if (accepted == 0)
                 continue;
 
+            // The whole disc lies in the band: point j lands at a fixed
+            // offset from the block's centre in this row's sums.
             const int32_t points = discs.pointCount;
-            if (cx + r0 < w0 && cy + r0 < h0) {
-                // The whole disc lies in the band: point j lands at a fixed
-                // offset from the block's centre in this row's sums.
-                int32_t* sums = worker.sums.data() + cx;
-                int32_t* counts = worker.counts.data() + cx;
-                const int32_t* targets = discs.stripOffsets.data();
-                for (int32_t j = 0; j < points; ++j)
-                    counts[targets[j]] += accepted;
-                for (int32_t i = 0; i < accepted; ++i) {
-                    const Candidate& c = current[i];
-                    const uint8_t* base = detailIn.data + static_cast<ptrdiff_t>(c.y) * w0 + c.x;
-                    const int32_t* offsets = discs.offsetsFor(c).data();
-                    for (int32_t j = 0; j < points; ++j)
-                        sums[targets[j]] += base[offsets[j]];
-                }
-                continue;
-            }
-            for (int32_t j = 0; j < points; ++j) {
-                const int32_t tx = cx + discs.targetX[static_cast<size_t>(j)];
-                const int32_t ty = cy + discs.targetY[static_cast<size_t>(j)] - top;
-                if (tx >= w0 || ty + top >= h0)
-                    continue;  // only blocks wider than their disc reach past the band
-                worker.counts[static_cast<size_t>(ty) * static_cast<size_t>(w0) + static_cast<size_t>(tx)] += accepted;
-            }
+            int32_t* sums = worker.sums.data() + cx;
+            int32_t* counts = worker.counts.data() + cx;
+            const int32_t* targets = discs.stripOffsets.data();
+            for (int32_t j = 0; j < points; ++j)
+                counts[targets[j]] += accepted;
             for (int32_t i = 0; i < accepted; ++i) {
                 const Candidate& c = current[i];
                 const uint8_t* base = detailIn.data + static_cast<ptrdiff_t>(c.y) * w0 + c.x;
                 const int32_t* offsets = discs.offsetsFor(c).data();
-                for (int32_t j = 0; j < points; ++j) {
-                    const int32_t tx = cx + discs.targetX[static_cast<size_t>(j)];
-                    const int32_t ty = cy + discs.targetY[static_cast<size_t>(j)] - top;
-                    if (tx >= w0 || ty + top >= h0)
-                        continue;
-                    worker.sums[static_cast<size_t>(ty) * static_cast<size_t>(w0) + static_cast<size_t>(tx)] +=
-                        base[offsets[j]];
-                }
+                for (int32_t j = 0; j < points; ++j)
+                    sums[targets[j]] += base[offsets[j]];
             }
         }
 
-        const int32_t last = std::min(stripRows, h0 - top);
         std::lock_guard<std::mutex> lock(sumsLock);
-        for (int32_t y = 0; y < last; ++y) {
+        for (int32_t y = 0; y < stripRows; ++y) {
             const size_t from = static_cast<size_t>(y) * static_cast<size_t>(w0);
             const size_t to = static_cast<size_t>(top + y) * static_cast<size_t>(w0);
             for (int32_t x = 0; x < w0; ++x) {

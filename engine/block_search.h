@@ -19,10 +19,17 @@ ScaleRange scaleRangeFor(int32_t scaleMode);
 // be halved while it is above 2, at most the pyramid's last level.
 int32_t startLevel(int32_t patchRadius, int32_t levelCount);
 
+// Throws std::invalid_argument unless every block and its disc lie inside
+// the band: a step of at least 1 and half a step plus the disc's radius
+// within the margin m (the settings keep m at twice the radius and steps no
+// wider than the disc).
+void requireDiscsInBand(const PassParams& params, int32_t m);
+
 // Rebuilds the detail band block by block: each block's disc is searched for
 // coarse to fine in the search pyramid over positions, angles and scales, and
 // the samples of every match under the cutoff are averaged into detailOut
-// (W0 x H0, like detailIn). m is the margin around the part that is kept.
+// (W0 x H0, like detailIn). m is the margin around the part that is kept,
+// wide enough for requireDiscsInBand.
 // When map is given it receives one cell per block: the number of matches
 // averaged. job, when given, receives progress and is polled for
 // cancellation before every block (its int32 state is thrown). The block

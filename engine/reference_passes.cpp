@@ -154,6 +154,7 @@ BandSplit splitBandsReference(const Bitmap& image, float splitRadius) {
 void averageDetailReference(const DetailPyramid& referencePyramid, const DetailPyramid& searchPyramid,
                             const ByteImage& detailIn, ByteImage& detailOut, const PassParams& params, int32_t m,
                             ProcessingJob* job, MatchCountMap* map) {
+    requireDiscsInBand(params, m);
     const int32_t w0 = detailIn.width;
     const int32_t h0 = detailIn.height;
     allocateOrThrow(detailOut, w0, h0);
@@ -254,8 +255,6 @@ void averageDetailReference(const DetailPyramid& referencePyramid, const DetailP
                 continue;
             const SamplePattern& own = finalPatterns[0];
             for (size_t j = 0; j < own.size(); ++j) {
-                if (cx + own[j].dx >= w0 || cy + own[j].dy >= h0)
-                    continue;  // only blocks wider than their disc reach past the band
                 Accumulator& target =
                              accumulator[static_cast<size_t>(cy + own[j].dy) * static_cast<size_t>(w0) + (cx + own[j].dx)];
                 for (int32_t i = 0; i < accepted; ++i) {

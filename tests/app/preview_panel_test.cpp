@@ -90,12 +90,7 @@ TEST_F(PreviewPanelTest, TheNavigatorBoxFollowsTheCentreAlikeAcrossAndDown) {
 // The navigator draws from a halving at most twice its size: a fine
 // pattern shows as even grey, without moire.
 TEST_F(PreviewPanelTest, AFinePatternShowsEvenInTheNavigator) {
-    Bitmap stripes;
-    stripes.resize(1200, 900);
-    for (int32_t y = 0; y < 900; ++y)
-        for (int32_t x = 0; x < 1200; ++x)
-            stripes.at(x, y) = x / 2 % 2 ? White : Black;
-    Show(std::move(stripes));
+    Show(generated(1200, 900, [](int32_t x, int32_t) { return x / 2 % 2 ? White : Black; }));
     const Bitmap& thumb = wizard->navigatorPicture;
     int32_t lo = 255, hi = 0;
     for (int32_t x = 8; x < thumb.width - 8; ++x) {
@@ -225,8 +220,7 @@ TEST(Pyramid, HalvingWeighsNeighboursAndStopsAtTheEdges) {
     EXPECT_EQ(std::pair(packPixel(30, 0, 0), packPixel(170, 0, 0)), std::pair(half.at(0, 0), half.at(1, 0)));
     // A picture one pixel across or down is not halved.
     for (const auto& [w, h] : {std::pair{1, 8}, {8, 1}}) {
-        Bitmap thin;
-        thin.resize(w, h);
+        Bitmap thin = generated(w, h, [](int32_t, int32_t) { return 0u; });
         Pyramid pyramid;
         ASSERT_TRUE(pyramid.Rebuild(thin));
         EXPECT_EQ(1, pyramid.LevelCount()) << w << " x " << h;

@@ -41,13 +41,10 @@ void InvertingDenoise(ProcessingJob& job, int32_t, const PassParams&, MatchCount
 PassSequence ScriptedPasses::Sequence() { return PassSequence{InvertingDenoise, nullptr}; }
 
 Bitmap Gradient(int32_t width, int32_t height) {
-    Bitmap b;
-    b.resize(width, height);
-    for (int32_t y = 0; y < height; ++y)
-        for (int32_t x = 0; x < width; ++x)
-            b.at(x, y) = packPixel(static_cast<uint32_t>(x * 7 + y) & 255, static_cast<uint32_t>(y * 5 + x) & 255,
-                                   static_cast<uint32_t>((x >> 8) * 16 + (y >> 8) + x * y) & 255);
-    return b;
+    return generated(width, height, [](int32_t x, int32_t y) {
+        return packPixel(static_cast<uint32_t>(x * 7 + y) & 255, static_cast<uint32_t>(y * 5 + x) & 255,
+                         static_cast<uint32_t>((x >> 8) * 16 + (y >> 8) + x * y) & 255);
+    });
 }
 
 Bitmap Loaded(const std::string& path) {

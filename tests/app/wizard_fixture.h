@@ -9,7 +9,7 @@
 #include "platform/headless.h"
 #include "ui/edit_field.h"
 #include "tests/support/file_bytes.h"
-#include "tests/support/same_pixels.h"
+#include "tests/support/images.h"
 #include "watchdog.h"
 
 #include <gtest/gtest.h>

@@ -5,7 +5,7 @@
 #include "core/bilinear_weights.h"
 #include "imagefile/image_file.h"
 #include "tests/support/file_bytes.h"
-#include "tests/support/same_pixels.h"
+#include "tests/support/images.h"
 #include "tests/support/scratch_folder.h"
 
 #include <gtest/gtest.h>

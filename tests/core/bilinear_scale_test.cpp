@@ -1,6 +1,6 @@
 #include "core/bilinear_scale.h"
 #include "core/bilinear_weights.h"
-#include "tests/support/same_pixels.h"
+#include "tests/support/images.h"
 
 #include <gtest/gtest.h>
 
@@ -11,12 +11,7 @@ struct WeightsReady : ::testing::Test {
 };
 
 Bitmap ramp(int w, int h) {
-    Bitmap b;
-    b.resize(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            b.at(x, y) = packPixel(x * 40, y * 40, 200, 255);
-    return b;
+    return generated(w, h, [](int32_t x, int32_t y) { return packPixel(x * 40, y * 40, 200, 255); });
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 EngineSettings withAllSliders(int32_t v) { return settingsFromOptions({v, v, v}); }
@@ -24,14 +26,10 @@ TEST(OptionMapping, WorkedValues) {
         EngineSettings s = withAllSliders(r.value);
         // The ends are exact: the clamp catches exp/log rounding.
         EXPECT_NEAR(r.splitRadius, s.pass1.splitRadius, r.value % 100 == 0 ? 0.0 : 1e-5);
-        EXPECT_EQ(r.searchRadius, s.pass1.searchRadius);
-        EXPECT_EQ(r.blockStep, s.pass1.blockStep);
-        EXPECT_EQ(r.patchRadius, s.pass1.patchRadius);
-        EXPECT_EQ(r.fine, s.pass1.maxMatchesFine);
-        EXPECT_EQ(r.coarse, s.pass1.maxMatchesCoarse);
-        EXPECT_EQ(r.cutoff, s.pass1.cutoff);
-        EXPECT_EQ(r.blockStep, s.deblur.mapSpacing);
-        EXPECT_EQ(r.fine, s.deblur.mapFullScale);
+        // The deblur map's spacing and full scale follow the blocks and the list.
+        EXPECT_EQ(std::tuple(r.searchRadius, r.blockStep, r.patchRadius, r.fine, r.coarse, r.cutoff, r.blockStep, r.fine),
+                  std::tuple(s.pass1.searchRadius, s.pass1.blockStep, s.pass1.patchRadius, s.pass1.maxMatchesFine,
+                             s.pass1.maxMatchesCoarse, s.pass1.cutoff, s.deblur.mapSpacing, s.deblur.mapFullScale));
     }
     // Missing controls read as the first preset: sliders at 10, no deblur,
     // the original scale.

@@ -4,7 +4,7 @@
 #include "core/bitmap.h"
 #include "engine/processing_job.h"
 #include "engine/work_image.h"
-#include "tests/support/same_pixels.h"
+#include "tests/support/images.h"
 
 #include <gtest/gtest.h>
 
@@ -45,16 +45,7 @@ private:
 
 inline uint8_t clampByte(double v) { return v <= 0.0 ? 0 : v >= 255.0 ? 255 : static_cast<uint8_t>(std::lrint(v)); }
 
-// An image whose sample at (x, y) is sampleAt(x, y), asked row by row.
-template <typename ImageType = Bitmap, typename Sample>
-ImageType generated(int32_t w, int32_t h, Sample sampleAt) {
-    ImageType b;
-    b.resize(w, h);
-    for (int32_t y = 0; y < h; ++y)
-        for (int32_t x = 0; x < w; ++x)
-            b.at(x, y) = sampleAt(x, y);
-    return b;
-}
+using ::generated;
 
 inline Bitmap solid(int32_t w, int32_t h, uint32_t pixel) {
     return generated(w, h, [pixel](int32_t, int32_t) { return pixel; });

@@ -209,14 +209,16 @@ TEST(HostileInput, IndicesOutsideTheTableAreNeverReadOutOfBounds) {
     // BMP: an 8-bit image with a 2-entry palette using index 200 reads
     // black rather than whatever follows the palette. A 36-byte OS/2 header
     // still gives the palette's length: index 2 of the two entries is black
-    // too, not the bytes before the pixels.
-    for (auto [headerSize, index] : {std::pair{40u, 200}, {36u, 2}}) {
+    // too, not the bytes before the pixels. A pixel offset of 0 means the
+    // pixels follow the palette: index 1 there is the white entry.
+    for (auto [headerSize, index, pixelOffset] : {std::tuple{40u, 200, 62u}, {36u, 2, 62u}, {40u, 1, 0u}}) {
         std::vector<uint8_t> bmp = withHeaderSize(bmpFile(1, 1, 8, 0, 4, 2), headerSize);
+        putLe32(bmp, 10, pixelOffset);
         bmp[58] = bmp[59] = bmp[60] = 0xFF;
         bmp[62] = static_cast<uint8_t>(index);
-        const Bitmap black = decoded(bmp, ImageFileBmp);
-        ASSERT_FALSE(black.isEmpty()) << headerSize;
-        EXPECT_EQ(packPixel(0, 0, 0), black.at(0, 0)) << headerSize;
+        const Bitmap pixel = decoded(bmp, ImageFileBmp);
+        ASSERT_FALSE(pixel.isEmpty()) << headerSize;
+        EXPECT_EQ(index == 1 ? packPixel(255, 255, 255) : packPixel(0, 0, 0), pixel.at(0, 0)) << headerSize;
     }
 }
 

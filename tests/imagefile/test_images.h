@@ -4,7 +4,7 @@
 #include "core/strings.h"
 #include "imagefile/image_file.h"
 #include "tests/support/file_bytes.h"
-#include "tests/support/same_pixels.h"
+#include "tests/support/images.h"
 
 #include <algorithm>
 #include <cstdint>

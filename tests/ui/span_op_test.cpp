@@ -1,4 +1,5 @@
 #include "core/bilinear_weights.h"
+#include "tests/support/images.h"
 #include "ui/span_op.h"
 
 #include <gtest/gtest.h>
@@ -8,10 +9,7 @@ namespace {
 constexpr uint32_t Sentinel = 0x5A5A5A5A;
 
 Bitmap Filled(int32_t w, int32_t h, uint32_t value) {
-    Bitmap b;
-    b.resize(w, h);
-    b.fill(value);
-    return b;
+    return generated(w, h, [value](int32_t, int32_t) { return value; });
 }
 
 struct SpanOps : ::testing::Test {
