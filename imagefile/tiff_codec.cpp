@@ -103,12 +103,12 @@ TIFF* openMemory(MemoryFile& file, const char* mode) {
     return tiff;
 }
 
-// Layouts that libtiff's RGBA reader accepts but then fails on.
+// CMYK: libtiff's RGBA reader fails on depths other than 8 and drops the
+// alpha at 8; at 8 bits without alpha the two give the same pixels.
 bool needsOwnReader(TIFF* tiff) {
-    uint16_t bits = 0, photometric = 0;
-    TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &bits);
+    uint16_t photometric = 0;
     TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &photometric);
-    return photometric == PHOTOMETRIC_SEPARATED && bits != 8;
+    return photometric == PHOTOMETRIC_SEPARATED;
 }
 
 // Bits [index * bits, (index + 1) * bits) of a row, most significant first.

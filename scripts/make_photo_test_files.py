@@ -353,7 +353,8 @@ def new_formats(base):
 def odd_tiffs(out=OUT):
     """TIFF layouts libtiff leaves to the program: 12-bit grey, Deflate with
     horizontal differencing (with the 8-bit picture it must read as), and
-    16-bit CMYK with unassociated alpha."""
+    16-bit CMYK with unassociated alpha, and the same at 8 bits (whose alpha
+    libtiff's RGBA reader drops)."""
     os.makedirs(out, exist_ok=True)
     w, h = 16, 16
     values = [[(x * 397 + y * 1231 + x * y * 29) % 4096 for x in range(w)] for y in range(h)]
@@ -375,6 +376,10 @@ def odd_tiffs(out=OUT):
               [tiff_entry(256, "I", [2]), tiff_entry(257, "I", [1]), tiff_entry(258, "H", [16] * 5),
                tiff_entry(259, "H", [1]), tiff_entry(262, "H", [5]), tiff_entry(277, "H", [5]),
                tiff_entry(278, "I", [1]), tiff_entry(338, "H", [2])], inks)
+    tiff_file(f"{out}/cmyk8_alpha.tif",
+              [tiff_entry(256, "I", [2]), tiff_entry(257, "I", [1]), tiff_entry(258, "H", [8] * 5),
+               tiff_entry(259, "H", [1]), tiff_entry(262, "H", [5]), tiff_entry(277, "H", [5]),
+               tiff_entry(278, "I", [1]), tiff_entry(338, "H", [2])], bytes([0, 0, 0, 0, 0x80, 0xFF, 0, 0, 0, 0xFF]))
 
 
 if __name__ == "__main__":

@@ -46,8 +46,7 @@ TEST(FastPaths, BlockSearchMatchesTheReference) {
     uint64_t seed = 100;
     for (const PassParams& p : everyPresetsParams()) {
         for (const auto& size : Sizes) {
-            for (int kind = 0; kind < 2; ++kind) {
-                // The settings' margin, and the narrowest that keeps every disc in the band.
+            for (int kind = 0; kind < 2; ++kind) {  // the settings' margin, then the narrowest allowed
                 const int32_t m = kind == 0 ? 2 * p.patchRadius : p.blockStep / 2 + p.patchRadius;
                 const int32_t w = size[0] + 2 * m, h = size[1] + 2 * m;
                 ByteImage band =
