@@ -115,6 +115,7 @@ TEST_F(WizardTest, FilesGivenAtStartOpenAsOneChoice) {
     // Start again from nothing: the windows go first, then the application.
     delete TheApplication->about;
     delete wizard;
+    EXPECT_EQ(TheApplication->wizard, nullptr);  // nothing dropped now reaches the closed window
     StopApplication();
     // A desktop's "Open with" hands over absolute paths; a shell may hand
     // over relative ones, which count from the current folder.

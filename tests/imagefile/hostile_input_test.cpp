@@ -160,12 +160,12 @@ TEST(HostileInput, AbsurdOffsetsFail) {
 }
 
 TEST(HostileInput, RunsPastTheEndAreClippedOrRejected) {
-    // RLE8, 2 x 2: a run of 255, a literal of 200 pixels, a delta far
-    // outside, then more runs.
+    // RLE8, 2 x 2: a run of 255, a literal of 200 pixels, a delta far to
+    // the right, then runs, the second after the last row has ended.
     std::vector<uint8_t> bmp = bmpFile(2, 2, 8, 1, 0, 2);
     bmp.insert(bmp.end(), {255, 1, 0, 200});
     bmp.insert(bmp.end(), 200, 1);
-    bmp.insert(bmp.end(), {0, 2, 255, 255, 3, 1, 0, 0, 3, 1, 0, 1});
+    bmp.insert(bmp.end(), {0, 2, 255, 1, 3, 1, 0, 0, 3, 1, 0, 1});
     putLe32(bmp, 2, static_cast<uint32_t>(bmp.size()));
     ASSERT_EQ(2, decoded(bmp, ImageFileBmp).width);  // lenient: the runs are clipped to the row
 
@@ -190,7 +190,7 @@ TEST(HostileInput, IndicesOutsideTheTableAreNeverReadOutOfBounds) {
     std::vector<uint8_t> gif = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0, 0, 0, 255, 255, 255,
                                 0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 0x5C, 0x01, 0, 0x3B};
     EXPECT_FALSE(decodes(gif, ImageFileGif));
-    gif[31] = 0x4C;  // index 1: fine
+    gif[31] = 0xCC;  // index 1: fine; the code 7 after the last pixel is never read
     EXPECT_TRUE(decodes(gif, ImageFileGif));
 
     // TGA colour map of 2 entries starting at index 5: index 7 is one past it.
