@@ -367,7 +367,8 @@ def odd_tiffs(out=OUT):
     tiff_file(f"{out}/grey12_predictor.tif",
               [tiff_entry(256, "I", [w]), tiff_entry(257, "I", [h]), tiff_entry(258, "H", [12]),
                tiff_entry(259, "H", [8]), tiff_entry(262, "H", [1]), tiff_entry(277, "H", [1]),
-               tiff_entry(278, "I", [h]), tiff_entry(317, "H", [2])], zlib.compress(bytes(packed)))
+               tiff_entry(278, "I", [h]), tiff_entry(317, "H", [2]), tiff_entry(65000, "H", [1])],
+              zlib.compress(bytes(packed)))  # 65000: a private tag, which libtiff warns of
     grey = Image.new("L", (w, h))
     grey.putdata([(v * 255 + 2047) // 4095 for row in values for v in row])
     grey.save(f"{out}/grey12_predictor.png")

@@ -3,7 +3,6 @@
 #include "ui/button.h"
 #include "ui/image_widget.h"
 #include "ui/slider.h"
-#include "ui/text_label.h"
 
 class ProcessingTest : public WizardTest {
 protected:
@@ -16,7 +15,11 @@ protected:
     Bitmap picture = Gradient(600, 400);
 };
 
+// The window's fingerprints with the photo open and after the run (and, in
+// another test, at the first step) were recorded from screens looked at: a
+// difference wants a look at the screen before new values are recorded.
 TEST_F(ProcessingTest, ApplyOffersSavingUntilTheNextRun) {
+    const uint64_t opened = hashImage(headless::Screen(*wizard));
     EXPECT_FALSE(headless::LogoutInhibited());
     ClickWidget(wizard->applyButton);
     EXPECT_EQ(wizard->jobMode, JobApplying);
@@ -26,10 +29,9 @@ TEST_F(ProcessingTest, ApplyOffersSavingUntilTheNextRun) {
     RunUntilIdle();
     EXPECT_FALSE(headless::LogoutInhibited());
     ASSERT_EQ(wizard->resultKind, ResultFull);
-    EXPECT_EQ(wizard->viewModeLabel->text, "Result");
+    EXPECT_EQ(std::pair(opened, hashImage(headless::Screen(*wizard))),
+              (std::pair<uint64_t, uint64_t>(0x506cafa309baa6f0, 0x637ee1c61523b878)));  // step 5 and the result shown
     EXPECT_EQ(wizard->result.Level(0).at(0, 0), Inverted(picture.at(0, 0)));
-    ASSERT_EQ(wizard->step5Widgets.size(), 3u);
-    EXPECT_EQ(static_cast<TextLabel*>(wizard->step5Widgets[0])->text, "Step 5 - save result");
     EXPECT_TRUE(headless::MenuItemEnabled(102) && headless::MenuItemEnabled(103));
     // The toggle shows the source again, and then the result.
     for (const char* shown : {"Original", "Result"}) {

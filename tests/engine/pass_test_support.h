@@ -45,7 +45,7 @@ private:
 
 inline uint8_t clampByte(double v) { return v <= 0.0 ? 0 : v >= 255.0 ? 255 : static_cast<uint8_t>(std::lrint(v)); }
 
-using ::generated;
+using ::generated, ::hashImage;
 
 inline Bitmap solid(int32_t w, int32_t h, uint32_t pixel) {
     return generated(w, h, [pixel](int32_t, int32_t) { return pixel; });
@@ -92,21 +92,6 @@ inline double psnr(const Bitmap& a, const Bitmap& b) {
     return 10.0 * std::log10(255.0 * 255.0 * 3.0 * double(a.pixelCount()) / sum);
 }
 
-// FNV-1a over the bytes of an image and its size.
-template <typename T>
-uint64_t hashImage(const Image<T>& image) {
-    uint64_t h = 0xCBF29CE484222325ull;
-    auto add = [&h](const void* p, size_t n) {
-        const uint8_t* bytes = static_cast<const uint8_t*>(p);
-        for (size_t i = 0; i < n; ++i)
-            h = (h ^ bytes[i]) * 0x100000001B3ull;
-    };
-    add(&image.width, sizeof image.width);
-    add(&image.height, sizeof image.height);
-    if (image.data)
-        add(image.data, image.pixelCount() * sizeof(T));
-    return h;
-}
 
 // Counts the checkpoints the passes reach on a job, with the percentage at
 // each, and sets the job's state at the cancelAt-th one (never for -1).

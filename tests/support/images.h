@@ -1,7 +1,7 @@
 #pragma once
 
 // Test pictures (pictures, detail bands, match-count maps): made from a
-// function of the position, and compared by size and samples.
+// function of the position, compared by size and samples, fingerprinted.
 
 #include "core/bitmap.h"
 
@@ -22,4 +22,20 @@ ImageType generated(int32_t w, int32_t h, Sample sampleAt) {
 template <typename T>
 bool samePixels(const Image<T>& a, const Image<T>& b) {
     return a.width == b.width && a.height == b.height && std::equal(a.data, a.data + a.pixelCount(), b.data);
+}
+
+// FNV-1a over the bytes of an image and its size.
+template <typename T>
+uint64_t hashImage(const Image<T>& image) {
+    uint64_t h = 0xCBF29CE484222325ull;
+    auto add = [&h](const void* p, size_t n) {
+        const uint8_t* bytes = static_cast<const uint8_t*>(p);
+        for (size_t i = 0; i < n; ++i)
+            h = (h ^ bytes[i]) * 0x100000001B3ull;
+    };
+    add(&image.width, sizeof image.width);
+    add(&image.height, sizeof image.height);
+    if (image.data)
+        add(image.data, image.pixelCount() * sizeof(T));
+    return h;
 }
