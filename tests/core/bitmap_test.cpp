@@ -20,6 +20,7 @@ TEST(Bitmap, HostileSizesFailAndLeaveTheImageEmpty) {
     FloatImage f;
     for (auto [w, h] : {std::pair{-1, 5}, {0x7fffffff, 0x7fffffff}, {0x3fffffff, 0x3fffffff}})
         EXPECT_TRUE(!f.resize(w, h) && f.isEmpty()) << w;
+    EXPECT_TRUE(f.resize(5, 0) && f.pixelCount() == 0);  // no rows is no failure
 }
 
 TEST(Bitmap, ClipRectClampsEachEdge) {

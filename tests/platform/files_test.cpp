@@ -117,12 +117,16 @@ TEST_F(TempFolder, AWriteThatFailsHalfWayKeepsTheOldFileAndNoTemporary) {
 }
 
 // A name not yet written is known by its folder's real path and its own.
-TEST_F(TempFolder, NamesNotYetWrittenAreKnownByRealFolderAndName) {
+// A file that exists is known by its device and number: a hard link is the same file.
+TEST_F(TempFolder, NamesNotYetWrittenAreKnownByRealFolderAndNameFilesByTheirNumber) {
+    const auto id = [this](const char* name) { return IdentifyFile(String(path(name).c_str())); };
     ASSERT_EQ(0, mkdir(path("a").c_str(), 0755));
     ASSERT_EQ(0, mkdir(path("ab").c_str(), 0755));
-    const FileIdentity bc = IdentifyFile(String(path("a/bc.png").c_str()));
-    EXPECT_FALSE(SameFile(bc, IdentifyFile(String(path("ab/c.png").c_str()))));
-    EXPECT_TRUE(SameFile(bc, IdentifyFile(String(path("ab/../a/bc.png").c_str()))));
+    EXPECT_FALSE(SameFile(id("a/bc.png"), id("ab/c.png")));
+    EXPECT_TRUE(SameFile(id("a/bc.png"), id("ab/../a/bc.png")));
+    WriteFileBytes(path("a/bc.png"), "x");
+    ASSERT_EQ(0, link(path("a/bc.png").c_str(), path("ab/c.png").c_str()));
+    EXPECT_TRUE(SameFile(id("a/bc.png"), id("ab/c.png")));
 }
 
 TEST_F(TempFolder, WritingThroughALinkReplacesTheLinkedFileAndKeepsTheLink) {
