@@ -64,7 +64,8 @@ TEST(FastPaths, BlockSearchMatchesTheReference) {
                 }
             }
         }
-    }    // A block wider than its disc, or a margin short of half a block and a
+    }
+    // A block wider than its disc, or a margin short of half a block and a
     // disc, would put the last discs past the band: refused by both.
     ByteImage band = detailLikeBand(40, 40, 1), out;
     const DetailPyramid pyramid = buildPyramid(band);

@@ -30,8 +30,6 @@ std::vector<uint8_t> bmpFile(int32_t w, int32_t h, uint32_t bits, uint32_t compr
     return v;
 }
 
-std::vector<uint32_t> pixels(const Bitmap& b) { return std::vector<uint32_t>(b.data, b.data + b.pixelCount()); }
-
 std::vector<uint8_t> withHeaderSize(std::vector<uint8_t> v, uint32_t size) { return putLe32(v, 14, size), v; }
 
 std::vector<uint8_t> tgaFile(uint32_t type, int32_t w, int32_t h, uint32_t bits, size_t dataBytes) {

@@ -159,8 +159,7 @@ TEST(PhotoFormats, TiffsLibtiffLeavesToUsReadAsStored) {
     EXPECT_TRUE(decoded(cut, ImageFileTiff).isEmpty());
     EXPECT_EQ("", testing::internal::GetCapturedStderr());
     for (const char* name : {"cmyk16_alpha.tif", "cmyk8_alpha.tif"}) {  // the alpha kept at 8 bits too
-        const Bitmap inks = loadedPhoto(name);
-        EXPECT_EQ(std::vector<uint32_t>({0x80FFFFFF, 0xFF00FFFF}), std::vector(inks.data, inks.data + inks.pixelCount()));
+        EXPECT_EQ(pixels(loadedPhoto(name)), std::vector<uint32_t>({0x80FFFFFF, 0xFF00FFFF})) << name;
     }
     // Trailing bytes far beyond what two pixels need do not make it implausible.
     ByteArray padded = fileBytes(photoDir + "cmyk16_alpha.tif");

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <vector>
 
 // An image whose sample at (x, y) is sampleAt(x, y), asked row by row.
 template <typename ImageType = Bitmap, typename Sample>
@@ -18,6 +19,8 @@ ImageType generated(int32_t w, int32_t h, Sample sampleAt) {
             b.at(x, y) = sampleAt(x, y);
     return b;
 }
+
+inline std::vector<uint32_t> pixels(const Bitmap& b) { return std::vector<uint32_t>(b.data, b.data + b.pixelCount()); }
 
 template <typename T>
 bool samePixels(const Image<T>& a, const Image<T>& b) {
