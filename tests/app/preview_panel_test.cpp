@@ -53,13 +53,17 @@ TEST_F(PreviewPanelTest, DraggingStopsAtTheEdge) {
 }
 
 // Held on the navigator's far corner, the centre stays on the last pixel of
-// a picture far smaller than the navigator, even one pixel wide.
+// a picture one pixel wide, shorter or taller than the navigator.
 TEST_F(PreviewPanelTest, TheNavigatorKeepsTheCentreOnThePicture) {
-    Show(Gradient(1, 8));
-    MoveTo(wizard->navigator->bounds.right() - 1, wizard->navigator->bounds.bottom() - 1);
-    headless::PressButton(*wizard, MouseLeft);
-    Frame();
-    EXPECT_EQ(std::pair(wizard->centreX, wizard->centreY), std::pair(1.0f - 0.99f, 8.0f - 0.99f));
+    for (const int32_t height : {8, 400}) {
+        Show(Gradient(1, height));
+        MoveTo(wizard->navigator->bounds.right() - 1, wizard->navigator->bounds.bottom() - 1);
+        headless::PressButton(*wizard, MouseLeft);
+        Frame();
+        EXPECT_EQ(wizard->centreX, 1.0f - 0.99f);
+        EXPECT_NEAR(wizard->centreY, height - 0.99f, height / 100.0f);
+        headless::ReleaseButton(*wizard, MouseLeft);
+    }
 }
 
 // On a square photo centred off the middle the navigator's box is centred

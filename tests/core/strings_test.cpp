@@ -20,7 +20,8 @@ TEST(Growth, PowersOfTwoNeverBelowFour) {
 }
 
 TEST(Format, RetriesWithDoubledSizeUntilTheTextFits) {
-    EXPECT_EQ(8, FormatInitialSize(2));
+    for (auto [length, size] : {std::pair{0, 2}, {2, 8}, {3, 8}, {5, 16}})
+        EXPECT_EQ(size, FormatInitialSize(length)) << length;
     String s;
     EXPECT_EQ(16, FormatInto(s, "%d", 123456789));
     EXPECT_EQ("123456789", s.str());

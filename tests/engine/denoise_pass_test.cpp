@@ -58,4 +58,9 @@ TEST(Conversions, DetailBytesRoundTiesToEvenAndSaturate) {
     EXPECT_EQ(std::pair(0, 255), (std::pair<int, int>(stretched.at(5, 0), stretched.at(4, 0))));
     const Bitmap red = floatsToBitmap(&d, nullptr, nullptr, nullptr, DataRange, DataRange);
     EXPECT_EQ(std::pair(0u, 255u), std::pair(pixelRed(red.at(5, 0)), pixelRed(red.at(4, 0))));
+    // Merged back, detail counts from 128 and saturates at either end.
+    const Bitmap low = generated(3, 1, [](int32_t x, int32_t) { return packPixel(x < 2 ? 10 : 250, 0, 0); });
+    const auto detail = passtest::generated<ByteImage>(3, 1, [](int32_t x, int32_t) { return uint8_t(x ? 140 : 100); });
+    EXPECT_EQ(pixels(mergeDetail(low, detail, 1)),
+              (std::vector{packPixel(0, 0, 0), packPixel(22, 12, 12), packPixel(255, 12, 12)}));
 }

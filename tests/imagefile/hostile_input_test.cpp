@@ -201,6 +201,10 @@ TEST(HostileInput, IndicesOutsideTheTableAreNeverReadOutOfBounds) {
     EXPECT_FALSE(decodes(tga, ImageFileTga));
     tga.back() = 6;
     EXPECT_EQ(pixels(decoded(tga, ImageFileTga)), std::vector<uint32_t>{packPixel(6, 5, 4)});
+    // An 8-bit PCX without the palette at its end is grey, index for level.
+    std::vector<uint8_t> pcx = pcxFile(2, 1, 1, 2);
+    pcx[128] = 128, pcx[129] = 64;
+    EXPECT_EQ(pixels(decoded(pcx, ImageFilePcx)), (std::vector{packPixel(128, 128, 128), packPixel(64, 64, 64)}));
 
     // BMP: an 8-bit image with a 2-entry palette using index 200 reads
     // black rather than whatever follows the palette. A 36-byte OS/2 header

@@ -97,6 +97,11 @@ TEST(PhotoFormats, AProfiledPhotoKeepsItsProfileThroughEveryNewType) {
         EXPECT_LE(largestDifference(picture, result), type == ImageFileWebp ? 0 : 16);  // as cjxl, at the saturated corner
         EXPECT_EQ(ProfileSpace::Rgb, profileSpace(back.icc.data, static_cast<size_t>(back.icc.length)));
     }
+    // A profile nothing can be made of leaves the pixels as they are in a type without profiles.
+    metadata.icc = smallest;
+    ByteArray saved;
+    ASSERT_TRUE(encode(picture, ImageFileBmp, 95, &metadata, saved));
+    EXPECT_EQ(0, largestDifference(picture, decoded(saved, ImageFileBmp)));
 }
 
 TEST(PhotoFormats, WritersFollowTheSourceAndTheQuality) {

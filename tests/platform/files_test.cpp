@@ -165,14 +165,18 @@ TEST_F(TempFolder, PermissionsDecideAndARefusedWriteKeepsTheFile) {
         bool written;
     } cases[] = {{0666, 0555, false}, {0444, 0777, false}, {0666, 0777, true}};
     const std::string target = path("photo.jpg");
-    for (const auto& c : cases) {
+    for (const auto& c : cases) for (const bool named : {false, true}) {
         ASSERT_EQ(0, chmod(dir.c_str(), 0777));
         unlink(target.c_str());
         WriteFileBytes(target, "the user's photo");
         ASSERT_EQ(0, chmod(target.c_str(), c.file));
         ASSERT_EQ(0, chmod(dir.c_str(), c.folder));
-        const int status = RunInChild([&] { return WriteWholeFile(String(target.c_str()), "new", 3) ? 0 : 1; }, true);
-        ASSERT_TRUE(status == 0 || status == 1) << status << ": could not drop privileges, or crashed";
+        const int status = RunInChild([&] {
+            save_seams::namedTemporaryOnly = named;
+            FileFailure failure;  // a refusal says why
+            return WriteWholeFile(String(target.c_str()), "new", 3, true, &failure) ? 0 : failure.reason.length ? 1 : 2;
+        }, true);
+        ASSERT_TRUE(status == 0 || status == 1) << status << ": could not drop privileges, crashed or gave no reason";
         EXPECT_EQ(c.written, status == 0) << std::oct << c.file << " in " << c.folder;
         EXPECT_EQ(c.written ? "new" : "the user's photo", ReadFileBytes(target));
         struct stat info;
