@@ -14,21 +14,17 @@ class CliAuto : public CliFolder {
 protected:
     void SetUp() override {
         CliFolder::SetUp();
-        // Soft shapes with noise of deviation about 12.
-        Bitmap b;
-        b.resize(72, 56);
+        // Soft shapes with noise of deviation about 12, drawn in row order.
         uint32_t s = 12345;
-        for (int y = 0; y < b.height; ++y)
-            for (int x = 0; x < b.width; ++x) {
-                int32_t noise = 0;
-                for (int i = 0; i < 4; ++i) {
-                    s = s * 1664525u + 1013904223u;
-                    noise += static_cast<int32_t>((s >> 24) % 21) - 10;
-                }
-                const int32_t v = 60 + x + (((x / 12) + (y / 12)) % 2) * 50 + noise;
-                b.at(x, y) = packPixel(std::clamp(v + 20, 0, 255), std::clamp(v, 0, 255), std::clamp(v - 30, 0, 255));
+        write("in.png", generated(72, 56, [&s](int32_t x, int32_t y) {
+            int32_t noise = 0;
+            for (int i = 0; i < 4; ++i) {
+                s = s * 1664525u + 1013904223u;
+                noise += static_cast<int32_t>((s >> 24) % 21) - 10;
             }
-        write("in.png", b);
+            const int32_t v = 60 + x + (((x / 12) + (y / 12)) % 2) * 50 + noise;
+            return packPixel(std::clamp(v + 20, 0, 255), std::clamp(v, 0, 255), std::clamp(v - 30, 0, 255));
+        }));
     }
     // The slider options of the line --auto printed.
     std::vector<std::string> printedSliders() const {

@@ -32,12 +32,7 @@ protected:
     bool logged(const std::string& text) const { return log.find(text) != std::string::npos; }
     // A smooth picture with nothing worth removing.
     static Bitmap cleanPicture() {
-        Bitmap b;
-        b.resize(64, 48);
-        for (int32_t y = 0; y < b.height; ++y)
-            for (int32_t x = 0; x < b.width; ++x)
-                b.at(x, y) = packPixel(40 + 2 * x, 60 + y, 90);
-        return b;
+        return generated(64, 48, [](int32_t x, int32_t y) { return packPixel(40 + 2 * x, 60 + y, 90); });
     }
     Bitmap loaded(const std::string& name) const {
         Bitmap b;
