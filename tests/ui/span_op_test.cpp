@@ -46,35 +46,27 @@ TEST_F(SpanOps, FillsHonourAlpha) {
 }
 
 TEST_F(SpanOps, GlyphColorizeThresholds) {
-    ByteImage map;
-    map.resize(5, 1);
     const uint8_t values[5] = {0, 1, 128, 254, 255};
-    for (int i = 0; i < 5; ++i)
-        map.at(i, 0) = values[i];
+    const ByteImage map = generated<ByteImage>(5, 1, [&values](int32_t x, int32_t) { return values[x]; });
     Bitmap canvas = Filled(5, 1, Sentinel);
     // Opaque colour: coverage = (v * 255 + 128) >> 8, so only map 255 reaches
     // coverage 254 and writes; map 254 gives 253 and blends.
     GlyphColorize(&map, 0xFF204080).Span(canvas.data, canvas.data + 5, FixedValues(0, 0), FixedValues(65536, 0), true);
-    EXPECT_EQ(canvas.at(0, 0), Sentinel);
-    EXPECT_EQ(canvas.at(1, 0), BlendPixel(0xFF204080, Sentinel, 1));
-    EXPECT_EQ(canvas.at(2, 0), BlendPixel(0xFF204080, Sentinel, 128));
-    EXPECT_EQ(canvas.at(3, 0), BlendPixel(0xFF204080, Sentinel, 253));
-    EXPECT_EQ(canvas.at(4, 0), 0xFF204080u);
+    const auto ink = [](uint32_t coverage) { return BlendPixel(0xFF204080, Sentinel, coverage); };
+    EXPECT_EQ(pixels(canvas), (std::vector<uint32_t>{Sentinel, ink(1), ink(128), ink(253), 0xFF204080u}));
 
     // Half-transparent colour: full ink only reaches coverage 128, and the
     // colour is drawn opaque.
     canvas.fill(Sentinel);
     GlyphColorize(&map, 0x80204080).Span(canvas.data, canvas.data + 5, FixedValues(0, 0), FixedValues(65536, 0), true);
     EXPECT_EQ(canvas.at(0, 0), Sentinel);
-    EXPECT_EQ(canvas.at(1, 0), BlendPixel(0xFF204080, Sentinel, 1));  // (1 * 128 + 128) >> 8
-    EXPECT_EQ(canvas.at(4, 0), BlendPixel(0xFF204080, Sentinel, (255 * 128 + 128) >> 8));
+    EXPECT_EQ(canvas.at(1, 0), ink(1));  // (1 * 128 + 128) >> 8
+    EXPECT_EQ(canvas.at(4, 0), ink((255 * 128 + 128) >> 8));
 }
 
 TEST_F(SpanOps, BilinearSamplesInEighths) {
-    Bitmap src = Filled(2, 2, 0xFF000000);
-    src.at(1, 0) = 0xFF0000FF;
-    src.at(0, 1) = 0xFF00FF00;
-    src.at(1, 1) = 0xFFFF0000;
+    const uint32_t corners[4] = {0xFF000000, 0xFF0000FF, 0xFF00FF00, 0xFFFF0000};  // row by row
+    const Bitmap src = generated(2, 2, [&corners](int32_t x, int32_t y) { return corners[2 * y + x]; });
     Bitmap canvas = Filled(1, 1, Sentinel), clamped = Filled(1, 1, Sentinel);
     // Three eighths across, five eighths down.
     const SpanValues at = FixedValues(3 << 13, 5 << 13), step = FixedValues(0, 0);
