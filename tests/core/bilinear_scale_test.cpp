@@ -17,19 +17,14 @@ Bitmap ramp(int w, int h) {
 }  // namespace
 
 TEST_F(WeightsReady, SampleWeighsNeighboursInEighthsWithoutBleeding) {
-    Bitmap b;
-    b.resize(2, 2);
-    for (int y = 0; y < 2; ++y)
-        b.at(0, y) = packPixel(0, 0, 0, 0), b.at(1, y) = packPixel(255, 255, 255, 255);
+    const Bitmap b = generated(2, 2, [](int32_t x, int32_t) { return x ? 0xFFFFFFFFu : 0u; });
     EXPECT_EQ(b.at(0, 0), sampleBilinearClamped(b, 0, 0));
     // Half way across: 255 * 32 >> 6 = 127 in every lane.
     EXPECT_EQ(packPixel(127, 127, 127, 127), sampleBilinearClamped(b, 0x8000, 0));
     // Fractions below an eighth are dropped.
     EXPECT_EQ(b.at(0, 0), sampleBilinearClamped(b, 0x1FFF, 0x1FFF));
     // Lanes do not bleed at full value; a fresh 1 x 1 picture has no white past its column.
-    Bitmap w;
-    w.resize(1, 1);
-    w.at(0, 0) = 0xFFFFFFFF;
+    const Bitmap w = generated(1, 1, [](int32_t, int32_t) { return 0xFFFFFFFFu; });
     EXPECT_EQ(0xFFFFFFFFu, sampleBilinearClamped(w, 0x7000, 0x5000));
 }
 

@@ -1,16 +1,15 @@
 #include "core/bitmap.h"
+#include "tests/support/images.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
 
 int countPixels(const Bitmap& b, uint32_t value) {
-    int n = 0;
-    for (size_t i = 0; i < b.pixelCount(); ++i)
-        n += b.data[i] == value;
-    return n;
+    return static_cast<int>(std::count(b.data, b.data + b.pixelCount(), value));
 }
 
 }  // namespace
@@ -32,13 +31,11 @@ TEST(Bitmap, ClipRectClampsEachEdge) {
 }
 
 TEST(Bitmap, CropCopiesItsRectAndAnEmptyRectGivesAnEmptyPicture) {
-    Bitmap source, crop;
-    source.resize(4, 3);
-    for (uint32_t i = 0; i < 12; ++i)
-        source.data[i] = i;
+    const Bitmap source = generated(4, 3, [](int32_t x, int32_t y) { return static_cast<uint32_t>(4 * y + x); });
+    Bitmap crop;
     ASSERT_TRUE(crop.cropFrom(source, Rect(1, 1, 3, 3)));
     EXPECT_EQ(Rect(0, 0, 2, 2), crop.bounds());
-    EXPECT_EQ((std::vector<uint32_t>{5, 6, 9, 10}), std::vector<uint32_t>(crop.data, crop.data + 4));
+    EXPECT_EQ((std::vector<uint32_t>{5, 6, 9, 10}), pixels(crop));
     EXPECT_TRUE(crop.cropFrom(source, Rect(2, 1, 2, 3)) && crop.isEmpty());
 }
 
