@@ -85,10 +85,8 @@ TEST(StructureEstimate, MeasuresBlockToBlockChangeWhateverTheNoise) {
 }
 
 TEST(StructureEstimate, PicturesWithoutTwoWholeBlocksGiveZero) {
-    Bitmap b = passtest::solid(15, 200, packPixel(10, 20, 30));  // one block across, many down: still measurable
-    for (int y = 0; y < 200; y += 16)
-        for (int x = 0; x < 15; ++x)
-            b.at(x, y) = packPixel(200, 200, 200);
+    // One block across, many down, a light row every 16: still measurable.
+    Bitmap b = passtest::generated(15, 200, [](int32_t, int32_t y) { return y % 16 ? 0xFF0A141Eu : 0xFFC8C8C8u; });
     EXPECT_GT(estimateStructure(b, 0.0f), 0.0f);
     const auto steps = [](int32_t, int32_t y) { return y < 8 ? 0x202020u : 0x404040u; };
     EXPECT_GT(estimateStructure(passtest::generated(15, 16, steps), 0.0f), 0.0f);  // one block across, two down
