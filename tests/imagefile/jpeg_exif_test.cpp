@@ -50,8 +50,7 @@ TEST(JpegExif, TheBlockTravelsByteForByteToASameSizeSaveAndIsRewrittenForAnother
     }
 
     // Another size: still a JFIF file, the block after it whole (it gives no size), its GPS directory and all.
-    Bitmap larger;
-    makeSmooth(larger, picture.width + 1, picture.height);
+    const Bitmap larger = makeSmooth(picture.width + 1, picture.height);
     ByteArray saved;
     ASSERT_TRUE(encode(larger, ImageFileJpeg, 90, &metadata, saved));
     EXPECT_EQ(originalBlocks, exifBlocksOf(saved));

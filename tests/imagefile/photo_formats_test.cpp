@@ -86,8 +86,7 @@ TEST(PhotoFormats, AProfiledPhotoKeepsItsProfileThroughEveryNewType) {
     // Smooth, so that the lossy writers keep it close.
     PhotoMetadata metadata;
     loadedPhoto("p3.png", &metadata);
-    Bitmap picture;
-    makeSmooth(picture, 64, 48);
+    const Bitmap picture = makeSmooth(64, 48);
     for (ImageFileType type : {ImageFileWebp, ImageFileAvif, ImageFileJxl}) {
         SCOPED_TRACE(type);
         ByteArray saved;

@@ -18,27 +18,22 @@
 // A photo-like picture: smooth gradients plus noise, so that colours
 // rarely repeat. Opaque unless alpha is given.
 inline Bitmap makePhoto(int32_t w, int32_t h, uint32_t seed = 1) {
-    Bitmap bitmap;
-    bitmap.resize(w, h);
     uint32_t state = seed * 2654435761u + 12345;
-    for (int32_t y = 0; y < h; ++y)
-        for (int32_t x = 0; x < w; ++x) {
-            state = state * 1664525u + 1013904223u;
-            uint32_t noise = state >> 24;
-            uint32_t r = (x * 255 / (w > 1 ? w - 1 : 1) + noise) & 0xFF;
-            uint32_t g = (y * 255 / (h > 1 ? h - 1 : 1) + (noise >> 2)) & 0xFF;
-            uint32_t b = ((x + y) * 7 + (state >> 16)) & 0xFF;
-            bitmap.at(x, y) = packPixel(r, g, b);
-        }
-    return bitmap;
+    return generated(w, h, [&](int32_t x, int32_t y) {
+        state = state * 1664525u + 1013904223u;
+        uint32_t noise = state >> 24;
+        uint32_t r = (x * 255 / (w > 1 ? w - 1 : 1) + noise) & 0xFF;
+        uint32_t g = (y * 255 / (h > 1 ? h - 1 : 1) + (noise >> 2)) & 0xFF;
+        uint32_t b = ((x + y) * 7 + (state >> 16)) & 0xFF;
+        return packPixel(r, g, b);
+    });
 }
 
 // A smooth picture, which JPEG keeps close.
-inline void makeSmooth(Bitmap& bitmap, int32_t w, int32_t h) {
-    bitmap.resize(w, h);
-    for (int32_t y = 0; y < h; ++y)
-        for (int32_t x = 0; x < w; ++x)
-            bitmap.at(x, y) = packPixel(x * 255 / (w - 1), y * 255 / (h - 1), 128 + (x - y) / 4);
+inline Bitmap makeSmooth(int32_t w, int32_t h) {
+    return generated(w, h, [w, h](int32_t x, int32_t y) {
+        return packPixel(x * 255 / (w - 1), y * 255 / (h - 1), 128 + (x - y) / 4);
+    });
 }
 
 // The largest difference of one channel between two pictures; 256 when
