@@ -107,13 +107,9 @@ TEST_F(PreviewPanelTest, AProfiledPhotoIsShownInSrgbAndKeepsItsOwnColours) {
     const uint32_t stored = wizard->source.at(12, 8), shown = asSrgb.at(12, 8);
     ASSERT_NE(stored, shown);
     for (const Bitmap* picture : {&wizard->viewPicture, &wizard->navigatorPicture}) {
-        int32_t storedSeen = 0, shownSeen = 0;
-        for (size_t i = 0; i < picture->pixelCount(); ++i) {
-            storedSeen += picture->data[i] == stored;
-            shownSeen += picture->data[i] == shown;
-        }
-        EXPECT_EQ(0, storedSeen);
-        EXPECT_GT(shownSeen, 0);
+        const std::vector<uint32_t> seen = pixels(*picture);
+        EXPECT_EQ(0, std::count(seen.begin(), seen.end(), stored));
+        EXPECT_GT(std::count(seen.begin(), seen.end(), shown), 0);
     }
 }
 
@@ -157,7 +153,7 @@ TEST_F(PreviewPanelTest, AtScaleTwoTheViewShowsOnePhotoPixelPerScreenPixel) {
     const Bitmap& navDevice = wizard->navigatorDeviceOverlay;
     ASSERT_EQ(navDevice.bounds(), Rect(0, 0, 2 * nav.width, 2 * nav.height));
     int32_t outline = 0, outlineAtOne = 0;
-    for (int32_t y = 0; y < nav.height; ++y) {
+    for (int32_t y = 0; y < nav.height; ++y)
         for (int32_t x = 0; x < nav.width; ++x) {
             outlineAtOne += navigatorAtOne.at(x, y) != wizard->navigatorPicture.at(x, y);
             if (nav.at(x, y) == wizard->navigatorPicture.at(x, y))
@@ -166,7 +162,6 @@ TEST_F(PreviewPanelTest, AtScaleTwoTheViewShowsOnePhotoPixelPerScreenPixel) {
             for (int32_t d : {0, 1, 2, 3})
                 EXPECT_EQ(navDevice.at(2 * x + d % 2, 2 * y + d / 2), nav.at(x, y)) << x << "," << y;
         }
-    }
     EXPECT_GT(outline, outlineAtOne * 3 / 2);
     EXPECT_EQ(std::pair(navDevice.at(5, 1), navDevice.at(2, 2)), std::pair(White, Black));
     EXPECT_NE(wizard->navigatorDevicePicture.at(4, 4), wizard->navigatorDevicePicture.at(5, 4));
@@ -206,11 +201,9 @@ TEST_F(PreviewPanelTest, AtScaleTwoTheViewShowsOnePhotoPixelPerScreenPixel) {
 // The navigator's halvings weigh 1-2-1 along each side and leave out what
 // lies past the picture's edges: a 3 x 2 picture halves to 2 x 1.
 TEST(Pyramid, HalvingWeighsNeighboursAndStopsAtTheEdges) {
-    Bitmap source, half;
-    ASSERT_TRUE(source.resize(3, 2));
     const uint8_t red[6] = {0, 60, 240, 30, 90, 180};
-    for (int32_t i = 0; i < 6; ++i)
-        source.at(i % 3, i / 3) = packPixel(red[i], 0, 0);
+    const Bitmap source = generated(3, 2, [&red](int32_t x, int32_t y) { return packPixel(red[3 * y + x], 0, 0); });
+    Bitmap half;
     ASSERT_TRUE(HalvePicture(source, half));
     ASSERT_EQ(Rect(0, 0, 2, 1), half.bounds());
     // (2 * (2 * 0 + 60) + (2 * 30 + 90)) / 9 and (2 * (60 + 2 * 240) + (90 + 2 * 180)) / 9
