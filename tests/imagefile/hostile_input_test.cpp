@@ -159,6 +159,21 @@ TEST(HostileInput, AbsurdOffsetsFail) {
     EXPECT_FALSE(decodes(ico, ImageFileIco));
 }
 
+// A 32-bit icon from an old tool leaves its alpha zero and lets the mask say
+// what shows; the mask's bytes after the last colours are no alpha.
+TEST(HostileInput, AnIconWithoutAlphaTakesItsMask) {
+    std::vector<uint8_t> ico = encoded(ImageFileIco, 32, 2, true);  // 32 bits, the mask all shown
+    for (size_t at = 22 + 40 + 3; at < 22 + 40 + 2 * 128; at += 4)
+        ico[at] = 0;
+    ico[22 + 40 + 2 * 128 + 3] = 0x01;  // the bottom row's last pixel is masked out
+    std::vector<uint32_t> alpha;
+    for (uint32_t p : pixels(decoded(ico, ImageFileIco)))
+        alpha.push_back(p >> 24);
+    std::vector<uint32_t> expected(64, 255);
+    expected.back() = 0;
+    EXPECT_EQ(alpha, expected);
+}
+
 TEST(HostileInput, RunsPastTheEndAreClippedOrRejected) {
     // RLE8, 2 x 2: a run of 255, a literal of 200 pixels, a delta far to
     // the right, then runs, the second after the last row has ended.
