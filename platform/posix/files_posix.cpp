@@ -21,6 +21,9 @@ namespace save_seams {
 void (*beforePublish)(const char* target) = nullptr;
 bool namedTemporaryOnly = false;
 int (*syncFolder)(int folder) = ::fsync;
+int (*openUnnamed)(const char* folder, mode_t mode) = [](const char* folder, mode_t mode) {
+    return ::open(folder, O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+};
 int (*linkAt)(int fromFolder, const char* from, int toFolder, const char* to, int flags) = ::linkat;
 int (*renameNoReplace)(const char* from, const char* to) = [](const char* from, const char* to) {
     return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
@@ -286,8 +289,8 @@ enum class Outcome { Done, Failed, NoUnnamed };
 Outcome writeUnnamed(const std::string& target, const Replaced& old, const void* data, int64_t size, bool replace,
                      FileFailure* failure) {
     const std::string folder = folderOf(target);
-    FileDescriptor fd(::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, old.exists ? 0600 : 0666));
-    if (fd.get() < 0)
+    FileDescriptor fd(save_seams::openUnnamed(folder.c_str(), old.exists ? 0600 : 0666));
+    if (fd.get() < 0)  // EISDIR: a kernel without them; the others: a file system without them
         return errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL ? Outcome::NoUnnamed
                                                                             : (failWith(failure, errno), Outcome::Failed);
     if (!fillTemporary(fd.get(), target, old, data, size, failure))

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 // Seams in the POSIX save path, for tests only: they let a test act at the
 // moment between writing a temporary and publishing it, and take the path
 // that file systems without unnamed temporary files take.
@@ -15,6 +17,10 @@ extern bool namedTemporaryOnly;
 
 // Syncs the target's folder after publishing; fsync in the program.
 extern int (*syncFolder)(int folder);
+
+// Opens an unnamed temporary file in the folder; open with O_TMPFILE in
+// the program.
+extern int (*openUnnamed)(const char* folder, mode_t mode);
 
 // Gives the written temporary a name; linkat in the program.
 extern int (*linkAt)(int fromFolder, const char* from, int toFolder, const char* to, int flags);

@@ -22,6 +22,7 @@ TEST(FinalResolution, FactorsRoundTripThroughFloat) {
     EXPECT_EQ(3, ScaledSide(10, 0.27f));
     EXPECT_EQ(0, ScaledSide(5, 0.0f));
     EXPECT_EQ(0, ScaledSide(5, -1.0f));
+    EXPECT_EQ(2147483520, ScaledSide(2000000000, 2.0f));  // capped as a proportional side is
 }
 
 // A picture turned on its side needs as much memory.

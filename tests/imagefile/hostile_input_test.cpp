@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <tuple>
 #include <vector>
 
@@ -166,12 +167,9 @@ TEST(HostileInput, AnIconWithoutAlphaTakesItsMask) {
     for (size_t at = 22 + 40 + 3; at < 22 + 40 + 2 * 128; at += 4)
         ico[at] = 0;
     ico[22 + 40 + 2 * 128 + 3] = 0x01;  // the bottom row's last pixel is masked out
-    std::vector<uint32_t> alpha;
-    for (uint32_t p : pixels(decoded(ico, ImageFileIco)))
-        alpha.push_back(p >> 24);
-    std::vector<uint32_t> expected(64, 255);
-    expected.back() = 0;
-    EXPECT_EQ(alpha, expected);
+    const std::vector<uint32_t> shown = pixels(decoded(ico, ImageFileIco));
+    EXPECT_EQ(63, std::count_if(shown.begin(), shown.end(), [](uint32_t p) { return p >> 24 == 255; }));
+    EXPECT_EQ(0u, shown.back() >> 24);
 }
 
 TEST(HostileInput, RunsPastTheEndAreClippedOrRejected) {

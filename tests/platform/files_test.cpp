@@ -61,8 +61,6 @@ TEST_F(TempFolder, ReadsExactlyTheBytesOrFailsWithLengthZero) {
         EXPECT_EQ(0, buffer.length) << bad;
         buffer.Append("stale", 5);
     }
-    EXPECT_TRUE(FileExists(String(path("data").c_str())));
-    EXPECT_FALSE(FileExists(String(path("missing").c_str())));
 #ifndef _WIN32
     EXPECT_TRUE(FileExists(String("/")));  // a name of one character
     // Started with its standard input closed, a program's first file is descriptor 0.
@@ -277,6 +275,22 @@ TEST_F(TempFolder, TheFolderIsSyncedAndItsFailureReported) {
     EXPECT_FALSE(written);
     EXPECT_EQ(std::filesystem::canonical(dir).string(), synced);
     EXPECT_EQ(std::string(std::strerror(EIO)), failure.reason.str());
+}
+
+// Without unnamed temporaries (EISDIR from an old kernel, EOPNOTSUPP or
+// EINVAL from a file system such as FAT's) a named one is written; any
+// other refusal ends the save with its reason.
+TEST_F(TempFolder, WithoutUnnamedTemporariesANamedOneIsWritten) {
+    static int error;
+    const auto openUnnamed = save_seams::openUnnamed;
+    save_seams::openUnnamed = [](const char*, mode_t) { return errno = error, -1; };
+    for (const int e : {EOPNOTSUPP, EISDIR, EINVAL, ENOSPC}) {
+        error = e;
+        FileFailure failure;
+        EXPECT_EQ(e != ENOSPC, WriteWholeFile(String(path("photo.png").c_str()), "new", 3, true, &failure)) << e;
+        EXPECT_EQ(e == ENOSPC ? std::strerror(e) : "", failure.reason.str()) << e;
+    }
+    save_seams::openUnnamed = openUnnamed;
 }
 
 // Publishing an unnamed temporary: a name another file took meanwhile is tried
