@@ -138,9 +138,10 @@ TEST(PhotoFormats, AFileHoldingAnotherTypeOpensAsThatType) {
     const ByteArray png = fileBytes(photoDir + "upright.png");
     LoadDetails details;
     Bitmap b;
-    decode(b, png.data, static_cast<size_t>(png.length), ImageFileJpeg, nullptr, &details);
-    EXPECT_EQ(ImageFilePng, details.type);
-    EXPECT_EQ(24, b.width);
+    for (ImageFileType named : {ImageFileJpeg, ImageFileHeif, ImageFileAvif}) {
+        decode(b, png.data, static_cast<size_t>(png.length), named, nullptr, &details);
+        EXPECT_EQ((std::pair<int32_t, int32_t>(ImageFilePng, 24)), std::pair(details.type, b.width)) << named;
+    }
     // A file whose signature names its own type is not read twice.
     decode(b, png.data, 40, ImageFilePng, nullptr, &details);
     EXPECT_TRUE(b.isEmpty());

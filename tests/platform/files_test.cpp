@@ -229,7 +229,8 @@ TEST_F(TempFolder, AReplacedFileKeepsOwnerGroupAndAttributesAndHardLinksAreRefus
     if (root) {
         ASSERT_EQ(0, chown(target.c_str(), 1234, 5678));
     }
-    const bool xattrs = setxattr(target.c_str(), "user.vistrel.rating", "5", 1, 0) == 0;
+    const bool xattrs = setxattr(target.c_str(), "user.vistrel.rating", "5", 1, 0) == 0 &&
+                        setxattr(target.c_str(), "user.vistrel.empty", "", 0, 0) == 0;  // an empty one too
     const bool acl = std::system(("setfacl -m u:4321:rw '" + target + "' 2>/dev/null").c_str()) == 0;
     ASSERT_TRUE(WriteWholeFile(String(target.c_str()), "new", 3));
     EXPECT_EQ("new", ReadFileBytes(target));
