@@ -3,6 +3,7 @@
 #include "app/about_panel.h"
 
 #include "platform/menu_table.h"
+#include "platform/window_manager.h"
 #include "ui/button.h"
 #include "ui/text_label.h"
 
@@ -50,6 +51,16 @@ TEST_F(WizardTest, FailedLoadsSayWhyAndReturnToStepOne) {
         EXPECT_FALSE(wizard->stripWidgets.empty());  // back to the first page
         EXPECT_EQ(wizard->zoom, 256);
     }
+}
+
+// The maker's name on the first step is a link: under the mouse it is
+// underlined and the mouse shows a hand; beside it, neither.
+TEST_F(WizardTest, TheHomeLinkIsUnderlinedUnderTheMouse) {
+    const Rect link = wizard->homeLink->bounds;
+    MoveTo(link.left() + 2, link.top() + 2);
+    EXPECT_TRUE(wizard->linkUnderline != nullptr && headless::Cursor() == CursorHand);
+    MoveTo(link.left() - 2, link.top() + 2);
+    EXPECT_TRUE(wizard->linkUnderline == nullptr && headless::Cursor() != CursorHand);
 }
 
 TEST_F(WizardTest, ReplacingAnExistingFileAsksAndNoWritesNothing) {

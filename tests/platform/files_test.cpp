@@ -337,13 +337,16 @@ TEST_F(TempFolder, PipesAndLinksAreProbedWithoutOpening) {
     EXPECT_TRUE(FileExists(String(dangling.c_str())));
     EXPECT_EQ(FileKind::Missing, ProbeFile(String(dangling.c_str())));
     EXPECT_EQ(FileKind::NotRegular, ProbeFile(String(dir.c_str())));
-    // The system's reason comes with a failure, by either way of writing.
-    for (bool named : {false, true}) {
-        save_seams::namedTemporaryOnly = named;
-        EXPECT_FALSE(WriteWholeFile(String(path("no/such/folder.png").c_str()), "x", 1, true, &failure));
-        EXPECT_EQ(FileFailure::Kind::Missing, failure.kind);
-        EXPECT_EQ(std::string(std::strerror(ENOENT)), failure.reason.str());
-    }
+    // The system's reason comes with a failure, by either way of writing,
+    // also where a file stands for a folder.
+    WriteFileBytes(path("file"), "x");
+    for (bool named : {false, true})
+        for (auto [where, error] : {std::pair{"no/such/folder.png", ENOENT}, {"file/photo.png", ENOTDIR}}) {
+            save_seams::namedTemporaryOnly = named;
+            EXPECT_FALSE(WriteWholeFile(String(path(where).c_str()), "x", 1, true, &failure));
+            EXPECT_EQ(FileFailure::Kind::Missing, failure.kind);
+            EXPECT_EQ(std::string(std::strerror(error)), failure.reason.str());
+        }
     save_seams::namedTemporaryOnly = false;
     // A folder that appears at the name while a replacing write runs is no file to replace.
     save_seams::beforePublish = [](const char* target) { std::filesystem::create_directory(target); };
