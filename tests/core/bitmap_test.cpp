@@ -23,8 +23,7 @@ TEST(Bitmap, HostileSizesFailAndLeaveTheImageEmpty) {
 }
 
 TEST(Bitmap, ClipRectClampsEachEdge) {
-    Bitmap b;
-    b.resize(10, 8);
+    const Bitmap b = generated(10, 8, [](int32_t, int32_t) { return 0u; });
     EXPECT_EQ(Rect(0, 0, 10, 8), b.clipRect());
     EXPECT_EQ(Rect(10, 2, 10, 5), b.clipRect(Rect(12, 2, 20, 5)));
     EXPECT_EQ(Rect(0, 0, 3, 8), b.clipRect(Rect(-5, -5, 3, 50)));
@@ -40,8 +39,7 @@ TEST(Bitmap, CropCopiesItsRectAndAnEmptyRectGivesAnEmptyPicture) {
 }
 
 TEST(Bitmap, LinesClipAndDraw) {
-    Bitmap b;
-    b.resize(10, 10);
+    Bitmap b = generated(10, 10, [](int32_t, int32_t) { return 0u; });
     b.fillRun(0, 100, 9);
     EXPECT_EQ(100, countPixels(b, 9));  // every pixel: twelve runs of eight and the four after them
     b.fill(0);
@@ -73,15 +71,13 @@ TEST(Bitmap, LinesClipAndDraw) {
 }
 
 TEST(Bitmap, LineClipMovesEndOntoEdgeAlongTheSegment) {
-    Bitmap b;
-    b.resize(100, 100);
+    const Bitmap b = generated(100, 100, [](int32_t, int32_t) { return 0u; });
     // Either end past each edge: the segment and the clipped one.
     const std::vector<int> rows[][2] = {
-        {{-10, 0, 10, 20}, {0, 10, 10, 20}}, {{5, 0, -5, 10}, {5, 0, 0, 5}},
-        {{95, 0, 105, 10}, {95, 0, 99, 4}},  {{105, 0, 95, 10}, {99, 6, 95, 10}},
-        {{0, -10, 20, 10}, {10, 0, 20, 10}}, {{0, 95, 10, 105}, {0, 95, 4, 99}},
-        {{-10, 50, 120, 50}, {0, 50, 99, 50}},  // past both
-        {{105, 0, 99, 6}, {99, 6, 99, 6}},   {{-5, 0, 0, 5}, {0, 5, 0, 5}},  // from past an edge onto it
+        {{-10, 0, 10, 20}, {0, 10, 10, 20}},   {{5, 0, -5, 10}, {5, 0, 0, 5}},      {{95, 0, 105, 10}, {95, 0, 99, 4}},
+        {{105, 0, 95, 10}, {99, 6, 95, 10}},   {{0, -10, 20, 10}, {10, 0, 20, 10}}, {{0, 95, 10, 105}, {0, 95, 4, 99}},
+        {{-10, 50, 120, 50}, {0, 50, 99, 50}},                                 // past both
+        {{105, 0, 99, 6}, {99, 6, 99, 6}},     {{-5, 0, 0, 5}, {0, 5, 0, 5}},  // from past an edge onto it
     };
     for (const auto& r : rows) {
         int x0 = r[0][0], y0 = r[0][1], x1 = r[0][2], y1 = r[0][3];
@@ -91,8 +87,7 @@ TEST(Bitmap, LineClipMovesEndOntoEdgeAlongTheSegment) {
 }
 
 TEST(Bitmap, LinesStepTheMinorAxisAtHalfway) {
-    Bitmap b;
-    b.resize(10, 10);
+    Bitmap b = generated(10, 10, [](int32_t, int32_t) { return 0u; });
     for (bool steep : {false, true}) {
         b.fill(0);
         b.drawLine(1, 0, 0, steep ? 3 : 9, steep ? 9 : 3);
