@@ -51,16 +51,17 @@ struct Controls : ::testing::Test {
         Frame(x, y);
         Frame(x, y);
     }
-    // Named keys (End and Escape are the ones used) or typed characters.
+    // Named keys (End, Escape) or typed characters, then the frame that sees them.
     void Keys(std::initializer_list<uint8_t> codes) {
         for (uint8_t c : codes) {
             const NativeKey key = c == KeyEnd ? NativeKey::End : c == KeyEscape ? NativeKey::Escape : NativeKey::Other;
             headless::KeyPress(*window, key, key == NativeKey::Other ? c : 0);
         }
+        WalkWindows();
     }
     template <typename T>
-    T* Add(T* w) {
-        window->root.AddChild(w);
+    T* Add(T* w, Widget* parent = nullptr) {
+        (parent ? *parent : window->root).AddChild(w);
         return w;
     }
     const Bitmap& Screen() { return headless::Screen(*window); }
@@ -135,13 +136,11 @@ TEST_F(Controls, EditFieldFiltersKeysAndRestoresOnEscape) {
     Click(20, 155);
     EXPECT_TRUE(f->focused);
     Keys({KeyEnd, 'a', '4', 'Z', '5', '6'});
-    Frame(20, 155);
     EXPECT_EQ(f->WorkingText(), "12345");
     EXPECT_EQ(f->caretIndex, 5);
     EXPECT_EQ(f->committedText, "123");
 
     Keys({KeyEscape});
-    Frame(20, 155);
     EXPECT_FALSE(f->focused);
     EXPECT_FALSE(f->committed);
     EXPECT_EQ(f->WorkingText(), "123");
@@ -149,7 +148,6 @@ TEST_F(Controls, EditFieldFiltersKeysAndRestoresOnEscape) {
 
     // Keys reach only a focused field.
     Keys({'7'});
-    Frame(20, 155);
     EXPECT_EQ(f->WorkingText(), "123");
 }
 
@@ -163,8 +161,7 @@ TEST_F(Controls, ScrollViewBarsFollowTheContent) {
     EXPECT_EQ(v->vBar, nullptr);
 
     v->Content()->DeleteChildren();
-    Widget* wide = new ColorRect(Rect(0, 0, 300, 250), 0xFF00FF00);
-    v->Content()->AddChild(wide);
+    Widget* wide = Add(new ColorRect(Rect(0, 0, 300, 250), 0xFF00FF00), v->Content());
     Frame(300, 200);
     ASSERT_TRUE(v->hBar && v->vBar);
     EXPECT_EQ(std::pair(v->hBar->maximum, v->vBar->maximum), std::pair(199, 149));

@@ -1,4 +1,5 @@
 #include "core/bilinear_weights.h"
+#include "tests/support/images.h"
 #include "ui/font.h"
 #include "ui/rect_ops.h"
 #include "ui/ui_resources.h"
@@ -25,12 +26,10 @@ struct EmbeddedFonts : ::testing::Test {
         InitBilinearWeights();
         resources = TheUiResources = new UiResources;
         ASSERT_TRUE(resources->complete);
-        canvas.resize(300, 60);
-        canvas.fill(Paper);
     }
     void TearDown() override { delete resources; }
     UiResources* resources = nullptr;
-    Bitmap canvas;
+    Bitmap canvas = generated(300, 60, [](int32_t, int32_t) { return Paper; });
 };
 
 }  // namespace
@@ -60,12 +59,10 @@ TEST_F(EmbeddedFonts, WidthsAndControlCodes) {
     DrawText(f, canvas, 0xFF000000, 10, 10, raised, 5, nullptr);
     EXPECT_TRUE(InkBox(canvas, canvas.bounds()).isEmpty());
     // Bytes 128 and up are skipped without advance.
-    const char high[] = {'A', static_cast<char>(0xC3), static_cast<char>(0xA9), 'A'};
-    EXPECT_EQ(TextWidth(f, high, 4), 2 * TextWidth(f, "A", 1));
+    EXPECT_EQ(TextWidth(f, "A\303\251A", 4), 2 * TextWidth(f, "A", 1));
 
     // Code 1 raises the following glyphs by two pixels.
-    const char up[] = {'x', 1, 'x'};
-    DrawText(f, canvas, 0xFF000000, 10, 20, up, 3, nullptr);
+    DrawText(f, canvas, 0xFF000000, 10, 20, "x\1x", 3, nullptr);
     const int32_t advance = f.Advance('x');
     EXPECT_EQ(InkBox(canvas, Rect(10 + advance, 0, 10 + 2 * advance, 60)).bottom(),
               InkBox(canvas, Rect(10, 0, 10 + advance, 60)).bottom() - 2);

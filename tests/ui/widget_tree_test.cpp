@@ -1,3 +1,4 @@
+#include "tests/support/images.h"
 #include "ui/color_rect.h"
 #include "ui/image_widget.h"
 #include "ui/rect_ops.h"
@@ -6,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -29,10 +31,7 @@ struct Probe : Widget {
 };
 
 size_t CountWritten(const Bitmap& canvas) {
-    size_t n = 0;
-    for (size_t i = 0; i < canvas.pixelCount(); ++i)
-        n += canvas.data[i] != Sentinel;
-    return n;
+    return canvas.pixelCount() - std::count(canvas.data, canvas.data + canvas.pixelCount(), Sentinel);
 }
 
 struct Tree : ::testing::Test {
@@ -175,11 +174,8 @@ TEST_F(Tree, ColorRectWritesTransparentColoursAndBlendsTranslucentOnes) {
 // clipped as their painting is; a picture of the wrong size, or a scale of
 // 1, gives none.
 TEST_F(Tree, DeviceLayersAreClippedToAncestorsAndNeedTheirScale) {
-    Bitmap small, large, wrong, picture;
-    small.resize(4, 3);
-    large.resize(2 * 30, 2 * 20);
-    wrong.resize(30, 20);
-    picture.resize(30, 20);
+    const auto blank = [](int32_t w, int32_t h) { return generated(w, h, [](int32_t, int32_t) { return 0u; }); };
+    const Bitmap small = blank(4, 3), large = blank(2 * 30, 2 * 20), wrong = blank(30, 20), picture = blank(30, 20);
     Probe* panel = Add(root, Rect(10, 10, 50, 40), "panel");
     auto* clipped = Add(*panel, new ImageWidget(Point{40, 30}, &small, false));  // 4 x 3 before
     auto* inside = Add(*panel, new ImageWidget(Point{12, 12}, &picture, false));
