@@ -43,12 +43,10 @@ TEST(NoiseEstimate, WithinFifteenPercentOnFlatGradientAndTexturedPictures) {
              return 100.0 + waves + (((x / 16) + (y / 16)) % 2 ? 40 : 0);
          }},
     };
-    for (const auto& scene : scenes) {
-        for (double sigma : {2.0, 5.0, 10.0, 20.0, 40.0}) {
-            const float estimate = estimateNoiseSigma(noisyPicture(scene.base, sigma, 7));
-            EXPECT_NEAR(estimate, sigma, scene.tolerance * sigma) << scene.name << " sigma " << sigma;
-        }
-    }
+    for (const auto& scene : scenes)
+        for (double sigma : {2.0, 5.0, 10.0, 20.0, 40.0})
+            EXPECT_NEAR(estimateNoiseSigma(noisyPicture(scene.base, sigma, 7)), sigma, scene.tolerance * sigma)
+                << scene.name << " sigma " << sigma;
 }
 
 TEST(NoiseEstimate, CleanSmoothPicturesReadNearZero) {
