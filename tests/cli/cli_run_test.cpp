@@ -128,8 +128,7 @@ TEST_F(CliRun, NoResultReplacesAnInputOrAnotherResult) {
     };
     for (const auto& [options, refusal] : sideBySide) {
         std::vector<std::string> args = options;
-        args.insert(args.begin(), "--quiet");
-        args.push_back(path("a.png"));
+        args.insert(args.end(), {"--quiet", path("a.png")});
         EXPECT_EQ(1, run(args));
         EXPECT_TRUE(logged(refusal)) << log;
     }
