@@ -216,6 +216,7 @@ TEST(Exif, ABlockMadeFromShotDetailsHoldsThoseGiven) {
     EXPECT_EQ(400u, f.values.at(0x8827));
     EXPECT_EQ(1u, f.values.count(0x920A));  // focal length
     EXPECT_EQ(0u, f.values.count(0x829A) + f.values.count(0x829D) + f.values.count(0x010F));  // none given
+    EXPECT_FALSE(f.secondDirectory);
 }
 
 TEST(Profile, AProfiledPhotoKeepsItsProfileOrIsConvertedForEveryOutputType) {
