@@ -65,12 +65,16 @@ void RgbToSrgb::convert(uint32_t* pixels, int32_t count) const {
         cmsDoTransform(static_cast<cmsHTRANSFORM>(transform_), pixels, pixels, static_cast<cmsUInt32Number>(count));
 }
 
+void RgbToSrgb::convert(Bitmap& bitmap) const {
+    for (int32_t y = 0; y < bitmap.height; ++y)
+        convert(bitmap.elementAt(0, y), bitmap.width);
+}
+
 bool convertToSrgb(Bitmap& bitmap, const ByteArray& icc) {
     RgbToSrgb transform(icc);
     if (!transform.valid())
         return false;
-    for (int32_t y = 0; y < bitmap.height; ++y)
-        transform.convert(bitmap.elementAt(0, y), bitmap.width);
+    transform.convert(bitmap);
     return true;
 }
 

@@ -37,6 +37,7 @@ public:
 
     bool valid() const { return transform_ != nullptr; }
     void convert(uint32_t* pixels, int32_t count) const;
+    void convert(Bitmap& bitmap) const;  // row by row, in place
 
 private:
     void* transform_ = nullptr;

@@ -359,10 +359,11 @@ bool encode(const Bitmap& bitmap, ImageFileType type, int32_t quality, const Pho
         if (metadata->icc.length > 0) {
             if (typeHoldsProfile(type)) {
                 image.icc = metadata->icc;
-            } else if (RgbToSrgb(metadata->icc).valid()) {
+            } else if (const RgbToSrgb toSrgb(metadata->icc); toSrgb.valid()) {
                 // One LittleCMS can make nothing of leaves the pixels as they were shown.
-                if (!converted.copyFrom(bitmap) || !convertToSrgb(converted, metadata->icc))
+                if (!converted.copyFrom(bitmap))
                     return false;  // memory ran out
+                toSrgb.convert(converted);
                 pixels = &converted;
             }
         }
