@@ -6,9 +6,9 @@ wrong, an exact snippet that occurs once in the file and its replacement. Every
 mutant is applied in turn to a scratch copy of the checkout, the copy is
 rebuilt incrementally (one persistent build folder, so only what the file
 touches is recompiled), the non-GUI tests run until the first failure, and
-the file is put back whatever happens. Mutants of imagefile/, core/ and
-engine/ run their folder's tests in an AddressSanitizer build first, so that
-a small overrun counts as caught.
+the file is put back whatever happens. Mutants of imagefile/, core/,
+engine/, platform/ and app/ run their folder's tests in an AddressSanitizer
+build first, so that a small overrun counts as caught, as in CI.
 
     scripts/mutation-check.py [--rev REV] [--work DIR] [--only REGEX] [--list FILE]
     scripts/mutation-check.py --random N [--seed S] [--only REGEX] [--cache FILE]
@@ -62,7 +62,7 @@ LABELS = {"core": "core", "platform": "platform", "engine": "^engine", "imagefil
           "ui": "^ui$", "app": "app", "cli": "cli"}
 # Mutants of these folders also run their tests in an AddressSanitizer build
 # first, so that a small overrun (a decoder's, or a buffer's) counts.
-ASAN_CHECKED = ("imagefile", "core", "engine")
+ASAN_CHECKED = ("imagefile", "core", "engine", "platform", "app")
 TARGETS = {"core": ["core_tests"], "platform": ["platform_tests", "platform_window_tests"],
            "engine": ["engine_job_tests", "engine_pass_tests"], "imagefile": ["imagefile_tests"],
            "ui": ["ui_tests", "vistrel_gallery"], "app": ["app_tests"], "cli": ["cli_tests"]}

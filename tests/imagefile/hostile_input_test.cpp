@@ -102,10 +102,14 @@ TEST(HostileInput, CompressedStreamsClaimingHugeSizesFail) {
 TEST(HostileInput, MalformedHeadersFailWithoutAllocating) {
     std::vector<uint8_t> pcxBackwards = pcxFile(4, 4, 3, 64);
     putLe16(pcxBackwards, 4, 10);  // xMin beyond xMax
-    // An icon whose bitmap header claims the huge size.
-    std::vector<uint8_t> ico(22 + 40 + 64, 0);
-    for (auto [at, x] : {std::pair{2u, 1u}, {4, 1}, {18, 22}, {22, 40}, {26, 65535}, {30, 2 * 65535}, {36, 32}})
-        putLe32(ico, at, x);
+    // An icon whose bitmap header gives the side, the depth and the compression (one colour, all zeros).
+    const auto ico = [](uint32_t side, uint32_t bits, uint32_t compression) {
+        std::vector<uint8_t> v(22 + 40 + 68, 0);
+        for (auto [at, x] : {std::pair{2u, 1u}, {4, 1}, {18, 22}, {22, 40}, {26, side}, {30, 2 * side},
+                             {36, bits | compression << 16}, {54, 1}})
+            putLe32(v, at, x);
+        return v;
+    };
     std::vector<uint8_t> os2Bitfields = withHeaderSize(bmpFile(4, 4, 32, 3, 64), 20);  // for OS/2, 3 means Huffman
     for (int i = 0; i < 3; ++i)
         putLe32(os2Bitfields, 34 + 4 * i, 0xFF0000u >> (8 * i));  // masks that would read
@@ -122,13 +126,15 @@ TEST(HostileInput, MalformedHeadersFailWithoutAllocating) {
         {"huge GIF screen around a 1 x 1 image",
          {'G', 'I', 'F', '8', '9', 'a', 0xFF, 0xFF, 0xFF, 0xFF, 0x80, 0, 0, 0, 0, 0, 255, 255, 255, 0x2C, 0, 0, 0, 0,
           1, 0, 1, 0, 0, 2, 2, 0x44, 0x01, 0, 0x3B}, ImageFileGif},
-        {"huge icon", ico, ImageFileIco},
+        {"huge icon", ico(65535, 32, 0), ImageFileIco}, {"RLE8 icon", ico(4, 8, 1), ImageFileIco},
+        {"RLE4 icon", ico(4, 4, 2), ImageFileIco},
         {"BMP of width 0", bmpFile(0, 4, 24, 0, 64), ImageFileBmp},
         {"BMP of height 0", bmpFile(4, 0, 24, 0, 64), ImageFileBmp},
         {"BMP of 30000 bits", bmpFile(4, 4, 30000, 0, 64), ImageFileBmp},
         {"RLE8 BMP of 24 bits", bmpFile(4, 4, 24, 1, 64), ImageFileBmp},
         {"TGA of width 0", tgaFile(2, 0, 4, 24, 64), ImageFileTga},
         {"true-colour TGA of 8 bits", tgaFile(2, 4, 4, 8, 64), ImageFileTga},
+        {"grey TGA of 24 bits", tgaFile(3, 4, 4, 24, 64), ImageFileTga},
         {"colour-mapped TGA without a map", tgaFile(1, 4, 4, 8, 64), ImageFileTga},
         {"TGA without an image", tgaFile(0, 4, 4, 24, 64), ImageFileTga},
         {"PCX with xMin beyond xMax", pcxBackwards, ImageFilePcx},

@@ -125,6 +125,13 @@ TEST(PhotoFormats, WritersFollowTheSourceAndTheQuality) {
     EXPECT_EQ(0, largestDifference(photo, decoded(kept, ImageFileWebp)));
     ASSERT_TRUE(encode(photo, ImageFileJxl, 100, nullptr, kept));  // JPEG XL at 100: lossless
     EXPECT_EQ(0, largestDifference(photo, decoded(kept, ImageFileJxl)));
+    // A picture one pixel high or wide goes through each writer and back.
+    for (ImageFileType type : {ImageFileWebp, ImageFileAvif, ImageFileJxl})
+        for (const auto& [w, h] : {std::pair{40, 1}, {1, 30}}) {
+            ASSERT_TRUE(encode(makePhoto(w, h), type, 90, nullptr, kept)) << type;
+            const Bitmap back = decoded(kept, type);
+            EXPECT_EQ(std::pair(w, h), std::pair(back.width, back.height)) << type;
+        }
     // HEIC and RAW are read only.
     EXPECT_FALSE(encode(photo, ImageFileHeif, 90, nullptr, kept));
     EXPECT_FALSE(encode(photo, ImageFileRaw, 90, nullptr, kept));

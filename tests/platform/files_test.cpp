@@ -285,12 +285,19 @@ TEST_F(TempFolder, WithoutUnnamedTemporariesANamedOneIsWritten) {
     static int error;
     const auto openUnnamed = save_seams::openUnnamed;
     save_seams::openUnnamed = [](const char*, mode_t) { return errno = error, -1; };
-    for (const int e : {EOPNOTSUPP, EISDIR, EINVAL, ENOSPC}) {
+    for (const int e : {ENOSPC, EOPNOTSUPP, EISDIR, EINVAL}) {  // the last also for the deep folder
         error = e;
         FileFailure failure;
         EXPECT_EQ(e != ENOSPC, WriteWholeFile(String(path("photo.png").c_str()), "new", 3, true, &failure)) << e;
         EXPECT_EQ(e == ENOSPC ? std::strerror(e) : "", failure.reason.str()) << e;
     }
+    // A folder so deep that its temporary names are longer than a path may be.
+    std::string deep = dir;
+    while (deep.size() < 4080)
+        ASSERT_EQ(0, mkdir((deep += "/" + std::string(std::min<size_t>(100, 4079 - deep.size()), 'd')).c_str(), 0700));
+    FileFailure failure;
+    EXPECT_FALSE(WriteWholeFile(String((deep + "/a.png").c_str()), "new", 3, true, &failure));
+    EXPECT_EQ(std::strerror(ENAMETOOLONG), failure.reason.str());
     save_seams::openUnnamed = openUnnamed;
 }
 
