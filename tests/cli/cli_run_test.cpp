@@ -30,27 +30,6 @@ protected:
     bool exists(const std::string& name) const { return FileExists(String(path(name))); }
 };
 
-// An uncompressed 8-bit grey TIFF of several 2 x 2 pages.
-std::string tiffPages(int pages) {
-    std::string file = std::string("II*\0\x08\0\0\0", 8);
-    auto u16 = [&](uint32_t v) { file += static_cast<char>(v & 255), file += static_cast<char>(v >> 8); };
-    auto u32 = [&](uint32_t v) { u16(v & 0xFFFF), u16(v >> 16); };
-    const uint32_t ifdSize = 2 + 8 * 12 + 4;
-    for (int p = 0; p < pages; ++p) {
-        const uint32_t ifd = static_cast<uint32_t>(file.size()), pixels = ifd + ifdSize;
-        const uint32_t entries[8][3] = {{256, 3, 2}, {257, 3, 2}, {258, 3, 8},      {259, 3, 1},
-                                        {262, 3, 1}, {273, 4, pixels}, {278, 3, 2}, {279, 4, 4}};
-        u16(8);
-        for (const auto& e : entries) {
-            u16(e[0]), u16(e[1]), u32(1);
-            e[1] == 3 ? (u16(e[2]), u16(0)) : u32(e[2]);
-        }
-        u32(p + 1 < pages ? pixels + 4 : 0);
-        file += std::string("\x10\x80\xC0\xF0", 4);
-    }
-    return file;
-}
-
 }  // namespace
 
 TEST_F(CliRun, WritesNextToEachInputWithPrefixAndSuffixInTheInputsFormat) {
@@ -143,13 +122,8 @@ TEST_F(CliRun, NoResultReplacesAnInputOrAnotherResult) {
 // a picture --auto leaves as it is is not written again at all.
 TEST_F(CliRun, InPlaceResultsKeepWhatTheirFileHolds) {
     writeBytes("deep.png", testData("formats/png/pngsuite/basn2c16.png"));
-    writeBytes("pages.tif", tiffPages(3));
-    // Two frames of one of our own GIFs, each after a control block.
-    write("still.gif", makePhoto(6, 4, 13));
-    const std::string gif = readBytes("still.gif");
-    const size_t start = 13 + ((gif[10] & 0x80) ? 3u << ((gif[10] & 7) + 1) : 0);
-    const std::string frame = gif.substr(start, gif.size() - 1 - start), control("\x21\xF9\x04\0\0\0\0\0", 8);
-    writeBytes("moving.gif", gif.substr(0, start) + control + frame + control + frame + ";");
+    writeBytes("pages.tif", testData("formats/tiff/image-tiff/seq/seq-1c-8b-multipage-adeefdcc.tiff"));  // 3 pages
+    writeBytes("moving.gif", testData("formats/gif/image-gif/samples/beacon.gif"));  // 2 frames after control blocks
     for (const auto& [name, loss] : {std::pair{"deep.png", "16 bits per channel (the result keeps 8)"},
                                      {"pages.tif", "its other pages"}, {"moving.gif", "its other animation frames"}}) {
         const std::string before = readBytes(name);
