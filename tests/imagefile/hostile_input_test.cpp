@@ -69,10 +69,7 @@ uint32_t crc32(const uint8_t* p, size_t n) {
     return ~crc;
 }
 
-void putBe16(std::vector<uint8_t>& v, size_t at, uint32_t x) {
-    v[at] = static_cast<uint8_t>(x >> 8);
-    v[at + 1] = static_cast<uint8_t>(x);
-}
+void putBe16(std::vector<uint8_t>& v, size_t at, uint32_t x) { putLe16(v, at, (x >> 8 & 0xFF) | (x & 0xFF) << 8); }
 
 TEST(HostileInput, CompressedStreamsClaimingHugeSizesFail) {
     // A small JPEG whose frame header claims 16000 x 16000: libjpeg alone
