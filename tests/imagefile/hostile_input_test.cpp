@@ -92,6 +92,7 @@ TEST(HostileInput, CompressedStreamsClaimingHugeSizesFail) {
     for (int i = 0; i < 4; ++i)
         png[29 + i] = static_cast<uint8_t>(crc >> (24 - 8 * i));
     EXPECT_FALSE(decodes(png, ImageFilePng));
+    EXPECT_LT(peakKilobytes(), 256 * 1024);  // nothing of the claimed size was allocated
 }
 
 // Each row fails; the huge ones (65535 x 65535, about 17 GB as a bitmap, in

@@ -13,7 +13,22 @@
 #include <string>
 #include <vector>
 
+#ifdef __linux__
+#include <sys/resource.h>
+#endif
+
 // Deterministic test pictures and small byte helpers shared by the suites.
+
+// The process's peak resident size in kilobytes; 0 where it is not known.
+inline long peakKilobytes() {
+#ifdef __linux__
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+#else
+    return 0;
+#endif
+}
 
 // A photo-like picture: smooth gradients plus noise, so that colours
 // rarely repeat. Opaque unless alpha is given.
