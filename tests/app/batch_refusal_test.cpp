@@ -43,8 +43,7 @@ protected:
 TEST_F(BatchRefusalTest, ARefusedFileIsReportedAndSkippedAndTheViewNeverGoesEmpty) {
     // Factor 100: the 400 x 300 file would be 40000 x 30000.
     const std::string a = WriteImage("a.png", Gradient(10, 8)), big = WriteImage("big.png", Gradient(400, 300));
-    const std::string c = WriteImage("c.png", Gradient(10, 8));
-    OpenPaths({a, big, c});
+    OpenPaths({a, big, WriteImage("c.png", Gradient(10, 8))});
     ApplyScaled("1000");
     RunUntilIdle();
     EXPECT_TRUE(Refused("40000x30000"));
@@ -64,8 +63,7 @@ TEST_F(BatchRefusalTest, ARefusedFileIsReportedAndSkippedAndTheViewNeverGoesEmpt
 }
 
 TEST_F(BatchRefusalTest, ABatchAbandonsTheRunningPreviewEvenWhenEveryFileIsRefused) {
-    const std::string a = WriteImage("a.png", Gradient(10, 8)), b = WriteImage("b.png", Gradient(10, 8));
-    OpenPaths({a, b});
+    OpenPaths({WriteImage("a.png", Gradient(10, 8)), WriteImage("b.png", Gradient(10, 8))});
     TypeInto(wizard->widthField, "1000");
     ScriptedPasses::gated = true;
     ClickWidget(wizard->previewButton);

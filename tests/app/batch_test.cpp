@@ -86,8 +86,7 @@ TEST_F(BatchTest, AChangedResolutionAsksBetweenFactorsAndOneSize) {
 }
 
 TEST_F(BatchTest, AFileThatFailsIsReportedAndSkippedWithTheOptionsKept) {
-    const std::string a = WriteImage("a.png", Gradient(10, 8)), c = WriteImage("c.png", Gradient(10, 8));
-    OpenPaths({a, Path("gone.png"), c});
+    OpenPaths({WriteImage("a.png", Gradient(10, 8)), Path("gone.png"), WriteImage("c.png", Gradient(10, 8))});
     TypeInto(wizard->prependField, "p_");
     TypeInto(wizard->appendField, "_v2");
     // Every control away from its default, each to a value of its own.
@@ -126,9 +125,8 @@ TEST_F(BatchTest, WhenTheLastFilesFailTheBatchEndsAtStepOne) {
 }
 
 TEST_F(BatchTest, AnExistingOutputIsAskedAboutAndNoSkipsOnlyThatFile) {
-    const std::string a = WriteImage("a.png", Gradient(10, 8)), b = WriteImage("b.png", Gradient(10, 8));
     WriteText("a_new.png", "keep me");
-    OpenPaths({a, b});
+    OpenPaths({WriteImage("a.png", Gradient(10, 8)), WriteImage("b.png", Gradient(10, 8))});
     headless::QueueMessageBoxAnswer(false);
     ClickWidget(wizard->applyButton);
     RunUntilIdle();

@@ -146,8 +146,7 @@ TEST_F(WizardTest, FilesGivenAtStartOpenAsOneChoice) {
 // A file that appears at the chosen name while saving is not replaced
 // unasked: the question comes then, and No keeps it.
 TEST_F(WizardTest, AFileThatAppearsWhileSavingIsAskedAbout) {
-    const std::string cat = WriteImage("cat.png", Gradient(24, 16));
-    OpenAndApply(cat);
+    OpenAndApply(WriteImage("cat.png", Gradient(24, 16)));
     static std::string intruder;
     intruder = Path("new.png");
     save_seams::beforePublish = [](const char*) { std::ofstream(intruder) << "another program's file"; };

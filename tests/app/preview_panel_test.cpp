@@ -102,8 +102,7 @@ TEST_F(PreviewPanelTest, AProfiledPhotoIsShownInSrgbAndKeepsItsOwnColours) {
     const std::string data = std::string(VISTREL_TESTDATA_DIR) + "/photo/";
     OpenPaths({data + "p3.png"});
     ASSERT_EQ(24, wizard->source.width);
-    const Bitmap asSrgb = Loaded(data + "p3_as_srgb.png");
-    const uint32_t stored = wizard->source.at(12, 8), shown = asSrgb.at(12, 8);
+    const uint32_t stored = wizard->source.at(12, 8), shown = Loaded(data + "p3_as_srgb.png").at(12, 8);
     ASSERT_NE(stored, shown);
     for (const Bitmap* picture : {&wizard->viewPicture, &wizard->navigatorPicture}) {
         const std::vector<uint32_t> seen = pixels(*picture);

@@ -8,8 +8,7 @@
 // in the user's Pictures when it does not (here: the folder is gone).
 TEST_F(WizardTest, SaveAsStartsInPicturesWhenThePicturesFolderIsNotWritable) {
     ASSERT_TRUE(std::filesystem::create_directory(Path("album")));
-    const std::string cat = WriteImage("album/cat.png", Gradient(24, 16));
-    OpenAndApply(cat);
+    OpenAndApply(WriteImage("album/cat.png", Gradient(24, 16)));
 
     wizard->SaveAs();
     ASSERT_FALSE(headless::FileDialogs().empty());
