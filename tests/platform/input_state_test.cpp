@@ -32,9 +32,8 @@ TEST(InputState, ButtonHeldAcrossFramesIsPressedOnlyInTheFirst) {
 TEST(InputState, KeysKeepArrivalOrderAndEmptyAfterTheirFrame) {
     InputState s;
     s.OnCharacter('x');
-    s.OnKeyDown(NativeKey::Left);
-    s.OnKeyDown(NativeKey::Delete);
-    s.OnKeyDown(NativeKey::F10);
+    for (NativeKey key : {NativeKey::Left, NativeKey::Delete, NativeKey::F10})
+        s.OnKeyDown(key);
     for (uint32_t c : {uint32_t('y'), 9u, 10u, 31u, 128u})  // a tab keeps its code; other controls and 128 none
         s.OnCharacter(c);
     s.TakeSnapshot(0, 0, true);

@@ -105,9 +105,7 @@ TEST_F(Dialogs, MultipleSelectionGivesFolderThenNames) {
     DeleteStrings(parts);
 
     // Cancelled, nothing chosen, an empty name or one holding a NUL: nothing.
-    const headless::FileDialogAnswer nothing[] = {{false, {String("/pics/a.jpg")}},
-                                                  {true, {}},
-                                                  {true, {String("")}},
+    const headless::FileDialogAnswer nothing[] = {{false, {String("/pics/a.jpg")}}, {true, {}}, {true, {String("")}},
                                                   {true, {String("/pics/a.jpg"), String("a\0b", 3)}}};
     for (const headless::FileDialogAnswer& a : nothing) {
         headless::QueueFileDialogAnswer(a);

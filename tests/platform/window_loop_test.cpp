@@ -111,10 +111,8 @@ struct Program : ::testing::Test {
 
 TEST_F(HeadlessWindows, DestroyingDuringTheWalkNeverSkipsOrRepeats) {
     Open("main", false);
-    Open("a", true, 2);
-    Open("b", true, 1);
-    Open("c", true, 2);
-    Open("d", true);
+    for (const auto& [name, finishOnUpdate] : {std::pair{"a", 2}, {"b", 1}, {"c", 2}, {"d", 0}})
+        Open(name, true, finishOnUpdate);
     WalkWithFreshJournal();
     EXPECT_EQ(Only("update"), (Lines{"update main", "update a", "update b", "update c", "update d"}));
     WalkWithFreshJournal();
