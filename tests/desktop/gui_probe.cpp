@@ -16,6 +16,7 @@
 #include "platform/gtk/gtk_state.h"
 #endif
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -51,10 +52,9 @@ std::string NextCommand() {
 class Popup : public AppWindow {
 public:
     bool Update(const InputState& s) override {
-        for (int32_t i = 0; i < s.keys.length; ++i) {
+        for (int32_t i = 0; i < s.keys.length; ++i)
             if (s.keys.data[i] == KeyEscape)
                 return true;
-        }
         return false;
     }
     ~Popup() override { Log("popup closed"); }
@@ -94,8 +94,7 @@ public:
             held_ = s.held;
             Log("held " + std::to_string(held_) + " " + std::to_string(s.mouseX) + " " + std::to_string(s.mouseY));
         }
-        std::string command = NextCommand();
-        if (!command.empty())
+        if (const std::string command = NextCommand(); !command.empty())
             Run(command);
         // Commands come through a file, which sends no message: look again soon.
         RequestFrameWithin(10);
@@ -111,10 +110,9 @@ private:
             // Every pixel tells where it is: red and green the low bytes of
             // x and y, blue their high bits.
             Bitmap& buffer = BackBuffer();
-            for (int32_t y = 0; y < buffer.height; ++y) {
+            for (int32_t y = 0; y < buffer.height; ++y)
                 for (int32_t x = 0; x < buffer.width; ++x)
                     buffer.data[y * buffer.width + x] = packPixel(x & 255, y & 255, (x >> 8) << 4 | (y >> 8));
-            }
             Invalidate();
             Log("done pattern");
         } else if (command == "layer") {
@@ -123,10 +121,9 @@ private:
             // checkerboard of single pixels.
             const int32_t scale = DeviceScale();
             layer_.resize(40 * scale, 40 * scale);
-            for (int32_t y = 0; y < layer_.height; ++y) {
+            for (int32_t y = 0; y < layer_.height; ++y)
                 for (int32_t x = 0; x < layer_.width; ++x)
                     layer_.at(x, y) = packPixel(x, y, (x ^ y) & 1 ? 255 : 0);
-            }
             SetDeviceLayers({DeviceLayer{Rect(100, 100, 140, 140), Point{100, 100}, &layer_}});
             Invalidate(Rect(100, 100, 140, 140));
             Log("done layer " + std::to_string(scale));
@@ -150,10 +147,7 @@ private:
             String result;
             bool ok = FileDialog(result, false, true, OpenFilterList(), &folder, nullptr);
             std::string text = result.str();
-            for (char& c : text) {
-                if (c == 0)
-                    c = '|';
-            }
+            std::replace(text.begin(), text.end(), '\0', '|');
             Log(ok ? "opened " + text : "cancelled");
         } else if (command.rfind("save ", 0) == 0) {
             // "save <folder>|<suggested name>"
@@ -214,12 +208,7 @@ int main(int argc, char** argv) {
     logFile = std::fopen(argv[2], "w");
     if (!logFile)
         return 2;
-    ApplicationHooks hooks;
-    hooks.startUp = StartUp;
-    hooks.tearDown = TearDown;
-    hooks.command = Command;
-    hooks.filesDropped = FilesDropped;
-    int status = RunProgram(hooks);
+    const int status = RunProgram({StartUp, TearDown, Command, FilesDropped});
     Log("exit " + std::to_string(status));
     std::fclose(logFile);
     return status;

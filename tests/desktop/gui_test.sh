@@ -153,8 +153,7 @@ popups_closed_are() { test "$(count_lines '^popup closed$')" = "$1"; }
 send popup
 if POPUP=$(find_dialog '^Probe pop-up$'); then
     # xwininfo gives the client area's place, without the window manager's frame.
-    X=$(xwininfo -id "$POPUP" | sed -n 's/.*Absolute upper-left X: *//p')
-    Y=$(xwininfo -id "$POPUP" | sed -n 's/.*Absolute upper-left Y: *//p')
+    read -r X Y < <(client_origin "$POPUP")
     WIDTH=$(xwininfo -id "$POPUP" | sed -n 's/.*Width: *//p')
     HEIGHT=$(xwininfo -id "$POPUP" | sed -n 's/.*Height: *//p')
     check "the pop-up's client area is 300 x 200" test "$WIDTH x $HEIGHT" = "300 x 200"
