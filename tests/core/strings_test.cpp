@@ -40,6 +40,7 @@ TEST(Compare, SignedBytesCaseFoldingAndLimit) {
     EXPECT_EQ(1, String("abc").Compare(String("ABD"), true));
     EXPECT_EQ(-1, String("abc").Compare(String("abcd"), false));
     EXPECT_EQ(0, String("abc").Compare(String("abcd"), false, 3));
+    EXPECT_EQ(0, String("abc").Compare(String("abc"), true, 5));
     EXPECT_EQ(0, String("").Compare(String("")));
     // Bytes above 127 are negative as signed 8-bit values.
     EXPECT_EQ(-1, String("\xC3").Compare(String("a")));

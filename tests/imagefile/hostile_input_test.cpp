@@ -97,17 +97,19 @@ TEST(HostileInput, CompressedStreamsClaimingHugeSizesFail) {
 
 // Each row fails; the huge ones (65535 x 65535, about 17 GB as a bitmap, in
 // a file of a hundred-odd bytes) without getting as far as allocating.
+// An icon whose bitmap header gives the side, the depth and the compression:
+// one colour (black), and 64 bytes of zeros after it.
+std::vector<uint8_t> iconFile(uint32_t side, uint32_t bits, uint32_t compression) {
+    std::vector<uint8_t> v(22 + 40 + 68, 0);
+    for (auto [at, x] : {std::pair{2u, 1u}, {4, 1}, {18, 22}, {22, 40}, {26, side}, {30, 2 * side},
+                         {36, bits | compression << 16}, {54, 1}})
+        putLe32(v, at, x);
+    return v;
+}
+
 TEST(HostileInput, MalformedHeadersFailWithoutAllocating) {
     std::vector<uint8_t> pcxBackwards = pcxFile(4, 4, 3, 64);
     putLe16(pcxBackwards, 4, 10);  // xMin beyond xMax
-    // An icon whose bitmap header gives the side, the depth and the compression (one colour, all zeros).
-    const auto ico = [](uint32_t side, uint32_t bits, uint32_t compression) {
-        std::vector<uint8_t> v(22 + 40 + 68, 0);
-        for (auto [at, x] : {std::pair{2u, 1u}, {4, 1}, {18, 22}, {22, 40}, {26, side}, {30, 2 * side},
-                             {36, bits | compression << 16}, {54, 1}})
-            putLe32(v, at, x);
-        return v;
-    };
     std::vector<uint8_t> os2Bitfields = withHeaderSize(bmpFile(4, 4, 32, 3, 64), 20);  // for OS/2, 3 means Huffman
     for (int i = 0; i < 3; ++i)
         putLe32(os2Bitfields, 34 + 4 * i, 0xFF0000u >> (8 * i));  // masks that would read
@@ -124,8 +126,8 @@ TEST(HostileInput, MalformedHeadersFailWithoutAllocating) {
         {"huge GIF screen around a 1 x 1 image",
          {'G', 'I', 'F', '8', '9', 'a', 0xFF, 0xFF, 0xFF, 0xFF, 0x80, 0, 0, 0, 0, 0, 255, 255, 255, 0x2C, 0, 0, 0, 0,
           1, 0, 1, 0, 0, 2, 2, 0x44, 0x01, 0, 0x3B}, ImageFileGif},
-        {"huge icon", ico(65535, 32, 0), ImageFileIco}, {"RLE8 icon", ico(4, 8, 1), ImageFileIco},
-        {"RLE4 icon", ico(4, 4, 2), ImageFileIco},
+        {"huge icon", iconFile(65535, 32, 0), ImageFileIco}, {"RLE8 icon", iconFile(4, 8, 1), ImageFileIco},
+        {"RLE4 icon", iconFile(4, 4, 2), ImageFileIco},
         {"BMP of width 0", bmpFile(0, 4, 24, 0, 64), ImageFileBmp},
         {"BMP of height 0", bmpFile(4, 0, 24, 0, 64), ImageFileBmp},
         {"BMP of 30000 bits", bmpFile(4, 4, 30000, 0, 64), ImageFileBmp},
@@ -174,6 +176,10 @@ TEST(HostileInput, AnIconWithoutAlphaTakesItsMask) {
     const std::vector<uint32_t> shown = pixels(decoded(ico, ImageFileIco));
     EXPECT_EQ(63, std::count_if(shown.begin(), shown.end(), [](uint32_t p) { return p >> 24 == 255; }));
     EXPECT_EQ(0u, shown.back() >> 24);
+    // A 1-bit icon one pixel wide: its row of colour and its row of mask take four bytes each.
+    std::vector<uint8_t> mono = iconFile(1, 1, 0);
+    mono[22 + 40 + 4 + 4] = 0x80;
+    EXPECT_EQ(0u, decoded(mono, ImageFileIco).at(0, 0) >> 24);
 }
 
 TEST(HostileInput, RunsPastTheEndAreClippedOrRejected) {
@@ -194,6 +200,10 @@ TEST(HostileInput, RunsPastTheEndAreClippedOrRejected) {
     std::vector<uint8_t> runs = tgaFile(10, 256, 1, 24, 0);
     runs.insert(runs.end(), {0xFF, 10, 20, 30, 0xFF, 10, 20, 30});
     EXPECT_EQ(256, decoded(runs, ImageFileTga).width);
+    // A GIF string that runs one pixel past a 1 x 2 image leaves the 1 x 3 screen's last row as background.
+    const std::vector<uint8_t> gif = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 3, 0, 0x80, 0, 0, 0, 0, 0, 255, 255, 255,
+                                      0x2C, 0, 0, 0, 0, 1, 0, 2, 0, 0, 2, 2, 0x8C, 0x0B, 0, 0x3B};
+    EXPECT_EQ(pixels(decoded(gif, ImageFileGif)), (std::vector{packPixel(255, 255, 255), packPixel(255, 255, 255), packPixel(0, 0, 0)}));
 
     std::vector<uint8_t> pcx = encoded(ImageFilePcx, 30, 20, false);
     pcx.resize(pcx.size() / 2);
@@ -218,6 +228,12 @@ TEST(HostileInput, IndicesOutsideTheTableAreNeverReadOutOfBounds) {
     EXPECT_FALSE(decodes(tga, ImageFileTga));
     tga.back() = 6;
     EXPECT_EQ(pixels(decoded(tga, ImageFileTga)), std::vector<uint32_t>{packPixel(6, 5, 4)});
+    // Entries of 16 bits keep the alpha bit the descriptor declares: clear, then set.
+    std::vector<uint8_t> alphaMap = tgaFile(1, 2, 1, 8, 0);
+    alphaMap[1] = 1, alphaMap[7] = 16, alphaMap[17] = 1;
+    putLe16(alphaMap, 5, 2);
+    alphaMap.insert(alphaMap.end(), {0xFF, 0x7F, 0xFF, 0xFF, 0, 1});
+    EXPECT_EQ(pixels(decoded(alphaMap, ImageFileTga)), (std::vector{packPixel(255, 255, 255, 0), packPixel(255, 255, 255)}));
     // An 8-bit PCX without the palette at its end is grey, index for level.
     std::vector<uint8_t> pcx = pcxFile(2, 1, 1, 2);
     pcx[128] = 128, pcx[129] = 64;

@@ -125,6 +125,7 @@ TEST_F(TempFolder, NamesNotYetWrittenAreKnownByRealFolderAndNameFilesByTheirNumb
     WriteFileBytes(path("a/bc.png"), "x");
     ASSERT_EQ(0, link(path("a/bc.png").c_str(), path("ab/c.png").c_str()));
     EXPECT_TRUE(SameFile(id("a/bc.png"), id("ab/c.png")));
+    EXPECT_TRUE(IdentifyFile(String("/")).exists);  // a path of one character
 }
 
 TEST_F(TempFolder, WritingThroughALinkReplacesTheLinkedFileAndKeepsTheLink) {
