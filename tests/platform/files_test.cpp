@@ -63,6 +63,11 @@ TEST_F(TempFolder, ReadsExactlyTheBytesOrFailsWithLengthZero) {
     }
 #ifndef _WIN32
     EXPECT_TRUE(FileExists(String("/")));  // a name of one character
+    WriteFileBytes(path("huge"), "");
+    ASSERT_EQ(0, truncate(path("huge").c_str(), (off_t(1) << 30) + 1));  // sparse: a gigabyte of nothing
+    FileFailure failure;
+    EXPECT_FALSE(ReadWholeFile(String(path("huge").c_str()), buffer, &failure));
+    EXPECT_EQ(std::strerror(EFBIG), failure.reason.str());
     // Started with its standard input closed, a program's first file is descriptor 0.
     EXPECT_EQ(0, RunInChild([&] { return close(0) == 0 && ReadWholeFile(String(path("data").c_str()), buffer) ? 0 : 1; }));
 #endif

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <utility>
 
@@ -29,6 +30,8 @@ TEST(FileFilter, FindFilterIndex) {
         EXPECT_EQ(FindFilterIndex(name, SaveFilterList()), index) << name;
     EXPECT_EQ(FindFilterIndex("cat.png", OpenFilterList()), 0);  // "All supported types" comes first
     EXPECT_EQ(FindFilterIndex("cat.gif", OpenFilterList()), -1);
+    for (const String* list : {&OpenFilterList(), &SaveFilterList()})  // the last text's NUL, then the list's
+        EXPECT_EQ(0, std::memcmp(list->data + list->length - 2, "\0\0", 2));
 }
 
 // GTK's menu labels: "&" marks the mnemonic, "&&" is a literal "&" and a
