@@ -33,6 +33,13 @@ TEST(RoundTrip, LosslessTypesGiveBackTheSamePixelsAtOddSizes) {
     ASSERT_TRUE(encode(makePhoto(1, 3), ImageFileTiff, 90, nullptr, tiff));
     const uint32_t directory = le16(tiff.data + 4) | le16(tiff.data + 6) << 16;  // little-endian, as libtiff writes
     EXPECT_EQ(0xD900, tiff.data[directory - 2] << 8 | tiff.data[directory - 1]);
+    // Strips of whole 8-row JPEG blocks, about 64 KB each: 224 rows of 300 bytes.
+    ASSERT_TRUE(encode(makePhoto(100, 300), ImageFileTiff, 90, nullptr, tiff));
+    const uint8_t* entries = tiff.data + (le16(tiff.data + 4) | le16(tiff.data + 6) << 16) + 2;
+    uint32_t rowsPerStrip = 0;
+    for (uint32_t i = 0; i < le16(entries - 2); ++i)
+        rowsPerStrip = le16(entries + 12 * i) == 278 ? le16(entries + 12 * i + 8) : rowsPerStrip;
+    EXPECT_EQ(224u, rowsPerStrip);
 }
 
 TEST(RoundTrip, AnAlphaChannelIsWrittenOnlyWhenAPixelIsBelow255) {
