@@ -86,13 +86,15 @@ TEST(Bitmap, LineClipMovesEndOntoEdgeAlongTheSegment) {
     }
 }
 
+// To (9, 3); to (8, 4), whose error is exactly 0 at every other step, where the minor axis steps too.
 TEST(Bitmap, LinesStepTheMinorAxisAtHalfway) {
     Bitmap b = generated(10, 10, [](int32_t, int32_t) { return 0u; });
-    for (bool steep : {false, true}) {
-        b.fill(0);
-        b.drawLine(1, 0, 0, steep ? 3 : 9, steep ? 9 : 3);
-        const int minor[10] = {0, 0, 1, 1, 1, 2, 2, 2, 3, 3};
-        for (int major = 0; major < 10; ++major)
-            EXPECT_EQ(1u, steep ? b.at(minor[major], major) : b.at(major, minor[major])) << major;
-    }
+    for (const std::vector<int>& minor : {std::vector{0, 0, 1, 1, 1, 2, 2, 2, 3, 3}, {0, 1, 1, 2, 2, 3, 3, 4, 4}})
+        for (bool steep : {false, true}) {
+            b.fill(0);
+            const int last = static_cast<int>(minor.size()) - 1;
+            b.drawLine(1, 0, 0, steep ? minor.back() : last, steep ? last : minor.back());
+            for (int major = 0; major <= last; ++major)
+                EXPECT_EQ(1u, steep ? b.at(minor[major], major) : b.at(major, minor[major])) << major;
+        }
 }

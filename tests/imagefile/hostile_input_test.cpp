@@ -228,6 +228,10 @@ TEST(HostileInput, IndicesOutsideTheTableAreNeverReadOutOfBounds) {
     EXPECT_FALSE(decodes(tga, ImageFileTga));
     tga.back() = 6;
     EXPECT_EQ(pixels(decoded(tga, ImageFileTga)), std::vector<uint32_t>{packPixel(6, 5, 4)});
+    // A 32-bit TGA declaring no alpha whose fourth bytes are all 0 is opaque.
+    std::vector<uint8_t> unused = tgaFile(2, 1, 1, 32, 0);
+    unused.insert(unused.end(), {1, 2, 3, 0});
+    EXPECT_EQ(pixels(decoded(unused, ImageFileTga)), std::vector<uint32_t>{packPixel(3, 2, 1)});
     // Entries of 16 bits keep the alpha bit the descriptor declares: clear, then set.
     std::vector<uint8_t> alphaMap = tgaFile(1, 2, 1, 8, 0);
     alphaMap[1] = 1, alphaMap[7] = 16, alphaMap[17] = 1;
