@@ -106,8 +106,10 @@ ASSIGNMENT = re.compile(r"^\s*[A-Za-z_][\w.\->\[\]*]*\s*(=|\+=|-=|\*=|/=|%=|\|=|
 CALL = re.compile(r"^\s*[A-Za-z_][\w:.\->]*\s*\(.*\)\s*;\s*$")
 
 
-def line_mutants(code):
-    """(rule, what goes wrong, start, end, replacement) for one masked line."""
+def line_mutants(code, line):
+    """(rule, what goes wrong, start, end, replacement) for one masked line;
+    replacements that keep part of the line take it, literals and all, from
+    the line itself."""
     out = []
     stripped = code.strip()
     for op, flipped in RELATIONAL.items():
@@ -145,7 +147,7 @@ def line_mutants(code):
         open_at = m.end() - 1
         close_at = matching_paren(code, open_at)
         if close_at > 0:
-            inner = code[open_at + 1:close_at]
+            inner = line[open_at + 1:close_at]
             out.append(("condition", f"the {m.group(1)} condition inverted", open_at, close_at + 1, f"(!({inner}))"))
     m = re.search(r"\breturn\s+(.+?);\s*$", code)
     if m and balanced(m.group(1)):
@@ -185,7 +187,7 @@ def file_mutants(name, text):
             continue
         if re.search(r'"_*"', code) and not re.search(r"[<>=!]=?|\bif\b|\breturn\b", code.replace('"', "")):
             continue  # text only
-        for rule, why, start, end, replacement in line_mutants(code):
+        for rule, why, start, end, replacement in line_mutants(code, line):
             mutated = line[:start] + replacement + line[end:]
             if mutated != line:
                 mutants.append({"file": name, "rule": rule, "why": f"line {number}: {why}", "find": line,

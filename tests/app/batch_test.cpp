@@ -71,18 +71,23 @@ TEST_F(BatchTest, AChangedResolutionAsksBetweenFactorsAndOneSize) {
     EXPECT_EQ(Loaded(Path("a_new.png")).bounds(), Rect(0, 0, 50, 40));
     EXPECT_EQ(Loaded(Path("b_new.png")).bounds(), Rect(0, 0, 30, 20));
     removeResults();
-    // Unconstrained, each side keeps its own factor (1 across, 0.25 down, never
-    // below a pixel); the fields follow each file even when only its height changes.
-    OpenPaths({a, b, WriteImage("c.png", Gradient(30, 1))});
-    ClickWidget(wizard->constrainToggle);
-    ASSERT_FALSE(wizard->constrainToggle->on);
-    TypeInto(wizard->heightField, "10");
-    headless::QueueMessageBoxAnswer(true);
-    ClickWidget(wizard->applyButton);
-    RunUntilIdle();
-    EXPECT_EQ(Loaded(Path("b_new.png")).bounds(), Rect(0, 0, 30, 5));
-    EXPECT_EQ(Loaded(Path("c_new.png")).bounds(), Rect(0, 0, 30, 1));
-    EXPECT_EQ(wizard->heightField->committedText, "1");
+    // Unconstrained, each side keeps its own factor (1 one way, 0.25 down or
+    // 0.2 across the other, never below a pixel); the fields follow each file
+    // even when only one of its sides changes.
+    for (const bool across : {false, true}) {
+        OpenPaths({a, b, across ? WriteImage("d.png", Gradient(2, 30)) : WriteImage("c.png", Gradient(30, 1))});
+        if (wizard->constrainToggle->on)
+            ClickWidget(wizard->constrainToggle);
+        TypeInto(across ? wizard->widthField : wizard->heightField, "10");
+        headless::QueueMessageBoxAnswer(true);
+        ClickWidget(wizard->applyButton);
+        RunUntilIdle();
+        EXPECT_EQ(Loaded(Path("b_new.png")).bounds(), across ? Rect(0, 0, 6, 20) : Rect(0, 0, 30, 5));
+        EXPECT_EQ(Loaded(Path(across ? "d_new.png" : "c_new.png")).bounds(),
+                  across ? Rect(0, 0, 1, 30) : Rect(0, 0, 30, 1));
+        EXPECT_EQ((across ? wizard->widthField : wizard->heightField)->committedText, "1");
+        removeResults();
+    }
 }
 
 TEST_F(BatchTest, AFileThatFailsIsReportedAndSkippedWithTheOptionsKept) {

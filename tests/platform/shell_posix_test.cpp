@@ -56,6 +56,8 @@ TEST(PicturesFolder, TheDesktopsChoiceThenPicturesThenHome) {
     EXPECT_EQ(PicturesFolder().str(), home + "/Pictures");
     rmdir((home + "/Pictures").c_str());
     EXPECT_EQ(PicturesFolder().str(), home);
+    std::ofstream(home + "/.config/user-dirs.dirs") << "XDG_PICTURES_DIR=\"" + home + "/Desktop\"\n";  // a path of its own
+    EXPECT_EQ(PicturesFolder().str(), home + "/Desktop");
     unsetenv("HOME");
     for (const auto& [name, value] : saved)
         setenv(name, value.c_str(), 1);
