@@ -298,8 +298,7 @@ TEST(HostileInput, EveryTruncationOfEveryFormatIsSafe) {
     };
     for (const auto& [type, translucent, cutFails] : sources) {
         std::vector<uint8_t> file = encoded(type, 23, 19, translucent);
-        size_t step = file.size() > 600 ? file.size() / 300 : 1;
-        for (size_t n = 0; n < file.size(); n += step) {
+        for (size_t n = 0; n < file.size(); n += file.size() > 600 ? file.size() / 300 : 1) {
             const Bitmap bitmap = decoded(std::vector<uint8_t>(file.begin(), file.begin() + n), type);
             EXPECT_TRUE(!cutFails || bitmap.isEmpty()) << type << " cut at " << n;
             EXPECT_TRUE(bitmap.isEmpty() || bitmap.bounds() == Rect(0, 0, 23, 19)) << type << " cut at " << n;
@@ -311,8 +310,7 @@ TEST(HostileInput, CorruptedHeaderBytesAreSafe) {
     for (ImageFileType type : {ImageFileBmp, ImageFileGif, ImageFileIco, ImageFileTga, ImageFilePcx, ImageFilePng,
                                ImageFileJpeg, ImageFileTiff}) {
         std::vector<uint8_t> file = encoded(type, 9, 7, true);
-        size_t header = file.size() < 160 ? file.size() : 160;
-        for (size_t i = 0; i < header; ++i)
+        for (size_t i = 0; i < std::min<size_t>(file.size(), 160); ++i)
             for (uint8_t value : {0x00, 0x7F, 0xFF}) {
                 std::vector<uint8_t> corrupt = file;
                 corrupt[i] = value;
@@ -323,8 +321,7 @@ TEST(HostileInput, CorruptedHeaderBytesAreSafe) {
 }
 
 TEST(HostileInput, SizesAbove65535FailAnd65535Loads) {
-    const Bitmap wide = decoded(bmpFile(65535, 1, 24, 0, 65535 * 3 + 3), ImageFileBmp);
-    EXPECT_EQ(Rect(0, 0, 65535, 1), wide.bounds());
+    EXPECT_EQ(Rect(0, 0, 65535, 1), decoded(bmpFile(65535, 1, 24, 0, 65535 * 3 + 3), ImageFileBmp).bounds());
     EXPECT_FALSE(decodes(bmpFile(65536, 1, 24, 0, 65536 * 3), ImageFileBmp));
     EXPECT_FALSE(decodes(bmpFile(1, -65536, 8, 0, 65536 * 4, 2), ImageFileBmp));
 }

@@ -50,9 +50,8 @@ TEST(JpegExif, TheBlockTravelsByteForByteToASameSizeSaveAndIsRewrittenForAnother
     }
 
     // Another size: still a JFIF file, the block after it whole (it gives no size), its GPS directory and all.
-    const Bitmap larger = makeSmooth(picture.width + 1, picture.height);
     ByteArray saved;
-    ASSERT_TRUE(encode(larger, ImageFileJpeg, 90, &metadata, saved));
+    ASSERT_TRUE(encode(makeSmooth(picture.width + 1, picture.height), ImageFileJpeg, 90, &metadata, saved));
     EXPECT_EQ(originalBlocks, exifBlocksOf(saved));
     EXPECT_EQ(0, std::memcmp(saved.data + 6, "JFIF", 5));
 }

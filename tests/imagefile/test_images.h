@@ -117,11 +117,9 @@ inline Bitmap decoded(const ByteArray& bytes, ImageFileType type, PhotoMetadata*
 // The photos made by scripts/make_photo_test_files.py.
 inline const std::string photoDir = std::string(VISTREL_TESTDATA_DIR) + "/photo/";
 
-inline Bitmap loadedPhoto(const std::string& name, PhotoMetadata* metadata = nullptr, ImageFileType* type = nullptr) {
+inline Bitmap loadedPhoto(const std::string& name, PhotoMetadata* metadata = nullptr) {
     Bitmap b;
-    const ImageFileType t = load(b, String((photoDir + name).c_str()), metadata);
-    if (type)
-        *type = t;
+    load(b, String((photoDir + name).c_str()), metadata);
     return b;
 }
 
