@@ -88,8 +88,7 @@ TEST(AutoSliders, CameraLikeNoiseTakesTheCameraRows) {
         float finePerCoarse;  // luma of single pixels per luma of 2 x 2 means
         const AutoRow* rows;
         int32_t count;
-    } kinds[] = {{0.5f, CameraRows, CameraRowCount},
-                 {0.25f, SmoothedGrainRows, SmoothedGrainRowCount},
+    } kinds[] = {{0.5f, CameraRows, CameraRowCount}, {0.25f, SmoothedGrainRows, SmoothedGrainRowCount},
                  {2.0f, FineGrainRows, FineGrainRowCount}};
     for (const auto& kind : kinds) {
         DamageEstimate d{12.0f, 0, 20.0f};
