@@ -1,7 +1,6 @@
 #include "wizard_fixture.h"
 
 #include "ui/button.h"
-#include "ui/edit_field.h"
 #include "ui/radio_group.h"
 #include "ui/slider.h"
 
@@ -55,9 +54,8 @@ TEST_F(BatchTest, AChangedResolutionAsksBetweenFactorsAndOneSize) {
         EXPECT_TRUE(LastMessage()->request.yesIsDefault);
         EXPECT_EQ(LastMessage()->request.icon, MessageIcon::Question);
         RunUntilIdle();
-        const Bitmap first = Loaded(Path("a_new.png")), second = Loaded(Path("b_new.png"));
-        EXPECT_EQ(first.bounds(), Rect(0, 0, 100, 80));
-        EXPECT_EQ(second.bounds(), factors ? Rect(0, 0, 60, 40) : Rect(0, 0, 100, 80));
+        EXPECT_EQ(Loaded(Path("a_new.png")).bounds(), Rect(0, 0, 100, 80));
+        EXPECT_EQ(Loaded(Path("b_new.png")).bounds(), factors ? Rect(0, 0, 60, 40) : Rect(0, 0, 100, 80));
         EXPECT_EQ(wizard->widthField->committedText, factors ? "60" : "100");
         removeResults();
     }

@@ -1,7 +1,5 @@
 #include "wizard_fixture.h"
 
-#include "app/about_panel.h"
-
 #include "platform/menu_table.h"
 #include "platform/window_manager.h"
 #include "ui/button.h"

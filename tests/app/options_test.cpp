@@ -1,7 +1,6 @@
 #include "wizard_fixture.h"
 
 #include "ui/button.h"
-#include "ui/edit_field.h"
 #include "ui/slider.h"
 #include "ui/text_label.h"
 

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <array>
 
-constexpr uint32_t Grey = packPixel(192, 192, 192);
 constexpr uint32_t Black = packPixel(0, 0, 0);
 constexpr uint32_t White = packPixel(255, 255, 255);
 
@@ -46,7 +45,7 @@ TEST_F(PreviewPanelTest, DraggingStopsAtTheEdge) {
     MoveTo(v.left() - 5000, v.top() - 5000);
     // The picture's last column sits at the view's middle, grey beyond.
     EXPECT_EQ(ViewAt(223, 163), wizard->display.Level(0).at(599, 399));
-    EXPECT_EQ(ViewAt(224, 163), Grey);
+    EXPECT_EQ(ViewAt(224, 163), packPixel(192, 192, 192));
     headless::ReleaseButton(*wizard, MouseLeft);
     Frame();
     EXPECT_FALSE(wizard->dragging);
@@ -134,8 +133,7 @@ TEST_F(PreviewPanelTest, AtScaleTwoTheViewShowsOnePhotoPixelPerScreenPixel) {
     headless::SetDeviceScale(*wizard, 2);
     Frame();
 
-    const Bitmap& level = wizard->display.Level(0);
-    const Bitmap& device = wizard->viewDevicePicture;
+    const Bitmap &level = wizard->display.Level(0), &device = wizard->viewDevicePicture;
     ASSERT_EQ(device.bounds(), Rect(0, 0, 2 * wizard->viewPicture.width, 2 * wizard->viewPicture.height));
     const int32_t vw = wizard->viewPicture.width - 4, vh = wizard->viewPicture.height - 4;
     // Centred on (600, 450): the screen's 2 vw pixels start at 600 - vw.
@@ -152,8 +150,7 @@ TEST_F(PreviewPanelTest, AtScaleTwoTheViewShowsOnePhotoPixelPerScreenPixel) {
 
     // The navigator's rectangle covers twice the photo, drawn in 2 x 2 blocks
     // over a thumbnail of twice the pixels.
-    const Bitmap& nav = wizard->navigatorOverlay;
-    const Bitmap& navDevice = wizard->navigatorDeviceOverlay;
+    const Bitmap &nav = wizard->navigatorOverlay, &navDevice = wizard->navigatorDeviceOverlay;
     ASSERT_EQ(navDevice.bounds(), Rect(0, 0, 2 * nav.width, 2 * nav.height));
     int32_t outline = 0, outlineAtOne = 0;
     for (int32_t y = 0; y < nav.height; ++y)
