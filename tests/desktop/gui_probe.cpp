@@ -143,8 +143,7 @@ private:
             popup->Invalidate();
             Log("done popup");
         } else if (command.rfind("open ", 0) == 0) {
-            String folder(command.substr(5));
-            String result;
+            String folder(command.substr(5)), result;
             bool ok = FileDialog(result, false, true, OpenFilterList(), &folder, nullptr);
             std::string text = result.str();
             std::replace(text.begin(), text.end(), '\0', '|');
@@ -152,9 +151,7 @@ private:
         } else if (command.rfind("save ", 0) == 0) {
             // "save <folder>|<suggested name>"
             size_t bar = command.find('|');
-            String folder(command.substr(5, bar - 5));
-            String name(command.substr(bar + 1));
-            String result;
+            String folder(command.substr(5, bar - 5)), name(command.substr(bar + 1)), result;
             bool ok = FileDialog(result, true, false, SaveFilterList(), &folder, &name);
             Log(ok ? "saved " + result.str() : "cancelled");
 #ifndef _WIN32
