@@ -40,6 +40,7 @@ protected:
         RemoveScratchFolder(dir);
     }
     std::string path(const char* name) const { return dir + "/" + name; }
+    static unsigned Mode(const std::string& p) { return unsigned(std::filesystem::status(p).permissions()) & 0777; }
     // Files in the folder, hidden ones included.
     int entries() const {
         auto list = std::filesystem::directory_iterator(std::filesystem::u8path(dir));
@@ -138,9 +139,7 @@ TEST_F(TempFolder, WritingThroughALinkReplacesTheLinkedFileAndKeepsTheLink) {
     WriteFileBytes(real, "old");
     ASSERT_EQ(0, symlink("real.png", link.c_str()));
     ASSERT_TRUE(WriteWholeFile(String(link.c_str()), "new", 3));
-    struct stat info;
-    ASSERT_EQ(0, lstat(link.c_str(), &info));
-    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
     EXPECT_EQ("new", ReadFileBytes(real));
     EXPECT_EQ(2, entries());
 }
@@ -155,9 +154,7 @@ TEST_F(TempFolder, ANewFileFollowsTheUmask) {
         save_seams::namedTemporaryOnly = false;
         umask(old);
         ASSERT_TRUE(written);
-        struct stat info;
-        ASSERT_EQ(0, stat(target.c_str(), &info));
-        EXPECT_EQ(0666u & ~mask, info.st_mode & 0777) << std::oct << mask;
+        EXPECT_EQ(0666u & ~mask, Mode(target)) << std::oct << mask;
     }
 }
 
@@ -183,9 +180,7 @@ TEST_F(TempFolder, PermissionsDecideAndARefusedWriteKeepsTheFile) {
         ASSERT_TRUE(status == 0 || status == 1) << status << ": could not drop privileges, crashed or gave no reason";
         EXPECT_EQ(c.written, status == 0) << std::oct << c.file << " in " << c.folder;
         EXPECT_EQ(c.written ? "new" : "the user's photo", ReadFileBytes(target));
-        struct stat info;
-        ASSERT_EQ(0, stat(target.c_str(), &info));
-        EXPECT_EQ(c.file, info.st_mode & 0777);
+        EXPECT_EQ(c.file, Mode(target));
     }
 }
 
@@ -417,8 +412,7 @@ TEST_F(TempFolder, ASignalDuringASaveLeavesNoTemporary) {
 TEST_F(TempFolder, NamesInAnyScriptAreReadWrittenAndReplaced) {
     const std::string folder = path("\xd0\xa4\xd0\xbe\xd1\x82\xd0\xbe");  // "Фото"
     ASSERT_TRUE(std::filesystem::create_directory(std::filesystem::u8path(folder)));
-    const std::string name = folder + "/\xe5\x86\x99\xe7\x9c\x9f.png";  // "写真.png"
-    const String target(name.c_str());
+    const String target((folder + "/\xe5\x86\x99\xe7\x9c\x9f.png").c_str());  // "写真.png"
     EXPECT_FALSE(FileExists(target));
     ASSERT_TRUE(WriteWholeFile(target, "first", 5));
     ASSERT_TRUE(WriteWholeFile(target, "second", 6));

@@ -21,6 +21,8 @@
 #include <utility>
 #include <vector>
 
+using V = std::vector<std::string>;
+
 TEST(ProgramFolder, IsTheFolderOfTheRunningProgram) {
     InitProgramFolder();
     std::string folder = ProgramFolder.str();
@@ -65,7 +67,6 @@ TEST(PicturesFolder, TheDesktopsChoiceThenPicturesThenHome) {
 }
 
 TEST(CommandLine, SplitsWordsAndHonoursQuotes) {
-    using V = std::vector<std::string>;
     EXPECT_EQ(SplitCommandLine("firefox"), V{"firefox"});
     EXPECT_EQ(SplitCommandLine("  /usr/bin/firefox   -new-tab "), (V{"/usr/bin/firefox", "-new-tab"}));
     EXPECT_EQ(SplitCommandLine("\"/opt/My Browser/run\" --x='a b' %s"), (V{"/opt/My Browser/run", "--x=a b", "%s"}));
@@ -119,7 +120,6 @@ protected:
 }  // namespace
 
 TEST(BrowserList, SplitsOnColonsAndPlacesTheTarget) {
-    using V = std::vector<std::string>;
     EXPECT_EQ(SplitBrowserList("firefox:'/opt/w3m' -o x::lynx"), (V{"firefox", "'/opt/w3m' -o x", "lynx"}));
     EXPECT_TRUE(SplitBrowserList("::").empty());
     // "%s" takes the target's place, with no extra argument after it.
@@ -133,8 +133,7 @@ TEST(BrowserList, SplitsOnColonsAndPlacesTheTarget) {
 TEST_F(Browser, TheDesktopHandlerComesFirst) {
     setenv("BROWSER", (Quoted() + " %s").c_str(), 1);
     EXPECT_TRUE(OpenInBrowser("/help/index.html"));
-    ASSERT_EQ(headless::DesktopRequests().size(), 1u);
-    EXPECT_EQ(headless::DesktopRequests()[0], "/help/index.html");
+    EXPECT_EQ(headless::DesktopRequests(), std::vector<String>{"/help/index.html"});
     EXPECT_NE(access((dir_ + "/args").c_str(), F_OK), 0);
 }
 

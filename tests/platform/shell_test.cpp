@@ -83,8 +83,7 @@ TEST_F(Dialogs, MultipleSelectionGivesFolderThenNames) {
     headless::QueueFileDialogAnswer(answer);
     String result;
     ASSERT_TRUE(FileDialog(result, false, true, OpenFilterList(), nullptr, nullptr));
-    EXPECT_EQ(std::string(result.chars(), static_cast<size_t>(result.length)),
-              std::string("/pics\0b.jpg\0a.png\0c.tif", 23));
+    EXPECT_EQ(result.str(), std::string("/pics\0b.jpg\0a.png\0c.tif", 23));
 
     answer.paths = {String("/pics/only.jpg")};
     headless::QueueFileDialogAnswer(answer);

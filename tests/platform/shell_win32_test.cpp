@@ -114,8 +114,7 @@ TEST_F(Browser, StoredCommandGetsTheTargetAsOneArgument) {
 TEST_F(Browser, NoUsableCommandFallsBackToTheShell) {
     SetBrowserCommand("\"" + dir_ + "\\no-such-browser.exe\" %1");
     EXPECT_TRUE(OpenInBrowser("https://example.org/"));
-    ASSERT_EQ(headless::DesktopRequests().size(), 1u);
-    EXPECT_EQ(headless::DesktopRequests()[0], "https://example.org/");
+    EXPECT_EQ(headless::DesktopRequests(), std::vector<String>{"https://example.org/"});
 
     (void)std::system("reg delete HKCR\\http\\shell\\open\\command /f >NUL 2>&1");
     headless::SetDesktopHandlerAccepts(false);

@@ -62,12 +62,14 @@ protected:
         journal.clear();
         TheWindowManager = new WindowManager;
         ASSERT_TRUE(TheWindowManager->IsReady());
+        main = Open("main", false);
     }
     void TearDown() override {
         delete TheWindowManager;
         TheWindowManager = nullptr;
         headless::Reset();
     }
+    ProbeWindow* main = nullptr;  // every test starts with the main window open, the first of all
     static void WalkWithFreshJournal() { journal.clear(); WalkWindows(); }
     static std::vector<std::string> Only(const std::string& prefix) {
         std::vector<std::string> lines;
@@ -110,7 +112,6 @@ struct Program : ::testing::Test {
 }  // namespace
 
 TEST_F(HeadlessWindows, DestroyingDuringTheWalkNeverSkipsOrRepeats) {
-    Open("main", false);
     for (const auto& [name, finishOnUpdate] : {std::pair{"a", 2}, {"b", 1}, {"c", 2}, {"d", 0}})
         Open(name, true, finishOnUpdate);
     WalkWithFreshJournal();
@@ -123,7 +124,6 @@ TEST_F(HeadlessWindows, DestroyingDuringTheWalkNeverSkipsOrRepeats) {
 }
 
 TEST_F(HeadlessWindows, OnlyTheActiveWindowSeesInput) {
-    ProbeWindow* main = Open("main", false);
     ProbeWindow* popup = Open("popup", true);
     headless::Activate(popup);
     headless::Click(*main, 10, 10);  // a click activates the window it lands on
@@ -142,7 +142,6 @@ TEST_F(HeadlessWindows, OnlyTheActiveWindowSeesInput) {
 // A flood of messages is handled a thousand to a pass, the windows walked
 // between passes, and does not end the loop.
 TEST_F(HeadlessWindows, AFloodOfMessagesTakesSeveralPasses) {
-    Open("main", false);
     int32_t handled = 0;
     for (int32_t i = 0; i < 2500; ++i)
         headless::Post([&] { ++handled; });
@@ -154,7 +153,6 @@ TEST_F(HeadlessWindows, AFloodOfMessagesTakesSeveralPasses) {
 }
 
 TEST_F(HeadlessWindows, QuitEndsTheLoopBeforeLaterMessages) {
-    Open("main", false);
     bool later = false;
     headless::Post([] { journal.push_back("first"); });
     PostQuitMessage();
@@ -172,7 +170,6 @@ TEST_F(HeadlessWindows, QuitEndsTheLoopBeforeLaterMessages) {
 }
 
 TEST_F(HeadlessWindows, ClosingTheMainWindowEndsTheLoop) {
-    ProbeWindow* main = Open("main", false);
     Open("popup", true);
     main->canClose = false;
     headless::Post([&] { headless::CloseBox(*main); });
@@ -184,7 +181,6 @@ TEST_F(HeadlessWindows, ClosingTheMainWindowEndsTheLoop) {
 }
 
 TEST_F(HeadlessWindows, WindowManagerDeletesWindowsLastFirst) {
-    Open("main", false);
     Open("a", true);
     Open("b", true);
     journal.clear();
@@ -195,7 +191,6 @@ TEST_F(HeadlessWindows, WindowManagerDeletesWindowsLastFirst) {
 }
 
 TEST_F(HeadlessWindows, ResizeRebuildsTheBufferThenLaysOutAndShowsIt) {
-    ProbeWindow* main = Open("main", false);
     journal.clear();
     headless::ClearInvalidations(*main);
     headless::Resize(*main, {1024, 700});
@@ -256,7 +251,6 @@ TEST_F(Program, WithoutADisplayItFailsBeforeTheApplicationStarts) {
 // The loop sleeps unless a frame asked for the next one: after input, after
 // a paint, while a button is held, or when a window asked itself.
 TEST_F(HeadlessWindows, FramesAreAskedForOnlyWhileSomethingChanges) {
-    ProbeWindow* main = Open("main", false);
     WalkWindows();
     TakeFrameRequest();
     WalkWindows();
