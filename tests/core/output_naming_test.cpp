@@ -17,6 +17,7 @@ TEST(BatchOutputPath, PrependAfterTheLaterSeparatorAppendBeforeTheLastDot) {
     EXPECT_EQ("C:\\photos\\xa.jpg", named("C:\\photos\\a.jpg", "x", ""));
     EXPECT_EQ("/a\\b/xc.png", named("/a\\b/c.png", "x", ""));
     EXPECT_EQ("/a/b\\xc.png", named("/a/b\\c.png", "x", ""));
+    EXPECT_EQ("/xa.png", named("/a.png", "x", ""));  // in the root
     EXPECT_EQ("xphoto.tar_1.gz", named("photo.tar.gz", "x", "_1"));
     EXPECT_EQ("pre-photo-post.tga", named("photo.tga", "pre-", "-post"));
     EXPECT_EQ("_1.png", named(".png", "", "_1"));  // a name that is all extension

@@ -145,10 +145,13 @@ TEST(PhotoFormats, AFileHoldingAnotherTypeOpensAsThatType) {
     // A file whose signature names its own type is not read twice.
     decode(b, png.data, 40, ImageFilePng, nullptr, &details);
     EXPECT_TRUE(b.isEmpty());
-    for (const char* name : {"upright.heic", "upright.avif", "upright.jxl", "lossy.webp"}) {
+    // Each says whether more images followed the one read (only the animation's did).
+    for (const char* name : {"upright.heic", "upright.avif", "upright.jxl", "lossy.webp", "animated.webp"}) {
         const ByteArray bytes = fileBytes(photoDir + name);
-        EXPECT_EQ(typeFromExtension(String(name)), typeFromSignature(bytes.data, static_cast<size_t>(bytes.length)))
-            << name;
+        const ImageFileType type = typeFromExtension(String(name));
+        EXPECT_EQ(type, typeFromSignature(bytes.data, static_cast<size_t>(bytes.length))) << name;
+        decode(b, bytes.data, static_cast<size_t>(bytes.length), type, nullptr, &details);
+        EXPECT_EQ(name[1] == 'n', details.moreImages) << name;
     }
     EXPECT_EQ(ImageFileUnknown, typeFromSignature(reinterpret_cast<const uint8_t*>("\0\0\0\x10moovheic"), 12));
 }

@@ -69,8 +69,10 @@ TEST_F(TempFolder, ReadsExactlyTheBytesOrFailsWithLengthZero) {
     FileFailure failure;
     EXPECT_FALSE(ReadWholeFile(String(path("huge").c_str()), buffer, &failure));
     EXPECT_EQ(std::strerror(EFBIG), failure.reason.str());
-    // Started with its standard input closed, a program's first file is descriptor 0.
-    EXPECT_EQ(0, RunInChild([&] { return close(0) == 0 && ReadWholeFile(String(path("data").c_str()), buffer) ? 0 : 1; }));
+    // Started with its standard input closed, a program's first file is descriptor 0, closed again after.
+    EXPECT_EQ(0, RunInChild([&] {
+        return close(0) == 0 && ReadWholeFile(String(path("data").c_str()), buffer) && fcntl(0, F_GETFD) < 0 ? 0 : 1;
+    }));
 #endif
 #ifdef __linux__
     // A sysfs file claims a page and holds a few bytes, as a file cut while
@@ -313,7 +315,8 @@ TEST_F(TempFolder, ATakenTemporaryNameIsTriedAgainAndAFailedLinkReported) {
         return times-- > 0 ? (errno = error, -1) : ::linkat(fromFolder, from, toFolder, to, flags);
     };
     const std::string target = path("photo.png");
-    for (auto [e, n, replace] : {std::tuple(EEXIST, 3, true), {EMLINK, 1, true}, {EMLINK, 1, false}}) {
+    for (auto [e, n, replace] : {std::tuple(EEXIST, 3, true), {EMLINK, 1, true}, {EMLINK, 1, false}, {ENOENT, 1, true},
+                                 {ENOENT, 1, false}}) {
         WriteFileBytes(target, "old");
         if (!replace)
             unlink(target.c_str());
