@@ -95,8 +95,6 @@ TEST(HostileInput, CompressedStreamsClaimingHugeSizesFail) {
     EXPECT_LT(peakKilobytes(), 256 * 1024);  // nothing of the claimed size was allocated
 }
 
-// Each row fails; the huge ones (65535 x 65535, about 17 GB as a bitmap, in
-// a file of a hundred-odd bytes) without getting as far as allocating.
 // An icon whose bitmap header gives the side, the depth and the compression:
 // one colour (black), and 64 bytes of zeros after it.
 std::vector<uint8_t> iconFile(uint32_t side, uint32_t bits, uint32_t compression) {
@@ -107,6 +105,8 @@ std::vector<uint8_t> iconFile(uint32_t side, uint32_t bits, uint32_t compression
     return v;
 }
 
+// Each row fails; the huge ones (65535 x 65535, about 17 GB as a bitmap, in
+// a file of a hundred-odd bytes) without getting as far as allocating.
 TEST(HostileInput, MalformedHeadersFailWithoutAllocating) {
     std::vector<uint8_t> pcxBackwards = pcxFile(4, 4, 3, 64);
     putLe16(pcxBackwards, 4, 10);  // xMin beyond xMax
@@ -203,7 +203,8 @@ TEST(HostileInput, RunsPastTheEndAreClippedOrRejected) {
     // A GIF string that runs one pixel past a 1 x 2 image leaves the 1 x 3 screen's last row as background.
     const std::vector<uint8_t> gif = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 3, 0, 0x80, 0, 0, 0, 0, 0, 255, 255, 255,
                                       0x2C, 0, 0, 0, 0, 1, 0, 2, 0, 0, 2, 2, 0x8C, 0x0B, 0, 0x3B};
-    EXPECT_EQ(pixels(decoded(gif, ImageFileGif)), (std::vector{packPixel(255, 255, 255), packPixel(255, 255, 255), packPixel(0, 0, 0)}));
+    EXPECT_EQ(pixels(decoded(gif, ImageFileGif)),
+              (std::vector{packPixel(255, 255, 255), packPixel(255, 255, 255), packPixel(0, 0, 0)}));
 
     std::vector<uint8_t> pcx = encoded(ImageFilePcx, 30, 20, false);
     pcx.resize(pcx.size() / 2);
@@ -237,7 +238,8 @@ TEST(HostileInput, IndicesOutsideTheTableAreNeverReadOutOfBounds) {
     alphaMap[1] = 1, alphaMap[7] = 16, alphaMap[17] = 1;
     putLe16(alphaMap, 5, 2);
     alphaMap.insert(alphaMap.end(), {0xFF, 0x7F, 0xFF, 0xFF, 0, 1});
-    EXPECT_EQ(pixels(decoded(alphaMap, ImageFileTga)), (std::vector{packPixel(255, 255, 255, 0), packPixel(255, 255, 255)}));
+    EXPECT_EQ(pixels(decoded(alphaMap, ImageFileTga)),
+              (std::vector{packPixel(255, 255, 255, 0), packPixel(255, 255, 255)}));
     // An 8-bit PCX without the palette at its end is grey, index for level.
     std::vector<uint8_t> pcx = pcxFile(2, 1, 1, 2);
     pcx[128] = 128, pcx[129] = 64;

@@ -58,7 +58,8 @@ TEST(PicturesFolder, TheDesktopsChoiceThenPicturesThenHome) {
     EXPECT_EQ(PicturesFolder().str(), home + "/Pictures");
     rmdir((home + "/Pictures").c_str());
     EXPECT_EQ(PicturesFolder().str(), home);
-    std::ofstream(home + "/.config/user-dirs.dirs") << "XDG_PICTURES_DIR=\"" + home + "/Desktop\"\n";  // a path of its own
+    // A path of its own rather than one under $HOME.
+    std::ofstream(home + "/.config/user-dirs.dirs") << "XDG_PICTURES_DIR=\"" + home + "/Desktop\"\n";
     EXPECT_EQ(PicturesFolder().str(), home + "/Desktop");
     unsetenv("HOME");
     for (const auto& [name, value] : saved)
