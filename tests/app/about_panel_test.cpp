@@ -1,5 +1,10 @@
 #include "app/about_panel.h"
 
+#include "platform/menu_table.h"
+#include "platform/window_manager.h"
+#include "ui/color_rect.h"
+#include "wizard_fixture.h"
+
 #include <gtest/gtest.h>
 
 #include <utility>
@@ -19,4 +24,73 @@ TEST(AboutPanel, TheUnderlineFollowsTheHoveredLinkAndGoesWithIt) {
     UnderlineLink(root, underline, nullptr);
     EXPECT_EQ(root.ChildCount(), 0);
     EXPECT_EQ(underline, nullptr);
+}
+
+// The three blue texts are the links: hovered, each is underlined under a
+// hand; pressed, it opens its page. The rights notice is plain text, and a
+// window that is not active follows no pointer.
+TEST_F(WizardTest, EachAboutLinkOpensItsOwnPage) {
+    AboutPanel& about = *TheApplication->about;
+    std::filesystem::create_directory(Path("Help"));
+    const char* const pages[3] = {DenoiseExamplesPage, MagnifyExamplesPage, HomePage};
+    for (const char* page : pages)
+        WriteText(page, "<p>help</p>");
+    const auto centre = [&](int32_t slot) {
+        const Rect r = about.slots[slot]->bounds;
+        return Point{r.left() + r.width() / 2, r.top() + r.height() / 2};
+    };
+    headless::Activate(&about);
+    for (int32_t slot = 0; slot < 3; ++slot) {
+        const Point at = centre(slot);
+        headless::MoveMouse(about, at.x, at.y);
+        Frame();
+        EXPECT_EQ(about.hoveredSlot, slot);
+        ASSERT_NE(about.underline, nullptr);
+        EXPECT_EQ(about.underline->bounds.left(), about.slots[slot]->bounds.left());
+        EXPECT_EQ(headless::Cursor(), CursorHand);
+        headless::Click(about, at.x, at.y);
+        Frames(2);
+        ASSERT_EQ(headless::DesktopRequests().size(), static_cast<size_t>(slot + 1));
+        EXPECT_EQ(headless::DesktopRequests().back(), S(Path(pages[slot])));
+    }
+    const Point notice = centre(3);
+    headless::MoveMouse(about, notice.x, notice.y);
+    headless::Click(about, notice.x, notice.y);
+    Frames(2);
+    EXPECT_EQ(about.hoveredSlot, -1);
+    EXPECT_EQ(about.underline, nullptr);
+    EXPECT_EQ(headless::Cursor(), CursorArrow);
+    EXPECT_EQ(headless::DesktopRequests().size(), 3u);
+
+    headless::Activate(wizard);
+    const Point link = centre(0);
+    headless::MoveMouse(about, link.x, link.y);
+    Frame();
+    EXPECT_EQ(about.underline, nullptr);
+}
+
+// The help menu's pages, and "About" raising the open window or opening a
+// closed one again.
+TEST_F(WizardTest, TheHelpMenuOpensItsPagesAndTheAboutWindow) {
+    std::filesystem::create_directory(Path("Help"));
+    for (const auto& [command, page] : {std::pair{MenuContents, HelpIndexPage}, {MenuHomepage, HomePage},
+                                        {MenuSupport, SupportPage}}) {
+        WriteText(page, "<p>help</p>");
+        ASSERT_TRUE(headless::ChooseMenu(command));
+        ASSERT_FALSE(headless::DesktopRequests().empty());
+        EXPECT_EQ(headless::DesktopRequests().back(), S(Path(page)));
+    }
+    EXPECT_EQ(headless::DesktopRequests().size(), 3u);
+    EXPECT_EQ(MessageCount(), 0);
+
+    AboutPanel* open = TheApplication->about;
+    ASSERT_NE(open, nullptr);
+    const int32_t raised = headless::RaiseCount(*open);
+    ASSERT_TRUE(headless::ChooseMenu(MenuAbout));
+    EXPECT_EQ(TheApplication->about, open);
+    EXPECT_EQ(headless::RaiseCount(*open), raised + 1);
+    delete open;
+    ASSERT_TRUE(headless::ChooseMenu(MenuAbout));
+    ASSERT_NE(TheApplication->about, nullptr);
+    EXPECT_TRUE(TheApplication->about->IsOpen());
 }

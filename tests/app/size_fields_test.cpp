@@ -25,9 +25,12 @@ TEST_F(SizeFieldsTest, ALockedSideTooLargeForTheFieldsIsCappedWithItsMaster) {
     TypeInto(wizard->widthField, "9999");  // 999900: width back to 999.99
     EXPECT_EQ(Sizes(), "1000 x 99999");
 
-    OpenPaths({WriteImage("wide.png", Gradient(30000, 20))});
-    ClickWidget(wizard->presetButtons[5]);  // "Photo 4x zoom": 120000 x 80
-    EXPECT_EQ(Sizes(), "99999 x 67");
+    // "Photo 4x zoom" on a wide picture (120000 x 80) and on a tall one.
+    for (const auto& [size, shown] : {std::pair{Size{30000, 20}, "99999 x 67"}, {Size{20, 30000}, "67 x 99999"}}) {
+        OpenPaths({WriteImage("long.png", Gradient(size.width, size.height))});
+        ClickWidget(wizard->presetButtons[5]);
+        EXPECT_EQ(Sizes(), shown);
+    }
 }
 
 TEST(FieldValueTest, FieldsAreReadInFull) {

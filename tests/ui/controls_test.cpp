@@ -51,10 +51,15 @@ struct Controls : ::testing::Test {
         Frame(x, y);
         Frame(x, y);
     }
-    // Named keys (End, Escape) or typed characters, then the frame that sees them.
+    // Named keys or typed characters, then the frame that sees them.
     void Keys(std::initializer_list<uint8_t> codes) {
+        static const std::pair<uint8_t, NativeKey> named[] = {
+            {KeyEnd, NativeKey::End},   {KeyEscape, NativeKey::Escape}, {KeyHome, NativeKey::Home},
+            {KeyLeft, NativeKey::Left}, {KeyRight, NativeKey::Right},   {KeyDelete, NativeKey::Delete}};
         for (uint8_t c : codes) {
-            const NativeKey key = c == KeyEnd ? NativeKey::End : c == KeyEscape ? NativeKey::Escape : NativeKey::Other;
+            NativeKey key = NativeKey::Other;
+            for (const auto& [code, native] : named)
+                key = c == code ? native : key;
             headless::KeyPress(*window, key, key == NativeKey::Other ? c : 0);
         }
         WalkWindows();
@@ -149,6 +154,14 @@ TEST_F(Controls, EditFieldFiltersKeysAndRestoresOnEscape) {
     // Keys reach only a focused field.
     Keys({'7'});
     EXPECT_EQ(f->WorkingText(), "123");
+
+    // The caret stops at either end; Delete takes the character after it.
+    Click(20, 155);
+    Keys({KeyHome, KeyDelete, KeyRight, KeyRight, KeyRight, KeyDelete, KeyLeft, '9'});
+    EXPECT_EQ(f->WorkingText(), "293");
+    EXPECT_EQ(f->caretIndex, 2);
+    Keys({KeyLeft, KeyLeft, KeyLeft});
+    EXPECT_EQ(f->caretIndex, 0);
 }
 
 TEST_F(Controls, ScrollViewBarsFollowTheContent) {
