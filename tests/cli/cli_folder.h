@@ -40,10 +40,10 @@ protected:
         return b;
     }
     // Runs the program; returns its status and keeps what went to stdout
-    // (printed) and to stderr (log).
-    int run(std::vector<std::string> args) {
+    // (printed) and to stderr (log), a terminal or not.
+    int run(std::vector<std::string> args, bool terminal = false) {
         std::ostringstream out, err;
-        const int status = RunCli(args, out, err, false);
+        const int status = RunCli(args, out, err, terminal);
         printed = out.str();
         log = err.str();
         return status;

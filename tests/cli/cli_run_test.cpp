@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -208,6 +210,25 @@ TEST_F(CliRun, MixedInputsReportEachFailureAndGoOn) {
     EXPECT_EQ(1, run({"--quiet", path("half.jpg")}));
     EXPECT_EQ("Error reading " + path("half.jpg") + "\n", log);
     EXPECT_FALSE(exists("half_new.jpg"));
+}
+
+// On a terminal the progress of each file is one line, redrawn in place: the
+// file's name, a bar of 30 that fills with the percentage, the percentage;
+// the file's report or failure then replaces it.
+TEST_F(CliRun, ATerminalShowsProgressOnOneLineThatTheReportReplaces) {
+    write("a.png", makePhoto(160, 120, 3));
+    EXPECT_EQ(1, run({"--noise-size", "50", path("a.png"), path("missing.png")}, true));
+    const std::regex bar("\r\033\\[K\\[1/2\\] a\\.png \\[(#*)(-*)\\] (\\d+)%");
+    int32_t bars = 0;
+    for (std::sregex_iterator i(log.begin(), log.end(), bar), end; i != end; ++i, ++bars) {
+        const int32_t percent = std::stoi((*i)[3]);
+        EXPECT_EQ((*i)[1].length(), static_cast<size_t>(percent * 30 / 100)) << (*i)[0];
+        EXPECT_EQ((*i)[1].length() + (*i)[2].length(), 30u);
+    }
+    EXPECT_GE(bars, 1) << log;
+    const std::string reports = "\r\033[K[1/2] " + path("a.png") + " -> " + path("a_new.png") +
+                                "\n\r\033[KCouldn't find file " + path("missing.png") + "\n";
+    EXPECT_EQ(std::regex_replace(log, bar, ""), reports);
 }
 
 TEST_F(CliRun, OutputEqualsTheJobRunOnTheScaledPicture) {

@@ -132,6 +132,7 @@ TEST(HostileInput, MalformedHeadersFailWithoutAllocating) {
         {"BMP of height 0", bmpFile(4, 0, 24, 0, 64), ImageFileBmp},
         {"BMP of 30000 bits", bmpFile(4, 4, 30000, 0, 64), ImageFileBmp},
         {"RLE8 BMP of 24 bits", bmpFile(4, 4, 24, 1, 64), ImageFileBmp},
+        {"BMP bit fields of 24 bits", bmpFile(4, 4, 24, 3, 64), ImageFileBmp},
         {"TGA of width 0", tgaFile(2, 0, 4, 24, 64), ImageFileTga},
         {"true-colour TGA of 8 bits", tgaFile(2, 4, 4, 8, 64), ImageFileTga},
         {"grey TGA of 24 bits", tgaFile(3, 4, 4, 24, 64), ImageFileTga},
@@ -244,6 +245,12 @@ TEST(HostileInput, IndicesOutsideTheTableAreNeverReadOutOfBounds) {
     std::vector<uint8_t> pcx = pcxFile(2, 1, 1, 2);
     pcx[128] = 128, pcx[129] = 64;
     EXPECT_EQ(pixels(decoded(pcx, ImageFilePcx)), (std::vector{packPixel(128, 128, 128), packPixel(64, 64, 64)}));
+    // Unencoded, a byte with both top bits set is a level too; encoded, a run of length zero adds nothing.
+    pcx[2] = 0, pcx[128] = 0xC3;
+    EXPECT_EQ(pixels(decoded(pcx, ImageFilePcx)), (std::vector{packPixel(195, 195, 195), packPixel(64, 64, 64)}));
+    pcx = pcxFile(2, 1, 1, 4);
+    pcx[128] = 0xC0, pcx[129] = 0x55, pcx[130] = 16, pcx[131] = 32;
+    EXPECT_EQ(pixels(decoded(pcx, ImageFilePcx)), (std::vector{packPixel(16, 16, 16), packPixel(32, 32, 32)}));
 
     // BMP: an 8-bit image with a 2-entry palette using index 200 reads
     // black rather than whatever follows the palette. A 36-byte OS/2 header

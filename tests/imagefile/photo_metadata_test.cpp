@@ -151,6 +151,20 @@ TEST(Exif, HostileBlocksAreRefusedWithoutReadingOutside) {
     EXPECT_FALSE(rewriteExif(deep, 10, 10));
 }
 
+// Containers hold the block after their own header, with or without the
+// mark JPEG gives it; either way it comes out marked once.
+TEST(Exif, AContainersBlockComesOutMarkedOnce) {
+    const std::string tiff("MM\0*\0\0\0\x08", 8), mark("Exif\0\0", 6), offset(4, '\0');
+    ByteArray block;
+    for (const std::string& box : {offset + tiff, offset + mark + tiff}) {
+        ASSERT_TRUE(exifFromContainer(reinterpret_cast<const uint8_t*>(box.data()), box.size(), 4, block));
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(block.data), block.length), mark + tiff);
+    }
+    const std::string notTiff = offset + mark + "MM\0+\0\0\0\x08";
+    for (size_t skip : {size_t{4}, notTiff.size() + 1})
+        EXPECT_FALSE(exifFromContainer(reinterpret_cast<const uint8_t*>(notTiff.data()), notTiff.size(), skip, block));
+}
+
 #if VISTREL_PHOTO_FORMATS
 // Past 64 KB the JPEG XL writer's output and the reader's Exif buffer must grow: a large block comes back whole.
 TEST(Exif, ALargeBlockTravelsWholeThroughJpegXl) {
