@@ -1,6 +1,7 @@
 #include "wizard_fixture.h"
 
 #include "ui/button.h"
+#include "ui/button_face.h"
 #include "ui/image_widget.h"
 #include "ui/slider.h"
 
@@ -105,4 +106,32 @@ TEST_F(ProcessingTest, AnotherPhotoOpenedMidRunTakesTheRunsWidgetsAway) {
     ScriptedPasses::opened = 3;
     RunUntilIdle();
     EXPECT_EQ(wizard->viewModeLabel->text, "Original");
+}
+
+// The bar is drawn again only for a new percentage, with the file's place in
+// a batch beside it.
+TEST_F(ProcessingTest, TheProgressBarShowsEachNewPercentageAndTheBatchPlace) {
+    const std::string a = WriteImage("a.png", Gradient(10, 8)), b = WriteImage("b.png", Gradient(12, 8));
+    for (const char* place : {"", " (1/2)"}) {
+        if (*place)
+            OpenPaths({a, b});
+        ScriptedPasses::Reset();
+        ScriptedPasses::gated = true;
+        ClickWidget(wizard->applyButton);
+        WorkerSettles();
+        ASSERT_NE(wizard->progressBar, nullptr);
+        const int32_t renders = wizard->progressRenders;
+        Frames(3);
+        EXPECT_EQ(wizard->progressRenders, renders);
+        ScriptedPasses::opened = 1;
+        ASSERT_TRUE(FramesUntil([&] { return wizard->progressShown > 0; }));
+        const int32_t percent = wizard->progressShown;
+        Bitmap expected;
+        RenderButtonFace(FaceNormal, expected, nullptr, (std::to_string(percent) + "%" + place).c_str(), 107, -1, true,
+                         percent);
+        EXPECT_EQ(hashImage(wizard->progressPicture), hashImage(expected)) << place;
+        EXPECT_EQ(wizard->progressRenders, renders + 1);
+        ScriptedPasses::opened = 3;
+        RunUntilIdle();
+    }
 }
