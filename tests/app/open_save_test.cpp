@@ -142,18 +142,29 @@ TEST_F(WizardTest, FilesGivenAtStartOpenAsOneChoice) {
 
 #ifndef _WIN32
 // A file that appears at the chosen name while saving is not replaced
-// unasked: the question comes then, and No keeps it.
+// unasked: the question comes then; No keeps it, Yes replaces it.
 TEST_F(WizardTest, AFileThatAppearsWhileSavingIsAskedAbout) {
     OpenAndApply(WriteImage("cat.png", Gradient(24, 16)));
     static std::string intruder;
     intruder = Path("new.png");
-    save_seams::beforePublish = [](const char*) { std::ofstream(intruder) << "another program's file"; };
-    headless::QueueMessageBoxAnswer(false);
-    wizard->Save(S(intruder), true);
-    save_seams::beforePublish = nullptr;
-    ASSERT_EQ(MessageCount(), 1);
-    EXPECT_EQ(LastText(), intruder + " already exists. Do you want to replace it?");
-    EXPECT_EQ(ReadFileBytes(intruder), "another program's file");
+    for (bool replace : {false, true}) {
+        std::filesystem::remove(intruder);
+        save_seams::beforePublish = [](const char*) { std::ofstream(intruder) << "another program's file"; };
+        headless::QueueMessageBoxAnswer(replace);
+        wizard->Save(S(intruder), true);
+        save_seams::beforePublish = nullptr;
+        ASSERT_EQ(MessageCount(), 1 + replace);
+        EXPECT_EQ(LastText(), intruder + " already exists. Do you want to replace it?");
+        EXPECT_EQ(Loaded(intruder).isEmpty(), !replace);
+    }
+    EXPECT_EQ(Loaded(intruder).at(3, 3), Inverted(Gradient(24, 16).at(3, 3)));
+}
+
+// Files chosen together in the root come back as "/" + name, not "//" + name.
+TEST_F(WizardTest, FilesChosenTogetherInTheRootKeepOneSeparator) {
+    const std::vector<String> chosen = {S("/vistrel-absent-a.png"), S("/vistrel-absent-b.png")};
+    OpenPaths({chosen[0].str(), chosen[1].str()});
+    EXPECT_EQ(wizard->files, chosen);
 }
 
 // A help page that exists but that nothing can show is not reported as a
