@@ -2,6 +2,7 @@
 
 #include "platform/menu_table.h"
 #include "platform/window_manager.h"
+#include "ui/button.h"
 #include "ui/color_rect.h"
 #include "wizard_fixture.h"
 
@@ -93,4 +94,34 @@ TEST_F(WizardTest, TheHelpMenuOpensItsPagesAndTheAboutWindow) {
     ASSERT_TRUE(headless::ChooseMenu(MenuAbout));
     ASSERT_NE(TheApplication->about, nullptr);
     EXPECT_TRUE(TheApplication->about->IsOpen());
+}
+
+// The main window's own ways in: the maker's link on the first step
+// (underlined under a hand while hovered), "Open", and the help button.
+TEST_F(WizardTest, TheWizardsLinkAndButtonsOpenThePagesAndTheDialog) {
+    std::filesystem::create_directory(Path("Help"));
+    WriteText(HelpIndexPage, "<p>help</p>");
+    WriteText(HomePage, "<p>home</p>");
+    ASSERT_NE(wizard->homeLink, nullptr);
+    const Rect link = wizard->homeLink->bounds;
+    MoveTo(link.left() + 2, link.top() + 2);
+    EXPECT_NE(wizard->linkUnderline, nullptr);
+    EXPECT_EQ(headless::Cursor(), CursorHand);
+    ClickWidget(wizard->homeLink);
+    ASSERT_EQ(headless::DesktopRequests().size(), 1u);
+    EXPECT_EQ(headless::DesktopRequests().back(), S(Path(HomePage)));
+    MoveTo(link.left() - 2, link.top() + 2);
+    EXPECT_EQ(wizard->linkUnderline, nullptr);
+    EXPECT_EQ(headless::Cursor(), CursorArrow);
+
+    const std::string a = WriteImage("a.png", Gradient(10, 8));
+    headless::QueueFileDialogAnswer({true, {S(a)}});
+    ClickWidget(wizard->openButton);
+    WorkerSettles();
+    EXPECT_EQ(headless::FileDialogs().size(), 1u);
+    EXPECT_EQ(wizard->files, std::vector<String>{S(a)});
+    ASSERT_TRUE(wizard->optionsPresent);
+    ClickWidget(wizard->helpButton);
+    ASSERT_EQ(headless::DesktopRequests().size(), 2u);
+    EXPECT_EQ(headless::DesktopRequests().back(), S(Path(HelpIndexPage)));
 }
