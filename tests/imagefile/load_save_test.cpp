@@ -14,7 +14,7 @@ TEST(ImageFolder, AFailedSaveWritesNothingAndKeepsTheOldFile) {
     const auto path = [&dir](const char* name) { return String((dir + "/" + name).c_str()); };
     const auto exists = [](const String& p) { return access(CStr(p), F_OK) == 0; };
     Bitmap photo = makePhoto(8, 8);
-    for (const char* name : {"out.wbmp", "out.wmf", "out.raw"}) {
+    for (const char* name : {"out.wbmp", "out.wmf", "out.raw", "out.heic", "out.dng"}) {
         FileFailure failure;
         EXPECT_FALSE(save(photo, path(name), 90, nullptr, true, &failure)) << name;
         EXPECT_FALSE(exists(path(name))) << name;

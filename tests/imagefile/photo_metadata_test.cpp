@@ -58,6 +58,25 @@ ExifFields readExif(const ByteArray& block) {
 
 }  // namespace
 
+// Exif directories nested five deep, more than the first, Exif, GPS and
+// Interop directories a block can hold; the first holds the orientation.
+ByteArray nestedExif(uint8_t orientation) {
+    std::string block("Exif\0\0II*\0\x08\0\0\0", 14);
+    uint32_t next = 8;
+    for (int k = 0; k < 5; ++k) {
+        next += k == 0 ? 30 : 18;
+        const uint8_t link[12] = {0x69, 0x87, 4, 0, 1, 0, 0, 0, uint8_t(next), 0, 0, 0};
+        const uint8_t turn[12] = {0x12, 0x01, 3, 0, 1, 0, 0, 0, orientation, 0, 0, 0};
+        block += k == 0 ? std::string("\2\0", 2) + std::string(reinterpret_cast<const char*>(turn), 12)
+                        : std::string("\1\0", 2);
+        block.append(reinterpret_cast<const char*>(link), 12).append(4, '\0');
+    }
+    block.append(6, '\0');
+    ByteArray bytes;
+    bytes.Assign(block.data(), static_cast<int32_t>(block.size()));
+    return bytes;
+}
+
 TEST(Orientation, EveryOrientationOfEveryTypeLoadsUpright) {
     const Bitmap upright = loadedPhoto("upright.png");
     ASSERT_EQ(24, upright.width);
@@ -137,18 +156,27 @@ TEST(Exif, HostileBlocksAreRefusedWithoutReadingOutside) {
     const std::vector<uint8_t> empty = {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0, 0, 0, 0x12, 0x01, 3, 0};
     EXPECT_EQ(1, exifOrientation(empty.data(), empty.size()));
 
-    // Exif directories nested five deep: more than the first, Exif, GPS
-    // and Interop directories a block can hold.
-    std::string nested("Exif\0\0II*\0\x08\0\0\0", 14);
-    for (uint32_t k = 0; k < 5; ++k) {
-        const uint32_t next = 8 + 18 * (k + 1);
-        const uint8_t entry[18] = {1, 0, 0x69, 0x87, 4, 0, 1, 0, 0, 0, uint8_t(next), 0, 0, 0, 0, 0, 0, 0};
-        nested.append(reinterpret_cast<const char*>(entry), sizeof entry);
-    }
-    nested.append(6, '\0');
-    ByteArray deep;
-    deep.Assign(nested.data(), static_cast<int32_t>(nested.size()));
+    ByteArray deep = nestedExif(1);
     EXPECT_FALSE(rewriteExif(deep, 10, 10));
+}
+
+// A block that cannot be rewritten goes rather than be carried saying what
+// is no longer true: turned at load, or saved at another size.
+TEST(Exif, ABlockThatCannotBeRewrittenIsDropped) {
+    const struct {
+        uint8_t orientation;
+        int32_t savedWidth, loadedWidth;
+        bool kept;
+    } rows[] = {{6, 16, 8, false}, {1, 16, 16, true}, {1, 8, 8, false}};  // the block is for 16 x 8
+    for (const auto& r : rows) {
+        PhotoMetadata metadata, back;
+        metadata.exif = nestedExif(r.orientation);
+        metadata.size = {16, 8};
+        ByteArray saved;
+        ASSERT_TRUE(encode(makePhoto(r.savedWidth, r.savedWidth / 2), ImageFileJpeg, 90, &metadata, saved));
+        EXPECT_EQ(decoded(saved, ImageFileJpeg, &back).width, r.loadedWidth);
+        EXPECT_EQ(back.exif.length, r.kept ? metadata.exif.length : 0);
+    }
 }
 
 // Containers hold the block after their own header, with or without the
