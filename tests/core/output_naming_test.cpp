@@ -2,31 +2,22 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-std::string named(const char* path, const char* prepend, const char* append, bool* changed = nullptr) {
-    return BatchOutputPath(String(path), String(prepend), String(append), changed).str();
-}
-
-}  // namespace
-
+// The prefix goes after the later separator, the suffix before the last dot
+// of the name (a folder's dot starts no extension) or at its end; empty texts
+// leave the path as it was, and say so.
 TEST(BatchOutputPath, PrependAfterTheLaterSeparatorAppendBeforeTheLastDot) {
-    bool changed = false;
-    EXPECT_EQ("/photos/a_new.jpg", named("/photos/a.jpg", "", "_new", &changed));
-    EXPECT_TRUE(changed);
-    EXPECT_EQ("C:\\photos\\xa.jpg", named("C:\\photos\\a.jpg", "x", ""));
-    EXPECT_EQ("/a\\b/xc.png", named("/a\\b/c.png", "x", ""));
-    EXPECT_EQ("/a/b\\xc.png", named("/a/b\\c.png", "x", ""));
-    EXPECT_EQ("/xa.png", named("/a.png", "x", ""));  // in the root
-    EXPECT_EQ("xphoto.tar_1.gz", named("photo.tar.gz", "x", "_1"));
-    EXPECT_EQ("pre-photo-post.tga", named("photo.tga", "pre-", "-post"));
-    EXPECT_EQ("_1.png", named(".png", "", "_1"));  // a name that is all extension
-}
-
-TEST(BatchOutputPath, EmptyTextsLeaveThePathAndNoDotAppendsAtTheEnd) {
-    bool changed = true;
-    EXPECT_EQ("/p/a.jpg", named("/p/a.jpg", "", "", &changed));
-    EXPECT_FALSE(changed);
-    EXPECT_EQ("/p/photo_new", named("/p/photo", "", "_new"));
-    EXPECT_EQ("/p.d/photo_new", named("/p.d/photo", "", "_new"));  // a folder's dot starts no extension
+    const char* const rows[][4] = {  // path, prepend, append, result
+        {"/photos/a.jpg", "", "_new", "/photos/a_new.jpg"}, {"C:\\photos\\a.jpg", "x", "", "C:\\photos\\xa.jpg"},
+        {"/a\\b/c.png", "x", "", "/a\\b/xc.png"}, {"/a/b\\c.png", "x", "", "/a/b\\xc.png"},
+        {"/a.png", "x", "", "/xa.png"}, {"photo.tar.gz", "x", "_1", "xphoto.tar_1.gz"},
+        {"photo.tga", "pre-", "-post", "pre-photo-post.tga"}, {".png", "", "_1", "_1.png"},  // all extension
+        {"/p/a.jpg", "", "", "/p/a.jpg"}, {"/p/photo", "", "_new", "/p/photo_new"},
+        {"/p.d/photo", "", "_new", "/p.d/photo_new"},
+    };
+    for (const auto& [path, prepend, append, result] : rows) {
+        bool changed = *path == '/';  // whatever it held before is overwritten
+        EXPECT_EQ(result, BatchOutputPath(String(path), String(prepend), String(append), &changed).str()) << path;
+        EXPECT_EQ(std::string(path) != result, changed) << path;
+        EXPECT_EQ(result, BatchOutputPath(String(path), String(prepend), String(append)).str());  // no flag asked
+    }
 }

@@ -2,27 +2,24 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 TEST(FinalResolution, ProportionalSideRoundsToNearestEven) {
-    EXPECT_EQ(750, ProportionalSide(480, 1000, 640));
-    EXPECT_EQ(751, ProportionalSide(480, 1001, 640));  // 750.75
-    EXPECT_EQ(1, ProportionalSide(480, 0, 640));        // an empty field counts as 1 -> 0.75 -> 1
-    EXPECT_EQ(2, ProportionalSide(5, 1, 2));            // 2.5 ties to even
-    EXPECT_EQ(4, ProportionalSide(7, 1, 2));            // 3.5 ties to even
-    EXPECT_EQ(1, ProportionalSide(1, 1, 100));          // never below 1
-    EXPECT_EQ(1, ProportionalSide(5, 10, 0));           // no source side to keep proportional to
-    EXPECT_EQ(2147483520, ProportionalSide(2000000000, 2, 1));  // capped at the largest float below 2^31
+    // 750.75 rounds up; an empty field counts as 1 (0.75 -> 1); 2.5 and 3.5 tie to even; never below 1, also with no
+    // source side to keep proportional to; capped at the largest float below 2^31.
+    for (auto [other, master, source, side] : {std::tuple{480, 1000, 640, 750}, {480, 1001, 640, 751}, {480, 0, 640, 1},
+                                               {5, 1, 2, 2}, {7, 1, 2, 4}, {1, 1, 100, 1}, {5, 10, 0, 1},
+                                               {2000000000, 2, 1, 2147483520}})
+        EXPECT_EQ(side, ProportionalSide(other, master, source)) << other << ", " << master;
 }
 
 TEST(FinalResolution, FactorsRoundTripThroughFloat) {
     EXPECT_EQ(2.0f, SideFactor(2000, 1000));
-    EXPECT_EQ(2000, ScaledSide(1000, 2.0f));
     EXPECT_EQ(1600, ScaledSide(800, SideFactor(2000, 1000)));
-    EXPECT_EQ(2, ScaledSide(5, 0.5f));  // 2.5 ties to even
-    EXPECT_EQ(8, ScaledSide(5, 1.5f));  // 7.5 ties to even, not down
-    EXPECT_EQ(3, ScaledSide(10, 0.27f));
-    EXPECT_EQ(0, ScaledSide(5, 0.0f));
-    EXPECT_EQ(0, ScaledSide(5, -1.0f));
-    EXPECT_EQ(2147483520, ScaledSide(2000000000, 2.0f));  // capped as a proportional side is
+    // 2.5 and 7.5 tie to even (not down); no factor above 0 gives nothing; capped as a proportional side is.
+    for (auto [side, factor, scaled] : {std::tuple{1000, 2.0f, 2000}, {5, 0.5f, 2}, {5, 1.5f, 8}, {10, 0.27f, 3},
+                                        {5, 0.0f, 0}, {5, -1.0f, 0}, {2000000000, 2.0f, 2147483520}})
+        EXPECT_EQ(scaled, ScaledSide(side, factor)) << side << " x " << factor;
 }
 
 // A picture turned on its side needs as much memory.

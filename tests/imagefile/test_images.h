@@ -98,14 +98,8 @@ inline std::vector<Segment> segmentsOf(const uint8_t* p, size_t n) {
     return out;
 }
 
-inline void putLe16(std::vector<uint8_t>& v, size_t at, uint32_t x) {
-    v[at] = static_cast<uint8_t>(x);
-    v[at + 1] = static_cast<uint8_t>(x >> 8);
-}
-inline void putLe32(std::vector<uint8_t>& v, size_t at, uint32_t x) {
-    putLe16(v, at, x & 0xFFFF);
-    putLe16(v, at + 2, x >> 16);
-}
+inline void putLe16(std::vector<uint8_t>& v, size_t i, uint32_t x) { v[i] = uint8_t(x), v[i + 1] = uint8_t(x >> 8); }
+inline void putLe32(std::vector<uint8_t>& v, size_t i, uint32_t x) { putLe16(v, i, x), putLe16(v, i + 2, x >> 16); }
 inline uint32_t le16(const uint8_t* p) { return p[0] | (p[1] << 8); }
 
 inline Bitmap decoded(const ByteArray& bytes, ImageFileType type, PhotoMetadata* metadata = nullptr) {

@@ -251,24 +251,19 @@ TEST_F(Program, WithoutADisplayItFailsBeforeTheApplicationStarts) {
 // The loop sleeps unless a frame asked for the next one: after input, after
 // a paint, while a button is held, or when a window asked itself.
 TEST_F(HeadlessWindows, FramesAreAskedForOnlyWhileSomethingChanges) {
-    WalkWindows();
-    TakeFrameRequest();
-    WalkWindows();
-    EXPECT_EQ(TakeFrameRequest(), -1);  // nothing happened: wait for a message
+    const auto frameAfterWalk = [] { return WalkWindows(), TakeFrameRequest(); };
+    frameAfterWalk();
+    EXPECT_EQ(frameAfterWalk(), -1);  // nothing happened: wait for a message
 
     headless::Click(*main, 10, 10);
-    WalkWindows();
-    EXPECT_EQ(TakeFrameRequest(), 0);  // the click settles in the next frame
+    EXPECT_EQ(frameAfterWalk(), 0);  // the click settles in the next frame
     headless::PressButton(*main, MouseRight);
-    WalkWindows();
-    TakeFrameRequest();
-    WalkWindows();
-    const int32_t held = TakeFrameRequest();
+    frameAfterWalk();
+    const int32_t held = frameAfterWalk();
     EXPECT_TRUE(held > 0 && held <= 15) << held;  // a drag is followed without motion too
     headless::ReleaseButton(*main, MouseRight);
     WalkWindows();
-    WalkWindows();
-    EXPECT_EQ(TakeFrameRequest(), -1);
+    EXPECT_EQ(frameAfterWalk(), -1);
 
     main->Invalidate(Rect(0, 0, 5, 5));
     EXPECT_EQ(TakeFrameRequest(), 0);
