@@ -55,9 +55,7 @@ TEST(Bitmap, LinesClipAndDraw) {
     // A diagonal draws both ends and one pixel per major step.
     b.fill(0);
     b.drawLine(2, 0, 0, 9, 9);
-    EXPECT_EQ(10, countPixels(b, 2));
-    EXPECT_EQ(2u, b.at(0, 0));
-    EXPECT_EQ(2u, b.at(9, 9));
+    EXPECT_EQ(std::tuple(10, 2u, 2u), std::tuple(countPixels(b, 2), b.at(0, 0), b.at(9, 9)));
 
     // Ties make y the major axis; a shallow line steps x every pixel.
     b.fill(0);

@@ -44,13 +44,12 @@ std::vector<PassParams> everyPresetsParams() {
 
 TEST(FastPaths, BlockSearchMatchesTheReference) {
     uint64_t seed = 100;
-    for (const PassParams& p : everyPresetsParams()) {
-        for (const auto& size : Sizes) {
+    for (const PassParams& p : everyPresetsParams())
+        for (const auto& size : Sizes)
             for (int kind = 0; kind < 2; ++kind) {  // the settings' margin, then the narrowest allowed
                 const int32_t m = kind == 0 ? 2 * p.patchRadius : p.blockStep / 2 + p.patchRadius;
                 const int32_t w = size[0] + 2 * m, h = size[1] + 2 * m;
-                ByteImage band =
-                    kind == 0 ? detailLikeBand(w, h, seed++) : passtest::randomImage<ByteImage>(w, h, seed++);
+                ByteImage band = kind ? passtest::randomImage<ByteImage>(w, h, seed++) : detailLikeBand(w, h, seed++);
                 DetailPyramid pyramid = buildPyramid(band);
                 ByteImage expected;
                 MatchCountMap expectedMap;
@@ -63,8 +62,6 @@ TEST(FastPaths, BlockSearchMatchesTheReference) {
                         << size[0] << "x" << size[1] << " step " << p.blockStep << " threads " << threads;
                 }
             }
-        }
-    }
     // A block wider than its disc, or a margin short of half a block and a
     // disc, would put the last discs past the band: refused by both.
     ByteImage band = detailLikeBand(40, 40, 1), out;
@@ -117,7 +114,7 @@ TEST(FastPaths, PassesMatchTheReference) {
 // high, against the clamp-every-tap convolution.
 TEST(FastPaths, ConvolutionMatchesTheReference) {
     const int32_t sizes[][2] = {{1, 1}, {3, 5}, {17, 9}, {101, 37}, {64, 3}};
-    for (float sigma : {0.5f, 1.27f, 2.8f, 6.0f}) {
+    for (float sigma : {0.5f, 1.27f, 2.8f, 6.0f})
         for (GaussianKernel::Shape shape : {GaussianKernel::Row, GaussianKernel::Column, GaussianKernel::Square}) {
             GaussianKernel kernel(sigma, GaussianCutoffRatio, shape);
             for (const auto& size : sizes) {
@@ -135,7 +132,6 @@ TEST(FastPaths, ConvolutionMatchesTheReference) {
                 }
             }
         }
-    }
 }
 
 // Every kernel this processor runs gives the portable sums: odd and even

@@ -34,9 +34,8 @@ TEST(OptionMapping, WorkedValues) {
     // Missing controls read as the first preset: sliders at 10, no deblur,
     // the original scale.
     EngineSettings missing = settingsFromOptions(OptionValues{});
-    EXPECT_EQ(withAllSliders(10).pass1.cutoff, missing.pass1.cutoff);
-    EXPECT_FALSE(missing.deblur.enabled);
-    EXPECT_EQ(1, missing.pass1.scaleMode);
+    EXPECT_EQ(std::tuple(withAllSliders(10).pass1.cutoff, false, 1),
+              std::tuple(missing.pass1.cutoff, missing.deblur.enabled, missing.pass1.scaleMode));
     EXPECT_EQ(4, settingsFromOptions({-1, -1, -1, -1, 1}).pass1.scaleMode);  // "All scales" alone
 }
 

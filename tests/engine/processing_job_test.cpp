@@ -101,8 +101,7 @@ TEST_F(JobTest, RunsThePassesAndHandsTheResultOver) {
     EXPECT_EQ(0u, in.data[0]);  // the caller's image was copied, not touched
     // The deblur pass sees the map the first pass filled.
     EXPECT_EQ(42, deblurMapCell.load());
-    EXPECT_LE(maxPercentSeen.load(), 99);
-    EXPECT_FALSE(percentWentDown.load());
+    EXPECT_TRUE(maxPercentSeen.load() <= 99 && !percentWentDown.load()) << maxPercentSeen.load();
 }
 
 TEST_F(JobTest, QuickSubmitsCollapseToTheLast) {
@@ -114,8 +113,7 @@ TEST_F(JobTest, QuickSubmitsCollapseToTheLast) {
         job.submit(solid(2, 2, v), EngineSettings{});
     holdPass = false;
     ASSERT_TRUE(eventually([&] { return job.resultReady.load() == 1; }));
-    EXPECT_EQ(~5u, collected(job).data[0]);
-    EXPECT_EQ(5u, lastPixelSeen.load());
+    EXPECT_EQ(std::pair(~5u, 5u), std::pair(collected(job).data[0], lastPixelSeen.load()));
     EXPECT_EQ(1, runsFinished.load());  // the abandoned run never finished
     EXPECT_LE(runsStarted.load(), 5);
 }
@@ -145,8 +143,7 @@ TEST_F(JobTest, CancelWhileBusyAbandonsTheRun) {
     // handed over, and only the next picture starts a run.
     job.submit(Bitmap{}, EngineSettings{});
     ASSERT_TRUE(eventually([&] { return job.requestPending.load() == 0; }));
-    EXPECT_EQ(0, runsFinished.load());
-    EXPECT_EQ(0, job.resultReady.load());
+    EXPECT_EQ(std::pair(0, 0), std::pair(runsFinished.load(), job.resultReady.load()));
     job.submit(solid(1, 1, 3), EngineSettings{});
     ASSERT_TRUE(eventually([&] { return job.resultReady.load() == 1; }));
     EXPECT_EQ(2, runsStarted.load());
@@ -176,8 +173,7 @@ TEST_F(JobTest, SecondPassCountsTowardProgress) {
     settings.secondPassEnabled = true;
     job.submit(solid(2, 2, 0), settings);
     ASSERT_TRUE(eventually([&] { return job.resultReady.load() == 1; }));
-    EXPECT_EQ(2, runsFinished.load());
-    EXPECT_EQ(99, maxPercentSeen.load());  // (100 + 99) / 2
+    EXPECT_EQ(std::pair(2, 99), std::pair(runsFinished.load(), maxPercentSeen.load()));  // (100 + 99) / 2 at most
     EXPECT_EQ(0u, collected(job).data[0]);  // inverted twice
 }
 
