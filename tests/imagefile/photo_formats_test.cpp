@@ -34,8 +34,7 @@ TEST(PhotoFormats, DecodeUprightAsTheirOwnToolsDo) {
         SCOPED_TRACE(file);
         PhotoMetadata metadata;
         EXPECT_LE(largestDifference(loadedPhoto(expected), loadedPhoto(file, &metadata)), tolerance);
-        EXPECT_EQ(lossless, metadata.lossless);
-        EXPECT_EQ(0, metadata.icc.length);  // sRGB, which needs no profile
+        EXPECT_EQ(std::pair(lossless, 0), std::pair(metadata.lossless, metadata.icc.length));  // sRGB needs no profile
         EXPECT_EQ(1, exifOrientation(metadata.exif.data, static_cast<size_t>(metadata.exif.length)));
     }
     // WebP keeps its orientation in the EXIF chunk, which the layer applies.
@@ -43,8 +42,7 @@ TEST(PhotoFormats, DecodeUprightAsTheirOwnToolsDo) {
         PhotoMetadata metadata;
         const Bitmap picture = loadedPhoto("orientation_" + std::to_string(o) + ".webp", &metadata);
         EXPECT_EQ(0, largestDifference(loadedPhoto("upright.png"), picture)) << o;
-        EXPECT_EQ(o, metadata.orientation);
-        EXPECT_TRUE(holds(metadata.exif, "Vistrel test"));
+        EXPECT_TRUE(metadata.orientation == o && holds(metadata.exif, "Vistrel test")) << o;
         EXPECT_EQ(1, exifOrientation(metadata.exif.data, static_cast<size_t>(metadata.exif.length)));
     }
     // A RAW's shot details become a block of their own (1/250 s, f/2.8).
@@ -175,8 +173,7 @@ TEST(PhotoFormats, TiffsLibtiffLeavesToUsReadAsStored) {
     for (const auto& [name, lossless] :
          {std::pair{"orientation_1.tif", true}, {"../formats/tiff/libtiff/quad-tile.jpg.tiff", false}}) {
         PhotoMetadata metadata;
-        EXPECT_FALSE(loadedPhoto(name, &metadata).isEmpty()) << name;
-        EXPECT_EQ(lossless, metadata.lossless) << name;
+        EXPECT_TRUE(!loadedPhoto(name, &metadata).isEmpty() && metadata.lossless == lossless) << name;
     }
 }
 
