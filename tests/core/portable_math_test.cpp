@@ -112,13 +112,11 @@ bool nearest(const Call& c, double v) {
 
 // glibc's long double functions are accurate for all arguments (others, such
 // as the x87 instructions MinGW uses, lose the reduction of large angles).
-bool haveReference() {
 #ifdef __GLIBC__
-    return std::numeric_limits<long double>::digits >= 64;
+const bool haveReference = std::numeric_limits<long double>::digits >= 64;
 #else
-    return false;
+const bool haveReference = false;
 #endif
-}
 
 // The FNV-1a hash of our results for the calls, each checked to be the
 // double nearest glibc's long double evaluation where that is available; how
@@ -130,13 +128,13 @@ uint64_t checkedHash(const std::vector<Call>& calls) {
         const double v = ours(c);
         for (int32_t i = 0; i < 64; i += 8)
             hash = (hash ^ ((bitsOf(v) >> i) & 0xff)) * 1099511628211u;
-        if (!haveReference())
+        if (!haveReference)
             continue;
         if (!nearest(c, v) && ++wrong <= 5)
             ADD_FAILURE() << Names[c.f] << std::hexfloat << "(" << c.x << ", " << c.y << ") = " << v;
         differing[c.f] += !sameBits(v, library<double>(c));
     }
-    if (haveReference())
+    if (haveReference)
         for (Function f : {Exp, Log, Pow, Sin, Cos})
             std::printf("%s: %d results differ from glibc's\n", Names[f], differing[f]);
     return hash;

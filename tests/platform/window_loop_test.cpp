@@ -230,8 +230,7 @@ TEST_F(Program, StartsRunsAndShutsDownInOrder) {
     DispatchMenuCommand(105);  // the handlers went with the program
     DispatchDroppedFiles({String("a.png")});
     EXPECT_EQ(run.order, (std::vector<std::string>{"start", "command 105", "teardown"}));
-    EXPECT_TRUE(run.windowManagerAtStart);
-    EXPECT_GT(run.folderAtStart.length, 0);
+    EXPECT_TRUE(run.windowManagerAtStart && run.folderAtStart.length > 0);
     EXPECT_EQ(run.folderAtStart.data[run.folderAtStart.length - 1], PathSeparator);
     EXPECT_EQ(std::tuple(run.windowsAtTeardown, TheWindowManager, ProgramFolder.length), std::tuple(1, nullptr, 0));
     EXPECT_EQ(journal.back(), "delete app");
