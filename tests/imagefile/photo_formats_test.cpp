@@ -164,8 +164,13 @@ TEST(PhotoFormats, TiffsLibtiffLeavesToUsReadAsStored) {
     cut.SetLength(cut.length / 2);
     EXPECT_TRUE(decoded(cut, ImageFileTiff).isEmpty());
     EXPECT_EQ("", testing::internal::GetCapturedStderr());
-    for (const char* name : {"cmyk16_alpha.tif", "cmyk8_alpha.tif"})  // the alpha kept at 8 bits too
-        EXPECT_EQ(pixels(loadedPhoto(name)), std::vector<uint32_t>({0x80FFFFFF, 0xFF00FFFF})) << name;
+    for (const auto& [name, bits] : {std::pair{"cmyk16_alpha.tif", 16}, {"cmyk8_alpha.tif", 8}}) {
+        Bitmap b;
+        LoadDetails details;
+        load(b, String((photoDir + name).c_str()), nullptr, &details);
+        EXPECT_EQ(pixels(b), std::vector<uint32_t>({0x80FFFFFF, 0xFF00FFFF})) << name;  // the alpha kept at 8 bits too
+        EXPECT_EQ(details.bitsPerSample, bits) << name;
+    }
     // Trailing bytes far beyond what two pixels need do not make it implausible.
     ByteArray padded = fileBytes(photoDir + "cmyk16_alpha.tif");
     std::memset(padded.AppendSpace(300000), 0, 300000);
