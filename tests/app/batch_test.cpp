@@ -41,10 +41,17 @@ TEST_F(BatchTest, AChangedResolutionAsksBetweenFactorsAndOneSize) {
         for (const char* name : {"a_new.png", "b_new.png"})
             std::filesystem::remove(Path(name));
     };
-    for (bool factors : {true, false}) {
+    const struct {
+        bool factors;
+        const char* width;
+        Rect a, b;
+        const char* shown;
+    } rows[] = {{true, "100", Rect(0, 0, 100, 80), Rect(0, 0, 60, 40), "60"},
+                {false, "100", Rect(0, 0, 100, 80), Rect(0, 0, 100, 80), "100"},
+                {false, "1", Rect(0, 0, 1, 1), Rect(0, 0, 1, 1), "1"}};  // one pixel is a size too
+    for (const auto& [factors, width, sizeA, sizeB, shown] : rows) {
         OpenPaths({a, b});
-        TypeInto(wizard->widthField, "100");
-        ASSERT_EQ(wizard->heightField->committedText, "80");
+        TypeInto(wizard->widthField, width);
         headless::QueueMessageBoxAnswer(factors);
         ClickWidget(wizard->applyButton);
         ASSERT_GE(MessageCount(), 1);
@@ -54,9 +61,9 @@ TEST_F(BatchTest, AChangedResolutionAsksBetweenFactorsAndOneSize) {
         EXPECT_TRUE(LastMessage()->request.yesIsDefault);
         EXPECT_EQ(LastMessage()->request.icon, MessageIcon::Question);
         RunUntilIdle();
-        EXPECT_EQ(Loaded(Path("a_new.png")).bounds(), Rect(0, 0, 100, 80));
-        EXPECT_EQ(Loaded(Path("b_new.png")).bounds(), factors ? Rect(0, 0, 60, 40) : Rect(0, 0, 100, 80));
-        EXPECT_EQ(wizard->widthField->committedText, factors ? "60" : "100");
+        EXPECT_EQ(Loaded(Path("a_new.png")).bounds(), sizeA);
+        EXPECT_EQ(Loaded(Path("b_new.png")).bounds(), sizeB);
+        EXPECT_EQ(wizard->widthField->committedText, shown);
         removeResults();
     }
     // Run again with the shown photo's own size: nothing is asked, and each

@@ -110,6 +110,8 @@ std::vector<uint8_t> iconFile(uint32_t side, uint32_t bits, uint32_t compression
 TEST(HostileInput, MalformedHeadersFailWithoutAllocating) {
     std::vector<uint8_t> pcxBackwards = pcxFile(4, 4, 3, 64);
     putLe16(pcxBackwards, 4, 10);  // xMin beyond xMax
+    std::vector<uint8_t> pcxEncoding2 = pcxFile(4, 4, 3, 64);
+    pcxEncoding2[2] = 2;
     std::vector<uint8_t> os2Bitfields = withHeaderSize(bmpFile(4, 4, 32, 3, 64), 20);  // for OS/2, 3 means Huffman
     for (int i = 0; i < 3; ++i)
         putLe32(os2Bitfields, 34 + 4 * i, 0xFF0000u >> (8 * i));  // masks that would read
@@ -140,12 +142,14 @@ TEST(HostileInput, MalformedHeadersFailWithoutAllocating) {
         {"TGA without an image", tgaFile(0, 4, 4, 24, 64), ImageFileTga},
         {"PCX with xMin beyond xMax", pcxBackwards, ImageFilePcx},
         {"PCX of two 8-bit planes", pcxFile(4, 4, 2, 64), ImageFilePcx},
+        {"PCX of encoding 2", pcxEncoding2, ImageFilePcx},
         {"WBMP of width 0", {0, 0, 0, 4}, ImageFileWbmp}, {"WBMP of type 1", {1, 0, 4, 4, 0, 0, 0, 0}, ImageFileWbmp},
         {"WBMP width in six bytes", {0, 0, 0x80, 0x80, 0x80, 0x80, 0x80, 0x01, 1, 0}, ImageFileWbmp},
         {"WBMP missing its last row", {0, 0, 8, 2, 0xFF}, ImageFileWbmp},
     };
     for (const auto& [what, bytes, type] : rows)
         EXPECT_FALSE(decodes(bytes, type)) << what;
+    EXPECT_TRUE(decodes(withHeaderSize(bmpFile(4, 4, 24, 0, 4200), 4096), ImageFileBmp));  // the largest header taken
 }
 
 TEST(HostileInput, AbsurdOffsetsFail) {

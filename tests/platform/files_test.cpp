@@ -331,8 +331,9 @@ TEST_F(TempFolder, PipesAndLinksAreProbedWithoutOpening) {
     FileFailure failure;
     EXPECT_FALSE(ReadWholeFile(String(fifo.c_str()), buffer, &failure));
     EXPECT_EQ(FileFailure::Kind::NotRegular, failure.kind);
-    EXPECT_FALSE(WriteWholeFile(String(fifo.c_str()), "x", 1, true, &failure));
-    EXPECT_EQ(FileFailure::Kind::NotRegular, failure.kind);
+    FileFailure writing;  // a failure of its own: the read's stays in the other
+    EXPECT_FALSE(WriteWholeFile(String(fifo.c_str()), "x", 1, true, &writing));
+    EXPECT_EQ(FileFailure::Kind::NotRegular, writing.kind);
     EXPECT_TRUE(FileExists(String(dangling.c_str())));
     EXPECT_EQ(FileKind::Missing, ProbeFile(String(dangling.c_str())));
     EXPECT_EQ(FileKind::NotRegular, ProbeFile(String(dir.c_str())));
