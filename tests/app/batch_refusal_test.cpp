@@ -24,16 +24,16 @@ protected:
         previewSizedRuns = 0;
         return PassSequence{CountingPass, nullptr};
     }
-    // Sets the width (the height follows) and starts the batch, scaling
+    // Sets the width (the height follows) and runs the batch, scaling
     // every file by the same factors.
     void ApplyScaled(const char* width) {
         TypeInto(wizard->widthField, width);
-        headless::QueueMessageBoxAnswer(true);
-        ClickWidget(wizard->applyButton);
+        Apply({true});
     }
     bool Refused(const char* size) const {
+        const std::string refusal = std::string("There is not enough memory to process the image at ") + size;
         for (const auto& box : headless::MessageBoxes())
-            if (box.request.text.str().rfind(std::string("There is not enough memory to process the image at ") + size, 0) == 0)
+            if (box.request.text.str().rfind(refusal, 0) == 0)
                 return true;
         return false;
     }
@@ -44,36 +44,29 @@ TEST_F(BatchRefusalTest, ARefusedFileIsReportedAndSkippedAndTheViewNeverGoesEmpt
     const std::string a = WriteImage("a.png", Gradient(10, 8)), big = WriteImage("big.png", Gradient(400, 300));
     OpenPaths({a, big, WriteImage("c.png", Gradient(10, 8))});
     ApplyScaled("1000");
-    RunUntilIdle();
     EXPECT_TRUE(Refused("40000x30000"));
     EXPECT_EQ(Loaded(Path("a_new.png")).bounds(), Rect(0, 0, 1000, 800));
-    EXPECT_FALSE(Exists("big_new.png"));
     EXPECT_EQ(Loaded(Path("c_new.png")).bounds(), Rect(0, 0, 1000, 800));
-    EXPECT_EQ(wizard->viewMode, ViewProcessed);
-    EXPECT_EQ(wizard->resultKind, ResultFull);
+    EXPECT_FALSE(Exists("big_new.png"));
+    EXPECT_TRUE(wizard->viewMode == ViewProcessed && wizard->resultKind == ResultFull);
 
     // Refused as the last file: the view keeps that file's source.
     OpenPaths({a, big});
     ApplyScaled("1000");
-    RunUntilIdle();
-    EXPECT_EQ(wizard->batchIndex, -1);
-    EXPECT_EQ(wizard->source.width, 400);
-    EXPECT_EQ(wizard->viewMode, ViewSource);
+    EXPECT_EQ(std::tuple(wizard->batchIndex, wizard->source.width, wizard->viewMode),
+              std::tuple(-1, 400, int32_t{ViewSource}));
 }
 
 TEST_F(BatchRefusalTest, ABatchAbandonsTheRunningPreviewEvenWhenEveryFileIsRefused) {
     OpenPaths({WriteImage("a.png", Gradient(10, 8)), WriteImage("b.png", Gradient(10, 8))});
     TypeInto(wizard->widthField, "1000");
-    ScriptedPasses::gated = true;
-    ClickWidget(wizard->previewButton);
-    ASSERT_TRUE(FramesUntil([&] { return ScriptedPasses::runs.load() == 1; }));
+    StartGated(wizard->previewButton);
     // Both files change on disk: at factor 100 neither fits any more.
     WriteImage("a.png", Gradient(400, 300));
     WriteImage("b.png", Gradient(400, 300));
     headless::QueueMessageBoxAnswer(true);
     ClickWidget(wizard->applyButton);
-    ScriptedPasses::opened = 3;
-    RunUntilIdle();
+    OpenGate();
     // Time for an abandoned preview to finish, had it been left running.
     for (int32_t i = 0; i < 200; ++i) {
         Frame();
@@ -82,15 +75,12 @@ TEST_F(BatchRefusalTest, ABatchAbandonsTheRunningPreviewEvenWhenEveryFileIsRefus
     EXPECT_TRUE(Refused("40000x30000"));
     EXPECT_EQ(MessageCount(), 3);  // the question and two refusals
     EXPECT_EQ(previewSizedRuns.load(), 0);  // the preview never finished
-    EXPECT_EQ(wizard->source.width, 400);
-    EXPECT_EQ(wizard->viewMode, ViewSource);
+    EXPECT_EQ(std::pair(wizard->source.width, wizard->viewMode), std::pair(400, int32_t{ViewSource}));
 }
 
 TEST_F(BatchRefusalTest, ControlsChangedDuringABatchStayAsTheUserLeftThem) {
     OpenPaths({WriteImage("a.png", Gradient(10, 8)), WriteImage("b.png", Gradient(10, 8))});
-    ScriptedPasses::gated = true;
-    ClickWidget(wizard->applyButton);
-    ASSERT_TRUE(FramesUntil([&] { return ScriptedPasses::runs.load() == 1; }));
+    StartGated(wizard->applyButton);
     ClickWidget(wizard->deblurSlider->incrementButton);
     ASSERT_EQ(wizard->deblurSlider->value, 1);
     TypeInto(wizard->appendField, "_v2", false);  // still being typed

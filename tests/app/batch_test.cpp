@@ -18,18 +18,14 @@ TEST_F(BatchTest, EmptyNamesAskBeforeOverwritingAndNoStartsNothing) {
     ASSERT_EQ(MessageCount(), 1);
     EXPECT_EQ(LastText(), "No batch names specified - the original images on disk will be overwritten with the "
                           "results. Are you sure?");
-    EXPECT_FALSE(LastMessage()->request.yesIsDefault);
-    EXPECT_EQ(LastMessage()->request.icon, MessageIcon::Warning);
-    EXPECT_EQ(wizard->jobMode, JobIdle);
-    EXPECT_EQ(wizard->batchIndex, -1);
+    EXPECT_TRUE(!LastMessage()->request.yesIsDefault && LastMessage()->request.icon == MessageIcon::Warning);
+    EXPECT_EQ(std::pair(wizard->jobMode, wizard->batchIndex), (std::pair<int32_t, int32_t>(JobIdle, -1)));
     EXPECT_EQ(wizard->progressBar, nullptr);
     Frames(5);
     EXPECT_EQ(ScriptedPasses::runs.load(), 0);
 
     // Yes overwrites the inputs, without asking again for each file.
-    headless::QueueMessageBoxAnswer(true);
-    ClickWidget(wizard->applyButton);
-    RunUntilIdle();
+    Apply({true});
     EXPECT_EQ(MessageCount(), 2);
     EXPECT_EQ(Loaded(a).at(3, 3), Inverted(Gradient(10, 8).at(3, 3)));
     EXPECT_EQ(Loaded(b).at(3, 3), Inverted(Gradient(12, 8).at(3, 3)));
@@ -37,45 +33,41 @@ TEST_F(BatchTest, EmptyNamesAskBeforeOverwritingAndNoStartsNothing) {
 
 TEST_F(BatchTest, AChangedResolutionAsksBetweenFactorsAndOneSize) {
     const std::string a = WriteImage("a.png", Gradient(50, 40)), b = WriteImage("b.png", Gradient(30, 20));
-    const auto removeResults = [&] {
-        for (const char* name : {"a_new.png", "b_new.png"})
+    // The results' sizes, which are then taken away for the next run.
+    const auto results = [&](std::initializer_list<const char*> names) {
+        std::string sizes;
+        for (const char* name : names) {
+            const Bitmap result = Loaded(Path(name));
+            sizes += std::to_string(result.width) + "x" + std::to_string(result.height) + " ";
             std::filesystem::remove(Path(name));
+        }
+        return sizes;
     };
     const struct {
         bool factors;
-        const char* width;
-        Rect a, b;
-        const char* shown;
-    } rows[] = {{true, "100", Rect(0, 0, 100, 80), Rect(0, 0, 60, 40), "60"},
-                {false, "100", Rect(0, 0, 100, 80), Rect(0, 0, 100, 80), "100"},
-                {false, "1", Rect(0, 0, 1, 1), Rect(0, 0, 1, 1), "1"}};  // one pixel is a size too
-    for (const auto& [factors, width, sizeA, sizeB, shown] : rows) {
+        const char *width, *sizes, *shown;
+    } rows[] = {{true, "100", "100x80 60x40 ", "60"},
+                {false, "100", "100x80 100x80 ", "100"},
+                {false, "1", "1x1 1x1 ", "1"}};  // one pixel is a size too
+    for (const auto& [factors, width, sizes, shown] : rows) {
         OpenPaths({a, b});
         TypeInto(wizard->widthField, width);
-        headless::QueueMessageBoxAnswer(factors);
-        ClickWidget(wizard->applyButton);
+        Apply({factors});
         ASSERT_GE(MessageCount(), 1);
         EXPECT_EQ(LastText(), "You have initiated batch mode with an altered image resolution. Do you want to apply "
                               "the same magnifying factor to all images? Selecting no will generate the images with "
                               "the current selected final resolution regardless of the input image size.");
-        EXPECT_TRUE(LastMessage()->request.yesIsDefault);
-        EXPECT_EQ(LastMessage()->request.icon, MessageIcon::Question);
-        RunUntilIdle();
-        EXPECT_EQ(Loaded(Path("a_new.png")).bounds(), sizeA);
-        EXPECT_EQ(Loaded(Path("b_new.png")).bounds(), sizeB);
+        EXPECT_TRUE(LastMessage()->request.yesIsDefault && LastMessage()->request.icon == MessageIcon::Question);
+        EXPECT_EQ(results({"a_new.png", "b_new.png"}), sizes);
         EXPECT_EQ(wizard->widthField->committedText, shown);
-        removeResults();
     }
     // Run again with the shown photo's own size: nothing is asked, and each
     // keeps its own size (the last run's one size is forgotten).
     TypeInto(wizard->widthField, std::to_string(wizard->source.width).c_str());
     const int32_t asked = MessageCount();
-    ClickWidget(wizard->applyButton);
-    RunUntilIdle();
+    Apply();
     EXPECT_EQ(MessageCount(), asked);
-    EXPECT_EQ(Loaded(Path("a_new.png")).bounds(), Rect(0, 0, 50, 40));
-    EXPECT_EQ(Loaded(Path("b_new.png")).bounds(), Rect(0, 0, 30, 20));
-    removeResults();
+    EXPECT_EQ(results({"a_new.png", "b_new.png"}), "50x40 30x20 ");
     // Unconstrained, each side keeps its own factor (1 one way, 0.25 down or
     // 0.2 across the other, never below a pixel); the fields follow each file
     // even when only one of its sides changes.
@@ -84,14 +76,10 @@ TEST_F(BatchTest, AChangedResolutionAsksBetweenFactorsAndOneSize) {
         if (wizard->constrainToggle->on)
             ClickWidget(wizard->constrainToggle);
         TypeInto(across ? wizard->widthField : wizard->heightField, "10");
-        headless::QueueMessageBoxAnswer(true);
-        ClickWidget(wizard->applyButton);
-        RunUntilIdle();
-        EXPECT_EQ(Loaded(Path("b_new.png")).bounds(), across ? Rect(0, 0, 6, 20) : Rect(0, 0, 30, 5));
-        EXPECT_EQ(Loaded(Path(across ? "d_new.png" : "c_new.png")).bounds(),
-                  across ? Rect(0, 0, 1, 30) : Rect(0, 0, 30, 1));
+        Apply({true});
+        EXPECT_EQ(results({"a_new.png", "b_new.png", across ? "d_new.png" : "c_new.png"}),
+                  across ? "10x40 6x20 1x30 " : "50x10 30x5 30x1 ");
         EXPECT_EQ((across ? wizard->widthField : wizard->heightField)->committedText, "1");
-        removeResults();
     }
 }
 
@@ -108,8 +96,7 @@ TEST_F(BatchTest, AFileThatFailsIsReportedAndSkippedWithTheOptionsKept) {
     const bool constrain = !wizard->constrainToggle->on;
     ClickWidget(wizard->constrainToggle);
     ASSERT_EQ(wizard->constrainToggle->on, constrain);
-    ClickWidget(wizard->applyButton);
-    RunUntilIdle();
+    Apply();
     ASSERT_EQ(MessageCount(), 1);
     EXPECT_EQ(LastText(), "Couldn't find file " + Path("gone.png"));
     EXPECT_EQ(std::tuple(true, false, true),
@@ -126,20 +113,16 @@ TEST_F(BatchTest, AFileThatFailsIsReportedAndSkippedWithTheOptionsKept) {
 
 TEST_F(BatchTest, WhenTheLastFilesFailTheBatchEndsAtStepOne) {
     OpenPaths({WriteImage("a.png", Gradient(10, 8)), Path("gone.png")});
-    ClickWidget(wizard->applyButton);
-    RunUntilIdle();
+    Apply();
     EXPECT_TRUE(Exists("a_new.png"));
     EXPECT_EQ(wizard->batchIndex, -1);
-    EXPECT_FALSE(wizard->optionsPresent);
-    EXPECT_FALSE(wizard->stripWidgets.empty());
+    EXPECT_FALSE(wizard->optionsPresent || wizard->stripWidgets.empty());
 }
 
 TEST_F(BatchTest, AnExistingOutputIsAskedAboutAndNoSkipsOnlyThatFile) {
     WriteText("a_new.png", "keep me");
     OpenPaths({WriteImage("a.png", Gradient(10, 8)), WriteImage("b.png", Gradient(10, 8))});
-    headless::QueueMessageBoxAnswer(false);
-    ClickWidget(wizard->applyButton);
-    RunUntilIdle();
+    Apply({false});
     ASSERT_EQ(MessageCount(), 1);
     EXPECT_EQ(LastText(), Path("a_new.png") + " already exists. Do you want to replace it?");
     EXPECT_EQ(ReadFileBytes(Path("a_new.png")), "keep me");
@@ -158,8 +141,7 @@ TEST_F(BatchTest, ABatchThatWouldReplaceOneOfItsOwnFilesNeverStarts) {
     EXPECT_EQ(LastText(), "The batch would write " + aNew + ": it is " + aNew +
                           ", another file of this run, which must not be replaced before it is read. Choose other "
                           "batch names.");
-    EXPECT_EQ(wizard->batchIndex, -1);
-    EXPECT_EQ(ScriptedPasses::runs.load(), 0);
+    EXPECT_EQ(std::pair(wizard->batchIndex, ScriptedPasses::runs.load()), std::pair(-1, 0));
     EXPECT_EQ(ReadFileBytes(aNew), before);
     EXPECT_FALSE(Exists("a_new_new.png"));
 }
@@ -174,10 +156,7 @@ TEST_F(BatchTest, UnwritableResultsAndLossyReplacementsAreSettledBeforeTheWork) 
     const std::string deepBefore = ReadFileBytes(deep), monoBefore = ReadFileBytes(Path("mono.wbmp"));
     OpenPaths({deep, Path("mono.wbmp"), b});
     TypeInto(wizard->appendField, "");
-    headless::QueueMessageBoxAnswer(true);   // no batch names: overwrite
-    headless::QueueMessageBoxAnswer(false);  // but not the 16-bit file
-    ClickWidget(wizard->applyButton);
-    RunUntilIdle();
+    Apply({true, false});  // no batch names: overwrite, but not the 16-bit file
     ASSERT_EQ(MessageCount(), 3);
     EXPECT_EQ(headless::MessageBoxes()[1].request.text,
               S("Replacing " + deep + " with its result loses 16 bits per channel (the result keeps 8). Replace it "

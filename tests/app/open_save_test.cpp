@@ -39,26 +39,13 @@ TEST_F(WizardTest, FailedLoadsSayWhyAndReturnToStepOne) {
         OpenPaths({path});
         ASSERT_EQ(MessageCount(), before + 1);
         EXPECT_EQ(LastText(), reason + path);
-        EXPECT_EQ(LastMessage()->request.icon, MessageIcon::Warning);
-        EXPECT_FALSE(LastMessage()->request.yesNo);
+        EXPECT_TRUE(LastMessage()->request.icon == MessageIcon::Warning && !LastMessage()->request.yesNo);
         EXPECT_EQ(headless::Title(), S("Vistrel - " + path + " (Load failed)"));
-        EXPECT_FALSE(wizard->optionsPresent);
-        EXPECT_TRUE(wizard->batchWidgets.empty());
-        EXPECT_EQ(wizard->widthField, nullptr);
-        EXPECT_TRUE(wizard->source.isEmpty());
-        EXPECT_FALSE(wizard->stripWidgets.empty());  // back to the first page
+        // Back to the first page, with nothing of the batch or the photo left.
+        EXPECT_FALSE(wizard->optionsPresent || !wizard->batchWidgets.empty() || wizard->stripWidgets.empty());
+        EXPECT_TRUE(wizard->widthField == nullptr && wizard->source.isEmpty());
         EXPECT_EQ(wizard->zoom, 256);
     }
-}
-
-// The maker's name on the first step is a link: under the mouse it is
-// underlined and the mouse shows a hand; beside it, neither.
-TEST_F(WizardTest, TheHomeLinkIsUnderlinedUnderTheMouse) {
-    const Rect link = wizard->homeLink->bounds;
-    MoveTo(link.left() + 2, link.top() + 2);
-    EXPECT_TRUE(wizard->linkUnderline != nullptr && headless::Cursor() == CursorHand);
-    MoveTo(link.left() - 2, link.top() + 2);
-    EXPECT_TRUE(wizard->linkUnderline == nullptr && headless::Cursor() != CursorHand);
 }
 
 TEST_F(WizardTest, ReplacingAnExistingFileAsksAndNoWritesNothing) {
@@ -73,9 +60,8 @@ TEST_F(WizardTest, ReplacingAnExistingFileAsksAndNoWritesNothing) {
     ClickWidget(wizard->saveAsButton);
     ASSERT_EQ(MessageCount(), 1);
     EXPECT_EQ(LastText(), other + " already exists. Do you want to replace it?");
-    EXPECT_TRUE(LastMessage()->request.yesNo);
-    EXPECT_FALSE(LastMessage()->request.yesIsDefault);
-    EXPECT_EQ(LastMessage()->request.icon, MessageIcon::Warning);
+    const MessageBoxRequest& asked = LastMessage()->request;
+    EXPECT_TRUE(asked.yesNo && !asked.yesIsDefault && asked.icon == MessageIcon::Warning);
     EXPECT_EQ(ReadFileBytes(other), before);
 
     // "Save" replaces the opened file, after the same question.
@@ -94,7 +80,6 @@ TEST_F(WizardTest, AFailedSaveKeepsTheOriginalAndSaysSo) {
 
     // Unknown extension: nothing is written.
     wizard->Save(S(Path("result.qqq")), true);
-    ASSERT_EQ(MessageCount(), 1);
     EXPECT_EQ(LastText(), "Unknown image format: " + Path("result.qqq"));
     EXPECT_FALSE(Exists("result.qqq"));
 
@@ -102,9 +87,8 @@ TEST_F(WizardTest, AFailedSaveKeepsTheOriginalAndSaysSo) {
     // the system's reason, not the read-only advice.
     wizard->Save(S(Path("nowhere/cat.png")), true);
     ASSERT_EQ(MessageCount(), 2);
-    const std::string text = LastText();
-    EXPECT_EQ(0u, text.find("Unable to save " + Path("nowhere/cat.png") + " (")) << text;
-    EXPECT_EQ(std::string::npos, text.find("read-only")) << text;
+    EXPECT_EQ(LastText().rfind("Unable to save " + Path("nowhere/cat.png") + " (", 0), 0u) << LastText();
+    EXPECT_EQ(LastText().find("read-only"), std::string::npos) << LastText();
 
     // A read-only original is refused and stays as it was (file modes bind
     // only users without the rights to ignore them).
@@ -131,9 +115,8 @@ TEST_F(WizardTest, FilesGivenAtStartOpenAsOneChoice) {
     std::filesystem::current_path(folder);
     StartApplication(Passes(), {S(a), S("b.bmp")});
     std::filesystem::current_path(before);
-    ASSERT_NE(TheApplication, nullptr);
+    ASSERT_TRUE(TheApplication && TheApplication->wizard);
     wizard = TheApplication->wizard;
-    ASSERT_NE(wizard, nullptr);
     EXPECT_EQ(wizard->files, (std::vector<String>{S(a), S(Path("b.bmp"))}));
     EXPECT_TRUE(wizard->optionsPresent);
     EXPECT_EQ(headless::Title(), S("Vistrel - " + a + " (1/2)"));

@@ -38,10 +38,8 @@ TEST_F(OptionsTest, AResolutionTooLargeForMemoryIsRefusedAndChangesNothing) {
         ASSERT_EQ(MessageCount(), before + 1);
         EXPECT_EQ(LastText(), "There is not enough memory to process the image at 99999x99999 pixels. Please choose "
                               "a smaller final resolution.");
-        EXPECT_EQ(wizard->jobMode, JobIdle);
-        EXPECT_EQ(wizard->progressBar, nullptr);
-        EXPECT_EQ(wizard->display.BaseSize().width, 640);
-        EXPECT_EQ(wizard->centreX, cx);
+        EXPECT_TRUE(wizard->jobMode == JobIdle && wizard->progressBar == nullptr);
+        EXPECT_EQ(std::pair(wizard->display.BaseSize().width, wizard->centreX), std::pair(640, cx));
     }
     EXPECT_EQ(ScriptedPasses::runs.load(), 0);
 }

@@ -20,34 +20,34 @@ protected:
         Frame();
     }
     uint32_t ViewAt(int32_t i, int32_t j) { return wizard->viewPicture.at(2 + i, 2 + j); }
+    void Hold(bool down) { (down ? headless::PressButton : headless::ReleaseButton)(*wizard, MouseLeft); Frame(); }
+    std::pair<float, float> Centre() const { return {wizard->centreX, wizard->centreY}; }
 };
 
 TEST_F(PreviewPanelTest, DraggingStopsAtTheEdge) {
     Show(Gradient(600, 400));
     const Rect v = wizard->view->bounds, n = wizard->navigator->bounds;
     // Near the far corner of each, where x and y taken for each other fall outside.
-    MoveTo(n.right() - 3, n.top() + 3);
-    EXPECT_EQ(headless::Cursor(), CursorMagnifier);
-    MoveTo(v.right() - 3, v.top() + 3);
-    EXPECT_EQ(headless::Cursor(), CursorMove);
-    MoveTo(v.left() + 100, v.top() + 100);
-    EXPECT_EQ(headless::Cursor(), CursorMove);
-    headless::PressButton(*wizard, MouseLeft);
-    Frame();
+    for (const auto& [x, y, cursor] : {std::tuple{n.right() - 3, n.top() + 3, CursorMagnifier},
+                                       {v.right() - 3, v.top() + 3, CursorMove},
+                                       {v.left() + 100, v.top() + 100, CursorMove}}) {
+        MoveTo(x, y);
+        EXPECT_EQ(headless::Cursor(), cursor);
+    }
+    Hold(true);
     EXPECT_TRUE(wizard->dragging);
     MoveTo(v.left() + 90, v.top() + 95);  // the picture follows the mouse
     EXPECT_EQ(headless::Cursor(), CursorSizeAll);
-    EXPECT_EQ(std::pair(wizard->centreX, wizard->centreY), std::pair(310.0f, 205.0f));
+    EXPECT_EQ(Centre(), std::pair(310.0f, 205.0f));
     MoveTo(v.left() - 5000, v.top() - 5000);
-    EXPECT_EQ(std::pair(wizard->centreX, wizard->centreY), std::pair(600.0f - 0.99f, 400.0f - 0.99f));
+    EXPECT_EQ(Centre(), std::pair(600.0f - 0.99f, 400.0f - 0.99f));
     MoveTo(v.left() + 5000, v.top() + 5000);
-    EXPECT_EQ(std::pair(wizard->centreX, wizard->centreY), std::pair(0.0f, 0.0f));
+    EXPECT_EQ(Centre(), std::pair(0.0f, 0.0f));
     MoveTo(v.left() - 5000, v.top() - 5000);
     // The picture's last column sits at the view's middle, grey beyond.
     EXPECT_EQ(ViewAt(223, 163), wizard->display.Level(0).at(599, 399));
     EXPECT_EQ(ViewAt(224, 163), packPixel(192, 192, 192));
-    headless::ReleaseButton(*wizard, MouseLeft);
-    Frame();
+    Hold(false);
     EXPECT_FALSE(wizard->dragging);
 }
 
@@ -57,8 +57,7 @@ TEST_F(PreviewPanelTest, TheNavigatorKeepsTheCentreOnThePicture) {
     for (const int32_t height : {8, 400}) {
         Show(Gradient(1, height));
         MoveTo(wizard->navigator->bounds.right() - 1, wizard->navigator->bounds.bottom() - 1);
-        headless::PressButton(*wizard, MouseLeft);
-        Frame();
+        Hold(true);
         EXPECT_EQ(wizard->centreX, 1.0f - 0.99f);
         EXPECT_NEAR(wizard->centreY, height - 0.99f, height / 100.0f);
     }
@@ -181,18 +180,15 @@ TEST_F(PreviewPanelTest, AtScaleTwoTheViewShowsOnePhotoPixelPerScreenPixel) {
 
     // Dragging by 10 client pixels at 200 % moves 10 photo pixels.
     MoveTo(v.left() + 100, v.top() + 100);
-    headless::PressButton(*wizard, MouseLeft);
-    Frame();
+    Hold(true);
     MoveTo(v.left() + 90, v.top() + 100);
     EXPECT_EQ(wizard->centreX, 610.0f);
-    headless::ReleaseButton(*wizard, MouseLeft);
-    Frame();
+    Hold(false);
 
     headless::SetDeviceScale(*wizard, 1);
     Frame();
     EXPECT_TRUE(headless::DeviceLayers(*wizard).empty());
-    wizard->zoom = 256;
-    wizard->centreX = 600.0f;
+    wizard->zoom = 256, wizard->centreX = 600.0f;
     wizard->ShowView(wizard->viewMode);
     EXPECT_TRUE(samePixels(wizard->viewPicture, atScaleOne));
     EXPECT_TRUE(samePixels(wizard->navigatorOverlay, navigatorAtOne));

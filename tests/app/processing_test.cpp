@@ -43,8 +43,7 @@ TEST_F(ProcessingTest, ApplyOffersSavingUntilTheNextRun) {
 
     ClickWidget(wizard->previewButton);
     EXPECT_EQ(wizard->viewMode, ViewSource);  // the source shows while the preview runs
-    EXPECT_TRUE(wizard->step5Widgets.empty());
-    EXPECT_EQ(wizard->viewToggle, nullptr);
+    EXPECT_TRUE(wizard->step5Widgets.empty() && wizard->viewToggle == nullptr);
     EXPECT_FALSE(headless::MenuItemEnabled(102) || headless::MenuItemEnabled(103));
     RunUntilIdle();
     EXPECT_TRUE(wizard->step5Widgets.empty());  // a preview offers no saving
@@ -55,30 +54,22 @@ TEST_F(ProcessingTest, ApplyOffersSavingUntilTheNextRun) {
 }
 
 TEST_F(ProcessingTest, TwoQuickPreviewsGiveOneResult) {
-    ScriptedPasses::gated = true;
-    ClickWidget(wizard->previewButton);
-    WorkerSettles();  // the first preview runs
+    StartGated(wizard->previewButton);
     wizard->centreX = wizard->centreY = 100;  // the second request differs from the first
     ClickWidget(wizard->previewButton);
     EXPECT_EQ(wizard->previewRect, Rect(0, 0, 325, 265));
-    ScriptedPasses::opened = 3;
-    RunUntilIdle();
+    OpenGate();
     Frames(30);
-    EXPECT_EQ(wizard->resultsCollected, 1);
-    EXPECT_EQ(wizard->resultKind, ResultPreview);
+    EXPECT_EQ(std::pair(wizard->resultsCollected, wizard->resultKind), (std::pair<int32_t, int32_t>(1, ResultPreview)));
     EXPECT_EQ(wizard->result.Level(0).at(324, 264), Inverted(picture.at(324, 264)));
     EXPECT_EQ(wizard->result.Level(0).at(325, 100), packPixel(255, 255, 255));
 }
 
 TEST_F(ProcessingTest, ApplyWhilePreviewingGivesTheFullResult) {
-    ScriptedPasses::gated = true;
-    ClickWidget(wizard->previewButton);
-    WorkerSettles();
+    StartGated(wizard->previewButton);
     ClickWidget(wizard->applyButton);
-    ScriptedPasses::opened = 3;
-    RunUntilIdle();
-    EXPECT_EQ(wizard->resultsCollected, 1);
-    EXPECT_EQ(wizard->resultKind, ResultFull);
+    OpenGate();
+    EXPECT_EQ(std::pair(wizard->resultsCollected, wizard->resultKind), (std::pair<int32_t, int32_t>(1, ResultFull)));
     EXPECT_EQ(wizard->result.Level(0).at(0, 0), Inverted(picture.at(0, 0)));
 }
 
@@ -96,15 +87,12 @@ TEST_F(ProcessingTest, AChangedResolutionScalesTheSourceFirst) {
 }
 
 TEST_F(ProcessingTest, AnotherPhotoOpenedMidRunTakesTheRunsWidgetsAway) {
-    ScriptedPasses::gated = true;
-    ClickWidget(wizard->applyButton);
-    WorkerSettles();
+    StartGated(wizard->applyButton);
     ASSERT_NE(wizard->progressBar, nullptr);
     OpenPaths({WriteImage("other.png", Gradient(30, 20))});
     EXPECT_EQ(wizard->source.width, 30);
     EXPECT_EQ(wizard->progressBar, nullptr);
-    ScriptedPasses::opened = 3;
-    RunUntilIdle();
+    OpenGate();
     EXPECT_EQ(wizard->viewModeLabel->text, "Original");
 }
 
@@ -116,9 +104,7 @@ TEST_F(ProcessingTest, TheProgressBarShowsEachNewPercentageAndTheBatchPlace) {
         if (*place)
             OpenPaths({a, b});
         ScriptedPasses::Reset();
-        ScriptedPasses::gated = true;
-        ClickWidget(wizard->applyButton);
-        WorkerSettles();
+        StartGated(wizard->applyButton);
         ASSERT_NE(wizard->progressBar, nullptr);
         const int32_t renders = wizard->progressRenders;
         Frames(3);
@@ -131,7 +117,6 @@ TEST_F(ProcessingTest, TheProgressBarShowsEachNewPercentageAndTheBatchPlace) {
                          percent);
         EXPECT_EQ(hashImage(wizard->progressPicture), hashImage(expected)) << place;
         EXPECT_EQ(wizard->progressRenders, renders + 1);
-        ScriptedPasses::opened = 3;
-        RunUntilIdle();
+        OpenGate();
     }
 }

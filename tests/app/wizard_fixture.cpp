@@ -47,11 +47,7 @@ Bitmap Gradient(int32_t width, int32_t height) {
     });
 }
 
-Bitmap Loaded(const std::string& path) {
-    Bitmap b;
-    load(b, S(path), nullptr);
-    return b;
-}
+Bitmap Loaded(const std::string& path) { Bitmap b; load(b, S(path), nullptr); return b; }
 
 void WizardTest::SetUp() {
     InitBilinearWeights();

@@ -7,6 +7,7 @@
 #include "core/strings.h"
 #include "platform/files.h"
 #include "platform/headless.h"
+#include "ui/button.h"
 #include "ui/edit_field.h"
 #include "tests/support/file_bytes.h"
 #include "tests/support/images.h"
@@ -17,6 +18,7 @@
 #include <array>
 #include <atomic>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -54,10 +56,7 @@ protected:
 
     // One pass of the frame loop.
     void Frame();
-    void Frames(int32_t n) {
-        for (int32_t i = 0; i < n; ++i)
-            Frame();
-    }
+    void Frames(int32_t n) { for (int32_t i = 0; i < n; ++i) Frame(); }
     // Runs frames until the condition holds; false after ten seconds.
     template <typename Condition>
     bool FramesUntil(Condition done) {
@@ -73,6 +72,20 @@ protected:
         EXPECT_TRUE(FramesUntil([&] {
             return wizard->jobMode == JobIdle && wizard->batchIndex < 0 && !wizard->job.resultReady.load();
         })) << "the job did not finish";
+    }
+    // Starts a run with the button; its pass waits at the gate until OpenGate.
+    void StartGated(const Widget* button) {
+        ScriptedPasses::gated = true;
+        ClickWidget(button);
+        EXPECT_TRUE(FramesUntil([] { return ScriptedPasses::runs.load() > 0; })) << "the pass did not start";
+    }
+    void OpenGate() { ScriptedPasses::opened = 3; RunUntilIdle(); }
+    // Queues the answers to the questions to come, then runs "Apply" to its end.
+    void Apply(std::initializer_list<bool> answers = {}) {
+        for (const bool yes : answers)
+            headless::QueueMessageBoxAnswer(yes);
+        ClickWidget(wizard->applyButton);
+        RunUntilIdle();
     }
     void MoveTo(int32_t x, int32_t y);
     // Press and release, then the frames that see them.

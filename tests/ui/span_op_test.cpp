@@ -8,9 +8,7 @@ namespace {
 
 constexpr uint32_t Sentinel = 0x5A5A5A5A;
 
-Bitmap Filled(int32_t w, int32_t h, uint32_t value) {
-    return generated(w, h, [value](int32_t, int32_t) { return value; });
-}
+Bitmap Filled(int32_t w, int32_t h, uint32_t v) { return generated(w, h, [v](int32_t, int32_t) { return v; }); }
 
 struct SpanOps : ::testing::Test {
     void SetUp() override { InitBilinearWeights(); }
