@@ -77,7 +77,7 @@ protected:
     void StartGated(const Widget* button) {
         ScriptedPasses::gated = true;
         ClickWidget(button);
-        EXPECT_TRUE(FramesUntil([] { return ScriptedPasses::runs.load() > 0; })) << "the pass did not start";
+        EXPECT_TRUE(FramesUntil([] { return ScriptedPasses::runs.load() == 1; })) << "the pass did not start";
     }
     void OpenGate() { ScriptedPasses::opened = 3; RunUntilIdle(); }
     // Queues the answers to the questions to come, then runs "Apply" to its end.
