@@ -96,11 +96,25 @@ ScaleRange scaleRangeFor(int32_t scaleMode) {
     }
 }
 
-void requireDiscsInBand(const PassParams& params, int32_t m) {
+void requireDiscsInBand(const PassParams& params, int32_t m, const DetailPyramid& reference, int32_t firstLevel) {
     // The last block starts less than m before the band's end; its centre
     // lies half a step further and its disc r0 beyond that.
-    if (params.blockStep < 1 || params.blockStep / 2 + params.patchRadius > m)
+    const int32_t step = params.blockStep;
+    if (step < 1 || step / 2 + params.patchRadius > m)
         throw std::invalid_argument("block discs reach past the margin");
+    const ByteImage& band = reference.level(0);
+    for (int32_t l = 1; l <= firstLevel; ++l) {
+        const int32_t r = ((1 << l) / 2 + params.patchRadius) >> l;
+        const ByteImage& level = reference.level(l);
+        for (const auto& [side, levelSide] : {std::pair{band.width, level.width}, {band.height, level.height}}) {
+            if (side - m <= m)
+                continue;  // no blocks that way
+            const int32_t first = m + step / 2;
+            const int32_t last = first + (side - 2 * m - 1) / step * step;
+            if ((first >> l) < r || (last >> l) + r >= levelSide)
+                throw std::invalid_argument("a coarse block disc reaches past its level");
+        }
+    }
 }
 
 int32_t startLevel(int32_t patchRadius, int32_t levelCount) {
@@ -113,7 +127,7 @@ int32_t startLevel(int32_t patchRadius, int32_t levelCount) {
 void averageDetail(const DetailPyramid& referencePyramid, const DetailPyramid& searchPyramid,
                    const ByteImage& detailIn, ByteImage& detailOut, const PassParams& params, int32_t m,
                    ProcessingJob* job, MatchCountMap* map, int32_t threads) {
-    requireDiscsInBand(params, m);
+    requireDiscsInBand(params, m, referencePyramid, startLevel(params.patchRadius, searchPyramid.levelCount()));
     const int32_t w0 = detailIn.width;
     const int32_t h0 = detailIn.height;
     allocateOrThrow(detailOut, w0, h0);

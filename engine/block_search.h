@@ -22,8 +22,11 @@ int32_t startLevel(int32_t patchRadius, int32_t levelCount);
 // Throws std::invalid_argument unless every block and its disc lie inside
 // the band: a step of at least 1 and half a step plus the disc's radius
 // within the margin m (the settings keep m at twice the radius and steps no
-// wider than the disc).
-void requireDiscsInBand(const PassParams& params, int32_t m);
+// wider than the disc), and, on every coarser level up to firstLevel of the
+// reference pyramid, the first and last blocks' halved discs inside that
+// level too (halving rounds, so a margin just wide enough at full size can
+// leave them one sample short there).
+void requireDiscsInBand(const PassParams& params, int32_t m, const DetailPyramid& reference, int32_t firstLevel);
 
 // Rebuilds the detail band block by block: each block's disc is searched for
 // coarse to fine in the search pyramid over positions, angles and scales, and

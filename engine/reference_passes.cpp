@@ -154,7 +154,7 @@ BandSplit splitBandsReference(const Bitmap& image, float splitRadius) {
 void averageDetailReference(const DetailPyramid& referencePyramid, const DetailPyramid& searchPyramid,
                             const ByteImage& detailIn, ByteImage& detailOut, const PassParams& params, int32_t m,
                             ProcessingJob* job, MatchCountMap* map) {
-    requireDiscsInBand(params, m);
+    requireDiscsInBand(params, m, referencePyramid, startLevel(params.patchRadius, searchPyramid.levelCount()));
     const int32_t w0 = detailIn.width;
     const int32_t h0 = detailIn.height;
     allocateOrThrow(detailOut, w0, h0);

@@ -34,6 +34,15 @@ ByteImage detailLikeBand(int32_t w, int32_t h, uint64_t seed) {
     });
 }
 
+bool accepted(const PassParams& p, int32_t m, const DetailPyramid& pyramid) {
+    try {
+        requireDiscsInBand(p, m, pyramid, startLevel(p.patchRadius, pyramid.levelCount()));
+        return true;
+    } catch (const std::invalid_argument&) {
+        return false;
+    }
+}
+
 std::vector<PassParams> everyPresetsParams() {
     std::vector<PassParams> all;
     for (const Preset& preset : Presets)
@@ -47,10 +56,15 @@ TEST(FastPaths, BlockSearchMatchesTheReference) {
     for (const PassParams& p : everyPresetsParams())
         for (const auto& size : Sizes)
             for (int kind = 0; kind < 2; ++kind) {  // the settings' margin, then the narrowest allowed
-                const int32_t m = kind == 0 ? 2 * p.patchRadius : p.blockStep / 2 + p.patchRadius;
-                const int32_t w = size[0] + 2 * m, h = size[1] + 2 * m;
-                ByteImage band = kind ? passtest::randomImage<ByteImage>(w, h, seed++) : detailLikeBand(w, h, seed++);
-                DetailPyramid pyramid = buildPyramid(band);
+                int32_t m = kind == 0 ? 2 * p.patchRadius : p.blockStep / 2 + p.patchRadius;
+                ByteImage band;
+                DetailPyramid pyramid;
+                do {
+                    const int32_t w = size[0] + 2 * m, h = size[1] + 2 * m;
+                    band = kind ? passtest::randomImage<ByteImage>(w, h, seed++) : detailLikeBand(w, h, seed++);
+                    pyramid = buildPyramid(band);
+                } while (kind && !accepted(p, m++, pyramid));
+                m -= kind;
                 ByteImage expected;
                 MatchCountMap expectedMap;
                 averageDetailReference(pyramid, pyramid, band, expected, p, m, nullptr, &expectedMap);
@@ -71,6 +85,17 @@ TEST(FastPaths, BlockSearchMatchesTheReference) {
         p.blockStep = step;
         EXPECT_THROW(averageDetail(pyramid, pyramid, band, out, p, m, nullptr, nullptr), std::invalid_argument) << step;
         EXPECT_THROW(averageDetailReference(pyramid, pyramid, band, out, p, m, nullptr, nullptr), std::invalid_argument);
+    }
+    // Wide enough at full size (radius 5, step 7, margin 8), the last block
+    // row's disc halved onto level 1 (centre 65, radius 3) would read row 68
+    // of a level 68 rows high; with step 1 and margin 5 the first block's
+    // would start above row 0.
+    p = settingsFromOptions(OptionValues{}).pass2;
+    const int32_t rows[][5] = {{106, 136, 7, 8, 0}, {136, 106, 7, 8, 0}, {106, 106, 7, 8, 1}, {41, 41, 1, 5, 0},
+                               {41, 41, 1, 6, 1}};  // width, height, step, margin, accepted
+    for (const auto& [w, h, step, m, fits] : rows) {
+        p.blockStep = step;
+        EXPECT_EQ(accepted(p, m, buildPyramid(detailLikeBand(w, h, 2))), fits != 0) << w << "x" << h << " " << m;
     }
 }
 
