@@ -258,6 +258,8 @@ TEST_F(CliRun, TooLargeAFinalSizeIsAnErrorNotACrash) {
     EXPECT_EQ(1, run({"--quiet", "--preset", "Photo 4x zoom", path("wide.png")}));
     EXPECT_NE(std::string::npos, log.find("would be 100000x4; each side must be 1 to 99999")) << log;
     EXPECT_FALSE(exists("wide_new.png"));
+    EXPECT_EQ(0, run({"--quiet", "--size", "1x1", path("a.png")})) << log;  // the smallest there is
+    EXPECT_EQ(loaded("a_new.png").bounds(), Rect(0, 0, 1, 1));
 }
 
 // A phone's portrait photo: upright in info and in every result, its EXIF

@@ -27,6 +27,11 @@ TEST(Format, RetriesWithDoubledSizeUntilTheTextFits) {
 
     EXPECT_EQ("ab-ff-z-0.5-%", Format("%s-%x-%c-%g-%%", "ab", 255, 'z', 0.5).str());
     EXPECT_EQ(5000, Format("%s", std::string(5000, 'q').c_str()).length);
+#ifndef _WIN32
+    s = "stale";  // a text the C locale cannot print leaves nothing, not what was there
+    FormatInto(s, "%ls", L"\u00e9");
+    EXPECT_EQ(0, s.length);
+#endif
     const String* texts[8];  // eight in a row stay valid together
     for (int i = 0; i < 8; ++i)
         texts[i] = &Format("%d", i);

@@ -255,6 +255,10 @@ TEST(HostileInput, IndicesOutsideTheTableAreNeverReadOutOfBounds) {
     pcx = pcxFile(2, 1, 1, 4);
     pcx[128] = 0xC0, pcx[129] = 0x55, pcx[130] = 16, pcx[131] = 32;
     EXPECT_EQ(pixels(decoded(pcx, ImageFilePcx)), (std::vector{packPixel(16, 16, 16), packPixel(32, 32, 32)}));
+    // A 4-bit header palette holding only the last entry's blue is no empty (EGA) one.
+    pcx = pcxFile(2, 1, 1, 2);
+    pcx[3] = 4, pcx[63] = 0x77, pcx[128] = 0x0F;
+    EXPECT_EQ(pixels(decoded(pcx, ImageFilePcx)), (std::vector{packPixel(0, 0, 0), packPixel(0, 0, 0x77)}));
 
     // BMP: an 8-bit image with a 2-entry palette using index 200 reads
     // black rather than whatever follows the palette. A 36-byte OS/2 header

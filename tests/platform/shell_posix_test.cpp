@@ -129,6 +129,7 @@ TEST(BrowserList, SplitsOnColonsAndPlacesTheTarget) {
     EXPECT_EQ(BrowserArguments("b -n %u", "u"), (V{"b", "-n", "%u", "u"}));
     EXPECT_EQ(BrowserArguments("b --x=100%%", "u"), (V{"b", "--x=100%", "u"}));
     EXPECT_TRUE(BrowserArguments("  ", "u").empty());
+    EXPECT_EQ(BrowserArguments("'/opt/my b' \"say \\\"hi\\\"\"", "u"), (V{"/opt/my b", "say \"hi\"", "u"}));  // quoted
 }
 
 TEST_F(Browser, TheDesktopHandlerComesFirst) {
