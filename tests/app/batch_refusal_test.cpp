@@ -24,12 +24,6 @@ protected:
         previewSizedRuns = 0;
         return PassSequence{CountingPass, nullptr};
     }
-    // Sets the width (the height follows) and runs the batch, scaling
-    // every file by the same factors.
-    void ApplyScaled(const char* width) {
-        TypeInto(wizard->widthField, width);
-        Apply({true});
-    }
     bool Refused(const char* size) const {
         const std::string refusal = std::string("There is not enough memory to process the image at ") + size;
         for (const auto& box : headless::MessageBoxes())
@@ -43,7 +37,8 @@ TEST_F(BatchRefusalTest, ARefusedFileIsReportedAndSkippedAndTheViewNeverGoesEmpt
     // Factor 100: the 400 x 300 file would be 40000 x 30000.
     const std::string a = WriteImage("a.png", Gradient(10, 8)), big = WriteImage("big.png", Gradient(400, 300));
     OpenPaths({a, big, WriteImage("c.png", Gradient(10, 8))});
-    ApplyScaled("1000");
+    TypeInto(wizard->widthField, "1000");
+    Apply({true});  // the same factors for every file
     EXPECT_TRUE(Refused("40000x30000"));
     EXPECT_EQ(Loaded(Path("a_new.png")).bounds(), Rect(0, 0, 1000, 800));
     EXPECT_EQ(Loaded(Path("c_new.png")).bounds(), Rect(0, 0, 1000, 800));
@@ -52,7 +47,8 @@ TEST_F(BatchRefusalTest, ARefusedFileIsReportedAndSkippedAndTheViewNeverGoesEmpt
 
     // Refused as the last file: the view keeps that file's source.
     OpenPaths({a, big});
-    ApplyScaled("1000");
+    TypeInto(wizard->widthField, "1000");
+    Apply({true});
     EXPECT_EQ(std::tuple(wizard->batchIndex, wizard->source.width, wizard->viewMode),
               std::tuple(-1, 400, int32_t{ViewSource}));
 }

@@ -8,15 +8,11 @@
 
 #include <gtest/gtest.h>
 
-// Fingerprints of the passes' results on fixed-seed synthetic pictures, for
-// every preset's settings, after the denoise pass (picture and match-count
-// map) and after the deblur pass that follows it. They were recorded from
-// this implementation after it was reviewed step by step against the
-// algorithm's definition and after the worked values and the properties in
-// the neighbouring tests passed; they pin the results to the bit, so that any
-// later change (a faster search, another compiler, other rounding) that
-// alters a single pixel is caught. A difference here means the output
-// changed: find out why before recording new values.
+// Fingerprints of the passes' results on fixed-seed synthetic pictures, for every preset's settings, after the
+// denoise pass (picture and match-count map) and after the deblur pass that follows. Recorded once this code had
+// been reviewed step by step against the algorithm and the neighbouring tests passed, they pin the results to the
+// bit: any later change (a faster search, another compiler, other rounding) to a single pixel is caught. A
+// difference means the output changed: find out why before recording new values.
 namespace {
 
 using passtest::hashImage;
@@ -35,16 +31,13 @@ Bitmap goldenPicture(int32_t index) {
                       : passtest::withNoise(stripes(17, 30), 3.0, 4242);
 }
 
-// Each hash is folded in by a step that is one to one in it, so a change in
-// any single result always changes the fingerprint.
-uint64_t fingerprint(int32_t presetIndex, int32_t pictureIndex) {
-    EngineSettings settings = settingsFromOptions(Presets[presetIndex].options());
-    ProcessingJob& job = idleJob(goldenPicture(pictureIndex));
+// Runs both passes on the job's picture: the preset's own deblur settings, or those of "Deblur amount" 60 for the
+// presets that leave it off, so that every preset is checked both ways. Each hash is folded in by a step that is
+// one to one in it, so a change in any single result always changes the fingerprint.
+uint64_t runPasses(ProcessingJob& job, const EngineSettings& settings) {
     MatchCountMap map;
     runDenoisePass(job, 0, settings.pass1, &map);
     uint64_t g = hashImage(job.workingImage) * 0x100000001B3ull ^ hashImage(map);
-    // The preset's own deblur settings, or those of "Deblur amount" 60 for the
-    // presets that leave it off, so that every preset is checked both ways.
     DeblurSettings deblur = settings.deblur;
     if (!deblur.enabled)
         deblurSettingsFromSlider(60, deblur);
@@ -53,8 +46,8 @@ uint64_t fingerprint(int32_t presetIndex, int32_t pictureIndex) {
     return g * 0x100000001B3ull ^ hashImage(job.workingImage);
 }
 
-// The denoised picture, the match-count map and the deblurred picture, folded
-// into one fingerprint: the wave (29 x 23), then the stripes (17 x 30).
+// The denoised picture, the match-count map and the deblurred picture, folded into one fingerprint: the wave
+// (29 x 23), then the stripes (17 x 30).
 const uint64_t Expected[PresetCount][2] = {
     {0x4f56800e087729eaull, 0xe452e752543253c3ull},  // Fine digicam noise
     {0xbece4b9a2b614891ull, 0xa01c073f9bc67f75ull},  // Phone camera noise
@@ -69,7 +62,8 @@ const uint64_t Expected[PresetCount][2] = {
 TEST(Golden, EveryPresetWithAndWithoutDeblur) {
     for (int32_t p = 0; p < PresetCount; ++p)
         for (int32_t picture = 0; picture < 2; ++picture)
-            EXPECT_EQ(fingerprint(p, picture), Expected[p][picture]) << Presets[p].name << ", picture " << picture;
+            EXPECT_EQ(runPasses(idleJob(goldenPicture(picture)), settingsFromOptions(Presets[p].options())),
+                      Expected[p][picture]) << Presets[p].name << ", picture " << picture;
 }
 
 // The program's job runs the same passes on its worker thread: the collected
@@ -80,11 +74,7 @@ TEST(Golden, TheJobRunsThePasses) {
     Bitmap picture = goldenPicture(0);
 
     ProcessingJob& direct = idleJob(picture);
-    MatchCountMap map;
-    runDenoisePass(direct, 0, settings.pass1, &map);
-    DeblurSettings deblur = settings.deblur;
-    deblur.map.copyFrom(map);
-    runDeblurPass(direct, deblur);
+    runPasses(direct, settings);
 
     Bitmap collected;
     {

@@ -13,9 +13,8 @@
 #include <type_traits>
 #include <vector>
 
-// Shared by the pass tests: a deterministic generator (the standard
-// distributions differ between library versions), synthetic pictures, and
-// one idle job whose worker never wakes, on which the passes run directly.
+// Shared by the pass tests: a deterministic generator (the standard distributions differ between library
+// versions), synthetic pictures, and one idle job whose worker never wakes, on which the passes run directly.
 namespace passtest {
 
 // splitmix64: small, fast and the same everywhere.
@@ -30,8 +29,7 @@ public:
     }
     // Uniform in [0, 1) with 24 bits.
     double uniform() { return static_cast<double>(next() >> 40) / 16777216.0; }
-    // Approximately normal (sum of twelve uniforms), mean 0, deviation 1,
-    // computed with additions only.
+    // Approximately normal (sum of twelve uniforms), mean 0, deviation 1, computed with additions only.
     double normal() {
         double s = 0.0;
         for (int i = 0; i < 12; ++i)
@@ -47,12 +45,9 @@ inline uint8_t clampByte(double v) { return v <= 0.0 ? 0 : v >= 255.0 ? 255 : st
 
 using ::generated, ::hashImage;
 
-inline Bitmap solid(int32_t w, int32_t h, uint32_t pixel) {
-    return generated(w, h, [pixel](int32_t, int32_t) { return pixel; });
-}
+inline Bitmap solid(int32_t w, int32_t h, uint32_t p) { return generated(w, h, [p](int32_t, int32_t) { return p; }); }
 
-// A coloured picture with repeating structure (a diagonal triangle wave of
-// period 12), built with integer arithmetic only.
+// A coloured picture with repeating structure (a diagonal triangle wave of period 12), in integers only.
 inline Bitmap texture(int32_t w, int32_t h) {
     return generated(w, h, [](int32_t x, int32_t y) {
         const int32_t wave = (x + 2 * y) % 12;
@@ -61,8 +56,7 @@ inline Bitmap texture(int32_t w, int32_t h) {
     });
 }
 
-// Adds the same normal noise of the given deviation to all three channels
-// of every pixel (a luminance noise).
+// Adds the same normal noise of the given deviation to all three channels of every pixel (a luminance noise).
 inline Bitmap withNoise(const Bitmap& clean, double deviation, uint64_t seed) {
     Random random(seed);
     return generated(clean.width, clean.height, [&](int32_t x, int32_t y) {
@@ -73,8 +67,8 @@ inline Bitmap withNoise(const Bitmap& clean, double deviation, uint64_t seed) {
     });
 }
 
-// Every sample random: a picture (Bitmap) is the hardest kind for the
-// search, a detail band (ByteImage) one with no structure at all.
+// Every sample random: a picture (Bitmap) is the hardest kind for the search, a detail band (ByteImage) one with
+// no structure at all.
 template <typename ImageType>
 ImageType randomImage(int32_t w, int32_t h, uint64_t seed) {
     Random random(seed);
@@ -93,8 +87,8 @@ inline double psnr(const Bitmap& a, const Bitmap& b) {
 }
 
 
-// Counts the checkpoints the passes reach on a job, with the percentage at
-// each, and sets the job's state at the cancelAt-th one (never for -1).
+// Counts the checkpoints the passes reach on a job, with the percentage at each, and sets the job's state at the
+// cancelAt-th one (never for -1).
 struct Checkpoints {
     static inline int64_t seen = 0, cancelAt = -1;
     static inline int32_t state = WorkerRestart;
@@ -112,9 +106,8 @@ struct Checkpoints {
     }
 };
 
-// A job whose worker waits idle for the whole test program: nothing is ever
-// submitted to it, so the tests own its working image and fields. The passes
-// run on the calling thread alone unless a test sets threadCount.
+// A job whose worker waits idle for the whole test program: nothing is ever submitted to it, so the tests own its
+// working image and fields. The passes run on the calling thread alone unless a test sets threadCount.
 inline ProcessingJob& idleJob(const Bitmap& image) {
     static ProcessingJob* job = [] {
         InitBilinearWeights();
@@ -131,9 +124,8 @@ inline ProcessingJob& idleJob(const Bitmap& image) {
     return *job;
 }
 
-// Runs the pass on a fresh copy of the picture once for each of its first
-// `total` checkpoints, cancelling it there with `state`: every run must end
-// with that state thrown and the picture as it was.
+// Runs the pass on a fresh copy of the picture once for each of its first `total` checkpoints, cancelling it
+// there with `state`: every run must end with that state thrown and the picture as it was.
 template <typename Pass>
 void expectEveryCheckpointCancels(const Bitmap& picture, int64_t total, int32_t state, Pass pass) {
     for (int64_t at = 1; at <= total; ++at) {

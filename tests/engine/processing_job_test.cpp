@@ -9,8 +9,7 @@
 #include <chrono>
 #include <thread>
 
-// The job is driven with stand-in passes whose behaviour each test steers
-// through these globals; they run on the job's worker thread.
+// The job is driven with stand-in passes, run on its worker thread, that each test steers through these globals.
 namespace {
 
 std::atomic<int> runsStarted{0}, runsFinished{0}, maxPercentSeen{0}, deblurMapCell{-1};
@@ -63,8 +62,7 @@ void instantDenoise(ProcessingJob& job, int32_t, const PassParams&, MatchCountMa
     job.workingImage.data[0] += 1;
 }
 
-// Finishes its work, then a cancel arrives after the last checkpoint, before
-// the worker hands the result over.
+// Finishes its work, then a cancel arrives after the last checkpoint, before the worker hands the result over.
 void cancelledAfterTheLastCheckpoint(ProcessingJob& job, int32_t, const PassParams&, MatchCountMap*) {
     job.checkCancel();
     job.setSubProgress(50);
@@ -138,8 +136,7 @@ TEST_F(JobTest, CancelWhileBusyAbandonsTheRun) {
     job.cancel();
     holdPass = false;
     ASSERT_TRUE(eventually([&] { return job.percent.load() == 0 && job.requestPending.load() == 0; }));
-    // An empty image is a cancel: once the worker took it, nothing was
-    // handed over, and only the next picture starts a run.
+    // An empty image is a cancel: once the worker took it, nothing was handed over, and only the next picture runs.
     job.submit(Bitmap{}, EngineSettings{});
     ASSERT_TRUE(eventually([&] { return job.requestPending.load() == 0; }));
     EXPECT_EQ(std::pair(0, 0), std::pair(runsFinished.load(), job.resultReady.load()));
@@ -156,8 +153,8 @@ TEST_F(JobTest, DestructionWhileBusyEndsAtTheNextCheckpoint) {
     job.reset();
     EXPECT_EQ(0, runsFinished.load());
 
-    // Right after a submit the request and the shutdown arrive together:
-    // taking the request must not clear the shutdown (the watchdog ends a hang).
+    // Right after a submit the request and the shutdown arrive together: taking the request must not clear the
+    // shutdown (the watchdog ends a hang).
     for (int i = 0; i < 20; ++i) {
         holdPass = true;
         job = std::make_unique<ProcessingJob>(fakePasses());
@@ -177,16 +174,14 @@ TEST_F(JobTest, SecondPassCountsTowardProgress) {
 }
 
 TEST_F(JobTest, BackToBackSubmitsAlwaysLeaveTheLastResultFlagged) {
-    // A second submit can land after the worker woke for the first but
-    // before it took the request: the event then stays set for a request
-    // that is already taken. The wake-up it causes must not unflag the
-    // finished result, or the caller would wait for ever.
+    // A second submit can land after the worker woke for the first but before it took the request: the event then
+    // stays set for a request already taken. The wake-up it causes must not unflag the finished result, or the
+    // caller would wait for ever.
     ProcessingJob job(PassSequence{instantDenoise, nullptr});
     for (uint32_t i = 0; i < 300; ++i) {
         job.submit(solid(1, 1, 2 * i), EngineSettings{});
         job.submit(solid(1, 1, 2 * i + 1), EngineSettings{});
-        // The first request may finish before the second is submitted and be
-        // flagged for a moment: wait until the second one was taken.
+        // The first may finish and be flagged for a moment before the second is submitted: wait for the second.
         ASSERT_TRUE(eventually([&] { return job.requestPending.load() == 0 && job.resultReady.load() == 1; }))
             << "round " << i;
         // Give a stray wake-up the time to do its damage before looking.

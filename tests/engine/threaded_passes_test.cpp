@@ -1,7 +1,5 @@
-// The passes on several threads: work sharing, failures and cancellation
-// carried back to the calling thread, progress, and results equal to the
-// single-threaded reference. Small pictures: these also run under the thread
-// sanitizer.
+// The passes on several threads: work sharing, failures and cancellation carried back to the calling thread,
+// progress, and results equal to the single-threaded reference. Small pictures: these also run under TSan.
 #include "engine/denoise.h"
 #include "engine/option_mapping.h"
 #include "engine/parallel_rows.h"
@@ -44,8 +42,7 @@ TEST(ParallelRows, EveryRowOnceAndTheCallerInOrder) {
     }
     EXPECT_EQ(ParallelRows(nullptr, 7, 3).workerCount(), 3);
     EXPECT_EQ(ParallelRows(nullptr, 0, 3).workerCount(), 1);
-    // The caller works too: two rows that each wait for the other to start
-    // both start only when each thread takes one.
+    // The caller works too: two rows that each wait for the other to start both start only if each thread takes one.
     std::atomic<int32_t> started{0};
     std::atomic<bool> alone{false};
     ParallelRows(nullptr, 2, 2).run([&](int32_t, int32_t) {
@@ -71,8 +68,7 @@ TEST(ParallelRows, AFailureOnAnyThreadReachesTheCaller) {
     }
 }
 
-// The job's state, set while helpers work, ends the loop on every thread and
-// is thrown on the calling thread, as its own checkpoint would.
+// The job's state, set while helpers work, ends the loop on every thread and is thrown on the calling thread.
 TEST(ParallelRows, CancellationIsThrownOnTheCaller) {
     ProcessingJob& job = idleJob(passtest::solid(1, 1, 0));
     for (int32_t threads : {2, 7}) {
@@ -98,15 +94,13 @@ TEST(ParallelRows, CancellationIsThrownOnTheCaller) {
     idleJob(Bitmap());
 }
 
-// Cancelling at a checkpoint of the calling thread abandons the threaded
-// pass with the job's state and leaves the picture alone.
+// Cancelling at a checkpoint of the calling thread abandons the threaded pass and leaves the picture alone.
 TEST(ThreadedPasses, CancellingLeavesThePictureAlone) {
     Bitmap picture = passtest::withNoise(passtest::texture(40, 30), 6.0, 12);
     const EngineSettings settings = settingsFromOptions(findPreset("Phone camera noise")->options());
     for (int32_t threads : {2, 7}) {
         SCOPED_TRACE(std::to_string(threads) + " threads");
-        // 6 checkpoints precede the search; 7 and 8 are the first blocks the
-        // calling thread takes.
+        // 6 checkpoints precede the search; 7 and 8 are the first blocks the calling thread takes.
         MatchCountMap map;
         passtest::expectEveryCheckpointCancels(picture, 8, WorkerShutdown, [&](ProcessingJob& job) {
             job.threadCount.store(threads);

@@ -75,8 +75,7 @@ TEST_F(TempFolder, ReadsExactlyTheBytesOrFailsWithLengthZero) {
     }));
 #endif
 #ifdef __linux__
-    // A sysfs file claims a page and holds a few bytes, as a file cut while
-    // it is read would.
+    // A sysfs file claims a page and holds a few bytes, as a file cut while it is read would.
     const char* cut = "/sys/devices/system/cpu/online";
     EXPECT_TRUE(!std::filesystem::exists(cut) || (!ReadWholeFile(String(cut), buffer) && buffer.length == 0));
 #endif
@@ -98,8 +97,8 @@ TEST_F(TempFolder, WriteReplacesAndLeavesNoTemporaryBehind) {
 
 #ifndef _WIN32
 
-// The write fails half way, after the temporary file exists: the child may
-// write only 1000 bytes to any file, and ignores the signal that would end it.
+// The write fails half way, after the temporary exists: the child may write only 1000 bytes to any file, and
+// ignores the signal that would end it.
 TEST_F(TempFolder, AWriteThatFailsHalfWayKeepsTheOldFileAndNoTemporary) {
     std::string target = path("photo.tga");
     WriteFileBytes(target, "the user's photo");
@@ -119,8 +118,7 @@ TEST_F(TempFolder, AWriteThatFailsHalfWayKeepsTheOldFileAndNoTemporary) {
     }
 }
 
-// A name not yet written is known by its folder's real path and its own.
-// A file that exists is known by its device and number: a hard link is the same file.
+// A name not yet written is known by its folder's real path and its own; a file by its number, shared by hard links.
 TEST_F(TempFolder, NamesNotYetWrittenAreKnownByRealFolderAndNameFilesByTheirNumber) {
     const auto id = [this](const char* name) { return IdentifyFile(String(path(name).c_str())); };
     ASSERT_EQ(0, mkdir(path("a").c_str(), 0755));
@@ -157,8 +155,7 @@ TEST_F(TempFolder, ANewFileFollowsTheUmask) {
     }
 }
 
-// A read-only folder or file refuses the write and keeps the file; a
-// writable file is replaced and keeps its permissions.
+// A read-only folder or file refuses the write and keeps the file; a writable one keeps its permissions.
 TEST_F(TempFolder, PermissionsDecideAndARefusedWriteKeepsTheFile) {
     const struct {
         mode_t file, folder;
@@ -183,9 +180,8 @@ TEST_F(TempFolder, PermissionsDecideAndARefusedWriteKeepsTheFile) {
     }
 }
 
-// Whatever appears at the target while a write without replace runs stays;
-// the write fails with Exists and leaves no temporary, by any path: through
-// an unnamed or a named temporary, and without renameat2 or links (FAT).
+// Whatever appears at the target while a write without replace runs stays and the write fails with Exists,
+// leaving no temporary: through an unnamed or a named temporary, and without renameat2 or links (FAT).
 TEST_F(TempFolder, AWriteThatMustNotReplaceNeverDoesEvenWhenTheTargetAppearsMeanwhile) {
     static std::string intruder;
     intruder = path("photo.png");
@@ -220,8 +216,8 @@ TEST_F(TempFolder, AWriteThatMustNotReplaceNeverDoesEvenWhenTheTargetAppearsMean
     save_seams::linkAt = ::linkat;
 }
 
-// The replaced file's owner, group and extended attributes (ACLs among
-// them) carry over; a file with a second name is refused rather than split.
+// The replaced file's owner, group and extended attributes (ACLs among them) carry over; a file with a second
+// name is refused rather than split.
 TEST_F(TempFolder, AReplacedFileKeepsOwnerGroupAndAttributesAndHardLinksAreRefused) {
     const std::string target = path("shared.jpg");
     WriteFileBytes(target, "old");
@@ -251,15 +247,13 @@ TEST_F(TempFolder, AReplacedFileKeepsOwnerGroupAndAttributesAndHardLinksAreRefus
     EXPECT_EQ(2, entries());
 }
 
-// The folder is synced after the new name is in place, and a failed sync
-// is a failed save.
+// The folder is synced after the new name is in place, and a failed sync is a failed save.
 TEST_F(TempFolder, TheFolderIsSyncedAndItsFailureReported) {
     static std::string synced;
     save_seams::syncFolder = [](int folder) {
         std::error_code unreadable;
         synced = std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(folder), unreadable).string();
-        errno = EIO;
-        return -1;
+        return errno = EIO, -1;
     };
     FileFailure failure;
     const bool written = WriteWholeFile(String(path("a.png").c_str()), "x", 1, true, &failure);
@@ -269,9 +263,8 @@ TEST_F(TempFolder, TheFolderIsSyncedAndItsFailureReported) {
     EXPECT_EQ(std::string(std::strerror(EIO)), failure.reason.str());
 }
 
-// Without unnamed temporaries (EISDIR from an old kernel, EOPNOTSUPP or
-// EINVAL from a file system such as FAT's) a named one is written; any
-// other refusal ends the save with its reason.
+// Without unnamed temporaries (EISDIR from an old kernel, EOPNOTSUPP or EINVAL from a file system such as FAT's)
+// a named one is written; any other refusal ends the save with its reason.
 TEST_F(TempFolder, WithoutUnnamedTemporariesANamedOneIsWritten) {
     static int error;
     const auto openUnnamed = save_seams::openUnnamed;
@@ -292,9 +285,8 @@ TEST_F(TempFolder, WithoutUnnamedTemporariesANamedOneIsWritten) {
     save_seams::openUnnamed = openUnnamed;
 }
 
-// Publishing an unnamed temporary: a name another file took meanwhile is tried
-// again with another; any other failure to link, replacing or not, ends the
-// save with its reason, the old file in place and no temporary left.
+// Publishing an unnamed temporary: a name another file took meanwhile is tried again with another; any other
+// failure to link, replacing or not, ends the save with its reason, the old file in place and no temporary left.
 TEST_F(TempFolder, ATakenTemporaryNameIsTriedAgainAndAFailedLinkReported) {
     if (const int unnamed = open(dir.c_str(), O_TMPFILE | O_WRONLY, 0600); unnamed < 0 || close(unnamed) != 0)
         GTEST_SKIP() << "no unnamed temporary files here";
@@ -319,8 +311,8 @@ TEST_F(TempFolder, ATakenTemporaryNameIsTriedAgainAndAFailedLinkReported) {
     save_seams::linkAt = ::linkat;
 }
 
-// Looking at a path never opens it: a pipe neither blocks nor counts as a
-// readable file, a dangling link is something there but no file to read.
+// Looking at a path never opens it: a pipe neither blocks nor counts as a readable file, a dangling link is
+// something there but no file to read.
 TEST_F(TempFolder, PipesAndLinksAreProbedWithoutOpening) {
     const std::string fifo = path("pipe.png"), dangling = path("dangling.png");
     ASSERT_EQ(0, mkfifo(fifo.c_str(), 0666));
@@ -337,8 +329,7 @@ TEST_F(TempFolder, PipesAndLinksAreProbedWithoutOpening) {
     EXPECT_TRUE(FileExists(String(dangling.c_str())));
     EXPECT_EQ(FileKind::Missing, ProbeFile(String(dangling.c_str())));
     EXPECT_EQ(FileKind::NotRegular, ProbeFile(String(dir.c_str())));
-    // The system's reason comes with a failure, by either way of writing,
-    // also where a file stands for a folder.
+    // The system's reason comes with a failure, by either way of writing, also where a file stands for a folder.
     WriteFileBytes(path("file"), "x");
     for (bool named : {false, true})
         for (auto [where, error] : {std::pair{"no/such/folder.png", ENOENT}, {"file/photo.png", ENOTDIR}}) {
@@ -355,9 +346,8 @@ TEST_F(TempFolder, PipesAndLinksAreProbedWithoutOpening) {
     EXPECT_EQ(FileFailure::Kind::NotRegular, failure.kind);
 }
 
-// A save ended by SIGTERM (or Ctrl-C) while its temporary is on disk
-// leaves no temporary behind and ends with the signal's usual status; the
-// old file stays. Each way of writing pauses where its temporary has a name.
+// A save ended by SIGTERM (or Ctrl-C) while its temporary is on disk leaves no temporary behind and ends with the
+// signal's usual status; the old file stays. Each way of writing pauses where its temporary has a name.
 TEST_F(TempFolder, ASignalDuringASaveLeavesNoTemporary) {
     const std::string target = path("photo.png");
     const struct {

@@ -21,19 +21,12 @@ std::vector<std::string> journal;
 // Records what the loop does to it; finishes after a set number of updates.
 class ProbeWindow : public AppWindow {
 public:
-    explicit ProbeWindow(std::string name, int finishOnUpdate = 0)
-        : name_(std::move(name)), finishOnUpdate_(finishOnUpdate) {}
+    explicit ProbeWindow(std::string name, int finishOn = 0) : name_(std::move(name)), finishOn_(finishOn) {}
     ~ProbeWindow() override { journal.push_back("delete " + name_); }
 
     void Present() override { journal.push_back("present " + name_); }
-    bool Update(const InputState&) override {
-        journal.push_back("update " + name_);
-        return ++updates_ == finishOnUpdate_;
-    }
-    void DispatchInput(const InputState& s) override {
-        journal.push_back("input " + name_);
-        lastPressed = s.pressed;
-    }
+    bool Update(const InputState&) override { journal.push_back("update " + name_); return ++updates_ == finishOn_; }
+    void DispatchInput(const InputState& s) override { journal.push_back("input " + name_); lastPressed = s.pressed; }
     void OnResize() override { journal.push_back("resize " + name_); }
     bool CanClose() override { return canClose; }
 
@@ -42,7 +35,7 @@ public:
 
 private:
     std::string name_;
-    int finishOnUpdate_;
+    int finishOn_;
     int updates_ = 0;
 };
 

@@ -15,9 +15,8 @@
 
 namespace {
 
-// A window's tree on the headless backend, driven frame by frame: input is
-// injected as the native layer would deliver it, then each frame of the loop
-// takes the snapshot, updates the tree and presents what changed.
+// A window's tree on the headless backend, driven frame by frame: input is injected as the native layer would
+// deliver it, then each frame of the loop takes the snapshot, updates the tree and presents what changed.
 struct Controls : ::testing::Test {
     void SetUp() override {
         InitBilinearWeights();
@@ -40,8 +39,7 @@ struct Controls : ::testing::Test {
     void Frame(int32_t x, int32_t y) { headless::MoveMouse(*window, x, y); WalkWindows(); }
     void Press() { headless::PressButton(*window, MouseLeft); }
     void Release() { headless::ReleaseButton(*window, MouseLeft); }
-    // Press and release between two snapshots, then the frame that sees
-    // the release.
+    // Press and release between two snapshots, then the frame that sees the release.
     void Click(int32_t x, int32_t y) { Press(); Release(); Frame(x, y); Frame(x, y); }
     // Named keys or typed characters, then the frame that sees them.
     void Keys(std::initializer_list<uint8_t> codes) {
