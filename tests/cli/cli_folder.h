@@ -14,8 +14,7 @@
 #include <string>
 #include <vector>
 
-// A scratch folder for the program's files, and runs of the program that
-// keep what it printed.
+// A scratch folder for the program's files, and runs of the program that keep what it printed.
 class CliFolder : public ::testing::Test {
 protected:
     void SetUp() override {

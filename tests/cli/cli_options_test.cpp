@@ -29,8 +29,7 @@ TEST(CliOptions, FinalResolutionForms) {
     ASSERT_TRUE(parse({"--size", "99999x1", "x.png"}, o));
 }
 
-// Every kind of usage error exits with status 2, names the fault and
-// points at --help, before any file is touched.
+// Every kind of usage error exits with status 2, names the fault and points at --help, before any file is touched.
 TEST(CliOptions, EveryUsageErrorExitsWithStatus2) {
     std::vector<std::pair<std::vector<std::string>, const char*>> all = {
         {{}, "no input files"}, {{"--bogus", "x.png"}, "unknown option"},

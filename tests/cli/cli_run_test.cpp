@@ -211,9 +211,8 @@ TEST_F(CliRun, MixedInputsReportEachFailureAndGoOn) {
     EXPECT_FALSE(exists("half_new.jpg"));
 }
 
-// On a terminal the progress of each file is one line, redrawn in place: the
-// file's name, a bar of 30 that fills with the percentage, the percentage;
-// the file's report or failure then replaces it.
+// On a terminal the progress of each file is one line, redrawn in place: the file's name, a bar of 30 that fills with
+// the percentage, the percentage; the file's report or failure then replaces it.
 TEST_F(CliRun, ATerminalShowsProgressOnOneLineThatTheReportReplaces) {
     write("a.png", makePhoto(160, 120, 3));
     EXPECT_EQ(1, run({"--noise-size", "50", path("a.png"), path("missing.png")}, true));
@@ -252,8 +251,7 @@ TEST_F(CliRun, TooLargeAFinalSizeIsAnErrorNotACrash) {
     EXPECT_NE(std::string::npos, log.find("Not enough memory"));
     EXPECT_FALSE(exists("a_new.png"));
 
-    // 25000 times the preset's 4 is past the largest side; the product is
-    // refused, not wrapped or cut.
+    // 25000 times the preset's 4 is past the largest side; the product is refused, not wrapped or cut.
     write("wide.png", makePhoto(25000, 1, 9));
     EXPECT_EQ(1, run({"--quiet", "--preset", "Photo 4x zoom", path("wide.png")}));
     EXPECT_NE(std::string::npos, log.find("would be 100000x4; each side must be 1 to 99999")) << log;
@@ -281,8 +279,7 @@ TEST_F(CliRun, PhotosComeOutUprightWithTheirExifAtTheQualityAsked) {
     EXPECT_GT(metadata.exif.length, 0);
 }
 
-// LibRaw (OpenMP) and aom run threads of their own that ThreadSanitizer
-// cannot follow, uninstrumented as they are.
+// LibRaw (OpenMP) and aom run threads of their own that ThreadSanitizer cannot follow, uninstrumented as they are.
 #if defined(__SANITIZE_THREAD__)
 #define VISTREL_UNDER_TSAN 1
 #elif defined(__has_feature)

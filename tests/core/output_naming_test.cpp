@@ -2,9 +2,8 @@
 
 #include <gtest/gtest.h>
 
-// The prefix goes after the later separator, the suffix before the last dot
-// of the name (a folder's dot starts no extension) or at its end; empty texts
-// leave the path as it was, and say so.
+// The prefix goes after the later separator, the suffix before the last dot of the name (a folder's dot starts no
+// extension) or at its end; empty texts leave the path as it was, and say so.
 TEST(BatchOutputPath, PrependAfterTheLaterSeparatorAppendBeforeTheLastDot) {
     const char* const rows[][4] = {  // path, prepend, append, result
         {"/photos/a.jpg", "", "_new", "/photos/a_new.jpg"}, {"C:\\photos\\a.jpg", "x", "", "C:\\photos\\xa.jpg"},

@@ -33,8 +33,7 @@ double ours(const Call& c) {
     }
 }
 
-// The C library's function, in double (glibc's own results) or long double
-// (11 more bits, the accuracy reference).
+// The C library's function, in double (glibc's own results) or long double (11 more bits, the accuracy reference).
 template <typename T>
 T library(const Call& c) {
     const T x = c.x, y = c.y;
@@ -55,8 +54,7 @@ uint64_t bitsOf(double v) {
 
 bool sameBits(double a, double b) { return bitsOf(a) == bitsOf(b) || (a != a && b != b); }
 
-// Every argument the engine and the toolkit hand to these functions, built
-// the way their code builds it.
+// Every argument the engine and the toolkit hand to these functions, built the way their code builds it.
 std::vector<Call> programArguments() {
     std::vector<Call> calls;
     // Slider mappings a (b/a)^t = exp(ln a + t (ln b - ln a)), t = position * 0.01f.
@@ -90,8 +88,7 @@ std::vector<Call> programArguments() {
         calls.push_back({Pow, 2.0, (s - 4) * 0.25});
     for (int32_t a = 0; a < 32; ++a)
         calls.insert(calls.end(), {{Sin, a * 3.1415927 / 16.0, 0}, {Cos, a * 3.1415927 / 16.0, 0}});
-    // Button faces: sin(y pi / height) for every row of faces up to 48 high
-    // (the toolkit draws 18, 19, 24 and 30).
+    // Button faces: sin(y pi / height) for every row of faces up to 48 high (the toolkit draws 18, 19, 24 and 30).
     const double pi = static_cast<double>(3.1415927f);
     for (int32_t height = 1; height <= 48; ++height)
         for (int32_t y = 0; y <= height; ++y)
@@ -118,9 +115,8 @@ const bool haveReference = std::numeric_limits<long double>::digits >= 64;
 const bool haveReference = false;
 #endif
 
-// The FNV-1a hash of our results for the calls, each checked to be the
-// double nearest glibc's long double evaluation where that is available; how
-// many differ from glibc's own double results is printed.
+// The FNV-1a hash of our results for the calls, each checked to be the double nearest glibc's long double evaluation
+// where that is available; how many differ from glibc's own double results is printed.
 uint64_t checkedHash(const std::vector<Call>& calls) {
     uint64_t hash = 1469598103934665603u;
     int32_t differing[5] = {}, wrong = 0;
@@ -140,16 +136,14 @@ uint64_t checkedHash(const std::vector<Call>& calls) {
     return hash;
 }
 
-// The program's arguments give correctly rounded results, the same on every
-// system: the hash was recorded on Linux x86-64, where they equal glibc's
-// results but for the few that glibc rounds the other way (which also differ
-// between glibc's builds for CPUs with and without FMA).
+// The program's arguments give correctly rounded results, the same on every system: the hash was recorded on Linux
+// x86-64, where they equal glibc's results but for the few that glibc rounds the other way (which also differ between
+// glibc's builds for CPUs with and without FMA).
 TEST(PortableMath, ProgramArgumentsGiveTheSameCorrectlyRoundedResults) {
     EXPECT_EQ(checkedHash(programArguments()), 8719704610521865867u);
 }
 
-// Edge arguments with the correctly rounded results (from a 3000-bit
-// evaluation) or the C standard's special values.
+// Edge arguments with the correctly rounded results (from a 3000-bit evaluation) or the C standard's special values.
 TEST(PortableMath, EdgeArguments) {
     const double inf = std::numeric_limits<double>::infinity(), nan = std::nan("");
     const double max = std::numeric_limits<double>::max(), tiny = std::numeric_limits<double>::denorm_min();
@@ -194,10 +188,9 @@ TEST(PortableMath, EdgeArguments) {
             << Names[c.f] << std::hexfloat << "(" << c.x << ", " << c.y << ") = " << ours(c);
 }
 
-// The double-double values before rounding, against a 3000-bit evaluation
-// (as m 2^exponent for exp and pow): the margin that keeps results correctly
-// rounded, which a lost term or a truncated constant would eat long before a
-// rounded result showed it.
+// The double-double values before rounding, against a 3000-bit evaluation (as m 2^exponent for exp and pow): the margin
+// that keeps results correctly rounded, which a lost term or a truncated constant would eat long before a rounded
+// result showed it.
 TEST(PortableMath, UnroundedValuesAreAccurate) {
     using portable_math::DoubleDouble;
     const std::tuple<Call, DoubleDouble, int> cases[] = {  // the call, its exact value, the exponent
@@ -245,8 +238,7 @@ TEST(PortableMath, UnroundedValuesAreAccurate) {
     }
 }
 
-// Random arguments over the ranges the program uses and wider, angles up to
-// the largest double.
+// Random arguments over the ranges the program uses and wider, angles up to the largest double.
 TEST(PortableMath, RandomArgumentsAreCorrectlyRounded) {
     std::mt19937_64 random(20261206);
     auto uniform = [&](double lo, double hi) { return lo + (hi - lo) * static_cast<double>(random() >> 11) * 0x1p-53; };

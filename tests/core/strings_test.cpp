@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 TEST(Growth, PowersOfTwoNeverBelowFour) {
@@ -39,16 +40,13 @@ TEST(Format, RetriesWithDoubledSizeUntilTheTextFits) {
 }
 
 TEST(Compare, SignedBytesCaseFoldingAndLimit) {
-    EXPECT_EQ(-1, String("abc").Compare(String("ABD"), false));
-    EXPECT_EQ(1, String("abc").Compare(String("ABD"), true));
-    EXPECT_EQ(-1, String("abc").Compare(String("abcd"), false));
-    EXPECT_EQ(0, String("abc").Compare(String("abcd"), false, 3));
-    EXPECT_EQ(0, String("abc").Compare(String("abc"), true, 5));
-    EXPECT_EQ(0, String("").Compare(String("")));
-    // Bytes above 127 are negative as signed 8-bit values.
-    EXPECT_EQ(-1, String("\xC3").Compare(String("a")));
-    // Only A-Z fold: '[' (0x5B) and '{' (0x7B) stay different.
-    EXPECT_NE(0, String("[").Compare(String("{"), false));
+    // Bytes above 127 are negative as signed 8-bit values; only A-Z fold: '[' (0x5B) and '{' (0x7B) stay different.
+    const std::tuple<const char*, const char*, bool, int32_t, int32_t> rows[] = {  // a, b, case, limit, result
+        {"abc", "ABD", false, -1, -1}, {"abc", "ABD", true, -1, 1}, {"abc", "abcd", false, -1, -1},
+        {"abc", "abcd", false, 3, 0}, {"abc", "abc", true, 5, 0}, {"", "", true, -1, 0}, {"\xC3", "a", true, -1, -1},
+        {"[", "{", false, -1, -1}};
+    for (const auto& [a, b, caseSensitive, limit, result] : rows)
+        EXPECT_EQ(result, String(a).Compare(String(b), caseSensitive, limit)) << a << " " << b;
 }
 
 TEST(Assign, ReplacesTheTextOrEmptiesIt) {

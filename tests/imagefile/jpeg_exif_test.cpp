@@ -60,10 +60,7 @@ TEST(JpegExif, TheBlockTravelsByteForByteToASameSizeSaveAndIsRewrittenForAnother
 TEST(JpegExif, ADensityPerCentimetreIsReadPerInch) {
     ByteArray jpeg;
     PhotoMetadata metadata;  // a JPEG's own resolution, saved at its size
-    metadata.jpegSource = true;
-    metadata.size = {8, 8};
-    metadata.dpiX = 300;
-    metadata.dpiY = 70000;
+    metadata.jpegSource = true, metadata.size = {8, 8}, metadata.dpiX = 300, metadata.dpiY = 70000;
     ASSERT_TRUE(encode(makePhoto(8, 8), ImageFileJpeg, 90, &metadata, jpeg));
     ASSERT_EQ(0, std::memcmp(jpeg.data + 6, "JFIF", 5));
     EXPECT_EQ(0, std::memcmp(jpeg.data + 13, "\1\1\x2c\0\x60", 5));  // per inch: 300 across, 96 down

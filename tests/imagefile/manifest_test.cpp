@@ -12,9 +12,8 @@
 #include <string>
 #include <vector>
 
-// Walks the public conformance suites' manifest: every file that must load
-// loads with the listed size (and alpha where it is known), every corrupt
-// file fails, and nothing crashes, hangs or leaks.
+// Walks the public conformance suites' manifest: every file that must load loads with the listed size (and alpha where
+// it is known), every corrupt file fails, and nothing crashes, hangs or leaks.
 
 namespace {
 
@@ -101,41 +100,32 @@ TEST_P(Suite, EveryFileBehavesAsTheManifestSays) {
     EXPECT_GT(loaded, 0);
 }
 
-// The seq files are 16 x 16 samples counting up; files whose names end in
-// the same checksum hold the same samples in different layouts (strips,
-// tiles, planes, compression, differencing), so they must decode alike.
+// The seq files are 16 x 16 samples counting up; files whose names end in the same checksum hold the same samples in
+// different layouts (strips, tiles, planes, compression, differencing), so they must decode alike.
 TEST(TiffLayouts, EveryLayoutOfTheSameSamplesDecodesAlike) {
     std::map<std::string, std::vector<std::string>> groups;
     for (const Row& row : rowsOf("tiff")) {
         if (row.expect != "ok" || row.path.find("/seq/") == std::string::npos)
             continue;
-        size_t dash = row.path.rfind('-'), dot = row.path.rfind('.');
+        const size_t dash = row.path.rfind('-'), dot = row.path.rfind('.');
         // Associated alpha means premultiplied colours, which decode
         // differently from the same samples with unassociated alpha.
-        bool unassociated = row.path.find("-unassoc") != std::string::npos;
-        groups[row.path.substr(dash + 1, dot - dash - 1) + (unassociated ? "u" : "")].push_back(row.path);
+        const char* alpha = row.path.find("-unassoc") != std::string::npos ? "u" : "";
+        groups[row.path.substr(dash + 1, dot - dash - 1) + alpha].push_back(row.path);
     }
     int32_t compared = 0;
-    for (const auto& group : groups) {
-        Bitmap first;
-        for (const std::string& path : group.second) {
-            SCOPED_TRACE(path);
-            const Bitmap bitmap = loadedPhoto("../formats/" + path);
-            ASSERT_FALSE(bitmap.isEmpty());
-            if (first.isEmpty()) {
-                first.copyFrom(bitmap);
-                continue;
-            }
-            EXPECT_TRUE(samePixels(first, bitmap)) << "differs from " << group.second[0];
-            ++compared;
-        }
+    for (const auto& [checksum, paths] : groups) {
+        const Bitmap first = loadedPhoto("../formats/" + paths[0]);
+        ASSERT_FALSE(first.isEmpty()) << paths[0];
+        for (size_t i = 1; i < paths.size(); ++i, ++compared)
+            EXPECT_TRUE(samePixels(first, loadedPhoto("../formats/" + paths[i])))
+                << paths[i] << " differs from " << paths[0];
     }
     EXPECT_GT(compared, 20);
 }
 
-// 12-bit samples, which only our own reader takes: a second sample is alpha
-// when it is marked associated (1) or unassociated (2), not when unspecified.
-// A pixel with associated alpha 0 has no colour to divide out.
+// 12-bit samples, which only our own reader takes: a second sample is alpha when it is marked associated (1) or
+// unassociated (2), not when unspecified. A pixel with associated alpha 0 has no colour to divide out.
 TEST(TiffLayouts, OurReaderTakesAnExtraSampleAsAlphaOnlyWhenMarkedSo) {
     for (auto [extra, samples] : {std::pair(0u, 0x0880u), {1u, 0x0880u}, {2u, 0x0880u}, {1u, 0x0080u}}) {
         std::vector<uint8_t> file = {'I', 'I', 42, 0, 8, 0, 0, 0, 10, 0};  // the directory at 8 holds 10 entries
@@ -164,11 +154,9 @@ bool endsWith(const std::string& text, const std::string& end) {
 // "format/source" of a path in the suites.
 std::string sourceOf(const std::string& path) { return path.substr(0, path.find('/', path.find('/') + 1)); }
 
-// Pixels that differ from the reference: a channel may be off by one, since
-// the decoders behind the references round 5- and 6-bit channels up to 8
-// bits each their own way. A fully transparent reference pixel has no colour
-// to compare; only a GIF may show it opaque, as its transparent index is
-// never turned into alpha.
+// Pixels that differ from the reference: a channel may be off by one, since the decoders behind the references
+// round 5- and 6-bit channels up to 8 bits each their own way. A fully transparent reference pixel has no colour
+// to compare; only a GIF may show it opaque, as its transparent index is never turned into alpha.
 int32_t differingPixels(const Bitmap& actual, const Bitmap& expected, bool gif, std::string& first) {
     if (actual.width != expected.width || actual.height != expected.height) {
         first = "size " + std::to_string(actual.width) + "x" + std::to_string(actual.height);
@@ -190,10 +178,9 @@ int32_t differingPixels(const Bitmap& actual, const Bitmap& expected, bool gif, 
     return wrong;
 }
 
-// Each decoded file with its reference renderings: the manifest names the
-// files each PNG reference renders ("reference rendering for a, b", or an
-// "acceptable alternative rendering"); the GIF suite keeps the expected first
-// frame beside each file.
+// Each decoded file with its reference renderings: the manifest names the files each PNG reference renders ("reference
+// rendering for a, b", or an "acceptable alternative rendering"); the GIF suite keeps the expected first frame beside
+// each file.
 std::map<std::string, std::vector<std::string>> referencesOf(const std::string& folder) {
     std::vector<Row> rows = rowsOf(folder);
     std::map<std::string, bool> okPaths;  // the valid files
@@ -211,8 +198,7 @@ std::map<std::string, std::vector<std::string>> referencesOf(const std::string& 
         std::string name;
         while (std::getline(list, name, ',')) {
             name.erase(0, name.find_first_not_of(' '));
-            // The named file sits in the reference's folder or in a sibling
-            // folder of the same source.
+            // The named file sits in the reference's folder or in a sibling folder of the same source.
             for (const auto& [path, ok] : okPaths)
                 if (sourceOf(path) == sourceOf(row.path) && endsWith(path, "/" + name))
                     references[path].push_back(row.path);

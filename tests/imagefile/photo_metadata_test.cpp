@@ -12,9 +12,8 @@
 #include <string>
 #include <vector>
 
-// What a photo carries besides its pixels, from load to save: orientation,
-// EXIF block and ICC profile. The files are made by
-// scripts/make_photo_test_files.py.
+// What a photo carries besides its pixels, from load to save: orientation, EXIF block and ICC profile. The files are
+// made by scripts/make_photo_test_files.py.
 
 namespace {
 
@@ -134,8 +133,7 @@ TEST(Exif, HostileBlocksAreRefusedWithoutReadingOutside) {
     PhotoMetadata metadata;
     ASSERT_FALSE(loadedPhoto("orientation_1.jpg", &metadata).isEmpty());
     const ByteArray good = metadata.exif;
-    // Every truncation fails, without reading past the end (ASan watches;
-    // the fuzzer tries the rest).
+    // Every truncation fails, without reading past the end (ASan watches; the fuzzer tries the rest).
     for (int32_t length = 0; length < good.length; ++length) {
         ByteArray cut;
         cut.Assign(good.data, length);
@@ -209,14 +207,10 @@ TEST(Exif, ALargeBlockTravelsWholeThroughJpegXl) {
 // Tags should come sorted, but writers do not all keep to it: the Exif
 // directory link listed before the Orientation must not hide the latter.
 TEST(Exif, OrientationIsResetWhereverItStandsInTheFirstDirectory) {
-    const uint8_t unsorted[] = {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0,
-                                2, 0,                                          // first directory
-                                0x69, 0x87, 4, 0, 1, 0, 0, 0, 38, 0, 0, 0,     // Exif directory at 38
-                                0x12, 0x01, 3, 0, 1, 0, 0, 0, 6, 0, 0, 0,      // Orientation 6
-                                0, 0, 0, 0,
-                                1, 0,                                          // Exif directory
-                                0x02, 0xA0, 4, 0, 1, 0, 0, 0, 5, 0, 0, 0,      // PixelXDimension
-                                0, 0, 0, 0};
+    // The first directory: the Exif directory at 38, then Orientation 6; the Exif directory: PixelXDimension.
+    const uint8_t unsorted[] = {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0, 2, 0,
+                                0x69, 0x87, 4, 0, 1, 0, 0, 0, 38, 0, 0, 0, 0x12, 0x01, 3, 0, 1, 0, 0, 0, 6, 0, 0, 0,
+                                0, 0, 0, 0, 1, 0, 0x02, 0xA0, 4, 0, 1, 0, 0, 0, 5, 0, 0, 0, 0, 0, 0, 0};
     ByteArray block;
     block.Assign(unsorted, sizeof unsorted);
     block.Append("\xee", 1);  // a byte past every directory, which the rewrite cuts off
@@ -275,8 +269,7 @@ TEST(Profile, AProfiledPhotoKeepsItsProfileOrIsConvertedForEveryOutputType) {
 }
 
 TEST(Profile, ConversionGivesTheSameBitsEverywhereAndALargeProfileTravelsInJpeg) {
-    // A checksum of a photo-like picture converted from Display P3: the
-    // Windows build must give the very same bits.
+    // A checksum of a photo-like picture converted from Display P3: the Windows build must give the very same bits.
     Bitmap photo = makePhoto(64, 48, 3);
     ASSERT_TRUE(convertToSrgb(photo, fileBytes(photoDir + "display_p3.icc")));
     EXPECT_EQ(16743075302433144917ull, hashImage(photo));
