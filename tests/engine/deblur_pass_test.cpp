@@ -56,6 +56,17 @@ TEST(DeblurPass, LumaZeroCountsAsOne) {
     EXPECT_EQ(strong.workingImage.at(3, 2), packPixel(0, 0, 255));
 }
 
+// Halfway up an even step the Laplacian is exactly 0, which counts as
+// positive: the pixel moves towards its darkest neighbour.
+TEST(DeblurPass, AZeroLaplacianMovesTowardsTheDarkest) {
+    const uint32_t levels[5] = {0, 0, 100, 200, 200};
+    const Bitmap picture =
+        passtest::generated(5, 3, [&](int32_t x, int32_t) { return packPixel(levels[x], levels[x], levels[x]); });
+    ProcessingJob& job = idleJob(picture);
+    runDeblurPass(job, settings(0.5f, 0.5f, 1, 1, 0));
+    EXPECT_EQ(job.workingImage.at(2, 1), packPixel(50, 50, 50));
+}
+
 TEST(DeblurPass, CancellingAtAnyCheckpointLeavesThePictureAlone) {
     Bitmap picture = edges(7, 6);
     DeblurSettings s = settings(0.1f, 0.4f, 2, 2, 4);

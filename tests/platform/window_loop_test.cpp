@@ -218,11 +218,17 @@ TEST_F(Program, StartsRunsAndShutsDownInOrder) {
             PostQuitMessage();
     };
     hooks.filesDropped = [](const std::vector<String>&) { run.order.push_back("dropped"); };
+    static void (*start)() = nullptr;  // the fixture's, after a drop while running
+    start = hooks.startUp;
+    hooks.startUp = [] {
+        headless::Post([] { DispatchDroppedFiles({String("a.png")}); });
+        start();
+    };
     Watchdog watchdog("the program's run");
     EXPECT_EQ(RunProgram(hooks), 0);
     DispatchMenuCommand(105);  // the handlers went with the program
     DispatchDroppedFiles({String("a.png")});
-    EXPECT_EQ(run.order, (std::vector<std::string>{"start", "command 105", "teardown"}));
+    EXPECT_EQ(run.order, (std::vector<std::string>{"start", "dropped", "command 105", "teardown"}));
     EXPECT_TRUE(run.windowManagerAtStart && run.folderAtStart.length > 0);
     EXPECT_EQ(run.folderAtStart.data[run.folderAtStart.length - 1], PathSeparator);
     EXPECT_EQ(std::tuple(run.windowsAtTeardown, TheWindowManager, ProgramFolder.length), std::tuple(1, nullptr, 0));
