@@ -127,7 +127,8 @@ int32_t startLevel(int32_t patchRadius, int32_t levelCount) {
 void averageDetail(const DetailPyramid& referencePyramid, const DetailPyramid& searchPyramid,
                    const ByteImage& detailIn, ByteImage& detailOut, const PassParams& params, int32_t m,
                    ProcessingJob* job, MatchCountMap* map, int32_t threads) {
-    requireDiscsInBand(params, m, referencePyramid, startLevel(params.patchRadius, searchPyramid.levelCount()));
+    const int32_t firstLevel = startLevel(params.patchRadius, searchPyramid.levelCount());
+    requireDiscsInBand(params, m, referencePyramid, firstLevel);
     const int32_t w0 = detailIn.width;
     const int32_t h0 = detailIn.height;
     allocateOrThrow(detailOut, w0, h0);
@@ -151,7 +152,6 @@ void averageDetail(const DetailPyramid& referencePyramid, const DetailPyramid& s
     }
     const int32_t s0 = job ? job->subProgress : 0;
 
-    const int32_t firstLevel = startLevel(r0, searchPyramid.levelCount());
     const int32_t searchW0 = searchPyramid.level(0).width;
     const int32_t searchH0 = searchPyramid.level(0).height;
     const int32_t blockRows = h0 - m > m ? (h0 - 2 * m + step - 1) / step : 0;

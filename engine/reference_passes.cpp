@@ -154,7 +154,8 @@ BandSplit splitBandsReference(const Bitmap& image, float splitRadius) {
 void averageDetailReference(const DetailPyramid& referencePyramid, const DetailPyramid& searchPyramid,
                             const ByteImage& detailIn, ByteImage& detailOut, const PassParams& params, int32_t m,
                             ProcessingJob* job, MatchCountMap* map) {
-    requireDiscsInBand(params, m, referencePyramid, startLevel(params.patchRadius, searchPyramid.levelCount()));
+    const int32_t firstLevel = startLevel(params.patchRadius, searchPyramid.levelCount());
+    requireDiscsInBand(params, m, referencePyramid, firstLevel);
     const int32_t w0 = detailIn.width;
     const int32_t h0 = detailIn.height;
     allocateOrThrow(detailOut, w0, h0);
@@ -177,7 +178,6 @@ void averageDetailReference(const DetailPyramid& referencePyramid, const DetailP
     }
     const int32_t s0 = job ? job->subProgress : 0;
 
-    const int32_t firstLevel = startLevel(r0, searchPyramid.levelCount());
     const int32_t searchW0 = searchPyramid.level(0).width;
     const int32_t searchH0 = searchPyramid.level(0).height;
 
