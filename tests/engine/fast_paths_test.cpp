@@ -59,12 +59,13 @@ TEST(FastPaths, BlockSearchMatchesTheReference) {
                 int32_t m = kind == 0 ? 2 * p.patchRadius : p.blockStep / 2 + p.patchRadius;
                 ByteImage band;
                 DetailPyramid pyramid;
-                do {
+                for (;; ++m) {  // widened until the check takes it
                     const int32_t w = size[0] + 2 * m, h = size[1] + 2 * m;
                     band = kind ? passtest::randomImage<ByteImage>(w, h, seed++) : detailLikeBand(w, h, seed++);
                     pyramid = buildPyramid(band);
-                } while (kind && !accepted(p, m++, pyramid));
-                m -= kind;
+                    if (kind == 0 || accepted(p, m, pyramid))
+                        break;
+                }
                 ByteImage expected;
                 MatchCountMap expectedMap;
                 averageDetailReference(pyramid, pyramid, band, expected, p, m, nullptr, &expectedMap);
