@@ -42,7 +42,6 @@ int32_t FieldValue(const EditField* field) {
 }
 
 WizardController::WizardController(PassSequence passes) : job(passes) {
-    job.threadCount.store(HardwareThreadCount());
     if (TheApplication)
         TheApplication->wizard = this;
     const Size client = TheWindowManager ? TheWindowManager->ClientSize() : Size{800, 600};

@@ -73,6 +73,8 @@ TEST_F(CliRun, UnwritableTargetsAreRefusedUpFrontAndFailuresSayWhy) {
     EXPECT_EQ("Unable to save " + path("a.wbmp") + " (WBMP files hold black and white only, which this program does "
               "not write)\n", log);  // no estimate printed: the picture was never looked at
     EXPECT_EQ("old wbmp", readBytes("a.wbmp"));
+    EXPECT_EQ(1, run({"--auto", "-o", path("a.xyz"), path("a.png")}));
+    EXPECT_EQ("Unknown image format: " + path("a.xyz") + "\n", log);
     EXPECT_EQ(1, run({"--auto", "--width", "256", "-o", path("a.ico"), path("a.png")}));
     EXPECT_EQ("Unable to save " + path("a.ico") + " (an icon is at most 255 x 255 pixels)\n", log);
     EXPECT_FALSE(exists("a.ico"));

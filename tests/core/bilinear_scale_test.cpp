@@ -23,6 +23,9 @@ TEST_F(WeightsReady, SampleWeighsNeighboursInEighthsWithoutBleeding) {
     EXPECT_EQ(packPixel(127, 127, 127, 127), sampleBilinearClamped(b, 0x8000, 0));
     // Fractions below an eighth are dropped.
     EXPECT_EQ(b.at(0, 0), sampleBilinearClamped(b, 0x1FFF, 0x1FFF));
+    // Sums are truncated, not rounded: 63 weighed 1 of 64 in the far corner gives 0 in its lane.
+    const Bitmap corner = generated(2, 2, [](int32_t x, int32_t y) { return x && y ? 0x3Fu : 0u; });
+    EXPECT_EQ(0u, sampleBilinearClamped(corner, 0x2000, 0x2000));
     // Lanes do not bleed at full value; a fresh 1 x 1 picture has no white past its column.
     const Bitmap w = generated(1, 1, [](int32_t, int32_t) { return 0xFFFFFFFFu; });
     EXPECT_EQ(0xFFFFFFFFu, sampleBilinearClamped(w, 0x7000, 0x5000));

@@ -51,12 +51,17 @@ TEST(NoiseEstimate, WithinFifteenPercentOnFlatGradientAndTexturedPictures) {
 
 TEST(NoiseEstimate, CleanSmoothPicturesReadNearZero) {
     EXPECT_LT(estimateNoiseSigma(noisyPicture([](int x, int y, int) { return 50.0 + 0.3 * x + 0.2 * y; }, 0.0, 1)), 0.5f);
+    // Half the responses 0 (flat green), half 8 (red zigzag on the middle row; blue 0 is left out): the median
+    // is where the flat half ends, the top of bin 0, not somewhere in the empty bins up to the busy half's.
+    const auto zigzag = [](int32_t x, int32_t y) { return packPixel(y == 1 ? 128 + 2 * (x % 2) : 128, 100, 0); };
+    EXPECT_FLOAT_EQ(estimateNoiseSigma(passtest::generated(20, 3, zigzag)), 0.5f / 4.0469387f);
 }
 
 TEST(NoiseEstimate, DegeneratePicturesGiveZero) {
     EXPECT_EQ(0.0f, estimateNoiseSigma(passtest::solid(2, 50, packPixel(10, 20, 30))));
-    // Three rows are enough for one row of windows.
+    // Three rows are enough for one row of windows, three columns for one column.
     EXPECT_GT(estimateNoiseSigma(passtest::generated(50, 3, [](int32_t x, int32_t) { return x * 7 % 11 * 65793u + 90; })), 0);
+    EXPECT_GT(estimateNoiseSigma(passtest::generated(3, 50, [](int32_t, int32_t y) { return y * 7 % 11 * 65793u + 90; })), 0);
     // Every window touches 0: nothing usable.
     EXPECT_EQ(0.0f, estimateNoiseSigma(passtest::solid(20, 20, packPixel(0, 0, 0))));
     // Every window has a black row, above, across or below its middle.
