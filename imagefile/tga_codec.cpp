@@ -197,18 +197,15 @@ bool encodeTga(const DecodedImage& image, ByteArray& out) {
     uint64_t total = 18 + static_cast<uint64_t>(image.width) * image.height * pixelBytes;
     if (image.width > 65535 || image.height > 65535 || total > 0x7FFFFFFF / 2)
         return false;
-    uint8_t header[18] = {};
-    header[2] = 2;  // uncompressed true colour
-    putU16le(header + 12, static_cast<uint32_t>(image.width));
-    putU16le(header + 14, static_cast<uint32_t>(image.height));
-    header[16] = static_cast<uint8_t>(pixelBytes * 8);
-    header[17] = 0;  // bottom-up rows
-    if (!appendBytes(out, header, sizeof(header)))
-        return false;
-    int32_t base = out.length;
     if (!out.SetLength(static_cast<int32_t>(total)))
         return false;
-    uint8_t* p = out.data + base;
+    uint8_t* p = out.data;
+    std::memset(p, 0, 18);  // descriptor 0: bottom-up rows
+    p[2] = 2;               // uncompressed true colour
+    putU16le(p + 12, static_cast<uint32_t>(image.width));
+    putU16le(p + 14, static_cast<uint32_t>(image.height));
+    p[16] = static_cast<uint8_t>(pixelBytes * 8);
+    p += 18;
     for (int32_t y = 0; y < image.height; ++y) {
         const uint8_t* source = image.row(y);
         const uint8_t* alpha = withAlpha ? image.alphaRow(y) : nullptr;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -40,6 +41,11 @@ TEST(RoundTrip, LosslessTypesGiveBackTheSamePixelsAtOddSizes) {
     for (uint32_t i = 0; i < le16(entries - 2); ++i)
         rowsPerStrip = le16(entries + 12 * i) == 278 ? le16(entries + 12 * i + 8) : rowsPerStrip;
     EXPECT_EQ(224u, rowsPerStrip);
+    // Past 64 KB a BMP's file size and pixel bytes need all 32 bits of their fields.
+    ByteArray bmp;
+    ASSERT_TRUE(encode(makePhoto(160, 160), ImageFileBmp, 90, nullptr, bmp));
+    const auto le32 = [&](int32_t at) { return le16(bmp.data + at) | le16(bmp.data + at + 2) << 16; };
+    EXPECT_EQ(std::pair(uint32_t(bmp.length), uint32_t(bmp.length - 54)), std::pair(le32(2), le32(34)));
 }
 
 TEST(RoundTrip, AnAlphaChannelIsWrittenOnlyWhenAPixelIsBelow255) {
@@ -67,7 +73,7 @@ TEST(RoundTrip, AnAlphaChannelIsWrittenOnlyWhenAPixelIsBelow255) {
     EXPECT_EQ(std::vector<uint8_t>(bytes.end() - 4, bytes.end()), (std::vector<uint8_t>{1, 0, 0, 0}));
 }
 
-TEST(RoundTrip, IconsUpTo255PixelsEachWayTargasTo65535) {
+TEST(RoundTrip, IconsHoldUpTo255PixelsASideGifTgaAndPcx65535) {
     Bitmap icon = makePhoto(255, 255);
     EXPECT_TRUE(samePixels(icon, roundTrip(icon, ImageFileIco)));
 
@@ -75,9 +81,11 @@ TEST(RoundTrip, IconsUpTo255PixelsEachWayTargasTo65535) {
     ASSERT_TRUE(encode(icon, ImageFileIco, 90, nullptr, file));
     // The directory entry's reserved byte and its one plane, which readers check.
     EXPECT_EQ(std::pair(0, 1), std::pair(+file.data[6 + 3], file.data[6 + 4] | file.data[6 + 5] << 8));
-    Bitmap line = makePhoto(65536, 1);
-    EXPECT_FALSE(encode(line, ImageFileTga, 90, nullptr, file));
-    EXPECT_FALSE(encode(line, ImageFileJpeg, 90, nullptr, file));  // libjpeg stops at 65500
+    // GIF, TGA and PCX hold 65535 a side, either way round; libjpeg stops at 65500.
+    for (ImageFileType type : {ImageFileGif, ImageFileTga, ImageFilePcx})
+        for (auto [w, h, fits] : {std::tuple{65535, 1, true}, {1, 65535, true}, {65536, 1, false}, {1, 65536, false}})
+            EXPECT_EQ(fits, encode(makePhoto(w, h), type, 90, nullptr, file)) << type << " " << w << " x " << h;
+    EXPECT_FALSE(encode(makePhoto(65536, 1), ImageFileJpeg, 90, nullptr, file));
     for (Size size : {Size{256, 255}, Size{255, 256}})
         EXPECT_TRUE(!encode(makePhoto(size.width, size.height), ImageFileIco, 90, nullptr, file) && file.length == 0);
 }
