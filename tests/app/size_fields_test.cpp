@@ -3,16 +3,19 @@
 #include "ui/button.h"
 #include "ui/edit_field.h"
 
+#include <tuple>
+
 // The final size fields show five digits; what they show is what runs.
 class SizeFieldsTest : public WizardTest {};
 
 TEST_F(SizeFieldsTest, ALockedSideTooLargeForTheFieldsIsCappedWithItsMaster) {
-    // Either side typed: past the fields' five digits the other side is
-    // capped and the typed one recomputed from the cap.
-    for (const auto& [size, shown] :
-         {std::pair{Size{10000, 100}, "99999 x 1000"}, {Size{100, 10000}, "1000 x 99999"}}) {
+    // Either side typed: past the fields' five digits the other side is capped and the typed one recomputed
+    // from the cap; at exactly 99999 the typed side stands (worked back, it would read 98930).
+    for (const auto& [size, typed, shown] :
+         {std::tuple{Size{185, 187}, "98929", "98929 x 99999"}, {Size{187, 185}, "98929", "99999 x 98929"},
+          {Size{10000, 100}, "1000", "99999 x 1000"}, {Size{100, 10000}, "1000", "1000 x 99999"}}) {
         OpenPaths({WriteImage("in.png", Gradient(size.width, size.height))});
-        TypeInto(size.width > size.height ? wizard->heightField : wizard->widthField, "1000");  // the shorter side
+        TypeInto(size.width > size.height ? wizard->heightField : wizard->widthField, typed);  // the shorter side
         EXPECT_EQ(Sizes(), shown);
     }
     // The tall picture stays open: the width typed last is the master again.
