@@ -1,17 +1,12 @@
-#include "app/about_panel.h"
+#include "wizard_fixture.h"
 
 #include "platform/menu_table.h"
 #include "platform/window_manager.h"
-#include "ui/button.h"
 #include "ui/color_rect.h"
-#include "wizard_fixture.h"
-
-#include <gtest/gtest.h>
 
 #include <utility>
 
-// The hovered link's underline moves from link to link and goes with the
-// hover, leaving no line behind.
+// The hovered link's underline moves from link to link and goes with the hover, leaving no line behind.
 TEST(AboutPanel, TheUnderlineFollowsTheHoveredLinkAndGoesWithIt) {
     Widget root, first, second;
     first.bounds = Rect(10, 10, 60, 24);
@@ -27,9 +22,8 @@ TEST(AboutPanel, TheUnderlineFollowsTheHoveredLinkAndGoesWithIt) {
     EXPECT_EQ(underline, nullptr);
 }
 
-// The three blue texts are the links: hovered, each is underlined under a
-// hand; pressed, it opens its page. The rights notice is plain text, and a
-// window that is not active follows no pointer.
+// The three blue texts are the links: hovered, each is underlined under a hand; pressed, it opens its page. The rights
+// notice is plain text, and a window that is not active follows no pointer.
 TEST_F(WizardTest, EachAboutLinkOpensItsOwnPage) {
     AboutPanel& about = *TheApplication->about;
     std::filesystem::create_directory(Path("Help"));
@@ -68,8 +62,7 @@ TEST_F(WizardTest, EachAboutLinkOpensItsOwnPage) {
     EXPECT_EQ(about.underline, nullptr);
 }
 
-// The help menu's pages, and "About" raising the open window or opening a
-// closed one again.
+// The help menu's pages, and "About" raising the open window or opening a closed one again.
 TEST_F(WizardTest, TheHelpMenuOpensItsPagesAndTheAboutWindow) {
     std::filesystem::create_directory(Path("Help"));
     for (const auto& [command, page] : {std::pair{MenuContents, HelpIndexPage}, {MenuHomepage, HomePage},

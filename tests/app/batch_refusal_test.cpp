@@ -1,6 +1,5 @@
 #include "wizard_fixture.h"
 
-#include "ui/button.h"
 #include "ui/slider.h"
 
 namespace {
@@ -16,8 +15,7 @@ void CountingPass(ProcessingJob& job, int32_t n, const PassParams& p, MatchCount
 
 }  // namespace
 
-// Files of a batch that are too large for their final size, and runs that
-// a new picture replaces.
+// Files of a batch that are too large for their final size, and runs that a new picture replaces.
 class BatchRefusalTest : public WizardTest {
 protected:
     PassSequence Passes() override {

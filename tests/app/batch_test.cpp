@@ -1,10 +1,7 @@
 #include "wizard_fixture.h"
 
-#include "ui/button.h"
 #include "ui/radio_group.h"
 #include "ui/slider.h"
-
-#include <filesystem>
 
 class BatchTest : public WizardTest {};
 
@@ -61,16 +58,14 @@ TEST_F(BatchTest, AChangedResolutionAsksBetweenFactorsAndOneSize) {
         EXPECT_EQ(results({"a_new.png", "b_new.png"}), sizes);
         EXPECT_EQ(wizard->widthField->committedText, shown);
     }
-    // Run again with the shown photo's own size: nothing is asked, and each
-    // keeps its own size (the last run's one size is forgotten).
+    // Again at the shown photo's own size: nothing is asked, each keeps its size (the last run's one is forgotten).
     TypeInto(wizard->widthField, std::to_string(wizard->source.width).c_str());
     const int32_t asked = MessageCount();
     Apply();
     EXPECT_EQ(MessageCount(), asked);
     EXPECT_EQ(results({"a_new.png", "b_new.png"}), "50x40 30x20 ");
-    // Unconstrained, each side keeps its own factor (1 one way, 0.25 down or
-    // 0.2 across the other, never below a pixel); the fields follow each file
-    // even when only one of its sides changes.
+    // Unconstrained, each side keeps its own factor (1 one way, 0.25 down or 0.2 across the other, never below a
+    // pixel); the fields follow each file even when only one of its sides changes.
     for (const bool across : {false, true}) {
         OpenPaths({a, b, across ? WriteImage("d.png", Gradient(2, 30)) : WriteImage("c.png", Gradient(30, 1))});
         if (wizard->constrainToggle->on)

@@ -1,11 +1,8 @@
 #include "wizard_fixture.h"
 
 #include "platform/menu_table.h"
-#include "platform/window_manager.h"
-#include "ui/button.h"
 #include "ui/text_label.h"
 
-#include <filesystem>
 #include <fstream>
 #include <unistd.h>
 #ifndef _WIN32
@@ -83,15 +80,13 @@ TEST_F(WizardTest, AFailedSaveKeepsTheOriginalAndSaysSo) {
     EXPECT_EQ(LastText(), "Unknown image format: " + Path("result.qqq"));
     EXPECT_FALSE(Exists("result.qqq"));
 
-    // A folder that does not exist cannot be written; the message gives
-    // the system's reason, not the read-only advice.
+    // A folder that does not exist cannot be written; the message gives the system's reason, not the read-only advice.
     wizard->Save(S(Path("nowhere/cat.png")), true);
     ASSERT_EQ(MessageCount(), 2);
     EXPECT_EQ(LastText().rfind("Unable to save " + Path("nowhere/cat.png") + " (", 0), 0u) << LastText();
     EXPECT_EQ(LastText().find("read-only"), std::string::npos) << LastText();
 
-    // A read-only original is refused and stays as it was (file modes bind
-    // only users without the rights to ignore them).
+    // A read-only original is refused and kept (file modes bind only users without the rights to ignore them).
     ASSERT_EQ(chmod(cat.c_str(), 0444), 0);
     if (access(cat.c_str(), W_OK) != 0) {
         headless::QueueMessageBoxAnswer(true);
@@ -109,8 +104,7 @@ TEST_F(WizardTest, FilesGivenAtStartOpenAsOneChoice) {
     delete wizard;
     EXPECT_EQ(TheApplication->wizard, nullptr);  // nothing dropped now reaches the closed window
     StopApplication();
-    // A desktop's "Open with" hands over absolute paths; a shell may hand
-    // over relative ones, which count from the current folder.
+    // "Open with" hands over absolute paths; a shell may hand over relative ones, counted from the current folder.
     const std::filesystem::path before = std::filesystem::current_path();
     std::filesystem::current_path(folder);
     StartApplication(Passes(), {S(a), S("b.bmp")});
@@ -124,8 +118,7 @@ TEST_F(WizardTest, FilesGivenAtStartOpenAsOneChoice) {
 }
 
 #ifndef _WIN32
-// A file that appears at the chosen name while saving is not replaced
-// unasked: the question comes then; No keeps it, Yes replaces it.
+// A file that appears at the chosen name while saving is not replaced unasked: No keeps it, Yes replaces it.
 TEST_F(WizardTest, AFileThatAppearsWhileSavingIsAskedAbout) {
     OpenAndApply(WriteImage("cat.png", Gradient(24, 16)));
     static std::string intruder;
@@ -150,8 +143,7 @@ TEST_F(WizardTest, FilesChosenTogetherInTheRootKeepOneSeparator) {
     EXPECT_EQ(wizard->files, chosen);
 }
 
-// A help page that exists but that nothing can show is not reported as a
-// missing file (the fixture has unset BROWSER).
+// A help page that exists but that nothing can show is not reported as a missing file (the fixture has unset BROWSER).
 TEST_F(WizardTest, HelpPagesTellAMissingFileFromAMissingBrowser) {
     headless::SetDesktopHandlerAccepts(false);
     openHelpFile("page.html");

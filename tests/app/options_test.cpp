@@ -1,8 +1,6 @@
 #include "wizard_fixture.h"
 
-#include "ui/button.h"
 #include "ui/slider.h"
-#include "ui/text_label.h"
 
 class OptionsTest : public WizardTest {
 protected:

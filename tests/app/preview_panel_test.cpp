@@ -2,10 +2,8 @@
 
 #include "app/pyramid.h"
 #include "platform/window_manager.h"
-#include "ui/button.h"
 
 #include <algorithm>
-#include <array>
 
 constexpr uint32_t Black = packPixel(0, 0, 0);
 constexpr uint32_t White = packPixel(255, 255, 255);
@@ -63,8 +61,7 @@ TEST_F(PreviewPanelTest, TheNavigatorKeepsTheCentreOnThePicture) {
     }
 }
 
-// On a square photo centred off the middle the navigator's box is centred
-// on the diagonal: both sides map the same way.
+// On a square photo centred off the middle the navigator's box is centred on the diagonal: both sides map the same way.
 TEST_F(PreviewPanelTest, TheNavigatorBoxFollowsTheCentreAlikeAcrossAndDown) {
     Show(Gradient(900, 900));
     wizard->centreX = wizard->centreY = 300.0f;
@@ -81,9 +78,8 @@ TEST_F(PreviewPanelTest, TheNavigatorBoxFollowsTheCentreAlikeAcrossAndDown) {
     EXPECT_EQ(left + right, top + bottom);
 }
 
-// The navigator draws from a halving at most twice its size: a fine
-// pattern shows as even grey, without moire. A picture no larger than the
-// navigator is drawn from itself, its finest pattern kept.
+// The navigator draws from a halving at most twice its size: a fine pattern shows as even grey, without moire. A
+// picture no larger than the navigator is drawn from itself, its finest pattern kept.
 TEST_F(PreviewPanelTest, AFinePatternShowsEvenInTheNavigator) {
     for (const int32_t width : {1200, 256}) {
         Show(generated(width, width * 3 / 4, [width](int32_t x, int32_t) {
@@ -114,13 +110,11 @@ TEST_F(PreviewPanelTest, AProfiledPhotoIsShownInSrgbAndKeepsItsOwnColours) {
     }
 }
 
-// At a device scale of 2 the view has a picture of the screen's pixels: at
-// 100 % one photo pixel each, and the zoom, the navigator's rectangle and
-// dragging count in those pixels. Back at 1 the window's pictures are as
-// before and nothing is shown over them.
+// At a device scale of 2 the view has a picture of the screen's pixels: at 100 % one photo pixel each, and the zoom,
+// the navigator's rectangle and dragging count in those pixels. Back at 1 the window's pictures are as before and
+// nothing is shown over them.
 TEST_F(PreviewPanelTest, AtScaleTwoTheViewShowsOnePhotoPixelPerScreenPixel) {
-    // The thumbnail in its frame fills the navigator's 256 x 192 box across
-    // or from top to bottom, whichever binds.
+    // The thumbnail in its frame fills the navigator's 256 x 192 box across or from top to bottom, whichever binds.
     for (const auto& r : {std::array<int32_t, 4>{1600, 900, 256, 146}, {1200, 900, 255, 192}}) {
         Show(Gradient(r[0], r[1]));
         EXPECT_EQ(wizard->navigatorPicture.bounds(), Rect(0, 0, r[2], r[3]));
@@ -147,8 +141,7 @@ TEST_F(PreviewPanelTest, AtScaleTwoTheViewShowsOnePhotoPixelPerScreenPixel) {
     EXPECT_EQ(std::pair(device.at(device.width - 2, device.height - 3), device.at(device.width - 3, device.height - 4)),
               std::pair(White, Black));
 
-    // The navigator's rectangle covers twice the photo, drawn in 2 x 2 blocks
-    // over a thumbnail of twice the pixels.
+    // The navigator's rectangle covers twice the photo, drawn in 2 x 2 blocks over a thumbnail of twice the pixels.
     const Bitmap &nav = wizard->navigatorOverlay, &navDevice = wizard->navigatorDeviceOverlay;
     ASSERT_EQ(navDevice.bounds(), Rect(0, 0, 2 * nav.width, 2 * nav.height));
     int32_t outline = 0, outlineAtOne = 0;
@@ -213,8 +206,7 @@ TEST(Pyramid, HalvingWeighsNeighboursAndStopsAtTheEdges) {
     }
 }
 
-// The label under the view shows the file's name after either separator;
-// a name without one, or a folder, is shown whole.
+// The label under the view shows the name after either separator; a name without one, or a folder, shows whole.
 TEST(DisplayFileName, ShowsWhatFollowsTheLastSeparator) {
     for (const auto& [path, shown] : {std::pair{"/home/ann/cat.jpg", "cat.jpg"},
                                       {"C:\\Photos/2024\\dog.png", "dog.png"}, {"a/cat.jpg", "cat.jpg"},

@@ -1,8 +1,6 @@
 #include "wizard_fixture.h"
 
-#include "ui/button.h"
 #include "ui/button_face.h"
-#include "ui/image_widget.h"
 #include "ui/slider.h"
 
 class ProcessingTest : public WizardTest {
@@ -16,9 +14,8 @@ protected:
     Bitmap picture = Gradient(600, 400);
 };
 
-// The window's fingerprints with the photo open and after the run (and, in
-// another test, at the first step) were recorded from screens looked at: a
-// difference wants a look at the screen before new values are recorded.
+// The window's fingerprints with the photo open and after the run (and, in another test, at the first step) were
+// recorded from screens looked at: a difference wants a look at the screen before new values are recorded.
 TEST_F(ProcessingTest, ApplyOffersSavingUntilTheNextRun) {
     const uint64_t opened = hashImage(headless::Screen(*wizard));
     EXPECT_FALSE(headless::LogoutInhibited());
@@ -96,8 +93,7 @@ TEST_F(ProcessingTest, AnotherPhotoOpenedMidRunTakesTheRunsWidgetsAway) {
     EXPECT_EQ(wizard->viewModeLabel->text, "Original");
 }
 
-// The bar is drawn again only for a new percentage, with the file's place in
-// a batch beside it.
+// The bar is drawn again only for a new percentage, with the file's place in a batch beside it.
 TEST_F(ProcessingTest, TheProgressBarShowsEachNewPercentageAndTheBatchPlace) {
     const std::string a = WriteImage("a.png", Gradient(10, 8)), b = WriteImage("b.png", Gradient(12, 8));
     for (const char* place : {"", " (1/2)"}) {

@@ -2,8 +2,6 @@
 
 #include "platform/user_folders.h"
 
-#include <filesystem>
-
 // Save As starts beside the picture when that folder takes new files, and
 // in the user's Pictures when it does not (here: the folder is gone).
 TEST_F(WizardTest, SaveAsStartsInPicturesWhenThePicturesFolderIsNotWritable) {

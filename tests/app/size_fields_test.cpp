@@ -1,8 +1,5 @@
 #include "wizard_fixture.h"
 
-#include "ui/button.h"
-#include "ui/edit_field.h"
-
 #include <tuple>
 
 // The final size fields show five digits; what they show is what runs.

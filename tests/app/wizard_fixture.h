@@ -22,10 +22,9 @@
 #include <string>
 #include <vector>
 
-// Passes for driving the wizard without the real engine: the picture's
-// colours are inverted, so a processed pixel is told from a source pixel.
-// With the gate closed the pass reports progress one stage at a time, as
-// the test opens it, and stays cancellable while it waits.
+// Passes for driving the wizard without the real engine: the picture's colours are inverted, so a processed pixel is
+// told from a source pixel. With the gate closed the pass reports progress one stage at a time, as the test opens it,
+// and stays cancellable while it waits.
 struct ScriptedPasses {
     static std::atomic<bool> gated;
     static std::atomic<int32_t> opened;  // stages the pass may pass
@@ -43,9 +42,8 @@ Bitmap Gradient(int32_t width, int32_t height);
 // A picture file as loaded (empty when it cannot be read).
 Bitmap Loaded(const std::string& path);
 
-// The whole program on the headless backend: window manager, resources,
-// application, wizard and About window, with the program folder in a fresh
-// temporary folder.
+// The whole program on the headless backend: window manager, resources, application, wizard and About window, with the
+// program folder in a fresh temporary folder.
 class WizardTest : public ::testing::Test {
 protected:
     // Declared first, so it also covers the job's destruction after TearDown.

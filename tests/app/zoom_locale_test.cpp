@@ -1,15 +1,11 @@
 #include "wizard_fixture.h"
 
-#include "ui/button.h"
 #include "ui/text_label.h"
 
 #include <clocale>
 #include <cstdlib>
-#include <filesystem>
-#include <string>
 
-// GTK puts the process in the user's locale; the zoom label must still read
-// "12.5%" where the locale's decimal point is a comma.
+// GTK puts the process in the user's locale; the zoom label must read "12.5%" where the decimal point is a comma.
 class ZoomLocaleTest : public WizardTest {
 protected:
     void TearDown() override {

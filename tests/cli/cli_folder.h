@@ -38,8 +38,7 @@ protected:
         load(b, String(path(name)), nullptr);
         return b;
     }
-    // Runs the program; returns its status and keeps what went to stdout
-    // (printed) and to stderr (log), a terminal or not.
+    // Runs the program; returns its status and keeps what went to stdout (printed) and stderr (log), a terminal or not.
     int run(std::vector<std::string> args, bool terminal = false) {
         std::ostringstream out, err;
         const int status = RunCli(args, out, err, terminal);

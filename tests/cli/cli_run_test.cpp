@@ -85,8 +85,7 @@ TEST_F(CliRun, UnwritableTargetsAreRefusedUpFrontAndFailuresSayWhy) {
     EXPECT_EQ(std::string::npos, log.find("read-only")) << log;
 }
 
-// No result may replace a file the run has still to read, or another
-// result; --before-after is a target like the others.
+// No result may replace a file the run has yet to read, or another result; --before-after is a target like the others.
 TEST_F(CliRun, NoResultReplacesAnInputOrAnotherResult) {
     write("a.png", makePhoto(12, 10, 5));
     write("a_new.png", makePhoto(12, 10, 6));
@@ -179,8 +178,7 @@ TEST_F(CliRun, PipesAndUnreadableFilesAreToldApart) {
     EXPECT_EQ(0, RunInChild(asNobody, true));
 }
 
-// A result file that another program creates while this one works (a task
-// run twice) is never replaced without --overwrite.
+// A result that another program creates while this one works (a task run twice) is never replaced without --overwrite.
 TEST_F(CliRun, AResultThatAppearsMeanwhileIsNeverReplaced) {
     write("a.png", makePhoto(12, 10, 5));
     static std::string intruder;
@@ -194,8 +192,7 @@ TEST_F(CliRun, AResultThatAppearsMeanwhileIsNeverReplaced) {
 }
 #endif
 
-// Each failing input is reported and the others are done; half a file (an
-// interrupted download) is an error too, not a grey picture.
+// Each failing input is reported and the others done; half a file (a cut download) is an error, not a grey picture.
 TEST_F(CliRun, MixedInputsReportEachFailureAndGoOn) {
     write("good.png", makePhoto(14, 11, 6));
     writeBytes("corrupt.png", "\x89PNG\r\n\x1a\n garbage, not a picture");

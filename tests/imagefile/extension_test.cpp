@@ -6,8 +6,7 @@ TEST(TypeFromExtension, OnlyTheTextAfterTheLastDotCounts) {
     EXPECT_EQ(ImageFileJpeg, typeFromExtension("a.JPeG"));  // any case
     EXPECT_EQ(ImageFilePng, typeFromExtension("photo.jpg.png"));
     EXPECT_EQ(ImageFilePng, typeFromExtension(".png"));
-    // Everything after a folder's dot, separator included, is the extension;
-    // near misses of a name (the last three) are not that name.
+    // Everything after a folder's dot, separator included, is the extension; near misses (the last three) are not.
     for (const char* name : {"archive.tar.gz", "photo.png.", "photo", "", ".", "/home/me/my.pictures/photo",
                              "C:\\my.png\\photo", "a.jpe", "a.pngx", "a. png"})
         EXPECT_EQ(ImageFileUnknown, typeFromExtension(name)) << name;

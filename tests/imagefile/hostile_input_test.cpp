@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <tuple>
 #include <vector>
+#include <zlib.h>
 
 namespace {
 
@@ -60,21 +61,10 @@ std::vector<uint8_t> encoded(ImageFileType type, int32_t w, int32_t h, bool tran
     return bytesOf(out);
 }
 
-uint32_t crc32(const uint8_t* p, size_t n) {
-    uint32_t crc = 0xFFFFFFFFu;
-    for (size_t i = 0; i < n; ++i) {
-        crc ^= p[i];
-        for (int k = 0; k < 8; ++k)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
-    }
-    return ~crc;
-}
-
 void putBe16(std::vector<uint8_t>& v, size_t at, uint32_t x) { putLe16(v, at, (x >> 8 & 0xFF) | (x & 0xFF) << 8); }
 
 TEST(HostileInput, CompressedStreamsClaimingHugeSizesFail) {
-    // A small JPEG whose frame header claims 16000 x 16000: libjpeg alone
-    // would fill the missing picture with grey at great cost.
+    // A small JPEG whose frame header claims 16000 x 16000: libjpeg alone would fill it with grey at great cost.
     std::vector<uint8_t> jpeg = encoded(ImageFileJpeg, 16, 16, false);
     size_t sof = 2;
     while (sof + 9 < jpeg.size() && !(jpeg[sof] == 0xFF && jpeg[sof + 1] == 0xC0))
@@ -89,14 +79,13 @@ TEST(HostileInput, CompressedStreamsClaimingHugeSizesFail) {
     std::vector<uint8_t> png = encoded(ImageFilePng, 16, 16, false);
     for (size_t at : {16u, 20u})
         putLe32(png, at, 0), putBe16(png, at + 2, 16000);
-    const uint32_t crc = crc32(png.data() + 12, 17);
+    const uint32_t crc = static_cast<uint32_t>(crc32(0, png.data() + 12, 17));
     putBe16(png, 29, crc >> 16), putBe16(png, 31, crc);
     EXPECT_FALSE(decodes(png, ImageFilePng));
     EXPECT_LT(peakKilobytes(), 256 * 1024);  // nothing of the claimed size was allocated
 }
 
-// An icon whose bitmap header gives the side, the depth and the compression:
-// one colour (black), and 64 bytes of zeros after it.
+// An icon whose bitmap header gives the side, depth and compression: one colour (black), then 64 bytes of zeros.
 std::vector<uint8_t> iconFile(uint32_t side, uint32_t bits, uint32_t compression) {
     std::vector<uint8_t> v(22 + 40 + 68, 0);
     for (auto [at, x] : {std::pair{2u, 1u}, {4, 1}, {18, 22}, {22, 40}, {26, side}, {30, 2 * side},
@@ -254,10 +243,9 @@ TEST(HostileInput, IndicesOutsideTheTableAreNeverReadOutOfBounds) {
     pcx[3] = 4, pcx[63] = 0x77, pcx[128] = 0x0F;
     EXPECT_EQ(pixels(decoded(pcx, ImageFilePcx)), (std::vector{packPixel(0, 0, 0), packPixel(0, 0, 0x77)}));
 
-    // BMP: an 8-bit image with a 2-entry palette using index 200 reads black rather than whatever follows the
-    // palette. A 36-byte OS/2 header still gives the palette's length: index 2 of the two entries is black too,
-    // not the bytes before the pixels. A pixel offset of 0 means the pixels follow the palette: index 1 there is
-    // the white entry.
+    // BMP: an 8-bit image with a 2-entry palette using index 200 reads black rather than whatever follows the palette.
+    // A 36-byte OS/2 header still gives the palette's length: index 2 of the two entries is black too, not the bytes
+    // before the pixels. A pixel offset of 0 means the pixels follow the palette: index 1 there is the white entry.
     for (auto [headerSize, index, pixelOffset] : {std::tuple{40u, 200, 62u}, {36u, 2, 62u}, {40u, 1, 0u}}) {
         std::vector<uint8_t> bmp = withHeaderSize(bmpFile(1, 1, 8, 0, 4, 2), headerSize);
         putLe32(bmp, 10, pixelOffset);
@@ -296,9 +284,8 @@ TEST(HostileInput, AReadPastTheEndFailsTheReaderAndYieldsZeros) {
 }
 
 TEST(HostileInput, EveryTruncationOfEveryFormatIsSafe) {
-    // Any outcome is acceptable except a crash, a hang or a sanitizer report;
-    // and a cut JPEG, PNG or TIFF (an interrupted download) must not pass for a
-    // whole picture. Each source: type, translucent, whether every cut fails.
+    // Any outcome is acceptable except a crash, a hang or a sanitizer report; and a cut JPEG, PNG or TIFF (an
+    // interrupted download) must not pass for a whole picture. Each source: type, translucent, whether every cut fails.
     const std::tuple<ImageFileType, bool, bool> sources[] = {
         {ImageFileBmp, false, false}, {ImageFileGif, false, false}, {ImageFileIco, true, false},
         {ImageFileIco, false, false}, {ImageFileTga, true, false},  {ImageFilePcx, true, false},
@@ -358,11 +345,7 @@ std::vector<uint8_t> resource(uint32_t type, int32_t w, int32_t h, uint32_t bits
     return v;
 }
 
-Bitmap resourceDecoded(const std::vector<uint8_t>& bytes) {
-    Bitmap bitmap;
-    decodeTgaResource(bitmap, bytes.data(), bytes.size());
-    return bitmap;
-}
+Bitmap resourceDecoded(const std::vector<uint8_t>& v) { Bitmap b; decodeTgaResource(b, v.data(), v.size()); return b; }
 
 TEST(TgaResource, ConvertsEachDepthAndOrientation) {
     const auto greys = [](std::vector<uint32_t> v) {

@@ -25,8 +25,7 @@ TEST(JpegQuality, ReadsBackTheQualityAFileWasWrittenAt) {
     ASSERT_TRUE(save(picture, String(path), 30, nullptr));
     EXPECT_EQ(jpegFileQuality(String(path)), 30);
     EXPECT_EQ(0, jpegFileQuality(String(dir + "/missing.jpg")));
-    // A grey JPEG has a luminance table only; this one is the standard table
-    // scaled for quality 88.
+    // A grey JPEG has a luminance table only; this one is the standard table scaled for quality 88.
     EXPECT_EQ(jpegFileQuality(String(VISTREL_TESTDATA_DIR "/formats/jpeg/pillow/hopper_gray.jpg")), 88);
     RemoveScratchFolder(dir);
 }

@@ -59,8 +59,7 @@ const std::map<std::string, ImageFileType> folderTypes = {
     {"wbmp", ImageFileWbmp}, {"jpeg", ImageFileJpeg}, {"png", ImageFilePng}, {"tiff", ImageFileTiff},
 };
 
-// The type by extension, as the program would choose it; files without a
-// known extension (fuzz cases) go to their folder's decoder.
+// The type by extension, as the program chooses it; files without a known one (fuzz cases) go to their folder's.
 ImageFileType typeOf(const std::string& path, const std::string& folder) {
     ImageFileType type = typeFromExtension(String(path.c_str()));
     return type != ImageFileUnknown ? type : folderTypes.at(folder);
@@ -108,8 +107,7 @@ TEST(TiffLayouts, EveryLayoutOfTheSameSamplesDecodesAlike) {
         if (row.expect != "ok" || row.path.find("/seq/") == std::string::npos)
             continue;
         const size_t dash = row.path.rfind('-'), dot = row.path.rfind('.');
-        // Associated alpha means premultiplied colours, which decode
-        // differently from the same samples with unassociated alpha.
+        // Associated alpha means premultiplied colours: they decode unlike the same samples unassociated.
         const char* alpha = row.path.find("-unassoc") != std::string::npos ? "u" : "";
         groups[row.path.substr(dash + 1, dot - dash - 1) + alpha].push_back(row.path);
     }
@@ -178,9 +176,8 @@ int32_t differingPixels(const Bitmap& actual, const Bitmap& expected, bool gif, 
     return wrong;
 }
 
-// Each decoded file with its reference renderings: the manifest names the files each PNG reference renders ("reference
-// rendering for a, b", or an "acceptable alternative rendering"); the GIF suite keeps the expected first frame beside
-// each file.
+// Each decoded file with its reference renderings: the manifest names the files a PNG reference renders ("reference
+// rendering for a, b", or an "acceptable alternative rendering"); the GIF suite keeps each file's first frame by it.
 std::map<std::string, std::vector<std::string>> referencesOf(const std::string& folder) {
     std::vector<Row> rows = rowsOf(folder);
     std::map<std::string, bool> okPaths;  // the valid files

@@ -13,9 +13,8 @@
 #include <string>
 #include <tuple>
 
-// WebP, HEIF, AVIF, JPEG XL and camera RAW, checked against what Debian's
-// own tools decode from the same files (scripts/make_photo_test_files.py
-// made both).
+// WebP, HEIF, AVIF, JPEG XL and camera RAW, checked against what Debian's own tools decode from the same files
+// (scripts/make_photo_test_files.py made both).
 
 TEST(PhotoFormats, DecodeUprightAsTheirOwnToolsDo) {
     // The file; the tool's decode, or the picture the file was made from; the largest difference; lossless.
@@ -69,8 +68,7 @@ TEST(PhotoFormats, AProfiledPhotoKeepsItsProfileThroughEveryNewType) {
     for (const char* name : {"p3.webp", "p3.heic", "p3.avif", "p3.jxl"}) {
         SCOPED_TRACE(name);
         PhotoMetadata metadata;
-        // The P3 numbers as stored (a lossy JPEG XL as djxl gives them, in
-        // its own primaries with the sRGB curve).
+        // The P3 numbers as stored (a lossy JPEG XL as djxl gives them, in its own primaries with the sRGB curve).
         EXPECT_LE(largestDifference(loadedPhoto(name[3] == 'j' ? "ref/p3_jxl.png" : "upright.png"),
                                     loadedPhoto(name, &metadata)), name[3] == 'w' || name[3] == 'j' ? 0 : 16);
         ASSERT_EQ(ProfileSpace::Rgb, profileSpace(metadata.icc.data, static_cast<size_t>(metadata.icc.length)));
@@ -173,8 +171,7 @@ TEST(PhotoFormats, AFileHoldingAnotherTypeOpensAsThatType) {
 
 // Layouts libtiff leaves to the program, and whether a TIFF kept its samples.
 TEST(PhotoFormats, TiffsLibtiffLeavesToUsReadAsStored) {
-    // libtiff's warnings (of the private tag in grey12_predictor.tif) and
-    // errors (a file cut short) stay off the console.
+    // libtiff's warnings (the private tag in grey12_predictor.tif) and errors (a file cut short) stay off the console.
     testing::internal::CaptureStderr();
     EXPECT_EQ(0, largestDifference(loadedPhoto("grey12_predictor.png"), loadedPhoto("grey12_predictor.tif")));
     ByteArray cut = fileBytes(photoDir + "orientation_1.tif");
@@ -214,8 +211,7 @@ TEST(PhotoFormats, CutAndOversizedFilesFailCleanly) {
         const ByteArray bytes = fileBytes(photoDir + name);
         const ImageFileType type = typeFromExtension(String(name));
         Bitmap b;
-        // Every cut fails or, where the format can stop early, stays in
-        // bounds (ASan watches); the whole file loads.
+        // Every cut fails or, where the format can stop early, stays in bounds (ASan watches); the whole file loads.
         for (int32_t length = 0; length < bytes.length; length += 1 + length / 8)
             decode(b, bytes.data, static_cast<size_t>(length), type, nullptr);
         decode(b, bytes.data, static_cast<size_t>(bytes.length), type, nullptr);
@@ -226,8 +222,7 @@ TEST(PhotoFormats, CutAndOversizedFilesFailCleanly) {
         setDecodePixelLimit(uint64_t(1) << 28);
         EXPECT_TRUE(b.isEmpty());
     }
-    // A 16 x 24 picture whose overlay claims a canvas of about 30000 x 30000:
-    // libheif would fill 2.6 GB before reading a tile.
+    // A 16 x 24 picture whose overlay claims a 30000 x 30000 canvas: libheif would fill 2.6 GB before reading a tile.
     const ByteArray overlay = fileBytes(std::string(VISTREL_IMAGEFILE_DATA) + "/heif/overlay-canvas-beyond-picture.avif");
     EXPECT_TRUE(decoded(overlay, ImageFileAvif).isEmpty());
     // A picture of exactly the limit loads; one pixel more is refused.

@@ -177,8 +177,7 @@ TEST(Exif, ABlockThatCannotBeRewrittenIsDropped) {
     }
 }
 
-// Containers hold the block after their own header, with or without the
-// mark JPEG gives it; either way it comes out marked once.
+// Containers hold the block after their header, with or without JPEG's mark; either way it comes out marked once.
 TEST(Exif, AContainersBlockComesOutMarkedOnce) {
     const std::string tiff("MM\0*\0\0\0\x08", 8), mark("Exif\0\0", 6), offset(4, '\0');
     ByteArray block;

@@ -7,9 +7,8 @@
 #include <filesystem>
 #include <string>
 
-// Inputs that once crashed, hung or over-allocated a decoder (most found by
-// the fuzzers). Each sits in data/<fuzz target>/ and must now decode safely;
-// whether it yields a picture does not matter.
+// Inputs that once crashed, hung or over-allocated a decoder (most found by the fuzzers). Each sits in
+// data/<fuzz target>/ and must now decode safely; whether it yields a picture does not matter.
 
 TEST(Regression, EarlierCrashInputsDecodeSafely) {
     const std::string root = VISTREL_IMAGEFILE_DATA;

@@ -98,15 +98,13 @@ TEST(RoundTrip, WbmpWmfUnknownAndEmptyNeverEncode) {
         EXPECT_FALSE(encode(Bitmap(), type, 90, nullptr, file)) << type;
 }
 
-// A 1 x 8 interlaced GIF whose pixel in row r has colour r: the rows arrive
-// in the order 0, 4, 2, 6, 1, 3, 5, 7. Its 4-bit LZW codes (clear, four
-// pixels, clear, four pixels, end) never grow the code size.
+// A 1 x 8 interlaced GIF whose pixel in row r has colour r: the rows arrive in the order 0, 4, 2, 6, 1, 3, 5, 7. Its
+// 4-bit LZW codes (clear, four pixels, clear, four pixels, end) never grow the code size.
 TEST(GifReading, InterlacedRowsLandInPassOrder) {
     std::vector<uint8_t> gif = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 8, 0, 0x82, 0, 0};
     for (uint8_t r = 0; r < 8; ++r)
         gif.insert(gif.end(), {static_cast<uint8_t>(30 * r), 0, 0});
-    // Data that stops after the first four pixels (rows 0, 4, 2, 6) leaves
-    // the others in the background colour, here colour 7.
+    // Data that stops after the first four pixels (rows 0, 4, 2, 6) leaves the rest in the background colour, 7.
     std::vector<uint8_t> cut = gif;
     cut[11] = 7;
     cut.insert(cut.end(), {0x2C, 0, 0, 0, 0, 1, 0, 8, 0, 0x40, 3, 3, 0x08, 0x24, 0x86, 0, 0x3B});

@@ -30,8 +30,7 @@ inline long peakKilobytes() {
 #endif
 }
 
-// A photo-like picture: smooth gradients plus noise, so that colours
-// rarely repeat. Opaque unless alpha is given.
+// A photo-like picture: smooth gradients plus noise, so that colours rarely repeat. Opaque unless alpha is given.
 inline Bitmap makePhoto(int32_t w, int32_t h, uint32_t seed = 1) {
     uint32_t state = seed * 2654435761u + 12345;
     return generated(w, h, [&](int32_t x, int32_t y) {
@@ -51,8 +50,7 @@ inline Bitmap makeSmooth(int32_t w, int32_t h) {
     });
 }
 
-// The largest difference of one channel between two pictures; 256 when
-// their sizes differ or the first is empty.
+// The largest difference of one channel between two pictures; 256 when their sizes differ or the first is empty.
 inline int32_t largestDifference(const Bitmap& a, const Bitmap& b) {
     if (a.width != b.width || a.height != b.height || a.isEmpty())
         return 256;

@@ -1,6 +1,5 @@
-// On a console UTF-8 shows as its characters and escape codes are on;
-// output into a file leaves the console alone. Needs a console to start
-// with: the test run gives it a pseudo-terminal (Wine makes none without a display).
+// On a console UTF-8 shows as its characters and escape codes are on; output into a file leaves the console alone.
+// Needs a console to start with: the test run gives it a pseudo-terminal (Wine makes none without a display).
 #include "platform/console.h"
 #include "platform/win32/utf8_win32.h"
 
@@ -21,8 +20,7 @@ TEST(Console, UsesUtf8AndEscapeCodesOnAConsoleOnly) {
     ASSERT_TRUE(SetConsoleOutputCP(437));
     ASSERT_TRUE(SetConsoleMode(console, mode & ~ENABLE_VIRTUAL_TERMINAL_PROCESSING));
 
-    // Both streams into a file (the null device): the console keeps its
-    // code page and mode.
+    // Both streams into a file (the null device): the console keeps its code page and mode.
     HANDLE file = CreateFileW(L"NUL", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     SetStdHandle(STD_OUTPUT_HANDLE, file);
     SetStdHandle(STD_ERROR_HANDLE, file);
@@ -38,10 +36,8 @@ TEST(Console, UsesUtf8AndEscapeCodesOnAConsoleOnly) {
     ASSERT_TRUE(GetConsoleMode(console, &mode));
     EXPECT_TRUE(mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING);
 
-    // "Фото.png" as the program writes it: UTF-8 bytes through WriteFile,
-    // read back from the screen as characters. (Wine's console hands escape
-    // codes on to its terminal rather than acting on them, so none is
-    // written here.)
+    // "Фото.png" as the program writes it: UTF-8 bytes through WriteFile, read back from the screen as characters.
+    // (Wine's console hands escape codes on to its terminal rather than acting on them, so none is written here.)
     const std::string text = "\r\xd0\xa4\xd0\xbe\xd1\x82\xd0\xbe.png";
     CONSOLE_SCREEN_BUFFER_INFO info;
     ASSERT_TRUE(GetConsoleScreenBufferInfo(console, &info));

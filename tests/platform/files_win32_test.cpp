@@ -146,8 +146,7 @@ TEST_F(WinFiles, FailuresSayWhatKindTheyAre) {
     EXPECT_EQ(FileFailure::Kind::Denied, failure.kind);
     SetFileAttributesW(WideFromUtf8(target).c_str(), FILE_ATTRIBUTE_NORMAL);
 
-    // Held open by another program that shares nothing: busy while held,
-    // and a save waits for a short hold to end.
+    // Held open by another program that shares nothing: busy while held, and a save waits for a short hold to end.
     HANDLE held = CreateFileW(WideFromUtf8(target).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
     EXPECT_FALSE(ReadWholeFile(String(target), buffer, &failure));

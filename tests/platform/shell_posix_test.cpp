@@ -34,8 +34,7 @@ TEST(ProgramFolder, IsTheFolderOfTheRunningProgram) {
     ProgramFolder.Empty();
 }
 
-// The desktop's own pictures folder first, then ~/Pictures, then home:
-// whichever exists.
+// The desktop's own pictures folder first, then ~/Pictures, then home: whichever exists.
 TEST(PicturesFolder, TheDesktopsChoiceThenPicturesThenHome) {
     const std::string home = MakeScratchFolder("vistrel-home");
     ASSERT_FALSE(home.empty());

@@ -34,8 +34,7 @@ TEST(FileFilter, FindFilterIndex) {
         EXPECT_EQ(0, std::memcmp(list->data + list->length - 2, "\0\0", 2));
 }
 
-// GTK's menu labels: "&" marks the mnemonic, "&&" is a literal "&" and a
-// literal "_" must be doubled.
+// GTK's menu labels: "&" marks the mnemonic, "&&" is a literal "&" and a literal "_" must be doubled.
 TEST(MenuLabel, MnemonicsAreMarkedTheGtkWay) {
     for (const auto& [label, gtk] : {std::pair{"&File", "_File"}, {"Save &As...", "Save _As..."},
                                      {"Salt && &Pepper", "Salt & _Pepper"}, {"my_photo", "my__photo"}, {"end&", "end"}})
@@ -90,8 +89,7 @@ TEST_F(Dialogs, MultipleSelectionGivesFolderThenNames) {
     ASSERT_TRUE(FileDialog(result, false, true, OpenFilterList(), nullptr, nullptr));
     EXPECT_EQ(result, "/pics/only.jpg");
 
-    // From different folders (a search view): folder + "/" + name still
-    // names every file ("//" is "/" in a path).
+    // From different folders (a search view): folder + "/" + name still names every file ("//" is "/" in a path).
     answer.paths = {String("/pics/x/a.jpg"), String("/pics/y/b.jpg"), String("/c.jpg")};
     headless::QueueFileDialogAnswer(answer);
     ASSERT_TRUE(FileDialog(result, false, true, OpenFilterList(), nullptr, nullptr));

@@ -35,8 +35,7 @@ TEST(CommandLine, QuotedArgumentsSurviveSplitting) {
     EXPECT_EQ(QuoteArgument("a\"b"), "\"a\\\"b\"");
     EXPECT_EQ(QuoteArgument("a\\\"b"), "\"a\\\\\\\"b\"");    // a\"b
     EXPECT_EQ(QuoteArgument("C:\\dir\\"), "\"C:\\dir\\\\\"");  // a closing backslash doubles
-    // The placeholder, bare or quoted, becomes the quoted target; without
-    // one the target is appended.
+    // The placeholder, bare or quoted, becomes the quoted target; without one the target is appended.
     const std::string page = "\"C:\\A B\\x.html\"";
     for (const char* command : {"\"C:\\b.exe\" --single-argument %1", "\"C:\\b.exe\" --single-argument \"%1\"",
                                 "\"C:\\b.exe\" --single-argument %L", "\"C:\\b.exe\" --single-argument"})
@@ -44,9 +43,8 @@ TEST(CommandLine, QuotedArgumentsSurviveSplitting) {
     EXPECT_EQ(BrowserCommandLine("b.exe -url=%l %* 100%% %2", "x"), "b.exe -url=\"x\"  100% ");
 }
 
-// The work area of 1366 x 768 at 125 % as an unscaled program sees it, of
-// a full-HD screen, and of a monitor left of the main one with its taskbar
-// at the top.
+// The work area of 1366 x 768 at 125 % as an unscaled program sees it, of a full-HD screen, and of a monitor left of
+// the main one with its taskbar at the top.
 TEST(WindowPlacement, TheWindowMovesIntoTheWorkAreaTitleBarFirst) {
     auto same = [](RECT a, RECT b) { return EqualRect(&a, &b) != 0; };
     EXPECT_TRUE(same(PlaceInWorkArea({42, 22, 858, 560}, {0, 0, 1093, 582}), {42, 22, 858, 560}));
@@ -57,8 +55,7 @@ TEST(WindowPlacement, TheWindowMovesIntoTheWorkAreaTitleBarFirst) {
 
 namespace {
 
-// The browser command under the classes root is pointed at a recorder for
-// each test and removed afterwards.
+// The browser command under the classes root is pointed at a recorder for each test and removed afterwards.
 class Browser : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -98,8 +95,7 @@ protected:
 // Commands as Windows stores them: the target takes the place of "%1" or
 // "%L" (or comes last when there is no placeholder).
 TEST_F(Browser, StoredCommandGetsTheTargetAsOneArgument) {
-    // A help page under a folder with a space, named in a script outside
-    // any ANSI code page.
+    // A help page under a folder with a space, named in a script outside any ANSI code page.
     const std::string target = "C:\\Program Files\\\xd0\xa4\xd0\xbe\xd1\x82\xd0\xbe\\Help\\index.html";
     const std::string start = "\"" + Recorder() + "\" \"" + out_ + "\" --single-argument ";
     for (const char* tail : {"%1", "\"%L\"", ""}) {
@@ -122,8 +118,7 @@ TEST_F(Browser, NoUsableCommandFallsBackToTheShell) {
     EXPECT_EQ(headless::DesktopRequests().size(), 2u);
 }
 
-// The Open dialog gives full paths; several of them come back as the folder,
-// separated by "\", and the names.
+// The Open dialog gives full paths; several of them come back as the folder, separated by "\", and the names.
 TEST(FileDialog, SeveralFilesGiveTheWindowsFolderThenTheNames) {
     headless::Reset();
     headless::FileDialogAnswer answer;

@@ -75,8 +75,7 @@ protected:
 
 using Lines = std::vector<std::string>;
 
-// The whole program on the headless backend: start-up order, a menu
-// command that quits, teardown before the windows go.
+// The whole program on the headless backend: start-up order, a menu command that quits, teardown before the windows go.
 struct ProgramRun {
     bool windowManagerAtStart = false;
     String folderAtStart;
@@ -132,8 +131,7 @@ TEST_F(HeadlessWindows, OnlyTheActiveWindowSeesInput) {
     EXPECT_EQ(headless::ActiveWindow(), main);
 }
 
-// A flood of messages is handled a thousand to a pass, the windows walked
-// between passes, and does not end the loop.
+// A flood of messages is handled a thousand to a pass, the windows walked between passes, and does not end the loop.
 TEST_F(HeadlessWindows, AFloodOfMessagesTakesSeveralPasses) {
     int32_t handled = 0;
     for (int32_t i = 0; i < 2500; ++i)

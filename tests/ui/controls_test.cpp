@@ -110,8 +110,7 @@ TEST_F(Controls, SliderDragReachesExactlyMinimumAndMaximum) {
         // Back to where the drag began: the starting value again.
         drag(start);
         EXPECT_EQ(s->value, 0);
-        // 4 of the 125 pixels of travel are 0.64 of a step from the minimum:
-        // the value rounds to -6.
+        // 4 of the 125 pixels of travel are 0.64 of a step from the minimum: the value rounds to -6.
         drag(start - 40);
         EXPECT_EQ(s->value, -6);
         Release();

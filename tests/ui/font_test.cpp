@@ -10,8 +10,7 @@ namespace {
 
 constexpr uint32_t Paper = 0xFFFFFFFF;
 
-// The lowest inked row (exclusive) and the ink's column range in a canvas
-// area that started as paper.
+// The lowest inked row (exclusive) and the ink's column range in a canvas area that started as paper.
 Rect InkBox(const Bitmap& canvas, const Rect& area) {
     Rect ink = EmptyRect();
     for (int32_t y = area.top(); y < area.bottom(); ++y)

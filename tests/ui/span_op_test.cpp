@@ -47,14 +47,12 @@ TEST_F(SpanOps, GlyphColorizeThresholds) {
     const uint8_t values[5] = {0, 1, 128, 254, 255};
     const ByteImage map = generated<ByteImage>(5, 1, [&values](int32_t x, int32_t) { return values[x]; });
     Bitmap canvas = Filled(5, 1, Sentinel);
-    // Opaque colour: coverage = (v * 255 + 128) >> 8, so only map 255 reaches
-    // coverage 254 and writes; map 254 gives 253 and blends.
+    // Opaque colour: coverage = (v * 255 + 128) >> 8: only map 255 reaches 254 and writes; map 254 gives 253, blends.
     GlyphColorize(&map, 0xFF204080).Span(canvas.data, canvas.data + 5, FixedValues(0, 0), FixedValues(65536, 0), true);
     const auto ink = [](uint32_t coverage) { return BlendPixel(0xFF204080, Sentinel, coverage); };
     EXPECT_EQ(pixels(canvas), (std::vector<uint32_t>{Sentinel, ink(1), ink(128), ink(253), 0xFF204080u}));
 
-    // Half-transparent colour: full ink only reaches coverage 128, and the
-    // colour is drawn opaque.
+    // Half-transparent colour: full ink only reaches coverage 128, and the colour is drawn opaque.
     canvas.fill(Sentinel);
     GlyphColorize(&map, 0x80204080).Span(canvas.data, canvas.data + 5, FixedValues(0, 0), FixedValues(65536, 0), true);
     EXPECT_EQ(canvas.at(0, 0), Sentinel);

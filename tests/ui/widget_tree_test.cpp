@@ -138,8 +138,7 @@ TEST_F(Tree, RemovingAndDestroyingMarkTheChildren) {
     EXPECT_EQ(group->ChildCount(), 0);
     EXPECT_EQ(root.dirty, Rect(10, 10, 20, 20));
 
-    // Destroying a widget marks its children while they are still attached,
-    // but not its own area.
+    // Destroying a widget marks its children while they are still attached, but not its own area.
     Probe* doomed = Add(*group, Rect(0, 0, 60, 60), "doomed");
     Add(*doomed, Rect(30, 30, 40, 40), "c");
     group->children.RemoveValue(doomed);  // detach without marking, parent kept
@@ -156,9 +155,8 @@ TEST_F(Tree, ColorRectWritesTransparentColoursAndBlendsTranslucentOnes) {
     EXPECT_EQ(canvas.at(5, 5), BlendPixel(0x80FFFFFF, 0x00123456, 0x80));
 }
 
-// Image widgets with a picture at the screen's resolution give layers
-// clipped as their painting is; a picture of the wrong size, or a scale of
-// 1, gives none.
+// Image widgets with a picture at the screen's resolution give layers clipped as their painting is; a picture of the
+// wrong size, or a scale of 1, gives none.
 TEST_F(Tree, DeviceLayersAreClippedToAncestorsAndNeedTheirScale) {
     const auto blank = [](int32_t w, int32_t h) { return generated(w, h, [](int32_t, int32_t) { return 0u; }); };
     const Bitmap small = blank(4, 3), large = blank(2 * 30, 2 * 20), wrong = blank(30, 20), picture = blank(30, 20);
