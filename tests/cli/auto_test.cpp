@@ -74,7 +74,7 @@ TEST_F(CliAuto, ExplicitSlidersOverrideTheChosenOnes) {
     EXPECT_EQ(2, run({"--auto", "--preset", "Phone camera noise", path("in.png")}));
 }
 
-// A picture with nothing worth removing is saved as convert saves it, or resized; slider options still ask for a pass.
+// A picture with nothing worth removing is saved as convert would, or only resized; slider options still want a pass.
 TEST_F(CliAuto, CleanPicturesAreLeftAsTheyAre) {
     const Bitmap clean = cleanPicture();
     write("clean.png", clean);

@@ -59,7 +59,7 @@ const std::map<std::string, ImageFileType> folderTypes = {
     {"wbmp", ImageFileWbmp}, {"jpeg", ImageFileJpeg}, {"png", ImageFilePng}, {"tiff", ImageFileTiff},
 };
 
-// The type by extension, as the program chooses it; files without a known one (fuzz cases) go to their folder's.
+// The type by extension as the program chooses it, else (fuzz cases) the type of the file's folder.
 ImageFileType typeOf(const std::string& path, const std::string& folder) {
     ImageFileType type = typeFromExtension(String(path.c_str()));
     return type != ImageFileUnknown ? type : folderTypes.at(folder);
