@@ -104,11 +104,17 @@ TIFF* openMemory(MemoryFile& file, const char* mode) {
 }
 
 // CMYK: libtiff's RGBA reader fails on depths other than 8 and drops the
-// alpha at 8; at 8 bits without alpha the two give the same pixels.
+// alpha at 8; at 8 bits without alpha the two give the same pixels. Grey
+// with an extra sample: the RGBA reader hands contiguous grey over as
+// stored, so colours under unassociated alpha would be divided as if
+// premultiplied; our reader knows which kind it has.
 bool needsOwnReader(TIFF* tiff) {
-    uint16_t photometric = 0;
+    uint16_t photometric = 0, extraCount = 0;
+    uint16_t* extraTypes = nullptr;
     TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &photometric);
-    return photometric == PHOTOMETRIC_SEPARATED;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_EXTRASAMPLES, &extraCount, &extraTypes);
+    const bool grey = photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE;
+    return photometric == PHOTOMETRIC_SEPARATED || (grey && extraCount > 0);
 }
 
 // Bits [index * bits, (index + 1) * bits) of a row, most significant first.

@@ -122,23 +122,45 @@ TEST(TiffLayouts, EveryLayoutOfTheSameSamplesDecodesAlike) {
     EXPECT_GT(compared, 20);
 }
 
+// A one-pixel grey or RGB TIFF (1 or 3 colours) with one extra sample marked as given (0 unspecified, 1 associated
+// alpha, 2 unassociated); the bits per sample of four samples stand at 134, the pixel at 142.
+std::vector<uint8_t> extraSampleTiff(uint32_t colours, uint32_t bits, uint32_t extra,
+                                     const std::vector<uint8_t>& pixel) {
+    std::vector<uint8_t> file = {'I', 'I', 42, 0, 8, 0, 0, 0, 10, 0};  // the directory at 8 holds 10 entries
+    file.resize(142);
+    const uint32_t entries[10][4] = {
+        {256, 3, 1, 1},           {257, 3, 1, 1}, {258, 3, colours + 1, colours == 1 ? bits * 65537 : 134},
+        {259, 3, 1, 1},           {262, 3, 1, colours == 1 ? 1u : 2u}, {273, 4, 1, 142},
+        {277, 3, 1, colours + 1}, {278, 3, 1, 1}, {279, 4, 1, static_cast<uint32_t>(pixel.size())}, {338, 3, 1, extra}};
+    for (size_t i = 0; i < 10; ++i) {
+        putLe32(file, 10 + 12 * i, entries[i][0] | entries[i][1] << 16);  // tag and type
+        putLe32(file, 14 + 12 * i, entries[i][2]), putLe32(file, 18 + 12 * i, entries[i][3]);
+    }
+    for (size_t at = 134; at < 142; at += 2)
+        putLe16(file, at, bits);
+    file.insert(file.end(), pixel.begin(), pixel.end());
+    return file;
+}
+
 // 12-bit samples, which only our own reader takes: a second sample is alpha when it is marked associated (1) or
 // unassociated (2), not when unspecified. A pixel with associated alpha 0 has no colour to divide out.
-TEST(TiffLayouts, OurReaderTakesAnExtraSampleAsAlphaOnlyWhenMarkedSo) {
-    for (auto [extra, samples] : {std::pair(0u, 0x0880u), {1u, 0x0880u}, {2u, 0x0880u}, {1u, 0x0080u}}) {
-        std::vector<uint8_t> file = {'I', 'I', 42, 0, 8, 0, 0, 0, 10, 0};  // the directory at 8 holds 10 entries
-        file.resize(137);
-        const uint32_t entries[10][4] = {{256, 3, 1, 1},   {257, 3, 1, 1}, {258, 3, 2, 12 | 12 << 16}, {259, 3, 1, 1},
-                                         {262, 3, 1, 1},   {273, 4, 1, 134}, {277, 3, 1, 2},           {278, 3, 1, 1},
-                                         {279, 4, 1, 3},   {338, 3, 1, extra}};
-        for (size_t i = 0; i < 10; ++i) {
-            putLe32(file, 10 + 12 * i, entries[i][0] | entries[i][1] << 16);  // tag and type
-            putLe32(file, 14 + 12 * i, entries[i][2]), putLe32(file, 18 + 12 * i, entries[i][3]);
-        }
-        putLe16(file, 134, samples);  // grey 0x800, alpha 0x800 or 0
+TEST(TiffLayouts, AnExtraSampleIsAlphaOnlyWhenMarkedAndOnlyPremultipliedColoursAreDividedOut) {
+    for (auto [extra, alpha] : {std::pair(0u, 0x08u), {1u, 0x08u}, {2u, 0x08u}, {1u, 0x00u}}) {
+        const std::vector<uint8_t> file = extraSampleTiff(1, 12, extra, {0x80, uint8_t(alpha), 0});  // grey 0x800
         DecodedImage image;
         ASSERT_TRUE(decodeImage(file.data(), file.size(), ImageFileTiff, image)) << extra;
         EXPECT_EQ(extra != 0, image.hasAlpha()) << extra;
+    }
+    // At 8 bits, grey or RGB, premultiplied (associated) colours are divided out and straight ones kept.
+    for (auto [colours, extra, value, alpha, pixel] :
+         {std::tuple(1u, 2u, 100, 128, 0x80646464u), {1u, 1u, 50, 128, 0x80646464u}, {3u, 2u, 100, 128, 0x80646464u},
+          {3u, 1u, 50, 128, 0x80646464u}, {1u, 1u, 1, 1, 0x01FFFFFFu}, {3u, 1u, 1, 1, 0x01FFFFFFu}}) {
+        std::vector<uint8_t> samples(colours, uint8_t(value));
+        samples.push_back(uint8_t(alpha));
+        const std::vector<uint8_t> file = extraSampleTiff(colours, 8, extra, samples);
+        Bitmap b;
+        decode(b, file.data(), file.size(), ImageFileTiff, nullptr);
+        EXPECT_EQ(pixel, b.at(0, 0)) << colours << " colours, extra " << extra << ", " << value << " at " << alpha;
     }
 }
 
