@@ -62,8 +62,10 @@ void readExif(const heif_image_handle* handle, DecodedImage& image) {
         exifFromContainer(raw.data, size, 4 + offset, image.exif);
 }
 
-// The largest side whose square stays within the pixel limit; libheif
-// refuses a canvas side at or above the value it is given.
+// One past the largest side whose square stays within the pixel limit.
+// libheif refuses a side above the value it is given, so no canvas passes
+// that is much over the limit, and a picture one pixel longer than the
+// square still reaches the pixel check.
 int canvasSideLimit() {
     const uint64_t pixels = std::min<uint64_t>(decodePixelLimit(), uint64_t(65535) * 65535);
     auto side = static_cast<uint64_t>(std::sqrt(static_cast<double>(pixels)));

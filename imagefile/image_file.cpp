@@ -393,8 +393,9 @@ String encodeRefusal(ImageFileType type, int32_t width, int32_t height) {
             return "an icon is at most 255 x 255 pixels";
         return String();
     case ImageFileJpeg:
+    case ImageFileTiff:  // written in JPEG strips
         if (width > 65500 || height > 65500)
-            return "a JPEG picture is at most 65500 x 65500 pixels";
+            return "a JPEG or TIFF picture is at most 65500 x 65500 pixels";
         return String();
     case ImageFileGif:
     case ImageFileTga:

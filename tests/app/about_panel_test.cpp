@@ -99,12 +99,18 @@ TEST_F(WizardTest, TheWizardsLinkAndButtonsOpenThePagesAndTheDialog) {
     EXPECT_EQ(headless::DesktopRequests().back(), S(Path(HomePage)));
     MoveTo(link.left() - 2, link.top() + 2);
     EXPECT_TRUE(wizard->linkUnderline == nullptr && headless::Cursor() == CursorArrow);
+    // A picture opened while the link is hovered takes the first step away with its underline.
+    MoveTo(link.left() + 2, link.top() + 2);
+    const Rect underline = wizard->linkUnderline->bounds;
+    OpenPaths({WriteImage("b.png", Gradient(10, 8))});
+    for (int32_t i = 0; i < wizard->root.ChildCount(); ++i)
+        EXPECT_NE(wizard->root.Child(i)->bounds, underline) << i;
 
     const std::string a = WriteImage("a.png", Gradient(10, 8));
     headless::QueueFileDialogAnswer({true, {S(a)}});
     ClickWidget(wizard->openButton);
     WorkerSettles();
-    EXPECT_EQ(headless::FileDialogs().size(), 1u);
+    EXPECT_EQ(headless::FileDialogs().size(), 2u);  // b's and a's
     EXPECT_EQ(wizard->files, std::vector<String>{S(a)});
     ASSERT_TRUE(wizard->optionsPresent);
     ClickWidget(wizard->helpButton);

@@ -51,8 +51,11 @@ TEST(DeblurPass, LumaZeroCountsAsOne) {
     EXPECT_EQ(job.workingImage.at(3, 2), packPixel(0, 0, 153));
     EXPECT_EQ(job.workingImage.at(0, 2), packPixel(0, 0, 0));
 
+    // A map cell at full scale, even a scale of 1, gives the top amount: 0.5 -> 6 * 255 * 0.5, clamped.
+    DeblurSettings mapped = settings(0.1f, 0.5f, 1, 1, 1);
+    mapped.mapFullScale = 1;
     ProcessingJob& strong = idleJob(picture);
-    runDeblurPass(strong, settings(0.5f, 0.5f, 1, 1, 0));
+    runDeblurPass(strong, mapped);
     EXPECT_EQ(strong.workingImage.at(3, 2), packPixel(0, 0, 255));
 }
 

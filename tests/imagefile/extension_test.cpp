@@ -17,7 +17,8 @@ TEST(EncodeRefusal, TypesNeverWrittenAndSidesPastWhatEachTypeHolds) {
         EXPECT_GT(encodeRefusal(never, 1, 1).length, 0) << never;
     // Each type's largest side is taken, one more is refused, either way round.
     for (auto [type, largest] : {std::pair{ImageFileIco, 255}, {ImageFileWebp, 16383}, {ImageFileJpeg, 65500},
-                                 {ImageFileGif, 65535}, {ImageFileTga, 65535}, {ImageFilePcx, 65535}}) {
+                                 {ImageFileTiff, 65500}, {ImageFileGif, 65535}, {ImageFileTga, 65535},
+                                 {ImageFilePcx, 65535}}) {
         EXPECT_EQ(0, encodeRefusal(type, largest, largest).length) << type;
         EXPECT_GT(encodeRefusal(type, largest, largest + 1).length, 0) << type;
         EXPECT_GT(encodeRefusal(type, largest + 1, 1).length, 0) << type;

@@ -116,6 +116,7 @@ TEST(HostileInput, MalformedHeadersFailWithoutAllocating) {
         {"huge icon", iconFile(65535, 32, 0), ImageFileIco}, {"RLE8 icon", iconFile(4, 8, 1), ImageFileIco},
         {"RLE4 icon", iconFile(4, 4, 2), ImageFileIco},
         {"BMP of width 0", bmpFile(0, 4, 24, 0, 64), ImageFileBmp},
+        {"BMP header of 15 bytes", withHeaderSize(bmpFile(4, 4, 24, 0, 64), 15), ImageFileBmp},
         {"BMP of height 0", bmpFile(4, 0, 24, 0, 64), ImageFileBmp},
         {"BMP of 30000 bits", bmpFile(4, 4, 30000, 0, 64), ImageFileBmp},
         {"RLE8 BMP of 24 bits", bmpFile(4, 4, 24, 1, 64), ImageFileBmp},

@@ -41,11 +41,13 @@ TEST(RoundTrip, LosslessTypesGiveBackTheSamePixelsAtOddSizes) {
     for (uint32_t i = 0; i < le16(entries - 2); ++i)
         rowsPerStrip = le16(entries + 12 * i) == 278 ? le16(entries + 12 * i + 8) : rowsPerStrip;
     EXPECT_EQ(224u, rowsPerStrip);
-    // Past 64 KB a BMP's file size and pixel bytes need all 32 bits of their fields.
-    ByteArray bmp;
+    // Past 64 KB a BMP's file size and pixel bytes need all 32 bits of their fields; a PCX says its palette is colour.
+    ByteArray bmp, pcx;
     ASSERT_TRUE(encode(makePhoto(160, 160), ImageFileBmp, 90, nullptr, bmp));
     const auto le32 = [&](int32_t at) { return le16(bmp.data + at) | le16(bmp.data + at + 2) << 16; };
     EXPECT_EQ(std::pair(uint32_t(bmp.length), uint32_t(bmp.length - 54)), std::pair(le32(2), le32(34)));
+    ASSERT_TRUE(encode(makePhoto(3, 2), ImageFilePcx, 90, nullptr, pcx));
+    EXPECT_EQ(1, pcx.data[68]);
 }
 
 TEST(RoundTrip, AnAlphaChannelIsWrittenOnlyWhenAPixelIsBelow255) {
@@ -73,7 +75,7 @@ TEST(RoundTrip, AnAlphaChannelIsWrittenOnlyWhenAPixelIsBelow255) {
     EXPECT_EQ(std::vector<uint8_t>(bytes.end() - 4, bytes.end()), (std::vector<uint8_t>{1, 0, 0, 0}));
 }
 
-TEST(RoundTrip, IconsHoldUpTo255PixelsASideGifTgaAndPcx65535) {
+TEST(RoundTrip, EachWriterTakesTheLargestSidesItsTypeHolds) {
     Bitmap icon = makePhoto(255, 255);
     EXPECT_TRUE(samePixels(icon, roundTrip(icon, ImageFileIco)));
 
@@ -81,11 +83,16 @@ TEST(RoundTrip, IconsHoldUpTo255PixelsASideGifTgaAndPcx65535) {
     ASSERT_TRUE(encode(icon, ImageFileIco, 90, nullptr, file));
     // The directory entry's reserved byte and its one plane, which readers check.
     EXPECT_EQ(std::pair(0, 1), std::pair(+file.data[6 + 3], file.data[6 + 4] | file.data[6 + 5] << 8));
-    // GIF, TGA and PCX hold 65535 a side, either way round; libjpeg stops at 65500.
+    // GIF, TGA and PCX hold 65535 a side, either way round. libjpeg stops at 65500, also in a TIFF's JPEG strips,
+    // and the failed write leaves nothing behind.
     for (ImageFileType type : {ImageFileGif, ImageFileTga, ImageFilePcx})
         for (auto [w, h, fits] : {std::tuple{65535, 1, true}, {1, 65535, true}, {65536, 1, false}, {1, 65536, false}})
             EXPECT_EQ(fits, encode(makePhoto(w, h), type, 90, nullptr, file)) << type << " " << w << " x " << h;
-    EXPECT_FALSE(encode(makePhoto(65536, 1), ImageFileJpeg, 90, nullptr, file));
+    for (ImageFileType type : {ImageFileJpeg, ImageFileTiff})
+        EXPECT_TRUE(!encode(makePhoto(65501, 1), type, 90, nullptr, file) && file.length == 0) << type;
+#if VISTREL_PHOTO_FORMATS
+    EXPECT_FALSE(encode(makePhoto(16384, 1), ImageFileWebp, 90, nullptr, file));
+#endif
     for (Size size : {Size{256, 255}, Size{255, 256}})
         EXPECT_TRUE(!encode(makePhoto(size.width, size.height), ImageFileIco, 90, nullptr, file) && file.length == 0);
 }
