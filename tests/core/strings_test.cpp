@@ -1,6 +1,9 @@
 #include "core/strings.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include "tests/support/child_process.h"
+#endif
 
 #include <tuple>
 #include <vector>
@@ -17,6 +20,11 @@ TEST(Growth, PowersOfTwoNeverBelowFour) {
     a.Empty();
     EXPECT_EQ(std::pair(0, 8), std::pair(a.length, a.capacity));  // emptied, the room stays
     EXPECT_FALSE(a.SetLength(-1));
+#ifndef _WIN32
+    EXPECT_EQ(-1, RunInChild([&] { return a.AppendSpace(-1) ? 0 : 1; }));  // stopped, not written before the start
+#endif
+    PointerArray none;  // no slots is no failure either
+    EXPECT_TRUE(none.AppendSlots(0) == none.storage && none.count == 0);
 }
 
 TEST(Format, RetriesWithDoubledSizeUntilTheTextFits) {

@@ -156,6 +156,12 @@ TEST(Exif, HostileBlocksAreRefusedWithoutReadingOutside) {
 
     ByteArray deep = nestedExif(1);
     EXPECT_FALSE(rewriteExif(deep, 10, 10));
+    // Values may lie right after the header, before the first directory: a resolution of 72/1 at 8.
+    const std::string early = std::string("Exif\0\0II*\0\x10\0\0\0\x48\0\0\0\x01\0\0\0", 22) +
+                              std::string("\x01\0\x1A\x01\x05\0\x01\0\0\0\x08\0\0\0\0\0\0\0", 18);
+    ByteArray block;
+    block.Assign(early.data(), static_cast<int32_t>(early.size()));
+    EXPECT_TRUE(rewriteExif(block, 10, 10));
 }
 
 // A block that cannot be rewritten goes rather than be carried saying what
