@@ -155,9 +155,8 @@ TEST(TiffLayouts, AnExtraSampleIsAlphaOnlyWhenMarkedAndOnlyPremultipliedColoursA
     for (auto [colours, extra, value, alpha, pixel] :
          {std::tuple(1u, 2u, 100, 128, 0x80646464u), {1u, 1u, 50, 128, 0x80646464u}, {3u, 2u, 100, 128, 0x80646464u},
           {3u, 1u, 50, 128, 0x80646464u}, {1u, 1u, 1, 1, 0x01FFFFFFu}, {3u, 1u, 1, 1, 0x01FFFFFFu}}) {
-        std::vector<uint8_t> samples(colours, uint8_t(value));
-        samples.push_back(uint8_t(alpha));
-        const std::vector<uint8_t> file = extraSampleTiff(colours, 8, extra, samples);
+        std::vector<uint8_t> file = extraSampleTiff(colours, 8, extra, std::vector<uint8_t>(colours, uint8_t(value)));
+        file.push_back(uint8_t(alpha));
         Bitmap b;
         decode(b, file.data(), file.size(), ImageFileTiff, nullptr);
         EXPECT_EQ(pixel, b.at(0, 0)) << colours << " colours, extra " << extra << ", " << value << " at " << alpha;

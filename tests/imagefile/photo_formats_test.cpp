@@ -87,9 +87,8 @@ TEST(PhotoFormats, AProfiledPhotoKeepsItsProfileThroughEveryNewType) {
         EXPECT_LE(largestDifference(picture, result), type == ImageFileWebp ? 0 : 16);  // as cjxl, at the saturated corner
         EXPECT_EQ(ProfileSpace::Rgb, profileSpace(back.icc.data, static_cast<size_t>(back.icc.length)));
     }
-    // An empty profile box is no profile: the picture loads without one. Saved with a profile that is itself an
-    // 8-byte box, the colour box is cut to its header, the profile bytes become a box of their own and the
-    // item's property numbers past it move up one.
+    // An empty profile box is no profile. Saved with a profile that is itself a box, the colour box is cut to its
+    // header, the profile becomes a box of its own, and the item's property numbers past it move up one.
     const char box[8] = {0, 0, 0, 8, 'f', 'r', 'e', 'e'};
     metadata.icc.Assign(box, 8);
     ByteArray avif;
@@ -102,8 +101,7 @@ TEST(PhotoFormats, AProfiledPhotoKeepsItsProfileThroughEveryNewType) {
     bytes.replace(ipma + 15, 4, "\x81\x83\x04\x85");
     avif.Assign(bytes.data(), static_cast<int32_t>(bytes.size()));
     PhotoMetadata none;
-    EXPECT_LE(largestDifference(picture, decoded(avif, ImageFileAvif, &none)), 16);
-    EXPECT_EQ(0, none.icc.length);
+    EXPECT_TRUE(largestDifference(picture, decoded(avif, ImageFileAvif, &none)) <= 16 && none.icc.length == 0);
     // A profile nothing can be made of leaves the pixels as they are in a type without profiles.
     metadata.icc = smallest;
     ByteArray saved;

@@ -71,7 +71,10 @@ TEST_F(TempFolder, ReadsExactlyTheBytesOrFailsWithLengthZero) {
     EXPECT_EQ(std::strerror(EFBIG), failure.reason.str());
     // Started with its standard input closed, a program's first file is descriptor 0, closed again after.
     EXPECT_EQ(0, RunInChild([&] {
-        return close(0) == 0 && ReadWholeFile(String(path("data").c_str()), buffer) && fcntl(0, F_GETFD) < 0 ? 0 : 1;
+        return close(0) == 0 && ReadWholeFile(String(path("data").c_str()), buffer) && fcntl(0, F_GETFD) < 0 &&
+                       WriteWholeFile(String(path("written").c_str()), "x", 1) && fcntl(0, F_GETFD) < 0
+                   ? 0
+                   : 1;
     }));
 #endif
 #ifdef __linux__
@@ -110,9 +113,12 @@ TEST_F(TempFolder, AWriteThatFailsHalfWayKeepsTheOldFileAndNoTemporary) {
                 return 3;
             save_seams::namedTemporaryOnly = named;
             const std::string big(5000, 'x');
-            return WriteWholeFile(String(target.c_str()), big.data(), static_cast<int64_t>(big.size())) ? 0 : 1;
+            FileFailure failure;  // with the system's reason
+            return WriteWholeFile(String(target.c_str()), big.data(), static_cast<int64_t>(big.size()), true, &failure)
+                       ? 0
+                       : failure.reason.str() == std::strerror(EFBIG) ? 1 : 2;
         });
-        EXPECT_EQ(1, status) << "the write should have failed " << named;
+        EXPECT_EQ(1, status) << "the write should have failed with its reason " << named;
         EXPECT_EQ("the user's photo", ReadFileBytes(target));
         EXPECT_EQ(1, entries()) << "a temporary file was left behind " << named;
     }
