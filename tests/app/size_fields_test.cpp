@@ -6,8 +6,7 @@
 class SizeFieldsTest : public WizardTest {};
 
 TEST_F(SizeFieldsTest, ALockedSideTooLargeForTheFieldsIsCappedWithItsMaster) {
-    // Either side typed: past the fields' five digits the other side is capped and the typed one recomputed
-    // from the cap; at exactly 99999 the typed side stands (worked back, it would read 98930).
+    // Either side typed past five digits: the other is capped, the typed one recomputed; at 99999 exactly it stands.
     for (const auto& [size, typed, shown] :
          {std::tuple{Size{185, 187}, "98929", "98929 x 99999"}, {Size{187, 185}, "98929", "99999 x 98929"},
           {Size{10000, 100}, "1000", "99999 x 1000"}, {Size{100, 10000}, "1000", "1000 x 99999"}}) {

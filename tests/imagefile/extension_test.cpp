@@ -24,4 +24,7 @@ TEST(EncodeRefusal, TypesNeverWrittenAndSidesPastWhatEachTypeHolds) {
         EXPECT_GT(encodeRefusal(type, largest + 1, 1).length, 0) << type;
     }
     EXPECT_EQ(0, encodeRefusal(ImageFilePng, 65536, 65536).length);
+    LoadDetails nine;  // a depth of 9 bits is already past what a result keeps
+    nine.bitsPerSample = 9;
+    EXPECT_EQ("9 bits per channel (the result keeps 8)", describeLoss(nine, ImageFileTiff, ImageFileTiff).str());
 }

@@ -122,8 +122,7 @@ TEST(TiffLayouts, EveryLayoutOfTheSameSamplesDecodesAlike) {
     EXPECT_GT(compared, 20);
 }
 
-// A one-pixel grey or RGB TIFF (1 or 3 colours) with one extra sample marked as given (0 unspecified, 1 associated
-// alpha, 2 unassociated); the bits per sample of four samples stand at 134, the pixel at 142.
+// A one-pixel grey or RGB TIFF with an extra sample marked 0 (unspecified), 1 (associated alpha) or 2 (unassociated).
 std::vector<uint8_t> extraSampleTiff(uint32_t colours, uint32_t bits, uint32_t extra,
                                      const std::vector<uint8_t>& pixel) {
     std::vector<uint8_t> file = {'I', 'I', 42, 0, 8, 0, 0, 0, 10, 0};  // the directory at 8 holds 10 entries

@@ -233,8 +233,7 @@ TEST(PhotoFormats, CutAndOversizedFilesFailCleanly) {
         setDecodePixelLimit(uint64_t(1) << 28);
         EXPECT_EQ(b.isEmpty(), limit < pixels) << limit;
     }
-    // libheif's own check goes by the side, held to one past the largest square's: within 256 pixels, 17 x 15
-    // passes it and 18 x 14 does not.
+    // libheif's check goes by the side, one past the largest square's: under 256 pixels 17 x 15 passes, 18 x 14 not.
     for (auto [w, h] : {std::pair(17, 15), {18, 14}}) {
         ByteArray avif;
         ASSERT_TRUE(encode(makePhoto(w, h), ImageFileAvif, 90, nullptr, avif));

@@ -44,7 +44,7 @@ TEST(RoundTrip, LosslessTypesGiveBackTheSamePixelsAtOddSizes) {
     for (uint32_t i = 0; i < le16(entries - 2); ++i)
         rowsPerStrip = le16(entries + 12 * i) == 278 ? le16(entries + 12 * i + 8) : rowsPerStrip;
     EXPECT_EQ(224u, rowsPerStrip);
-    // Past 64 KB a BMP's file size and pixel bytes need all 32 bits of their fields; a PCX gives 96 dpi and says its palette is colour.
+    // Past 64 KB a BMP's sizes need all 32 bits of their fields; a PCX gives 96 dpi and says its palette is colour.
     ByteArray bmp, pcx;
     ASSERT_TRUE(encode(makePhoto(160, 160), ImageFileBmp, 90, nullptr, bmp));
     const auto le32 = [&](int32_t at) { return le16(bmp.data + at) | le16(bmp.data + at + 2) << 16; };
@@ -86,8 +86,7 @@ TEST(RoundTrip, EachWriterTakesTheLargestSidesItsTypeHolds) {
     ASSERT_TRUE(encode(icon, ImageFileIco, 90, nullptr, file));
     // The directory entry's reserved byte and its one plane, which readers check.
     EXPECT_EQ(std::pair(0, 1), std::pair(+file.data[6 + 3], file.data[6 + 4] | file.data[6 + 5] << 8));
-    // GIF, TGA and PCX hold 65535 a side, either way round. libjpeg stops at 65500, also in a TIFF's JPEG strips,
-    // and the failed write leaves nothing behind.
+    // GIF, TGA, PCX hold 65535 a side; libjpeg stops at 65500 (JPEG, a TIFF's strips), failing with nothing written.
     for (ImageFileType type : {ImageFileGif, ImageFileTga, ImageFilePcx})
         for (auto [w, h, fits] : {std::tuple{65535, 1, true}, {1, 65535, true}, {65536, 1, false}, {1, 65536, false}})
             EXPECT_EQ(fits, encode(makePhoto(w, h), type, 90, nullptr, file)) << type << " " << w << " x " << h;

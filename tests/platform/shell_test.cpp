@@ -70,6 +70,7 @@ TEST_F(Dialogs, SaveExtensionRules) {
     EXPECT_EQ(Save("cat.jpg", "/pics/dog.jpg", 3), "/pics/dog.jpg");
     // No listed extension: the chosen type's is appended.
     EXPECT_EQ(Save("cat.jpg", "/pics/cat", 5), "/pics/cat.tga");
+    EXPECT_EQ(Save("cat.jpg", "/pics/cat.", 5), "/pics/cat.tga");  // a typed dot is not doubled
     EXPECT_EQ(Save("cat.jpg", "/pics/cat.xyz", 1), "/pics/cat.xyz.bmp");
     EXPECT_EQ(Save(nullptr, "/pics/cat", 4), "/pics/cat.tif");
     EXPECT_EQ(Save(nullptr, "/pics/cat.bmp", 4), "/pics/cat.bmp");
