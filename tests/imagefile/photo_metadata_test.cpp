@@ -156,6 +156,15 @@ TEST(Exif, HostileBlocksAreRefusedWithoutReadingOutside) {
 
     ByteArray deep = nestedExif(1);
     EXPECT_FALSE(rewriteExif(deep, 10, 10));
+    // A first directory of 1024 entries is read, the orientation first; one of 1025 is refused.
+    for (const int count : {1024, 1025}) {
+        std::string wide = std::string("Exif\0\0II*\0\x08\0\0\0", 14) + char(count & 255) + char(count >> 8);
+        wide.append("\x12\x01\3\0\1\0\0\0\6\0\0\0", 12);
+        for (int i = 1; i < count; ++i)
+            wide.append("\0\1\3\0\1\0\0\0\1\0\0\0", 12);
+        wide.append(4, '\0');
+        EXPECT_EQ(count == 1024 ? 6 : 1, exifOrientation(reinterpret_cast<const uint8_t*>(wide.data()), wide.size()));
+    }
     // Values may lie right after the header, before the first directory: a resolution of 72/1 at 8.
     const std::string early = std::string("Exif\0\0II*\0\x10\0\0\0\x48\0\0\0\x01\0\0\0", 22) +
                               std::string("\x01\0\x1A\x01\x05\0\x01\0\0\0\x08\0\0\0\0\0\0\0", 18);
