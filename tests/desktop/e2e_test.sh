@@ -1,17 +1,13 @@
 #!/bin/bash
-# A person's session with the shipped desktop program (the Linux build, or
-# the Windows build under Wine), step by step: start, the About window, open
-# a photo by typing its path into the Open dialog, a preset, Preview, Apply
-# with its progress bar, Save As .png, a batch of two with an append text of
-# our own, a damaged file, File > Exit, then a photo named on the command
-# line. Everything goes through clicks and typing at the window's fixed
-# layout positions and is checked on the screen and on disk; every step
-# leaves a screenshot.
+# A person's session with the shipped desktop program (the Linux build, or the Windows build under Wine), step by step:
+# start, the About window, open a photo by typing its path into the Open dialog, a preset, Preview, Apply with its
+# progress bar, Save As .png, a batch of two with an append text of our own, a damaged file, File > Exit, then a photo
+# named on the command line. Everything goes through clicks and typing at the window's fixed layout positions and is
+# checked on the screen and on disk; every step leaves a screenshot.
 # Usage: e2e_test.sh VISTREL SCREENSHOT_FOLDER
-# The saved result must have the pixels the Linux build gives for the same
-# settings: those of the program named by $VISTREL_REFERENCE_CLI (a Linux
-# vistrel-cli) when set, else the checksum in e2e_expected.txt, which that
-# program made. Exit status: the number of failed checks.
+# The saved result must have the pixels the Linux build gives for the same settings: those of the program named by
+# $VISTREL_REFERENCE_CLI (a Linux vistrel-cli) when set, else the checksum in e2e_expected.txt, which that program made.
+# Exit status: the number of failed checks.
 set -u
 PROGRAM=$(readlink -f "$1")
 SHOTS=$(mkdir -p "$2" && readlink -f "$2")
@@ -196,8 +192,7 @@ if [ -z "$WINE" ]; then
     fi
     read -r SX SY < <(client_origin "$MAIN")
     SY=$((SY + $(xwininfo -id "$MAIN" | sed -n 's/.*Height: *//p') - 1200))  # below the menu bar
-    # Client (340, 260) and (400, 300), inside the view, with the screen
-    # pixels right of, below and diagonal to each.
+    # Client (340, 260) and (400, 300), inside the view, with the screen pixels right of, below and diagonal to each.
     block() { echo "$(($1 + SX)),$(($2 + SY)) $(($1 + SX + 1)),$(($2 + SY)) $(($1 + SX)),$(($2 + SY + 1)) $(($1 + SX + 1)),$(($2 + SY + 1))"; }
     one_to_one() {
         local p

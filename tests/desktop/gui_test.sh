@@ -1,10 +1,8 @@
 #!/bin/bash
-# The window backend (GTK, or Win32 under Wine) on a private X server,
-# driven with xdotool and checked with screenshots: the probe program
-# (gui_probe.cpp) logs what its window receives and takes commands from a
-# file. Usage: gui_test.sh PROBE [DRAG_SOURCE]; the drag source, a plain GTK
-# program, tests drags from another program on GTK. Exit status: the number
-# of failed checks.
+# The window backend (GTK, or Win32 under Wine) on a private X server, driven with xdotool and checked with screenshots:
+# the probe program (gui_probe.cpp) logs what its window receives and takes commands from a file. Usage: gui_test.sh
+# PROBE [DRAG_SOURCE]; the drag source, a plain GTK program, tests drags from another program on GTK. Exit status: the
+# number of failed checks.
 set -u
 PROGRAM=$(readlink -f "$1")
 DRAG_SOURCE=${2:+$(readlink -f "$2")}
@@ -197,8 +195,7 @@ fi
 send "open $WPICS$SEP写真"
 if DIALOG=$(find_dialog '^Open$'); then
     xdotool windowactivate --sync "$DIALOG"
-    # Chosen in the file list rather than typed: xdotool loses characters
-    # outside the keyboard's layout now and then.
+    # Chosen in the file list rather than typed: xdotool loses characters outside the keyboard's layout now and then.
     if [ -n "$WINE" ]; then xdotool key --delay 300 shift+Tab Home Return; else xdotool key --delay 300 Down Return; fi
     check "a file in 写真 named Фото comes back in UTF-8" wait_line "opened $WPICS$SEP写真${SEP}Фото.png" ||
         probe_log | grep '^opened\|^cancelled' | tail -1
@@ -272,8 +269,7 @@ if [ -z "$WINE" ] && [ -n "$DRAG_SOURCE" ]; then
         read -r SX SY < <(client_origin "$SOURCE")
         SX=$((SX + $(xwininfo -id "$SOURCE" | sed -n 's/.*Width: *//p') / 2))
         SY=$((SY + $(xwininfo -id "$SOURCE" | sed -n 's/.*Height: *//p') / 2))
-        # Pressed on the button, moved in steps past GTK's drag threshold
-        # and over the main window, released there.
+        # Pressed on the button, moved in steps past GTK's drag threshold and over the main window, released there.
         xdotool mousemove --sync "$SX" "$SY" mousedown 1
         for step in 1 2 3 4 5 6 7 8 9 10; do
             xdotool mousemove --sync $((SX + (OX + 300 - SX) * step / 10)) $((SY + (OY + 300 - SY) * step / 10))
@@ -324,9 +320,8 @@ if [ -z "$WINE" ]; then
     check "every device pixel is its buffer pixel exactly" test "$(pixels "${points[@]}")" = "${expected% }"
     send layer
     wait_line "done layer 2"
-    # Over (100, 100) to (140, 140) each screen pixel is one of the layer's:
-    # neighbours along the checkerboard differ, and the buffer's blocks go
-    # on just outside.
+    # Over (100, 100) to (140, 140) each screen pixel is one of the layer's: neighbours along the checkerboard differ,
+    # and the buffer's blocks go on just outside.
     points=() expected=""
     for p in 0,0 1,0 0,1 1,1 37,42 38,42 79,79; do
         x=${p%,*} y=${p#*,}

@@ -1,9 +1,7 @@
 #!/bin/bash
-# The desktop program installed as a user does it (cmake --install --prefix
-# ~/.local, in a scratch home) and started the way a desktop starts it:
-# through GLib from its desktop entry, with a PATH that does not hold the
-# prefix. Usage: install_test.sh BUILD_FOLDER. Exit status: the number of
-# failed checks.
+# The desktop program installed as a user does it (cmake --install --prefix ~/.local, in a scratch home) and started the
+# way a desktop starts it: through GLib from its desktop entry, with a PATH that does not hold the prefix. Usage:
+# install_test.sh BUILD_FOLDER. Exit status: the number of failed checks.
 set -u
 BUILD=$(readlink -f "$1")
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/vistrel-install.XXXXXX")

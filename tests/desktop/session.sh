@@ -1,10 +1,8 @@
-# Sourced by the tests of the desktop program on either backend: a private
-# X server (Xvfb with openbox, which focus, the close box and the minimum
-# size need), for the Windows build also a fresh 64-bit Wine prefix, and
-# helpers that wait with limits so that nothing can hang. Set WORK to an
-# empty folder and PROGRAM to the program under test first (a name ending
-# in .exe runs under Wine; SESSION_PREFIX runs in an existing prefix
-# instead of a fresh one); end with session_stop (the trap does it too).
+# Sourced by the tests of the desktop program on either backend: a private X server (Xvfb with openbox, which focus, the
+# close box and the minimum size need), for the Windows build also a fresh 64-bit Wine prefix, and helpers that wait
+# with limits so that nothing can hang. Set WORK to an empty folder and PROGRAM to the program under test first (a name
+# ending in .exe runs under Wine; SESSION_PREFIX runs in an existing prefix instead of a fresh one); end with
+# session_stop (the trap does it too).
 
 WAIT_LIMIT=${WAIT_LIMIT:-30}
 FAILURES=0
@@ -16,9 +14,8 @@ if [ -n "$WINE" ]; then
     export WINEPREFIX=${SESSION_PREFIX:-$WORK/prefix}
     export WINEARCH=win64
     export WINEDEBUG=-all
-    # No Mono or Gecko download prompt, no menu entries written into the
-    # home folder, and a crash ends the process at once instead of opening
-    # winedbg.
+    # No Mono or Gecko download prompt, no menu entries written into the home folder, and a crash ends the process at
+    # once instead of opening winedbg.
     export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d"
 fi
 export HOME=$WORK/home
@@ -98,8 +95,7 @@ find_window() {  # regex [seconds]
     done
 }
 
-# The same for a dialog over the main window $MAIN: a visible window with
-# this title that is not the main window.
+# The same for a dialog over the main window $MAIN: a visible window with this title that is not the main window.
 find_dialog() {  # regex
     local end=$(($(date +%s) + WAIT_LIMIT)) id
     while :; do
