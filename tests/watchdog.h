@@ -7,10 +7,8 @@
 #include <mutex>
 #include <thread>
 
-// A test that waits for something that may never happen (a worker joined
-// by a destructor, a result that never comes) ends here within seconds,
-// with a message saying what it waited for, instead of hanging until the
-// test runner's own time limit.
+// A test that waits for something that may never happen (a worker joined by a destructor, a result that never comes)
+// ends here within seconds, with a message saying what it waited for, instead of hanging until the runner's limit.
 class Watchdog {
 public:
     explicit Watchdog(const char* what, int seconds = 10)
@@ -40,9 +38,8 @@ private:
     std::thread thread_;  // declared last: it starts once the members above exist
 };
 
-// Polls condition every millisecond until it holds (true) or the limit
-// passes (false). The limit only guards against hangs; it never decides a
-// passing run.
+// Polls condition every millisecond until it holds (true) or the limit passes (false). The limit only guards against
+// hangs; it never decides a passing run.
 template <typename F>
 bool eventually(F condition, int milliseconds = 5000) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);

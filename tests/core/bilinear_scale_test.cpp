@@ -6,13 +6,9 @@
 
 namespace {
 
-struct WeightsReady : ::testing::Test {
-    void SetUp() override { InitBilinearWeights(); }
-};
+struct WeightsReady : ::testing::Test { void SetUp() override { InitBilinearWeights(); } };
 
-Bitmap ramp(int w, int h) {
-    return generated(w, h, [](int32_t x, int32_t y) { return packPixel(x * 40, y * 40, 200, 255); });
-}
+Bitmap ramp(int w, int h) { return generated(w, h, [](int x, int y) { return packPixel(x * 40, y * 40, 200, 255); }); }
 
 }  // namespace
 

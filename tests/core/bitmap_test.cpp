@@ -6,13 +6,9 @@
 #include <algorithm>
 #include <vector>
 
-namespace {
-
-int countPixels(const Bitmap& b, uint32_t value) {
+static int countPixels(const Bitmap& b, uint32_t value) {
     return static_cast<int>(std::count(b.data, b.data + b.pixelCount(), value));
 }
-
-}  // namespace
 
 TEST(Bitmap, HostileSizesFailAndLeaveTheImageEmpty) {
     // Negative, past the size limit, then past what memory holds.

@@ -18,10 +18,7 @@ namespace {
 enum Function { Exp, Log, Pow, Sin, Cos };
 const char* const Names[] = {"exp", "log", "pow", "sin", "cos"};
 
-struct Call {
-    Function f;
-    double x, y;
-};
+struct Call { Function f; double x, y; };
 
 double ours(const Call& c) {
     switch (c.f) {
@@ -46,11 +43,7 @@ T library(const Call& c) {
     }
 }
 
-uint64_t bitsOf(double v) {
-    uint64_t b;
-    std::memcpy(&b, &v, sizeof b);
-    return b;
-}
+uint64_t bitsOf(double v) { uint64_t b; std::memcpy(&b, &v, sizeof b); return b; }
 
 bool sameBits(double a, double b) { return bitsOf(a) == bitsOf(b) || (a != a && b != b); }
 
@@ -79,13 +72,11 @@ std::vector<Call> programArguments() {
         for (int32_t i = 0; i < 100; ++i) {
             const double x = static_cast<float>(i);
             calls.push_back({Exp, -(x * x) / (2.0 * cubed), 0});
-            if (portableExp(calls.back().x) < 0.0009)
-                break;
+            if (portableExp(calls.back().x) < 0.0009) break;
         }
     }
     // Sample patterns: scales 2^((s - 4) / 4), angles a pi / 16.
-    for (int32_t s = 0; s < 9; ++s)
-        calls.push_back({Pow, 2.0, (s - 4) * 0.25});
+    for (int32_t s = 0; s < 9; ++s) calls.push_back({Pow, 2.0, (s - 4) * 0.25});
     for (int32_t a = 0; a < 32; ++a)
         calls.insert(calls.end(), {{Sin, a * 3.1415927 / 16.0, 0}, {Cos, a * 3.1415927 / 16.0, 0}});
     // Button faces: sin(y pi / height) for every row of faces up to 48 high (the toolkit draws 18, 19, 24 and 30).
@@ -96,8 +87,7 @@ std::vector<Call> programArguments() {
     return calls;
 }
 
-// True when v is the double nearest the long double evaluation (11 more
-// bits), with slack for the reference's own error.
+// True when v is the double nearest the long double evaluation (11 more bits), with slack for the reference's error.
 bool nearest(const Call& c, double v) {
     const long double exact = library<long double>(c);
     if (v != v || exact != exact || std::fabs(v) == std::numeric_limits<double>::infinity())
@@ -124,8 +114,7 @@ uint64_t checkedHash(const std::vector<Call>& calls) {
         const double v = ours(c);
         for (int32_t i = 0; i < 64; i += 8)
             hash = (hash ^ ((bitsOf(v) >> i) & 0xff)) * 1099511628211u;
-        if (!haveReference)
-            continue;
+        if (!haveReference) continue;
         if (!nearest(c, v) && ++wrong <= 5)
             ADD_FAILURE() << Names[c.f] << std::hexfloat << "(" << c.x << ", " << c.y << ") = " << v;
         differing[c.f] += !sameBits(v, library<double>(c));

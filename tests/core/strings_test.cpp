@@ -10,8 +10,7 @@
 
 TEST(Growth, PowersOfTwoNeverBelowFour) {
     const int32_t rows[][2] = {{1, 4}, {2, 4}, {3, 4}, {5, 8}, {8, 8}, {9, 16}, {1000, 1024}};
-    for (const auto& r : rows)
-        EXPECT_EQ(r[1], GrowthCapacity(r[0])) << r[0];
+    for (const auto& r : rows) EXPECT_EQ(r[1], GrowthCapacity(r[0])) << r[0];
 
     ByteArray a;
     a.Append("abcde", 5);
@@ -42,8 +41,7 @@ TEST(Format, RetriesWithDoubledSizeUntilTheTextFits) {
     EXPECT_EQ(0, s.length);
 #endif
     const String* texts[8];  // eight in a row stay valid together
-    for (int i = 0; i < 8; ++i)
-        texts[i] = &Format("%d", i);
+    for (int i = 0; i < 8; ++i) texts[i] = &Format("%d", i);
     EXPECT_EQ("0 7", texts[0]->str() + " " + texts[7]->str());
 }
 
@@ -68,8 +66,7 @@ TEST(Assign, ReplacesTheTextOrEmptiesIt) {
 static std::vector<std::string> parts(const char* text, char separator) {
     PointerArray* split = String(text).Split(separator);
     std::vector<std::string> out;
-    for (int32_t i = 0; i < split->count; ++i)
-        out.push_back(split->At<String>(i)->str());
+    for (int32_t i = 0; i < split->count; ++i) out.push_back(split->At<String>(i)->str());
     DeleteStrings(split);
     return out;
 }
@@ -83,8 +80,7 @@ TEST(Split, DropsEmptyRuns) {
 TEST(PointerArray, RemoveValueKeepsOrder) {
     int a, b, c;
     PointerArray p;
-    for (int* value : {&a, &b, &a, &c, &a})
-        p.Append(value);
+    for (int* value : {&a, &b, &a, &c, &a}) p.Append(value);
     p.RemoveValue(&a, 1, 4);
     EXPECT_EQ((std::vector<void*>{&a, &b, &c, &a}), std::vector<void*>(p.storage, p.storage + p.count));
     p.RemoveValue(&a);

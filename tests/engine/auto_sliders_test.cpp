@@ -41,9 +41,8 @@ void expectNoneFallsAlong(int32_t steps, Damage damage) {
     }
 }
 
-// Within a class of scene structure, along more noise and along lower JPEG
-// quality no slider ever falls, and a picture once worked on is not left
-// alone.
+// Within a class of scene structure, along more noise and along lower JPEG quality no slider ever falls, and a picture
+// once worked on is not left alone.
 TEST(AutoSliders, RiseWithNoiseAndWithFallingQualityInEveryStructureClass) {
     std::vector<float> structures = {0.0f, 1000.0f};
     for (int32_t k = 0; k + 1 < StructureClassCount; ++k)
@@ -68,8 +67,7 @@ TEST(AutoSliders, CleanPicturesAreLeftAloneAndHeavyDamageGetsMore) {
         EXPECT_TRUE(same(positions({NoiseRows[i].bound, 0}), slidersOf(NoiseRows[i]))) << "row " << i;
 }
 
-// The structure estimate counts: on each side of every class bound some
-// noise level gets other sliders.
+// The structure estimate counts: on each side of every class bound some noise level gets other sliders.
 TEST(AutoSliders, NeighbouringStructureClassesDiffer) {
     for (int32_t k = 0; k + 1 < StructureClassCount; ++k) {
         bool differ = false;
@@ -80,9 +78,8 @@ TEST(AutoSliders, NeighbouringStructureClassesDiffer) {
     }
 }
 
-// Noise whose channels move together takes the camera rows, fine-grained,
-// smoothed or spread over neighbours: left alone without noise, sliders that never
-// fall as its level rises; white noise per channel keeps the noise rows.
+// Noise whose channels move together takes the camera rows, fine-grained, smoothed or spread over neighbours: left
+// alone without noise, sliders that never fall as its level rises; white noise per channel keeps the noise rows.
 TEST(AutoSliders, CameraLikeNoiseTakesTheCameraRows) {
     const struct {
         float finePerCoarse;  // luma of single pixels per luma of 2 x 2 means
@@ -101,8 +98,7 @@ TEST(AutoSliders, CameraLikeNoiseTakesTheCameraRows) {
         ASSERT_TRUE(cameraLikeNoise(d.profile));
         EXPECT_TRUE(autoSliders(d).leaveAlone);
         expectNoneFallsAlong(400, [&](int32_t i) {
-            if (i > 0)
-                setLevel(i * 0.05f);
+            if (i > 0) setLevel(i * 0.05f);
             return d;
         });
         // A JPEG with blocks reads as camera noise; its own rows serve it.

@@ -13,20 +13,15 @@ using passtest::idleJob;
 
 DeblurSettings settings(float amountMin, float amountMax, int32_t iterations, int32_t mapH, int32_t cell) {
     DeblurSettings s;
-    s.enabled = true;
-    s.radius = 1.5f;
-    s.iterations = iterations;
-    s.amountMin = amountMin;
-    s.amountMax = amountMax;
-    s.mapSpacing = 5;
-    s.mapFullScale = 8;
+    s.enabled = true, s.radius = 1.5f, s.iterations = iterations;
+    s.amountMin = amountMin, s.amountMax = amountMax;
+    s.mapSpacing = 5, s.mapFullScale = 8;
     s.map.resize(2, mapH);
     s.map.fill(cell);
     return s;
 }
 
-// Soft slanted edges: a triangle wave of period 8, rising and falling over
-// four pixels, which the shock filter steepens.
+// Soft slanted edges: a triangle wave of period 8, rising and falling over four pixels, that the shock filter steepens.
 Bitmap edges(int32_t w, int32_t h) {
     return passtest::generated(w, h, [](int32_t x, int32_t y) {
         const int32_t phase = (x + y / 3) % 8;
@@ -35,9 +30,8 @@ Bitmap edges(int32_t w, int32_t h) {
     });
 }
 
-// Beside a one-pixel white line the blurred luminance curves down, so a dark
-// neighbour moves towards the line. A pixel of luma 0 that still has blue 6
-// is divided by luma 1: its blue becomes 6 * 255 * C.
+// Beside a one-pixel white line the blurred luminance curves down, so a dark neighbour moves towards the line. A pixel
+// of luma 0 that still has blue 6 is divided by luma 1: its blue becomes 6 * 255 * C.
 TEST(DeblurPass, LumaZeroCountsAsOne) {
     Bitmap picture = passtest::solid(9, 5, packPixel(0, 0, 0));
     for (int32_t y = 0; y < 5; ++y) {
@@ -76,8 +70,7 @@ TEST(DeblurPass, CancellingAtAnyCheckpointLeavesThePictureAlone) {
     ProcessingJob& job = idleJob(picture);
     Checkpoints::arm(job, -1);
     runDeblurPass(job, s);
-    // Entry, luminance, blur, six rows twice, before and after the
-    // recombination and its six rows.
+    // Entry, luminance, blur, six rows twice, before and after the recombination and its six rows.
     EXPECT_EQ(Checkpoints::seen, 3 + 12 + 1 + 6 + 1);
     EXPECT_TRUE(std::is_sorted(Checkpoints::percents.begin(), Checkpoints::percents.end()));
     EXPECT_TRUE(job.percent.load() > 0 && job.percent.load() <= 99) << job.percent.load();

@@ -16,12 +16,10 @@ using passtest::idleJob;
 PassParams presetParams(const char* name) { return settingsFromOptions(findPreset(name)->options()).pass1; }
 
 TEST(DenoisePass, RemovesNoiseFromATexturedPicture) {
-    Bitmap clean = passtest::texture(48, 40);
-    Bitmap noisy = passtest::withNoise(clean, 3.0, 1234);
+    const Bitmap clean = passtest::texture(48, 40), noisy = passtest::withNoise(clean, 3.0, 1234);
     ProcessingJob& job = idleJob(noisy);
     runDenoisePass(job, 0, presetParams("Fine digicam noise"), nullptr);
-    double before = passtest::psnr(noisy, clean);
-    double after = passtest::psnr(job.workingImage, clean);
+    const double before = passtest::psnr(noisy, clean), after = passtest::psnr(job.workingImage, clean);
     EXPECT_GT(after, before + 3.0) << "before " << before << " dB, after " << after << " dB";
 }
 
@@ -32,12 +30,9 @@ TEST(DenoisePass, CancellingAtAnyCheckpointLeavesThePictureAlone) {
     Checkpoints::arm(job, -1);
     MatchCountMap map;
     runDenoisePass(job, 0, p, &map);
-    // Eight in the driver, two in the search and one before each of the
-    // 2 x 2 blocks.
-    EXPECT_EQ(Checkpoints::seen, 8 + 2 + 4);
-    // 2 after the padding, 4 and 5 around the band split; the search then
-    // runs from 5 towards 97 by block row: 5 + 92 x 7 / 9 = 76 at the
-    // second row of blocks 7 apart in 9 rows.
+    EXPECT_EQ(Checkpoints::seen, 8 + 2 + 4);  // eight in the driver, two in the search, one before each of 2 x 2 blocks
+    // 2 after the padding, 4 and 5 around the band split; the search then runs from 5 towards 97 by block row:
+    // 5 + 92 x 7 / 9 = 76 at the second row of blocks 7 apart in 9 rows.
     EXPECT_EQ(Checkpoints::percents, (std::vector<int32_t>{0, 0, 2, 2, 4, 5, 5, 5, 76, 76, 76, 76, 76, 76}));
     passtest::expectEveryCheckpointCancels(picture, Checkpoints::seen, WorkerRestart,
                                            [&](ProcessingJob& again) { runDenoisePass(again, 0, p, &map); });
@@ -52,8 +47,7 @@ TEST(Conversions, DetailBytesRoundTiesToEvenAndSaturate) {
     const uint8_t expected[6] = {128, 0, 2, 2, 255, 0};
     const FloatImage d = passtest::generated<FloatImage>(6, 1, [&values](int32_t x, int32_t) { return values[x]; });
     ByteImage b = floatToBytes(d, -0.5f, 0.5f);
-    for (int32_t x = 0; x < 6; ++x)
-        EXPECT_EQ(expected[x], b.at(x, 0)) << values[x];
+    for (int32_t x = 0; x < 6; ++x) EXPECT_EQ(expected[x], b.at(x, 0)) << values[x];
     ByteImage stretched = floatToBytes(d, DataRange, DataRange);
     EXPECT_EQ(std::pair(0, 255), (std::pair<int, int>(stretched.at(5, 0), stretched.at(4, 0))));
     const Bitmap red = floatsToBitmap(&d, nullptr, nullptr, nullptr, DataRange, DataRange);

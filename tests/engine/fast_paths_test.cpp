@@ -1,6 +1,5 @@
-// The fast passes against the straightforward ones: identical detail bands,
-// match-count maps and pictures, for every preset's settings, on pictures of
-// sizes that are no multiple of any block step and one that is, with 1, 2 and 7 threads.
+// The fast passes against the straightforward ones: identical detail bands, match-count maps and pictures, for every
+// preset's settings, on sizes that are no multiple of any block step and one that is, with 1, 2 and 7 threads.
 #include "engine/block_search.h"
 #include "engine/deblur.h"
 #include "engine/denoise.h"
@@ -46,8 +45,7 @@ bool accepted(const PassParams& p, int32_t m, const DetailPyramid& pyramid) {
 
 std::vector<PassParams> everyPresetsParams() {
     std::vector<PassParams> all;
-    for (const Preset& preset : Presets)
-        all.push_back(settingsFromOptions(preset.options()).pass1);
+    for (const Preset& preset : Presets) all.push_back(settingsFromOptions(preset.options()).pass1);
     all.push_back(settingsFromOptions(OptionValues{}).pass2);
     return all;
 }
@@ -66,8 +64,7 @@ TEST(FastPaths, BlockSearchMatchesTheReference) {
                     const int32_t w = size[0] + 2 * m, h = size[1] + 2 * m;
                     band = kind ? passtest::randomImage<ByteImage>(w, h, seed++) : detailLikeBand(w, h, seed++);
                     pyramid = buildPyramid(band);
-                    if (kind == 0 || accepted(p, m, pyramid))
-                        break;
+                    if (kind == 0 || accepted(p, m, pyramid)) break;
                 }
                 ByteImage expected;
                 MatchCountMap expectedMap;
@@ -90,10 +87,9 @@ TEST(FastPaths, BlockSearchMatchesTheReference) {
         EXPECT_THROW(averageDetail(pyramid, pyramid, band, out, p, m, nullptr, nullptr), std::invalid_argument) << step;
         EXPECT_THROW(averageDetailReference(pyramid, pyramid, band, out, p, m, nullptr, nullptr), std::invalid_argument);
     }
-    // Wide enough at full size (radius 5, step 7, margin 8), the last block
-    // row's disc halved onto level 1 (centre 65, radius 3) would read row 68
-    // of a level 68 rows high; with step 1 and margin 5 the first block's
-    // would start above row 0.
+    // Wide enough at full size (radius 5, step 7, margin 8), the last block row's disc halved onto level 1 (centre 65,
+    // radius 3) would read row 68 of a level 68 rows high; with step 1 and margin 5 the first block's would start
+    // above row 0.
     p = settingsFromOptions(OptionValues{}).pass2;
     const int32_t rows[][5] = {{106, 136, 7, 8, 0}, {136, 106, 7, 8, 0}, {106, 106, 7, 8, 1}, {41, 41, 1, 5, 0},
                                {41, 41, 1, 6, 1}};  // width, height, step, margin, accepted
@@ -112,8 +108,7 @@ TEST(FastPaths, PassesMatchTheReference) {
         for (const auto& size : Sizes) {
             Bitmap picture = passtest::withNoise(passtest::texture(size[0], size[1]), 7.0, seed++);
             DeblurSettings deblur = settings.deblur;
-            if (!deblur.enabled)
-                deblurSettingsFromSlider(90, deblur);
+            if (!deblur.enabled) deblurSettingsFromSlider(90, deblur);
 
             ProcessingJob& reference = idleJob(picture);
             MatchCountMap expectedMap;
@@ -139,8 +134,7 @@ TEST(FastPaths, PassesMatchTheReference) {
     idleJob(Bitmap());
 }
 
-// Row, column and square kernels, also longer than the image is wide or
-// high, against the clamp-every-tap convolution.
+// Row, column and square kernels, also longer than the image is wide or high, against clamp-every-tap convolution.
 TEST(FastPaths, ConvolutionMatchesTheReference) {
     const int32_t sizes[][2] = {{1, 1}, {3, 5}, {17, 9}, {101, 37}, {64, 3}};
     for (float sigma : {0.5f, 1.27f, 2.8f, 6.0f})
@@ -163,17 +157,15 @@ TEST(FastPaths, ConvolutionMatchesTheReference) {
         }
 }
 
-// Every kernel this processor runs gives the portable sums: odd and even
-// point counts on both sides of the widening every 256 points, runs shorter
-// and longer than a vector.
+// Every kernel this processor runs gives the portable sums: odd and even point counts on both sides of the widening
+// every 256 points, runs shorter and longer than a vector.
 TEST(FastPaths, SadKernelsMatchThePortableOnes) {
     SadVariant variants[8];
     const int32_t variantCount = availableSadVariants(variants, 8);
     ASSERT_GT(variantCount, 0);  // the portable one at least
     passtest::Random random(77);
     std::vector<uint8_t> image(64 * 64);
-    for (uint8_t& b : image)
-        b = static_cast<uint8_t>(random.uniform() * 256.0);
+    for (uint8_t& b : image) b = static_cast<uint8_t>(random.uniform() * 256.0);
     for (int32_t count : {1, 2, 7, 8, 33, 256, 257, 300}) {
         std::vector<int32_t> offsets(static_cast<size_t>(count));
         std::vector<uint8_t> narrow(static_cast<size_t>(paddedSadLength(count)), 0);

@@ -66,8 +66,7 @@ TEST(Golden, EveryPresetWithAndWithoutDeblur) {
                       Expected[p][picture]) << Presets[p].name << ", picture " << picture;
 }
 
-// The program's job runs the same passes on its worker thread: the collected
-// result equals the passes run directly.
+// The program's job runs the same passes on its worker thread: the collected result equals the passes run directly.
 TEST(Golden, TheJobRunsThePasses) {
     EngineSettings settings = settingsFromOptions(findPreset("Digital zoom artifacts")->options());
     ASSERT_TRUE(settings.deblur.enabled);

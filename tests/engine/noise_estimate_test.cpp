@@ -12,8 +12,8 @@
 
 namespace {
 
-// A picture whose colour channels follow base(x, y, channel) plus white
-// Gaussian noise of the given deviation, rounded and clipped to bytes.
+// A picture whose colour channels follow base(x, y, channel) plus white Gaussian noise of the given deviation, rounded
+// and clipped to bytes.
 Bitmap noisyPicture(const std::function<double(int, int, int)>& base, double sigma, uint32_t seed) {
     std::mt19937 random(seed);
     std::normal_distribution<double> noise(0.0, sigma);
@@ -34,9 +34,8 @@ TEST(NoiseEstimate, WithinFifteenPercentOnFlatGradientAndTexturedPictures) {
         // Where nothing but noise is left the estimate has no excuse.
         {"flat", 0.04, [](int, int, int ch) { return 90.0 + 30 * ch; }},
         {"gradient", 0.15, [](int x, int y, int ch) { return 60.0 + 0.2 * x + 0.15 * y + 10 * ch; }},
-        // Waves of 10 to 20 pixels' period plus squares with hard edges.
-        // (Texture much finer than that reads as noise: waves of 7 pixels and
-        // amplitude 15 lift an estimate of sigma 2 by 16 %.)
+        // Waves of 10 to 20 pixels' period plus squares with hard edges. (Texture much finer than that reads as noise:
+        // waves of 7 pixels and amplitude 15 lift an estimate of sigma 2 by 16 %.)
         {"textured", 0.15,
          [](int x, int y, int ch) {
              const double waves = 25 * std::sin(x * 0.45 + ch) * std::sin(y * 0.3) + 15 * std::sin((x + y) * 0.6);
@@ -70,10 +69,9 @@ TEST(NoiseEstimate, DegeneratePicturesGiveZero) {
 
 float structureOf(const Bitmap& b) { return estimateStructure(b, estimateNoiseSigma(b)); }
 
-// Known layouts give known values, and noise, which the block means average
-// down but do not remove, is taken back out: a flat picture stays flat at
-// every noise level, a checkerboard of 8 x 8 blocks 20 apart reads 20, and a
-// ramp rising 0.6 a pixel along rows reads 4.8 / sqrt 2 (4.8 across, 0 down).
+// Known layouts give known values, and noise, which the block means average down but do not remove, is taken back out:
+// a flat picture stays flat at every noise level, a checkerboard of 8 x 8 blocks 20 apart reads 20, and a ramp rising
+// 0.6 a pixel along rows reads 4.8 / sqrt 2 (4.8 across, 0 down).
 TEST(StructureEstimate, MeasuresBlockToBlockChangeWhateverTheNoise) {
     const auto flat = [](int, int, int) { return 120.0; };
     const auto checker = [](int x, int y, int) { return ((x / 8) + (y / 8)) % 2 ? 130.0 : 110.0; };
@@ -97,39 +95,35 @@ TEST(StructureEstimate, PicturesWithoutTwoWholeBlocksGiveZero) {
     EXPECT_EQ(0.0f, estimateStructure(b, 0.0f));
 }
 
-// Tone 50 on the left and 200 on the right, with noise of deviation sigma
-// (rightSigma on the right), shared by the channels or not, drawn once per
-// cell x cell pixels so that it sits at that scale.
+// Tone 50 on the left and 200 on the right, with noise of deviation sigma (rightSigma on the right), shared by the
+// channels or not, drawn once per cell x cell pixels so that it sits at that scale.
 Bitmap cameraLikePicture(double sigma, double rightSigma, bool shared, int cell) {
     std::mt19937 random(5);
     std::normal_distribution<double> unit(0.0, 1.0);
     std::vector<double> noise(256 / cell * (192 / cell) * 3);
-    for (double& n : noise)
-        n = unit(random);
+    for (double& n : noise) n = unit(random);
     return noisyPicture([&](int x, int y, int ch) {
         const size_t i = (static_cast<size_t>(y / cell) * (256 / cell) + x / cell) * 3 + (shared ? 0 : ch);
         return x < 128 ? 50.0 + sigma * noise[i] : 200.0 + rightSigma * noise[i];
     }, 0.0, 1);
 }
 
-// Readings per scale for luma and chroma, and by tone, for noise of known
-// make-up. White noise of 1 per channel reads 0.61, 0.31, 0.15 (luma) and
-// 1.41, 0.71, 0.35 (chroma); noise shared by the channels has no chroma;
-// noise drawn per 2 x 2 cell is white at scale 1 and weak at scale 0.
+// Readings per scale for luma and chroma, and by tone, for noise of known make-up. White noise of 1 per channel reads
+// 0.61, 0.31, 0.15 (luma) and 1.41, 0.71, 0.35 (chroma); noise shared by the channels has no chroma; noise drawn per
+// 2 x 2 cell is white at scale 1 and weak at scale 0.
 TEST(NoiseProfile, ReadsNoiseByScaleChannelAndTone) {
     const struct {
         const char* name;
-        double sigma;
         bool shared;
         int cell;
-        float luma[3], chroma[3];
+        float luma[3], chroma[3];  // for noise of deviation 8
     } rows[] = {
-        {"white", 8.0, false, 1, {4.90f, 2.45f, 1.22f}, {11.31f, 5.66f, 2.83f}},
-        {"shared", 8.0, true, 1, {8.0f, 4.0f, 2.0f}, {0.0f, 0.0f, 0.0f}},
-        {"2x2 cells", 8.0, false, 2, {-1.0f, 4.90f, 2.45f}, {-1.0f, 11.31f, 5.66f}},
+        {"white", false, 1, {4.90f, 2.45f, 1.22f}, {11.31f, 5.66f, 2.83f}},
+        {"shared", true, 1, {8.0f, 4.0f, 2.0f}, {0.0f, 0.0f, 0.0f}},
+        {"2x2 cells", false, 2, {-1.0f, 4.90f, 2.45f}, {-1.0f, 11.31f, 5.66f}},
     };
     for (const auto& row : rows) {
-        const NoiseProfile p = estimateNoiseProfile(cameraLikePicture(row.sigma, row.sigma, row.shared, row.cell));
+        const NoiseProfile p = estimateNoiseProfile(cameraLikePicture(8.0, 8.0, row.shared, row.cell));
         for (int k = 0; k < NoiseProfile::Scales; ++k) {
             if (row.luma[k] < 0.0f) {
                 EXPECT_LT(p.luma[k], 0.5f * row.luma[k + 1]) << row.name << " scale " << k;
@@ -139,8 +133,7 @@ TEST(NoiseProfile, ReadsNoiseByScaleChannelAndTone) {
             EXPECT_NEAR(p.chroma[k], row.chroma[k], 0.12f * row.chroma[k] + 0.2f) << row.name << " scale " << k;
         }
     }
-    // Noise in one channel alone counts in full: one of the two differences
-    // carries it.
+    // Noise in one channel alone counts in full: one of the two differences carries it.
     std::mt19937 random(9);
     std::normal_distribution<double> blueNoise(0.0, 8.0);
     const NoiseProfile blue =
@@ -154,8 +147,8 @@ TEST(NoiseProfile, ReadsNoiseByScaleChannelAndTone) {
     // Grey 127 and 129 in a checkerboard: luma's quarter lies a quarter into bin 64, chroma's an eighth into bin 0.
     const NoiseProfile board = estimateNoiseProfile(noisyPicture([](int x, int y, int) { return 127.0 + (x + y) % 2 * 2.0; }, 0.0, 1));
     EXPECT_EQ(std::pair(board.luma[0], board.chroma[0]), std::pair(float(63.75 / 1.9116953 / 4.0), float(0.125 / 1.9116953)));
-    // Windows that touch a clipped channel are left out: the clipped three
-    // quarters on the right would otherwise fill the lower quarter read.
+    // Windows that touch a clipped channel are left out: the clipped three quarters on the right would otherwise fill
+    // the lower quarter read.
     const NoiseProfile clipped = estimateNoiseProfile(
         noisyPicture([](int x, int y, int) { return x < 64 ? 128.0 : (x + y) % 2 * 255.0; }, 3.0, 2));
     EXPECT_NEAR(clipped.luma[0], 0.61f * 3.0f, 0.3f);

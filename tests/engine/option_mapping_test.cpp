@@ -31,8 +31,7 @@ TEST(OptionMapping, WorkedValues) {
                   std::tuple(s.pass1.searchRadius, s.pass1.blockStep, s.pass1.patchRadius, s.pass1.maxMatchesFine,
                              s.pass1.maxMatchesCoarse, s.pass1.cutoff, s.deblur.mapSpacing, s.deblur.mapFullScale));
     }
-    // Missing controls read as the first preset: sliders at 10, no deblur,
-    // the original scale.
+    // Missing controls read as the first preset: sliders at 10, no deblur, the original scale.
     EngineSettings missing = settingsFromOptions(OptionValues{});
     EXPECT_EQ(std::tuple(withAllSliders(10).pass1.cutoff, false, 1),
               std::tuple(missing.pass1.cutoff, missing.deblur.enabled, missing.pass1.scaleMode));
@@ -48,22 +47,16 @@ TEST(OptionMapping, BlockStepBoundaries) {
 }
 
 TEST(DeblurMapping, SampleTable) {
-    struct Row {
-        int32_t p;
-        bool enabled;
-        int32_t iterations;
-        float amountMax;
-    } rows[] = {
-        {9, false, 0, 0.0f},     {10, true, 1, 0.1175f}, {20, true, 1, 0.1380f}, {50, true, 1, 0.2236f},
-        {75, true, 1, 0.3344f},  {76, true, 2, 0.1066f}, {90, true, 2, 0.2627f}, {100, true, 2, 0.5f},
+    const std::tuple<int32_t, int32_t, float> rows[] = {  // the position, iterations (0: off), the top amount
+        {9, 0, 0.0f},     {10, 1, 0.1175f}, {20, 1, 0.1380f}, {50, 1, 0.2236f},
+        {75, 1, 0.3344f}, {76, 2, 0.1066f}, {90, 2, 0.2627f}, {100, 2, 0.5f},
     };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.p);
-        const EngineSettings s = settingsFromOptions({-1, -1, -1, r.p});  // the deblur amount alone
-        EXPECT_EQ(r.enabled, s.deblur.enabled);
-        if (!r.enabled)
-            continue;
-        EXPECT_EQ(r.iterations, s.deblur.iterations);
-        EXPECT_NEAR(r.amountMax, s.deblur.amountMax, 5e-5);
+    for (const auto& [p, iterations, amountMax] : rows) {
+        SCOPED_TRACE(p);
+        const EngineSettings s = settingsFromOptions({-1, -1, -1, p});  // the deblur amount alone
+        EXPECT_EQ(iterations > 0, s.deblur.enabled);
+        if (iterations == 0) continue;
+        EXPECT_EQ(iterations, s.deblur.iterations);
+        EXPECT_NEAR(amountMax, s.deblur.amountMax, 5e-5);
     }
 }

@@ -67,8 +67,7 @@ inline Bitmap withNoise(const Bitmap& clean, double deviation, uint64_t seed) {
     });
 }
 
-// Every sample random: a picture (Bitmap) is the hardest kind for the search, a detail band (ByteImage) one with
-// no structure at all.
+// Every sample random: the hardest picture (Bitmap) for the search, a detail band (ByteImage) without structure.
 template <typename ImageType>
 ImageType randomImage(int32_t w, int32_t h, uint64_t seed) {
     Random random(seed);
@@ -87,16 +86,13 @@ inline double psnr(const Bitmap& a, const Bitmap& b) {
 }
 
 
-// Counts the checkpoints the passes reach on a job, with the percentage at each, and sets the job's state at the
-// cancelAt-th one (never for -1).
+// Counts the checkpoints passes reach on a job, with the percentage at each; sets the job's state at the cancelAt-th.
 struct Checkpoints {
     static inline int64_t seen = 0, cancelAt = -1;
     static inline int32_t state = WorkerRestart;
     static inline std::vector<int32_t> percents;
     static void arm(ProcessingJob& job, int64_t at, int32_t cancelState = WorkerRestart) {
-        seen = 0;
-        cancelAt = at;
-        state = cancelState;
+        seen = 0, cancelAt = at, state = cancelState;
         percents.clear();
         job.checkpointHook = [](ProcessingJob& j) {
             percents.push_back(j.percent.load());
@@ -113,13 +109,9 @@ inline ProcessingJob& idleJob(const Bitmap& image) {
         InitBilinearWeights();
         return new ProcessingJob(PassSequence{});
     }();
-    job->state.store(WorkerRunning);
     job->checkpointHook = nullptr;
-    job->passesDone = 0;
-    job->passesTotal = 1;
-    job->subProgress = 0;
-    job->percent.store(0);
-    job->threadCount.store(1);
+    job->passesDone = 0, job->passesTotal = 1, job->subProgress = 0;
+    job->state.store(WorkerRunning), job->percent.store(0), job->threadCount.store(1);
     job->workingImage.copyFrom(image);
     return *job;
 }

@@ -29,16 +29,14 @@ void fakeDenoise(ProcessingJob& job, int32_t, const PassParams&, MatchCountMap* 
         percentWentDown = percentWentDown || p < last;
         maxPercentSeen = std::max(maxPercentSeen.load(), p);
         last = p;
-        if (holdPass)
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        if (holdPass) std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
     job.checkCancel();
     if (map) {
         map->resize(1, 1);
         map->data[0] = 42;
     }
-    for (size_t i = 0; i < job.workingImage.pixelCount(); ++i)
-        job.workingImage.data[i] = ~job.workingImage.data[i];
+    for (size_t i = 0; i < job.workingImage.pixelCount(); ++i) job.workingImage.data[i] = ~job.workingImage.data[i];
     ++runsFinished;
 }
 
@@ -106,8 +104,7 @@ TEST_F(JobTest, QuickSubmitsCollapseToTheLast) {
     holdPass = true;
     job.submit(solid(2, 2, 1), EngineSettings{});
     ASSERT_TRUE(eventually([&] { return runsStarted.load() >= 1; }));
-    for (uint32_t v = 2; v <= 5; ++v)
-        job.submit(solid(2, 2, v), EngineSettings{});
+    for (uint32_t v = 2; v <= 5; ++v) job.submit(solid(2, 2, v), EngineSettings{});
     holdPass = false;
     ASSERT_TRUE(eventually([&] { return job.resultReady.load() == 1; }));
     EXPECT_EQ(std::pair(~5u, 5u), std::pair(collected(job).data[0], lastPixelSeen.load()));

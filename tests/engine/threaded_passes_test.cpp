@@ -28,17 +28,14 @@ TEST(ParallelRows, EveryRowOnceAndTheCallerInOrder) {
         EXPECT_EQ(parallel.workerCount(), threads);
         std::atomic<int32_t> badWorker{0};
         parallel.run([&](int32_t row, int32_t worker) {
-            if (worker < 0 || worker >= threads)
-                badWorker.store(1);
+            if (worker < 0 || worker >= threads) badWorker.store(1);
             done[static_cast<size_t>(row)].fetch_add(1);
-            if (worker == 0)
-                callerRows.push_back(row);
+            if (worker == 0) callerRows.push_back(row);
         });
         EXPECT_EQ(badWorker.load(), 0);
         for (int32_t row = 0; row < rows; ++row)
             EXPECT_EQ(done[static_cast<size_t>(row)].load(), 1) << "row " << row << ", " << threads << " threads";
-        for (size_t i = 1; i < callerRows.size(); ++i)
-            EXPECT_LT(callerRows[i - 1], callerRows[i]);
+        for (size_t i = 1; i < callerRows.size(); ++i) EXPECT_LT(callerRows[i - 1], callerRows[i]);
     }
     EXPECT_EQ(ParallelRows(nullptr, 7, 3).workerCount(), 3);
     EXPECT_EQ(ParallelRows(nullptr, 0, 3).workerCount(), 1);
@@ -60,8 +57,7 @@ TEST(ParallelRows, AFailureOnAnyThreadReachesTheCaller) {
         ParallelRows parallel(nullptr, 3, 40);
         const auto failing = [&](int32_t row, int32_t worker) {
             parallel.checkpoint(worker);
-            if (row == failingRow)
-                throw std::runtime_error("row failed");
+            if (row == failingRow) throw std::runtime_error("row failed");
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         };
         EXPECT_THROW(parallel.run(failing), std::runtime_error) << failingRow;
@@ -80,8 +76,7 @@ TEST(ParallelRows, CancellationIsThrownOnTheCaller) {
             parallel.run([&](int32_t row, int32_t worker) {
                 parallel.checkpoint(worker);
                 started.fetch_add(1);
-                if (row == 20)
-                    job.state.store(WorkerRestart);
+                if (row == 20) job.state.store(WorkerRestart);
                 std::this_thread::sleep_for(std::chrono::microseconds(100));
             });
         } catch (int32_t state) {

@@ -1,7 +1,6 @@
 #pragma once
 
-// A whole file as a string of bytes (empty when it cannot be read), and a
-// file written with exactly the given bytes.
+// A whole file as a string of bytes (empty when it cannot be read), and a file written with exactly the given bytes.
 
 #include <fstream>
 #include <iterator>
