@@ -206,11 +206,11 @@ TEST(Pyramid, HalvingWeighsNeighboursAndStopsAtTheEdges) {
     }
 }
 
-// The label under the view shows the name after either separator; a name without one, or a folder, shows whole.
+// The label shows the name after either separator; a name without one, with one only in front, or a folder, whole.
 TEST(DisplayFileName, ShowsWhatFollowsTheLastSeparator) {
     for (const auto& [path, shown] : {std::pair{"/home/ann/cat.jpg", "cat.jpg"},
                                       {"C:\\Photos/2024\\dog.png", "dog.png"}, {"a/cat.jpg", "cat.jpg"},
-                                      {"cat.jpg", "cat.jpg"}, {"/home/ann/", "/home/ann/"}})
+                                      {"cat.jpg", "cat.jpg"}, {"/home/ann/", "/home/ann/"}, {"/cat.jpg", "/cat.jpg"}})
         EXPECT_TRUE(DisplayFileName(String(path)) == shown) << path;
 }
 
