@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <memory>
+#include <new>
 
 namespace {
 
@@ -256,12 +257,14 @@ int32_t jpegFileQuality(const String& path) {
 
 namespace {
 
-// Fills the record from a decoded (and already upright) picture.
-void keepMetadata(const DecodedImage& image, ImageFileType type, int32_t orientation, const Bitmap& bitmap,
+// Fills the record from a decoded (and already upright) picture; false when
+// memory runs out.
+bool keepMetadata(const DecodedImage& image, ImageFileType type, int32_t orientation, const Bitmap& bitmap,
                   PhotoMetadata& metadata) {
     metadata.orientation = orientation;
     metadata.size = bitmap.size();
-    metadata.exif = image.exif;
+    if (!appendBytes(metadata.exif, image.exif.data, static_cast<size_t>(image.exif.length)))
+        return false;
     metadata.lossless = !image.lossy;
     // The block must now say the picture is upright (and the thumbnail,
     // stored the old way round, goes); one that cannot be edited safely is
@@ -271,25 +274,20 @@ void keepMetadata(const DecodedImage& image, ImageFileType type, int32_t orienta
         orientation != 1 || exifOrientation(image.exif.data, static_cast<size_t>(image.exif.length)) != 1;
     if (turned && metadata.exif.length > 0 && !rewriteExif(metadata.exif, bitmap.width, bitmap.height))
         metadata.exif = ByteArray();
-    if (profileSpace(image.icc.data, static_cast<size_t>(image.icc.length)) == ProfileSpace::Rgb)
-        metadata.icc = image.icc;
+    if (profileSpace(image.icc.data, static_cast<size_t>(image.icc.length)) == ProfileSpace::Rgb &&
+        !appendBytes(metadata.icc, image.icc.data, static_cast<size_t>(image.icc.length)))
+        return false;
     if (type == ImageFileJpeg) {
         metadata.jpegSource = true;
         metadata.dpiX = image.dpiX;
         metadata.dpiY = image.dpiY;
         metadata.greyscale = image.indexed();
     }
+    return true;
 }
 
-}  // namespace
-
-void decode(Bitmap& bitmap, const uint8_t* bytes, size_t size, ImageFileType type, PhotoMetadata* metadata,
-            LoadDetails* details) {
-    bitmap.clear();
-    if (metadata)
-        metadata->release();
-    if (!bytes || size == 0)
-        return;
+void decodeUnguarded(Bitmap& bitmap, const uint8_t* bytes, size_t size, ImageFileType type, PhotoMetadata* metadata,
+                     LoadDetails* details) {
     std::unique_ptr<DecodedImage> image(new DecodedImage);
     if (!decodeImage(bytes, size, type, *image)) {
         // A file named for one type that holds another (pictures saved from
@@ -318,8 +316,29 @@ void decode(Bitmap& bitmap, const uint8_t* bytes, size_t size, ImageFileType typ
         details->bitsPerSample = image->sourceBitsPerSample;
         details->moreImages = image->sourceImages > 1;
     }
+    if (metadata && !keepMetadata(*image, type, orientation, bitmap, *metadata)) {
+        bitmap.clear();
+        metadata->release();
+    }
+}
+
+}  // namespace
+
+void decode(Bitmap& bitmap, const uint8_t* bytes, size_t size, ImageFileType type, PhotoMetadata* metadata,
+            LoadDetails* details) {
+    bitmap.clear();
     if (metadata)
-        keepMetadata(*image, type, orientation, bitmap, *metadata);
+        metadata->release();
+    if (!bytes || size == 0)
+        return;
+    // Memory running out is a failed read, also where a library or a container reports it by throwing.
+    try {
+        decodeUnguarded(bitmap, bytes, size, type, metadata, details);
+    } catch (const std::bad_alloc&) {
+        bitmap.clear();
+        if (metadata)
+            metadata->release();
+    }
 }
 
 bool typeHoldsProfile(ImageFileType type) {
@@ -327,11 +346,10 @@ bool typeHoldsProfile(ImageFileType type) {
            type == ImageFileAvif || type == ImageFileJxl;
 }
 
-bool encode(const Bitmap& bitmap, ImageFileType type, int32_t quality, const PhotoMetadata* metadata,
-            ByteArray& out) {
-    out.Empty();
-    if (bitmap.width < 1 || bitmap.height < 1 || !bitmap.data)
-        return false;
+namespace {
+
+bool encodeUnguarded(const Bitmap& bitmap, ImageFileType type, int32_t quality, const PhotoMetadata* metadata,
+                     ByteArray& out) {
     DecodedImage image;
     image.jpegQuality = quality;
     image.lossy = !(metadata && metadata->lossless);
@@ -352,13 +370,15 @@ bool encode(const Bitmap& bitmap, ImageFileType type, int32_t quality, const Pho
         const bool holdsExif = type == ImageFileJpeg || type == ImageFilePng || type == ImageFileWebp ||
                                type == ImageFileAvif || type == ImageFileJxl;
         if (holdsExif && metadata->exif.length > 0) {
-            image.exif = metadata->exif;
+            if (!appendBytes(image.exif, metadata->exif.data, static_cast<size_t>(metadata->exif.length)))
+                return false;
             if (!sameSize && !rewriteExif(image.exif, bitmap.width, bitmap.height))
                 image.exif = ByteArray();
         }
         if (metadata->icc.length > 0) {
             if (typeHoldsProfile(type)) {
-                image.icc = metadata->icc;
+                if (!appendBytes(image.icc, metadata->icc.data, static_cast<size_t>(metadata->icc.length)))
+                    return false;
             } else if (const RgbToSrgb toSrgb(metadata->icc); toSrgb.valid()) {
                 // One LittleCMS can make nothing of leaves the pixels as they were shown.
                 if (!converted.copyFrom(bitmap))
@@ -368,7 +388,21 @@ bool encode(const Bitmap& bitmap, ImageFileType type, int32_t quality, const Pho
             }
         }
     }
-    bool ok = fromBitmap(*pixels, image) && encodeByType(image, type, out);
+    return fromBitmap(*pixels, image) && encodeByType(image, type, out);
+}
+
+}  // namespace
+
+bool encode(const Bitmap& bitmap, ImageFileType type, int32_t quality, const PhotoMetadata* metadata,
+            ByteArray& out) {
+    out.Empty();
+    if (bitmap.width < 1 || bitmap.height < 1 || !bitmap.data)
+        return false;
+    bool ok = false;
+    try {
+        ok = encodeUnguarded(bitmap, type, quality, metadata, out);
+    } catch (const std::bad_alloc&) {
+    }
     if (!ok)
         out.Empty();
     return ok;

@@ -302,13 +302,14 @@ bool decodeTiff(const uint8_t* bytes, size_t size, DecodedImage& image) {
     image.lossy = compression == COMPRESSION_JPEG || compression == COMPRESSION_OJPEG;
     uint32_t profileSize = 0;
     void* profile = nullptr;
-    if (TIFFGetField(tiff, TIFFTAG_ICCPROFILE, &profileSize, &profile) && profile && profileSize <= size &&
-        !appendBytes(image.icc, profile, profileSize))
-        image.icc.Empty();
+    const bool profileKept = !TIFFGetField(tiff, TIFFTAG_ICCPROFILE, &profileSize, &profile) || !profile ||
+                             profileSize > size || appendBytes(image.icc, profile, profileSize);
     // Fax coding of blank pages packs the most pixels into a byte, about
     // fourteen thousand.
     uint64_t pixels = static_cast<uint64_t>(width) * height;
-    if (width < 1 || height < 1 || width > 65535 || height > 65535) {
+    if (!profileKept) {
+        image.fail("out of memory");
+    } else if (width < 1 || height < 1 || width > 65535 || height > 65535) {
         image.fail("size out of range");
     } else if (pixels > decodePixelLimit() || !plausiblePixelCount(pixels, size, 65536)) {
         image.fail("image too large");

@@ -1,0 +1,41 @@
+#include "failing_malloc.h"
+
+#if VISTREL_FAILING_MALLOC
+#include <atomic>
+#include <new>
+
+extern "C" void* __libc_malloc(size_t);
+extern "C" void* __libc_calloc(size_t, size_t);
+extern "C" void* __libc_realloc(void*, size_t);
+extern "C" char __executable_start[], etext[];  // this program's code, where the libraries' is not
+
+namespace {
+std::atomic<long> made{0}, failAt{-1};
+
+bool fails(const void* caller) {
+    if (caller < __executable_start || caller >= etext)
+        return false;
+    return made++ == failAt.load();
+}
+
+void* allocated(const void* caller, size_t n) {
+    if (void* p = fails(caller) ? nullptr : __libc_malloc(n ? n : 1))
+        return p;
+    throw std::bad_alloc();
+}
+}  // namespace
+
+long FailAllocation(long index) {
+    failAt = -1;
+    const long count = made.exchange(0);
+    failAt = index;
+    return count;
+}
+
+#define CALLER __builtin_return_address(0)
+extern "C" void* malloc(size_t n) { return fails(CALLER) ? nullptr : __libc_malloc(n); }
+extern "C" void* calloc(size_t n, size_t size) { return fails(CALLER) ? nullptr : __libc_calloc(n, size); }
+extern "C" void* realloc(void* p, size_t n) { return fails(CALLER) ? nullptr : __libc_realloc(p, n); }
+void* operator new(size_t n) { return allocated(CALLER, n); }
+void* operator new[](size_t n) { return allocated(CALLER, n); }
+#endif
