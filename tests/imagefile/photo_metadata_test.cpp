@@ -328,4 +328,14 @@ TEST(Profile, ACmykJpegGoesThroughItsProfileToSrgb) {
     PhotoMetadata metadata;
     EXPECT_LE(largestDifference(loadedPhoto("cmyk_as_srgb.png"), loadedPhoto("cmyk.jpg", &metadata)), 3);
     EXPECT_EQ(0, metadata.icc.length);  // the pixels are sRGB now
+    // Its profile's segment (bytes 18 to 536) swapped for an RGB one: the inks cannot go through it, and the
+    // picture, made sRGB without it, does not carry it on.
+    const ByteArray cmyk = fileBytes(photoDir + "cmyk.jpg"), p3 = fileBytes(photoDir + "display_p3.icc");
+    ByteArray tagged;
+    tagged.Assign(cmyk.data, 18);
+    const uint8_t head[] = {0xFF, 0xE2, uint8_t((p3.length + 16) >> 8), uint8_t(p3.length + 16)};
+    tagged.Append(head, 4), tagged.Append("ICC_PROFILE\0\1\1", 14), tagged.Append(p3.data, p3.length);
+    tagged.Append(cmyk.data + 536, cmyk.length - 536);
+    EXPECT_FALSE(decoded(tagged, ImageFileJpeg, &metadata).isEmpty());
+    EXPECT_EQ(0, metadata.icc.length);
 }
