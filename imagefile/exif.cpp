@@ -202,7 +202,7 @@ bool rewriteExif(ByteArray& block, int32_t width, int32_t height) {
 bool exifFromContainer(const uint8_t* data, size_t size, size_t skip, ByteArray& block) {
     block.Empty();
     if (!data || size < skip)
-        return false;
+        return true;
     data += skip;
     size -= skip;
     if (size >= 6 && std::memcmp(data, "Exif\0\0", 6) == 0) {
@@ -210,7 +210,9 @@ bool exifFromContainer(const uint8_t* data, size_t size, size_t skip, ByteArray&
         size -= 6;
     }
     const bool tiff = size >= 8 && (std::memcmp(data, "II*\0", 4) == 0 || std::memcmp(data, "MM\0*", 4) == 0);
-    if (!tiff || size > 0x7fffff00u || !block.SetLength(static_cast<int32_t>(size + 6)))
+    if (!tiff || size > 0x7fffff00u)
+        return true;
+    if (!block.SetLength(static_cast<int32_t>(size + 6)))
         return false;
     std::memcpy(block.data, "Exif\0\0", 6);
     std::memcpy(block.data + 6, data, size);

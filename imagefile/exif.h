@@ -24,8 +24,8 @@ bool rewriteExif(ByteArray& block, int32_t width, int32_t height);
 
 // Makes the layer's form of an EXIF block from what a container stores:
 // the TIFF structure, with or without "Exif\0\0" before it, after skipping
-// skip bytes (HEIF and JPEG XL put a 4-byte offset first). False, with
-// block empty, when no TIFF header is found there.
+// skip bytes (HEIF and JPEG XL put a 4-byte offset first). Block is left
+// empty when no TIFF header is found there; false when memory runs out.
 bool exifFromContainer(const uint8_t* data, size_t size, size_t skip, ByteArray& block);
 
 // What a camera RAW file says about the shot, for a block made from it.

@@ -46,20 +46,22 @@ bool readProfile(const heif_image_handle* handle, DecodedImage& image) {
 }
 
 // The first EXIF block; HEIF stores a 4-byte offset to the TIFF header
-// before it.
-void readExif(const heif_image_handle* handle, DecodedImage& image) {
+// before it. False when memory runs out.
+bool readExif(const heif_image_handle* handle, DecodedImage& image) {
     heif_item_id id = 0;
     if (heif_image_handle_get_list_of_metadata_block_IDs(handle, "Exif", &id, 1) < 1)
-        return;
+        return true;
     const size_t size = heif_image_handle_get_metadata_size(handle, id);
     ByteArray raw;
-    if (size < 4 || size > (16u << 20) || !raw.SetLength(static_cast<int32_t>(size)) ||
-        heif_image_handle_get_metadata(handle, id, raw.data).code != heif_error_Ok)
-        return;
+    if (size < 4 || size > (16u << 20))
+        return true;
+    if (!raw.SetLength(static_cast<int32_t>(size)))
+        return false;
+    if (heif_image_handle_get_metadata(handle, id, raw.data).code != heif_error_Ok)
+        return true;
     const uint32_t offset = (uint32_t(raw.data[0]) << 24) | (uint32_t(raw.data[1]) << 16) |
                             (uint32_t(raw.data[2]) << 8) | raw.data[3];
-    if (offset <= size - 4)
-        exifFromContainer(raw.data, size, 4 + offset, image.exif);
+    return offset > size - 4 || exifFromContainer(raw.data, size, 4 + offset, image.exif);
 }
 
 // One past the largest side whose square stays within the pixel limit.
@@ -111,9 +113,8 @@ bool decodeHeif(const uint8_t* bytes, size_t size, DecodedImage& image) {
     image.sourceBitsPerSample = depth > 8 ? depth : 8;
     image.sourceImages = heif_context_get_number_of_top_level_images(r.context) > 1 ? 2 : 1;
     image.lossy = true;
-    if (!readProfile(r.handle, image))
+    if (!readProfile(r.handle, image) || !readExif(r.handle, image))
         return image.fail("out of memory");
-    readExif(r.handle, image);
     image.orientationApplied = true;
     image.orientation = exifOrientation(image.exif.data, static_cast<size_t>(image.exif.length));
 

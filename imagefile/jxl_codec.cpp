@@ -63,19 +63,19 @@ bool readColour(JxlRead& r, const JxlBasicInfo& info, DecodedImage& image) {
     return true;
 }
 
-// An Exif box: a 4-byte offset to the TIFF header, then the block.
-void finishExifBox(JxlRead& r, DecodedImage& image) {
+// An Exif box: a 4-byte offset to the TIFF header, then the block. False
+// when memory runs out.
+bool finishExifBox(JxlRead& r, DecodedImage& image) {
     if (!r.inExifBox)
-        return;
+        return true;
     r.inExifBox = false;
     const size_t unused = JxlDecoderReleaseBoxBuffer(r.decoder);
     const size_t size = static_cast<size_t>(r.box.length) - unused;
     if (image.exif.length > 0 || size < 4)
-        return;
+        return true;
     const uint32_t offset = (uint32_t(r.box.data[0]) << 24) | (uint32_t(r.box.data[1]) << 16) |
                             (uint32_t(r.box.data[2]) << 8) | r.box.data[3];
-    if (offset <= size - 4)
-        exifFromContainer(r.box.data, size, 4 + offset, image.exif);
+    return offset > size - 4 || exifFromContainer(r.box.data, size, 4 + offset, image.exif);
 }
 
 constexpr int32_t MaxExifBox = 1 << 20;
@@ -120,23 +120,29 @@ bool decodeJxl(const uint8_t* bytes, size_t size, DecodedImage& image) {
                 return image.fail("JPEG XL colour space not usable");
             break;
         case JXL_DEC_BOX: {
-            finishExifBox(r, image);
+            if (!finishExifBox(r, image))
+                return image.fail("out of memory");
             JxlBoxType type;
             if (JxlDecoderGetBoxType(r.decoder, type, JXL_TRUE) == JXL_DEC_SUCCESS &&
-                std::memcmp(type, "Exif", 4) == 0 && image.exif.length == 0 && r.box.SetLength(64 << 10) &&
-                JxlDecoderSetBoxBuffer(r.decoder, r.box.data, static_cast<size_t>(r.box.length)) == JXL_DEC_SUCCESS)
-                r.inExifBox = true;
+                std::memcmp(type, "Exif", 4) == 0 && image.exif.length == 0) {
+                if (!r.box.SetLength(64 << 10))
+                    return image.fail("out of memory");
+                r.inExifBox = JxlDecoderSetBoxBuffer(r.decoder, r.box.data, static_cast<size_t>(r.box.length)) ==
+                              JXL_DEC_SUCCESS;
+            }
             break;
         }
         case JXL_DEC_BOX_NEED_MORE_OUTPUT: {
             // Grows the box buffer; a block past 1 MB is dropped.
             const size_t unused = JxlDecoderReleaseBoxBuffer(r.decoder);
             const int32_t filled = r.box.length - static_cast<int32_t>(unused);
-            if (r.box.length >= MaxExifBox || !r.box.SetLength(r.box.length * 2)) {
+            if (r.box.length >= MaxExifBox) {
                 r.inExifBox = false;
                 r.box.Empty();
                 break;
             }
+            if (!r.box.SetLength(r.box.length * 2))
+                return image.fail("out of memory");
             JxlDecoderSetBoxBuffer(r.decoder, r.box.data + filled, static_cast<size_t>(r.box.length - filled));
             break;
         }
@@ -152,7 +158,8 @@ bool decodeJxl(const uint8_t* bytes, size_t size, DecodedImage& image) {
         }
         case JXL_DEC_FULL_IMAGE:
             // The first frame is the picture; an animation's others are not read.
-            finishExifBox(r, image);
+            if (!finishExifBox(r, image))
+                return image.fail("out of memory");
             return fillFromInterleaved(image, pixels.data, static_cast<int32_t>(info.xsize),
                                        static_cast<int32_t>(info.ysize),
                                        static_cast<size_t>(info.xsize) * format.num_channels,

@@ -58,8 +58,11 @@ bool decodeWebp(const uint8_t* bytes, size_t size, DecodedImage& image) {
         return image.fail("out of memory");
     if (image.exif.length > 0) {
         ByteArray block;
-        exifFromContainer(image.exif.data, static_cast<size_t>(image.exif.length), 0, block);
-        image.exif = block;
+        if (!exifFromContainer(image.exif.data, static_cast<size_t>(image.exif.length), 0, block))
+            return image.fail("out of memory");
+        image.exif.Empty();
+        if (!appendBytes(image.exif, block.data, static_cast<size_t>(block.length)))
+            return image.fail("out of memory");
     }
 
     WebPAnimDecoderOptions options;

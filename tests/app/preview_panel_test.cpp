@@ -25,16 +25,16 @@ protected:
 TEST_F(PreviewPanelTest, DraggingStopsAtTheEdge) {
     Show(Gradient(600, 400));
     const Rect v = wizard->view->bounds, n = wizard->navigator->bounds;
-    // Near the far corner of each, where x and y taken for each other fall outside.
+    // Near the far corner of each, and where the drag starts: x and y taken for each other fall outside.
     for (const auto& [x, y, cursor] : {std::tuple{n.right() - 3, n.top() + 3, CursorMagnifier},
                                        {v.right() - 3, v.top() + 3, CursorMove},
-                                       {v.left() + 100, v.top() + 100, CursorMove}}) {
+                                       {v.left() + 300, v.top() + 100, CursorMove}}) {
         MoveTo(x, y);
         EXPECT_EQ(headless::Cursor(), cursor);
     }
     Hold(true);
     EXPECT_TRUE(wizard->dragging);
-    MoveTo(v.left() + 90, v.top() + 95);  // the picture follows the mouse
+    MoveTo(v.left() + 290, v.top() + 95);  // the picture follows the mouse
     EXPECT_EQ(headless::Cursor(), CursorSizeAll);
     EXPECT_EQ(Centre(), std::pair(310.0f, 205.0f));
     MoveTo(v.left() - 5000, v.top() - 5000);

@@ -9,7 +9,7 @@
 #include <vector>
 
 TEST(Growth, PowersOfTwoNeverBelowFour) {
-    const int32_t rows[][2] = {{1, 4}, {2, 4}, {3, 4}, {5, 8}, {8, 8}, {9, 16}, {1000, 1024}};
+    const int32_t rows[][2] = {{1, 4}, {3, 4}, {5, 8}, {9, 16}, {1000, 1024}, {1 << 30, 1 << 30}, {1 << 30 | 1, -1}};
     for (const auto& r : rows) EXPECT_EQ(r[1], GrowthCapacity(r[0])) << r[0];
 
     ByteArray a;

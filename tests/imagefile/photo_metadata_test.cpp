@@ -202,7 +202,8 @@ TEST(Exif, AContainersBlockComesOutMarkedOnce) {
     }
     const std::string notTiff = offset + mark + "MM\0+\0\0\0\x08";
     for (size_t skip : {size_t{4}, notTiff.size() + 1})
-        EXPECT_FALSE(exifFromContainer(reinterpret_cast<const uint8_t*>(notTiff.data()), notTiff.size(), skip, block));
+        EXPECT_TRUE(exifFromContainer(reinterpret_cast<const uint8_t*>(notTiff.data()), notTiff.size(), skip, block) &&
+                    block.length == 0);
     // A mark with nothing after it saves: JPEG carries it as it is, containers leave it out.
     for (ImageFileType type : ExifTypes) {
         PhotoMetadata metadata, back;
@@ -234,16 +235,17 @@ TEST(Exif, ALargeBlockTravelsWholeThroughJpegXl) {
 // Tags should come sorted, but writers do not all keep to it: the Exif
 // directory link listed before the Orientation must not hide the latter.
 TEST(Exif, OrientationIsResetWhereverItStandsInTheFirstDirectory) {
-    // The first directory: the Exif directory at 38, then Orientation 6; the Exif directory: PixelXDimension.
-    const uint8_t unsorted[] = {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0, 2, 0,
-                                0x69, 0x87, 4, 0, 1, 0, 0, 0, 38, 0, 0, 0, 0x12, 0x01, 3, 0, 1, 0, 0, 0, 6, 0, 0, 0,
-                                0, 0, 0, 0, 1, 0, 0x02, 0xA0, 4, 0, 1, 0, 0, 0, 5, 0, 0, 0, 0, 0, 0, 0};
+    // Big-endian. The first directory: the Exif directory at 38, then Orientation 6; the Exif directory:
+    // PixelXDimension as a SHORT, so that 300 is written in two bytes, high first.
+    const uint8_t unsorted[] = {'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0, 42, 0, 0, 0, 8, 0, 2,
+                                0x87, 0x69, 0, 4, 0, 0, 0, 1, 0, 0, 0, 38, 0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, 6, 0, 0,
+                                0, 0, 0, 0, 0, 1, 0xA0, 0x02, 0, 3, 0, 0, 0, 1, 0, 5, 0, 0, 0, 0, 0, 0};
     ByteArray block;
     block.Assign(unsorted, sizeof unsorted);
     block.Append("\xee", 1);  // a byte past every directory, which the rewrite cuts off
     ASSERT_EQ(6, exifOrientation(block.data, static_cast<size_t>(block.length)));
-    ASSERT_TRUE(rewriteExif(block, 30, 20));
-    EXPECT_EQ(std::pair(1u, 30u), std::pair(readExif(block).values.at(0x0112), readExif(block).values.at(0xA002)));
+    ASSERT_TRUE(rewriteExif(block, 300, 20));
+    EXPECT_EQ(std::pair(1u, 300u), std::pair(readExif(block).values.at(0x0112), readExif(block).values.at(0xA002)));
     EXPECT_EQ(static_cast<int32_t>(sizeof unsorted), block.length);
 }
 
