@@ -224,14 +224,16 @@ TEST(PhotoFormats, CutAndOversizedFilesFailCleanly) {
     const ByteArray overlay = fileBytes(std::string(VISTREL_IMAGEFILE_DATA) + "/heif/overlay-canvas-beyond-picture.avif");
     EXPECT_TRUE(decoded(overlay, ImageFileAvif).isEmpty());
     // A picture of exactly the limit loads; one pixel more is refused.
-    const ByteArray png = fileBytes(photoDir + "p3.png");
-    const uint64_t pixels = decoded(png, ImageFilePng).pixelCount();
     Bitmap b;
-    for (const uint64_t limit : {pixels, pixels - 1}) {
-        setDecodePixelLimit(limit);
-        decode(b, png.data, static_cast<size_t>(png.length), ImageFilePng, nullptr);
-        setDecodePixelLimit(uint64_t(1) << 28);
-        EXPECT_EQ(b.isEmpty(), limit < pixels) << limit;
+    for (const char* name : {"p3.png", "p3.webp", "p3.jxl", "orientation_6.dng"}) {
+        const ByteArray bytes = fileBytes(photoDir + name);
+        const uint64_t pixels = decoded(bytes, typeFromExtension(String(name))).pixelCount();
+        for (const uint64_t limit : {pixels, pixels - 1}) {
+            setDecodePixelLimit(limit);
+            decode(b, bytes.data, static_cast<size_t>(bytes.length), typeFromExtension(String(name)), nullptr);
+            setDecodePixelLimit(uint64_t(1) << 28);
+            EXPECT_EQ(b.isEmpty(), limit < pixels) << name << " " << limit;
+        }
     }
     // libheif's check goes by the side, one past the largest square's: under 256 pixels 17 x 15 passes, 18 x 14 not.
     for (auto [w, h] : {std::pair(17, 15), {18, 14}}) {
