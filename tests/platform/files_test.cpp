@@ -135,6 +135,7 @@ TEST_F(TempFolder, NamesNotYetWrittenAreKnownByRealFolderAndNameFilesByTheirNumb
     ASSERT_EQ(0, link(path("a/bc.png").c_str(), path("ab/c.png").c_str()));
     EXPECT_TRUE(SameFile(id("a/bc.png"), id("ab/c.png")));
     EXPECT_TRUE(IdentifyFile(String("/")).exists);  // a path of one character
+    EXPECT_FALSE(SameFile(IdentifyFile(String()), IdentifyFile(String())));  // no name is no file
 }
 
 TEST_F(TempFolder, WritingThroughALinkReplacesTheLinkedFileAndKeepsTheLink) {
