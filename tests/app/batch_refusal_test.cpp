@@ -4,8 +4,7 @@
 
 namespace {
 
-// Runs that finished with a picture no larger than a preview's.
-std::atomic<int32_t> previewSizedRuns{0};
+std::atomic<int32_t> previewSizedRuns{0};  // runs that finished with a picture no larger than a preview's
 
 void CountingPass(ProcessingJob& job, int32_t n, const PassParams& p, MatchCountMap* map) {
     ScriptedPasses::Sequence().denoise(job, n, p, map);
@@ -18,10 +17,7 @@ void CountingPass(ProcessingJob& job, int32_t n, const PassParams& p, MatchCount
 // Files of a batch that are too large for their final size, and runs that a new picture replaces.
 class BatchRefusalTest : public WizardTest {
 protected:
-    PassSequence Passes() override {
-        previewSizedRuns = 0;
-        return PassSequence{CountingPass, nullptr};
-    }
+    PassSequence Passes() override { previewSizedRuns = 0; return PassSequence{CountingPass, nullptr}; }
     bool Refused(const char* size) const {
         const std::string refusal = std::string("There is not enough memory to process the image at ") + size;
         for (const auto& box : headless::MessageBoxes())

@@ -47,7 +47,6 @@ TEST_F(DropTest, DropsWhileADialogIsOpenOrOnThePopUpAreIgnored) {
     ASSERT_NE(TheApplication->about, nullptr);
     Drop(*TheApplication->about, {a});
     EXPECT_TRUE(wizard->source.isEmpty());
-    // The program's own window still takes it.
-    Drop(*wizard, {a});
+    Drop(*wizard, {a});  // the program's own window still takes it
     EXPECT_EQ(wizard->source.width, 10);
 }

@@ -2,8 +2,7 @@
 
 #include <tuple>
 
-// The final size fields show five digits; what they show is what runs.
-class SizeFieldsTest : public WizardTest {};
+class SizeFieldsTest : public WizardTest {};  // the final size fields show five digits; what they show is what runs
 
 TEST_F(SizeFieldsTest, ALockedSideTooLargeForTheFieldsIsCappedWithItsMaster) {
     // Either side typed past five digits: the other is capped, the typed one recomputed; at 99999 exactly it stands.

@@ -37,29 +37,23 @@ inline uint32_t Inverted(uint32_t p) { return p ^ 0x00FFFFFFu; }
 
 inline String S(const std::string& s) { return String(s.c_str()); }
 
-// A picture whose every pixel differs from its neighbours.
-Bitmap Gradient(int32_t width, int32_t height);
-// A picture file as loaded (empty when it cannot be read).
-Bitmap Loaded(const std::string& path);
+Bitmap Gradient(int32_t width, int32_t height);  // a picture whose every pixel differs from its neighbours
+Bitmap Loaded(const std::string& path);  // a picture file as loaded (empty when it cannot be read)
 
 // The whole program on the headless backend: window manager, resources, application, wizard and About window, with the
 // program folder in a fresh temporary folder.
 class WizardTest : public ::testing::Test {
 protected:
-    // Declared first, so it also covers the job's destruction after TearDown.
-    Watchdog watchdog_{"a wizard test", 60};
+    Watchdog watchdog_{"a wizard test", 60};  // declared first, so it also covers the job's destruction after TearDown
     virtual PassSequence Passes() { return ScriptedPasses::Sequence(); }
     void SetUp() override;
     void TearDown() override;
 
-    // One pass of the frame loop.
-    void Frame();
+    void Frame();  // one pass of the frame loop
     void Frames(int32_t n) { for (int32_t i = 0; i < n; ++i) Frame(); }
     // Runs frames until the condition holds; false after ten seconds.
     template <typename Condition>
-    bool FramesUntil(Condition done) {
-        return eventually([&] { Frame(); return done(); }, 10000);
-    }
+    bool FramesUntil(Condition done) { return eventually([&] { Frame(); return done(); }, 10000); }
     // Until the worker has taken what it was last given (a load cancels).
     void WorkerSettles() {
         EXPECT_TRUE(FramesUntil([&] {
@@ -86,8 +80,7 @@ protected:
         RunUntilIdle();
     }
     void MoveTo(int32_t x, int32_t y);
-    // Press and release, then the frames that see them.
-    void ClickAt(int32_t x, int32_t y);
+    void ClickAt(int32_t x, int32_t y);  // press and release, then the frames that see them
     void ClickWidget(const Widget* widget);
     // Replaces an edit field's text as a user would: click, erase, type, enter.
     void TypeInto(const Widget* field, const char* text, bool enter = true);
@@ -95,8 +88,7 @@ protected:
     // In the folder, joined with the system's separator as its own paths are.
     std::string Path(const char* name) const { return (std::filesystem::path(folder) / name).string(); }
     bool Exists(const char* name) const { return std::filesystem::exists(Path(name)); }
-    // Writes a picture by the name's extension.
-    std::string WriteImage(const char* name, const Bitmap& picture);
+    std::string WriteImage(const char* name, const Bitmap& picture);  // writes a picture by the name's extension
     void WriteText(const char* name, const std::string& bytes) { WriteFileBytes(Path(name), bytes); }
     // Answers the next Open dialog with these paths and chooses "Open".
     void OpenPaths(const std::vector<std::string>& paths);

@@ -8,11 +8,7 @@
 // GTK puts the process in the user's locale; the zoom label must read "12.5%" where the decimal point is a comma.
 class ZoomLocaleTest : public WizardTest {
 protected:
-    void TearDown() override {
-        std::setlocale(LC_ALL, "C");
-        unsetenv("LOCPATH");
-        WizardTest::TearDown();
-    }
+    void TearDown() override { std::setlocale(LC_ALL, "C"); unsetenv("LOCPATH"); WizardTest::TearDown(); }
 };
 
 TEST_F(ZoomLocaleTest, ZoomLabelKeepsTheDecimalPointUnderADecimalCommaLocale) {

@@ -17,11 +17,7 @@
 // A scratch folder for the program's files, and runs of the program that keep what it printed.
 class CliFolder : public ::testing::Test {
 protected:
-    void SetUp() override {
-        InitBilinearWeights();
-        dir = MakeScratchFolder("vistrel-cli");
-        ASSERT_FALSE(dir.empty());
-    }
+    void SetUp() override { InitBilinearWeights(); dir = MakeScratchFolder("vistrel-cli"); ASSERT_FALSE(dir.empty()); }
     void TearDown() override { RemoveScratchFolder(dir); }
 
     std::string path(const std::string& name) const { return dir + "/" + name; }
@@ -33,17 +29,12 @@ protected:
     static Bitmap cleanPicture() {
         return generated(64, 48, [](int32_t x, int32_t y) { return packPixel(40 + 2 * x, 60 + y, 90); });
     }
-    Bitmap loaded(const std::string& name) const {
-        Bitmap b;
-        load(b, String(path(name)), nullptr);
-        return b;
-    }
+    Bitmap loaded(const std::string& name) const { Bitmap b; load(b, String(path(name)), nullptr); return b; }
     // Runs the program; returns its status and keeps what went to stdout (printed) and stderr (log), a terminal or not.
     int run(std::vector<std::string> args, bool terminal = false) {
         std::ostringstream out, err;
         const int status = RunCli(args, out, err, terminal);
-        printed = out.str();
-        log = err.str();
+        printed = out.str(), log = err.str();
         return status;
     }
 

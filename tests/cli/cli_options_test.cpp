@@ -8,10 +8,7 @@
 
 namespace {
 
-bool parse(std::vector<std::string> args, CliOptions& o) {
-    std::string error;
-    return ParseCliOptions(args, o, error);
-}
+bool parse(std::vector<std::string> args, CliOptions& o) { std::string error; return ParseCliOptions(args, o, error); }
 
 }  // namespace
 

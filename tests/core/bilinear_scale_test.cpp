@@ -17,8 +17,7 @@ TEST_F(WeightsReady, SampleWeighsNeighboursInEighthsWithoutBleeding) {
     EXPECT_EQ(b.at(0, 0), sampleBilinearClamped(b, 0, 0));
     // Half way across: 255 * 32 >> 6 = 127 in every lane.
     EXPECT_EQ(packPixel(127, 127, 127, 127), sampleBilinearClamped(b, 0x8000, 0));
-    // Fractions below an eighth are dropped.
-    EXPECT_EQ(b.at(0, 0), sampleBilinearClamped(b, 0x1FFF, 0x1FFF));
+    EXPECT_EQ(b.at(0, 0), sampleBilinearClamped(b, 0x1FFF, 0x1FFF));  // fractions below an eighth are dropped
     // Sums are truncated, not rounded: 63 weighed 1 of 64 in the far corner gives 0 in its lane.
     const Bitmap corner = generated(2, 2, [](int32_t x, int32_t y) { return x && y ? 0x3Fu : 0u; });
     EXPECT_EQ(0u, sampleBilinearClamped(corner, 0x2000, 0x2000));

@@ -41,8 +41,7 @@ TEST(DeblurPass, LumaZeroCountsAsOne) {
     ASSERT_EQ(lumaOf(picture.at(3, 0)), 0);
     ProcessingJob& job = idleJob(picture);
     runDeblurPass(job, settings(0.1f, 0.1f, 1, 1, 0));
-    // C = 0.9 * 0 + 0.1 * 1.0 -> 6 * 255 * 0.1 = 153.
-    EXPECT_EQ(job.workingImage.at(3, 2), packPixel(0, 0, 153));
+    EXPECT_EQ(job.workingImage.at(3, 2), packPixel(0, 0, 153));  // c = 0.9 * 0 + 0.1 * 1.0 -> 6 * 255 * 0.1 = 153
     EXPECT_EQ(job.workingImage.at(0, 2), packPixel(0, 0, 0));
 
     // A map cell at full scale, even a scale of 1, gives the top amount: 0.5 -> 6 * 255 * 0.5, clamped.

@@ -32,10 +32,8 @@ void fakeDenoise(ProcessingJob& job, int32_t, const PassParams&, MatchCountMap* 
         if (holdPass) std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
     job.checkCancel();
-    if (map) {
-        map->resize(1, 1);
-        map->data[0] = 42;
-    }
+    if (map)
+        map->resize(1, 1), map->data[0] = 42;
     for (size_t i = 0; i < job.workingImage.pixelCount(); ++i) job.workingImage.data[i] = ~job.workingImage.data[i];
     ++runsFinished;
 }
@@ -47,11 +45,7 @@ void fakeDeblur(ProcessingJob& job, const DeblurSettings& settings) {
 
 PassSequence fakePasses() { return PassSequence{fakeDenoise, fakeDeblur}; }
 
-Bitmap collected(ProcessingJob& job) {
-    Bitmap out;
-    job.collect(out);
-    return out;
-}
+Bitmap collected(ProcessingJob& job) { Bitmap out; job.collect(out); return out; }
 
 using passtest::solid;
 
@@ -76,8 +70,7 @@ protected:
         holdPass = percentWentDown = passReturned = false;
         lastPixelSeen = 0;
     }
-    // Covers the jobs' destructors too: they join the worker.
-    Watchdog watchdog_{"a job test", 20};
+    Watchdog watchdog_{"a job test", 20};  // covers the jobs' destructors too: they join the worker
 };
 
 }  // namespace
@@ -94,8 +87,7 @@ TEST_F(JobTest, RunsThePassesAndHandsTheResultOver) {
     ASSERT_EQ(Rect(0, 0, 4, 3), out.bounds());
     EXPECT_EQ(0xFFFFFFFFu, out.data[11]);
     EXPECT_EQ(0u, in.data[0]);  // the caller's image was copied, not touched
-    // The deblur pass sees the map the first pass filled.
-    EXPECT_EQ(42, deblurMapCell.load());
+    EXPECT_EQ(42, deblurMapCell.load());  // the deblur pass sees the map the first pass filled
     EXPECT_TRUE(maxPercentSeen.load() <= 99 && !percentWentDown.load()) << maxPercentSeen.load();
 }
 

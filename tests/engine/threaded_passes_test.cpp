@@ -83,8 +83,7 @@ TEST(ParallelRows, CancellationIsThrownOnTheCaller) {
             thrown = state;
         }
         EXPECT_EQ(thrown, WorkerRestart) << threads;
-        // Each thread leaves at its next checkpoint.
-        EXPECT_LT(started.load(), 21 + threads) << threads;
+        EXPECT_LT(started.load(), 21 + threads) << threads;  // each thread leaves at its next checkpoint
     }
     idleJob(Bitmap());
 }

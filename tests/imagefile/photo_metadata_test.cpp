@@ -77,10 +77,7 @@ ByteArray nestedExif(uint8_t orientation) {
                         : std::string("\1\0", 2);
         block.append(reinterpret_cast<const char*>(link), 12).append(4, '\0');
     }
-    block.append(6, '\0');
-    ByteArray bytes;
-    bytes.Assign(block.data(), static_cast<int32_t>(block.size()));
-    return bytes;
+    return byteArray(block.append(6, '\0'));
 }
 
 TEST(Orientation, EveryOrientationOfEveryTypeLoadsUpright) {
@@ -168,8 +165,7 @@ TEST(Exif, HostileBlocksAreRefusedWithoutReadingOutside) {
     // Values may lie right after the header, before the first directory: a resolution of 72/1 at 8.
     const std::string early = std::string("Exif\0\0II*\0\x10\0\0\0\x48\0\0\0\x01\0\0\0", 22) +
                               std::string("\x01\0\x1A\x01\x05\0\x01\0\0\0\x08\0\0\0\0\0\0\0", 18);
-    ByteArray block;
-    block.Assign(early.data(), static_cast<int32_t>(early.size()));
+    ByteArray block = byteArray(early);
     EXPECT_TRUE(rewriteExif(block, 10, 10));
 }
 

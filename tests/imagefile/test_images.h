@@ -115,9 +115,5 @@ inline Bitmap loadedPhoto(const std::string& name, PhotoMetadata* metadata = nul
     return b;
 }
 
-inline ByteArray fileBytes(const std::string& path) {
-    const std::string s = ReadFileBytes(path);
-    ByteArray a;
-    a.Assign(s.data(), static_cast<int32_t>(s.size()));
-    return a;
-}
+inline ByteArray byteArray(const std::string& s) { ByteArray a; a.Assign(s.data(), int32_t(s.size())); return a; }
+inline ByteArray fileBytes(const std::string& path) { return byteArray(ReadFileBytes(path)); }

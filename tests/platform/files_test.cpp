@@ -31,14 +31,8 @@ namespace {
 class TempFolder : public ::testing::Test {
 protected:
     std::string dir;
-    void SetUp() override {
-        dir = MakeScratchFolder("vistrel-files");
-        ASSERT_FALSE(dir.empty());
-    }
-    void TearDown() override {
-        chmod(dir.c_str(), 0755);
-        RemoveScratchFolder(dir);
-    }
+    void SetUp() override { dir = MakeScratchFolder("vistrel-files"); ASSERT_FALSE(dir.empty()); }
+    void TearDown() override { chmod(dir.c_str(), 0755); RemoveScratchFolder(dir); }
     std::string path(const char* name) const { return dir + "/" + name; }
     static unsigned Mode(const std::string& p) { return unsigned(std::filesystem::status(p).permissions()) & 0777; }
     // Files in the folder, hidden ones included.
@@ -212,8 +206,7 @@ TEST_F(TempFolder, AWriteThatMustNotReplaceNeverDoesEvenWhenTheTargetAppearsMean
         EXPECT_EQ(FileFailure::Kind::Exists, failure.kind) << way;
         EXPECT_EQ("another process's result", ReadFileBytes(intruder)) << way;
         EXPECT_EQ(1, entries()) << way;
-        // Without the intruder the same write publishes.
-        unlink(intruder.c_str());
+        unlink(intruder.c_str());  // without the intruder the same write publishes
         EXPECT_TRUE(WriteWholeFile(String(intruder.c_str()), "ours", 4, false)) << way;
         EXPECT_EQ(1, entries()) << way;
         save_seams::namedTemporaryOnly = false;
@@ -282,8 +275,7 @@ TEST_F(TempFolder, WithoutUnnamedTemporariesANamedOneIsWritten) {
         EXPECT_EQ(e != ENOSPC, WriteWholeFile(String(path("photo.png").c_str()), "new", 3, true, &failure)) << e;
         EXPECT_EQ(e == ENOSPC ? std::strerror(e) : "", failure.reason.str()) << e;
     }
-    // A folder so deep that its temporary names are longer than a path may be.
-    std::string deep = dir;
+    std::string deep = dir;  // a folder so deep that its temporary names are longer than a path may be
     while (deep.size() < 4080)
         ASSERT_EQ(0, mkdir((deep += "/" + std::string(std::min<size_t>(100, 4079 - deep.size()), 'd')).c_str(), 0700));
     FileFailure failure;

@@ -48,8 +48,7 @@ ProbeWindow* Open(const char* name, bool popup, int finishOnUpdate = 0) {
 
 class HeadlessWindows : public ::testing::Test {
 protected:
-    // A loop that never sees its quit would otherwise run for ever.
-    Watchdog watchdog_{"a window loop test"};
+    Watchdog watchdog_{"a window loop test"};  // a loop that never sees its quit would otherwise run for ever
     void SetUp() override {
         headless::Reset();
         journal.clear();
@@ -57,11 +56,7 @@ protected:
         ASSERT_TRUE(TheWindowManager->IsReady());
         main = Open("main", false);
     }
-    void TearDown() override {
-        delete TheWindowManager;
-        TheWindowManager = nullptr;
-        headless::Reset();
-    }
+    void TearDown() override { delete TheWindowManager; TheWindowManager = nullptr; headless::Reset(); }
     ProbeWindow* main = nullptr;  // every test starts with the main window open, the first of all
     static void WalkWithFreshJournal() { journal.clear(); WalkWindows(); }
     static std::vector<std::string> Only(const std::string& prefix) {

@@ -133,8 +133,7 @@ TEST_F(Controls, EditFieldFiltersKeysAndRestoresOnEscape) {
     EXPECT_EQ(f->WorkingText(), "123");
     EXPECT_EQ(f->caretIndex, 0);
 
-    // Keys reach only a focused field.
-    Keys({'7'});
+    Keys({'7'});  // keys reach only a focused field
     EXPECT_EQ(f->WorkingText(), "123");
 
     // The caret stops at either end; Delete takes the character after it.
@@ -163,8 +162,7 @@ TEST_F(Controls, ScrollViewBarsFollowTheContent) {
     EXPECT_EQ(v->hBar->bounds, Rect(0, 100, 100, 119));
     EXPECT_EQ(v->vBar->bounds, Rect(100, 0, 119, 100));
 
-    // The horizontal increment arrow scrolls by one step.
-    Click(90, 110);
+    Click(90, 110);  // the horizontal increment arrow scrolls by one step
     EXPECT_EQ(v->hBar->value, 16);
     EXPECT_EQ(std::pair(wide->bounds.left(), wide->bounds.top()), std::pair(-16, 0));
     // Painting stays inside the viewport.

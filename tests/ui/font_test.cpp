@@ -57,8 +57,7 @@ TEST_F(EmbeddedFonts, WidthsAndControlCodes) {
     EXPECT_EQ(TextWidth(f, raised, 5), 0);
     DrawText(f, canvas, 0xFF000000, 10, 10, raised, 5, nullptr);
     EXPECT_TRUE(InkBox(canvas, canvas.bounds()).isEmpty());
-    // Bytes 128 and up are skipped without advance.
-    EXPECT_EQ(TextWidth(f, "A\303\251A", 4), 2 * TextWidth(f, "A", 1));
+    EXPECT_EQ(TextWidth(f, "A\303\251A", 4), 2 * TextWidth(f, "A", 1));  // bytes 128 and up are skipped without advance
 
     // Code 1 raises the following glyphs by two pixels.
     DrawText(f, canvas, 0xFF000000, 10, 20, "x\1x", 3, nullptr);

@@ -18,8 +18,7 @@ struct SpanOps : ::testing::Test {
 
 TEST(BlendPixel, WeightsAtBothEndsAndBetweenKeepLanesApart) {
     const uint32_t s = 0xFF80FF00, d = 0x00FF00FF;
-    // Weight 0 keeps the destination except for the >> 8 of 255 * 255.
-    EXPECT_EQ(BlendPixel(s, d, 0), 0x00FE00FE);
+    EXPECT_EQ(BlendPixel(s, d, 0), 0x00FE00FE);  // weight 0 keeps the destination except for the >> 8 of 255 * 255
     EXPECT_EQ(BlendPixel(s, d, 255), 0xFE7FFE00);
     // Half way, each byte on its own: (s * 128 + d * 127) >> 8 gives 7F, BE, 7F, 7E.
     EXPECT_EQ(BlendPixel(s, d, 128), 0x7FBE7F7Eu);

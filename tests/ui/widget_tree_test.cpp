@@ -113,8 +113,7 @@ TEST_F(Tree, ChangeRepaintsOnlyItsRectangle) {
     EXPECT_EQ(Frame(), Rect(20, 20, 30, 25));
     EXPECT_EQ(CountWritten(canvas), 50u);
 
-    // Moving repaints the old and the new place: their union.
-    item->MoveTo(Point{40, 20});
+    item->MoveTo(Point{40, 20});  // moving repaints the old and the new place: their union
     EXPECT_EQ(root.dirty, Rect(20, 20, 50, 25));
     Frame();
     EXPECT_EQ(CountWritten(canvas), 150u);
