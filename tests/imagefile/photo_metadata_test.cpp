@@ -226,6 +226,19 @@ TEST(Exif, ALargeBlockTravelsWholeThroughJpegXl) {
     ASSERT_FALSE(decoded(saved, ImageFileJxl, &back).isEmpty());
     EXPECT_TRUE(back.exif.length == 100000 && std::memcmp(back.exif.data, metadata.exif.data, 100000) == 0);
 }
+
+// A HEIF Exif item says how far into it the TIFF structure starts; 300 bytes in, the third byte of that counts too.
+TEST(Exif, AHeifItemsBlockIsFoundPastItsFirst256Bytes) {
+    const std::string tiff("II*\0\x08\0\0\0\0\0\0\0\0\0", 14), mark("Exif\0\0", 6);  // no entries
+    PhotoMetadata metadata, back;
+    metadata.size = {16, 8};
+    metadata.exif.Assign((mark + std::string(300, '\0') + tiff).data(), 320);
+    ByteArray saved;
+    ASSERT_TRUE(encode(makePhoto(16, 8), ImageFileAvif, 90, &metadata, saved));
+    decoded(saved, ImageFileAvif, &back);
+    const std::string want = mark + tiff;
+    EXPECT_EQ(std::vector<uint8_t>(want.begin(), want.end()), bytesOf(back.exif));
+}
 #endif
 
 // Tags should come sorted, but writers do not all keep to it: the Exif
