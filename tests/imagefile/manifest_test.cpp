@@ -153,7 +153,7 @@ TEST(TiffLayouts, AnExtraSampleIsAlphaOnlyWhenMarkedAndOnlyPremultipliedColoursA
     // At 8 bits, grey or RGB, premultiplied (associated) colours are divided out and straight ones kept.
     for (auto [colours, extra, value, alpha, pixel] :
          {std::tuple(1u, 2u, 100, 128, 0x80646464u), {1u, 1u, 50, 128, 0x80646464u}, {3u, 2u, 100, 128, 0x80646464u},
-          {3u, 1u, 50, 128, 0x80646464u}, {1u, 1u, 1, 1, 0x01FFFFFFu}, {3u, 1u, 1, 1, 0x01FFFFFFu}}) {
+          {3u, 1u, 100, 128, 0x80C7C7C7u}, {1u, 1u, 1, 1, 0x01FFFFFFu}, {3u, 1u, 1, 1, 0x01FFFFFFu}}) {
         std::vector<uint8_t> file = extraSampleTiff(colours, 8, extra, std::vector<uint8_t>(colours, uint8_t(value)));
         file.push_back(uint8_t(alpha));
         Bitmap b;

@@ -130,6 +130,10 @@ TEST_F(TempFolder, NamesNotYetWrittenAreKnownByRealFolderAndNameFilesByTheirNumb
     EXPECT_TRUE(SameFile(id("a/bc.png"), id("ab/c.png")));
     EXPECT_TRUE(IdentifyFile(String("/")).exists);  // a path of one character
     EXPECT_FALSE(SameFile(IdentifyFile(String()), IdentifyFile(String())));  // no name is no file
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path("/");
+    EXPECT_EQ("/cat.png", AbsolutePath("cat.png").str());  // the root's separator is not doubled
+    std::filesystem::current_path(before);
 }
 
 TEST_F(TempFolder, WritingThroughALinkReplacesTheLinkedFileAndKeepsTheLink) {
