@@ -157,7 +157,7 @@ TEST(PhotoFormats, AFileHoldingAnotherTypeOpensAsThatType) {
     decode(b, png.data, 40, ImageFilePng, nullptr, &details);
     EXPECT_TRUE(b.isEmpty());
     // Each says whether more images followed the one read (only the animation's did).
-    for (const char* name : {"upright.heic", "upright.avif", "upright.jxl", "lossy.webp", "animated.webp"}) {
+    for (const char* name : {"upright.heic", "upright.avif", "upright.jxl", "lossy.webp", "p3.tif", "animated.webp"}) {
         const ByteArray bytes = fileBytes(photoDir + name);
         const ImageFileType type = typeFromExtension(String(name));
         EXPECT_EQ(type, typeFromSignature(bytes.data, static_cast<size_t>(bytes.length))) << name;
