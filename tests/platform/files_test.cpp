@@ -51,9 +51,18 @@ TEST_F(TempFolder, ReadsExactlyTheBytesOrFailsWithLengthZero) {
     ByteArray buffer;
     ASSERT_TRUE(ReadWholeFile(String(path("data").c_str()), buffer));
     EXPECT_EQ(bytes, std::string(reinterpret_cast<char*>(buffer.data), static_cast<size_t>(buffer.length)));
-    for (const std::string& bad : {path("missing"), path("empty"), dir}) {
-        EXPECT_FALSE(ReadWholeFile(String(bad.c_str()), buffer)) << bad;
+    using K = FileFailure::Kind;
+#ifdef _WIN32
+    const K unnamed = K::Other;  // an invalid name there
+#else
+    const K unnamed = K::Missing;
+#endif
+    for (auto [bad, kind] : {std::pair{path("missing"), K::Missing}, {path("empty"), K::Other},
+                             {dir, K::NotRegular}, {std::string(), unnamed}}) {
+        FileFailure failure;
+        EXPECT_FALSE(ReadWholeFile(String(bad.c_str()), buffer, &failure)) << bad;
         EXPECT_EQ(0, buffer.length) << bad;
+        EXPECT_EQ(kind, failure.kind) << bad;
         buffer.Append("stale", 5);
     }
 #ifndef _WIN32

@@ -13,7 +13,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -95,6 +97,19 @@ protected:
         headless::Reset();
     }
     std::string Quoted() const { return "'" + script_ + "'"; }
+    // Processes whose parent is this one, zombies among them.
+    static int Children() {
+        int n = 0;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+            std::string stat;
+            std::getline(std::ifstream(entry.path() / "stat"), stat);
+            int parent = 0;
+            const size_t name = stat.rfind(')');
+            n += name != std::string::npos && std::sscanf(stat.c_str() + name + 1, " %*c %d", &parent) == 1 &&
+                 parent == getpid();
+        }
+        return n;
+    }
 
     std::string dir_, script_;
 };
@@ -133,6 +148,9 @@ TEST_F(Browser, WithoutADesktopHandlerTheBrowserListIsTriedInOrder) {
     ::close(held);
     EXPECT_TRUE(held >= 0 && ReadFileBytes(dir_ + "/args.fds").find("/held") == std::string::npos) << "inherited";
     EXPECT_NE(access("pwned", F_OK), 0);
+    for (int i = 0; i < 2000 && Children() > 0; ++i)  // waited for once it ends, so no zombie stays behind
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(0, Children());
 
     unsetenv("BROWSER");
     EXPECT_FALSE(OpenInBrowser("https://example.org/"));
