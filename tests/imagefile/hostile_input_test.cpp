@@ -2,6 +2,7 @@
 
 #include "imagefile/byte_reader.h"
 #include "failing_malloc.h"
+#include "refused_calls.h"
 #include "test_images.h"
 
 #include <gtest/gtest.h>
@@ -377,6 +378,44 @@ TEST(TgaResource, RejectsWhatItDoesNotRead) {
 
 }  // namespace
 
+#if VISTREL_REFUSED_CALLS
+// The PNG's profile and the RAW's Exif block with the PNG's picture, so that every step of each writer runs.
+static Bitmap photoWithMetadata(PhotoMetadata& metadata) {
+    PhotoMetadata raw;
+    loadedPhoto("orientation_6.dng", &raw);
+    Bitmap photo = loadedPhoto("p3.png", &metadata);
+    metadata.exif = raw.exif;
+    EXPECT_TRUE(!photo.isEmpty() && metadata.icc.length > 0 && metadata.exif.length > 6);
+    return photo;
+}
+
+// Any step of a library's encoder that reports a failure fails the write, with nothing written ("+N": the step's
+// call after N that succeeded).
+TEST(HostileInput, AWriterFailsWithItsLibrarysStep) {
+    PhotoMetadata metadata;
+    const Bitmap photo = photoWithMetadata(metadata);
+    const std::pair<ImageFileType, std::vector<const char*>> steps[] = {
+        {ImageFileJxl, {"JxlEncoderCreate", "JxlEncoderUseBoxes", "JxlEncoderSetBasicInfo", "JxlEncoderSetICCProfile",
+                        "JxlEncoderAddBox", "JxlEncoderFrameSettingsCreate", "JxlEncoderSetFrameDistance",
+                        "JxlEncoderAddImageFrame", "JxlEncoderProcessOutput"}},
+        {ImageFileAvif, {"heif_context_alloc", "heif_context_get_encoder_for_format", "heif_encoder_set_lossy_quality",
+                         "heif_image_create", "heif_image_add_plane", "heif_image_get_plane",
+                         "heif_image_set_raw_color_profile", "heif_context_encode_image",
+                         "heif_context_add_exif_metadata", "heif_context_write"}},
+        {ImageFileTiff, {"TIFFWriteScanline+3", "TIFFWriteDirectory"}},
+        {ImageFileWebp, {"WebPPictureImportRGB", "WebPEncode", "WebPMuxSetImage", "WebPMuxSetChunk", "WebPMuxSetChunk+1",
+                         "WebPMuxAssemble"}}};
+    for (const auto& [type, calls] : steps) {
+        for (const char* call : calls) {
+            ByteArray out;
+            RefuseCall(call);
+            const bool written = encode(photo, type, 90, &metadata, out);
+            EXPECT_TRUE(RefuseCall(nullptr) > 0 && !written && out.length == 0) << call;
+        }
+    }
+}
+#endif
+
 #if VISTREL_FAILING_MALLOC
 // Wherever an allocation fails while a file is read, the read fails, or gives the picture and metadata as ever;
 // while one is written, the write fails or gives the same bytes.
@@ -406,11 +445,9 @@ TEST(HostileInput, AnAllocationFailingAnywhereFailsTheReadOrWriteCleanly) {
         const std::string path = (std::strchr(name, '/') ? formats : photoDir) + name;  // the photos lie apart
         readsCleanly(fileBytes(path), typeFromExtension(String(path.c_str())), path);
     }
-    // The PNG's profile and the RAW's Exif block go with the picture, and each file written is read again.
-    PhotoMetadata metadata, raw;
-    ASSERT_FALSE(loadedPhoto("orientation_6.dng", &raw).isEmpty() || raw.exif.length == 0);
-    const Bitmap photo = loadedPhoto("p3.png", &metadata);
-    metadata.exif = raw.exif;
+    // Each file written is read again.
+    PhotoMetadata metadata;
+    const Bitmap photo = photoWithMetadata(metadata);
     for (ImageFileType type : {ImageFileBmp, ImageFileGif, ImageFileIco, ImageFileJpeg, ImageFilePcx, ImageFilePng,
                                ImageFileTga, ImageFileTiff, ImageFileWebp, ImageFileAvif, ImageFileJxl}) {
         ByteArray written, out;
