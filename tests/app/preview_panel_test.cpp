@@ -114,8 +114,10 @@ TEST_F(PreviewPanelTest, AProfiledPhotoIsShownInSrgbAndKeepsItsOwnColours) {
 // the navigator's rectangle and dragging count in those pixels. Back at 1 the window's pictures are as before and
 // nothing is shown over them.
 TEST_F(PreviewPanelTest, AtScaleTwoTheViewShowsOnePhotoPixelPerScreenPixel) {
-    // The thumbnail in its frame fills the navigator's 256 x 192 box across or from top to bottom, whichever binds.
-    for (const auto& r : {std::array<int32_t, 4>{1600, 900, 256, 146}, {1200, 900, 255, 192}}) {
+    // The thumbnail in its frame fills the navigator's 256 x 192 box across or from top to bottom, whichever binds;
+    // a smaller photo is not enlarged.
+    for (const auto& r : {std::array<int32_t, 4>{120, 60, 124, 64}, {60, 120, 64, 124}, {1600, 900, 256, 146},
+                          {1200, 900, 255, 192}}) {
         Show(Gradient(r[0], r[1]));
         EXPECT_EQ(wizard->navigatorPicture.bounds(), Rect(0, 0, r[2], r[3]));
     }

@@ -22,6 +22,9 @@ TEST(Bitmap, HostileSizesFailAndLeaveTheImageEmpty) {
     borrowed.attach(2, 2, pixels);
     moved.moveFrom(borrowed);
     EXPECT_EQ(std::pair(false, true), std::pair(moved.ownsData, borrowed.ownsData));
+    // Nor can a copy of a borrowed buffer claiming such a size be made.
+    borrowed.attach(0x7fffffff, 0x7fffffff, pixels);
+    EXPECT_TRUE(!moved.copyFrom(borrowed) && moved.isEmpty());
 }
 
 TEST(Bitmap, ClipRectClampsEachEdge) {
