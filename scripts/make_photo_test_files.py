@@ -357,21 +357,24 @@ def odd_tiffs(out=OUT):
     libtiff's RGBA reader drops)."""
     os.makedirs(out, exist_ok=True)
     w, h = 16, 16
-    values = [[(x * 397 + y * 1231 + x * y * 29) % 4096 for x in range(w)] for y in range(h)]
-    packed = bytearray()
-    for row in values:
-        deltas = [row[0]] + [(row[x] - row[x - 1]) % 4096 for x in range(1, w)]
-        bits = "".join(format(v, "012b") for v in deltas)
-        bits += "0" * (-len(bits) % 8)
-        packed += int(bits, 2).to_bytes(len(bits) // 8, "big")
-    tiff_file(f"{out}/grey12_predictor.tif",
-              [tiff_entry(256, "I", [w]), tiff_entry(257, "I", [h]), tiff_entry(258, "H", [12]),
-               tiff_entry(259, "H", [8]), tiff_entry(262, "H", [1]), tiff_entry(277, "H", [1]),
-               tiff_entry(278, "I", [h]), tiff_entry(317, "H", [2]), tiff_entry(65000, "H", [1])],
-              zlib.compress(bytes(packed)))  # 65000: a private tag, which libtiff warns of
-    grey = Image.new("L", (w, h))
-    grey.putdata([(v * 255 + 2047) // 4095 for row in values for v in row])
-    grey.save(f"{out}/grey12_predictor.png")
+    for bits in (12, 15):  # 15: one short of a depth libtiff undoes itself
+        top = (1 << bits) - 1
+        values = [[((x * 397 + y * 1231 + x * y * 29) * (top + 1) // 4096 + (x ^ y) * (bits - 12)) % (top + 1)
+                   for x in range(w)] for y in range(h)]
+        packed = bytearray()
+        for row in values:
+            deltas = [row[0]] + [(row[x] - row[x - 1]) % (top + 1) for x in range(1, w)]
+            bitstring = "".join(format(v, f"0{bits}b") for v in deltas)
+            bitstring += "0" * (-len(bitstring) % 8)
+            packed += int(bitstring, 2).to_bytes(len(bitstring) // 8, "big")
+        tiff_file(f"{out}/grey{bits}_predictor.tif",
+                  [tiff_entry(256, "I", [w]), tiff_entry(257, "I", [h]), tiff_entry(258, "H", [bits]),
+                   tiff_entry(259, "H", [8]), tiff_entry(262, "H", [1]), tiff_entry(277, "H", [1]),
+                   tiff_entry(278, "I", [h]), tiff_entry(317, "H", [2]), tiff_entry(65000, "H", [1])],
+                  zlib.compress(bytes(packed)))  # 65000: a private tag, which libtiff warns of
+        grey = Image.new("L", (w, h))
+        grey.putdata([(v * 255 + top // 2) // top for row in values for v in row])
+        grey.save(f"{out}/grey{bits}_predictor.png")
     inks = struct.pack("<10H", 0, 0, 0, 0, 0x8080, 0xFFFF, 0, 0, 0, 0xFFFF)  # white at half alpha, cyan
     tiff_file(f"{out}/cmyk16_alpha.tif",
               [tiff_entry(256, "I", [2]), tiff_entry(257, "I", [1]), tiff_entry(258, "H", [16] * 5),

@@ -163,7 +163,8 @@ TEST(PortableMath, EdgeArguments) {
         {{Pow, 2, 0.25}, 0x1.306fe0a31b715p+0}, {{Pow, 10, -3}, 0x1.0624dd2f1a9fcp-10},
         {{Pow, 3, 40}, 0x1.517168a4523fdp+63}, {{Pow, 7, -380}, 0x0.0000000000094p-1022},
         {{Pow, 1.5, 1750}, 0x1.9b64d0768f358p+1023}, {{Pow, 1.0000001, 1e10}, inf}, {{Pow, 3, 0.5}, std::sqrt(3.0)},
-        {{Pow, -4, -1}, -0.25}, {{Pow, 0x1p-1022, -0x1.40a05028140a0p-8}, 0x1.ffffffffffffep+4},
+        {{Pow, -4, -1}, -0.25}, {{Pow, -3, 2}, 9}, {{Pow, -5, 1}, -5},
+        {{Pow, 0x1p-1022, -0x1.40a05028140a0p-8}, 0x1.ffffffffffffep+4},
         // Values within 2^-20 ulp of a point halfway between doubles.
         {{Exp, -0x1.18141925315b8p+7, 0}, 0x1.f418a992f790bp-203},
         {{Log, 0x1.6938c30a3ddbep-105, 0}, -0x1.21be9b55f339fp+6},
