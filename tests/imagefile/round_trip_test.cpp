@@ -1,4 +1,5 @@
 #include "imagefile/image_file.h"
+#include "imagefile/codecs.h"
 
 #include "test_images.h"
 
@@ -107,6 +108,23 @@ TEST(RoundTrip, WbmpWmfUnknownAndEmptyNeverEncode) {
         EXPECT_TRUE(!encode(makePhoto(8, 8), type, 90, nullptr, file) && file.length == 0) << type;
     for (ImageFileType type = 0; type <= ImageFileUnknown; ++type)
         EXPECT_FALSE(encode(Bitmap(), type, 90, nullptr, file)) << type;
+}
+
+// No picture the program saves has two colours, but the WBMP writer kept for one gives it back, up to 255 a side.
+TEST(RoundTrip, TheWbmpWriterKeepsATwoColourPicture) {
+    for (auto [w, h, fits] : {std::tuple{130, 3, true}, {255, 255, true}, {256, 2, false}, {2, 256, false}}) {
+        DecodedImage two, back;
+        ASSERT_TRUE(two.allocate(w, h, 1, false));
+        two.paletteSize = 2;
+        two.palette[1] = 0x0000FF;  // not black: white
+        for (int32_t y = 0; y < h; ++y)
+            for (int32_t x = 0; x < w; ++x)
+                two.rowFromTop(y)[x] = (x * 7 + y) % 3 == 0;
+        ByteArray bytes;
+        ASSERT_EQ(fits, encodeWbmp(two, bytes)) << w;
+        EXPECT_TRUE(!fits || (decodeWbmp(bytes.data, size_t(bytes.length), back) && back.pixels.width == w &&
+                              !std::memcmp(two.pixels.data, back.pixels.data, size_t(w) * h))) << w;
+    }
 }
 
 // A 1 x 8 interlaced GIF whose pixel in row r has colour r: the rows arrive in the order 0, 4, 2, 6, 1, 3, 5, 7. Its
