@@ -24,6 +24,10 @@ TEST(CliOptions, FinalResolutionForms) {
     EXPECT_EQ(2.5f, o.zoom);
     ASSERT_TRUE(parse({"--zoom", "1000", "x.png"}, o));
     ASSERT_TRUE(parse({"--size", "99999x1", "x.png"}, o));
+    // After "--" every word names a file, even one that reads as an option.
+    CliOptions words;
+    ASSERT_TRUE(parse({"--amount", "5", "-", "--", "--width", "--"}, words));
+    EXPECT_EQ((std::vector<std::string>{"-", "--width", "--"}), words.files);
 }
 
 // Every kind of usage error exits with status 2, names the fault and points at --help, before any file is touched.
