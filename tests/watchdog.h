@@ -40,12 +40,10 @@ private:
 
 // Polls condition every millisecond until it holds (true) or the limit passes (false). The limit only guards against
 // hangs; it never decides a passing run.
-template <typename F>
-bool eventually(F condition, int milliseconds = 5000) {
+template <typename F> bool eventually(F condition, int milliseconds = 5000) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
+        if (std::chrono::steady_clock::now() > deadline) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;

@@ -28,8 +28,7 @@ TEST_F(WizardTest, EachAboutLinkOpensItsOwnPage) {
     AboutPanel& about = *TheApplication->about;
     std::filesystem::create_directory(Path("Help"));
     const char* const pages[3] = {DenoiseExamplesPage, MagnifyExamplesPage, HomePage};
-    for (const char* page : pages)
-        WriteText(page, "<p>help</p>");
+    for (const char* page : pages) WriteText(page, "<p>help</p>");
     const auto centre = [&](int32_t slot) {
         const Rect r = about.slots[slot]->bounds;
         return Point{r.left() + r.width() / 2, r.top() + r.height() / 2};
@@ -103,8 +102,7 @@ TEST_F(WizardTest, TheWizardsLinkAndButtonsOpenThePagesAndTheDialog) {
     MoveTo(link.left() + 2, link.top() + 2);
     const Rect underline = wizard->linkUnderline->bounds;
     OpenPaths({WriteImage("b.png", Gradient(10, 8))});
-    for (int32_t i = 0; i < wizard->root.ChildCount(); ++i)
-        EXPECT_NE(wizard->root.Child(i)->bounds, underline) << i;
+    for (int32_t i = 0; i < wizard->root.ChildCount(); ++i) EXPECT_NE(wizard->root.Child(i)->bounds, underline) << i;
 
     const std::string a = WriteImage("a.png", Gradient(10, 8));
     headless::QueueFileDialogAnswer({true, {S(a)}});

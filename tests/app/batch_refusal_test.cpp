@@ -8,8 +8,7 @@ std::atomic<int32_t> previewSizedRuns{0};  // runs that finished with a picture 
 
 void CountingPass(ProcessingJob& job, int32_t n, const PassParams& p, MatchCountMap* map) {
     ScriptedPasses::Sequence().denoise(job, n, p, map);
-    if (job.workingImage.width <= 450 && job.workingImage.height <= 330)
-        previewSizedRuns.fetch_add(1);
+    if (job.workingImage.width <= 450 && job.workingImage.height <= 330) previewSizedRuns.fetch_add(1);
 }
 
 }  // namespace

@@ -43,8 +43,7 @@ TEST_F(BatchTest, AChangedResolutionAsksBetweenFactorsAndOneSize) {
     const struct {
         bool factors;
         const char *width, *sizes, *shown;
-    } rows[] = {{true, "100", "100x80 60x40 ", "60"},
-                {false, "100", "100x80 100x80 ", "100"},
+    } rows[] = {{true, "100", "100x80 60x40 ", "60"}, {false, "100", "100x80 100x80 ", "100"},
                 {false, "1", "1x1 1x1 ", "1"}};  // one pixel is a size too
     for (const auto& [factors, width, sizes, shown] : rows) {
         OpenPaths({a, b});
@@ -68,8 +67,7 @@ TEST_F(BatchTest, AChangedResolutionAsksBetweenFactorsAndOneSize) {
     // pixel); the fields follow each file even when only one of its sides changes.
     for (const bool across : {false, true}) {
         OpenPaths({a, b, across ? WriteImage("d.png", Gradient(2, 30)) : WriteImage("c.png", Gradient(30, 1))});
-        if (wizard->constrainToggle->on)
-            ClickWidget(wizard->constrainToggle);
+        if (wizard->constrainToggle->on) ClickWidget(wizard->constrainToggle);
         TypeInto(across ? wizard->widthField : wizard->heightField, "10");
         Apply({true});
         EXPECT_EQ(results({"a_new.png", "b_new.png", across ? "d_new.png" : "c_new.png"}),
@@ -85,8 +83,7 @@ TEST_F(BatchTest, AFileThatFailsIsReportedAndSkippedWithTheOptionsKept) {
     // Every control away from its default, each to a value of its own.
     // The controls are built again after the failed file: read them afresh.
     const int32_t values[] = {40, 70, 30, 60};
-    for (size_t i = 0; i < 4; ++i)
-        Sliders()[i]->value = values[i], Sliders()[i]->Reposition();
+    for (size_t i = 0; i < 4; ++i) Sliders()[i]->value = values[i], Sliders()[i]->Reposition();
     wizard->scaleGroup->Select(1);
     const bool constrain = !wizard->constrainToggle->on;
     ClickWidget(wizard->constrainToggle);
@@ -98,8 +95,7 @@ TEST_F(BatchTest, AFileThatFailsIsReportedAndSkippedWithTheOptionsKept) {
               std::tuple(Exists("p_a_v2.png"), Exists("p_gone_v2.png"), Exists("p_c_v2.png")));
     // The controls came back after the failed file as the user had set them.
     ASSERT_TRUE(wizard->optionsPresent);
-    for (size_t i = 0; i < 4; ++i)
-        EXPECT_EQ(Sliders()[i]->value, values[i]) << "slider " << i;
+    for (size_t i = 0; i < 4; ++i) EXPECT_EQ(Sliders()[i]->value, values[i]) << "slider " << i;
     EXPECT_EQ(wizard->CurrentOptions().scaleChoice, 1);
     EXPECT_EQ(wizard->constrainToggle->on, constrain);
     EXPECT_EQ(wizard->prependField->committedText, "p_");

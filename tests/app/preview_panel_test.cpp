@@ -150,8 +150,7 @@ TEST_F(PreviewPanelTest, AtScaleTwoTheViewShowsOnePhotoPixelPerScreenPixel) {
     for (int32_t y = 0; y < nav.height; ++y)
         for (int32_t x = 0; x < nav.width; ++x) {
             outlineAtOne += navigatorAtOne.at(x, y) != wizard->navigatorPicture.at(x, y);
-            if (nav.at(x, y) == wizard->navigatorPicture.at(x, y))
-                continue;
+            if (nav.at(x, y) == wizard->navigatorPicture.at(x, y)) continue;
             ++outline;
             for (int32_t d : {0, 1, 2, 3})
                 EXPECT_EQ(navDevice.at(2 * x + d % 2, 2 * y + d / 2), nav.at(x, y)) << x << "," << y;

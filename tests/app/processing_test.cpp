@@ -72,8 +72,7 @@ TEST_F(ProcessingTest, ApplyWhilePreviewingGivesTheFullResult) {
 
 TEST_F(ProcessingTest, AChangedResolutionScalesTheSourceFirst) {
     ClickWidget(wizard->presetButtons[1]);  // "Photo 2x zoom": 30, 50, 50, 20
-    for (size_t i = 0; i < 4; ++i)
-        EXPECT_EQ(Sliders()[i]->value, (std::array{30, 50, 50, 20})[i]) << "slider " << i;
+    for (size_t i = 0; i < 4; ++i) EXPECT_EQ(Sliders()[i]->value, (std::array{30, 50, 50, 20})[i]) << "slider " << i;
     ClickWidget(wizard->applyButton);
     EXPECT_EQ(std::pair(wizard->display.BaseSize().width, wizard->display.BaseSize().height), std::pair(1200, 800));
     EXPECT_EQ(std::pair(wizard->centreX, wizard->centreY), std::pair(600.0f, 400.0f));  // the centre follows the scale
@@ -97,8 +96,7 @@ TEST_F(ProcessingTest, AnotherPhotoOpenedMidRunTakesTheRunsWidgetsAway) {
 TEST_F(ProcessingTest, TheProgressBarShowsEachNewPercentageAndTheBatchPlace) {
     const std::string a = WriteImage("a.png", Gradient(10, 8)), b = WriteImage("b.png", Gradient(12, 8));
     for (const char* place : {"", " (1/2)"}) {
-        if (*place)
-            OpenPaths({a, b});
+        if (*place) OpenPaths({a, b});
         ScriptedPasses::Reset();
         StartGated(wizard->applyButton);
         ASSERT_NE(wizard->progressBar, nullptr);

@@ -2,8 +2,7 @@
 
 #include "platform/user_folders.h"
 
-// Save As starts beside the picture when that folder takes new files, and
-// in the user's Pictures when it does not (here: the folder is gone).
+// Save As opens beside the picture if its folder takes new files, else in the user's Pictures (here: it is gone).
 TEST_F(WizardTest, SaveAsStartsInPicturesWhenThePicturesFolderIsNotWritable) {
     ASSERT_TRUE(std::filesystem::create_directory(Path("album")));
     OpenAndApply(WriteImage("album/cat.png", Gradient(24, 16)));

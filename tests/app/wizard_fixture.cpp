@@ -32,8 +32,7 @@ void InvertingDenoise(ProcessingJob& job, int32_t, const PassParams&, MatchCount
         }
     }
     Bitmap& picture = job.workingImage;
-    for (size_t i = 0; i < picture.pixelCount(); ++i)
-        picture.data[i] = Inverted(picture.data[i]);
+    for (size_t i = 0; i < picture.pixelCount(); ++i) picture.data[i] = Inverted(picture.data[i]);
 }
 
 }  // namespace
@@ -95,11 +94,9 @@ void WizardTest::ClickWidget(const Widget* widget) {
 void WizardTest::TypeInto(const Widget* field, const char* text, bool enter) {
     ClickWidget(field);
     headless::KeyPress(*wizard, NativeKey::End);
-    for (int32_t i = 0; i < 8; ++i)
-        headless::KeyPress(*wizard, NativeKey::Other, 8);
+    for (int32_t i = 0; i < 8; ++i) headless::KeyPress(*wizard, NativeKey::Other, 8);
     headless::TypeText(*wizard, text);
-    if (enter)
-        headless::KeyPress(*wizard, NativeKey::Other, 13);
+    if (enter) headless::KeyPress(*wizard, NativeKey::Other, 13);
     Frame();
 }
 

@@ -74,8 +74,7 @@ protected:
     void OpenGate() { ScriptedPasses::opened = 3; RunUntilIdle(); }
     // Queues the answers to the questions to come, then runs "Apply" to its end.
     void Apply(std::initializer_list<bool> answers = {}) {
-        for (const bool yes : answers)
-            headless::QueueMessageBoxAnswer(yes);
+        for (const bool yes : answers) headless::QueueMessageBoxAnswer(yes);
         ClickWidget(wizard->applyButton);
         RunUntilIdle();
     }

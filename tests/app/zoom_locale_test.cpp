@@ -26,7 +26,6 @@ TEST_F(ZoomLocaleTest, ZoomLabelKeepsTheDecimalPointUnderADecimalCommaLocale) {
         ClickWidget(wizard->zoomOutButton);
         EXPECT_EQ(wizard->zoomLabel->text.str(), text);
     }
-    for (int32_t i = 0; i < 8; ++i)
-        ClickWidget(wizard->zoomInButton);
+    for (int32_t i = 0; i < 8; ++i) ClickWidget(wizard->zoomInButton);
     EXPECT_EQ(wizard->zoomLabel->text.str(), "1600%");
 }

@@ -30,8 +30,7 @@ protected:
     std::vector<std::string> printedSliders() const {
         std::smatch m;
         const std::regex line("noise size (\\d+), amount (\\d+), cutoff (\\d+), deblur (\\d+), scale (\\w+)");
-        if (!std::regex_search(log, m, line))
-            return {};
+        if (!std::regex_search(log, m, line)) return {};
         return {"--noise-size", m[1], "--amount", m[2], "--cutoff", m[3], "--deblur", m[4], "--scale", m[5]};
     }
 };

@@ -31,8 +31,7 @@ double ours(const Call& c) {
 }
 
 // The C library's function, in double (glibc's own results) or long double (11 more bits, the accuracy reference).
-template <typename T>
-T library(const Call& c) {
+template <typename T> T library(const Call& c) {
     const T x = c.x, y = c.y;
     switch (c.f) {
     case Exp: return std::exp(x);
@@ -112,8 +111,7 @@ uint64_t checkedHash(const std::vector<Call>& calls) {
     int32_t differing[5] = {}, wrong = 0;
     for (const Call& c : calls) {
         const double v = ours(c);
-        for (int32_t i = 0; i < 64; i += 8)
-            hash = (hash ^ ((bitsOf(v) >> i) & 0xff)) * 1099511628211u;
+        for (int32_t i = 0; i < 64; i += 8) hash = (hash ^ ((bitsOf(v) >> i) & 0xff)) * 1099511628211u;
         if (!haveReference) continue;
         if (!nearest(c, v) && ++wrong <= 5)
             ADD_FAILURE() << Names[c.f] << std::hexfloat << "(" << c.x << ", " << c.y << ") = " << v;

@@ -36,8 +36,7 @@ void Log(const std::string& line) {
 // The next complete line appended to the command file, if any.
 std::string NextCommand() {
     FILE* f = std::fopen(commandPath, "rb");
-    if (!f)
-        return std::string();
+    if (!f) return std::string();
     std::fseek(f, commandOffset, SEEK_SET);
     char line[512];
     std::string command;
@@ -80,22 +79,18 @@ public:
         }
         if (s.pressed)
             Log("press " + std::to_string(s.pressed) + " " + std::to_string(s.mouseX) + " " + std::to_string(s.mouseY));
-        if (s.doubleClicked)
-            Log("double " + std::to_string(s.doubleClicked));
-        if (s.wheel)
-            Log("wheel " + std::to_string(s.wheel));
+        if (s.doubleClicked) Log("double " + std::to_string(s.doubleClicked));
+        if (s.wheel) Log("wheel " + std::to_string(s.wheel));
         if (s.keys.length) {
             std::string line = "keys";
-            for (int32_t i = 0; i < s.keys.length; ++i)
-                line += " " + std::to_string(s.keys.data[i]);
+            for (int32_t i = 0; i < s.keys.length; ++i) line += " " + std::to_string(s.keys.data[i]);
             Log(line);
         }
         if (s.held != held_) {
             held_ = s.held;
             Log("held " + std::to_string(held_) + " " + std::to_string(s.mouseX) + " " + std::to_string(s.mouseY));
         }
-        if (const std::string command = NextCommand(); !command.empty())
-            Run(command);
+        if (const std::string command = NextCommand(); !command.empty()) Run(command);
         // Commands come through a file, which sends no message: look again soon.
         RequestFrameWithin(10);
         return false;
@@ -158,8 +153,7 @@ private:
         } else if (command.rfind("drop ", 0) == 0) {
             // "drop <uri>|<uri>...": the text/uri-list a file manager sends.
             std::string list = command.substr(5);
-            for (size_t bar; (bar = list.find('|')) != std::string::npos;)
-                list.replace(bar, 1, "\r\n");
+            for (size_t bar; (bar = list.find('|')) != std::string::npos;) list.replace(bar, 1, "\r\n");
             gtkbackend::DropUriList(list + "\r\n");
             Log("done drop");
 #endif
@@ -185,26 +179,22 @@ void TearDown() { Log("teardown"); }
 
 void FilesDropped(const std::vector<String>& paths) {
     std::string line = "dropped";
-    for (const String& path : paths)
-        line += " [" + path.str() + "]";
+    for (const String& path : paths) line += " [" + path.str() + "]";
     Log(line);
 }
 
 void Command(int32_t id) {
     Log("command " + std::to_string(id));
-    if (id == MenuExit)
-        PostQuitMessage();
+    if (id == MenuExit) PostQuitMessage();
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3)
-        return 2;
+    if (argc != 3) return 2;
     commandPath = argv[1];
     logFile = std::fopen(argv[2], "w");
-    if (!logFile)
-        return 2;
+    if (!logFile) return 2;
     const int status = RunProgram({StartUp, TearDown, Command, FilesDropped});
     Log("exit " + std::to_string(status));
     std::fclose(logFile);

@@ -21,16 +21,14 @@ bool same(const OptionValues& a, const OptionValues& b) {
 // picture left alone, whose sliders for overrides to start from are all 0.
 OptionValues positions(const DamageEstimate& damage) {
     const AutoChoice choice = autoSliders(damage);
-    if (!choice.leaveAlone)
-        return choice.sliders;
+    if (!choice.leaveAlone) return choice.sliders;
     EXPECT_TRUE(same(choice.sliders, {0, 0, 0, 0, 0}));
     return {LeaveAlone, LeaveAlone, LeaveAlone, 0, LeaveAlone};
 }
 
 OptionValues slidersOf(const AutoRow& r) { return {r.noiseSize, r.denoiseAmount, r.denoiseCutoff, 0, r.scaleChoice}; }
 
-template <typename Damage>
-void expectNoneFallsAlong(int32_t steps, Damage damage) {
+template <typename Damage> void expectNoneFallsAlong(int32_t steps, Damage damage) {
     OptionValues previous = positions(damage(0));
     for (int32_t i = 1; i <= steps; ++i) {
         const DamageEstimate d = damage(i);

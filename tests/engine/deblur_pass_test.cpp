@@ -52,8 +52,7 @@ TEST(DeblurPass, LumaZeroCountsAsOne) {
     EXPECT_EQ(strong.workingImage.at(3, 2), packPixel(0, 0, 255));
 }
 
-// Halfway up an even step the Laplacian is exactly 0, which counts as
-// positive: the pixel moves towards its darkest neighbour.
+// Halfway up an even step the Laplacian is exactly 0, counted as positive: the pixel moves to its darkest neighbour.
 TEST(DeblurPass, AZeroLaplacianMovesTowardsTheDarkest) {
     const uint32_t levels[5] = {0, 0, 100, 200, 200};
     const Bitmap picture =

@@ -39,8 +39,7 @@ uint64_t runPasses(ProcessingJob& job, const EngineSettings& settings) {
     runDenoisePass(job, 0, settings.pass1, &map);
     uint64_t g = hashImage(job.workingImage) * 0x100000001B3ull ^ hashImage(map);
     DeblurSettings deblur = settings.deblur;
-    if (!deblur.enabled)
-        deblurSettingsFromSlider(60, deblur);
+    if (!deblur.enabled) deblurSettingsFromSlider(60, deblur);
     deblur.map.copyFrom(map);
     runDeblurPass(job, deblur);
     return g * 0x100000001B3ull ^ hashImage(job.workingImage);

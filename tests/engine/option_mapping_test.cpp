@@ -15,12 +15,8 @@ TEST(OptionMapping, WorkedValues) {
         int32_t value;
         float splitRadius;
         int32_t searchRadius, blockStep, patchRadius, fine, coarse, cutoff;
-    } rows[] = {
-        {0, 1.0f, 16, 5, 4, 8, 8, 2},
-        {10, 1.17462f, 18, 5, 4, 11, 8, 3},
-        {50, 2.23607f, 28, 7, 6, 32, 10, 20},
-        {100, 5.0f, 48, 10, 9, 128, 16, 200},
-    };
+    } rows[] = {{0, 1.0f, 16, 5, 4, 8, 8, 2}, {10, 1.17462f, 18, 5, 4, 11, 8, 3}, {50, 2.23607f, 28, 7, 6, 32, 10, 20},
+                {100, 5.0f, 48, 10, 9, 128, 16, 200}};
     for (const Row& r : rows) {
         SCOPED_TRACE(r.value);
         EngineSettings s = withAllSliders(r.value);
@@ -49,8 +45,7 @@ TEST(OptionMapping, BlockStepBoundaries) {
 TEST(DeblurMapping, SampleTable) {
     const std::tuple<int32_t, int32_t, float> rows[] = {  // the position, iterations (0: off), the top amount
         {9, 0, 0.0f},     {10, 1, 0.1175f}, {20, 1, 0.1380f}, {50, 1, 0.2236f},
-        {75, 1, 0.3344f}, {76, 2, 0.1066f}, {90, 2, 0.2627f}, {100, 2, 0.5f},
-    };
+        {75, 1, 0.3344f}, {76, 2, 0.1066f}, {90, 2, 0.2627f}, {100, 2, 0.5f}};
     for (const auto& [p, iterations, amountMax] : rows) {
         SCOPED_TRACE(p);
         const EngineSettings s = settingsFromOptions({-1, -1, -1, p});  // the deblur amount alone

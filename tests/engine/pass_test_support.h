@@ -32,8 +32,7 @@ public:
     // Approximately normal (sum of twelve uniforms), mean 0, deviation 1, computed with additions only.
     double normal() {
         double s = 0.0;
-        for (int i = 0; i < 12; ++i)
-            s += uniform();
+        for (int i = 0; i < 12; ++i) s += uniform();
         return s - 6.0;
     }
 
@@ -68,8 +67,7 @@ inline Bitmap withNoise(const Bitmap& clean, double deviation, uint64_t seed) {
 }
 
 // Every sample random: the hardest picture (Bitmap) for the search, a detail band (ByteImage) without structure.
-template <typename ImageType>
-ImageType randomImage(int32_t w, int32_t h, uint64_t seed) {
+template <typename ImageType> ImageType randomImage(int32_t w, int32_t h, uint64_t seed) {
     Random random(seed);
     using Sample = std::remove_pointer_t<decltype(ImageType::data)>;
     return generated<ImageType>(w, h, [&random](int32_t, int32_t) { return static_cast<Sample>(random.next()); });
@@ -96,8 +94,7 @@ struct Checkpoints {
         percents.clear();
         job.checkpointHook = [](ProcessingJob& j) {
             percents.push_back(j.percent.load());
-            if (++seen == cancelAt)
-                j.state.store(state);
+            if (++seen == cancelAt) j.state.store(state);
         };
     }
 };
@@ -105,10 +102,7 @@ struct Checkpoints {
 // A job whose worker waits idle for the whole test program: nothing is ever submitted to it, so the tests own its
 // working image and fields. The passes run on the calling thread alone unless a test sets threadCount.
 inline ProcessingJob& idleJob(const Bitmap& image) {
-    static ProcessingJob* job = [] {
-        InitBilinearWeights();
-        return new ProcessingJob(PassSequence{});
-    }();
+    static ProcessingJob* job = (InitBilinearWeights(), new ProcessingJob(PassSequence{}));
     job->checkpointHook = nullptr;
     job->passesDone = 0, job->passesTotal = 1, job->subProgress = 0;
     job->state.store(WorkerRunning), job->percent.store(0), job->threadCount.store(1);

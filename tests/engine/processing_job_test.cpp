@@ -32,8 +32,7 @@ void fakeDenoise(ProcessingJob& job, int32_t, const PassParams&, MatchCountMap* 
         if (holdPass) std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
     job.checkCancel();
-    if (map)
-        map->resize(1, 1), map->data[0] = 42;
+    if (map) map->resize(1, 1), map->data[0] = 42;
     for (size_t i = 0; i < job.workingImage.pixelCount(); ++i) job.workingImage.data[i] = ~job.workingImage.data[i];
     ++runsFinished;
 }

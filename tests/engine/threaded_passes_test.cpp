@@ -45,8 +45,7 @@ TEST(ParallelRows, EveryRowOnceAndTheCallerInOrder) {
     ParallelRows(nullptr, 2, 2).run([&](int32_t, int32_t) {
         started.fetch_add(1);
         const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (started.load() < 2 && std::chrono::steady_clock::now() < giveUp)
-            std::this_thread::yield();
+        while (started.load() < 2 && std::chrono::steady_clock::now() < giveUp) std::this_thread::yield();
         alone.store(alone.load() || started.load() < 2);
     });
     EXPECT_FALSE(alone.load());

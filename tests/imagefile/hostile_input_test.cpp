@@ -56,8 +56,7 @@ std::vector<uint8_t> pcxFile(int32_t w, int32_t h, uint32_t planes, size_t dataB
 
 std::vector<uint8_t> encoded(ImageFileType type, int32_t w, int32_t h, bool translucent) {
     Bitmap photo = makePhoto(w, h, 5);
-    if (translucent)
-        photo.at(1, 1) &= 0x7FFFFFFF;
+    if (translucent) photo.at(1, 1) &= 0x7FFFFFFF;
     ByteArray out;
     EXPECT_TRUE(encode(photo, type, 90, nullptr, out)) << type;
     return bytesOf(out);
@@ -79,8 +78,7 @@ TEST(HostileInput, CompressedStreamsClaimingHugeSizesFail) {
 
     // A PNG header (with a correct checksum) claiming the same.
     std::vector<uint8_t> png = encoded(ImageFilePng, 16, 16, false);
-    for (size_t at : {16u, 20u})
-        putLe32(png, at, 0), putBe16(png, at + 2, 16000);
+    for (size_t at : {16u, 20u}) putLe32(png, at, 0), putBe16(png, at + 2, 16000);
     const uint32_t crc = static_cast<uint32_t>(crc32(0, png.data() + 12, 17));
     putBe16(png, 29, crc >> 16), putBe16(png, 31, crc);
     EXPECT_FALSE(decodes(png, ImageFilePng));
@@ -96,8 +94,7 @@ std::vector<uint8_t> iconFile(uint32_t side, uint32_t bits, uint32_t compression
     return v;
 }
 
-// Each row fails; the huge ones (65535 x 65535, about 17 GB as a bitmap, in
-// a file of a hundred-odd bytes) without getting as far as allocating.
+// Each row fails, the huge ones (65535 x 65535, 17 GB as a bitmap, from a hundred-odd bytes) without allocating.
 TEST(HostileInput, MalformedHeadersFailWithoutAllocating) {
     std::vector<uint8_t> os2Bitfields = withHeaderSize(bmpFile(4, 4, 32, 3, 64), 20);  // for OS/2, 3 means Huffman
     for (int i = 0; i < 3; ++i)
@@ -135,8 +132,7 @@ TEST(HostileInput, MalformedHeadersFailWithoutAllocating) {
         {"WBMP width in six bytes", {0, 0, 0x80, 0x80, 0x80, 0x80, 0x81, 1, 0x80}, ImageFileWbmp},
         {"WBMP missing its last row", {0, 0, 8, 2, 0xFF}, ImageFileWbmp},
     };
-    for (const auto& [what, bytes, type] : rows)
-        EXPECT_FALSE(decodes(bytes, type)) << what;
+    for (const auto& [what, bytes, type] : rows) EXPECT_FALSE(decodes(bytes, type)) << what;
     EXPECT_TRUE(decodes(withHeaderSize(bmpFile(4, 4, 24, 0, 4200), 4096), ImageFileBmp));  // the largest header taken
 }
 
@@ -163,8 +159,7 @@ TEST(HostileInput, AbsurdOffsetsFail) {
 // what shows; the mask's bytes after the last colours are no alpha.
 TEST(HostileInput, AnIconWithoutAlphaTakesItsMask) {
     std::vector<uint8_t> ico = encoded(ImageFileIco, 32, 2, true);  // 32 bits, the mask all shown
-    for (size_t at = 22 + 40 + 3; at < 22 + 40 + 2 * 128; at += 4)
-        ico[at] = 0;
+    for (size_t at = 22 + 40 + 3; at < 22 + 40 + 2 * 128; at += 4) ico[at] = 0;
     ico[22 + 40 + 2 * 128 + 3] = 0x01;  // the bottom row's last pixel is masked out
     const std::vector<uint32_t> shown = pixels(decoded(ico, ImageFileIco));
     EXPECT_EQ(63, std::count_if(shown.begin(), shown.end(), [](uint32_t p) { return p >> 24 == 255; }));
@@ -176,8 +171,7 @@ TEST(HostileInput, AnIconWithoutAlphaTakesItsMask) {
 }
 
 TEST(HostileInput, RunsPastTheEndAreClippedOrRejected) {
-    // RLE8, 2 x 2: a run of 255, a literal of 200 pixels, a delta far to
-    // the right, then runs, the second after the last row has ended.
+    // RLE8, 2 x 2: a run of 255, a literal of 200, a delta far right, then runs, the second after the last row ended.
     std::vector<uint8_t> bmp = bmpFile(2, 2, 8, 1, 0, 2);
     bmp.insert(bmp.end(), {255, 1, 0, 200});
     bmp.insert(bmp.end(), 200, 1);
@@ -369,8 +363,7 @@ TEST(TgaResource, RejectsWhatItDoesNotRead) {
         resource(10, 1, 1, 24, 0, {1, 2, 3}), resource(1, 1, 1, 8, 0, {1, 2, 3}), resource(2, 0, 1, 24, 0, {1, 2, 3}),
         resource(2, 1, 0, 24, 0, {1, 2, 3}), resource(2, 2, 1, 24, 0, {1, 2, 3, 4, 5}),
         resource(3, 65535, 65535, 8, 0, {1, 2, 3}), resource(2, 1, 1, 24, 0, {2, 3}, 1)};
-    for (const std::vector<uint8_t>& bytes : refused)
-        EXPECT_TRUE(resourceDecoded(bytes).isEmpty()) << &bytes - refused;
+    for (const std::vector<uint8_t>& bytes : refused) EXPECT_TRUE(resourceDecoded(bytes).isEmpty()) << &bytes - refused;
     Bitmap bitmap;
     bitmap.resize(2, 2);
     EXPECT_TRUE(decodeTgaResource(bitmap, nullptr, 0).isEmpty());

@@ -39,8 +39,7 @@ TEST(JpegExif, TheBlockTravelsByteForByteToASameSizeSaveAndIsRewrittenForAnother
     const Bitmap picture = decoded(original, ImageFileJpeg, &metadata);
     ASSERT_FALSE(picture.isEmpty());
     EXPECT_EQ(picture.width, metadata.size.width);
-    EXPECT_EQ(originalBlocks[0], std::string(reinterpret_cast<const char*>(metadata.exif.data),
-                                             static_cast<size_t>(metadata.exif.length)));
+    EXPECT_EQ(originalBlocks[0], std::string(metadata.exif.data, metadata.exif.data + metadata.exif.length));
 
     // Saved twice at the same size: the block is repeated each time.
     for (int i = 0; i < 2; ++i) {

@@ -47,8 +47,7 @@ std::vector<Row> rowsOf(const std::string& folder) {
     std::getline(in, line);  // column names
     while (std::getline(in, line)) {
         std::vector<std::string> f = splitCsv(line);
-        if (f.size() < 5 || f[0].compare(0, folder.size() + 1, folder + "/") != 0)
-            continue;
+        if (f.size() < 5 || f[0].compare(0, folder.size() + 1, folder + "/") != 0) continue;
         rows.push_back({f[0], f[1], f[2], f[3], f[4], f.size() > 5 ? f[5] : ""});
     }
     return rows;
@@ -104,8 +103,7 @@ TEST_P(Suite, EveryFileBehavesAsTheManifestSays) {
 TEST(TiffLayouts, EveryLayoutOfTheSameSamplesDecodesAlike) {
     std::map<std::string, std::vector<std::string>> groups;
     for (const Row& row : rowsOf("tiff")) {
-        if (row.expect != "ok" || row.path.find("/seq/") == std::string::npos)
-            continue;
+        if (row.expect != "ok" || row.path.find("/seq/") == std::string::npos) continue;
         const size_t dash = row.path.rfind('-'), dot = row.path.rfind('.');
         // Associated alpha means premultiplied colours: they decode unlike the same samples unassociated.
         const char* alpha = row.path.find("-unassoc") != std::string::npos ? "u" : "";
@@ -135,8 +133,7 @@ std::vector<uint8_t> extraSampleTiff(uint32_t colours, uint32_t bits, uint32_t e
         putLe32(file, 10 + 12 * i, entries[i][0] | entries[i][1] << 16);  // tag and type
         putLe32(file, 14 + 12 * i, entries[i][2]), putLe32(file, 18 + 12 * i, entries[i][3]);
     }
-    for (size_t at = 134; at < 142; at += 2)
-        putLe16(file, at, bits);
+    for (size_t at = 134; at < 142; at += 2) putLe16(file, at, bits);
     file.insert(file.end(), pixel.begin(), pixel.end());
     return file;
 }
@@ -208,8 +205,7 @@ std::map<std::string, std::vector<std::string>> referencesOf(const std::string& 
     const std::string marker = "rendering for ";
     for (const Row& row : rows) {
         size_t at = row.note.find(marker);
-        if (row.expect != "ok" || at == std::string::npos)
-            continue;
+        if (row.expect != "ok" || at == std::string::npos) continue;
         const size_t from = at + marker.size();
         std::stringstream list(row.note.substr(from, row.note.find(';', from) - from));  // up to a ';'
         std::string name;
@@ -227,8 +223,7 @@ std::map<std::string, std::vector<std::string>> referencesOf(const std::string& 
             continue;
         const std::string stem = row.path.substr(0, row.path.size() - 4);
         const std::string reference = okPaths.count(stem + ".png") ? stem + ".png" : stem + ".0.png";
-        if (okPaths.count(reference))
-            references[row.path].push_back(reference);
+        if (okPaths.count(reference)) references[row.path].push_back(reference);
     }
     return references;
 }

@@ -20,11 +20,8 @@ TEST(Regression, EarlierCrashInputsDecodeSafely) {
         for (const auto& entry : std::filesystem::directory_iterator(root + "/" + folder, error)) {
             SCOPED_TRACE(entry.path().string());
             const ByteArray bytes = fileBytes(entry.path().string());
-            Bitmap bitmap;
-            if (type == ImageFileUnknown)
-                decodeTgaResource(bitmap, bytes.data, static_cast<size_t>(bytes.length));
-            else
-                bitmap = decoded(bytes, type);
+            Bitmap bitmap = type == ImageFileUnknown ? Bitmap() : decoded(bytes, type);
+            if (type == ImageFileUnknown) decodeTgaResource(bitmap, bytes.data, static_cast<size_t>(bytes.length));
             EXPECT_TRUE(bitmap.isEmpty() || (bitmap.width <= 65535 && bitmap.height <= 65535));
             ++count;
         }

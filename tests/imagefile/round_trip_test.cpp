@@ -131,8 +131,7 @@ TEST(RoundTrip, TheWbmpWriterKeepsATwoColourPicture) {
 // 4-bit LZW codes (clear, four pixels, clear, four pixels, end) never grow the code size.
 TEST(GifReading, InterlacedRowsLandInPassOrder) {
     std::vector<uint8_t> gif = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 8, 0, 0x82, 0, 0};
-    for (uint8_t r = 0; r < 8; ++r)
-        gif.insert(gif.end(), {static_cast<uint8_t>(30 * r), 0, 0});
+    for (uint8_t r = 0; r < 8; ++r) gif.insert(gif.end(), {static_cast<uint8_t>(30 * r), 0, 0});
     // Data that stops after the first four pixels (rows 0, 4, 2, 6) leaves the rest in the background colour, 7.
     std::vector<uint8_t> cut = gif;
     cut[11] = 7;

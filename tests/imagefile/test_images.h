@@ -52,8 +52,7 @@ inline Bitmap makeSmooth(int32_t w, int32_t h) {
 
 // The largest difference of one channel between two pictures; 256 when their sizes differ or the first is empty.
 inline int32_t largestDifference(const Bitmap& a, const Bitmap& b) {
-    if (a.width != b.width || a.height != b.height || a.isEmpty())
-        return 256;
+    if (a.width != b.width || a.height != b.height || a.isEmpty()) return 256;
     int32_t largest = 0;
     for (size_t i = 0; i < a.pixelCount(); ++i)
         for (int shift = 0; shift < 32; shift += 8)
@@ -86,11 +85,9 @@ inline std::vector<Segment> segmentsOf(const uint8_t* p, size_t n) {
     while (at + 4 <= n && p[at] == 0xFF) {
         uint8_t marker = p[at + 1];
         size_t length = (p[at + 2] << 8) | p[at + 3];
-        if (length < 2 || at + 2 + length > n)
-            break;
+        if (length < 2 || at + 2 + length > n) break;
         out.push_back({marker, std::string(reinterpret_cast<const char*>(p) + at + 4, length - 2)});
-        if (marker == 0xDA)
-            break;
+        if (marker == 0xDA) break;
         at += 2 + length;
     }
     return out;

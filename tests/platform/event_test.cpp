@@ -70,16 +70,14 @@ TEST(Thread, AThreadTheSystemRefusesIsNotStarted) {
     const int status = RunInChild(
         [] {
             const rlimit none{0, 0};
-            if (setrlimit(RLIMIT_NPROC, &none) != 0)
-                return 4;
+            if (setrlimit(RLIMIT_NPROC, &none) != 0) return 4;
             struct Idle : Thread {
                 void Run() override {}
             } idle;
             return !idle.Start() && !idle.IsStarted() ? 0 : 1;
         },
         true);
-    if (status == 3)
-        GTEST_SKIP() << "no unprivileged user to run as";
+    if (status == 3) GTEST_SKIP() << "no unprivileged user to run as";
     EXPECT_EQ(status, 0);
 }
 #endif

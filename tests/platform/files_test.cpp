@@ -112,8 +112,7 @@ TEST_F(TempFolder, AWriteThatFailsHalfWayKeepsTheOldFileAndNoTemporary) {
         const int status = RunInChild([&] {
             std::signal(SIGXFSZ, SIG_IGN);
             const rlimit limit{1000, 1000};
-            if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
-                return 3;
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return 3;
             save_seams::namedTemporaryOnly = named;
             const std::string big(5000, 'x');
             FileFailure failure;  // with the system's reason
@@ -247,8 +246,7 @@ TEST_F(TempFolder, AReplacedFileKeepsOwnerGroupAndAttributesAndHardLinksAreRefus
     char rating[8] = {};
     EXPECT_TRUE(!xattrs || (getxattr(target.c_str(), "user.vistrel.rating", rating, 8) == 1 && *rating == '5'));
     EXPECT_TRUE(!acl || getxattr(target.c_str(), "system.posix_acl_access", nullptr, 0) > 0);
-    if (!root || !xattrs || !acl)
-        std::printf("checked: owner %d, extended attributes %d, ACL %d\n", root, xattrs, acl);
+    if (!root || !xattrs || !acl) std::printf("checked: owner %d, extended attributes %d, ACL %d\n", root, xattrs, acl);
 
     const std::string second = path("second-name.jpg");
     ASSERT_EQ(0, link(target.c_str(), second.c_str()));
@@ -310,8 +308,7 @@ TEST_F(TempFolder, ATakenTemporaryNameIsTriedAgainAndAFailedLinkReported) {
     for (auto [e, n, replace] : {std::tuple(EEXIST, 3, true), {EMLINK, 1, true}, {EMLINK, 1, false}, {ENOENT, 1, true},
                                  {ENOENT, 1, false}}) {
         WriteFileBytes(target, "old");
-        if (!replace)
-            unlink(target.c_str());
+        if (!replace) unlink(target.c_str());
         error = e;
         times = n;
         FileFailure failure;
@@ -368,8 +365,7 @@ TEST_F(TempFolder, ASignalDuringASaveLeavesNoTemporary) {
     } cases[] = {{true, true, true, SIGTERM}, {true, false, false, SIGINT}, {false, true, true, SIGTERM}};
     for (const auto& c : cases) {
         unlink(target.c_str());
-        if (c.exists)
-            WriteFileBytes(target, "the user's photo");
+        if (c.exists) WriteFileBytes(target, "the user's photo");
         int ready[2];
         ASSERT_EQ(0, pipe(ready));
         pid_t child = fork();
@@ -379,8 +375,7 @@ TEST_F(TempFolder, ASignalDuringASaveLeavesNoTemporary) {
             save_seams::namedTemporaryOnly = c.named;
             save_seams::beforePublish = [](const char*) {
                 (void)!write(readyFd, "r", 1);
-                for (;;)
-                    pause();
+                for (;;) pause();
             };
             WriteWholeFile(String(target.c_str()), "new", 3, c.replace);
             _exit(0);

@@ -51,8 +51,7 @@ TEST(PicturesFolder, TheDesktopsChoiceThenPicturesThenHome) {
     std::ofstream(home + "/.config/user-dirs.dirs") << "# written by xdg-user-dirs-update\n"
                                                       "XDG_DESKTOP_DIR=\"$HOME/Desktop\"\n"
                                                       "XDG_PICTURES_DIR=\"$HOME/Fotos\"\n";
-    for (const char* folder : {"/Desktop", "/Fotos", "/Pictures"})
-        mkdir((home + folder).c_str(), 0755);
+    for (const char* folder : {"/Desktop", "/Fotos", "/Pictures"}) mkdir((home + folder).c_str(), 0755);
     EXPECT_EQ(PicturesFolder().str(), home + "/Fotos");
     rmdir((home + "/Fotos").c_str());
     EXPECT_EQ(PicturesFolder().str(), home + "/Pictures");
@@ -62,8 +61,7 @@ TEST(PicturesFolder, TheDesktopsChoiceThenPicturesThenHome) {
     std::ofstream(home + "/.config/user-dirs.dirs") << "XDG_PICTURES_DIR=\"" + home + "/Desktop\"\n";
     EXPECT_EQ(PicturesFolder().str(), home + "/Desktop");
     unsetenv("HOME");
-    for (const auto& [name, value] : saved)
-        setenv(name, value.c_str(), 1);
+    for (const auto& [name, value] : saved) setenv(name, value.c_str(), 1);
     RemoveScratchFolder(home);
 }
 

@@ -129,8 +129,7 @@ TEST_F(HeadlessWindows, OnlyTheActiveWindowSeesInput) {
 // A flood of messages is handled a thousand to a pass, the windows walked between passes, and does not end the loop.
 TEST_F(HeadlessWindows, AFloodOfMessagesTakesSeveralPasses) {
     int32_t handled = 0;
-    for (int32_t i = 0; i < 2500; ++i)
-        headless::Post([&] { ++handled; });
+    for (int32_t i = 0; i < 2500; ++i) headless::Post([&] { ++handled; });
     PostQuitMessage();
     journal.clear();
     MainLoop();
@@ -193,8 +192,7 @@ TEST_F(HeadlessWindows, ResizeRebuildsTheBufferThenLaysOutAndShowsIt) {
 }
 
 TEST_F(HeadlessWindows, CursorShapeOutsideTheTableIsIgnored) {
-    for (int32_t shape : {int32_t(CursorMagnifier), 5, -1})
-        TheWindowManager->SetCursorShape(shape);
+    for (int32_t shape : {int32_t(CursorMagnifier), 5, -1}) TheWindowManager->SetCursorShape(shape);
     EXPECT_TRUE(TheWindowManager->CurrentCursor() == CursorMagnifier && headless::Cursor() == CursorMagnifier);
     TheWindowManager->SetCursorShape(0);  // the table's first shape
     EXPECT_EQ(headless::Cursor(), 0);
@@ -207,8 +205,7 @@ TEST_F(Program, StartsRunsAndShutsDownInOrder) {
     };
     hooks.command = [](int32_t id) {
         run.order.push_back("command " + std::to_string(id));
-        if (id == MenuExit)
-            PostQuitMessage();
+        if (id == MenuExit) PostQuitMessage();
     };
     hooks.filesDropped = [](const std::vector<String>&) { run.order.push_back("dropped"); };
     static void (*start)() = nullptr;  // the fixture's, after a drop while running
@@ -234,8 +231,7 @@ TEST_F(Program, WithoutADisplayItFailsBeforeTheApplicationStarts) {
     EXPECT_TRUE(run.order.empty() && TheWindowManager == nullptr);
 }
 
-// The loop sleeps unless a frame asked for the next one: after input, after
-// a paint, while a button is held, or when a window asked itself.
+// The loop sleeps unless the next frame was asked for: after input or a paint, while a button is held, or by a window.
 TEST_F(HeadlessWindows, FramesAreAskedForOnlyWhileSomethingChanges) {
     const auto frameAfterWalk = [] { return WalkWindows(), TakeFrameRequest(); };
     frameAfterWalk();

@@ -48,8 +48,7 @@ struct Controls : ::testing::Test {
             {KeyLeft, NativeKey::Left}, {KeyRight, NativeKey::Right},   {KeyDelete, NativeKey::Delete}};
         for (uint8_t c : codes) {
             NativeKey key = NativeKey::Other;
-            for (const auto& [code, native] : named)
-                key = c == code ? native : key;
+            for (const auto& [code, native] : named) key = c == code ? native : key;
             headless::KeyPress(*window, key, key == NativeKey::Other ? c : 0);
         }
         WalkWindows();
@@ -86,8 +85,7 @@ TEST_F(Controls, SliderArrowStepsAndGrooveClicksClamp) {
     Click(s->thumb->bounds.left() + 3, 105);
     EXPECT_EQ(s->value, 90);
 
-    for (int i = 0; i < 100; ++i)
-        Click(15, 105);
+    for (int i = 0; i < 100; ++i) Click(15, 105);
     EXPECT_EQ(std::pair(s->value, s->thumb->bounds.left()), std::pair(0, 29));
 }
 

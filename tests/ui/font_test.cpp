@@ -35,8 +35,7 @@ struct EmbeddedFonts : ::testing::Test {
 
 TEST_F(EmbeddedFonts, EveryPrintableCharacterHasAGlyph) {
     for (const Font* font : {&resources->font0, &resources->font2}) {
-        for (int32_t c = 33; c <= 126; ++c)
-            EXPECT_TRUE(font->HasGlyph(c)) << c;
+        for (int32_t c = 33; c <= 126; ++c) EXPECT_TRUE(font->HasGlyph(c)) << c;
         EXPECT_FALSE(font->HasGlyph(' '));
         EXPECT_GT(font->ascent, 0);
         EXPECT_GT(font->lineHeight, font->ascent);

@@ -23,8 +23,7 @@ TEST(BlendPixel, WeightsAtBothEndsAndBetweenKeepLanesApart) {
     // Half way, each byte on its own: (s * 128 + d * 127) >> 8 gives 7F, BE, 7F, 7E.
     EXPECT_EQ(BlendPixel(s, d, 128), 0x7FBE7F7Eu);
     // Full white over full white at any weight never carries into the next byte.
-    for (uint32_t a = 0; a < 256; ++a)
-        EXPECT_EQ(BlendPixel(0xFFFFFFFF, 0xFFFFFFFF, a), 0xFEFEFEFEu) << a;
+    for (uint32_t a = 0; a < 256; ++a) EXPECT_EQ(BlendPixel(0xFFFFFFFF, 0xFFFFFFFF, a), 0xFEFEFEFEu) << a;
 }
 
 TEST_F(SpanOps, FillsHonourAlpha) {

@@ -38,8 +38,7 @@ struct Tree : ::testing::Test {
     void SetUp() override { canvas.resize(100, 80); root.bounds = Rect(0, 0, 100, 80); }
     // Paints the dirty area into a canvas reset to the sentinel.
     Rect Frame() { canvas.fill(Sentinel); return root.PaintDirtyInto(canvas); }
-    template <typename W>
-    W* Add(Widget& parent, W* child) { parent.AddChild(child); return child; }
+    template <typename W> W* Add(Widget& parent, W* child) { parent.AddChild(child); return child; }
     Probe* Add(Widget& parent, const Rect& r, const char* name) { return Add(parent, new Probe(r, name, &log)); }
     RootWidget root;
     Bitmap canvas;
