@@ -2,7 +2,7 @@
 
 #include "imagefile/byte_reader.h"
 #include "failing_malloc.h"
-#include "refused_calls.h"
+#include "tests/support/refused_calls.h"
 #include "test_images.h"
 
 #include <gtest/gtest.h>

@@ -17,6 +17,7 @@
 #ifndef _WIN32
 #include "platform/posix/save_seams.h"
 #include "tests/support/child_process.h"
+#include "tests/support/refused_calls.h"
 
 #include <csignal>
 #include <fcntl.h>
@@ -257,6 +258,40 @@ TEST_F(TempFolder, AReplacedFileKeepsOwnerGroupAndAttributesAndHardLinksAreRefus
     EXPECT_EQ("new", ReadFileBytes(second));
     EXPECT_EQ(2, entries());
 }
+
+#if VISTREL_REFUSED_CALLS
+// Whichever step of a save over a file the system refuses, through an unnamed or a named temporary, the save fails
+// with a reason and the old file stays as it was, alone in its folder. A list of attributes that outgrew the room
+// measured for it a moment before is measured again.
+TEST_F(TempFolder, ASaveOverAFileRefusedAtAnyStepKeepsTheOldOne) {
+    const std::string target = path("kept.jpg");
+    WriteFileBytes(target, "old");
+    const bool xattrs = setxattr(target.c_str(), "user.vistrel.rating", "5", 1, 0) == 0;
+    for (bool named : {false, true}) {
+        save_seams::namedTemporaryOnly = named;
+        for (const std::string call : {"fchmod", "listxattr", "getxattr", "fsetxattr", "fsync", "rename", "linkat"}) {
+            FileFailure failure;
+            RefuseCall(call.c_str());
+            const bool written = WriteWholeFile(String(target.c_str()), "new", 3, true, &failure);
+            if (RefuseCall(nullptr) == 0) {  // attributes the file system lacks; links only for unnamed ones
+                EXPECT_TRUE((!xattrs && call.find("xattr") != std::string::npos) || call == "linkat") << call;
+                continue;
+            }
+            EXPECT_TRUE(!written && failure.reason.length > 0) << call << " " << named;
+            EXPECT_EQ("old", ReadFileBytes(target)) << call << " " << named;
+            EXPECT_EQ(1, entries()) << call << " " << named;
+        }
+    }
+    save_seams::namedTemporaryOnly = false;
+    RefusalError = ERANGE;
+    RefuseCall("listxattr+1");
+    EXPECT_TRUE(WriteWholeFile(String(target.c_str()), "new", 3));
+    EXPECT_TRUE(RefuseCall(nullptr) > 0 || !xattrs);
+    RefusalError = EIO;
+    char rating[2] = {};
+    EXPECT_TRUE(!xattrs || (getxattr(target.c_str(), "user.vistrel.rating", rating, 2) == 1 && *rating == '5'));
+}
+#endif
 
 // The folder is synced after the new name is in place, and a failed sync is a failed save.
 TEST_F(TempFolder, TheFolderIsSyncedAndItsFailureReported) {

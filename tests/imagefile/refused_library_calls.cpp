@@ -1,44 +1,15 @@
-#include "refused_calls.h"
+#include "tests/support/refused_calls.h"
 
 #if VISTREL_REFUSED_CALLS
-#include <dlfcn.h>
 #include <jxl/encode.h>
 #include <libheif/heif.h>
 #include <tiffio.h>
 #include <webp/encode.h>
 #include <webp/mux.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <cstring>
-
 namespace {
-std::atomic<const char*> refused{nullptr};
-std::atomic<long> spared{0}, refusals{0};
-
-bool refuses(const char* name) {
-    const char* r = refused.load();
-    const size_t n = std::strlen(name);
-    if (!r || std::strncmp(r, name, n) != 0 || (r[n] != '\0' && r[n] != '+'))
-        return false;
-    return spared-- == 0 && (++refusals, true);
-}
 const heif_error heifFailure{heif_error_Encoder_plugin_error, heif_suberror_Unspecified, "refused"};
 }  // namespace
-
-long RefuseCall(const char* name) {
-    refused = name;
-    const char* plus = name ? std::strchr(name, '+') : nullptr;
-    spared = plus ? std::atol(plus + 1) : 0;
-    return refusals.exchange(0);
-}
-
-// The library's own function comes next in the lookup order after this program.
-#define REFUSED(name, failure, params, args)                                                             \
-    extern "C" auto name params->decltype(name args) {                                                   \
-        static const auto real = reinterpret_cast<decltype(&name)>(dlsym(RTLD_NEXT, #name));            \
-        return refuses(#name) ? failure : real args;                                                    \
-    }
 
 REFUSED(JxlEncoderCreate, nullptr, (const JxlMemoryManager* m), (m))
 REFUSED(JxlEncoderUseBoxes, JXL_ENC_ERROR, (JxlEncoder* e), (e))
