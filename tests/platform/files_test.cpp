@@ -96,6 +96,13 @@ TEST_F(TempFolder, WriteReplacesAndLeavesNoTemporaryBehind) {
     EXPECT_EQ("new", ReadFileBytes(target));
     EXPECT_EQ(1, entries());
     EXPECT_FALSE(WriteWholeFile(String(path("no/such/folder.png").c_str()), "x", 1));
+    // Without leave to replace, the file there stays; a write with no name, or a size without bytes, writes nothing.
+    FileFailure failure;
+    EXPECT_FALSE(WriteWholeFile(String(target.c_str()), "newer", 5, false, &failure));
+    EXPECT_EQ(std::pair(FileFailure::Kind::Exists, std::string("new")), std::pair(failure.kind, ReadFileBytes(target)));
+    const String other(path("other.png").c_str());
+    EXPECT_FALSE(WriteWholeFile(String(), "x", 1) || WriteWholeFile(other, nullptr, 1) || WriteWholeFile(other, "x", -1));
+    EXPECT_EQ(1, entries());
     const std::filesystem::path before = std::filesystem::current_path();
     std::filesystem::current_path(dir);  // a bare name is written in the working folder
     EXPECT_TRUE(WriteWholeFile(String("bare.png"), "x", 1));
