@@ -27,4 +27,10 @@ TEST(EncodeRefusal, TypesNeverWrittenAndSidesPastWhatEachTypeHolds) {
     LoadDetails nine;  // a depth of 9 bits is already past what a result keeps
     nine.bitsPerSample = 9;
     EXPECT_EQ("9 bits per channel (the result keeps 8)", describeLoss(nine, ImageFileTiff, ImageFileTiff).str());
+    LoadDetails more;  // what else the file held, by its type
+    more.moreImages = true;
+    const std::string frames = "its other animation frames", images = "its other images";
+    for (auto [type, what] : {std::pair{ImageFileWebp, frames}, {ImageFileJxl, frames}, {ImageFileHeif, images},
+                              {ImageFileIco, images}})
+        EXPECT_EQ(what, describeLoss(more, type, ImageFilePng).str()) << type;
 }

@@ -74,6 +74,7 @@ TEST(RoundTrip, AnAlphaChannelIsWrittenOnlyWhenAPixelIsBelow255) {
     }
     const Bitmap back = decoded(file, ImageFileIco);  // the translucent icon
     EXPECT_EQ(std::pair(0xFEu, 0xFFu), std::pair(pixelAlpha(back.at(4, 3)), pixelAlpha(back.at(0, 0))));
+    EXPECT_TRUE(samePixels(oneTranslucent, roundTrip(oneTranslucent, ImageFilePcx)));  // a fourth plane
     // A clear pixel also sets its bit of the icon's mask, whose rows (four bytes, bottom up) end the file.
     oneTranslucent.at(7, 0) &= 0x00FFFFFFu;
     ASSERT_TRUE(encode(oneTranslucent, ImageFileIco, 90, nullptr, file));
