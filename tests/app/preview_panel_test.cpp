@@ -47,6 +47,11 @@ TEST_F(PreviewPanelTest, DraggingStopsAtTheEdge) {
     EXPECT_EQ(ViewAt(224, 163), packPixel(192, 192, 192));
     Hold(false);
     EXPECT_FALSE(wizard->dragging);
+    // Zoomed out as far as the buttons go, a picture too small to halve is drawn from its one level.
+    Show(Gradient(2, 1));
+    wizard->zoom = 16;
+    wizard->ShowView(wizard->viewMode);
+    EXPECT_EQ(ViewAt(223, 163), wizard->display.Level(0).at(1, 0));  // the centre, (1, 0.5)
 }
 
 // Held on the navigator's far corner, the centre stays on the last pixel of
