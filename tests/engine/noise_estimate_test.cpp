@@ -61,9 +61,11 @@ TEST(NoiseEstimate, DegeneratePicturesGiveZero) {
     // Three rows are enough for one row of windows, three columns for one column.
     EXPECT_GT(estimateNoiseSigma(passtest::generated(50, 3, [](int32_t x, int32_t) { return x * 7 % 11 * 65793u + 90; })), 0);
     EXPECT_GT(estimateNoiseSigma(passtest::generated(3, 50, [](int32_t, int32_t y) { return y * 7 % 11 * 65793u + 90; })), 0);
-    // So does the noise profile of a picture three blocks wide at its coarsest scale (4 x 4 pixels a block).
+    // So does the noise profile of a picture three blocks wide at its coarsest scale (4 x 4 pixels a block), and
+    // three high too: one window.
     const auto mixed = [](int32_t x, int32_t y) { return (x * 7 + y * 3) % 11 * 65793u + 0x505050u; };
-    EXPECT_GT(estimateNoiseProfile(passtest::generated(12, 50, mixed)).luma[2], 0.0f);
+    for (int32_t height : {50, 12})
+        EXPECT_GT(estimateNoiseProfile(passtest::generated(12, height, mixed)).luma[2], 0.0f) << height;
     // Every window touches 0: nothing usable.
     EXPECT_EQ(0.0f, estimateNoiseSigma(passtest::solid(20, 20, packPixel(0, 0, 0))));
     // Every window has a black row, above, across or below its middle.

@@ -59,10 +59,14 @@ TEST(JpegExif, TheBlockTravelsByteForByteToASameSizeSaveAndIsRewrittenForAnother
 TEST(JpegExif, ADensityPerCentimetreIsReadPerInch) {
     ByteArray jpeg;
     PhotoMetadata metadata;  // a JPEG's own resolution, saved at its size
-    metadata.jpegSource = true, metadata.size = {8, 8}, metadata.dpiX = 300, metadata.dpiY = 70000;
-    ASSERT_TRUE(encode(makePhoto(8, 8), ImageFileJpeg, 90, &metadata, jpeg));
-    ASSERT_EQ(0, std::memcmp(jpeg.data + 6, "JFIF", 5));
-    EXPECT_EQ(0, std::memcmp(jpeg.data + 13, "\1\1\x2c\0\x60", 5));  // per inch: 300 across, 96 down
+    metadata.jpegSource = true, metadata.size = {8, 8};
+    for (auto [x, y, written] : {std::tuple{0, 0, "\1\0\x60\0\x60"}, {70000, 300, "\1\0\x60\1\x2c"},
+                                 {300, 70000, "\1\1\x2c\0\x60"}}) {  // per inch, across and down
+        metadata.dpiX = x, metadata.dpiY = y;
+        ASSERT_TRUE(encode(makePhoto(8, 8), ImageFileJpeg, 90, &metadata, jpeg));
+        ASSERT_EQ(0, std::memcmp(jpeg.data + 6, "JFIF", 5));
+        EXPECT_EQ(0, std::memcmp(jpeg.data + 13, written, 5)) << x << " " << y;
+    }
     const uint8_t density[] = {2, 0, 118, 0, 40};  // per centimetre: 118 across, 40 down
     std::memcpy(jpeg.data + 13, density, sizeof density);
     ASSERT_FALSE(decoded(jpeg, ImageFileJpeg, &metadata).isEmpty());
