@@ -210,6 +210,14 @@ TEST(Pyramid, HalvingWeighsNeighboursAndStopsAtTheEdges) {
         ASSERT_TRUE(pyramid.Rebuild(thin));
         EXPECT_EQ(1, pyramid.LevelCount()) << w << " x " << h;
     }
+    // Halvings built again start over from level 0, as it now is: 4 x 4, 2 x 2, 1 x 1.
+    Bitmap copy;
+    Pyramid pyramid;
+    ASSERT_TRUE(copy.copyFrom(source) && pyramid.Rebuild(copy));
+    ASSERT_TRUE(pyramid.Level(0).copyFrom(generated(4, 4, [](int32_t, int32_t) { return 0u; })));
+    ASSERT_TRUE(pyramid.BuildHalvings());
+    ASSERT_EQ(3, pyramid.LevelCount());
+    EXPECT_EQ(1, pyramid.Level(2).width);
 }
 
 // The label shows the name after either separator; a name without one, with one only in front, or a folder, whole.
