@@ -114,6 +114,7 @@ TEST(FastPaths, PassesMatchTheReference) {
             MatchCountMap expectedMap;
             runDenoisePassReference(reference, 0, settings.pass1, &expectedMap);
             const uint64_t expectedDenoised = passtest::hashImage(reference.workingImage);
+            const int32_t denoisedProgress = reference.subProgress;  // the same steps reported
             deblur.map.copyFrom(expectedMap);
             runDeblurPassReference(reference, deblur);
             const uint64_t expectedDeblurred = passtest::hashImage(reference.workingImage);
@@ -126,8 +127,10 @@ TEST(FastPaths, PassesMatchTheReference) {
                 MatchCountMap map;
                 runDenoisePass(job, 0, settings.pass1, &map);
                 ASSERT_TRUE(passtest::hashImage(job.workingImage) == expectedDenoised && samePixels(map, expectedMap));
+                ASSERT_EQ(denoisedProgress, job.subProgress);
                 runDeblurPass(job, deblur);
-                ASSERT_EQ(expectedDeblurred, passtest::hashImage(job.workingImage));
+                ASSERT_EQ(std::pair(expectedDeblurred, reference.subProgress),
+                          std::pair(passtest::hashImage(job.workingImage), job.subProgress));
             }
         }
     }
