@@ -54,6 +54,13 @@ TEST(PhotoFormats, DecodeUprightAsTheirOwnToolsDo) {
     const uint8_t exposure[] = {1, 0, 0, 0, 250, 0, 0, 0, 28, 0, 0, 0, 10, 0, 0, 0};
     EXPECT_TRUE(std::search(raw.exif.data, raw.exif.data + raw.exif.length, exposure, exposure + 16) !=
                 raw.exif.data + raw.exif.length);
+    // The RAW's orientation tag (its 12-byte entry at 94), which LibRaw turns the picture by, is reported.
+    ByteArray dng = fileBytes(photoDir + "orientation_6.dng");
+    ASSERT_EQ(0, std::memcmp(dng.data + 94, "\x12\1\3\0\1\0\0\0\6", 9));
+    for (uint8_t o : {1, 3, 6, 8}) {
+        dng.data[102] = o;
+        EXPECT_TRUE(!decoded(dng, ImageFileRaw, &raw).isEmpty() && raw.orientation == o) << int(o);
+    }
 }
 
 TEST(PhotoFormats, AProfiledPhotoKeepsItsProfileThroughEveryNewType) {
