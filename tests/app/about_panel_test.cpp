@@ -9,8 +9,7 @@
 // The hovered link's underline moves from link to link and goes with the hover, leaving no line behind.
 TEST(AboutPanel, TheUnderlineFollowsTheHoveredLinkAndGoesWithIt) {
     Widget root, first, second;
-    first.bounds = Rect(10, 10, 60, 24);
-    second.bounds = Rect(10, 30, 90, 44);
+    first.bounds = Rect(10, 10, 60, 24), second.bounds = Rect(10, 30, 90, 44);
     ColorRect* underline = nullptr;
     for (const auto& [link, line] : {std::pair{&first, Rect(10, 22, 60, 23)}, {&second, Rect(10, 42, 90, 43)}}) {
         UnderlineLink(root, underline, link);
@@ -18,8 +17,7 @@ TEST(AboutPanel, TheUnderlineFollowsTheHoveredLinkAndGoesWithIt) {
         EXPECT_EQ(root.Child(0)->bounds, line);
     }
     UnderlineLink(root, underline, nullptr);
-    EXPECT_EQ(root.ChildCount(), 0);
-    EXPECT_EQ(underline, nullptr);
+    EXPECT_TRUE(root.ChildCount() == 0 && underline == nullptr);
 }
 
 // The three blue texts are the links: hovered, each is underlined under a hand; pressed, it opens its page. The rights
@@ -88,8 +86,7 @@ TEST_F(WizardTest, TheHelpMenuOpensItsPagesAndTheAboutWindow) {
 // (underlined under a hand while hovered), "Open", and the help button.
 TEST_F(WizardTest, TheWizardsLinkAndButtonsOpenThePagesAndTheDialog) {
     std::filesystem::create_directory(Path("Help"));
-    WriteText(HelpIndexPage, "<p>help</p>");
-    WriteText(HomePage, "<p>home</p>");
+    WriteText(HelpIndexPage, "<p>help</p>"), WriteText(HomePage, "<p>home</p>");
     const Rect link = wizard->homeLink->bounds;
     MoveTo(link.left() + 2, link.top() + 2);
     EXPECT_TRUE(wizard->linkUnderline != nullptr && headless::Cursor() == CursorHand);

@@ -19,9 +19,7 @@ protected:
     PassSequence Passes() override { previewSizedRuns = 0; return PassSequence{CountingPass, nullptr}; }
     bool Refused(const char* size) const {
         const std::string refusal = std::string("There is not enough memory to process the image at ") + size;
-        for (const auto& box : headless::MessageBoxes())
-            if (box.request.text.str().rfind(refusal, 0) == 0)
-                return true;
+        for (const auto& box : headless::MessageBoxes()) if (box.request.text.str().rfind(refusal, 0) == 0) return true;
         return false;
     }
 };
@@ -33,8 +31,7 @@ TEST_F(BatchRefusalTest, ARefusedFileIsReportedAndSkippedAndTheViewNeverGoesEmpt
     TypeInto(wizard->widthField, "1000");
     Apply({true});  // the same factors for every file
     EXPECT_TRUE(Refused("40000x30000"));
-    EXPECT_EQ(Loaded(Path("a_new.png")).bounds(), Rect(0, 0, 1000, 800));
-    EXPECT_EQ(Loaded(Path("c_new.png")).bounds(), Rect(0, 0, 1000, 800));
+    for (const char* name : {"a_new.png", "c_new.png"}) EXPECT_EQ(Loaded(Path(name)).bounds(), Rect(0, 0, 1000, 800));
     EXPECT_FALSE(Exists("big_new.png"));
     EXPECT_TRUE(wizard->viewMode == ViewProcessed && wizard->resultKind == ResultFull);
 
@@ -51,16 +48,12 @@ TEST_F(BatchRefusalTest, ABatchAbandonsTheRunningPreviewEvenWhenEveryFileIsRefus
     TypeInto(wizard->widthField, "1000");
     StartGated(wizard->previewButton);
     // Both files change on disk: at factor 100 neither fits any more.
-    WriteImage("a.png", Gradient(400, 300));
-    WriteImage("b.png", Gradient(400, 300));
+    WriteImage("a.png", Gradient(400, 300)), WriteImage("b.png", Gradient(400, 300));
     headless::QueueMessageBoxAnswer(true);
     ClickWidget(wizard->applyButton);
     OpenGate();
     // Time for an abandoned preview to finish, had it been left running.
-    for (int32_t i = 0; i < 200; ++i) {
-        Frame();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    for (int32_t i = 0; i < 200; ++i) Frame(), std::this_thread::sleep_for(std::chrono::milliseconds(1));
     EXPECT_TRUE(Refused("40000x30000"));
     EXPECT_EQ(MessageCount(), 3);  // the question and two refusals
     EXPECT_EQ(previewSizedRuns.load(), 0);  // the preview never finished

@@ -96,10 +96,9 @@ TEST_F(BatchTest, AFileThatFailsIsReportedAndSkippedWithTheOptionsKept) {
     // The controls came back after the failed file as the user had set them.
     ASSERT_TRUE(wizard->optionsPresent);
     for (size_t i = 0; i < 4; ++i) EXPECT_EQ(Sliders()[i]->value, values[i]) << "slider " << i;
-    EXPECT_EQ(wizard->CurrentOptions().scaleChoice, 1);
-    EXPECT_EQ(wizard->constrainToggle->on, constrain);
-    EXPECT_EQ(wizard->prependField->committedText, "p_");
-    EXPECT_EQ(wizard->appendField->committedText, "_v2");
+    EXPECT_EQ(std::tuple(wizard->CurrentOptions().scaleChoice, wizard->constrainToggle->on,
+                         wizard->prependField->committedText, wizard->appendField->committedText),
+              std::tuple(1, constrain, "p_", "_v2"));
 }
 
 TEST_F(BatchTest, WhenTheLastFilesFailTheBatchEndsAtStepOne) {
@@ -157,8 +156,7 @@ TEST_F(BatchTest, UnwritableResultsAndLossyReplacementsAreSettledBeforeTheWork) 
               S("Unable to save " + Path("mono.wbmp") +
                 " (WBMP files hold black and white only, which this program does not write)"));
     EXPECT_EQ(ScriptedPasses::runs.load(), 1);
-    EXPECT_EQ(ReadFileBytes(deep), deepBefore);
-    EXPECT_EQ(ReadFileBytes(Path("mono.wbmp")), monoBefore);
+    EXPECT_EQ(std::pair(ReadFileBytes(deep), ReadFileBytes(Path("mono.wbmp"))), std::pair(deepBefore, monoBefore));
     EXPECT_EQ(Loaded(b).at(3, 3), Inverted(Gradient(10, 8).at(3, 3)));
 
     // Saving over the 16-bit file from step 5 says what it loses.

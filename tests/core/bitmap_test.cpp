@@ -6,9 +6,7 @@
 #include <algorithm>
 #include <vector>
 
-static int countPixels(const Bitmap& b, uint32_t value) {
-    return static_cast<int>(std::count(b.data, b.data + b.pixelCount(), value));
-}
+static int countPixels(const Bitmap& b, uint32_t v) { return int(std::count(b.data, b.data + b.pixelCount(), v)); }
 
 TEST(Bitmap, HostileSizesFailAndLeaveTheImageEmpty) {
     // Negative, past the size limit, then past what memory holds.

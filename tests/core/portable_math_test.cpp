@@ -81,8 +81,7 @@ std::vector<Call> programArguments() {
     // Button faces: sin(y pi / height) for every row of faces up to 48 high (the toolkit draws 18, 19, 24 and 30).
     const double pi = static_cast<double>(3.1415927f);
     for (int32_t height = 1; height <= 48; ++height)
-        for (int32_t y = 0; y <= height; ++y)
-            calls.push_back({Sin, y * pi / height, 0});
+        for (int32_t y = 0; y <= height; ++y) calls.push_back({Sin, y * pi / height, 0});
     return calls;
 }
 

@@ -1,6 +1,5 @@
-// A program on the desktop backend (GTK, or Win32 for the tests under Wine)
-// that writes what it receives to a log file and takes commands from a file,
-// so that a test can drive it from outside with xdotool.
+// A program on the desktop backend (GTK, or Win32 for the tests under Wine) that writes what it receives to a log file
+// and takes commands from a file, so that a test can drive it from outside with xdotool.
 // Usage: gui_probe <command file> <log file>
 
 #include "core/bitmap.h"
@@ -102,8 +101,7 @@ private:
             TheWindowManager->SetMenuItemEnabled(std::atoi(command.c_str() + 8), false);
             Log("done " + command);
         } else if (command == "pattern") {
-            // Every pixel tells where it is: red and green the low bytes of
-            // x and y, blue their high bits.
+            // Every pixel tells where it is: red and green the low bytes of x and y, blue their high bits.
             Bitmap& buffer = BackBuffer();
             for (int32_t y = 0; y < buffer.height; ++y)
                 for (int32_t x = 0; x < buffer.width; ++x)
@@ -111,9 +109,8 @@ private:
             Invalidate();
             Log("done pattern");
         } else if (command == "layer") {
-            // Over client (100, 100) to (140, 140), a picture at the
-            // screen's resolution: red and green its own x and y, blue a
-            // checkerboard of single pixels.
+            // Over client (100, 100) to (140, 140), a picture at the screen's resolution: red and green its own x and
+            // y, blue a checkerboard of single pixels.
             const int32_t scale = DeviceScale();
             layer_.resize(40 * scale, 40 * scale);
             for (int32_t y = 0; y < layer_.height; ++y)

@@ -97,10 +97,7 @@ TEST(AutoSliders, CameraLikeNoiseTakesTheCameraRows) {
         setLevel(0.01f);
         ASSERT_TRUE(cameraLikeNoise(d.profile));
         EXPECT_TRUE(autoSliders(d).leaveAlone);
-        expectNoneFallsAlong(400, [&](int32_t i) {
-            if (i > 0) setLevel(i * 0.05f);
-            return d;
-        });
+        expectNoneFallsAlong(400, [&](int32_t i) { return setLevel(i > 0 ? i * 0.05f : 0.01f), d; });
         // A JPEG with blocks reads as camera noise; its own rows serve it.
         d.jpegQuality = 20;
         EXPECT_TRUE(same(positions(d), positions({12.0f, 20, 20.0f})));

@@ -14,8 +14,7 @@ using passtest::idleJob;
 DeblurSettings settings(float amountMin, float amountMax, int32_t iterations, int32_t mapH, int32_t cell) {
     DeblurSettings s;
     s.enabled = true, s.radius = 1.5f, s.iterations = iterations;
-    s.amountMin = amountMin, s.amountMax = amountMax;
-    s.mapSpacing = 5, s.mapFullScale = 8;
+    s.amountMin = amountMin, s.amountMax = amountMax, s.mapSpacing = 5, s.mapFullScale = 8;
     s.map.resize(2, mapH);
     s.map.fill(cell);
     return s;
@@ -34,10 +33,7 @@ Bitmap edges(int32_t w, int32_t h) {
 // of luma 0 that still has blue 6 is divided by luma 1: its blue becomes 6 * 255 * C.
 TEST(DeblurPass, LumaZeroCountsAsOne) {
     Bitmap picture = passtest::solid(9, 5, packPixel(0, 0, 0));
-    for (int32_t y = 0; y < 5; ++y) {
-        picture.at(4, y) = packPixel(255, 255, 255);
-        picture.at(3, y) = packPixel(0, 0, 6);
-    }
+    for (int32_t y = 0; y < 5; ++y) picture.at(4, y) = packPixel(255, 255, 255), picture.at(3, y) = packPixel(0, 0, 6);
     ASSERT_EQ(lumaOf(picture.at(3, 0)), 0);
     ProcessingJob& job = idleJob(picture);
     runDeblurPass(job, settings(0.1f, 0.1f, 1, 1, 0));

@@ -36,8 +36,7 @@ TEST(NoiseEstimate, WithinFifteenPercentOnFlatGradientAndTexturedPictures) {
         {"gradient", 0.15, [](int x, int y, int ch) { return 60.0 + 0.2 * x + 0.15 * y + 10 * ch; }},
         // Waves of 10 to 20 pixels' period plus squares with hard edges. (Texture much finer than that reads as noise:
         // waves of 7 pixels and amplitude 15 lift an estimate of sigma 2 by 16 %.)
-        {"textured", 0.15,
-         [](int x, int y, int ch) {
+        {"textured", 0.15, [](int x, int y, int ch) {
              const double waves = 25 * std::sin(x * 0.45 + ch) * std::sin(y * 0.3) + 15 * std::sin((x + y) * 0.6);
              return 100.0 + waves + (((x / 16) + (y / 16)) % 2 ? 40 : 0);
          }},
@@ -145,10 +144,8 @@ TEST(NoiseProfile, ReadsNoiseByScaleChannelAndTone) {
         estimateNoiseProfile(noisyPicture([&](int, int, int ch) { return ch == 2 ? 128.0 + blueNoise(random) : 128.0; }, 0.0, 1));
     EXPECT_NEAR(blue.chroma[0], 8.0f * 0.7071f, 0.6f);
     // A picture of one tone reads the same overall as for that tone.
-    for (int k = 0; k < NoiseProfile::Scales; ++k) {
-        EXPECT_EQ(blue.luma[k], blue.lumaByTone[k][1]) << "scale " << k;
-        EXPECT_EQ(blue.chroma[k], blue.chromaByTone[k][1]) << "scale " << k;
-    }
+    for (int k = 0; k < NoiseProfile::Scales; ++k)
+        EXPECT_EQ(std::pair(blue.luma[k], blue.chroma[k]), std::pair(blue.lumaByTone[k][1], blue.chromaByTone[k][1]));
     // Grey 127 and 129 in a checkerboard: luma's quarter lies a quarter into bin 64, chroma's an eighth into bin 0.
     const NoiseProfile board = estimateNoiseProfile(noisyPicture([](int x, int y, int) { return 127.0 + (x + y) % 2 * 2.0; }, 0.0, 1));
     EXPECT_EQ(std::pair(board.luma[0], board.chroma[0]), std::pair(float(63.75 / 1.9116953 / 4.0), float(0.125 / 1.9116953)));

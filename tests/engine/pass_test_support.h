@@ -83,7 +83,6 @@ inline double psnr(const Bitmap& a, const Bitmap& b) {
     return 10.0 * std::log10(255.0 * 255.0 * 3.0 * double(a.pixelCount()) / sum);
 }
 
-
 // Counts the checkpoints passes reach on a job, with the percentage at each; sets the job's state at the cancelAt-th.
 struct Checkpoints {
     static inline int64_t seen = 0, cancelAt = -1;
@@ -118,11 +117,7 @@ void expectEveryCheckpointCancels(const Bitmap& picture, int64_t total, int32_t 
         ProcessingJob& job = idleJob(picture);
         Checkpoints::arm(job, at, state);
         int32_t thrown = -1;
-        try {
-            pass(job);
-        } catch (int32_t s) {
-            thrown = s;
-        }
+        try { pass(job); } catch (int32_t s) { thrown = s; }
         EXPECT_EQ(thrown, state) << "cancelled at checkpoint " << at;
         EXPECT_TRUE(samePixels(job.workingImage, picture)) << "cancelled at checkpoint " << at;
     }

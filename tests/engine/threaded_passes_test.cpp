@@ -78,9 +78,7 @@ TEST(ParallelRows, CancellationIsThrownOnTheCaller) {
                 if (row == 20) job.state.store(WorkerRestart);
                 std::this_thread::sleep_for(std::chrono::microseconds(100));
             });
-        } catch (int32_t state) {
-            thrown = state;
-        }
+        } catch (int32_t state) { thrown = state; }
         EXPECT_EQ(thrown, WorkerRestart) << threads;
         EXPECT_LT(started.load(), 21 + threads) << threads;  // each thread leaves at its next checkpoint
     }

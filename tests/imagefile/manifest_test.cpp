@@ -30,12 +30,9 @@ std::vector<std::string> splitCsv(const std::string& line) {
         const char c = line[i];
         if (quoted && c == '"' && i + 1 < line.size() && line[i + 1] == '"')
             fields.back() += '"', ++i;  // a doubled quote inside quotes stands for one
-        else if (c == '"')
-            quoted = !quoted;
-        else if (c == ',' && !quoted)
-            fields.emplace_back();
-        else
-            fields.back() += c;
+        else if (c == '"') quoted = !quoted;
+        else if (c == ',' && !quoted) fields.emplace_back();
+        else fields.back() += c;
     }
     return fields;
 }
@@ -198,9 +195,7 @@ int32_t differingPixels(const Bitmap& actual, const Bitmap& expected, bool gif, 
 std::map<std::string, std::vector<std::string>> referencesOf(const std::string& folder) {
     std::vector<Row> rows = rowsOf(folder);
     std::map<std::string, bool> okPaths;  // the valid files
-    for (const Row& row : rows)
-        if (row.expect == "ok")
-            okPaths[row.path] = true;
+    for (const Row& row : rows) if (row.expect == "ok") okPaths[row.path] = true;
     std::map<std::string, std::vector<std::string>> references;
     const std::string marker = "rendering for ";
     for (const Row& row : rows) {

@@ -67,16 +67,12 @@ TEST(Thread, StartsOnceUntilJoined) {
 #ifndef _WIN32
 // With no thread left to the user, a start fails and leaves nothing running.
 TEST(Thread, AThreadTheSystemRefusesIsNotStarted) {
-    const int status = RunInChild(
-        [] {
-            const rlimit none{0, 0};
-            if (setrlimit(RLIMIT_NPROC, &none) != 0) return 4;
-            struct Idle : Thread {
-                void Run() override {}
-            } idle;
-            return !idle.Start() && !idle.IsStarted() ? 0 : 1;
-        },
-        true);
+    const int status = RunInChild([] {
+        const rlimit none{0, 0};
+        if (setrlimit(RLIMIT_NPROC, &none) != 0) return 4;
+        struct Idle : Thread { void Run() override {} } idle;
+        return !idle.Start() && !idle.IsStarted() ? 0 : 1;
+    }, true);
     if (status == 3) GTEST_SKIP() << "no unprivileged user to run as";
     EXPECT_EQ(status, 0);
 }

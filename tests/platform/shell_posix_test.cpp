@@ -43,8 +43,7 @@ TEST(PicturesFolder, TheDesktopsChoiceThenPicturesThenHome) {
     // The environment is put back as it was, set or not.
     std::vector<std::pair<const char*, std::string>> saved;
     for (const char* name : {"HOME", "XDG_CONFIG_HOME"})
-        if (const char* value = std::getenv(name))
-            saved.emplace_back(name, value);
+        if (const char* value = std::getenv(name)) saved.emplace_back(name, value);
     setenv("HOME", home.c_str(), 1);
     unsetenv("XDG_CONFIG_HOME");
     mkdir((home + "/.config").c_str(), 0755);

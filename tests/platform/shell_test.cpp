@@ -78,28 +78,27 @@ TEST_F(Dialogs, SaveExtensionRules) {
 }
 
 TEST_F(Dialogs, MultipleSelectionGivesFolderThenNames) {
-    headless::FileDialogAnswer answer{true, {String("/pics/b.jpg"), String("/pics/a.png"), String("/pics/c.tif")}};
-    headless::QueueFileDialogAnswer(answer);
     String result;
-    ASSERT_TRUE(FileDialog(result, false, true, OpenFilterList(), nullptr, nullptr));
+    const auto open = [&result](const headless::FileDialogAnswer& a) {
+        return headless::QueueFileDialogAnswer(a), FileDialog(result, false, true, OpenFilterList(), nullptr, nullptr);
+    };
+    headless::FileDialogAnswer answer{true, {String("/pics/b.jpg"), String("/pics/a.png"), String("/pics/c.tif")}};
+    ASSERT_TRUE(open(answer));
     EXPECT_EQ(result.str(), std::string("/pics\0b.jpg\0a.png\0c.tif", 23));
 
     answer.paths = {String("/pics/only.jpg")};
-    headless::QueueFileDialogAnswer(answer);
-    ASSERT_TRUE(FileDialog(result, false, true, OpenFilterList(), nullptr, nullptr));
+    ASSERT_TRUE(open(answer));
     EXPECT_EQ(result, "/pics/only.jpg");
 
     // From different folders (a search view): folder + "/" + name still names every file ("//" is "/" in a path).
     answer.paths = {String("/pics/x/a.jpg"), String("/pics/y/b.jpg"), String("/c.jpg")};
-    headless::QueueFileDialogAnswer(answer);
-    ASSERT_TRUE(FileDialog(result, false, true, OpenFilterList(), nullptr, nullptr));
+    ASSERT_TRUE(open(answer));
     PointerArray* parts = result.Split(0);
     ASSERT_EQ(parts->count, 4);
     std::string folder = parts->At<String>(0)->str();
     for (int i = 1; i < 4; ++i) {
         std::string joined = folder + "/" + parts->At<String>(i)->str();
-        for (size_t at; (at = joined.find("//")) != std::string::npos;)
-            joined.erase(at, 1);
+        for (size_t at; (at = joined.find("//")) != std::string::npos;) joined.erase(at, 1);
         EXPECT_EQ(joined, answer.paths[size_t(i - 1)].str());
     }
     DeleteStrings(parts);
@@ -107,9 +106,5 @@ TEST_F(Dialogs, MultipleSelectionGivesFolderThenNames) {
     // Cancelled, nothing chosen, an empty name or one holding a NUL: nothing.
     const headless::FileDialogAnswer nothing[] = {{false, {String("/pics/a.jpg")}}, {true, {}}, {true, {String("")}},
                                                   {true, {String("/pics/a.jpg"), String("a\0b", 3)}}};
-    for (const headless::FileDialogAnswer& a : nothing) {
-        headless::QueueFileDialogAnswer(a);
-        EXPECT_FALSE(FileDialog(result, false, true, OpenFilterList(), nullptr, nullptr));
-        EXPECT_EQ(result.length, 0);
-    }
+    for (const headless::FileDialogAnswer& a : nothing) EXPECT_TRUE(!open(a) && result.length == 0);
 }

@@ -61,9 +61,7 @@ protected:
     static void WalkWithFreshJournal() { journal.clear(); WalkWindows(); }
     static std::vector<std::string> Only(const std::string& prefix) {
         std::vector<std::string> lines;
-        for (const std::string& line : journal)
-            if (line.compare(0, prefix.size(), prefix) == 0)
-                lines.push_back(line);
+        for (const std::string& line : journal) if (line.rfind(prefix, 0) == 0) lines.push_back(line);
         return lines;
     }
 };
@@ -165,11 +163,9 @@ TEST_F(HeadlessWindows, ClosingTheMainWindowEndsTheLoop) {
 }
 
 TEST_F(HeadlessWindows, WindowManagerDeletesWindowsLastFirst) {
-    Open("a", true);
-    Open("b", true);
+    Open("a", true), Open("b", true);
     journal.clear();
-    delete TheWindowManager;
-    TheWindowManager = nullptr;
+    delete TheWindowManager, TheWindowManager = nullptr;
     EXPECT_EQ(journal, (Lines{"delete b", "delete a", "delete main"}));
     EXPECT_FALSE(headless::MainWindowShown());
 }

@@ -122,14 +122,11 @@ TEST_F(Controls, EditFieldFiltersKeysAndRestoresOnEscape) {
     Click(20, 155);
     EXPECT_TRUE(f->focused);
     Keys({KeyEnd, 'a', '4', 'Z', '5', '6'});
-    EXPECT_EQ(f->WorkingText(), "12345");
-    EXPECT_EQ(f->caretIndex, 5);
-    EXPECT_EQ(f->committedText, "123");
+    EXPECT_EQ(std::tuple(f->WorkingText(), f->caretIndex, f->committedText), std::tuple("12345", 5, "123"));
 
     Keys({KeyEscape});
     EXPECT_FALSE(f->focused || f->committed);
-    EXPECT_EQ(f->WorkingText(), "123");
-    EXPECT_EQ(f->caretIndex, 0);
+    EXPECT_EQ(std::tuple(f->WorkingText(), f->caretIndex), std::tuple("123", 0));
 
     Keys({'7'});  // keys reach only a focused field
     EXPECT_EQ(f->WorkingText(), "123");
@@ -137,8 +134,7 @@ TEST_F(Controls, EditFieldFiltersKeysAndRestoresOnEscape) {
     // The caret stops at either end; Delete takes the character after it.
     Click(20, 155);
     Keys({KeyHome, KeyDelete, KeyRight, KeyRight, KeyRight, KeyDelete, KeyLeft, '9'});
-    EXPECT_EQ(f->WorkingText(), "293");
-    EXPECT_EQ(f->caretIndex, 2);
+    EXPECT_EQ(std::tuple(f->WorkingText(), f->caretIndex), std::tuple("293", 2));
     Keys({KeyLeft, KeyLeft, KeyLeft});
     EXPECT_EQ(f->caretIndex, 0);
 }

@@ -29,8 +29,7 @@ TEST(BlendPixel, WeightsAtBothEndsAndBetweenKeepLanesApart) {
 TEST_F(SpanOps, FillsHonourAlpha) {
     Bitmap canvas = Filled(4, 1, 0xFF102030);
     FillSolid(0x00ABCDEF).Span(canvas.data, canvas.data + 2, {}, {}, false);
-    EXPECT_EQ(canvas.at(0, 0), 0x00ABCDEFu);
-    EXPECT_EQ(canvas.at(2, 0), 0xFF102030u);
+    EXPECT_EQ(std::pair(canvas.at(0, 0), canvas.at(2, 0)), std::pair(0x00ABCDEFu, 0xFF102030u));
 
     canvas.fill(0xFF102030);
     FillBlend(0x00FFFFFF).Span(canvas.data, canvas.data + 4, {}, {}, false);
@@ -53,9 +52,8 @@ TEST_F(SpanOps, GlyphColorizeThresholds) {
     // Half-transparent colour: full ink only reaches coverage 128, and the colour is drawn opaque.
     canvas.fill(Sentinel);
     GlyphColorize(&map, 0x80204080).Span(canvas.data, canvas.data + 5, FixedValues(0, 0), FixedValues(65536, 0), true);
-    EXPECT_EQ(canvas.at(0, 0), Sentinel);
-    EXPECT_EQ(canvas.at(1, 0), ink(1));  // (1 * 128 + 128) >> 8
-    EXPECT_EQ(canvas.at(4, 0), ink((255 * 128 + 128) >> 8));
+    EXPECT_EQ(std::tuple(canvas.at(0, 0), canvas.at(1, 0), canvas.at(4, 0)),
+              std::tuple(Sentinel, ink((1 * 128 + 128) >> 8), ink((255 * 128 + 128) >> 8)));
 }
 
 TEST_F(SpanOps, BilinearSamplesInEighths) {

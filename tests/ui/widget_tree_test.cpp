@@ -129,12 +129,10 @@ TEST_F(Tree, RemovingAndDestroyingMarkTheChildren) {
     Add(*group, Rect(10, 10, 20, 20), "b");
     root.dirty = EmptyRect();
     group->RemoveChild(a);
-    EXPECT_EQ(group->ChildCount(), 1);
-    EXPECT_EQ(root.dirty, Rect(1, 1, 5, 5));
+    EXPECT_EQ(std::pair(group->ChildCount(), root.dirty), std::pair(1, Rect(1, 1, 5, 5)));
     root.dirty = EmptyRect();
     group->DeleteChildren();
-    EXPECT_EQ(group->ChildCount(), 0);
-    EXPECT_EQ(root.dirty, Rect(10, 10, 20, 20));
+    EXPECT_EQ(std::pair(group->ChildCount(), root.dirty), std::pair(0, Rect(10, 10, 20, 20)));
 
     // Destroying a widget marks its children while they are still attached, but not its own area.
     Probe* doomed = Add(*group, Rect(0, 0, 60, 60), "doomed");
@@ -179,6 +177,5 @@ TEST_F(Tree, DeviceLayersAreClippedToAncestorsAndNeedTheirScale) {
     ASSERT_EQ(finer.size(), 1u);
     EXPECT_EQ(finer[0].shown, Rect(40, 30, 50, 40));
     // A layer must start inside its picture.
-    EXPECT_FALSE(LayerFits(DeviceLayer{Rect(11, 12, 20, 20), Point{12, 12}, &large}, 2));
-    EXPECT_FALSE(LayerFits(DeviceLayer{Rect(12, 11, 20, 20), Point{12, 12}, &large}, 2));
+    for (const Rect r : {Rect(11, 12, 20, 20), Rect(12, 11, 20, 20)}) EXPECT_FALSE(LayerFits({r, {12, 12}, &large}, 2));
 }
