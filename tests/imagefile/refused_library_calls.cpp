@@ -7,9 +7,7 @@
 #include <webp/encode.h>
 #include <webp/mux.h>
 
-namespace {
-const heif_error heifFailure{heif_error_Encoder_plugin_error, heif_suberror_Unspecified, "refused"};
-}  // namespace
+static const heif_error heifFailure{heif_error_Encoder_plugin_error, heif_suberror_Unspecified, "refused"};
 
 REFUSED(JxlEncoderCreate, nullptr, (const JxlMemoryManager* m), (m))
 REFUSED(JxlEncoderUseBoxes, JXL_ENC_ERROR, (JxlEncoder* e), (e))
@@ -34,11 +32,10 @@ REFUSED(heif_image_get_plane, nullptr, (heif_image* i, heif_channel c, int* s), 
 REFUSED(heif_image_set_raw_color_profile, heifFailure, (heif_image* i, const char* t, const void* p, const size_t n),
         (i, t, p, n))
 REFUSED(heif_context_encode_image, heifFailure,
-        (heif_context* c, const heif_image* i, heif_encoder* e, const heif_encoding_options* o,
-         heif_image_handle** h),
+        (heif_context* c, const heif_image* i, heif_encoder* e, const heif_encoding_options* o, heif_image_handle** h),
         (c, i, e, o, h))
-REFUSED(heif_context_add_exif_metadata, heifFailure, (heif_context* c, const heif_image_handle* h, const void* d, int n),
-        (c, h, d, n))
+REFUSED(heif_context_add_exif_metadata, heifFailure,
+        (heif_context* c, const heif_image_handle* h, const void* d, int n), (c, h, d, n))
 REFUSED(heif_context_write, heifFailure, (heif_context* c, heif_writer* w, void* u), (c, w, u))
 
 REFUSED(TIFFWriteScanline, -1, (TIFF* t, void* row, uint32_t y, uint16_t plane), (t, row, y, plane))

@@ -31,9 +31,7 @@ inline bool Refuses(const char* name) {
     const size_t n = std::strlen(name);
     if (!r || std::strncmp(r, name, n) != 0 || (r[n] != '\0' && r[n] != '+') || RefusalsSpared-- != 0)
         return false;
-    ++Refusals;
-    errno = RefusalError;
-    return true;
+    return ++Refusals, errno = RefusalError, true;
 }
 
 // The library's own function comes next in the lookup order after this program. What follows the arguments is the
