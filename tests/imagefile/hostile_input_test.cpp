@@ -130,6 +130,7 @@ TEST(HostileInput, MalformedHeadersFailWithoutAllocating) {
         {"PCX of encoding 2", withByte(pcxFile(4, 4, 3, 64), 2, 2), ImageFilePcx},
         {"WBMP of width 0", {0, 0, 0, 4}, ImageFileWbmp}, {"WBMP of type 1", {1, 0, 4, 4, 0, 0, 0, 0}, ImageFileWbmp},
         {"WBMP width in six bytes", {0, 0, 0x80, 0x80, 0x80, 0x80, 0x81, 1, 0x80}, ImageFileWbmp},
+        {"WBMP width of 1 in six bytes", {0, 0, 0x80, 0x80, 0x80, 0x80, 0x80, 1, 1, 0}, ImageFileWbmp},
         {"WBMP missing its last row", {0, 0, 8, 2, 0xFF}, ImageFileWbmp},
     };
     for (const auto& [what, bytes, type] : rows) EXPECT_FALSE(decodes(bytes, type)) << what;
