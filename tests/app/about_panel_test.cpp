@@ -82,8 +82,7 @@ TEST_F(WizardTest, TheHelpMenuOpensItsPagesAndTheAboutWindow) {
     EXPECT_TRUE(TheApplication->about && TheApplication->about->IsOpen());
 }
 
-// The main window's own ways in: the maker's link on the first step
-// (underlined under a hand while hovered), "Open", and the help button.
+// The main window's ways in: the maker's link on step one (underlined, under a hand, when hovered), "Open", help.
 TEST_F(WizardTest, TheWizardsLinkAndButtonsOpenThePagesAndTheDialog) {
     std::filesystem::create_directory(Path("Help"));
     WriteText(HelpIndexPage, "<p>help</p>"), WriteText(HomePage, "<p>home</p>");

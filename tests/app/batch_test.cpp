@@ -80,8 +80,7 @@ TEST_F(BatchTest, AFileThatFailsIsReportedAndSkippedWithTheOptionsKept) {
     OpenPaths({WriteImage("a.png", Gradient(10, 8)), Path("gone.png"), WriteImage("c.png", Gradient(10, 8))});
     TypeInto(wizard->prependField, "p_");
     TypeInto(wizard->appendField, "_v2");
-    // Every control away from its default, each to a value of its own.
-    // The controls are built again after the failed file: read them afresh.
+    // Every control off its default, each to a value of its own; rebuilt after the failed file, so read afresh.
     const int32_t values[] = {40, 70, 30, 60};
     for (size_t i = 0; i < 4; ++i) Sliders()[i]->value = values[i], Sliders()[i]->Reposition();
     wizard->scaleGroup->Select(1);
@@ -119,8 +118,7 @@ TEST_F(BatchTest, AnExistingOutputIsAskedAboutAndNoSkipsOnlyThatFile) {
     EXPECT_TRUE(Exists("b_new.png"));
 }
 
-// Every result's name is checked before the first file is touched: one
-// that is another file of the batch stops the batch before it starts.
+// Every result's name is checked before any file is touched: one naming another file of the batch stops it unstarted.
 TEST_F(BatchTest, ABatchThatWouldReplaceOneOfItsOwnFilesNeverStarts) {
     const std::string a = WriteImage("a.png", Gradient(10, 8)), aNew = WriteImage("a_new.png", Gradient(12, 8));
     const std::string before = ReadFileBytes(aNew);
@@ -136,8 +134,7 @@ TEST_F(BatchTest, ABatchThatWouldReplaceOneOfItsOwnFilesNeverStarts) {
     EXPECT_FALSE(Exists("a_new_new.png"));
 }
 
-// Before the work on each file: a result type that cannot be written is
-// reported, and replacing a file with less than it holds is asked about.
+// Before any work: an unwritable result type is reported, and replacing a file with less than it holds is asked about.
 TEST_F(BatchTest, UnwritableResultsAndLossyReplacementsAreSettledBeforeTheWork) {
     const std::string deep = Path("deep.png");
     std::filesystem::copy_file(std::string(VISTREL_TESTDATA_DIR) + "/formats/png/pngsuite/basn2c16.png", deep);

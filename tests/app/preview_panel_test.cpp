@@ -54,8 +54,7 @@ TEST_F(PreviewPanelTest, DraggingStopsAtTheEdge) {
     EXPECT_EQ(ViewAt(223, 163), wizard->display.Level(0).at(1, 0));  // the centre, (1, 0.5)
 }
 
-// Held on the navigator's far corner, the centre stays on the last pixel of
-// a picture one pixel wide, shorter or taller than the navigator.
+// Held on the navigator's far corner, the centre stays on the last pixel of a 1-pixel-wide picture, short or tall.
 TEST_F(PreviewPanelTest, TheNavigatorKeepsTheCentreOnThePicture) {
     for (const int32_t height : {8, 400}) {
         Show(Gradient(1, height));
@@ -115,9 +114,8 @@ TEST_F(PreviewPanelTest, AProfiledPhotoIsShownInSrgbAndKeepsItsOwnColours) {
     }
 }
 
-// At a device scale of 2 the view has a picture of the screen's pixels: at 100 % one photo pixel each, and the zoom,
-// the navigator's rectangle and dragging count in those pixels. Back at 1 the window's pictures are as before and
-// nothing is shown over them.
+// At device scale 2 the view shows screen pixels: at 100 % one photo pixel each, and zoom, the navigator's rectangle
+// and dragging count in them. Back at 1 the window's pictures are as before with nothing shown over them.
 TEST_F(PreviewPanelTest, AtScaleTwoTheViewShowsOnePhotoPixelPerScreenPixel) {
     // The thumbnail in its frame fills the navigator's 256 x 192 box across or from top to bottom, whichever binds;
     // a smaller photo is not enlarged.
@@ -193,8 +191,7 @@ TEST_F(PreviewPanelTest, AtScaleTwoTheViewShowsOnePhotoPixelPerScreenPixel) {
     EXPECT_TRUE(samePixels(wizard->navigatorOverlay, navigatorAtOne));
 }
 
-// The navigator's halvings weigh 1-2-1 along each side and leave out what
-// lies past the picture's edges: a 3 x 2 picture halves to 2 x 1.
+// The navigator's halvings weigh 1-2-1 each way and leave out what lies past the edges: 3 x 2 halves to 2 x 1.
 TEST(Pyramid, HalvingWeighsNeighboursAndStopsAtTheEdges) {
     const uint8_t red[6] = {0, 60, 240, 30, 90, 180};
     const Bitmap source = generated(3, 2, [&red](int32_t x, int32_t y) { return packPixel(red[3 * y + x], 0, 0); });

@@ -63,8 +63,7 @@ TEST_F(CliRun, NeverReplacesWithoutOverwrite) {
     EXPECT_NE("precious", readBytes("a_new.png"));
 }
 
-// Types that cannot be written are refused before any work, with the
-// reason; a write that fails says the system's reason, not "read-only".
+// Unwritable types are refused before any work, with the reason; a failed write gives the system's, not "read-only".
 TEST_F(CliRun, UnwritableTargetsAreRefusedUpFrontAndFailuresSayWhy) {
     write("a.png", makePhoto(12, 10, 5));
     writeBytes("a.wbmp", "old wbmp");
@@ -147,8 +146,7 @@ TEST_F(CliRun, InPlaceResultsKeepWhatTheirFileHolds) {
 }
 
 #ifndef _WIN32
-// Pipes and devices are refused at once instead of blocking; a file that
-// cannot be read is not reported as missing, and still counts as there.
+// Pipes and devices are refused at once, not waited on; an unreadable file is not "missing", and its name is taken.
 TEST_F(CliRun, PipesAndUnreadableFilesAreToldApart) {
     ASSERT_EQ(0, mkfifo(path("pipe.png").c_str(), 0666));
     write("a.png", makePhoto(12, 10, 5));

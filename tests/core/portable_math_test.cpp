@@ -62,8 +62,7 @@ std::vector<Call> programArguments() {
                 halfWidths.push_back(static_cast<float>(std::clamp(portableExp(la + t * (lb - la)), 1.0, 5.0)));
         }
     }
-    // Gaussian taps exp(-x^2 / (2 sigma^3)) of every radius above, a little
-    // past the first below 0.001 of the centre, where the kernels end.
+    // Gaussian taps exp(-x^2 / (2 sigma^3)) of every radius above, a little past the first below 0.001 of the centre.
     calls.push_back({Log, 0.5, 0});
     for (float halfWidth : halfWidths) {
         const double sigma = static_cast<float>(halfWidth / std::sqrt(-2.0 * portableLog(0.5)));
@@ -175,9 +174,8 @@ TEST(PortableMath, EdgeArguments) {
             << Names[c.f] << std::hexfloat << "(" << c.x << ", " << c.y << ") = " << ours(c);
 }
 
-// The double-double values before rounding, against a 3000-bit evaluation (as m 2^exponent for exp and pow): the margin
-// that keeps results correctly rounded, which a lost term or a truncated constant would eat long before a rounded
-// result showed it.
+// The double-double values before rounding, against a 3000-bit evaluation (as m 2^exponent for exp and pow): the
+// margin that keeps results correctly rounded, which a lost term or cut constant eats long before a result shows it.
 TEST(PortableMath, UnroundedValuesAreAccurate) {
     using portable_math::DoubleDouble;
     const std::tuple<Call, DoubleDouble, int> cases[] = {  // the call, its exact value, the exponent

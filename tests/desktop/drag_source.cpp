@@ -1,6 +1,5 @@
 // The file manager's side of a drop: a window whose one button can be dragged, offering the URIs named on the command
-// line as a text/uri-list.
-// Usage: drag_source URI...
+// line as a text/uri-list. Usage: drag_source URI...
 
 #include <gtk/gtk.h>
 

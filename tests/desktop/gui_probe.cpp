@@ -1,6 +1,5 @@
-// A program on the desktop backend (GTK, or Win32 for the tests under Wine) that writes what it receives to a log file
-// and takes commands from a file, so that a test can drive it from outside with xdotool.
-// Usage: gui_probe <command file> <log file>
+// A program on the desktop backend (GTK, or Win32 for the tests under Wine) that logs what it receives and takes
+// commands from a file, so a test can drive it from outside with xdotool. Usage: gui_probe <command file> <log file>
 
 #include "core/bitmap.h"
 #include "platform/app_window.h"
@@ -27,10 +26,7 @@ FILE* logFile = nullptr;
 const char* commandPath = nullptr;
 long commandOffset = 0;
 
-void Log(const std::string& line) {
-    std::fprintf(logFile, "%s\n", line.c_str());
-    std::fflush(logFile);
-}
+void Log(const std::string& line) { std::fprintf(logFile, "%s\n", line.c_str()); std::fflush(logFile); }
 
 // The next complete line appended to the command file, if any.
 std::string NextCommand() {
@@ -50,10 +46,7 @@ std::string NextCommand() {
 class Popup : public AppWindow {
 public:
     bool Update(const InputState& s) override {
-        for (int32_t i = 0; i < s.keys.length; ++i)
-            if (s.keys.data[i] == KeyEscape)
-                return true;
-        return false;
+        return std::find(s.keys.data, s.keys.data + s.keys.length, KeyEscape) != s.keys.data + s.keys.length;
     }
     ~Popup() override { Log("popup closed"); }
 };
@@ -72,10 +65,7 @@ public:
             ready_ = true;
             Log("ready " + std::to_string(ClientSize().width) + " " + std::to_string(ClientSize().height));
         }
-        if (s.active != active_) {
-            active_ = s.active;
-            Log(active_ ? "active 1" : "active 0");
-        }
+        if (s.active != active_) { active_ = s.active; Log(active_ ? "active 1" : "active 0"); }
         if (s.pressed)
             Log("press " + std::to_string(s.pressed) + " " + std::to_string(s.mouseX) + " " + std::to_string(s.mouseY));
         if (s.doubleClicked) Log("double " + std::to_string(s.doubleClicked));
@@ -114,8 +104,7 @@ private:
             const int32_t scale = DeviceScale();
             layer_.resize(40 * scale, 40 * scale);
             for (int32_t y = 0; y < layer_.height; ++y)
-                for (int32_t x = 0; x < layer_.width; ++x)
-                    layer_.at(x, y) = packPixel(x, y, (x ^ y) & 1 ? 255 : 0);
+                for (int32_t x = 0; x < layer_.width; ++x) layer_.at(x, y) = packPixel(x, y, (x ^ y) & 1 ? 255 : 0);
             SetDeviceLayers({DeviceLayer{Rect(100, 100, 140, 140), Point{100, 100}, &layer_}});
             Invalidate(Rect(100, 100, 140, 140));
             Log("done layer " + std::to_string(scale));
@@ -180,10 +169,7 @@ void FilesDropped(const std::vector<String>& paths) {
     Log(line);
 }
 
-void Command(int32_t id) {
-    Log("command " + std::to_string(id));
-    if (id == MenuExit) PostQuitMessage();
-}
+void Command(int32_t id) { Log("command " + std::to_string(id)); if (id == MenuExit) PostQuitMessage(); }
 
 }  // namespace
 

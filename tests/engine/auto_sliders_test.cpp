@@ -17,8 +17,7 @@ bool same(const OptionValues& a, const OptionValues& b) {
            a.scaleChoice == b.scaleChoice && a.deblurAmount == b.deblurAmount;
 }
 
-// The chosen sliders, each at LeaveAlone (below every position) for a
-// picture left alone, whose sliders for overrides to start from are all 0.
+// The chosen sliders, LeaveAlone (below every position) for a picture left alone, whose override sliders start at 0.
 OptionValues positions(const DamageEstimate& damage) {
     const AutoChoice choice = autoSliders(damage);
     if (!choice.leaveAlone) return choice.sliders;

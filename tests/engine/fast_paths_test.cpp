@@ -77,8 +77,7 @@ TEST(FastPaths, BlockSearchMatchesTheReference) {
                         << size[0] << "x" << size[1] << " step " << p.blockStep << " threads " << threads;
                 }
             }
-    // A block wider than its disc, or a margin short of half a block and a
-    // disc, would put the last discs past the band: refused by both.
+    // A block wider than its disc, or a margin short of half a block and a disc, puts discs past the band: both refuse.
     ByteImage band = detailLikeBand(40, 40, 1), out;
     const DetailPyramid pyramid = buildPyramid(band);
     PassParams p = everyPresetsParams()[0];
@@ -88,8 +87,7 @@ TEST(FastPaths, BlockSearchMatchesTheReference) {
         EXPECT_THROW(averageDetailReference(pyramid, pyramid, band, out, p, m, nullptr, nullptr), std::invalid_argument);
     }
     // Wide enough at full size (radius 5, step 7, margin 8), the last block row's disc halved onto level 1 (centre 65,
-    // radius 3) would read row 68 of a level 68 rows high; with step 1 and margin 5 the first block's would start
-    // above row 0.
+    // radius 3) would read row 68 of a level 68 rows high; with step 1 and margin 5 the first block's starts above 0.
     p = settingsFromOptions(OptionValues{}).pass2;
     const int32_t rows[][5] = {{106, 136, 7, 8, 0}, {136, 106, 7, 8, 0}, {106, 106, 7, 8, 1}, {41, 41, 1, 5, 0},
                                {41, 41, 1, 6, 1}};  // width, height, step, margin, accepted
@@ -99,8 +97,7 @@ TEST(FastPaths, BlockSearchMatchesTheReference) {
     }
 }
 
-// The whole passes, each preset with its own deblur settings, or without
-// deblur and then with those of "Deblur amount" 90 (two iterations).
+// The whole passes, each preset with its own deblur settings, or none and then "Deblur amount" 90's (two iterations).
 TEST(FastPaths, PassesMatchTheReference) {
     uint64_t seed = 7;
     for (const Preset& preset : Presets) {

@@ -12,8 +12,7 @@
 
 namespace {
 
-// A picture whose colour channels follow base(x, y, channel) plus white Gaussian noise of the given deviation, rounded
-// and clipped to bytes.
+// A picture whose channels follow base(x, y, channel) plus white Gaussian noise of deviation sigma, rounded to bytes.
 Bitmap noisyPicture(const std::function<double(int, int, int)>& base, double sigma, uint32_t seed) {
     std::mt19937 random(seed);
     std::normal_distribution<double> noise(0.0, sigma);
@@ -60,8 +59,7 @@ TEST(NoiseEstimate, DegeneratePicturesGiveZero) {
     // Three rows are enough for one row of windows, three columns for one column.
     EXPECT_GT(estimateNoiseSigma(passtest::generated(50, 3, [](int32_t x, int32_t) { return x * 7 % 11 * 65793u + 90; })), 0);
     EXPECT_GT(estimateNoiseSigma(passtest::generated(3, 50, [](int32_t, int32_t y) { return y * 7 % 11 * 65793u + 90; })), 0);
-    // So does the noise profile of a picture three blocks wide at its coarsest scale (4 x 4 pixels a block), and
-    // three high too: one window.
+    // So does the noise profile of a picture three 4 x 4 blocks (its coarsest scale) wide, and three high: one window.
     const auto mixed = [](int32_t x, int32_t y) { return (x * 7 + y * 3) % 11 * 65793u + 0x505050u; };
     for (int32_t height : {50, 12})
         EXPECT_GT(estimateNoiseProfile(passtest::generated(12, height, mixed)).luma[2], 0.0f) << height;
@@ -149,8 +147,7 @@ TEST(NoiseProfile, ReadsNoiseByScaleChannelAndTone) {
     // Grey 127 and 129 in a checkerboard: luma's quarter lies a quarter into bin 64, chroma's an eighth into bin 0.
     const NoiseProfile board = estimateNoiseProfile(noisyPicture([](int x, int y, int) { return 127.0 + (x + y) % 2 * 2.0; }, 0.0, 1));
     EXPECT_EQ(std::pair(board.luma[0], board.chroma[0]), std::pair(float(63.75 / 1.9116953 / 4.0), float(0.125 / 1.9116953)));
-    // Windows that touch a clipped channel are left out: the clipped three quarters on the right would otherwise fill
-    // the lower quarter read.
+    // Windows touching a clipped channel are left out, else the clipped right three quarters fill the lower quarter.
     const NoiseProfile clipped = estimateNoiseProfile(
         noisyPicture([](int x, int y, int) { return x < 64 ? 128.0 : (x + y) % 2 * 255.0; }, 3.0, 2));
     EXPECT_NEAR(clipped.luma[0], 0.61f * 3.0f, 0.3f);

@@ -49,8 +49,7 @@ Bitmap collected(ProcessingJob& job) { Bitmap out; job.collect(out); return out;
 using passtest::solid;
 
 void instantDenoise(ProcessingJob& job, int32_t, const PassParams&, MatchCountMap*) {
-    job.checkCancel();
-    job.workingImage.data[0] += 1;
+    job.checkCancel(), ++job.workingImage.data[0];
 }
 
 // Finishes its work, then a cancel arrives after the last checkpoint, before the worker hands the result over.
@@ -162,9 +161,8 @@ TEST_F(JobTest, SecondPassCountsTowardProgress) {
 }
 
 TEST_F(JobTest, BackToBackSubmitsAlwaysLeaveTheLastResultFlagged) {
-    // A second submit can land after the worker woke for the first but before it took the request: the event then
-    // stays set for a request already taken. The wake-up it causes must not unflag the finished result, or the
-    // caller would wait for ever.
+    // A second submit can land after the worker woke for the first but before it took the request, leaving the event
+    // set for a request already taken. The wake-up must not unflag the finished result, or the caller waits for ever.
     ProcessingJob job(PassSequence{instantDenoise, nullptr});
     for (uint32_t i = 0; i < 300; ++i) {
         job.submit(solid(1, 1, 2 * i), EngineSettings{});

@@ -15,9 +15,7 @@
 namespace {
 
 Bitmap decoded(const std::vector<uint8_t>& bytes, ImageFileType type) {
-    Bitmap bitmap;
-    decode(bitmap, bytes.data(), bytes.size(), type, nullptr);
-    return bitmap;
+    Bitmap b; decode(b, bytes.data(), bytes.size(), type, nullptr); return b;
 }
 
 bool decodes(const std::vector<uint8_t>& bytes, ImageFileType type) { return !decoded(bytes, type).isEmpty(); }
@@ -156,8 +154,7 @@ TEST(HostileInput, AbsurdOffsetsFail) {
     EXPECT_FALSE(decodes(ico, ImageFileIco));
 }
 
-// A 32-bit icon from an old tool leaves its alpha zero and lets the mask say
-// what shows; the mask's bytes after the last colours are no alpha.
+// An old tool's 32-bit icon leaves alpha zero for the mask to say what shows; mask bytes past the colours are no alpha.
 TEST(HostileInput, AnIconWithoutAlphaTakesItsMask) {
     std::vector<uint8_t> ico = encoded(ImageFileIco, 32, 2, true);  // 32 bits, the mask all shown
     for (size_t at = 22 + 40 + 3; at < 22 + 40 + 2 * 128; at += 4) ico[at] = 0;
@@ -357,7 +354,6 @@ TEST(TgaResource, ConvertsEachDepthAndOrientation) {
 }
 
 TEST(TgaResource, RejectsWhatItDoesNotRead) {
-    EXPECT_FALSE(resourceDecoded(resource(2, 1, 1, 24, 0, {1, 2, 3})).isEmpty());
     // The header alone, 16 bits, RLE, colour-mapped, no width, no height, one byte short, huge, one byte short
     // once the ID field before the pixels is counted.
     const std::vector<uint8_t> refused[] = {resource(2, 1, 1, 24, 0, {}), resource(2, 1, 1, 16, 0, {1, 2, 3}),

@@ -16,15 +16,13 @@ const std::string jpegDir = std::string(VISTREL_TESTDATA_DIR) + "/formats/jpeg/"
 std::vector<std::string> exifBlocksOf(const ByteArray& file) {
     std::vector<std::string> blocks;
     for (const Segment& s : segmentsOf(file.data, static_cast<size_t>(file.length)))
-        if (s.marker == 0xE1 && s.payload.compare(0, 6, std::string("Exif\0\0", 6)) == 0)
-            blocks.push_back(s.payload);
+        if (s.marker == 0xE1 && s.payload.compare(0, 6, std::string("Exif\0\0", 6)) == 0) blocks.push_back(s.payload);
     return blocks;
 }
 
 int componentsOf(const ByteArray& file) {
     for (const Segment& s : segmentsOf(file.data, static_cast<size_t>(file.length)))
-        if (s.marker == 0xC0 || s.marker == 0xC1 || s.marker == 0xC2)
-            return s.payload.size() > 5 ? s.payload[5] : -1;
+        if (s.marker == 0xC0 || s.marker == 0xC1 || s.marker == 0xC2) return s.payload.size() > 5 ? s.payload[5] : -1;
     return -1;
 }
 

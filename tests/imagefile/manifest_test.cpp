@@ -74,8 +74,7 @@ TEST_P(Suite, EveryFileBehavesAsTheManifestSays) {
         const Bitmap bitmap = decodeFile(row.path, type);
         EXPECT_TRUE(row.expect != "fail" || bitmap.isEmpty()) << "a corrupt file decoded";
         EXPECT_TRUE(row.expect != "ok" || !bitmap.isEmpty()) << "a valid file failed to decode";
-        if (row.expect != "ok" || bitmap.isEmpty())
-            continue;  // for "either", any outcome but a crash, hang or leak
+        if (row.expect != "ok" || bitmap.isEmpty()) continue;  // for "either", any outcome but a crash, hang or leak
         ++loaded;
         // The manifest gives the stored size; orientations 5-8 load turned.
         const size_t o = row.note.rfind("rientation ");  // "orientation" or "Orientation"
@@ -118,20 +117,19 @@ TEST(TiffLayouts, EveryLayoutOfTheSameSamplesDecodesAlike) {
 }
 
 // A one-pixel grey or RGB TIFF with an extra sample marked 0 (unspecified), 1 (associated alpha) or 2 (unassociated).
-std::vector<uint8_t> extraSampleTiff(uint32_t colours, uint32_t bits, uint32_t extra,
-                                     const std::vector<uint8_t>& pixel) {
+std::vector<uint8_t> extraSampleTiff(uint32_t colours, uint32_t bits, uint32_t extra, const std::vector<uint8_t>& px) {
     std::vector<uint8_t> file = {'I', 'I', 42, 0, 8, 0, 0, 0, 10, 0};  // the directory at 8 holds 10 entries
     file.resize(142);
     const uint32_t entries[10][4] = {
         {256, 3, 1, 1},           {257, 3, 1, 1}, {258, 3, colours + 1, colours == 1 ? bits * 65537 : 134},
         {259, 3, 1, 1},           {262, 3, 1, colours == 1 ? 1u : 2u}, {273, 4, 1, 142},
-        {277, 3, 1, colours + 1}, {278, 3, 1, 1}, {279, 4, 1, static_cast<uint32_t>(pixel.size())}, {338, 3, 1, extra}};
+        {277, 3, 1, colours + 1}, {278, 3, 1, 1}, {279, 4, 1, static_cast<uint32_t>(px.size())}, {338, 3, 1, extra}};
     for (size_t i = 0; i < 10; ++i) {
         putLe32(file, 10 + 12 * i, entries[i][0] | entries[i][1] << 16);  // tag and type
         putLe32(file, 14 + 12 * i, entries[i][2]), putLe32(file, 18 + 12 * i, entries[i][3]);
     }
     for (size_t at = 134; at < 142; at += 2) putLe16(file, at, bits);
-    file.insert(file.end(), pixel.begin(), pixel.end());
+    file.insert(file.end(), px.begin(), px.end());
     return file;
 }
 

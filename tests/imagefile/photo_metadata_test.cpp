@@ -309,18 +309,15 @@ TEST(Profile, ConversionGivesTheSameBitsEverywhereAndALargeProfileTravelsInJpeg)
     ASSERT_TRUE(encode(picture, ImageFileJpeg, 90, &metadata, saved));
     std::vector<size_t> parts;  // the APP2 segments that hold a part of it, the first as full as a segment gets
     for (const Segment& s : segmentsOf(saved.data, static_cast<size_t>(saved.length)))
-        if (s.marker == 0xE2 && s.payload.compare(0, 11, "ICC_PROFILE") == 0)
-            parts.push_back(s.payload.size());
-    EXPECT_EQ(3u, parts.size());
-    EXPECT_EQ(65533u, parts.at(0));
+        if (s.marker == 0xE2 && s.payload.compare(0, 11, "ICC_PROFILE") == 0) parts.push_back(s.payload.size());
+    EXPECT_EQ(std::pair(size_t(3), size_t(65533)), std::pair(parts.size(), parts.at(0)));
     PhotoMetadata back;
     decoded(saved, ImageFileJpeg, &back);
     EXPECT_EQ(bytesOf(metadata.icc), bytesOf(back.icc));
     // A part missing: no profile, the picture still loads.
     ByteArray broken = saved;
     for (int32_t i = 0; i + 16 < broken.length; ++i)
-        if (std::memcmp(broken.data + i, "ICC_PROFILE\0\2", 13) == 0)
-            broken.data[i + 12] = 9;
+        if (std::memcmp(broken.data + i, "ICC_PROFILE\0\2", 13) == 0) broken.data[i + 12] = 9;
     EXPECT_TRUE(!decoded(broken, ImageFileJpeg, &back).isEmpty() && back.icc.length == 0) << back.icc.length;
 }
 

@@ -76,9 +76,7 @@ TEST_F(TempFolder, ReadsExactlyTheBytesOrFailsWithLengthZero) {
     // Started with its standard input closed, a program's first file is descriptor 0, closed again after.
     EXPECT_EQ(0, RunInChild([&] {
         return close(0) == 0 && ReadWholeFile(String(path("data").c_str()), buffer) && fcntl(0, F_GETFD) < 0 &&
-                       WriteWholeFile(String(path("written").c_str()), "x", 1) && fcntl(0, F_GETFD) < 0
-                   ? 0
-                   : 1;
+               WriteWholeFile(String(path("written").c_str()), "x", 1) && fcntl(0, F_GETFD) < 0 ? 0 : 1;
     }));
 #endif
 #ifdef __linux__
@@ -125,8 +123,7 @@ TEST_F(TempFolder, AWriteThatFailsHalfWayKeepsTheOldFileAndNoTemporary) {
             const std::string big(5000, 'x');
             FileFailure failure;  // with the system's reason
             return WriteWholeFile(String(target.c_str()), big.data(), static_cast<int64_t>(big.size()), true, &failure)
-                       ? 0
-                       : failure.reason.str() == std::strerror(EFBIG) ? 1 : 2;
+                ? 0 : failure.reason.str() == std::strerror(EFBIG) ? 1 : 2;
         });
         EXPECT_EQ(1, status) << "the write should have failed with its reason " << named;
         EXPECT_EQ("the user's photo", ReadFileBytes(target));
@@ -236,8 +233,7 @@ TEST_F(TempFolder, AWriteThatMustNotReplaceNeverDoesEvenWhenTheTargetAppearsMean
     save_seams::linkAt = ::linkat;
 }
 
-// The replaced file's owner, group and extended attributes (ACLs among them) carry over; a file with a second
-// name is refused rather than split.
+// The replaced file's owner, group and extended attributes (ACLs too) carry over; a file with a second name is refused.
 TEST_F(TempFolder, AReplacedFileKeepsOwnerGroupAndAttributesAndHardLinksAreRefused) {
     const std::string target = path("shared.jpg");
     WriteFileBytes(target, "old");
@@ -362,8 +358,7 @@ TEST_F(TempFolder, ATakenTemporaryNameIsTriedAgainAndAFailedLinkReported) {
     save_seams::linkAt = ::linkat;
 }
 
-// Looking at a path never opens it: a pipe neither blocks nor counts as a readable file, a dangling link is
-// something there but no file to read.
+// Looking at a path never opens it: a pipe neither blocks nor reads as a file; a dangling link is there but unreadable.
 TEST_F(TempFolder, PipesAndLinksAreProbedWithoutOpening) {
     const std::string fifo = path("pipe.png"), dangling = path("dangling.png");
     ASSERT_EQ(0, mkfifo(fifo.c_str(), 0666));
@@ -415,10 +410,7 @@ TEST_F(TempFolder, ASignalDuringASaveLeavesNoTemporary) {
             static int readyFd;
             readyFd = ready[1];
             save_seams::namedTemporaryOnly = c.named;
-            save_seams::beforePublish = [](const char*) {
-                (void)!write(readyFd, "r", 1);
-                for (;;) pause();
-            };
+            save_seams::beforePublish = [](const char*) { (void)!write(readyFd, "r", 1); for (;;) pause(); };
             WriteWholeFile(String(target.c_str()), "new", 3, c.replace);
             _exit(0);
         }

@@ -206,10 +206,7 @@ TEST_F(Program, StartsRunsAndShutsDownInOrder) {
     hooks.filesDropped = [](const std::vector<String>&) { run.order.push_back("dropped"); };
     static void (*start)() = nullptr;  // the fixture's, after a drop while running
     start = hooks.startUp;
-    hooks.startUp = [] {
-        headless::Post([] { DispatchDroppedFiles({String("a.png")}); });
-        start();
-    };
+    hooks.startUp = [] { headless::Post([] { DispatchDroppedFiles({String("a.png")}); }); start(); };
     Watchdog watchdog("the program's run");
     EXPECT_EQ(RunProgram(hooks), 0);
     DispatchMenuCommand(105);  // the handlers went with the program

@@ -13,8 +13,7 @@ template <typename ImageType = Bitmap, typename Sample> ImageType generated(int3
     ImageType b;
     b.resize(w, h);
     for (int32_t y = 0; y < h; ++y)
-        for (int32_t x = 0; x < w; ++x)
-            b.at(x, y) = sampleAt(x, y);
+        for (int32_t x = 0; x < w; ++x) b.at(x, y) = sampleAt(x, y);
     return b;
 }
 

@@ -74,10 +74,7 @@ TEST_F(Controls, SliderArrowStepsAndGrooveClicksClamp) {
     EXPECT_FALSE(s->changed);
 
     // A groove click after the thumb pages up, but not past the maximum.
-    for (int i = 0; i < 2; ++i) {
-        Click(226, 105);
-        EXPECT_EQ(s->value, 100);
-    }
+    for (int i = 0; i < 2; ++i) { Click(226, 105); EXPECT_EQ(s->value, 100); }
     EXPECT_FALSE(s->changed);
     // Before the thumb pages down; on the thumb nothing happens.
     Click(40, 105);

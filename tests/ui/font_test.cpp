@@ -15,8 +15,7 @@ Rect InkBox(const Bitmap& canvas, const Rect& area) {
     Rect ink = EmptyRect();
     for (int32_t y = area.top(); y < area.bottom(); ++y)
         for (int32_t x = area.left(); x < area.right(); ++x)
-            if (canvas.at(x, y) != Paper)
-                UnionInto(ink, Rect(x, y, x + 1, y + 1));
+            if (canvas.at(x, y) != Paper) UnionInto(ink, Rect(x, y, x + 1, y + 1));
     return ink;
 }
 
