@@ -34,8 +34,7 @@ inline bool Refuses(const char* name) {
     return ++Refusals, errno = RefusalError, true;
 }
 
-// The library's own function comes next in the lookup order after this program. What follows the arguments is the
-// declaration's exception specification (the C library's functions are noexcept).
+// dlsym finds the library's own function after this program's; last comes the C library's functions' noexcept.
 #define REFUSED(name, failure, params, args, ...)                                             \
     extern "C" auto name params __VA_ARGS__->decltype(name args) {                            \
         static const auto real = reinterpret_cast<decltype(&name)>(dlsym(RTLD_NEXT, #name)); \
