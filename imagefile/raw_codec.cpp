@@ -1,5 +1,6 @@
 #include "imagefile/codecs.h"
 #include "imagefile/exif.h"
+#include "platform/process_copy.h"
 
 #include <libraw/libraw.h>
 
@@ -11,6 +12,9 @@
 // demosaiced into sRGB, 8 bits a sample. LibRaw turns the picture by the
 // camera's orientation itself. What the RAW says about the shot (camera,
 // exposure, aperture, ISO speed, focal length) becomes a new EXIF block.
+// LibRaw does its work in a copy of the process where the system can make
+// one: a file that makes it crash or write out of bounds then fails to load
+// instead of taking the program down.
 
 namespace {
 
@@ -35,9 +39,7 @@ int32_t orientationFromFlip(int flip) {
     }
 }
 
-}  // namespace
-
-bool decodeRaw(const uint8_t* bytes, size_t size, DecodedImage& image) {
+bool developRaw(const uint8_t* bytes, size_t size, DecodedImage& image) {
     RawRead r;
     r.raw = libraw_init(LIBRAW_OPIONS_NO_DATAERR_CALLBACK);
     if (!r.raw)
@@ -82,4 +84,81 @@ bool decodeRaw(const uint8_t* bytes, size_t size, DecodedImage& image) {
         return image.fail("out of memory");
     return fillFromInterleaved(image, r.developed->data, width, height, static_cast<size_t>(width) * colors, colors,
                                false);
+}
+
+// What the copy sends back: this header, the EXIF block, then the rows
+// top first, three bytes a pixel. A failure sends the header alone, its
+// reason as a place in `failures`, since a pointer from the copy is not
+// one to trust.
+struct Developed {
+    int32_t ok, failure, width, height, sourceBitsPerSample, orientation;
+    uint32_t exifSize;
+};
+
+const char* const failures[] = {"corrupt camera RAW data",
+                                "not a camera RAW file LibRaw knows",
+                                "image too large",
+                                "out of memory",
+                                "LibRaw gave no 8-bit picture",
+                                "LibRaw gave a short picture",
+                                "image has no pixels"};
+constexpr int32_t failureCount = sizeof failures / sizeof failures[0];
+constexpr uint32_t exifLimit = 1 << 20;
+
+bool sendDeveloped(ProcessCopyPipe& out, bool ok, const DecodedImage& image) {
+    Developed d{ok, 0, image.width, image.height, image.sourceBitsPerSample, image.orientation, 0};
+    if (!ok) {
+        for (int32_t i = 0; i < failureCount; ++i)
+            if (strcmp(image.reason, failures[i]) == 0)
+                d.failure = i;
+        return out.Write(&d, sizeof d);
+    }
+    d.exifSize = static_cast<uint32_t>(image.exif.length);
+    if (!out.Write(&d, sizeof d) || !out.Write(image.exif.data, d.exifSize))
+        return false;
+    for (int32_t y = 0; y < image.height; ++y)
+        if (!out.Write(image.row(image.height - 1 - y), static_cast<size_t>(image.width) * 3))
+            return false;
+    return true;
+}
+
+bool receiveDeveloped(ProcessCopyPipe& in, DecodedImage& image) {
+    Developed d;
+    if (!in.Read(&d, sizeof d))
+        return false;
+    if (!d.ok) {
+        image.fail(failures[d.failure >= 0 && d.failure < failureCount ? d.failure : 0]);
+        return true;
+    }
+    if (d.exifSize > exifLimit || !image.exif.SetLength(static_cast<int32_t>(d.exifSize)) ||
+        !in.Read(image.exif.data, d.exifSize))
+        return false;
+    if (!image.allocate(d.width, d.height, 24, false))
+        return false;
+    for (int32_t y = 0; y < image.height; ++y)
+        if (!in.Read(image.rowFromTop(y), static_cast<size_t>(image.width) * 3))
+            return false;
+    image.sourceBitsPerSample = d.sourceBitsPerSample;
+    image.orientation = d.orientation;
+    image.orientationApplied = true;
+    return true;
+}
+
+}  // namespace
+
+bool decodeRaw(const uint8_t* bytes, size_t size, DecodedImage& image) {
+    const ProcessCopyResult result = RunInProcessCopy(
+        [&](ProcessCopyPipe& out) {
+            DecodedImage inCopy;
+            return sendDeveloped(out, developRaw(bytes, size, inCopy), inCopy);
+        },
+        [&](ProcessCopyPipe& in) { return receiveDeveloped(in, image); });
+    if (result == ProcessCopyResult::Unavailable)
+        return developRaw(bytes, size, image);
+    // A failure the copy reported comes with its reason.
+    if (result == ProcessCopyResult::Done)
+        return *image.reason == 0;
+    image.releasePixels();
+    image.exif.Empty();
+    return *image.reason ? false : image.fail("corrupt camera RAW data");
 }

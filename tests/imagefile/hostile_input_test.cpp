@@ -1,6 +1,7 @@
 #include "imagefile/image_file.h"
 
 #include "imagefile/byte_reader.h"
+#include "imagefile/codecs.h"
 #include "failing_malloc.h"
 #include "tests/support/refused_calls.h"
 #include "test_images.h"
@@ -402,6 +403,21 @@ TEST(HostileInput, AWriterFailsWithItsLibrarysStep) {
             const bool written = encode(photo, type, 90, &metadata, out);
             EXPECT_TRUE(RefuseCall(nullptr) > 0 && !written && out.length == 0) << call;
         }
+    }
+}
+
+// A RAW that LibRaw refuses or crashes on fails alone, with the reason, and leaves nothing half made.
+TEST(HostileInput, ARawThatLibRawFailsOnOrCrashesOnFailsAlone) {
+    const ByteArray dng = fileBytes(photoDir + "orientation_6.dng");
+    for (const auto& [call, reason] : {std::pair{"libraw_unpack", "corrupt camera RAW data"},
+                                       {"libraw_dcraw_make_mem_image", "LibRaw gave no 8-bit picture"},
+                                       {"libraw_dcraw_process", "corrupt camera RAW data"}}) {
+        DecodedImage image;
+        RefuseCall(call);
+        EXPECT_FALSE(decodeImage(reinterpret_cast<const uint8_t*>(dng.data), dng.length, ImageFileRaw, image));
+        RefuseCall(nullptr);
+        EXPECT_TRUE(image.pixels.isEmpty() && image.exif.length == 0) << call;
+        EXPECT_STREQ(reason, image.reason) << call;
     }
 }
 #endif

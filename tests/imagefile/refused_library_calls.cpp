@@ -3,9 +3,12 @@
 #if VISTREL_REFUSED_CALLS
 #include <jxl/encode.h>
 #include <libheif/heif.h>
+#include <libraw/libraw.h>
 #include <tiffio.h>
 #include <webp/encode.h>
 #include <webp/mux.h>
+
+#include <csignal>
 
 static const heif_error heifFailure{heif_error_Encoder_plugin_error, heif_suberror_Unspecified, "refused"};
 
@@ -47,4 +50,8 @@ REFUSED(WebPMuxSetImage, WEBP_MUX_MEMORY_ERROR, (WebPMux* m, const WebPData* d, 
 REFUSED(WebPMuxSetChunk, WEBP_MUX_MEMORY_ERROR, (WebPMux* m, const char f[4], const WebPData* d, int copy),
         (m, f, d, copy))
 REFUSED(WebPMuxAssemble, WEBP_MUX_MEMORY_ERROR, (WebPMux* m, WebPData* d), (m, d))
+// LibRaw refusing a file, and LibRaw crashing on one.
+REFUSED(libraw_unpack, LIBRAW_FILE_UNSUPPORTED, (libraw_data_t* d), (d))
+REFUSED(libraw_dcraw_make_mem_image, nullptr, (libraw_data_t* d, int* e), (d, e))
+REFUSED(libraw_dcraw_process, (std::raise(SIGSEGV), LIBRAW_UNSPECIFIED_ERROR), (libraw_data_t* d), (d))
 #endif
