@@ -24,7 +24,8 @@ enum class ProcessCopyResult {
 // Runs `inCopy` in a copy of this process, so that library code that crashes
 // or writes out of bounds on hostile input takes only the copy down with it.
 // The copy sends its answer down the pipe and ends; `receive` reads it here.
-// A copy that is still running when `receive` gives up is killed. Windows
+// A copy that is still running when `receive` gives up is killed; `receive`
+// must not throw. Windows
 // has no cheap copy of a running process: there the result is Unavailable
 // and the caller does the work itself.
 ProcessCopyResult RunInProcessCopy(const std::function<bool(ProcessCopyPipe&)>& inCopy,

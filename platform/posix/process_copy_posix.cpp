@@ -66,16 +66,7 @@ ProcessCopyResult RunInProcessCopy(const std::function<bool(ProcessCopyPipe&)>& 
     }
     close(ends[1]);
     ProcessCopyPipe in(ends[0]);
-    bool received = false;
-    try {
-        received = receive(in);
-    } catch (...) {
-        close(ends[0]);
-        kill(pid, SIGKILL);
-        while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-        }
-        throw;
-    }
+    const bool received = receive(in);
     close(ends[0]);
     if (!received)
         kill(pid, SIGKILL);

@@ -1,5 +1,7 @@
 #include "platform/process_copy.h"
 
+#include "watchdog.h"
+
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -33,8 +35,9 @@ TEST(ProcessCopy, AnAnswerCountsOnlyFromACopyThatEndsWell) {
         {"throws", [&](ProcessCopyPipe& out) { return send(out, answer.size()) && (throw std::runtime_error(""), 1); },
          false, ProcessCopyResult::Failed},
         {"short", [&](ProcessCopyPipe& out) { return send(out, answer.size() - 1); }, false, ProcessCopyResult::Failed},
-        {"at work", [](ProcessCopyPipe&) { return pause() == 0; }, true, ProcessCopyResult::Failed},
+        {"at work", [](ProcessCopyPipe&) { return sleep(20) == 0; }, true, ProcessCopyResult::Failed},
     };
+    Watchdog watchdog("a copy that is still at work");
     for (const auto& row : rows) {
         std::string got(answer.size(), '\0');
         const auto receive = [&](ProcessCopyPipe& in) { return !row.refuse && in.Read(&got[0], got.size()); };
