@@ -102,6 +102,10 @@ build libheif "$unpacked/libheif" "${dll_link[@]}" "${zlib[@]}" -DBUILD_SHARED_L
 # symbol of those objects, and --exclude-libs keeps out those of libjpeg,
 # zlib and the runtime (_Unwind_Resume, pthread_*), which a --whole-archive
 # link of libraw_r.a would export too.
+# GCC at -O2 turns LibRaw 0.20's 36-byte CFA pattern loop (written through
+# the first row of a 6 x 6 array) into one without an end, so a DNG whose
+# CFAPattern has 36 entries but whose repeat is not 6 x 6 writes on until it
+# crashes; without that loop optimisation the loop stops at 36.
 build_libraw() {
   cp -a "$unpacked/libraw" "$work/libraw"
   cd "$work/libraw"
@@ -109,7 +113,7 @@ build_libraw() {
   ./configure --host=x86_64-w64-mingw32 --prefix="$prefix" --enable-static --disable-shared \
     --disable-openmp --enable-jpeg --enable-zlib --disable-jasper --disable-lcms --disable-examples \
     CC=x86_64-w64-mingw32-gcc-posix CXX=x86_64-w64-mingw32-g++-posix \
-    CFLAGS="-O2 $cflags" CXXFLAGS="-O2 $cflags" CPPFLAGS="-I$prefix/include" LDFLAGS="-L$prefix/lib" \
+    CFLAGS="-O2 $cflags" CXXFLAGS="-O2 -fno-aggressive-loop-optimizations $cflags" CPPFLAGS="-I$prefix/include" LDFLAGS="-L$prefix/lib" \
     ZLIB_CFLAGS="-I$prefix/include" ZLIB_LIBS="-lz"
   grep -q -- '-DUSE_JPEG' Makefile || { echo "configure found no libjpeg"; exit 1; }
   grep -q -- '-DUSE_ZLIB' Makefile || { echo "configure found no zlib"; exit 1; }

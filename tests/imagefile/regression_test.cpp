@@ -15,7 +15,7 @@ TEST(Regression, EarlierCrashInputsDecodeSafely) {
     int32_t count = 0;
     for (auto [folder, type] : {std::pair{"bmp", ImageFileBmp}, {"gif", ImageFileGif}, {"ico", ImageFileIco},
                                 {"tga", ImageFileTga}, {"pcx", ImageFilePcx}, {"wbmp", ImageFileWbmp},
-                                {"tga_resource", ImageFileUnknown}}) {
+                                {"raw", ImageFileRaw}, {"tga_resource", ImageFileUnknown}}) {
         std::error_code error;  // a folder without inputs is left out
         for (const auto& entry : std::filesystem::directory_iterator(root + "/" + folder, error)) {
             SCOPED_TRACE(entry.path().string());
