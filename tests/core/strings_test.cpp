@@ -50,7 +50,7 @@ TEST(Compare, SignedBytesCaseFoldingAndLimit) {
     const std::tuple<const char*, const char*, bool, int32_t, int32_t> rows[] = {  // a, b, case, limit, result
         {"abc", "ABD", false, -1, -1}, {"abc", "ABD", true, -1, 1}, {"abc", "abcd", false, -1, -1},
         {"abc", "abcd", false, 3, 0}, {"abc", "abd", false, 0, 0}, {"abc", "abc", true, 5, 0}, {"", "", true, -1, 0},
-        {"\xC3", "a", true, -1, -1}, {"[", "{", false, -1, -1}};
+        {"\xC3", "a", true, -1, -1}, {"[", "{", false, -1, -1}, {"Zz", "zZ", false, -1, 0}};
     for (const auto& [a, b, caseSensitive, limit, result] : rows)
         EXPECT_EQ(result, String(a).Compare(String(b), caseSensitive, limit)) << a << " " << b;
 }

@@ -142,6 +142,8 @@ TEST_F(TempFolder, NamesNotYetWrittenAreKnownByRealFolderAndNameFilesByTheirNumb
     ASSERT_EQ(0, link(path("a/bc.png").c_str(), path("ab/c.png").c_str()));
     EXPECT_TRUE(SameFile(id("a/bc.png"), id("ab/c.png")));
     EXPECT_TRUE(IdentifyFile(String("/")).exists);  // a path of one character
+    const FileIdentity proc = IdentifyFile(String("/proc")), sys = IdentifyFile(String("/sys"));
+    EXPECT_TRUE(proc.number != sys.number || !SameFile(proc, sys));  // two file systems' roots, both number 1
     EXPECT_FALSE(SameFile(IdentifyFile(String()), IdentifyFile(String())));  // no name is no file
     const std::filesystem::path before = std::filesystem::current_path();
     std::filesystem::current_path("/");
