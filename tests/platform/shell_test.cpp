@@ -29,6 +29,7 @@ TEST(FileFilter, FindFilterIndex) {
     for (const auto& [name, index] : save) EXPECT_EQ(FindFilterIndex(name, SaveFilterList()), index) << name;
     EXPECT_EQ(FindFilterIndex("cat.png", OpenFilterList()), 0);  // "All supported types" comes first
     EXPECT_EQ(FindFilterIndex("cat.gif", OpenFilterList()), -1);
+    EXPECT_EQ(FindFilterIndex("a.zz", String("Z\0*.zZ\0\0", 8)), 0);  // letters up to z and Z
     for (const String* list : {&OpenFilterList(), &SaveFilterList()})  // the last text's NUL, then the list's
         EXPECT_EQ(0, std::memcmp(list->data + list->length - 2, "\0\0", 2));
 }
