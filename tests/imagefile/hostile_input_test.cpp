@@ -143,6 +143,10 @@ TEST(HostileInput, AbsurdOffsetsFail) {
     EXPECT_FALSE(decodes(bmp, ImageFileBmp));
     putLe32(bmp, 10, 60);  // rows would end past the file
     EXPECT_FALSE(decodes(bmp, ImageFileBmp));
+    // Four colours claimed and two stored before the pixels: the pixels are not read as the other two.
+    std::vector<uint8_t> shortPalette = bmpFile(2, 1, 8, 0, 4, 2);
+    putLe32(shortPalette, 46, 4), shortPalette[62] = 2, shortPalette[64] = shortPalette[65] = 0xFF;
+    EXPECT_EQ(0u, decoded(shortPalette, ImageFileBmp).at(0, 0) & 0xFFFFFF);
 
     std::vector<uint8_t> ico = encoded(ImageFileIco, 4, 4, false);
     ASSERT_TRUE(decodes(ico, ImageFileIco));

@@ -120,7 +120,7 @@ TEST(PhotoFormats, WritersFollowTheSourceAndTheQuality) {
     PhotoMetadata metadata;
     Bitmap photo = makePhoto(40, 30);
     metadata.size = photo.size();
-    for (ImageFileType type : {ImageFileWebp, ImageFileAvif, ImageFileJxl}) {
+    for (ImageFileType type : {ImageFileWebp, ImageFileAvif, ImageFileJxl, ImageFileTiff}) {
         SCOPED_TRACE(type);
         ByteArray low, high;
         ASSERT_TRUE(encode(photo, type, 95, &metadata, high));

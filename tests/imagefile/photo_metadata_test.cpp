@@ -145,6 +145,17 @@ TEST(Exif, HostileBlocksAreRefusedWithoutReadingOutside) {
 
     ByteArray deep = nestedExif(1);
     EXPECT_FALSE(rewriteExif(deep, 10, 10));
+    // A bare header, as an empty APP1 segment gives, makes no Exif box, chunk or item elsewhere.
+    PhotoMetadata bare;
+    bare.exif = byteArray(std::string("Exif\0\0", 6));
+    const Bitmap small = makePhoto(8, 8);
+    bare.size = small.size();
+    for (ImageFileType type : ExifTypes) {
+        ByteArray saved;
+        ASSERT_TRUE(encode(small, type, 90, &bare, saved));
+        EXPECT_TRUE(type == ImageFileJpeg || !(holds(saved, "Exif") || holds(saved, "eXIf") || holds(saved, "EXIF")))
+            << type;
+    }
     // A first directory of 1024 entries is read, the orientation first; one of 1025 is refused.
     for (const int count : {1024, 1025}) {
         std::string wide = std::string("Exif\0\0II*\0\x08\0\0\0", 14) + char(count & 255) + char(count >> 8);
