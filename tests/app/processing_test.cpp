@@ -60,6 +60,7 @@ TEST_F(ProcessingTest, TwoQuickPreviewsGiveOneResult) {
     EXPECT_EQ(std::pair(wizard->resultsCollected, wizard->resultKind), (std::pair<int32_t, int32_t>(1, ResultPreview)));
     EXPECT_EQ(wizard->result.Level(0).at(324, 264), Inverted(picture.at(324, 264)));
     EXPECT_EQ(wizard->result.Level(0).at(325, 100), packPixel(255, 255, 255));
+    EXPECT_EQ(std::pair(wizard->centreX, wizard->centreY), std::pair(162.0f, 132.0f));  // the result's middle
 }
 
 TEST_F(ProcessingTest, ApplyWhilePreviewingGivesTheFullResult) {

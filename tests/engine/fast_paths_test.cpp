@@ -50,6 +50,15 @@ std::vector<PassParams> everyPresetsParams() {
     return all;
 }
 
+// A halving weighs 1 2 1 both ways and leaves out what lies past the edges: 3 x 3 tens to 2 x 2.
+TEST(DetailPyramid, HalvesWithBinomialWeightsInsideThePicture) {
+    ByteImage in, out;
+    allocateOrThrow(in, 3, 3);
+    for (int32_t i = 0; i < 9; ++i) in.data[i] = static_cast<uint8_t>(10 * i);
+    reduceLevel(in, out);
+    EXPECT_EQ(std::vector<uint8_t>(out.data, out.data + 4), (std::vector<uint8_t>{13, 27, 53, 67}));
+}
+
 TEST(FastPaths, BlockSearchMatchesTheReference) {
     uint64_t seed = 100;
     for (const PassParams& p : everyPresetsParams())

@@ -126,6 +126,7 @@ TEST(HostileInput, MalformedHeadersFailWithoutAllocating) {
         {"TGA without an image", tgaFile(0, 4, 4, 24, 64), ImageFileTga},
         {"PCX with xMin beyond xMax", withByte(pcxFile(4, 4, 3, 64), 4, 10), ImageFilePcx},
         {"PCX of two 8-bit planes", pcxFile(4, 4, 2, 64), ImageFilePcx},
+        {"PCX of 3 bits", withByte(pcxFile(4, 4, 1, 64), 3, 3), ImageFilePcx},
         {"PCX of encoding 2", withByte(pcxFile(4, 4, 3, 64), 2, 2), ImageFilePcx},
         {"WBMP of width 0", {0, 0, 0, 4}, ImageFileWbmp}, {"WBMP of type 1", {1, 0, 4, 4, 0, 0, 0, 0}, ImageFileWbmp},
         {"WBMP width in six bytes", {0, 0, 0x80, 0x80, 0x80, 0x80, 0x81, 1, 0x80}, ImageFileWbmp},
@@ -164,6 +165,7 @@ TEST(HostileInput, AnIconWithoutAlphaTakesItsMask) {
     std::vector<uint8_t> ico = encoded(ImageFileIco, 32, 2, true);  // 32 bits, the mask all shown
     for (size_t at = 22 + 40 + 3; at < 22 + 40 + 2 * 128; at += 4) ico[at] = 0;
     ico[22 + 40 + 2 * 128 + 3] = 0x01;  // the bottom row's last pixel is masked out
+    EXPECT_EQ(22u + 40 + 2 * 128 + 2 * 4, ico.size());  // rows of mask padded to four bytes
     const std::vector<uint32_t> shown = pixels(decoded(ico, ImageFileIco));
     EXPECT_EQ(63, std::count_if(shown.begin(), shown.end(), [](uint32_t p) { return p >> 24 == 255; }));
     EXPECT_EQ(0u, shown.back() >> 24);

@@ -145,6 +145,8 @@ TEST(Exif, HostileBlocksAreRefusedWithoutReadingOutside) {
 
     ByteArray deep = nestedExif(1);
     EXPECT_FALSE(rewriteExif(deep, 10, 10));
+    ByteArray pair = byteArray(std::string("Exif\0\0II*\0\x08\0\0\0\x01\0\x12\x01\3\0\2\0\0\0\6\0\1\0\0\0\0\0", 32));
+    EXPECT_FALSE(rewriteExif(pair, 10, 10));  // two orientations: not one value to set
     // A bare header, as an empty APP1 segment gives, makes no Exif box, chunk or item elsewhere.
     PhotoMetadata bare;
     bare.exif = byteArray(std::string("Exif\0\0", 6));
