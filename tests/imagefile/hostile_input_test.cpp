@@ -165,7 +165,7 @@ TEST(HostileInput, AnIconWithoutAlphaTakesItsMask) {
     std::vector<uint8_t> ico = encoded(ImageFileIco, 32, 2, true);  // 32 bits, the mask all shown
     for (size_t at = 22 + 40 + 3; at < 22 + 40 + 2 * 128; at += 4) ico[at] = 0;
     ico[22 + 40 + 2 * 128 + 3] = 0x01;  // the bottom row's last pixel is masked out
-    EXPECT_EQ(22u + 40 + 2 * 128 + 2 * 4, ico.size());  // rows of mask padded to four bytes
+    EXPECT_EQ(std::tuple(size_t{22 + 40 + 2 * 128 + 2 * 4}, 32, 2), std::tuple(ico.size(), +ico[6], +ico[7]));
     const std::vector<uint32_t> shown = pixels(decoded(ico, ImageFileIco));
     EXPECT_EQ(63, std::count_if(shown.begin(), shown.end(), [](uint32_t p) { return p >> 24 == 255; }));
     EXPECT_EQ(0u, shown.back() >> 24);

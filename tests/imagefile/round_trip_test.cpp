@@ -57,6 +57,8 @@ TEST(RoundTrip, LosslessTypesGiveBackTheSamePixelsAtOddSizes) {
     const auto le32 = [&](int32_t at) { return le16(bmp.data + at) | le16(bmp.data + at + 2) << 16; };
     EXPECT_EQ(std::tuple(uint32_t(bmp.length), 54u, uint32_t(bmp.length - 54)),
               std::tuple(le32(2), le32(10), le32(34)));
+    ASSERT_TRUE(encode(makePhoto(1, 2), ImageFileBmp, 90, nullptr, bmp));  // over the larger one's bytes
+    EXPECT_EQ(std::pair(0, 0), std::pair(+bmp.data[57], +bmp.data[61]));  // each row's padding
     ASSERT_TRUE(encode(makePhoto(3, 2), ImageFilePcx, 90, nullptr, pcx));
     EXPECT_EQ(std::tuple(96u, 96u, 1), std::tuple(le16(pcx.data + 12), le16(pcx.data + 14), +pcx.data[68]));
 }

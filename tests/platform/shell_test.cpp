@@ -25,7 +25,7 @@ TEST(FileFilter, FindFilterIndex) {
     // Any case; the whole extension must match.
     const std::pair<const char*, int32_t> save[] = {{"cat.bmp", 0}, {"cat.JPEG", 1}, {"a.b/cat.Tif", 3}, {"cat.tga", 4},
                                                    {"cat.jp", -1},  {"cat.jpgx", -1}, {"cat", -1},     {"cat.", -1},
-                                                   {"xbmp", -1}};  // no dot at all
+                                                   {"xbmp", -1}, {".tga", 4}};  // no dot at all; nothing before it
     for (const auto& [name, index] : save) EXPECT_EQ(FindFilterIndex(name, SaveFilterList()), index) << name;
     EXPECT_EQ(FindFilterIndex("cat.png", OpenFilterList()), 0);  // "All supported types" comes first
     EXPECT_EQ(FindFilterIndex("cat.gif", OpenFilterList()), -1);
