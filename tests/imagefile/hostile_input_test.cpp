@@ -422,8 +422,7 @@ TEST(HostileInput, ARawThatLibRawFailsOnOrCrashesOnFailsAlone) {
         RefuseCall(call);
         EXPECT_FALSE(decodeImage(reinterpret_cast<const uint8_t*>(dng.data), dng.length, ImageFileRaw, image));
         RefuseCall(nullptr);
-        EXPECT_TRUE(image.pixels.isEmpty() && image.exif.length == 0) << call;
-        EXPECT_STREQ(reason, image.reason) << call;
+        EXPECT_TRUE(image.pixels.isEmpty() && image.exif.length == 0 && std::string(reason) == image.reason) << call;
     }
 }
 #endif

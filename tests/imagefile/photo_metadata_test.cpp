@@ -147,14 +147,11 @@ TEST(Exif, HostileBlocksAreRefusedWithoutReadingOutside) {
     EXPECT_FALSE(rewriteExif(deep, 10, 10));
     ByteArray pair = byteArray(std::string("Exif\0\0II*\0\x08\0\0\0\x01\0\x12\x01\3\0\2\0\0\0\6\0\1\0\0\0\0\0", 32));
     EXPECT_FALSE(rewriteExif(pair, 10, 10));  // two orientations: not one value to set
-    // A bare header, as an empty APP1 segment gives, makes no Exif box, chunk or item elsewhere.
-    PhotoMetadata bare;
-    bare.exif = byteArray(std::string("Exif\0\0", 6));
-    const Bitmap small = makePhoto(8, 8);
-    bare.size = small.size();
+    PhotoMetadata bare;  // a bare header, as an empty APP1 segment gives: no Exif box, chunk or item elsewhere
+    bare.exif = byteArray(std::string("Exif\0\0", 6)), bare.size = Size{8, 8};
+    ByteArray saved;
     for (ImageFileType type : ExifTypes) {
-        ByteArray saved;
-        ASSERT_TRUE(encode(small, type, 90, &bare, saved));
+        ASSERT_TRUE(encode(makePhoto(8, 8), type, 90, &bare, saved));
         EXPECT_TRUE(type == ImageFileJpeg || !(holds(saved, "Exif") || holds(saved, "eXIf") || holds(saved, "EXIF")))
             << type;
     }
