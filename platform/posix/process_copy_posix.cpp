@@ -72,6 +72,10 @@ ProcessCopyResult RunInProcessCopy(const std::function<bool(ProcessCopyPipe&)>& 
         kill(pid, SIGKILL);
     int status = 0;
     while (waitpid(pid, &status, 0) < 0) {
+        // A program started with SIGCHLD ignored has its children reaped
+        // by the system: the whole answer is then all there is to go by.
+        if (errno == ECHILD)
+            return received ? ProcessCopyResult::Done : ProcessCopyResult::Failed;
         if (errno != EINTR)
             return ProcessCopyResult::Failed;
     }

@@ -14,7 +14,7 @@ TEST(ProcessCopy, WindowsMakesNone) {
               RunInProcessCopy([](ProcessCopyPipe&) { return true; }, [](ProcessCopyPipe&) { return true; }));
 }
 #else
-#include <unistd.h>
+#include "tests/support/child_process.h"
 
 // The answer arrives whole only from a copy that ends well; one that crashes, gives up, throws or sends too little
 // fails without taking this process with it, and one still at work when the reader gives up is not waited for.
@@ -30,14 +30,16 @@ TEST(ProcessCopy, AnAnswerCountsOnlyFromACopyThatEndsWell) {
     Watchdog watchdog("a copy that is still at work");
     std::string got(answer.size(), '\0');
     const auto receive = [&got](ProcessCopyPipe& in) { return in.Read(&got[0], got.size()); };
-    EXPECT_EQ(ProcessCopyResult::Done, RunInProcessCopy([&](ProcessCopyPipe& out) { return send(out, answer.size()); },
-                                                        receive));
+    const auto whole = [&](ProcessCopyPipe& out) { return send(out, answer.size()); };
+    EXPECT_EQ(ProcessCopyResult::Done, RunInProcessCopy(whole, receive));
     EXPECT_EQ(got, answer);
+    EXPECT_EQ(0, RunInChild([&] {  // started with SIGCHLD ignored, so the system reaps the copy
+        return signal(SIGCHLD, SIG_IGN) != SIG_ERR && RunInProcessCopy(whole, receive) == ProcessCopyResult::Done ? 0 : 1;
+    }));
     for (const auto& [what, inCopy] : failing) {
         const bool refuse = std::string(what) == "at work";
-        EXPECT_EQ(ProcessCopyResult::Failed,
-                  RunInProcessCopy(inCopy, [&](ProcessCopyPipe& in) { return !refuse && receive(in); }))
-            << what;
+        const auto reader = [&](ProcessCopyPipe& in) { return !refuse && receive(in); };
+        EXPECT_EQ(ProcessCopyResult::Failed, RunInProcessCopy(inCopy, reader)) << what;
     }
 }
 #endif
