@@ -7,32 +7,32 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-bool ProcessCopyPipe::Write(const void* bytes, size_t size) {
-    const auto* p = static_cast<const uint8_t*>(bytes);
+namespace {
+
+// Moves all `size` bytes through `call` (read or write), which may move fewer
+// at a time or be interrupted; false once the other side has gone.
+template <typename Byte, typename Call> bool moveAll(Byte* p, size_t size, Call call) {
     while (size > 0) {
-        const ssize_t written = write(handle_, p, size);
-        if (written < 0 && errno == EINTR)
+        const ssize_t moved = call(p, size);
+        if (moved < 0 && errno == EINTR)
             continue;
-        if (written <= 0)
+        if (moved <= 0)
             return false;
-        p += written;
-        size -= static_cast<size_t>(written);
+        p += moved;
+        size -= static_cast<size_t>(moved);
     }
     return true;
 }
 
+}  // namespace
+
+bool ProcessCopyPipe::Write(const void* bytes, size_t size) {
+    return moveAll(static_cast<const uint8_t*>(bytes), size,
+                   [this](const uint8_t* p, size_t n) { return write(handle_, p, n); });
+}
+
 bool ProcessCopyPipe::Read(void* bytes, size_t size) {
-    auto* p = static_cast<uint8_t*>(bytes);
-    while (size > 0) {
-        const ssize_t got = read(handle_, p, size);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return false;
-        p += got;
-        size -= static_cast<size_t>(got);
-    }
-    return true;
+    return moveAll(static_cast<uint8_t*>(bytes), size, [this](uint8_t* p, size_t n) { return read(handle_, p, n); });
 }
 
 ProcessCopyResult RunInProcessCopy(const std::function<bool(ProcessCopyPipe&)>& inCopy,
