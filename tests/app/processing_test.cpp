@@ -2,6 +2,7 @@
 
 #include "ui/button_face.h"
 #include "ui/slider.h"
+#include "tests/support/failing_malloc.h"
 
 class ProcessingTest : public WizardTest {
 protected:
@@ -114,3 +115,20 @@ TEST_F(ProcessingTest, TheProgressBarShowsEachNewPercentageAndTheBatchPlace) {
         OpenGate();
     }
 }
+
+#if VISTREL_FAILING_MALLOC
+// Wherever memory runs out as a preview replaces a run, the bar shows while a run goes on: the old one when the new
+// one could not be scaled, none when the picture for the view could not be made.
+TEST_F(ProcessingTest, MemoryRunningOutAsARunIsReplacedLeavesTheBarOnlyWithARun) {
+    for (long k = 0; k < 20 && !wizard->display.IsEmpty(); ++k) {
+        ScriptedPasses::Reset();
+        StartGated(wizard->previewButton);
+        FailAllocation(k);
+        wizard->StartProcessing(StartPreview);
+        FailAllocation(-1);
+        EXPECT_EQ(wizard->progressBar != nullptr, !wizard->display.IsEmpty()) << k;
+        OpenGate();
+    }
+    EXPECT_TRUE(wizard->display.IsEmpty());
+}
+#endif

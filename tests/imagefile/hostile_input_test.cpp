@@ -2,7 +2,7 @@
 
 #include "imagefile/byte_reader.h"
 #include "imagefile/codecs.h"
-#include "failing_malloc.h"
+#include "tests/support/failing_malloc.h"
 #include "tests/support/refused_calls.h"
 #include "test_images.h"
 

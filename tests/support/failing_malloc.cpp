@@ -1,4 +1,4 @@
-#include "failing_malloc.h"
+#include "tests/support/failing_malloc.h"
 
 #if VISTREL_FAILING_MALLOC
 #include <atomic>
@@ -38,4 +38,7 @@ extern "C" void* calloc(size_t n, size_t size) { return fails(CALLER) ? nullptr 
 extern "C" void* realloc(void* p, size_t n) { return fails(CALLER) ? nullptr : __libc_realloc(p, n); }
 void* operator new(size_t n) { return allocated(CALLER, n); }
 void* operator new[](size_t n) { return allocated(CALLER, n); }
+void* operator new(size_t n, const std::nothrow_t&) noexcept {
+    return fails(CALLER) ? nullptr : __libc_malloc(n ? n : 1);
+}
 #endif
