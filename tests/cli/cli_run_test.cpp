@@ -206,8 +206,7 @@ TEST_F(CliRun, MixedInputsReportEachFailureAndGoOn) {
     EXPECT_FALSE(exists("half_new.jpg"));
 }
 
-// On a terminal the progress of each file is one line, redrawn in place: the file's name, a bar of 30 that fills with
-// the percentage, the percentage; the file's report or failure then replaces it.
+// On a terminal a file's progress is one line redrawn in place: name, a bar of 30, percentage; its report replaces it.
 TEST_F(CliRun, ATerminalShowsProgressOnOneLineThatTheReportReplaces) {
     write("a.png", makePhoto(160, 120, 3));
     EXPECT_EQ(1, run({"--noise-size", "50", path("a.png"), path("missing.png")}, true));
@@ -273,14 +272,7 @@ TEST_F(CliRun, PhotosComeOutUprightWithTheirExifAtTheQualityAsked) {
 }
 
 // LibRaw (OpenMP) and aom run threads of their own that ThreadSanitizer cannot follow, uninstrumented as they are.
-#if defined(__SANITIZE_THREAD__)
-#define VISTREL_UNDER_TSAN 1
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#define VISTREL_UNDER_TSAN 1
-#endif
-#endif
-#if VISTREL_PHOTO_FORMATS && !defined(VISTREL_UNDER_TSAN)
+#if VISTREL_PHOTO_FORMATS && !defined(__SANITIZE_THREAD__)
 // A WebP saved as .jpg is named for what it holds; a camera RAW's result
 // goes to a PNG beside it, upright; --quality reaches the new lossy writers.
 TEST_F(CliRun, NewPhotoTypesInAndOut) {

@@ -46,27 +46,22 @@ TEST(Bitmap, LinesClipAndDraw) {
     b.fillRun(0, 100, 9);
     EXPECT_EQ(100, countPixels(b, 9));  // every pixel: twelve runs of eight and the four after them
     b.fill(0);
-    // Both ends left of the clip: nothing.
+    // Both ends left of the clip: nothing; a horizontal line clipped on both sides: exactly the pixels inside.
     b.drawLine(1, -5, 2, -1, 7, Rect(0, 0, 10, 10));
-    EXPECT_EQ(0, countPixels(b, 1));
-    // A horizontal line clipped on both sides draws exactly the pixels inside.
     b.drawLine(1, -20, 4, 30, 4, Rect(2, 0, 7, 10));
     EXPECT_EQ(5, countPixels(b, 1));
     EXPECT_EQ(std::vector<uint32_t>(5, 1), std::vector<uint32_t>(&b.at(2, 4), &b.at(7, 4)));
 
     // A diagonal draws both ends and one pixel per major step.
-    b.fill(0);
-    b.drawLine(2, 0, 0, 9, 9);
+    b.fill(0), b.drawLine(2, 0, 0, 9, 9);
     EXPECT_EQ(std::tuple(10, 2u, 2u), std::tuple(countPixels(b, 2), b.at(0, 0), b.at(9, 9)));
 
     // Ties make y the major axis; a shallow line steps x every pixel.
-    b.fill(0);
-    b.drawLine(3, 0, 0, 9, 3);
+    b.fill(0), b.drawLine(3, 0, 0, 9, 3);
     EXPECT_EQ(10, countPixels(b, 3));  // where each goes: LinesStepTheMinorAxisAtHalfway
 
     // A segment that passes the corner outside the clip draws nothing.
-    b.fill(0);
-    b.drawLine(4, -3, 2, 2, -3, Rect(0, 0, 10, 10));
+    b.fill(0), b.drawLine(4, -3, 2, 2, -3, Rect(0, 0, 10, 10));
     EXPECT_EQ(0, countPixels(b, 4));
 }
 

@@ -21,13 +21,8 @@ const char* const Names[] = {"exp", "log", "pow", "sin", "cos"};
 struct Call { Function f; double x, y; };
 
 double ours(const Call& c) {
-    switch (c.f) {
-    case Exp: return portableExp(c.x);
-    case Log: return portableLog(c.x);
-    case Pow: return portablePow(c.x, c.y);
-    case Sin: return portableSin(c.x);
-    default: return portableCos(c.x);
-    }
+    double (*const ofOne[])(double) = {portableExp, portableLog, nullptr, portableSin, portableCos};
+    return c.f == Pow ? portablePow(c.x, c.y) : ofOne[c.f](c.x);
 }
 
 // The C library's function, in double (glibc's own results) or long double (11 more bits, the accuracy reference).
@@ -94,8 +89,7 @@ bool nearest(const Call& c, double v) {
     return std::fabs(v - exact) <= std::fabs(neighbour - exact) + slack;
 }
 
-// glibc's long double functions are accurate for all arguments (others, such
-// as the x87 instructions MinGW uses, lose the reduction of large angles).
+// glibc's long double functions are accurate for all arguments (the x87 instructions MinGW uses lose large angles).
 #ifdef __GLIBC__
 const bool haveReference = std::numeric_limits<long double>::digits >= 64;
 #else
@@ -121,9 +115,8 @@ uint64_t checkedHash(const std::vector<Call>& calls) {
     return hash;
 }
 
-// The program's arguments give correctly rounded results, the same on every system: the hash was recorded on Linux
-// x86-64, where they equal glibc's results but for the few that glibc rounds the other way (which also differ between
-// glibc's builds for CPUs with and without FMA).
+// The program's arguments give correctly rounded results, the same on every system: the hash, recorded on Linux x86-64,
+// matches glibc's results but for the few glibc rounds the other way (which its builds with and without FMA differ on).
 TEST(PortableMath, ProgramArgumentsGiveTheSameCorrectlyRoundedResults) {
     EXPECT_EQ(checkedHash(programArguments()), 8719704610521865867u);
 }
@@ -208,14 +201,10 @@ TEST(PortableMath, UnroundedValuesAreAccurate) {
     };
     for (const auto& [c, exact, expectedExponent] : cases) {
         int exponent = 0;
-        DoubleDouble v;
-        switch (c.f) {
-        case Exp: v = portable_math::expUnrounded(c.x, exponent); break;
-        case Log: v = portable_math::logUnrounded(c.x); break;
-        case Pow: v = portable_math::powUnrounded(c.x, c.y, exponent); break;
-        case Sin: v = portable_math::sinUnrounded(c.x); break;
-        default: v = portable_math::cosUnrounded(c.x); break;
-        }
+        const DoubleDouble v = c.f == Exp   ? portable_math::expUnrounded(c.x, exponent)
+                               : c.f == Log ? portable_math::logUnrounded(c.x)
+                               : c.f == Pow ? portable_math::powUnrounded(c.x, c.y, exponent)
+                               : c.f == Sin ? portable_math::sinUnrounded(c.x) : portable_math::cosUnrounded(c.x);
         const double error = ((v.hi - exact.hi) + (v.lo - exact.lo)) / exact.hi;
         EXPECT_EQ(exponent, expectedExponent);
         EXPECT_LE(std::fabs(error), c.f == Pow ? 0x1p-96 : 0x1p-103)

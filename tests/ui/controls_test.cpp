@@ -101,8 +101,7 @@ TEST_F(Controls, SliderDragReachesExactlyMinimumAndMaximum) {
                   horizontal ? groove.right() : groove.bottom());
         drag(start - 1000);
         EXPECT_EQ(std::pair(s->value, s->thumb->bounds.topLeft.x), std::pair(-7, horizontal ? groove.left() : thumb.x));
-        // Back to where the drag began: the starting value again; then 4 of the 125 pixels of travel are 0.64 of a step
-        // from the minimum: the value rounds to -6.
+        // Back at the start: its value again; 4 of the 125 pixels of travel are 0.64 of a step up: rounds to -6.
         for (auto [to, value] : {std::pair(start, 0), {start - 40, -6}}) { drag(to); EXPECT_EQ(s->value, value) << to; }
         Release();
         drag(start);

@@ -10,9 +10,7 @@ constexpr uint32_t Sentinel = 0x5A5A5A5A;
 
 Bitmap Filled(int32_t w, int32_t h, uint32_t v) { return generated(w, h, [v](int32_t, int32_t) { return v; }); }
 
-struct SpanOps : ::testing::Test {
-    void SetUp() override { InitBilinearWeights(); }
-};
+struct SpanOps : ::testing::Test { void SetUp() override { InitBilinearWeights(); } };
 
 }  // namespace
 

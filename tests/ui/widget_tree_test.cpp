@@ -29,9 +29,7 @@ struct Probe : Widget {
     std::vector<Rect> painted;
 };
 
-size_t CountWritten(const Bitmap& canvas) {
-    return canvas.pixelCount() - std::count(canvas.data, canvas.data + canvas.pixelCount(), Sentinel);
-}
+size_t CountWritten(const Bitmap& c) { return c.pixelCount() - std::count(c.data, c.data + c.pixelCount(), Sentinel); }
 
 struct Tree : ::testing::Test {
     void SetUp() override { canvas.resize(100, 80); root.bounds = Rect(0, 0, 100, 80); }
@@ -76,8 +74,7 @@ TEST_F(Tree, WidgetOutsideItsParentIsNeitherMarkedNorPainted) {
 }
 
 TEST_F(Tree, MarkingNeedsRealBoundsAllTheWayToARoot) {
-    // A subtree that is not attached to a root marks nothing anywhere; an ancestor with empty bounds stops the walk;
-    // a widget with empty bounds marks nothing either.
+    // Marks nothing: a subtree not attached to a root, one under an ancestor with empty bounds, or empty bounds.
     Widget detached;
     detached.bounds = Rect(0, 0, 50, 50);
     Add(detached, Rect(5, 5, 10, 10), "leaf")->MarkDirty();
