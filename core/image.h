@@ -119,16 +119,6 @@ private:
     }
 };
 
-class FloatImage : public Image<float> {
-public:
-    // Element (x, y), or the fallback outside the image; negative coordinates
-    // compare as large unsigned values and so are outside too.
-    float sampleOr(int32_t x, int32_t y, float fallback) const {
-        if (static_cast<uint32_t>(x) >= static_cast<uint32_t>(width) ||
-            static_cast<uint32_t>(y) >= static_cast<uint32_t>(height))
-            return fallback;
-        return at(x, y);
-    }
-};
+class FloatImage : public Image<float> {};
 
 using ByteImage = Image<uint8_t>;

@@ -43,6 +43,10 @@ TEST_F(WizardTest, FailedLoadsSayWhyAndReturnToStepOne) {
         EXPECT_TRUE(wizard->widthField == nullptr && wizard->source.isEmpty());
         EXPECT_EQ(wizard->zoom, 256);
     }
+    // Only the run's first Open dialog starts in the samples beside the program.
+    const std::vector<FileDialogRequest>& dialogs = headless::FileDialogs();
+    EXPECT_EQ(dialogs[0].initialFolder.str(), folder + PathSeparator + "Samples" + PathSeparator);
+    EXPECT_TRUE(dialogs.size() == 8 && dialogs[1].initialFolder.length == 0);
 }
 
 TEST_F(WizardTest, ReplacingAnExistingFileAsksAndNoWritesNothing) {

@@ -223,6 +223,12 @@ TEST(HostileInput, IndicesOutsideTheTableAreNeverReadOutOfBounds) {
     std::vector<uint8_t> unused = tgaFile(2, 1, 1, 32, 0);
     unused.insert(unused.end(), {1, 2, 3, 0});
     EXPECT_EQ(pixels(decoded(unused, ImageFileTga)), std::vector<uint32_t>{packPixel(3, 2, 1)});
+    // A TGA 2.0 extension area's last byte, its attributes type, says whether alpha counts: 2 ignores it, 3 keeps it.
+    ByteArray utc32 = fileBytes(std::string(VISTREL_TESTDATA_DIR) + "/formats/tga/conformance/utc32.tga");
+    for (const uint8_t attributes : {2, 3}) {
+        utc32.data[utc32.length - 27] = attributes;  // before the footer's 26 bytes; every alpha byte is 0
+        EXPECT_EQ(attributes == 2 ? 255u : 0u, decoded(utc32, ImageFileTga).at(5, 5) >> 24) << +attributes;
+    }
     // Entries of 16 bits keep the alpha bit the descriptor declares: clear, then set.
     std::vector<uint8_t> alphaMap = tgaFile(1, 2, 1, 8, 0);
     alphaMap[1] = 1, alphaMap[7] = 16, alphaMap[17] = 1;
@@ -301,6 +307,15 @@ TEST(HostileInput, EveryTruncationOfEveryFormatIsSafe) {
             EXPECT_TRUE(bitmap.isEmpty() || bitmap.bounds() == Rect(0, 0, 23, 19)) << type << " cut at " << n;
         }
     }
+    // A JPEG comment is skipped, not read: what is left to read after it still ends where the data given does, here
+    // as many bytes before the file's end as the comment holds.
+    std::vector<uint8_t> commented = encoded(ImageFileJpeg, 23, 19, false);
+    commented.insert(commented.begin() + 2, 66, 'c');
+    commented[2] = 0xFF, commented[3] = 0xFE, commented[4] = 0, commented[5] = 64;
+    Bitmap cut;
+    ASSERT_TRUE(decodes(commented, ImageFileJpeg));
+    decode(cut, commented.data(), commented.size() - 62, ImageFileJpeg, nullptr);
+    EXPECT_TRUE(cut.isEmpty());
 }
 
 TEST(HostileInput, CorruptedHeaderBytesAreSafe) {
