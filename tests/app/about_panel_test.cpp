@@ -27,14 +27,14 @@ TEST_F(WizardTest, EachAboutLinkOpensItsOwnPage) {
     std::filesystem::create_directory(Path("Help"));
     const char* const pages[3] = {DenoiseExamplesPage, MagnifyExamplesPage, HomePage};
     for (const char* page : pages) WriteText(page, "<p>help</p>");
-    const auto centre = [&](int32_t slot) {
+    const auto hover = [&](int32_t slot) {  // the mouse to the slot's centre
         const Rect r = about.slots[slot]->bounds;
-        return Point{r.left() + r.width() / 2, r.top() + r.height() / 2};
+        const Point at{r.left() + r.width() / 2, r.top() + r.height() / 2};
+        return headless::MoveMouse(about, at.x, at.y), at;
     };
     headless::Activate(&about);
     for (int32_t slot = 0; slot < 3; ++slot) {
-        const Point at = centre(slot);
-        headless::MoveMouse(about, at.x, at.y);
+        const Point at = hover(slot);
         Frame();
         EXPECT_EQ(std::pair(about.hoveredSlot, headless::Cursor()), (std::pair<int32_t, int32_t>(slot, CursorHand)));
         ASSERT_NE(about.underline, nullptr);
@@ -44,17 +44,14 @@ TEST_F(WizardTest, EachAboutLinkOpensItsOwnPage) {
         ASSERT_EQ(headless::DesktopRequests().size(), static_cast<size_t>(slot + 1));
         EXPECT_EQ(headless::DesktopRequests().back(), S(Path(pages[slot])));
     }
-    const Point notice = centre(3);
-    headless::MoveMouse(about, notice.x, notice.y);
+    const Point notice = hover(3);
     headless::Click(about, notice.x, notice.y);
     Frames(2);
     EXPECT_EQ(std::pair(about.hoveredSlot, headless::Cursor()), (std::pair<int32_t, int32_t>(-1, CursorArrow)));
-    EXPECT_EQ(about.underline, nullptr);
-    EXPECT_EQ(headless::DesktopRequests().size(), 3u);
+    EXPECT_TRUE(about.underline == nullptr && headless::DesktopRequests().size() == 3u);
 
     headless::Activate(wizard);
-    const Point link = centre(0);
-    headless::MoveMouse(about, link.x, link.y);
+    hover(0);
     Frame();
     EXPECT_EQ(about.underline, nullptr);
 }
@@ -69,14 +66,12 @@ TEST_F(WizardTest, TheHelpMenuOpensItsPagesAndTheAboutWindow) {
         ASSERT_FALSE(headless::DesktopRequests().empty());
         EXPECT_EQ(headless::DesktopRequests().back(), S(Path(page)));
     }
-    EXPECT_EQ(headless::DesktopRequests().size(), 3u);
-    EXPECT_EQ(MessageCount(), 0);
+    EXPECT_EQ(std::pair(headless::DesktopRequests().size(), MessageCount()), std::pair(size_t(3), 0));
 
     AboutPanel* open = TheApplication->about;
     const int32_t raised = headless::RaiseCount(*open);
     ASSERT_TRUE(headless::ChooseMenu(MenuAbout));
-    EXPECT_EQ(TheApplication->about, open);
-    EXPECT_EQ(headless::RaiseCount(*open), raised + 1);
+    EXPECT_EQ(std::pair(TheApplication->about, headless::RaiseCount(*open)), std::pair(open, raised + 1));
     delete open;
     ASSERT_TRUE(headless::ChooseMenu(MenuAbout));
     EXPECT_TRUE(TheApplication->about && TheApplication->about->IsOpen());

@@ -91,8 +91,7 @@ TEST_F(TempFolder, WriteReplacesAndLeavesNoTemporaryBehind) {
     std::string target = path("photo.png");
     WriteFileBytes(target, "old contents");
     ASSERT_TRUE(WriteWholeFile(String(target.c_str()), "new", 3));
-    EXPECT_EQ("new", ReadFileBytes(target));
-    EXPECT_EQ(1, entries());
+    EXPECT_TRUE(ReadFileBytes(target) == "new" && entries() == 1);
     EXPECT_FALSE(WriteWholeFile(String(path("no/such/folder.png").c_str()), "x", 1));
     // Without leave to replace, the file there stays; a write with no name, or a size without bytes, writes nothing.
     FileFailure failure;
@@ -156,9 +155,7 @@ TEST_F(TempFolder, WritingThroughALinkReplacesTheLinkedFileAndKeepsTheLink) {
     WriteFileBytes(real, "old");
     ASSERT_EQ(0, symlink("real.png", link.c_str()));
     ASSERT_TRUE(WriteWholeFile(String(link.c_str()), "new", 3));
-    EXPECT_TRUE(std::filesystem::is_symlink(link));
-    EXPECT_EQ("new", ReadFileBytes(real));
-    EXPECT_EQ(2, entries());
+    EXPECT_TRUE(std::filesystem::is_symlink(link) && ReadFileBytes(real) == "new" && entries() == 2);
 }
 
 TEST_F(TempFolder, ANewFileFollowsTheUmask) {
@@ -259,9 +256,7 @@ TEST_F(TempFolder, AReplacedFileKeepsOwnerGroupAndAttributesAndHardLinksAreRefus
     FileFailure failure;
     EXPECT_FALSE(WriteWholeFile(String(target.c_str()), "newer", 5, true, &failure));
     EXPECT_EQ(FileFailure::Kind::HardLinked, failure.kind);
-    EXPECT_EQ("new", ReadFileBytes(target));
-    EXPECT_EQ("new", ReadFileBytes(second));
-    EXPECT_EQ(2, entries());
+    EXPECT_TRUE(ReadFileBytes(target) == "new" && ReadFileBytes(second) == "new" && entries() == 2);
 }
 
 #if VISTREL_REFUSED_CALLS
@@ -310,9 +305,8 @@ TEST_F(TempFolder, TheFolderIsSyncedAndItsFailureReported) {
     FileFailure failure;
     const bool written = WriteWholeFile(String(path("a.png").c_str()), "x", 1, true, &failure);
     save_seams::syncFolder = ::fsync;
-    EXPECT_FALSE(written);
-    EXPECT_EQ(std::filesystem::canonical(dir).string(), synced);
-    EXPECT_EQ(std::string(std::strerror(EIO)), failure.reason.str());
+    EXPECT_EQ(std::tuple(false, std::filesystem::canonical(dir).string(), std::string(std::strerror(EIO))),
+              std::tuple(written, synced, failure.reason.str()));
 }
 
 // Without unnamed temporaries (EISDIR from an old kernel, EOPNOTSUPP or EINVAL from a file system such as FAT's)
@@ -350,8 +344,7 @@ TEST_F(TempFolder, ATakenTemporaryNameIsTriedAgainAndAFailedLinkReported) {
                                  {ENOENT, 1, false}}) {
         WriteFileBytes(target, "old");
         if (!replace) unlink(target.c_str());
-        error = e;
-        times = n;
+        error = e, times = n;
         FileFailure failure;
         EXPECT_EQ(e == EEXIST, WriteWholeFile(String(target.c_str()), "new", 3, replace, &failure)) << e;
         EXPECT_EQ(e == EEXIST ? "new" : replace ? "old" : "", ReadFileBytes(target));

@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <utility>
 
 TEST(ProgramFolder, CutsAfterTheLastSeparator) {
@@ -61,21 +62,17 @@ protected:
 }  // namespace
 
 TEST_F(Dialogs, SaveExtensionRules) {
-    // Switching the type while keeping the suggested name changes the extension.
-    EXPECT_EQ(Save("cat.jpg", "/pics/cat.jpg", 3), "/pics/cat.png");
-    EXPECT_EQ(Save("cat.jpg", "/pics/CAT.JPG", 3), "/pics/CAT.png");
-    EXPECT_EQ(Save("cat.jpg", "C:\\pics\\cat.jpg", 3), "C:\\pics\\cat.png");
-    // A typed listed extension stays, whatever the type.
-    EXPECT_EQ(Save("cat.jpg", "/pics/cat.PNG", 2), "/pics/cat.PNG");
-    EXPECT_EQ(Save("cat.jpg", "/pics/dog.jpg", 3), "/pics/dog.jpg");
-    // No listed extension: the chosen type's is appended.
-    EXPECT_EQ(Save("cat.jpg", "/pics/cat", 5), "/pics/cat.tga");
-    EXPECT_EQ(Save("cat.jpg", "/pics/cat.", 5), "/pics/cat.tga");  // a typed dot is not doubled
-    EXPECT_EQ(Save("cat.jpg", "/pics/cat.xyz", 1), "/pics/cat.xyz.bmp");
-    EXPECT_EQ(Save(nullptr, "/pics/cat", 4), "/pics/cat.tif");
-    EXPECT_EQ(Save(nullptr, "/pics/cat.bmp", 4), "/pics/cat.bmp");
-    EXPECT_EQ(headless::FileDialogs().back().filterIndex, 0);  // no suggested name: no type chosen
-    EXPECT_FALSE(headless::FileDialogs().back().initialName.length);
+    // Switching the type while keeping the suggested name changes the extension; a typed listed extension stays,
+    // whatever the type; without one the chosen type's is appended, a typed dot not doubled.
+    for (auto [suggested, typed, filter, saved] :
+         {std::tuple<const char*, const char*, int32_t, const char*>{"cat.jpg", "/pics/cat.jpg", 3, "/pics/cat.png"},
+          {"cat.jpg", "/pics/CAT.JPG", 3, "/pics/CAT.png"}, {"cat.jpg", "C:\\pics\\cat.jpg", 3, "C:\\pics\\cat.png"},
+          {"cat.jpg", "/pics/cat.PNG", 2, "/pics/cat.PNG"}, {"cat.jpg", "/pics/dog.jpg", 3, "/pics/dog.jpg"},
+          {"cat.jpg", "/pics/cat", 5, "/pics/cat.tga"}, {"cat.jpg", "/pics/cat.", 5, "/pics/cat.tga"},
+          {"cat.jpg", "/pics/cat.xyz", 1, "/pics/cat.xyz.bmp"}, {nullptr, "/pics/cat", 4, "/pics/cat.tif"},
+          {nullptr, "/pics/cat.bmp", 4, "/pics/cat.bmp"}})  // the last two with no suggested name: no type chosen
+        EXPECT_EQ(Save(suggested, typed, filter), saved) << typed;
+    EXPECT_TRUE(headless::FileDialogs().back().filterIndex == 0 && !headless::FileDialogs().back().initialName.length);
 }
 
 TEST_F(Dialogs, MultipleSelectionGivesFolderThenNames) {
