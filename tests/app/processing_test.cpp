@@ -117,9 +117,9 @@ TEST_F(ProcessingTest, TheProgressBarShowsEachNewPercentageAndTheBatchPlace) {
 }
 
 #if VISTREL_FAILING_MALLOC
-// Wherever memory runs out as a preview replaces a run, the bar shows while a run goes on: the old one when the new
-// one could not be scaled, none when the picture for the view could not be made.
-TEST_F(ProcessingTest, MemoryRunningOutAsARunIsReplacedLeavesTheBarOnlyWithARun) {
+// Wherever memory runs out as a preview replaces a run, the bar shows while a run goes on (the old one when the new
+// one could not be scaled, none when the view could not be made); a picture left without a view shows none.
+TEST_F(ProcessingTest, MemoryRunningOutLeavesNeitherAStaleBarNorAStalePicture) {
     for (long k = 0; k < 20 && !wizard->display.IsEmpty(); ++k) {
         ScriptedPasses::Reset();
         StartGated(wizard->previewButton);
@@ -130,5 +130,12 @@ TEST_F(ProcessingTest, MemoryRunningOutAsARunIsReplacedLeavesTheBarOnlyWithARun)
         OpenGate();
     }
     EXPECT_TRUE(wizard->display.IsEmpty());
+    // A new picture whose copy for the view cannot be made shows nothing rather than the picture before.
+    OpenPaths({WriteImage("other.png", Gradient(30, 20))});
+    Bitmap next = Gradient(8, 6);
+    FailAllocation(0);
+    wizard->SetImage(&next);
+    FailAllocation(-1);
+    EXPECT_TRUE(wizard->source.width == 8 && wizard->display.IsEmpty());
 }
 #endif
