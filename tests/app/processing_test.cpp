@@ -123,9 +123,7 @@ TEST_F(ProcessingTest, MemoryRunningOutLeavesNeitherAStaleBarNorAStalePicture) {
     for (long k = 0; k < 20 && !wizard->display.IsEmpty(); ++k) {
         ScriptedPasses::Reset();
         StartGated(wizard->previewButton);
-        FailAllocation(k);
-        wizard->StartProcessing(StartPreview);
-        FailAllocation(-1);
+        FailAllocation(k), wizard->StartProcessing(StartPreview), FailAllocation(-1);
         EXPECT_EQ(wizard->progressBar != nullptr, !wizard->display.IsEmpty()) << k;
         OpenGate();
     }
@@ -133,9 +131,7 @@ TEST_F(ProcessingTest, MemoryRunningOutLeavesNeitherAStaleBarNorAStalePicture) {
     // A new picture whose copy for the view cannot be made shows nothing rather than the picture before.
     OpenPaths({WriteImage("other.png", Gradient(30, 20))});
     Bitmap next = Gradient(8, 6);
-    FailAllocation(0);
-    wizard->SetImage(&next);
-    FailAllocation(-1);
+    FailAllocation(0), wizard->SetImage(&next), FailAllocation(-1);
     EXPECT_TRUE(wizard->source.width == 8 && wizard->display.IsEmpty());
 }
 #endif

@@ -454,8 +454,7 @@ TEST(HostileInput, AnAllocationFailingAnywhereFailsTheReadOrWriteCleanly) {
         const long count = FailAllocation(-1);
         ASSERT_TRUE(!picture.isEmpty() && count > 0) << what;  // a sweep over no allocations would prove nothing
         for (long k = 0; k < count; ++k) {
-            FailAllocation(k);
-            decode(b, bytes.data, static_cast<size_t>(bytes.length), type, &metadata);
+            FailAllocation(k), decode(b, bytes.data, static_cast<size_t>(bytes.length), type, &metadata);
             FailAllocation(-1);
             const bool same = largestDifference(b, picture) == 0 && bytesOf(metadata.exif) == bytesOf(whole.exif);
             EXPECT_TRUE(b.isEmpty() || (same && bytesOf(metadata.icc) == bytesOf(whole.icc))) << what << " " << k;
@@ -482,8 +481,7 @@ TEST(HostileInput, AnAllocationFailingAnywhereFailsTheReadOrWriteCleanly) {
         const long count = FailAllocation(-1);
         ASSERT_GT(count, 0) << type;
         for (long k = 0; k < count; ++k) {
-            FailAllocation(k);
-            const bool ok = encode(photo, type, 90, &metadata, out);
+            const bool ok = (FailAllocation(k), encode(photo, type, 90, &metadata, out));
             FailAllocation(-1);
             EXPECT_TRUE(ok ? bytesOf(out) == bytesOf(written) : out.length == 0) << type << " allocation " << k;
         }

@@ -156,6 +156,10 @@ TEST_F(TempFolder, WritingThroughALinkReplacesTheLinkedFileAndKeepsTheLink) {
     ASSERT_EQ(0, symlink("real.png", link.c_str()));
     ASSERT_TRUE(WriteWholeFile(String(link.c_str()), "new", 3));
     EXPECT_TRUE(std::filesystem::is_symlink(link) && ReadFileBytes(real) == "new" && entries() == 2);
+    FileFailure failure;  // a link to nothing is a missing file, and says so
+    ASSERT_EQ(0, symlink("gone.png", path("dangling.png").c_str()));
+    EXPECT_FALSE(WriteWholeFile(String(path("dangling.png").c_str()), "new", 3, true, &failure) || entries() != 3);
+    EXPECT_TRUE(failure.kind == FileFailure::Kind::Missing && failure.reason.length > 0);
 }
 
 TEST_F(TempFolder, ANewFileFollowsTheUmask) {

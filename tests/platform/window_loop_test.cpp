@@ -97,6 +97,14 @@ struct Program : ::testing::Test {
 
 }  // namespace
 
+// A window gets its native window once, and there is one main window.
+TEST_F(HeadlessWindows, AWindowIsMadeOnceAndTheMainWindowIsTheOnlyOne) {
+    ProbeWindow second("second");
+    EXPECT_FALSE(main->CreateNative("again", {300, 200}, {300, 200}, true));
+    EXPECT_FALSE(second.CreateNative("second", {800, 600}, {800, 600}, false));
+    EXPECT_EQ(TheWindowManager->WindowCount(), 1);
+}
+
 TEST_F(HeadlessWindows, DestroyingDuringTheWalkNeverSkipsOrRepeats) {
     for (const auto& [name, finishOnUpdate] : {std::pair{"a", 2}, {"b", 1}, {"c", 2}, {"d", 0}})
         Open(name, true, finishOnUpdate);
