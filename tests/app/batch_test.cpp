@@ -149,8 +149,7 @@ TEST_F(BatchTest, UnwritableResultsAndLossyReplacementsAreSettledBeforeTheWork) 
               S("Replacing " + deep + " with its result loses 16 bits per channel (the result keeps 8). Replace it "
                 "anyway?"));
     EXPECT_TRUE(headless::MessageBoxes()[1].request.yesNo);
-    EXPECT_EQ(headless::MessageBoxes()[2].request.text,
-              S("Unable to save " + Path("mono.wbmp") +
+    EXPECT_EQ(headless::MessageBoxes()[2].request.text, S("Unable to save " + Path("mono.wbmp") +
                 " (WBMP files hold black and white only, which this program does not write)"));
     EXPECT_EQ(ScriptedPasses::runs.load(), 1);
     EXPECT_EQ(std::pair(ReadFileBytes(deep), ReadFileBytes(Path("mono.wbmp"))), std::pair(deepBefore, monoBefore));

@@ -104,8 +104,7 @@ TEST_F(CliRun, NoResultReplacesAnInputOrAnotherResult) {
     const std::pair<std::vector<std::string>, const char*> sideBySide[] = {
         {{"--overwrite", "--before-after", path("a.png"), "-o", path("x.png")}, "must name a file other than"},
         {{"--overwrite", "--before-after", path("x.png"), "-o", path("x.png")}, "must name a file other than"},
-        {{"--before-after", path("other.png"), "-o", path("y.png")}, "already exists"},
-    };
+        {{"--before-after", path("other.png"), "-o", path("y.png")}, "already exists"}};
     for (const auto& [options, refusal] : sideBySide) {
         std::vector<std::string> args = options;
         args.insert(args.end(), {"--quiet", path("a.png")});

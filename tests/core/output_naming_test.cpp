@@ -11,8 +11,7 @@ TEST(BatchOutputPath, PrependAfterTheLaterSeparatorAppendBeforeTheLastDot) {
         {"/a.png", "x", "", "/xa.png"}, {"photo.tar.gz", "x", "_1", "xphoto.tar_1.gz"},
         {"photo.tga", "pre-", "-post", "pre-photo-post.tga"}, {".png", "", "_1", "_1.png"},  // all extension
         {"/p/a.jpg", "", "", "/p/a.jpg"}, {"/p/photo", "", "_new", "/p/photo_new"},
-        {"/p.d/photo", "", "_new", "/p.d/photo_new"}, {"photo", "", "_new", "photo_new"},
-    };
+        {"/p.d/photo", "", "_new", "/p.d/photo_new"}, {"photo", "", "_new", "photo_new"}};
     for (const auto& [path, prepend, append, result] : rows) {
         bool changed = *path == '/';  // whatever it held before is overwritten
         EXPECT_EQ(result, BatchOutputPath(String(path), String(prepend), String(append), &changed).str()) << path;

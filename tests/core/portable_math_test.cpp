@@ -160,8 +160,7 @@ TEST(PortableMath, EdgeArguments) {
         {{Sin, 0x1.5ea98c212b3a3p+7, 0}, -0x1.2044cb9617213p-1}, {{Sin, 0x1.2110ab181844p+12, 0}, 0x1.286636f6c3e81p-1},
         {{Cos, 0x1.d5a9d4bc7d514p+10, 0}, 0x1.ffe8d80a8b99bp-1},
         {{Pow, 0x1.a6937ca13c7c7p+6, 0x1.4f014d99de07fp+2}, 0x1.245b92df8e099p+35},
-        {{Pow, 0x1.63e02b7e01a39p+6, -0x1.ba491a869123p+3}, 0x1.6ad1df6d363e4p-90},
-    };
+        {{Pow, 0x1.63e02b7e01a39p+6, -0x1.ba491a869123p+3}, 0x1.6ad1df6d363e4p-90}};
     for (const auto& [c, expected] : cases)
         EXPECT_TRUE(sameBits(ours(c), expected))
             << Names[c.f] << std::hexfloat << "(" << c.x << ", " << c.y << ") = " << ours(c);

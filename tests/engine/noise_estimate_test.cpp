@@ -122,8 +122,7 @@ TEST(NoiseProfile, ReadsNoiseByScaleChannelAndTone) {
     } rows[] = {
         {"white", false, 1, {4.90f, 2.45f, 1.22f}, {11.31f, 5.66f, 2.83f}},
         {"shared", true, 1, {8.0f, 4.0f, 2.0f}, {0.0f, 0.0f, 0.0f}},
-        {"2x2 cells", false, 2, {-1.0f, 4.90f, 2.45f}, {-1.0f, 11.31f, 5.66f}},
-    };
+        {"2x2 cells", false, 2, {-1.0f, 4.90f, 2.45f}, {-1.0f, 11.31f, 5.66f}}};
     for (const auto& row : rows) {
         const NoiseProfile p = estimateNoiseProfile(cameraLikePicture(8.0, 8.0, row.shared, row.cell));
         for (int k = 0; k < NoiseProfile::Scales; ++k) {

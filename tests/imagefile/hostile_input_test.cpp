@@ -112,8 +112,7 @@ TEST(HostileInput, MalformedHeadersFailWithoutAllocating) {
          {'G', 'I', 'F', '8', '9', 'a', 0xFF, 0xFF, 0xFF, 0xFF, 0x80, 0, 0, 0, 0, 0, 255, 255, 255, 0x2C, 0, 0, 0, 0,
           1, 0, 1, 0, 0, 2, 2, 0x44, 0x01, 0, 0x3B}, ImageFileGif},
         {"huge icon", iconFile(65535, 32, 0), ImageFileIco}, {"RLE8 icon", iconFile(4, 8, 1), ImageFileIco},
-        {"RLE4 icon", iconFile(4, 4, 2), ImageFileIco},
-        {"BMP of width 0", bmpFile(0, 4, 24, 0, 64), ImageFileBmp},
+        {"RLE4 icon", iconFile(4, 4, 2), ImageFileIco}, {"BMP of width 0", bmpFile(0, 4, 24, 0, 64), ImageFileBmp},
         {"BMP header of 15 bytes", withHeaderSize(bmpFile(4, 4, 24, 0, 64), 15), ImageFileBmp},
         {"BMP of height 0", bmpFile(4, 0, 24, 0, 64), ImageFileBmp},
         {"BMP of 30000 bits", bmpFile(4, 4, 30000, 0, 64), ImageFileBmp},
@@ -131,8 +130,7 @@ TEST(HostileInput, MalformedHeadersFailWithoutAllocating) {
         {"WBMP of width 0", {0, 0, 0, 4}, ImageFileWbmp}, {"WBMP of type 1", {1, 0, 4, 4, 0, 0, 0, 0}, ImageFileWbmp},
         {"WBMP width in six bytes", {0, 0, 0x80, 0x80, 0x80, 0x80, 0x81, 1, 0x80}, ImageFileWbmp},
         {"WBMP width of 1 in six bytes", {0, 0, 0x80, 0x80, 0x80, 0x80, 0x80, 1, 1, 0}, ImageFileWbmp},
-        {"WBMP missing its last row", {0, 0, 8, 2, 0xFF}, ImageFileWbmp},
-    };
+        {"WBMP missing its last row", {0, 0, 8, 2, 0xFF}, ImageFileWbmp}};
     for (const auto& [what, bytes, type] : rows) EXPECT_FALSE(decodes(bytes, type)) << what;
     EXPECT_TRUE(decodes(withHeaderSize(bmpFile(4, 4, 24, 0, 4200), 4096), ImageFileBmp));  // the largest header taken
 }
@@ -297,8 +295,7 @@ TEST(HostileInput, EveryTruncationOfEveryFormatIsSafe) {
     const std::tuple<ImageFileType, bool, bool> sources[] = {
         {ImageFileBmp, false, false}, {ImageFileGif, false, false}, {ImageFileIco, true, false},
         {ImageFileIco, false, false}, {ImageFileTga, true, false},  {ImageFilePcx, true, false},
-        {ImageFilePng, true, true},   {ImageFileJpeg, false, true}, {ImageFileTiff, true, true},
-    };
+        {ImageFilePng, true, true},   {ImageFileJpeg, false, true}, {ImageFileTiff, true, true}};
     for (const auto& [type, translucent, cutFails] : sources) {
         std::vector<uint8_t> file = encoded(type, 23, 19, translucent);
         for (size_t n = 0; n < file.size(); n += file.size() > 600 ? file.size() / 300 : 1) {

@@ -65,10 +65,10 @@ TEST(JpegExif, ADensityPerCentimetreIsReadPerInch) {
         ASSERT_EQ(0, std::memcmp(jpeg.data + 6, "JFIF", 5));
         EXPECT_EQ(0, std::memcmp(jpeg.data + 13, written, 5)) << x << " " << y;
     }
-    const uint8_t density[] = {2, 0, 118, 0, 40};  // per centimetre: 118 across, 40 down
+    const uint8_t density[] = {2, 0, 118, 0, 100};  // per centimetre: 118 across, 100 down
     std::memcpy(jpeg.data + 13, density, sizeof density);
     ASSERT_FALSE(decoded(jpeg, ImageFileJpeg, &metadata).isEmpty());
-    EXPECT_EQ(std::pair(299, 101), std::pair(metadata.dpiX, metadata.dpiY));
+    EXPECT_EQ(std::pair(299, 254), std::pair(metadata.dpiX, metadata.dpiY));
 }
 
 TEST(JpegExif, AGreyscaleOriginalIsSavedAsGreyscaleAtItsOwnSize) {

@@ -161,7 +161,9 @@ TEST(Exif, HostileBlocksAreRefusedWithoutReadingOutside) {
         wide.append("\x12\x01\3\0\1\0\0\0\6\0\0\0", 12);
         for (int i = 1; i < count; ++i) wide.append("\0\1\3\0\1\0\0\0\1\0\0\0", 12);
         wide.append(4, '\0');
-        EXPECT_EQ(count == 1024 ? 6 : 1, exifOrientation(reinterpret_cast<const uint8_t*>(wide.data()), wide.size()));
+        const auto* bytes = reinterpret_cast<const uint8_t*>(wide.data());
+        EXPECT_EQ(count == 1024 ? 6 : 1, exifOrientation(bytes, wide.size()));
+        EXPECT_EQ(1, exifOrientation(bytes, wide.size() - 1));  // its link cut short: the directory is refused
     }
     // Values may lie right after the header, before the first directory: a resolution of 72/1 at 8.
     const std::string early = std::string("Exif\0\0II*\0\x10\0\0\0\x48\0\0\0\x01\0\0\0", 22) +
