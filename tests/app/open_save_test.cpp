@@ -40,7 +40,7 @@ TEST_F(WizardTest, FailedLoadsSayWhyAndReturnToStepOne) {
         EXPECT_EQ(headless::Title(), S("Vistrel - " + path + " (Load failed)"));
         // Back to the first page, with nothing of the batch or the photo left.
         EXPECT_FALSE(wizard->optionsPresent || !wizard->batchWidgets.empty() || wizard->stripWidgets.empty());
-        EXPECT_TRUE(wizard->widthField == nullptr && wizard->source.isEmpty());
+        EXPECT_TRUE(!wizard->widthField && !wizard->step2Label && !wizard->helpButton && wizard->source.isEmpty());
         EXPECT_EQ(wizard->zoom, 256);
     }
     // Only the run's first Open dialog starts in the samples beside the program.
