@@ -215,9 +215,9 @@ std::map<std::string, std::vector<std::string>> referencesOf(const std::string& 
             continue;
         const std::string stem = row.path.substr(0, row.path.size() - 4);
         std::string reference = okPaths.count(stem + ".png") ? stem + ".png" : stem + ".0.png";
-        // A still picture made of another file's pixels, which a PNG renders (the LZW code tests).
-        const size_t named = row.note.find("first frame pixels = ") + 21;
-        if (named != 20 && row.note.find("frames expected") == std::string::npos)
+        const std::string pixels = "first frame pixels = ";  // a still picture of another file's, as the LZW tests
+        const size_t at = row.note.find(pixels), named = at + pixels.size();
+        if (at != std::string::npos && row.note.find("frames expected") == std::string::npos)
             reference = row.path.substr(0, row.path.rfind('/') + 1) +
                         row.note.substr(named, row.note.find(".rgba", named) - named) + ".png";
         if (okPaths.count(reference)) references[row.path].push_back(reference);
