@@ -159,7 +159,7 @@ TEST(HostileInput, AbsurdOffsetsFail) {
 }
 
 // An old tool's 32-bit icon leaves alpha zero for the mask to say what shows; mask bytes past the colours are no alpha.
-TEST(HostileInput, AnIconWithoutAlphaTakesItsMask) {
+TEST(HostileInput, AnIconTakesItsMaskOnlyWithoutAlpha) {
     std::vector<uint8_t> ico = encoded(ImageFileIco, 32, 2, true);  // 32 bits, the mask all shown
     for (size_t at = 22 + 40 + 3; at < 22 + 40 + 2 * 128; at += 4) ico[at] = 0;
     ico[22 + 40 + 2 * 128 + 3] = 0x01;  // the bottom row's last pixel is masked out
@@ -167,6 +167,8 @@ TEST(HostileInput, AnIconWithoutAlphaTakesItsMask) {
     const std::vector<uint32_t> shown = pixels(decoded(ico, ImageFileIco));
     EXPECT_EQ(63, std::count_if(shown.begin(), shown.end(), [](uint32_t p) { return p >> 24 == 255; }));
     EXPECT_EQ(0u, shown.back() >> 24);
+    ico[22 + 40 + 3] = 7;  // one alpha in the bottom row, and the fourth bytes are the alpha of all the icon
+    EXPECT_EQ(std::pair(7u, 0u), std::pair(decoded(ico, ImageFileIco).at(0, 1) >> 24, decoded(ico, ImageFileIco).at(0, 0) >> 24));
     // A 1-bit icon one pixel wide: its row of colour and its row of mask take four bytes each.
     std::vector<uint8_t> mono = iconFile(1, 1, 0);
     mono[22 + 40 + 4 + 4] = 0x80;
@@ -274,6 +276,8 @@ TEST(HostileInput, LzwCodesOutOfRangeFail) {
     std::vector<uint8_t> tiles(gif.begin(), gif.end() - 1);
     tiles.insert(tiles.end(), gif.begin() + 19, gif.end());
     tiles[31] = 0x4C;  // colour 1, then the end code
+    EXPECT_TRUE(decodes(tiles, ImageFileGif));
+    tiles[44] = 12;  // so does a later image whose code size cannot occur
     EXPECT_TRUE(decodes(tiles, ImageFileGif));
 }
 

@@ -129,8 +129,8 @@ TEST(PhotoFormats, WritersFollowTheSourceAndTheQuality) {
             EXPECT_LT(low.length, high.length) << quality;
         }
     }
-    // A lossless source makes a lossless WebP (VP8L), alpha and all.
-    photo.at(3, 4) = packPixel(9, 8, 7, 60);
+    // A lossless source makes a lossless WebP (VP8L), alpha and all, even the colour under a clear pixel.
+    photo.at(3, 4) = packPixel(9, 8, 7, 60), photo.at(5, 6) = packPixel(90, 80, 70, 0);
     metadata.lossless = true;
     ByteArray kept;
     ASSERT_TRUE(encode(photo, ImageFileWebp, 30, &metadata, kept));

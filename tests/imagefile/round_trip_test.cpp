@@ -51,12 +51,12 @@ TEST(RoundTrip, LosslessTypesGiveBackTheSamePixelsAtOddSizes) {
         rowsPerStrip = le16(entries + 12 * i) == 278 ? le16(entries + 12 * i + 8) : rowsPerStrip;
     EXPECT_EQ(224u, rowsPerStrip);
     // Past 64 KB a BMP's sizes need all 32 bits of their fields, its pixels start after the headers, in one plane of
-    // 24 bits; a PCX gives 96 dpi and says its palette is colour.
+    // 24 bits, at 96 dpi (3779 pixels a metre) across and down; a PCX gives 96 dpi and says its palette is colour.
     ByteArray bmp;
     ASSERT_TRUE(encode(makePhoto(160, 160), ImageFileBmp, 90, nullptr, bmp));
     const auto le32 = [&](int32_t at) { return le16(bmp.data + at) | le16(bmp.data + at + 2) << 16; };
-    EXPECT_EQ(std::tuple(uint32_t(bmp.length), 54u, 1u | 24u << 16, uint32_t(bmp.length - 54)),
-              std::tuple(le32(2), le32(10), le32(26), le32(34)));
+    EXPECT_EQ(std::tuple(uint32_t(bmp.length), 54u, 1u | 24u << 16, uint32_t(bmp.length - 54), 3779u, 3779u),
+              std::tuple(le32(2), le32(10), le32(26), le32(34), le32(38), le32(42)));
     ASSERT_TRUE(encode(makePhoto(1, 2), ImageFileBmp, 90, nullptr, bmp));  // over the larger one's bytes
     EXPECT_EQ(std::pair(0, 0), std::pair(+bmp.data[57], +bmp.data[61]));  // each row's padding
     ASSERT_TRUE(encode(makePhoto(3, 2), ImageFilePcx, 90, nullptr, pcx));
