@@ -147,9 +147,8 @@ TEST(TiffLayouts, AnExtraSampleIsAlphaOnlyWhenMarkedAndOnlyPremultipliedColoursA
           {3u, 1u, 100, 128, 0x80C7C7C7u}, {1u, 1u, 1, 1, 0x01FFFFFFu}, {3u, 1u, 1, 1, 0x01FFFFFFu}}) {
         std::vector<uint8_t> file = extraSampleTiff(colours, 8, extra, std::vector<uint8_t>(colours, uint8_t(value)));
         file.push_back(uint8_t(alpha));
-        Bitmap b;
-        decode(b, file.data(), file.size(), ImageFileTiff, nullptr);
-        EXPECT_EQ(pixel, b.at(0, 0)) << colours << " colours, extra " << extra << ", " << value << " at " << alpha;
+        EXPECT_EQ(pixel, decoded(file, ImageFileTiff).at(0, 0))
+            << colours << " colours, extra " << extra << ", " << value << " at " << alpha;
     }
 }
 

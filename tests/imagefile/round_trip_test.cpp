@@ -125,9 +125,7 @@ TEST(RoundTrip, TheWbmpWriterKeepsATwoColourPicture) {
         ASSERT_TRUE(two.allocate(w, h, 1, false));
         two.paletteSize = 2;
         two.palette[1] = 0x0000FF;  // not black: white
-        for (int32_t y = 0; y < h; ++y)
-            for (int32_t x = 0; x < w; ++x)
-                two.rowFromTop(y)[x] = (x * 7 + y) % 3 == 0;
+        for (int32_t i = 0; i < w * h; ++i) two.rowFromTop(i / w)[i % w] = (i % w * 7 + i / w) % 3 == 0;
         ByteArray bytes;
         ASSERT_EQ(fits, encodeWbmp(two, bytes)) << w;
         EXPECT_TRUE(!fits || (decodeWbmp(bytes.data, size_t(bytes.length), back) && back.pixels.width == w &&
@@ -146,8 +144,7 @@ TEST(GifReading, InterlacedRowsLandInPassOrder) {
     cut.insert(cut.end(), {0x2C, 0, 0, 0, 0, 1, 0, 8, 0, 0x40, 3, 3, 0x08, 0x24, 0x86, 0, 0x3B});
     gif.insert(gif.end(), {0x2C, 0, 0, 0, 0, 1, 0, 8, 0, 0x40, 3, 6, 0x08, 0x24, 0x86, 0x31, 0x75, 0x09, 0, 0x3B});
     for (const auto& [file, whole] : {std::pair{gif, true}, {cut, false}}) {
-        Bitmap bitmap;
-        decode(bitmap, file.data(), file.size(), ImageFileGif, nullptr);
+        const Bitmap bitmap = decoded(file, ImageFileGif);
         ASSERT_EQ(8, bitmap.height);
         for (int32_t r = 0; r < 8; ++r)
             EXPECT_EQ(packPixel(30 * (r % 2 && !whole ? 7 : r), 0, 0), bitmap.at(0, r)) << whole << " row " << r;

@@ -98,9 +98,10 @@ inline void putLe32(std::vector<uint8_t>& v, size_t i, uint32_t x) { putLe16(v, 
 inline uint32_t le16(const uint8_t* p) { return p[0] | (p[1] << 8); }
 
 inline Bitmap decoded(const ByteArray& bytes, ImageFileType type, PhotoMetadata* metadata = nullptr) {
-    Bitmap b;
-    decode(b, bytes.data, static_cast<size_t>(bytes.length), type, metadata);
-    return b;
+    Bitmap b; decode(b, bytes.data, static_cast<size_t>(bytes.length), type, metadata); return b;
+}
+inline Bitmap decoded(const std::vector<uint8_t>& bytes, ImageFileType type) {
+    Bitmap b; decode(b, bytes.data(), bytes.size(), type, nullptr); return b;
 }
 
 // The photos made by scripts/make_photo_test_files.py.
