@@ -71,10 +71,10 @@ bool Bitmap::clipLine(int32_t& x0, int32_t& y0, int32_t& x1, int32_t& y1, const 
 
     if (y0 < top && y1 < top) return false;
     if (y0 > bottom && y1 > bottom) return false;
+    // y0 <= y1 still (an end moved along the segment keeps its order in y):
+    // only the first end can lie above, only the second below.
     if (y0 < top) moveOntoEdge(y0, x0, y1, x1, top);
-    else if (y1 < top) moveOntoEdge(y1, x1, y0, x0, top);
-    if (y0 > bottom) moveOntoEdge(y0, x0, y1, x1, bottom);
-    else if (y1 > bottom) moveOntoEdge(y1, x1, y0, x0, bottom);
+    if (y1 > bottom) moveOntoEdge(y1, x1, y0, x0, bottom);
 
     // Moving onto a y edge can push x back outside when the segment only
     // grazed a corner region: nothing of it is inside then.

@@ -1,6 +1,7 @@
 #include "wizard_fixture.h"
 
 #include "app/pyramid.h"
+#include "ui/color_rect.h"
 #include "platform/window_manager.h"
 
 #include <algorithm>
@@ -229,6 +230,7 @@ TEST_F(PreviewPanelTest, TheViewFollowsTheWindowsSize) {
     Show(Gradient(600, 400));
     headless::Resize(*wizard, {1000, 800});
     EXPECT_EQ(wizard->root.bounds, Rect(0, 0, 1000, 800));
+    EXPECT_EQ(wizard->background->bounds, wizard->root.bounds);
     EXPECT_EQ(wizard->viewPicture.bounds(), Rect(0, 0, 650, 530));
     headless::Resize(*wizard, {1000, 700});  // taller or shorter alone
     EXPECT_EQ(wizard->viewPicture.bounds(), Rect(0, 0, 650, 430));

@@ -48,6 +48,7 @@ std::vector<PassParams> everyPresetsParams() {
     std::vector<PassParams> all;
     for (const Preset& preset : Presets) all.push_back(settingsFromOptions(preset.options()).pass1);
     all.push_back(settingsFromOptions(OptionValues{}).pass2);
+    all.push_back(settingsFromOptions(OptionValues{0, 100, 100, 0, 0}).pass1);  // 128 candidates, the most kept
     return all;
 }
 

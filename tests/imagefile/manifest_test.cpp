@@ -141,6 +141,9 @@ TEST(TiffLayouts, AnExtraSampleIsAlphaOnlyWhenMarkedAndOnlyPremultipliedColoursA
         ASSERT_TRUE(decodeImage(file.data(), file.size(), ImageFileTiff, image)) << extra;
         EXPECT_EQ(extra != 0, image.hasAlpha()) << extra;
     }
+    std::vector<uint8_t> unknown = extraSampleTiff(1, 12, 2, {0x80, 0x08, 0});
+    putLe16(unknown, 66, 99);  // a photometric interpretation no one defined is not read as grey
+    EXPECT_TRUE(decoded(unknown, ImageFileTiff).isEmpty());
     // At 8 bits, grey or RGB, premultiplied (associated) colours are divided out and straight ones kept.
     for (auto [colours, extra, value, alpha, pixel] :
          {std::tuple(1u, 2u, 100, 128, 0x80646464u), {1u, 1u, 50, 128, 0x80646464u}, {3u, 2u, 100, 128, 0x80646464u},
