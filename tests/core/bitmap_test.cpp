@@ -39,6 +39,7 @@ TEST(Bitmap, CropCopiesItsRectAndAnEmptyRectGivesAnEmptyPicture) {
     EXPECT_EQ(Rect(0, 0, 2, 2), crop.bounds());
     EXPECT_EQ((std::vector<uint32_t>{5, 6, 9, 10}), pixels(crop));
     EXPECT_TRUE(crop.cropFrom(source, Rect(2, 1, 2, 3)) && crop.isEmpty());
+    EXPECT_TRUE(!crop.cropFrom(source, Rect(0, 0, 0x7fffffff, 0x7fffffff)) && crop.isEmpty());  // past the size limit
 }
 
 TEST(Bitmap, LinesClipAndDraw) {
