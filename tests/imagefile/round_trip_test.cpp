@@ -51,7 +51,7 @@ TEST(RoundTrip, LosslessTypesGiveBackTheSamePixelsAtOddSizes) {
         rowsPerStrip = le16(entries + 12 * i) == 278 ? le16(entries + 12 * i + 8) : rowsPerStrip;
     EXPECT_EQ(224u, rowsPerStrip);
     // Past 64 KB a BMP's sizes need all 32 bits of their fields, its pixels start after the headers, in one plane of
-    // 24 bits, at 96 dpi (3779 pixels a metre) across and down; a PCX gives 96 dpi and says its palette is colour.
+    // 24 bits at 96 dpi (3779 pixels a metre) both ways; a PCX, version 5, gives 96 dpi and says its palette is colour.
     ByteArray bmp;
     ASSERT_TRUE(encode(makePhoto(160, 160), ImageFileBmp, 90, nullptr, bmp));
     const auto le32 = [&](int32_t at) { return le16(bmp.data + at) | le16(bmp.data + at + 2) << 16; };
@@ -60,7 +60,8 @@ TEST(RoundTrip, LosslessTypesGiveBackTheSamePixelsAtOddSizes) {
     ASSERT_TRUE(encode(makePhoto(1, 2), ImageFileBmp, 90, nullptr, bmp));  // over the larger one's bytes
     EXPECT_EQ(std::pair(0, 0), std::pair(+bmp.data[57], +bmp.data[61]));  // each row's padding
     ASSERT_TRUE(encode(makePhoto(3, 2), ImageFilePcx, 90, nullptr, pcx));
-    EXPECT_EQ(std::tuple(96u, 96u, 1), std::tuple(le16(pcx.data + 12), le16(pcx.data + 14), +pcx.data[68]));
+    EXPECT_EQ(std::tuple(5, 96u, 96u, 1),
+              std::tuple(+pcx.data[1], le16(pcx.data + 12), le16(pcx.data + 14), +pcx.data[68]));
 }
 
 TEST(RoundTrip, AnAlphaChannelIsWrittenOnlyWhenAPixelIsBelow255) {
@@ -95,8 +96,11 @@ TEST(RoundTrip, EachWriterTakesTheLargestSidesItsTypeHolds) {
 
     ByteArray file;
     ASSERT_TRUE(encode(icon, ImageFileIco, 90, nullptr, file));
-    // The directory entry's reserved byte and its one plane, which readers check.
-    EXPECT_EQ(std::pair(0, 1), std::pair(+file.data[6 + 3], file.data[6 + 4] | file.data[6 + 5] << 8));
+    // The directory entry's reserved byte and its one plane, which readers check; the bitmap's one plane and the size
+    // of its pixels and mask, all that follows its 40-byte header.
+    EXPECT_EQ(std::tuple(0, 1u, 1u, uint32_t(file.length - 62)),
+              std::tuple(+file.data[9], le16(file.data + 10), le16(file.data + 34),
+                         le16(file.data + 42) | le16(file.data + 44) << 16));
     // GIF, TGA, PCX hold 65535 a side; libjpeg stops at 65500 (JPEG, a TIFF's strips), failing with nothing written.
     for (ImageFileType type : {ImageFileGif, ImageFileTga, ImageFilePcx})
         for (auto [w, h, fits] : {std::tuple{65535, 1, true}, {1, 65535, true}, {65536, 1, false}, {1, 65536, false}})
