@@ -32,10 +32,7 @@ TEST(Event, AutoResetsAndTimesOut) {
 TEST(CriticalSection, OwnerMayEnterAgain) {
     Watchdog watchdog("entering a critical section twice");
     CriticalSection cs;
-    cs.Enter();
-    cs.Enter();
-    cs.Leave();
-    cs.Leave();
+    cs.Enter(), cs.Enter(), cs.Leave(), cs.Leave();
     Lock lock(cs);
 }
 
@@ -56,8 +53,7 @@ TEST(Thread, StartsOnceUntilJoined) {
     waiter.released = true;
     waiter.release.Set();
     waiter.Join();
-    EXPECT_EQ(waiter.runs, 1);
-    EXPECT_FALSE(waiter.IsStarted());
+    EXPECT_TRUE(waiter.runs == 1 && !waiter.IsStarted()) << waiter.runs;
     ASSERT_TRUE(waiter.Start());
     waiter.release.Set();
     waiter.Join();

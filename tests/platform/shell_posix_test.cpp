@@ -51,10 +51,10 @@ TEST(PicturesFolder, TheDesktopsChoiceThenPicturesThenHome) {
                                                       "XDG_DESKTOP_DIR=\"$HOME/Desktop\"\n"
                                                       "XDG_PICTURES_DIR=\"$HOME/Fotos\"\n";
     for (const char* folder : {"/Desktop", "/Fotos", "/Pictures"}) mkdir((home + folder).c_str(), 0755);
-    EXPECT_EQ(PicturesFolder().str(), home + "/Fotos");
-    rmdir((home + "/Fotos").c_str());
-    EXPECT_EQ(PicturesFolder().str(), home + "/Pictures");
-    rmdir((home + "/Pictures").c_str());
+    for (const std::string chosen : {"/Fotos", "/Pictures"}) {
+        EXPECT_EQ(PicturesFolder().str(), home + chosen);
+        rmdir((home + chosen).c_str());
+    }
     EXPECT_EQ(PicturesFolder().str(), home);
     // A path of its own rather than one under $HOME.
     std::ofstream(home + "/.config/user-dirs.dirs") << "XDG_PICTURES_DIR=\"" + home + "/Desktop\"\n";

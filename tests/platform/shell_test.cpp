@@ -11,11 +11,10 @@
 #include <utility>
 
 TEST(ProgramFolder, CutsAfterTheLastSeparator) {
-    EXPECT_EQ(ProgramFolderFromPath("/opt/vistrel/bin/vistrel", 24), "/opt/vistrel/bin/");
-    EXPECT_EQ(ProgramFolderFromPath("C:\\Programs\\Vistrel\\vistrel.exe", 31), "C:\\Programs\\Vistrel\\");
-    EXPECT_EQ(ProgramFolderFromPath("/a\\b/c", 6), "/a\\b/");
-    EXPECT_EQ(ProgramFolderFromPath("vistrel", 7), "");
-    EXPECT_EQ(ProgramFolderFromPath("/x", -1), "");  // the lookup failed
+    for (const auto& [path, length, folder] : {std::tuple{"/opt/vistrel/bin/vistrel", 24, "/opt/vistrel/bin/"},
+             {"C:\\Programs\\Vistrel\\vistrel.exe", 31, "C:\\Programs\\Vistrel\\"}, {"/a\\b/c", 6, "/a\\b/"},
+             {"vistrel", 7, ""}, {"/x", -1, ""}})  // the last: the lookup failed
+        EXPECT_EQ(ProgramFolderFromPath(path, length), folder) << path;
     // A path that fills the lookup's buffer may have been cut.
     const std::string longest(static_cast<size_t>(ProgramPathBufferSize), '/');
     EXPECT_EQ(ProgramFolderFromPath(longest.c_str(), ProgramPathBufferSize - 2).length, ProgramPathBufferSize - 2);
