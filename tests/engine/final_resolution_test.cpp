@@ -28,4 +28,5 @@ TEST(FinalResolution, TheMemoryEstimateIsTheSameForAPictureOnItsSide) {
     settings.pass1.patchRadius = 9;
     EXPECT_EQ(EstimatedProcessingBytes(4000, 30, settings), EstimatedProcessingBytes(30, 4000, settings));
     EXPECT_EQ(0u, EstimatedProcessingBytes(4000, 0, settings) + EstimatedProcessingBytes(0, 4000, settings));
+    EXPECT_LT(0u, EstimatedProcessingBytes(1, 1, settings));  // but one pixel needs memory
 }

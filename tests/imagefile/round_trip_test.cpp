@@ -39,8 +39,10 @@ TEST(RoundTrip, LosslessTypesGiveBackTheSamePixelsAtOddSizes) {
     ByteArray gif;
     ASSERT_TRUE(encode(makePhoto(1, 1), ImageFileGif, 90, nullptr, gif));
     EXPECT_EQ(0, std::memcmp(gif.data + gif.length - 9, "\0\0\0\2\2\x44\1\0\x3b", 9));
-    // libtiff starts its directory on an even offset: the byte it skips after the data is 0, not what memory held.
+    // libtiff starts its directory on an even offset: the byte it skips after the data is 0, not what memory held
+    // (here, the bytes of a file the same array held before).
     ByteArray tiff;
+    tiff.Assign(std::string(4096, '\xff').data(), 4096);
     ASSERT_TRUE(encode(makePhoto(1, 3), ImageFileTiff, 90, nullptr, tiff));
     const uint32_t directory = le16(tiff.data + 4) | le16(tiff.data + 6) << 16;  // little-endian, as libtiff writes
     EXPECT_EQ(0xD900, tiff.data[directory - 2] << 8 | tiff.data[directory - 1]);
