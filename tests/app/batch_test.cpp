@@ -16,16 +16,14 @@ TEST_F(BatchTest, EmptyNamesAskBeforeOverwritingAndNoStartsNothing) {
     EXPECT_EQ(LastText(), "No batch names specified - the original images on disk will be overwritten with the "
                           "results. Are you sure?");
     EXPECT_TRUE(!LastMessage()->request.yesIsDefault && LastMessage()->request.icon == MessageIcon::Warning);
-    EXPECT_EQ(std::pair(wizard->jobMode, wizard->batchIndex), (std::pair<int32_t, int32_t>(JobIdle, -1)));
-    EXPECT_EQ(wizard->progressBar, nullptr);
+    EXPECT_TRUE(wizard->jobMode == JobIdle && wizard->batchIndex == -1 && !wizard->progressBar);
     Frames(5);
     EXPECT_EQ(ScriptedPasses::runs.load(), 0);
 
     // Yes overwrites the inputs, without asking again for each file.
     Apply({true});
     EXPECT_EQ(MessageCount(), 2);
-    EXPECT_EQ(Loaded(a).at(3, 3), Inverted(Gradient(10, 8).at(3, 3)));
-    EXPECT_EQ(Loaded(b).at(3, 3), Inverted(Gradient(12, 8).at(3, 3)));
+    for (auto [p, w] : {std::pair{a, 10}, {b, 12}}) EXPECT_EQ(Loaded(p).at(3, 3), Inverted(Gradient(w, 8).at(3, 3)));
 }
 
 TEST_F(BatchTest, AChangedResolutionAsksBetweenFactorsAndOneSize) {

@@ -26,8 +26,7 @@ TEST_F(WizardTest, FailedLoadsSayWhyAndReturnToStepOne) {
         const std::string path = Path(name);
         // A batch of two is loaded first, so the naming panel is up.
         OpenPaths({good, other});
-        ASSERT_TRUE(wizard->optionsPresent);
-        ASSERT_FALSE(wizard->batchWidgets.empty());
+        ASSERT_TRUE(wizard->optionsPresent && !wizard->batchWidgets.empty());
         EXPECT_EQ(wizard->step4Label->text, "Step 4 - apply and save (batch)");
         EXPECT_EQ(headless::Title(), S("Vistrel - " + good + " (1/2)"));
         EXPECT_EQ(wizard->fileNameLabel->text, "good.png");
@@ -71,8 +70,7 @@ TEST_F(WizardTest, ReplacingAnExistingFileAsksAndNoWritesNothing) {
     ASSERT_EQ(MessageCount(), 2);
     EXPECT_EQ(LastText(), cat + " already exists. Do you want to replace it?");
     const Bitmap saved = Loaded(cat);
-    ASSERT_EQ(saved.width, 24);
-    EXPECT_EQ(saved.at(5, 5), Inverted(Gradient(24, 16).at(5, 5)));
+    EXPECT_TRUE(saved.width == 24 && saved.at(5, 5) == Inverted(Gradient(24, 16).at(5, 5)));
 }
 
 TEST_F(WizardTest, AFailedSaveKeepsTheOriginalAndSaysSo) {
