@@ -101,8 +101,7 @@ TEST_F(BatchTest, AFileThatFailsIsReportedAndSkippedWithTheOptionsKept) {
 TEST_F(BatchTest, WhenTheLastFilesFailTheBatchEndsAtStepOne) {
     OpenPaths({WriteImage("a.png", Gradient(10, 8)), Path("gone.png")});
     Apply();
-    EXPECT_TRUE(Exists("a_new.png"));
-    EXPECT_EQ(wizard->batchIndex, -1);
+    EXPECT_TRUE(Exists("a_new.png") && wizard->batchIndex == -1);
     EXPECT_FALSE(wizard->optionsPresent || wizard->stripWidgets.empty());
 }
 
@@ -112,8 +111,7 @@ TEST_F(BatchTest, AnExistingOutputIsAskedAboutAndNoSkipsOnlyThatFile) {
     Apply({false});
     ASSERT_EQ(MessageCount(), 1);
     EXPECT_EQ(LastText(), Path("a_new.png") + " already exists. Do you want to replace it?");
-    EXPECT_EQ(ReadFileBytes(Path("a_new.png")), "keep me");
-    EXPECT_TRUE(Exists("b_new.png"));
+    EXPECT_TRUE(ReadFileBytes(Path("a_new.png")) == "keep me" && Exists("b_new.png"));
 }
 
 // Every result's name is checked before any file is touched: one naming another file of the batch stops it unstarted.
@@ -128,8 +126,7 @@ TEST_F(BatchTest, ABatchThatWouldReplaceOneOfItsOwnFilesNeverStarts) {
                           ", another file of this run, which must not be replaced before it is read. Choose other "
                           "batch names.");
     EXPECT_EQ(std::pair(wizard->batchIndex, ScriptedPasses::runs.load()), std::pair(-1, 0));
-    EXPECT_EQ(ReadFileBytes(aNew), before);
-    EXPECT_FALSE(Exists("a_new_new.png"));
+    EXPECT_TRUE(ReadFileBytes(aNew) == before && !Exists("a_new_new.png"));
 }
 
 // Before any work: an unwritable result type is reported, and replacing a file with less than it holds is asked about.

@@ -89,8 +89,7 @@ TEST_F(CliRun, NoResultReplacesAnInputOrAnotherResult) {
     EXPECT_EQ(1, run({"--quiet", "--overwrite", path("a.png"), path("a_new.png")}));
     EXPECT_TRUE(logged("Refusing to write " + path("a_new.png") + ": it is " + path("a_new.png") +
                        ", another file of this run")) << log;
-    EXPECT_EQ(aNew, readBytes("a_new.png"));
-    EXPECT_TRUE(exists("a_new_new.png"));
+    EXPECT_TRUE(aNew == readBytes("a_new.png") && exists("a_new_new.png"));
 
     // One photo named twice is enhanced once.
     EXPECT_EQ(1, run({"--quiet", "--overwrite", "--suffix", "", path("other.png"), dir + "/./other.png"}));

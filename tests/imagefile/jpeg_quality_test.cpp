@@ -22,6 +22,13 @@ TEST(JpegQuality, ReadsBackTheQualityAFileWasWrittenAt) {
     ByteArray png;  // no JPEG header at all, or no bytes
     ASSERT_TRUE(encode(picture, ImageFilePng, 90, nullptr, png));
     EXPECT_EQ(0, jpegQuality(png.data, static_cast<size_t>(png.length)) + jpegQuality(png.data, 0));
+    // Both tables count: quality 90's luminance beside quality 20's chrominance does not read 90 (each table has a
+    // marker of its own, the first at 20 after the JFIF header, the second 69 bytes on).
+    ByteArray mixed, low;
+    ASSERT_TRUE(encode(picture, ImageFileJpeg, 90, nullptr, mixed) && encode(picture, ImageFileJpeg, 20, nullptr, low));
+    ASSERT_EQ(std::pair(0xDB, 0xDB), std::pair(+mixed.data[90], +low.data[90]));
+    std::memcpy(mixed.data + 94, low.data + 94, 64);
+    EXPECT_LT(jpegQuality(mixed.data, size_t(mixed.length)), 90);
 
     const std::string dir = MakeScratchFolder("vistrel-quality");
     ASSERT_FALSE(dir.empty());
