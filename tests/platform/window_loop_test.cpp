@@ -140,8 +140,7 @@ TEST_F(HeadlessWindows, AFloodOfMessagesTakesSeveralPasses) {
     PostQuitMessage();
     journal.clear();
     MainLoop();
-    EXPECT_EQ(2500, handled);
-    EXPECT_EQ(Only("update").size(), 3u);
+    EXPECT_TRUE(handled == 2500 && Only("update").size() == 3u) << handled;
 }
 
 TEST_F(HeadlessWindows, QuitEndsTheLoopBeforeLaterMessages) {
