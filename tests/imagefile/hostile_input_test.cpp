@@ -165,6 +165,10 @@ TEST(HostileInput, AnIconTakesItsMaskOnlyWithoutAlpha) {
     EXPECT_EQ(0u, shown.back() >> 24);
     ico[22 + 40 + 3] = 7;  // one alpha in the bottom row, and the fourth bytes are the alpha of all the icon
     for (auto [y, alpha] : {std::pair{0, 0u}, {1, 7u}}) EXPECT_EQ(alpha, decoded(ico, ImageFileIco).at(0, y) >> 24);
+    // An 8-bit icon's pixels follow its palette: index 0 is its one colour, made white here.
+    std::vector<uint8_t> eight = iconFile(2, 8, 0);
+    eight[62] = eight[63] = eight[64] = 0xFF;
+    EXPECT_EQ(pixels(decoded(eight, ImageFileIco)), std::vector<uint32_t>(4, 0xFFFFFFFFu));
     // A 1-bit icon one pixel wide: its row of colour and its row of mask take four bytes each.
     std::vector<uint8_t> mono = iconFile(1, 1, 0);
     mono[22 + 40 + 4 + 4] = 0x80;

@@ -4,6 +4,7 @@
 #include "test_images.h"
 
 #include <gtest/gtest.h>
+#include <tiffio.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -130,6 +131,29 @@ std::vector<uint8_t> extraSampleTiff(uint32_t colours, uint32_t bits, uint32_t e
     for (size_t at = 134; at < 142; at += 2) putLe16(file, at, bits);
     file.insert(file.end(), px.begin(), px.end());
     return file;
+}
+
+// Grey with alpha, which our own reader takes, in 16 x 16 tiles on a picture 20 wide: the second tile holds 4 columns.
+TEST(TiffLayouts, TilesNarrowerThanThePictureLandSideBySide) {
+    const std::string path = testing::TempDir() + "tiles.tif";
+    TIFF* t = TIFFOpen(path.c_str(), "w");
+    ASSERT_NE(t, nullptr);
+    const uint16_t alpha = EXTRASAMPLE_UNASSALPHA;
+    for (auto [tag, value] : {std::pair{TIFFTAG_IMAGEWIDTH, 20}, {TIFFTAG_IMAGELENGTH, 4}, {TIFFTAG_BITSPERSAMPLE, 8},
+                              {TIFFTAG_SAMPLESPERPIXEL, 2}, {TIFFTAG_PHOTOMETRIC, 1}, {TIFFTAG_TILEWIDTH, 16},
+                              {TIFFTAG_TILELENGTH, 16}})
+        TIFFSetField(t, tag, value);
+    TIFFSetField(t, TIFFTAG_EXTRASAMPLES, 1, &alpha);
+    std::vector<uint8_t> tile(16 * 16 * 2, 255);
+    for (uint32_t left : {0u, 16u}) {
+        for (int32_t i = 0; i < 16 * 16; ++i) tile[2 * i] = uint8_t(10 * (left + i % 16));  // grey 10 x
+        TIFFWriteTile(t, tile.data(), left, 0, 0, 0);
+    }
+    TIFFClose(t);
+    const Bitmap picture = decoded(fileBytes(path), ImageFileTiff);
+    std::remove(path.c_str());
+    ASSERT_EQ(Rect(0, 0, 20, 4), picture.bounds());
+    for (int32_t x : {3, 15, 16, 19}) EXPECT_EQ(packPixel(10 * x, 10 * x, 10 * x, 255), picture.at(x, 3)) << x;
 }
 
 // 12-bit samples, which only our own reader takes: a second sample is alpha when it is marked associated (1) or
