@@ -328,6 +328,11 @@ TEST(Profile, ConversionGivesTheSameBitsEverywhereAndALargeProfileTravelsInJpeg)
     for (int32_t i = 0; i + 16 < broken.length; ++i)
         if (std::memcmp(broken.data + i, "ICC_PROFILE\0\2", 13) == 0) broken.data[i + 12] = 9;
     EXPECT_TRUE(!decoded(broken, ImageFileJpeg, &back).isEmpty() && back.icc.length == 0) << back.icc.length;
+    // 255 parts at most: a profile that fills them all is written, one byte more is left out.
+    for (const size_t size : {size_t{255 * 65519}, size_t{255 * 65519 + 1}}) {
+        ASSERT_TRUE(metadata.icc.SetLength(int32_t(size)) && encode(picture, ImageFileJpeg, 90, &metadata, saved));
+        EXPECT_EQ(size == 255 * 65519, size_t(saved.length) > size) << size;
+    }
 }
 
 TEST(Profile, ACmykJpegGoesThroughItsProfileToSrgb) {
