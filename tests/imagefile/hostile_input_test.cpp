@@ -52,9 +52,7 @@ std::vector<uint8_t> pcxFile(int32_t w, int32_t h, uint32_t planes, size_t dataB
 std::vector<uint8_t> encoded(ImageFileType type, int32_t w, int32_t h, bool translucent) {
     Bitmap photo = makePhoto(w, h, 5);
     if (translucent) photo.at(1, 1) &= 0x7FFFFFFF;
-    ByteArray out;
-    EXPECT_TRUE(encode(photo, type, 90, nullptr, out)) << type;
-    return bytesOf(out);
+    return bytesOf(encoded(photo, type));
 }
 
 void putBe16(std::vector<uint8_t>& v, size_t at, uint32_t x) { putLe16(v, at, (x >> 8 & 0xFF) | (x & 0xFF) << 8); }

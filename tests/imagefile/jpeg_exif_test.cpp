@@ -40,15 +40,10 @@ TEST(JpegExif, TheBlockTravelsByteForByteToASameSizeSaveAndIsRewrittenForAnother
     EXPECT_EQ(originalBlocks[0], std::string(metadata.exif.data, metadata.exif.data + metadata.exif.length));
 
     // Saved twice at the same size: the block is repeated each time.
-    for (int i = 0; i < 2; ++i) {
-        ByteArray saved;
-        ASSERT_TRUE(encode(picture, ImageFileJpeg, 90, &metadata, saved));
-        EXPECT_EQ(originalBlocks, exifBlocksOf(saved));
-    }
+    for (int i = 0; i < 2; ++i) EXPECT_EQ(originalBlocks, exifBlocksOf(encoded(picture, ImageFileJpeg, 90, &metadata)));
 
     // Another size: still a JFIF file, the block after it whole (it gives no size), its GPS directory and all.
-    ByteArray saved;
-    ASSERT_TRUE(encode(makeSmooth(picture.width + 1, picture.height), ImageFileJpeg, 90, &metadata, saved));
+    const ByteArray saved = encoded(makeSmooth(picture.width + 1, picture.height), ImageFileJpeg, 90, &metadata);
     EXPECT_EQ(originalBlocks, exifBlocksOf(saved));
     EXPECT_EQ(0, std::memcmp(saved.data + 6, "JFIF", 5));
 }
@@ -78,8 +73,7 @@ TEST(JpegExif, AGreyscaleOriginalIsSavedAsGreyscaleAtItsOwnSize) {
     Bitmap picture = decoded(grey, ImageFileJpeg, &metadata);
     // Colour drawn into the picture is stored as the nearest grey.
     picture.at(0, 0) = packPixel(255, 0, 0);
-    ByteArray saved;
-    ASSERT_TRUE(encode(picture, ImageFileJpeg, 90, &metadata, saved));
+    const ByteArray saved = encoded(picture, ImageFileJpeg, 90, &metadata);
     EXPECT_EQ(1, componentsOf(saved));
     const Bitmap back = decoded(saved, ImageFileJpeg);
     ASSERT_EQ(picture.width, back.width);

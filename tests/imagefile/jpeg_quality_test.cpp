@@ -12,15 +12,13 @@ namespace {
 TEST(JpegQuality, ReadsBackTheQualityAFileWasWrittenAt) {
     Bitmap picture = makePhoto(64, 48), flat = generated(16, 16, [](int32_t, int32_t) { return packPixel(200, 40, 90); });
     for (int32_t quality : {1, 5, 10, 20, 35, 50, 62, 75, 90, 100}) {
-        ByteArray bytes;
-        ASSERT_TRUE(encode(quality == 100 ? flat : picture, ImageFileJpeg, quality, nullptr, bytes));
+        const ByteArray bytes = encoded(quality == 100 ? flat : picture, ImageFileJpeg, quality);
         EXPECT_EQ(jpegQuality(bytes.data, static_cast<size_t>(bytes.length)), quality);
         EXPECT_EQ(0, jpegQuality(bytes.data, 20));  // cut inside the header, before any table
         // At 100 a flat colour comes back as it was, within what JPEG loses.
         EXPECT_LE(quality < 100 ? 0 : largestDifference(flat, decoded(bytes, ImageFileJpeg)), 2);
     }
-    ByteArray png;  // no JPEG header at all, or no bytes
-    ASSERT_TRUE(encode(picture, ImageFilePng, 90, nullptr, png));
+    const ByteArray png = encoded(picture, ImageFilePng);  // no JPEG header at all, or no bytes
     EXPECT_EQ(0, jpegQuality(png.data, static_cast<size_t>(png.length)) + jpegQuality(png.data, 0));
     // Both tables count: quality 90's luminance beside quality 20's chrominance does not read 90 (each table has a
     // marker of its own, the first at 20 after the JFIF header, the second 69 bytes on).

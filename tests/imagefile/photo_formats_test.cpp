@@ -48,9 +48,7 @@ TEST(PhotoFormats, DecodeUprightAsTheirOwnToolsDo) {
     PhotoMetadata raw;
     loadedPhoto("orientation_6.dng", &raw);
     EXPECT_TRUE(holds(raw.exif, "test camera"));
-    ByteArray saved;
-    ASSERT_TRUE(encode(loadedPhoto("orientation_6.dng"), ImageFileJpeg, 90, &raw, saved));
-    EXPECT_TRUE(holds(saved, "test camera"));
+    EXPECT_TRUE(holds(encoded(loadedPhoto("orientation_6.dng"), ImageFileJpeg, 90, &raw), "test camera"));
     const uint8_t exposure[] = {1, 0, 0, 0, 250, 0, 0, 0, 28, 0, 0, 0, 10, 0, 0, 0};
     EXPECT_TRUE(std::search(raw.exif.data, raw.exif.data + raw.exif.length, exposure, exposure + 16) !=
                 raw.exif.data + raw.exif.length);
@@ -87,10 +85,8 @@ TEST(PhotoFormats, AProfiledPhotoKeepsItsProfileThroughEveryNewType) {
     const Bitmap picture = makeSmooth(64, 48);
     for (ImageFileType type : {ImageFileWebp, ImageFileAvif, ImageFileJxl}) {
         SCOPED_TRACE(type);
-        ByteArray saved;
-        ASSERT_TRUE(encode(picture, type, 95, &metadata, saved));
         PhotoMetadata back;
-        const Bitmap result = decoded(saved, type, &back);
+        const Bitmap result = decoded(encoded(picture, type, 95, &metadata), type, &back);
         EXPECT_LE(largestDifference(picture, result), type == ImageFileWebp ? 0 : 16);  // as cjxl, at the saturated corner
         EXPECT_EQ(ProfileSpace::Rgb, profileSpace(back.icc.data, static_cast<size_t>(back.icc.length)));
     }
@@ -98,8 +94,7 @@ TEST(PhotoFormats, AProfiledPhotoKeepsItsProfileThroughEveryNewType) {
     // header, the profile becomes a box of its own, and the item's property numbers past it move up one.
     const char box[8] = {0, 0, 0, 8, 'f', 'r', 'e', 'e'};
     metadata.icc.Assign(box, 8);
-    ByteArray avif;
-    ASSERT_TRUE(encode(picture, ImageFileAvif, 95, &metadata, avif));
+    ByteArray avif = encoded(picture, ImageFileAvif, 95, &metadata);
     std::string bytes(reinterpret_cast<const char*>(avif.data), static_cast<size_t>(avif.length));
     const size_t colr = bytes.find("colrprof"), ipma = bytes.find("ipma");
     ASSERT_TRUE(colr != std::string::npos && ipma != std::string::npos);
@@ -111,9 +106,7 @@ TEST(PhotoFormats, AProfiledPhotoKeepsItsProfileThroughEveryNewType) {
     EXPECT_TRUE(largestDifference(picture, decoded(avif, ImageFileAvif, &none)) <= 16 && none.icc.length == 0);
     // A profile nothing can be made of leaves the pixels as they are in a type without profiles.
     metadata.icc = smallest;
-    ByteArray saved;
-    ASSERT_TRUE(encode(picture, ImageFileBmp, 95, &metadata, saved));
-    EXPECT_EQ(0, largestDifference(picture, decoded(saved, ImageFileBmp)));
+    EXPECT_EQ(0, largestDifference(picture, decoded(encoded(picture, ImageFileBmp, 95, &metadata), ImageFileBmp)));
 }
 
 TEST(PhotoFormats, WritersFollowTheSourceAndTheQuality) {
@@ -213,46 +206,38 @@ TEST(PhotoFormats, ResultsOfReadOnlyTypesGetAWritableName) {
 }
 
 TEST(PhotoFormats, CutAndOversizedFilesFailCleanly) {
+    // Decodes into b, over what it held, under a pixel limit, then puts the usual limit back; whether b came out empty.
+    Bitmap b;
+    const auto emptyWithin = [&b](uint64_t limit, const ByteArray& bytes, ImageFileType type) {
+        setDecodePixelLimit(limit);
+        decode(b, bytes.data, static_cast<size_t>(bytes.length), type, nullptr);
+        setDecodePixelLimit(uint64_t(1) << 28);
+        return b.isEmpty();
+    };
     for (const char* name : {"p3.webp", "animated.webp", "p3.heic", "alpha.avif", "p3.jxl", "orientation_6.dng"}) {
         SCOPED_TRACE(name);
         const ByteArray bytes = fileBytes(photoDir + name);
         const ImageFileType type = typeFromExtension(String(name));
-        Bitmap b;
         // Every cut fails or, where the format can stop early, stays in bounds (ASan watches); the whole file loads.
         for (int32_t length = 0; length < bytes.length; length += 1 + length / 8)
             decode(b, bytes.data, static_cast<size_t>(length), type, nullptr);
         decode(b, bytes.data, static_cast<size_t>(bytes.length), type, nullptr);
         EXPECT_FALSE(b.isEmpty());
-        // Refused by the size check before the library allocates.
-        setDecodePixelLimit(100);
-        decode(b, bytes.data, static_cast<size_t>(bytes.length), type, nullptr);
-        setDecodePixelLimit(uint64_t(1) << 28);
-        EXPECT_TRUE(b.isEmpty());
+        EXPECT_TRUE(emptyWithin(100, bytes, type));  // refused by the size check before the library allocates
     }
     // A 16 x 24 picture whose overlay claims a 30000 x 30000 canvas: libheif would fill 2.6 GB before reading a tile.
     const ByteArray overlay = fileBytes(std::string(VISTREL_IMAGEFILE_DATA) + "/heif/overlay-canvas-beyond-picture.avif");
     EXPECT_TRUE(decoded(overlay, ImageFileAvif).isEmpty());
     // A picture of exactly the limit loads; one pixel more is refused.
-    Bitmap b;
     for (const char* name : {"p3.png", "p3.webp", "p3.jxl", "orientation_6.dng"}) {
         const ByteArray bytes = fileBytes(photoDir + name);
         const uint64_t pixels = decoded(bytes, typeFromExtension(String(name))).pixelCount();
-        for (const uint64_t limit : {pixels, pixels - 1}) {
-            setDecodePixelLimit(limit);
-            decode(b, bytes.data, static_cast<size_t>(bytes.length), typeFromExtension(String(name)), nullptr);
-            setDecodePixelLimit(uint64_t(1) << 28);
-            EXPECT_EQ(b.isEmpty(), limit < pixels) << name << " " << limit;
-        }
+        for (const uint64_t limit : {pixels, pixels - 1})
+            EXPECT_EQ(emptyWithin(limit, bytes, typeFromExtension(String(name))), limit < pixels) << name << " " << limit;
     }
     // libheif's check goes by the side, one past the largest square's: under 256 pixels 17 x 15 passes, 18 x 14 not.
-    for (auto [w, h] : {std::pair(17, 15), {18, 14}}) {
-        ByteArray avif;
-        ASSERT_TRUE(encode(makePhoto(w, h), ImageFileAvif, 90, nullptr, avif));
-        setDecodePixelLimit(256);
-        decode(b, avif.data, static_cast<size_t>(avif.length), ImageFileAvif, nullptr);
-        setDecodePixelLimit(uint64_t(1) << 28);
-        EXPECT_EQ(w == 17, !b.isEmpty()) << w;
-    }
+    for (auto [w, h] : {std::pair(17, 15), {18, 14}})
+        EXPECT_EQ(w == 17, !emptyWithin(256, encoded(makePhoto(w, h), ImageFileAvif), ImageFileAvif)) << w;
     EXPECT_LT(peakKilobytes(), 1024 * 1024);
 }
 

@@ -109,10 +109,8 @@ TEST(Exif, ThroughADoubledSizeTheBlockKeepsItsDataWithNewSizeAndNoThumbnail) {
     ASSERT_TRUE(scaleBilinearClamped(picture, 48, 32, doubled));
     for (ImageFileType type : ExifTypes) {
         SCOPED_TRACE(type);
-        ByteArray saved;
-        ASSERT_TRUE(encode(doubled, type, 90, &metadata, saved));
         PhotoMetadata back;
-        EXPECT_FALSE(decoded(saved, type, &back).isEmpty());
+        EXPECT_FALSE(decoded(encoded(doubled, type, 90, &metadata), type, &back).isEmpty());
         const ExifFields f = readExif(back.exif);
         ASSERT_TRUE(f.valid);
         for (auto [tag, value] : {std::pair{0x0112, 1u}, {0xA002, 48u}, {0xA003, 32u}})  // orientation, size
@@ -149,9 +147,8 @@ TEST(Exif, HostileBlocksAreRefusedWithoutReadingOutside) {
     EXPECT_FALSE(rewriteExif(pair, 10, 10));  // two orientations: not one value to set
     PhotoMetadata bare;  // a bare header, as an empty APP1 segment gives: no Exif box, chunk or item elsewhere
     bare.exif = byteArray(std::string("Exif\0\0", 6)), bare.size = Size{8, 8};
-    ByteArray saved;
     for (ImageFileType type : ExifTypes) {
-        ASSERT_TRUE(encode(makePhoto(8, 8), type, 90, &bare, saved));
+        const ByteArray saved = encoded(makePhoto(8, 8), type, 90, &bare);
         EXPECT_TRUE(type == ImageFileJpeg || !(holds(saved, "Exif") || holds(saved, "eXIf") || holds(saved, "EXIF")))
             << type;
     }
@@ -183,8 +180,7 @@ TEST(Exif, ABlockThatCannotBeRewrittenIsDropped) {
         PhotoMetadata metadata, back;
         metadata.exif = nestedExif(r.orientation);
         metadata.size = {16, 8};
-        ByteArray saved;
-        ASSERT_TRUE(encode(makePhoto(r.savedWidth, r.savedWidth / 2), ImageFileJpeg, 90, &metadata, saved));
+        const ByteArray saved = encoded(makePhoto(r.savedWidth, r.savedWidth / 2), ImageFileJpeg, 90, &metadata);
         EXPECT_EQ(decoded(saved, ImageFileJpeg, &back).width, r.loadedWidth);
         EXPECT_EQ(back.exif.length, r.kept ? metadata.exif.length : 0);
     }
@@ -206,23 +202,19 @@ TEST(Exif, AContainersBlockComesOutMarkedOnce) {
     // in HostileBlocksAreRefusedWithoutReadingOutside).
     PhotoMetadata metadata, back;
     metadata.exif.Assign("Exif\0\0", 6), metadata.size = {16, 8};
-    ByteArray saved;
-    ASSERT_TRUE(encode(makePhoto(16, 8), ImageFileJpeg, 90, &metadata, saved));
-    EXPECT_EQ(6, (decoded(saved, ImageFileJpeg, &back), back.exif.length));
+    EXPECT_EQ(6, (decoded(encoded(makePhoto(16, 8), ImageFileJpeg, 90, &metadata), ImageFileJpeg, &back),
+                  back.exif.length));
 }
 
 #if VISTREL_PHOTO_FORMATS
 // Past 64 KB the JPEG XL writer's output and the reader's Exif buffer must grow: a large block comes back whole.
 TEST(Exif, ALargeBlockTravelsWholeThroughJpegXl) {
-    PhotoMetadata metadata;
+    PhotoMetadata metadata, back;
     const Bitmap photo = loadedPhoto("orientation_1.jpg", &metadata);
     const int32_t length = metadata.exif.length;
     ASSERT_TRUE(metadata.exif.SetLength(100000));
     std::memset(metadata.exif.data + length, 7, static_cast<size_t>(100000 - length));
-    ByteArray saved;
-    ASSERT_TRUE(encode(photo, ImageFileJxl, 90, &metadata, saved));
-    PhotoMetadata back;
-    ASSERT_FALSE(decoded(saved, ImageFileJxl, &back).isEmpty());
+    ASSERT_FALSE(decoded(encoded(photo, ImageFileJxl, 90, &metadata), ImageFileJxl, &back).isEmpty());
     EXPECT_TRUE(back.exif.length == 100000 && std::memcmp(back.exif.data, metadata.exif.data, 100000) == 0);
 }
 
@@ -232,9 +224,7 @@ TEST(Exif, AHeifItemsBlockIsFoundPastItsFirst256Bytes) {
     PhotoMetadata metadata, back;
     metadata.size = {16, 8};
     metadata.exif.Assign((mark + std::string(300, '\0') + tiff).data(), 320);
-    ByteArray saved;
-    ASSERT_TRUE(encode(makePhoto(16, 8), ImageFileAvif, 90, &metadata, saved));
-    decoded(saved, ImageFileAvif, &back);
+    decoded(encoded(makePhoto(16, 8), ImageFileAvif, 90, &metadata), ImageFileAvif, &back);
     const std::string want = mark + tiff;
     EXPECT_EQ(std::vector<uint8_t>(want.begin(), want.end()), bytesOf(back.exif));
 }
@@ -259,8 +249,7 @@ TEST(Exif, OrientationIsResetWhereverItStandsInTheFirstDirectory) {
 // A RAW's block holds what LibRaw gave and leaves out what it did not.
 TEST(Exif, ABlockMadeFromShotDetailsHoldsThoseGiven) {
     ShotDetails shot;
-    shot.isoSpeed = 400.0f;
-    shot.focalLength = 35.0f;
+    shot.isoSpeed = 400.0f, shot.focalLength = 35.0f;
     ByteArray block;
     ASSERT_TRUE(makeExif(shot, block));
     const ExifFields f = readExif(block);
@@ -288,10 +277,8 @@ TEST(Profile, AProfiledPhotoKeepsItsProfileOrIsConvertedForEveryOutputType) {
         for (ImageFileType type : {ImageFileJpeg, ImageFilePng, ImageFileTiff, ImageFileBmp, ImageFileTga,
                                    ImageFileGif, ImageFilePcx, ImageFileIco}) {
             SCOPED_TRACE(type);
-            ByteArray saved;
-            ASSERT_TRUE(encode(picture, type, 95, &metadata, saved));
             PhotoMetadata back;
-            const Bitmap result = decoded(saved, type, &back);
+            const Bitmap result = decoded(encoded(picture, type, 95, &metadata), type, &back);
             if (type == ImageFileJpeg || type == ImageFilePng || type == ImageFileTiff) {
                 EXPECT_EQ(icc.length, back.icc.length);
                 EXPECT_TRUE(type != ImageFilePng || largestDifference(picture, result) == 0);
@@ -311,16 +298,14 @@ TEST(Profile, ConversionGivesTheSameBitsEverywhereAndALargeProfileTravelsInJpeg)
     EXPECT_EQ(16743075302433144917ull, hashImage(photo));
 
     // Over 64 KB: split over APP2 segments and joined again.
-    PhotoMetadata metadata;
+    PhotoMetadata metadata, back;
     const Bitmap picture = loadedPhoto("large_profile.jpg", &metadata);
     ASSERT_GT(metadata.icc.length, 65519 * 2);
-    ByteArray saved;
-    ASSERT_TRUE(encode(picture, ImageFileJpeg, 90, &metadata, saved));
+    const ByteArray saved = encoded(picture, ImageFileJpeg, 90, &metadata);
     std::vector<size_t> parts;  // the APP2 segments that hold a part of it, the first as full as a segment gets
     for (const Segment& s : segmentsOf(saved.data, static_cast<size_t>(saved.length)))
         if (s.marker == 0xE2 && s.payload.compare(0, 11, "ICC_PROFILE") == 0) parts.push_back(s.payload.size());
     EXPECT_EQ(std::pair(size_t(3), size_t(65533)), std::pair(parts.size(), parts.at(0)));
-    PhotoMetadata back;
     decoded(saved, ImageFileJpeg, &back);
     EXPECT_EQ(bytesOf(metadata.icc), bytesOf(back.icc));
     // A part missing: no profile, the picture still loads.

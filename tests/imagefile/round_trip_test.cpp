@@ -30,14 +30,12 @@ TEST(RoundTrip, LosslessTypesGiveBackTheSamePixelsAtOddSizes) {
     // (three planes of 3 such pixels and a pad byte after the 128-byte header).
     const Bitmap flat = generated(130, 2, [](int32_t, int32_t) { return 0xFF204060u; });
     EXPECT_TRUE(samePixels(flat, roundTrip(flat, ImageFilePcx)));
-    ByteArray pcx;
-    ASSERT_TRUE(encode(generated(3, 1, [](int32_t x, int32_t) { return 0xFF102030u + 0x010101u * x; }), ImageFilePcx,
-                       90, nullptr, pcx));
+    ByteArray pcx = encoded(generated(3, 1, [](int32_t x, int32_t) { return 0xFF102030u + 0x010101u * x; }),
+                            ImageFilePcx);
     EXPECT_EQ(128 + 3 * 4, pcx.length);
     // A one-pixel GIF: its palette's unused second colour black, not what memory held; its codes clear, the index and
     // the end, 3 bits each in two bytes.
-    ByteArray gif;
-    ASSERT_TRUE(encode(makePhoto(1, 1), ImageFileGif, 90, nullptr, gif));
+    const ByteArray gif = encoded(makePhoto(1, 1), ImageFileGif);
     EXPECT_EQ(0, std::memcmp(gif.data + gif.length - 9, "\0\0\0\2\2\x44\1\0\x3b", 9));
     // libtiff starts its directory on an even offset: the byte it skips after the data is 0, not what memory held
     // (here, the bytes of a file the same array held before).
@@ -97,8 +95,7 @@ TEST(RoundTrip, EachWriterTakesTheLargestSidesItsTypeHolds) {
     Bitmap icon = makePhoto(255, 255);
     EXPECT_TRUE(samePixels(icon, roundTrip(icon, ImageFileIco)));
 
-    ByteArray file;
-    ASSERT_TRUE(encode(icon, ImageFileIco, 90, nullptr, file));
+    ByteArray file = encoded(icon, ImageFileIco);
     // The directory entry's reserved byte and its one plane, which readers check; the bitmap's one plane and the size
     // of its pixels and mask, all that follows its 40-byte header.
     EXPECT_EQ(std::tuple(0, 1u, 1u, uint32_t(file.length - 62)),

@@ -6,6 +6,8 @@
 #include "tests/support/file_bytes.h"
 #include "tests/support/images.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -71,6 +73,14 @@ inline std::vector<uint8_t> bytesOf(const ByteArray& a) { return std::vector<uin
 inline bool holds(const ByteArray& bytes, const char* text) {
     return std::search(bytes.data, bytes.data + bytes.length, text, text + std::strlen(text)) !=
            bytes.data + bytes.length;
+}
+
+// The picture as the type writes it; no bytes, with a failure, where the writer refuses.
+inline ByteArray encoded(const Bitmap& picture, ImageFileType type, int32_t quality = 90,
+                         const PhotoMetadata* metadata = nullptr) {
+    ByteArray bytes;
+    EXPECT_TRUE(encode(picture, type, quality, metadata, bytes)) << type;
+    return bytes;
 }
 
 struct Segment {
