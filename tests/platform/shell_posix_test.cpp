@@ -69,7 +69,8 @@ TEST(CommandLine, SplitsWordsAndHonoursQuotes) {
     EXPECT_EQ(SplitCommandLine("  /usr/bin/firefox   -new-tab "), (V{"/usr/bin/firefox", "-new-tab"}));
     EXPECT_EQ(SplitCommandLine("\"/opt/My Browser/run\" --x='a b' %s"), (V{"/opt/My Browser/run", "--x=a b", "%s"}));
     EXPECT_EQ(SplitCommandLine("a\\ b \"q\\\"x\" ''"), (V{"a b", "q\"x", ""}));
-    EXPECT_EQ(SplitCommandLine("\"s\\\\l\\a\" 's\\\"q'"), (V{"s\\l\\a", "s\\\"q"}));  // \ escapes only " and \, and only in ""
+    // Between double quotes a backslash escapes only " and itself; between single quotes nothing.
+    EXPECT_EQ(SplitCommandLine("\"s\\\\l\\a\" 's\\\"q'"), (V{"s\\l\\a", "s\\\"q"}));
     EXPECT_TRUE(SplitCommandLine("   ").empty());
 }
 
