@@ -25,6 +25,9 @@ TEST_F(OptionsTest, ConstrainedWidthDrivesTheHeight) {
 }
 
 TEST_F(OptionsTest, AResolutionTooLargeForMemoryIsRefusedAndChangesNothing) {
+    ClickWidget(wizard->previewButton);  // a preview on view, which a refused run leaves there
+    RunUntilIdle();
+    ScriptedPasses::Reset();
     ClickWidget(wizard->constrainToggle);
     TypeInto(wizard->widthField, "99999");
     TypeInto(wizard->heightField, "99999");
@@ -35,7 +38,7 @@ TEST_F(OptionsTest, AResolutionTooLargeForMemoryIsRefusedAndChangesNothing) {
         ASSERT_EQ(MessageCount(), before + 1);
         EXPECT_EQ(LastText(), "There is not enough memory to process the image at 99999x99999 pixels. Please choose "
                               "a smaller final resolution.");
-        EXPECT_TRUE(wizard->jobMode == JobIdle && wizard->progressBar == nullptr);
+        EXPECT_TRUE(wizard->jobMode == JobIdle && wizard->progressBar == nullptr && wizard->viewMode == ViewProcessed);
         EXPECT_EQ(std::pair(wizard->display.BaseSize().width, wizard->centreX), std::pair(640, cx));
     }
     EXPECT_EQ(ScriptedPasses::runs.load(), 0);
