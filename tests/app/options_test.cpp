@@ -25,9 +25,7 @@ TEST_F(OptionsTest, ConstrainedWidthDrivesTheHeight) {
 }
 
 TEST_F(OptionsTest, AResolutionTooLargeForMemoryIsRefusedAndChangesNothing) {
-    ClickWidget(wizard->previewButton);  // a preview on view, which a refused run leaves there
-    RunUntilIdle();
-    ScriptedPasses::Reset();
+    ClickWidget(wizard->previewButton), RunUntilIdle(), ScriptedPasses::Reset();  // a preview a refusal leaves on view
     ClickWidget(wizard->constrainToggle);
     TypeInto(wizard->widthField, "99999");
     TypeInto(wizard->heightField, "99999");
