@@ -126,9 +126,9 @@ TEST_F(PreviewPanelTest, AtScaleTwoTheViewShowsOnePhotoPixelPerScreenPixel) {
         EXPECT_EQ(wizard->navigatorPicture.bounds(), Rect(0, 0, r[2], r[3]));
     }
     Bitmap atScaleOne, navigatorAtOne;
-    atScaleOne.copyFrom(wizard->viewPicture);
-    navigatorAtOne.copyFrom(wizard->navigatorOverlay);
-    EXPECT_TRUE(headless::DeviceLayers(*wizard).empty() && wizard->viewDevicePicture.isEmpty());  // none drawn at 1
+    atScaleOne.copyFrom(wizard->viewPicture), navigatorAtOne.copyFrom(wizard->navigatorOverlay);
+    EXPECT_TRUE(headless::DeviceLayers(*wizard).empty() && wizard->viewDevicePicture.isEmpty() &&
+                wizard->navigatorDevicePicture.isEmpty());  // none drawn at 1
     headless::SetDeviceScale(*wizard, 2);
     Frame();
 
