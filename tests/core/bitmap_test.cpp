@@ -47,10 +47,10 @@ TEST(Bitmap, LinesClipAndDraw) {
     b.fillRun(0, 100, 9);
     EXPECT_EQ(100, countPixels(b, 9));  // every pixel: twelve runs of eight and the four after them
     b.fill(0);
-    // Both ends left of the clip: nothing; a horizontal line clipped on both sides: exactly the pixels inside.
+    // Both ends left of the clip: nothing; lines cut at both ends by a clip one row or column wide: the pixels inside.
     b.drawLine(1, -5, 2, -1, 7, Rect(0, 0, 10, 10));
-    b.drawLine(1, -20, 4, 30, 4, Rect(2, 0, 7, 10));
-    EXPECT_EQ(5, countPixels(b, 1));
+    b.drawLine(1, -20, 4, 30, 4, Rect(2, 4, 7, 5)), b.drawLine(1, 8, -20, 8, 30, Rect(8, 0, 9, 10));
+    EXPECT_EQ(15, countPixels(b, 1));
     EXPECT_EQ(std::vector<uint32_t>(5, 1), std::vector<uint32_t>(&b.at(2, 4), &b.at(7, 4)));
 
     // A diagonal draws both ends and one pixel per major step.
