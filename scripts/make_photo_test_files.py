@@ -229,16 +229,20 @@ def tiff_entry(tag, kind, values):
     return tag, code, len(values), struct.pack("<" + kind * len(values), *values)
 
 
-def tiff_file(path, entries, samples):
+def tiff_file(path, entries, samples, exif=()):
     """A little-endian TIFF of one strip: entries as tiff_entry gives them
-    (the strip's offset, tag 273, is filled in here), then the samples."""
-    entries = sorted(entries + [tiff_entry(273, "I", [0]), tiff_entry(279, "I", [len(samples)])])
+    (the strip's offset, tag 273, is filled in here), then the samples, then
+    an Exif directory of the exif entries (values of at most 4 bytes), if any."""
+    extras = [tiff_entry(273, "I", [0]), tiff_entry(279, "I", [len(samples)])]
+    entries = sorted(entries + extras + ([tiff_entry(34665, "I", [0])] if exif else []))
     data_at = 8 + 2 + 12 * len(entries) + 4
     strip_at = data_at + sum((len(e[3]) + 1) // 2 * 2 for e in entries if len(e[3]) > 4)
     ifd, extra = struct.pack("<H", len(entries)), bytearray()
     for tag, kind, count, data in entries:
         if tag == 273:
             data = struct.pack("<I", strip_at)
+        if tag == 34665:
+            data = struct.pack("<I", strip_at + len(samples))
         if len(data) <= 4:
             ifd += struct.pack("<HHI", tag, kind, count) + data.ljust(4, b"\0")
         else:
@@ -246,6 +250,9 @@ def tiff_file(path, entries, samples):
             extra += data + b"\0" * (len(data) % 2)
     with open(path, "wb") as f:
         f.write(b"II*\0" + struct.pack("<I", 8) + ifd + struct.pack("<I", 0) + extra + samples)
+        if exif:
+            f.write(struct.pack("<H", len(exif)) + b"".join(struct.pack("<HHI", tag, kind, count) + data.ljust(4, b"\0")
+                                                          for tag, kind, count, data in sorted(exif)) + bytes(4))
 
 
 def write_dng(path, picture, orientation):
@@ -268,14 +275,13 @@ def write_dng(path, picture, orientation):
                tiff_entry(274, "H", [orientation]), tiff_entry(277, "H", [1]), tiff_entry(278, "I", [h]),
                tiff_entry(284, "H", [1]),
                tiff_entry(33421, "H", [2, 2]), tiff_entry(33422, "B", [0, 1, 1, 2]),
-               # The shot: 1/250 s at f/2.8, ISO 400, 50 mm.
-               tiff_entry(33434, "r", [(1, 250)]), tiff_entry(33437, "r", [(28, 10)]),
-               tiff_entry(34855, "H", [400]), tiff_entry(37386, "r", [(50, 1)]),
+               # The shot: 1/250 s at f/2.8, 50 mm; ISO 400 in the Exif directory, the only place LibRaw reads it.
+               tiff_entry(33434, "r", [(1, 250)]), tiff_entry(33437, "r", [(28, 10)]), tiff_entry(37386, "r", [(50, 1)]),
                tiff_entry(50706, "B", [1, 4, 0, 0]), tiff_entry(50708, "s", "Vistrel test camera"),
                tiff_entry(50714, "H", [black]), tiff_entry(50717, "I", [white]),
                tiff_entry(50721, "R", [(m, 10000) for m in matrix]), tiff_entry(50728, "r", [(1, 1)] * 3),
                tiff_entry(50778, "H", [21])]
-    tiff_file(path, entries, samples)
+    tiff_file(path, entries, samples, [tiff_entry(34855, "H", [400])])
 
 
 def new_formats(base):

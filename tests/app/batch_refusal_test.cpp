@@ -25,12 +25,12 @@ protected:
 };
 
 TEST_F(BatchRefusalTest, ARefusedFileIsReportedAndSkippedAndTheViewNeverGoesEmpty) {
-    // Factor 100: the 400 x 300 file would be 40000 x 30000.
-    const std::string a = WriteImage("a.png", Gradient(10, 8)), big = WriteImage("big.png", Gradient(400, 300));
+    // Factor 100: the 1200 x 900 file would be 120000 x 90000, cut to 99999 a side.
+    const std::string a = WriteImage("a.png", Gradient(10, 8)), big = WriteImage("big.png", Gradient(1200, 900));
     OpenPaths({a, big, WriteImage("c.png", Gradient(10, 8))});
     TypeInto(wizard->widthField, "1000");
     Apply({true});  // the same factors for every file
-    EXPECT_TRUE(Refused("40000x30000"));
+    EXPECT_TRUE(Refused("99999x74999"));
     for (const char* name : {"a_new.png", "c_new.png"}) EXPECT_EQ(Loaded(Path(name)).bounds(), Rect(0, 0, 1000, 800));
     EXPECT_FALSE(Exists("big_new.png"));
     EXPECT_TRUE(wizard->viewMode == ViewProcessed && wizard->resultKind == ResultFull);
@@ -40,7 +40,7 @@ TEST_F(BatchRefusalTest, ARefusedFileIsReportedAndSkippedAndTheViewNeverGoesEmpt
     TypeInto(wizard->widthField, "1000");
     Apply({true});
     EXPECT_EQ(std::tuple(wizard->batchIndex, wizard->source.width, wizard->viewMode),
-              std::tuple(-1, 400, int32_t{ViewSource}));
+              std::tuple(-1, 1200, int32_t{ViewSource}));
 }
 
 TEST_F(BatchRefusalTest, ABatchAbandonsTheRunningPreviewEvenWhenEveryFileIsRefused) {

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #ifdef __linux__
@@ -69,10 +70,10 @@ inline bool allOpaque(const Bitmap& b) {
 
 inline std::vector<uint8_t> bytesOf(const ByteArray& a) { return std::vector<uint8_t>(a.data, a.data + a.length); }
 
-// Whether the bytes hold the text anywhere.
-inline bool holds(const ByteArray& bytes, const char* text) {
-    return std::search(bytes.data, bytes.data + bytes.length, text, text + std::strlen(text)) !=
-           bytes.data + bytes.length;
+// Whether the bytes hold the text (or bytes) anywhere.
+inline bool holds(const ByteArray& bytes, std::string_view text) {
+    const auto* t = reinterpret_cast<const uint8_t*>(text.data());
+    return std::search(bytes.data, bytes.data + bytes.length, t, t + text.size()) != bytes.data + bytes.length;
 }
 
 // The picture as the type writes it; no bytes, with a failure, where the writer refuses.
