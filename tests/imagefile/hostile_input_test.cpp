@@ -289,6 +289,8 @@ TEST(HostileInput, AReadPastTheEndFailsTheReaderAndYieldsZeros) {
         EXPECT_TRUE(in.failed() && in.atEnd()) << way;
         EXPECT_EQ(0u, in.u32le() | in.u8()) << way;
     }
+    ByteArray held;  // bytes that would take a buffer past 2 GB are refused before anything is read
+    EXPECT_TRUE(appendBytes(held, bytes, 2) && !appendBytes(held, nullptr, size_t{INT32_MAX} - 1) && held.length == 2);
 }
 
 TEST(HostileInput, EveryTruncationOfEveryFormatIsSafe) {
@@ -339,14 +341,12 @@ TEST(HostileInput, SizesAbove65535FailAnd65535Loads) {
 
 TEST(HostileInput, NothingToDecode) {
     Bitmap bitmap;
-    bitmap.resize(3, 3);
-    for (ImageFileType type = 0; type <= ImageFileUnknown; ++type) {
-        decode(bitmap, nullptr, 0, type, nullptr);
-        EXPECT_TRUE(bitmap.isEmpty()) << type;
-        const uint8_t one = 0;
-        decode(bitmap, &one, 1, type, nullptr);
-        EXPECT_TRUE(bitmap.isEmpty()) << type;
-    }
+    const uint8_t one = 0;
+    for (ImageFileType type = 0; type <= ImageFileUnknown; ++type)
+        for (const uint8_t* bytes : {static_cast<const uint8_t*>(nullptr), &one}) {
+            bitmap.resize(3, 3), decode(bitmap, bytes, bytes ? 1 : 0, type, nullptr);
+            EXPECT_TRUE(bitmap.isEmpty()) << type;
+        }
 }
 
 // --- The resource reader ---
