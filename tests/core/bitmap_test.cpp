@@ -68,10 +68,10 @@ TEST(Bitmap, LinesClipAndDraw) {
 
 TEST(Bitmap, LineClipMovesEndOntoEdgeAlongTheSegment) {
     const Bitmap b = generated(100, 100, [](int32_t, int32_t) { return 0u; });
-    // Either end past each edge: the segment and the clipped one.
+    // Either end past each edge: the segment and the clipped one (across and down by different amounts, so x and y mixed up show).
     const std::vector<int> rows[][2] = {
-        {{-10, 0, 10, 20}, {0, 10, 10, 20}},   {{5, 0, -5, 10}, {5, 0, 0, 5}},      {{95, 0, 105, 10}, {95, 0, 99, 4}},
-        {{105, 0, 95, 10}, {99, 6, 95, 10}},   {{0, -10, 20, 10}, {10, 0, 20, 10}}, {{0, 95, 10, 105}, {0, 95, 4, 99}},
+        {{-10, 0, 10, 20}, {0, 10, 10, 20}},   {{10, 0, -10, 10}, {10, 0, 0, 5}},   {{95, 0, 105, 10}, {95, 0, 99, 4}},
+        {{110, 0, 90, 10}, {99, 5, 90, 10}},   {{0, -10, 20, 10}, {10, 0, 20, 10}}, {{0, 95, 10, 105}, {0, 95, 4, 99}},
         {{-10, 50, 120, 50}, {0, 50, 99, 50}},                                 // past both
         {{-9, 0, 120, 0}, {0, 0, 99, 0}}, {{-9, 99, 120, 99}, {0, 99, 99, 99}},  // along each edge, past both ends
         {{0, -9, 0, 120}, {0, 0, 0, 99}}, {{99, -9, 99, 120}, {99, 0, 99, 99}},
