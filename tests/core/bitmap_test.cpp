@@ -68,7 +68,7 @@ TEST(Bitmap, LinesClipAndDraw) {
 
 TEST(Bitmap, LineClipMovesEndOntoEdgeAlongTheSegment) {
     const Bitmap b = generated(100, 100, [](int32_t, int32_t) { return 0u; });
-    // Either end past each edge: the segment and the clipped one (across and down by different amounts, so x and y mixed up show).
+    // Either end past each edge: the segment and the clipped one (unequal across and down, so mixed-up x and y show).
     const std::vector<int> rows[][2] = {
         {{-10, 0, 10, 20}, {0, 10, 10, 20}},   {{10, 0, -10, 10}, {10, 0, 0, 5}},   {{95, 0, 105, 10}, {95, 0, 99, 4}},
         {{110, 0, 90, 10}, {99, 5, 90, 10}},   {{0, -10, 20, 10}, {10, 0, 20, 10}}, {{0, 95, 10, 105}, {0, 95, 4, 99}},
