@@ -230,6 +230,7 @@ bool WizardController::StartProcessing(int32_t mode) {
     const float sy = static_cast<float>(h) / static_cast<float>(source.height);
     display.Rebuild(scaled);
     result.Clear();
+    resultKind = ResultNone;
     centreX = centreX * sx / rxOld;
     centreY = centreY * sy / ryOld;
     ClampCentre();
@@ -243,27 +244,35 @@ bool WizardController::StartProcessing(int32_t mode) {
         Bitmap stale;
         job.collect(stale);
     }
-    if (display.IsEmpty())
-        return true;
-    const Bitmap& picture = display.Level(0);
-    if (!preview) {
-        job.submit(picture, settings);
-        jobMode = JobApplying;
-        CreateProgressBar(applyButton);
+    const auto submitted = [&] {
+        if (display.IsEmpty())
+            return false;
+        const Bitmap& picture = display.Level(0);
+        if (!preview)
+            return job.submit(picture, settings);
+        const int32_t cx = static_cast<int32_t>(std::nearbyint(centreX));
+        const int32_t cy = static_cast<int32_t>(std::nearbyint(centreY));
+        previewRect = Rect(std::clamp(cx - PreviewHalfWidth, 0, picture.width),
+                           std::clamp(cy - PreviewHalfHeight, 0, picture.height),
+                           std::clamp(cx + PreviewHalfWidth, 0, picture.width),
+                           std::clamp(cy + PreviewHalfHeight, 0, picture.height));
+        Bitmap request;
+        return request.cropFrom(picture, previewRect) && job.submit(request, settings);
+    };
+    if (!submitted()) {
+        // No memory for the view or for the run's copy of it: nothing runs,
+        // and a run still going belongs to the view that was replaced. A
+        // batch goes on with the next file, as after one too large to scale.
+        job.cancel();
+        jobMode = JobIdle;
+        ShowTooLarge(w, h);
+        if (batchIndex >= 0 && ++batchIndex < fileCount)
+            return StartProcessing(StartBatchFile);
+        batchIndex = -1;
         return true;
     }
-    const int32_t cx = static_cast<int32_t>(std::nearbyint(centreX));
-    const int32_t cy = static_cast<int32_t>(std::nearbyint(centreY));
-    previewRect = Rect(std::clamp(cx - PreviewHalfWidth, 0, picture.width),
-                       std::clamp(cy - PreviewHalfHeight, 0, picture.height),
-                       std::clamp(cx + PreviewHalfWidth, 0, picture.width),
-                       std::clamp(cy + PreviewHalfHeight, 0, picture.height));
-    Bitmap request;
-    if (!previewRect.isEmpty())
-        request.cropFrom(picture, previewRect);
-    job.submit(request, settings);
-    jobMode = JobPreviewing;
-    CreateProgressBar(previewButton);
+    jobMode = preview ? JobPreviewing : JobApplying;
+    CreateProgressBar(preview ? previewButton : applyButton);
     return true;
 }
 

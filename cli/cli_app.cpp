@@ -287,12 +287,13 @@ private:
             if (options_.beforeAfter.empty() || before.copyFrom(scaled))
                 result.moveFrom(scaled);
         } else {
-            job_.submit(scaled, settings);
+            // Without memory for the job's copy nothing runs: the result stays empty.
+            const bool submitted = job_.submit(scaled, settings);
             if (!options_.beforeAfter.empty())
                 before.moveFrom(scaled);
             scaled.clear();
             int32_t shown = -1;
-            while (!job_.resultReady.load()) {
+            while (submitted && !job_.resultReady.load()) {
                 const int32_t percent = job_.requestPending.load() ? 0 : job_.percent.load();
                 if (live_ && percent != shown) {
                     showProgress(index, count, input, percent);
@@ -300,7 +301,8 @@ private:
                 }
                 SleepMilliseconds(10);
             }
-            job_.collect(result);
+            if (submitted)
+                job_.collect(result);
         }
         if (result.isEmpty()) {
             error = Format("Not enough memory to enhance %s at %dx%d", input.c_str(), w, h).str();

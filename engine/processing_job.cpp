@@ -15,16 +15,18 @@ ProcessingJob::~ProcessingJob() {
     Join();
 }
 
-void ProcessingJob::submit(const Bitmap& image, const EngineSettings& settings) {
+bool ProcessingJob::submit(const Bitmap& image, const EngineSettings& settings) {
     Lock lock(requestLock_);
     requestPending.store(1);
-    if (!requestImage_.copyFrom(image))
-        requestImage_.clear();  // no memory for the copy: the request becomes a cancel
+    const bool copied = requestImage_.copyFrom(image);
+    if (!copied)
+        requestImage_.clear();
     requestSettings_ = settings;
     if (state.load() != WorkerShutdown)
         state.store(WorkerRestart, std::memory_order_release);
     requestSignalled_ = true;
     wakeEvent_.Set();
+    return copied;
 }
 
 void ProcessingJob::cancel() {

@@ -40,7 +40,8 @@ public:
     ~ProcessingJob() override;
 
     // UI thread.
-    void submit(const Bitmap& image, const EngineSettings& settings);
+    // False when there is no memory for the job's copy: the request is then a cancel.
+    bool submit(const Bitmap& image, const EngineSettings& settings);
     void cancel();
     void collect(Bitmap& output);
 

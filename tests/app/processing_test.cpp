@@ -117,21 +117,48 @@ TEST_F(ProcessingTest, TheProgressBarShowsEachNewPercentageAndTheBatchPlace) {
 }
 
 #if VISTREL_FAILING_MALLOC
-// Wherever memory runs out as a preview replaces a run, the bar shows while a run goes on (the old one when the new
-// one could not be scaled, none when the view could not be made); a picture left without a view shows none.
+// Wherever memory runs out as a preview replaces an apply (each allocation until the view is lost, then each of a
+// picture's size), the bar shows while a run goes on: the apply when the preview could not be scaled, the preview,
+// or none when the view or the run's copy could not be made, which is reported. The apply's result is never taken
+// for the preview's.
 TEST_F(ProcessingTest, MemoryRunningOutLeavesNeitherAStaleBarNorAStalePicture) {
-    for (long k = 0; k < 20 && !wizard->display.IsEmpty(); ++k) {
-        ScriptedPasses::Reset();
-        StartGated(wizard->previewButton);
-        FailAllocation(k), wizard->StartProcessing(StartPreview), FailAllocation(-1);
-        EXPECT_EQ(wizard->progressBar != nullptr, !wizard->display.IsEmpty()) << k;
-        OpenGate();
+    for (const size_t atLeast : {size_t{200000}, size_t{0}}) {
+        for (long k = 0, made = 1; made > k - 1 && !wizard->display.IsEmpty(); ++k) {
+            ScriptedPasses::Reset();
+            StartGated(wizard->applyButton);
+            const int32_t messages = MessageCount();
+            FailAllocation(k, atLeast);
+            const bool started = wizard->StartProcessing(StartPreview);
+            made = FailAllocation(-1);
+            const bool running = wizard->progressBar != nullptr;
+            OpenGate();
+            EXPECT_EQ(wizard->resultKind, !running ? ResultNone : started ? ResultPreview : ResultFull) << k;
+            EXPECT_EQ(MessageCount(), messages + (started && running ? 0 : 1)) << k;
+            if (!running)  // the apply was called off before it could reach its percentages
+                EXPECT_TRUE(FramesUntil([&] { return wizard->job.percent.load() == 0; })) << k;
+        }
     }
+    EXPECT_EQ(LastText(), "There is not enough memory to process the image at 600x400 pixels. Please choose a "
+                          "smaller final resolution.");
     EXPECT_TRUE(wizard->display.IsEmpty());
     // A new picture whose copy for the view cannot be made shows nothing rather than the picture before.
     OpenPaths({WriteImage("other.png", Gradient(30, 20))});
     Bitmap next = Gradient(8, 6);
     FailAllocation(0), wizard->SetImage(&next), FailAllocation(-1);
     EXPECT_TRUE(wizard->source.width == 8 && wizard->display.IsEmpty());
+}
+
+// Wherever a picture's memory runs out as a batch's first file starts, the batch goes on to the next (a file whose
+// run cannot take its copy is reported and skipped, as one too large to scale).
+TEST_F(ProcessingTest, ABatchGoesOnWhereverMemoryRunsOutForAFile) {
+    OpenPaths({WriteImage("a.png", picture), WriteImage("b.png", Gradient(12, 8))});
+    Apply();
+    for (long k = 0, made = 1; made > k - 1; ++k) {  // until the failure no longer strikes
+        std::filesystem::remove(Path("b_new.png"));
+        wizard->batchIndex = 0;
+        FailAllocation(k, 200000), wizard->StartProcessing(StartBatchFile), made = FailAllocation(-1);
+        RunUntilIdle();
+        EXPECT_TRUE(Exists("b_new.png")) << k;
+    }
 }
 #endif

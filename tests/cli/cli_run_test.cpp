@@ -7,6 +7,7 @@
 #include "imagefile/image_file.h"
 #include "platform/files.h"
 #include "tests/imagefile/test_images.h"
+#include "tests/support/failing_malloc.h"
 
 #include "watchdog.h"
 
@@ -232,6 +233,21 @@ TEST_F(CliRun, OutputEqualsTheJobRunOnTheScaledPicture) {
 
     EXPECT_TRUE(samePixels(direct, loaded("out.png")));
 }
+
+#if VISTREL_FAILING_MALLOC
+// Wherever a picture's memory runs out, in the program or in the job's worker, the file fails with its reason: the
+// program never waits for a run that could not start, and never reports a result it did not write.
+TEST_F(CliRun, MemoryRunningOutForAPictureFailsTheFile) {
+    write("a.png", makePhoto(100, 80, 5));
+    for (long k = 0, made = 1; made > k - 1; ++k) {
+        std::filesystem::remove(path("a_new.png"));
+        FailAllocation(k, 30000);
+        const int status = run({"--quiet", path("a.png")});
+        made = FailAllocation(-1);
+        EXPECT_EQ(std::pair(exists("a_new.png"), log.empty()), std::pair(status == 0, status == 0)) << k << log;
+    }
+}
+#endif
 
 TEST_F(CliRun, TooLargeAFinalSizeIsAnErrorNotACrash) {
     write("a.png", makePhoto(8, 8, 9));

@@ -5,7 +5,7 @@
 #include <cstddef>
 #if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 #define VISTREL_FAILING_MALLOC 1
-// From now on allocation number `index` (0 the next) fails; -1 lets all through. Returns how many were made since
-// the last call.
-long FailAllocation(long index);
+// From now on allocation number `index` (0 the next) of those of at least `atLeast` bytes that the calling thread
+// makes fails; -1 lets all through. Returns how many the last call counted.
+long FailAllocation(long index, size_t atLeast = 0);
 #endif
