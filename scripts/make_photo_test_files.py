@@ -306,6 +306,12 @@ def new_formats(base):
     run("cwebp", "-quiet", "-q", "90", f"{OUT}/upright.png", "-o", f"{OUT}/lossy.webp")
     run("cwebp", "-quiet", "-lossless", "-exact", f"{tmp}/alpha.png", "-o", f"{OUT}/alpha.webp")
     run("img2webp", "-lossless", f"{OUT}/upright.png", f"{tmp}/second.png", "-o", f"{OUT}/animated.webp")
+    # An animation without alpha whose first frame covers only the canvas's top-left corner.
+    base.crop((0, 0, 8, 8)).save(f"{tmp}/corner.png")
+    run("cwebp", "-quiet", "-lossless", f"{tmp}/corner.png", "-o", f"{tmp}/corner.webp")
+    run("cwebp", "-quiet", "-lossless", f"{OUT}/upright.png", "-o", f"{tmp}/whole.webp")
+    run("webpmux", "-frame", f"{tmp}/corner.webp", "+100+0+0+0-b", "-frame", f"{tmp}/whole.webp", "+100",
+        "-loop", "0", "-o", f"{OUT}/animated_corner.webp")
     run("cwebp", "-quiet", "-lossless", "-metadata", "icc", f"{OUT}/p3.png", "-o", f"{OUT}/p3.webp")
     for o in range(1, 9):
         run("cwebp", "-quiet", "-lossless", f"{OUT}/orientation_{o}.png", "-o", f"{tmp}/o.webp")

@@ -141,11 +141,12 @@ TEST_F(ProcessingTest, MemoryRunningOutLeavesNeitherAStaleBarNorAStalePicture) {
     EXPECT_EQ(LastText(), "There is not enough memory to process the image at 600x400 pixels. Please choose a "
                           "smaller final resolution.");
     EXPECT_TRUE(wizard->display.IsEmpty());
-    // A new picture whose copy for the view cannot be made shows nothing rather than the picture before.
-    OpenPaths({WriteImage("other.png", Gradient(30, 20))});
+    // A new picture whose copy for the view cannot be made shows an even grey rather than the picture before.
+    OpenPaths({WriteImage("other.png", picture)});
     Bitmap next = Gradient(8, 6);
     FailAllocation(0), wizard->SetImage(&next), FailAllocation(-1);
     EXPECT_TRUE(wizard->source.width == 8 && wizard->display.IsEmpty());
+    EXPECT_EQ(wizard->viewPicture.at(400, 100), packPixel(192, 192, 192));
 }
 
 // Wherever a picture's memory runs out as a batch's first file starts, the batch goes on to the next (a file whose

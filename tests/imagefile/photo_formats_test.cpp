@@ -36,6 +36,9 @@ TEST(PhotoFormats, DecodeUprightAsTheirOwnToolsDo) {
         EXPECT_EQ(std::pair(lossless, 0), std::pair(metadata.lossless, metadata.icc.length));  // sRGB needs no profile
         EXPECT_EQ(1, exifOrientation(metadata.exif.data, static_cast<size_t>(metadata.exif.length)));
     }
+    // An animation without alpha whose first frame covers only the canvas's corner: the rest is opaque, as it says.
+    const Bitmap corner = loadedPhoto("animated_corner.webp");
+    EXPECT_TRUE(corner.at(3, 3) == loadedPhoto("upright.png").at(3, 3) && pixelAlpha(corner.at(20, 12)) == 255);
     // WebP keeps its orientation in the EXIF chunk, which the layer applies.
     for (int32_t o = 1; o <= 8; ++o) {
         PhotoMetadata metadata;

@@ -47,4 +47,7 @@ void* operator new[](size_t n) { return allocated(CALLER, n); }
 void* operator new(size_t n, const std::nothrow_t&) noexcept {
     return fails(CALLER, n) ? nullptr : __libc_malloc(n ? n : 1);
 }
+void* operator new[](size_t n, const std::nothrow_t&) noexcept {
+    return fails(CALLER, n) ? nullptr : __libc_malloc(n ? n : 1);
+}
 #endif
