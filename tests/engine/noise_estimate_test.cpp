@@ -146,6 +146,11 @@ TEST(NoiseProfile, ReadsNoiseByScaleChannelAndTone) {
     // Grey 127 and 129 in a checkerboard: luma's quarter lies a quarter into bin 64, chroma's an eighth into bin 0.
     const NoiseProfile board = estimateNoiseProfile(noisyPicture([](int x, int y, int) { return 127.0 + (x + y) % 2 * 2.0; }, 0.0, 1));
     EXPECT_EQ(std::pair(board.luma[0], board.chroma[0]), std::pair(float(63.75 / 1.9116953 / 4.0), float(0.125 / 1.9116953)));
+    // Grey 1 and 254 in 4 x 4 cells: at their scale every window's response is past the histogram, and counts in its
+    // last bin (32767; a quarter into it, over 4 x 16 units per step).
+    const NoiseProfile cells = estimateNoiseProfile(
+        noisyPicture([](int x, int y, int) { return (x / 4 + y / 4) % 2 ? 254.0 : 1.0; }, 0.0, 1));
+    EXPECT_EQ(cells.luma[2], float(32766.75 / 1.9116953 / 64.0));
     // Windows touching a clipped channel are left out, else the clipped right three quarters fill the lower quarter.
     const NoiseProfile clipped = estimateNoiseProfile(
         noisyPicture([](int x, int y, int) { return x < 64 ? 128.0 : (x + y) % 2 * 255.0; }, 3.0, 2));
