@@ -255,9 +255,10 @@ def tiff_file(path, entries, samples, exif=()):
                                                           for tag, kind, count, data in sorted(exif)) + bytes(4))
 
 
-def write_dng(path, picture, orientation):
+def write_dng(path, picture, orientation, active_rows=None):
     """A minimal DNG 1.4: 16-bit uncompressed RGGB mosaic of the picture
-    (stored for the orientation), a camera that sees linear sRGB."""
+    (stored for the orientation), a camera that sees linear sRGB; with
+    active_rows, only the sensor's top rows make the picture."""
     w, h = picture.size
     px = picture.load()
     lin = [round(65535 * ((c / 255) / 12.92 if c <= 10 else ((c / 255 + 0.055) / 1.055) ** 2.4)) for c in range(256)]
@@ -281,6 +282,8 @@ def write_dng(path, picture, orientation):
                tiff_entry(50714, "H", [black]), tiff_entry(50717, "I", [white]),
                tiff_entry(50721, "R", [(m, 10000) for m in matrix]), tiff_entry(50728, "r", [(1, 1)] * 3),
                tiff_entry(50778, "H", [21])]
+    if active_rows:
+        entries.append(tiff_entry(50829, "I", [0, 0, active_rows, w]))  # ActiveArea: top, left, bottom, right
     tiff_file(path, entries, samples, [tiff_entry(34855, "H", [400])])
 
 
@@ -354,6 +357,8 @@ def new_formats(base):
     # side under 22) stored for orientation 6 as a mosaic, and what LibRaw's
     # dcraw_emu develops from it with the camera's balance.
     write_dng(f"{OUT}/orientation_6.dng", base.resize((48, 32), Image.Resampling.NEAREST).transpose(STORE[6]), 6)
+    # A sensor of twice the picture's pixels.
+    write_dng(f"{OUT}/half_sensor.dng", base.resize((48, 32), Image.Resampling.NEAREST).transpose(STORE[6]), 6, 24)
     run("dcraw_emu", "-w", "-Z", f"{tmp}/d.ppm", f"{OUT}/orientation_6.dng")
     reference(f"{tmp}/d.ppm", "orientation_6_dng")
 

@@ -230,8 +230,8 @@ TEST(PhotoFormats, CutAndOversizedFilesFailCleanly) {
     // A 16 x 24 picture whose overlay claims a 30000 x 30000 canvas: libheif would fill 2.6 GB before reading a tile.
     const ByteArray overlay = fileBytes(std::string(VISTREL_IMAGEFILE_DATA) + "/heif/overlay-canvas-beyond-picture.avif");
     EXPECT_TRUE(decoded(overlay, ImageFileAvif).isEmpty());
-    // A picture of exactly the limit loads; one pixel more is refused.
-    for (const char* name : {"p3.png", "p3.webp", "p3.jxl", "orientation_6.dng"}) {
+    // A picture of exactly the limit loads (one on a sensor of twice as many pixels too); one pixel more is refused.
+    for (const char* name : {"p3.png", "p3.webp", "p3.jxl", "orientation_6.dng", "half_sensor.dng"}) {
         const ByteArray bytes = fileBytes(photoDir + name);
         const ImageFileType type = typeFromExtension(String(name));
         const uint64_t pixels = decoded(bytes, type).pixelCount();
