@@ -235,8 +235,8 @@ TEST_F(CliRun, OutputEqualsTheJobRunOnTheScaledPicture) {
 }
 
 #if VISTREL_FAILING_MALLOC
-// Wherever a picture's memory runs out, in the program or in the job's worker, the file fails with its reason: the
-// program never waits for a run that could not start, and never reports a result it did not write.
+// Wherever the program's own thread runs out of memory for a picture, the file fails with its reason: the program
+// never waits for a run that could not start, and never reports a result it did not write.
 TEST_F(CliRun, MemoryRunningOutForAPictureFailsTheFile) {
     write("a.png", makePhoto(100, 80, 5));
     for (long k = 0, made = 1; made > k - 1; ++k) {
