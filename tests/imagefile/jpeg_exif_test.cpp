@@ -46,6 +46,11 @@ TEST(JpegExif, TheBlockTravelsByteForByteToASameSizeSaveAndIsRewrittenForAnother
     const ByteArray saved = encoded(makeSmooth(picture.width + 1, picture.height), ImageFileJpeg, 90, &metadata);
     EXPECT_EQ(originalBlocks, exifBlocksOf(saved));
     EXPECT_EQ(0, std::memcmp(saved.data + 6, "JFIF", 5));
+    // The largest block a segment holds (65533 bytes, its end past the directories) is written; one byte more is not.
+    for (const int32_t length : {65533, 65534}) {
+        ASSERT_TRUE(metadata.exif.SetLength(length));
+        EXPECT_EQ(exifBlocksOf(encoded(picture, ImageFileJpeg, 90, &metadata)).size(), length == 65533 ? 1u : 0u);
+    }
 }
 
 // JFIF gives the resolution per inch or per centimetre; one it cannot hold is written as 96 dpi.
@@ -53,8 +58,8 @@ TEST(JpegExif, ADensityPerCentimetreIsReadPerInch) {
     ByteArray jpeg;
     PhotoMetadata metadata;  // a JPEG's own resolution, saved at its size
     metadata.jpegSource = true, metadata.size = {8, 8};
-    for (auto [x, y, written] : {std::tuple{0, 0, "\1\0\x60\0\x60"}, {70000, 300, "\1\0\x60\1\x2c"},
-                                 {300, 70000, "\1\1\x2c\0\x60"}}) {  // per inch, across and down
+    for (auto [x, y, written] : {std::tuple{0, 0, "\1\0\x60\0\x60"}, {65536, 65535, "\1\0\x60\xff\xff"},
+                                 {65535, 65536, "\1\xff\xff\0\x60"}}) {  // per inch, across and down
         metadata.dpiX = x, metadata.dpiY = y;
         ASSERT_TRUE(encode(makePhoto(8, 8), ImageFileJpeg, 90, &metadata, jpeg));
         ASSERT_EQ(0, std::memcmp(jpeg.data + 6, "JFIF", 5));

@@ -1,4 +1,5 @@
 #include "platform/files.h"
+#include "tests/support/failing_malloc.h"
 #include "tests/support/file_bytes.h"
 #include "tests/support/scratch_folder.h"
 
@@ -66,6 +67,12 @@ TEST_F(TempFolder, ReadsExactlyTheBytesOrFailsWithLengthZero) {
         EXPECT_EQ(kind, failure.kind) << bad;
         buffer.Append("stale", 5);
     }
+#if VISTREL_FAILING_MALLOC
+    WriteFileBytes(path("large"), std::string(100000, 'x'));
+    FailAllocation(0, 100000);  // the buffer for the file's bytes
+    EXPECT_TRUE(!ReadWholeFile(String(path("large").c_str()), buffer) && buffer.length == 0);
+    FailAllocation(-1);
+#endif
 #ifndef _WIN32
     EXPECT_TRUE(FileExists(String("/")));  // a name of one character
     WriteFileBytes(path("huge"), "");

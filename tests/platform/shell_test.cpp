@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <tuple>
@@ -71,6 +72,9 @@ TEST_F(Dialogs, SaveExtensionRules) {
           {"cat.jpg", "/pics/cat.xyz", 1, "/pics/cat.xyz.bmp"}, {nullptr, "/pics/cat", 4, "/pics/cat.tif"},
           {nullptr, "/pics/cat.bmp", 4, "/pics/cat.bmp"}})  // the last two with no suggested name: no type chosen
         EXPECT_EQ(Save(suggested, typed, filter), saved) << typed;
+    const String& list = SaveFilterList();  // a type one past the list's end (no dialog answers one) appends nothing
+    EXPECT_EQ(Save(nullptr, "/pics/cat", int32_t(std::count(list.chars(), list.chars() + list.length, 0) / 2 + 1)),
+              "/pics/cat");
     EXPECT_TRUE(headless::FileDialogs().back().filterIndex == 0 && !headless::FileDialogs().back().initialName.length);
 }
 
