@@ -239,7 +239,7 @@ bool WizardController::StartProcessing(int32_t mode) {
     RemoveViewToggle();
     RemoveProgressBar();
     // A result handed over before this request belongs to the run being
-    // replaced.
+    // replaced; collected now, its memory is free before the new run needs it.
     if (job.resultReady.load()) {
         Bitmap stale;
         job.collect(stale);

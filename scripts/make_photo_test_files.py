@@ -356,9 +356,9 @@ def new_formats(base):
     # A DNG written here: the picture at twice its size (LibRaw takes no
     # side under 22) stored for orientation 6 as a mosaic, and what LibRaw's
     # dcraw_emu develops from it with the camera's balance.
-    write_dng(f"{OUT}/orientation_6.dng", base.resize((48, 32), Image.Resampling.NEAREST).transpose(STORE[6]), 6)
-    # A sensor of twice the picture's pixels.
-    write_dng(f"{OUT}/half_sensor.dng", base.resize((48, 32), Image.Resampling.NEAREST).transpose(STORE[6]), 6, 24)
+    stored = base.resize((48, 32), Image.Resampling.NEAREST).transpose(STORE[6])
+    write_dng(f"{OUT}/orientation_6.dng", stored, 6)
+    write_dng(f"{OUT}/half_sensor.dng", stored, 6, 24)  # a sensor of twice the picture's pixels
     run("dcraw_emu", "-w", "-Z", f"{tmp}/d.ppm", f"{OUT}/orientation_6.dng")
     reference(f"{tmp}/d.ppm", "orientation_6_dng")
 

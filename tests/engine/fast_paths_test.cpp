@@ -194,8 +194,8 @@ TEST(FastPaths, SadKernelsMatchThePortableOnes) {
         for (int32_t v = 0; v < variantCount; ++v) {
             SCOPED_TRACE(std::string(variants[v].name) + ", " + std::to_string(count) + " points");
             EXPECT_EQ(sad, variants[v].function(image.data(), offsets.data(), narrow.data(), count, INT32_MAX));
-            const int32_t limit = sad / 2 + 1, stopped = variants[v].function(image.data(), offsets.data(),
-                                                                                 narrow.data(), count, limit);
+            const int32_t limit = sad / 2 + 1;
+            const int32_t stopped = variants[v].function(image.data(), offsets.data(), narrow.data(), count, limit);
             EXPECT_TRUE(stopped >= std::min(limit, sad) && stopped <= sad) << stopped;  // stops past the limit
             int32_t out[21];
             std::fill_n(out, 21, -1);  // nothing left from the call before may pass for a sum
