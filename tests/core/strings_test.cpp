@@ -53,14 +53,8 @@ TEST(Compare, SignedBytesCaseFoldingAndLimit) {
         {"\xC3", "a", true, -1, -1}, {"[", "{", false, -1, -1}, {"Zz", "zZ", false, -1, 0}};
     for (const auto& [a, b, caseSensitive, limit, result] : rows)
         EXPECT_EQ(result, String(a).Compare(String(b), caseSensitive, limit)) << a << " " << b;
-}
-
-TEST(Assign, ReplacesTheTextOrEmptiesIt) {
-    String s("longer text");
-    s = "new";
-    EXPECT_TRUE(s == "new" && !(String("a") == "b"));  // a single letter is compared too
-    s = static_cast<const char*>(nullptr);
-    EXPECT_EQ(s.length, 0);
+    String s("longer text");  // assigning replaces the text, or empties it; a single letter is compared too
+    EXPECT_TRUE((s = "new") == "new" && !(String("a") == "b") && (s = static_cast<const char*>(nullptr)).length == 0);
 }
 
 static std::vector<std::string> parts(const char* text, char separator) {

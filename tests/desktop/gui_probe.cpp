@@ -3,7 +3,6 @@
 
 #include "core/bitmap.h"
 #include "platform/app_window.h"
-#include "platform/browser.h"
 #include "platform/file_dialog.h"
 #include "platform/main_loop.h"
 #include "platform/menu_table.h"
@@ -109,7 +108,6 @@ private:
             Invalidate(Rect(100, 100, 140, 140));
             Log("done layer " + std::to_string(scale));
         } else if (command == "ask" || command == "ask yes") {
-            Log("asking");
             Log(AskYesNo("Replace the file?", command == "ask yes", true) ? "answer yes" : "answer no");
         } else if (command == "show") {
             ShowMessage("Unable to save", true);
@@ -122,7 +120,6 @@ private:
             popup->CreateNative("Probe pop-up", {300, 200}, {300, 200}, true);
             popup->BackBuffer().fill(packPixel(200, 0, 0));
             popup->Invalidate();
-            Log("done popup");
         } else if (command.rfind("open ", 0) == 0) {
             String folder(command.substr(5)), result;
             bool ok = FileDialog(result, false, true, OpenFilterList(), &folder, nullptr);
@@ -143,8 +140,6 @@ private:
             gtkbackend::DropUriList(list + "\r\n");
             Log("done drop");
 #endif
-        } else if (command.rfind("browse ", 0) == 0) {
-            Log(OpenInBrowser(String(command.substr(7))) ? "browse 1" : "browse 0");
         }
     }
 

@@ -20,7 +20,6 @@ TEST(ImageFolder, AFailedSaveWritesNothingAndKeepsTheOldFile) {
         EXPECT_FALSE(exists(path(name))) << name;
         EXPECT_EQ(encodeRefusal(typeFromExtension(path(name)), 8, 8).str(), failure.reason.str()) << name;
     }
-    EXPECT_EQ("Unknown image format: " + dir + "/out.raw", saveFailureMessage(path("out.raw"), ImageFileUnknown).str());
     EXPECT_EQ("Unable to save " + dir + "/out.wbmp - check file isn't read-only",
               saveFailureMessage(path("out.wbmp"), ImageFileWbmp).str());
 
@@ -29,7 +28,6 @@ TEST(ImageFolder, AFailedSaveWritesNothingAndKeepsTheOldFile) {
     EXPECT_FALSE(save(makePhoto(256, 16), path("keep.ico"), 90, nullptr));
     EXPECT_EQ("old contents", ReadFileBytes(CStr(path("keep.ico"))));
 
-    EXPECT_FALSE(save(photo, path("no/such/folder.png"), 90, nullptr));
     EXPECT_FALSE(save(Bitmap(), path("empty.png"), 90, nullptr));
     EXPECT_FALSE(exists(path("empty.png")));
     RemoveScratchFolder(dir);

@@ -18,8 +18,6 @@
 
 namespace {
 
-const std::string formatsDir = std::string(VISTREL_TESTDATA_DIR) + "/formats/";
-
 struct Row {
     std::string path, expect, width, height, alpha, note;
 };
@@ -264,7 +262,6 @@ TEST_P(References, DecodedPixelsEqualTheReferenceRenderings) {
         bool matched = false;
         for (const std::string& reference : file.second) {
             Bitmap expected = decodeFile(reference, typeOf(reference, folder));
-            ASSERT_FALSE(expected.isEmpty()) << reference;
             std::string first;
             matched = matched || differingPixels(actual, expected, type == ImageFileGif, first) == 0;
             report += "\n  against " + reference + ": " + first;

@@ -117,6 +117,7 @@ inline Bitmap decoded(const std::vector<uint8_t>& bytes, ImageFileType type) {
 
 // The photos made by scripts/make_photo_test_files.py.
 inline const std::string photoDir = std::string(VISTREL_TESTDATA_DIR) + "/photo/";
+inline const std::string formatsDir = std::string(VISTREL_TESTDATA_DIR) + "/formats/";  // the public suites
 
 inline Bitmap loadedPhoto(const std::string& name, PhotoMetadata* metadata = nullptr) {
     Bitmap b;

@@ -3,6 +3,7 @@
 #include "platform/files.h"
 #include "platform/win32/files_win32_seam.h"
 #include "platform/win32/utf8_win32.h"
+#include "tests/support/file_bytes.h"
 #include "tests/support/scratch_folder.h"
 
 #include <gtest/gtest.h>
@@ -10,8 +11,6 @@
 #include <windows.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -50,16 +49,11 @@ protected:
         RemoveScratchFolder(dir);
     }
     std::string path(const std::string& name) const { return dir + "\\" + name; }
-    static void writeText(const std::string& p, const char* text) { std::ofstream(p, std::ios::binary) << text; }
-    static std::string readText(const std::string& p) {
-        std::ifstream in(std::filesystem::u8path(p), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
     // Each file in the folder (hidden ones included) with its contents.
     std::vector<std::string> contents() const {
         std::vector<std::string> all;
         for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::u8path(dir)))
-            all.push_back(readText(entry.path().u8string()));
+            all.push_back(ReadFileBytes(entry.path().u8string()));
         std::sort(all.begin(), all.end());
         return all;
     }
@@ -72,7 +66,7 @@ protected:
 
 TEST_F(WinFiles, ABusyFileIsTriedAgainAndALeftoverNameIsSkipped) {
     const std::string target = path("photo.png");
-    writeText(target, "old");
+    WriteFileBytes(target, "old");
     injection = {FileStep::Replace, ERROR_SHARING_VIOLATION, 3};
     ASSERT_TRUE(save(target, "new"));
     EXPECT_EQ(4, injection.calls);
@@ -88,7 +82,7 @@ TEST_F(WinFiles, ABusyFileIsTriedAgainAndALeftoverNameIsSkipped) {
 // attribute to look at); a failed write removes it.
 TEST_F(WinFiles, AFailedWriteKeepsTheOldFileAndNoTemporary) {
     const std::string target = path("photo.png");
-    writeText(target, "old");
+    WriteFileBytes(target, "old");
     injection = {FileStep::Write, ERROR_DISK_FULL, 1};
     FileFailure failure;
     EXPECT_FALSE(save(target, "new", &failure));
@@ -107,12 +101,12 @@ TEST_F(WinFiles, AFailedWriteKeepsTheOldFileAndNoTemporary) {
 // and when even that fails both files stay and the reason names the new one.
 TEST_F(WinFiles, AReplaceThatFailsHalfWayLosesNothing) {
     const std::string target = path("photo.png");
-    writeText(target, "old");
+    WriteFileBytes(target, "old");
     injection = {FileStep::Replace, ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, 100};
     FileFailure failure;
     EXPECT_FALSE(save(target, "new", &failure));
     EXPECT_EQ(FileFailure::Kind::InUse, failure.kind);
-    EXPECT_EQ("old", readText(target));
+    EXPECT_EQ("old", ReadFileBytes(target));
     EXPECT_EQ(contents(), std::vector<std::string>{"old"});
 
     injection = {FileStep::Replace, ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, 1};  // then every restore fails
@@ -129,28 +123,25 @@ TEST_F(WinFiles, AReplaceThatFailsHalfWayLosesNothing) {
 
 TEST_F(WinFiles, FailuresSayWhatKindTheyAre) {
     const std::string target = path("photo.png");
-    writeText(target, "old");
+    WriteFileBytes(target, "old");
+    using K = FileFailure::Kind;
     FileFailure failure;
+    const auto failed = [&failure](bool done) { return done ? K::None : failure.kind; };  // the kind of a failure
     ByteArray buffer;
-    EXPECT_FALSE(ReadWholeFile(String(path("missing.png")), buffer, &failure));
-    EXPECT_EQ(FileFailure::Kind::Missing, failure.kind);
-    EXPECT_FALSE(save(path("no\\such\\folder.png"), "x", &failure));
-    EXPECT_EQ(FileFailure::Kind::Missing, failure.kind);
-    EXPECT_FALSE(ReadWholeFile(String(dir), buffer, &failure));
-    EXPECT_EQ(FileFailure::Kind::NotRegular, failure.kind);
-    EXPECT_FALSE(WriteWholeFile(String(target), "x", 1, false, &failure));
-    EXPECT_EQ(FileFailure::Kind::Exists, failure.kind);
+    EXPECT_EQ(K::Missing, failed(ReadWholeFile(String(path("missing.png")), buffer, &failure)));
+    EXPECT_EQ(K::Missing, failed(save(path("no\\such\\folder.png"), "x", &failure)));
+    EXPECT_EQ(K::NotRegular, failed(ReadWholeFile(String(dir), buffer, &failure)));
+    EXPECT_EQ(K::NotRegular, failed(save(dir, "x", &failure)));  // a folder is no file to replace either
+    EXPECT_EQ(K::Exists, failed(WriteWholeFile(String(target), "x", 1, false, &failure)));
 
-    SetFileAttributesW(WideFromUtf8(target).c_str(), FILE_ATTRIBUTE_READONLY);
-    EXPECT_FALSE(save(target, "x", &failure));
-    EXPECT_EQ(FileFailure::Kind::Denied, failure.kind);
+    SetFileAttributesW(WideFromUtf8(target).c_str(), FILE_ATTRIBUTE_READONLY);  // refused, and the file kept
+    EXPECT_TRUE(failed(save(target, "x", &failure)) == K::Denied && ReadFileBytes(target) == "old");
     SetFileAttributesW(WideFromUtf8(target).c_str(), FILE_ATTRIBUTE_NORMAL);
 
     // Held open by another program that shares nothing: busy while held, and a save waits for a short hold to end.
     HANDLE held = CreateFileW(WideFromUtf8(target).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
-    EXPECT_FALSE(ReadWholeFile(String(target), buffer, &failure));
-    EXPECT_EQ(FileFailure::Kind::InUse, failure.kind);
+    EXPECT_EQ(K::InUse, failed(ReadWholeFile(String(target), buffer, &failure)));
     std::thread release([held] {
         Sleep(100);
         CloseHandle(held);
@@ -166,8 +157,8 @@ TEST_F(WinFiles, FailuresSayWhatKindTheyAre) {
 // Another spelling of the same path is the same file, existing or not.
 TEST_F(WinFiles, SameFileSeesThroughCaseAndDots) {
     const std::string target = path("Photo.png");
-    writeText(target, "x");
-    writeText(path("other.png"), "y");
+    WriteFileBytes(target, "x");
+    WriteFileBytes(path("other.png"), "y");
     std::string other = dir + "\\.\\sub\\..\\PHOTO.PNG";
     std::filesystem::create_directory(std::filesystem::u8path(path("sub")));
     FileIdentity a = IdentifyFile(String(target)), b = IdentifyFile(String(other));

@@ -90,6 +90,11 @@ TEST_F(Dialogs, MultipleSelectionGivesFolderThenNames) {
     answer.paths = {String("/pics/only.jpg")};
     ASSERT_TRUE(open(answer));
     EXPECT_EQ(result, "/pics/only.jpg");
+#ifdef _WIN32  // the folder of Windows paths ends at its last "\"
+    answer.paths = {String("C:\\My pics\\b.jpg"), String("C:\\My pics\\a.png")};
+    ASSERT_TRUE(open(answer));
+    EXPECT_EQ(result.str(), std::string("C:\\My pics\0b.jpg\0a.png", 22));
+#endif
 
     // From different folders (a search view): folder + "/" + name still names every file ("//" is "/" in a path).
     answer.paths = {String("/pics/x/a.jpg"), String("/pics/y/b.jpg"), String("/c.jpg")};

@@ -1,8 +1,6 @@
 #include "platform/browser.h"
-#include "platform/file_dialog.h"
 #include "platform/files.h"
 #include "platform/headless.h"
-#include "platform/program_folder.h"
 #include "platform/win32/command_line_win32.h"
 #include "platform/win32/window_placement_win32.h"
 #include "tests/support/scratch_folder.h"
@@ -17,24 +15,13 @@
 #include <thread>
 #include <vector>
 
-TEST(ProgramFolder, IsTheFolderOfTheRunningProgramWithABackslash) {
-    InitProgramFolder();
-    std::string folder = ProgramFolder.str();
-    ASSERT_FALSE(folder.empty());
-    EXPECT_EQ(folder.back(), '\\');
-    EXPECT_TRUE(FileExists(String((folder + "platform_window_tests.exe").c_str())));
-    ProgramFolder.Empty();
-}
-
 // What CommandLineToArgvW and the C runtime give back for each quoted form.
 TEST(CommandLine, QuotedArgumentsSurviveSplitting) {
-    EXPECT_EQ(QuoteArgument("https://example.org/"), "\"https://example.org/\"");
-    EXPECT_EQ(QuoteArgument("C:\\Program Files\\Vistrel\\Help\\index.html"),
-              "\"C:\\Program Files\\Vistrel\\Help\\index.html\"");
-    EXPECT_EQ(QuoteArgument(""), "\"\"");
-    EXPECT_EQ(QuoteArgument("a\"b"), "\"a\\\"b\"");
-    EXPECT_EQ(QuoteArgument("a\\\"b"), "\"a\\\\\\\"b\"");    // a\"b
-    EXPECT_EQ(QuoteArgument("C:\\dir\\"), "\"C:\\dir\\\\\"");  // a closing backslash doubles
+    for (const auto& [argument, quoted] : {std::pair{"https://example.org/", "\"https://example.org/\""}, {"", "\"\""},
+             {"C:\\Program Files\\Vistrel\\Help\\index.html", "\"C:\\Program Files\\Vistrel\\Help\\index.html\""},
+             {"a\"b", "\"a\\\"b\""}, {"a\\\"b", "\"a\\\\\\\"b\""},  // a\"b
+             {"C:\\dir\\", "\"C:\\dir\\\\\""}})                        // a closing backslash doubles
+        EXPECT_EQ(QuoteArgument(argument), quoted) << argument;
     // The placeholder, bare or quoted, becomes the quoted target; without one the target is appended.
     const std::string page = "\"C:\\A B\\x.html\"";
     for (const char* command : {"\"C:\\b.exe\" --single-argument %1", "\"C:\\b.exe\" --single-argument \"%1\"",
@@ -116,16 +103,4 @@ TEST_F(Browser, NoUsableCommandFallsBackToTheShell) {
     headless::SetDesktopHandlerAccepts(false);
     EXPECT_FALSE(OpenInBrowser("https://example.org/"));
     EXPECT_EQ(headless::DesktopRequests().size(), 2u);
-}
-
-// The Open dialog gives full paths; several of them come back as the folder, separated by "\", and the names.
-TEST(FileDialog, SeveralFilesGiveTheWindowsFolderThenTheNames) {
-    headless::Reset();
-    headless::FileDialogAnswer answer;
-    answer.paths = {String("C:\\My pics\\b.jpg"), String("C:\\My pics\\a.png")};
-    headless::QueueFileDialogAnswer(answer);
-    String result;
-    ASSERT_TRUE(FileDialog(result, false, true, OpenFilterList(), nullptr, nullptr));
-    EXPECT_EQ(result.str(), std::string("C:\\My pics\0b.jpg\0a.png", 22));
-    headless::Reset();
 }
