@@ -248,10 +248,11 @@ TEST(Exif, ABlockMadeFromShotDetailsHoldsThoseGiven) {
     EXPECT_EQ(std::pair(400u, size_t(1)), std::pair(f.values.at(0x8827), f.values.count(0x920A)));  // ISO, focal length
     EXPECT_EQ(0u, f.values.count(0x829A) + f.values.count(0x829D) + f.values.count(0x010F));  // none given
     EXPECT_FALSE(f.secondDirectory);
-    shot.make = "Maker", shot.model = "Model X";
+    shot.make = "Maker", shot.model = "Model X", shot.isoSpeed = 0.0f, shot.focalLength = 0.0f;
     ASSERT_TRUE(makeExif(shot, block));
     const ExifFields named = readExif(block);
-    EXPECT_EQ(std::pair(named.values.count(0x010F), named.values.count(0x0110)), std::pair(size_t(1), size_t(1)));
+    EXPECT_EQ(std::tuple(named.values.count(0x010F), named.values.count(0x0110), named.values.count(0x920A)),
+              std::tuple(size_t(1), size_t(1), size_t(0)));  // and a focal length of 0 is none
     EXPECT_TRUE(holds(block, "Maker") && holds(block, "Model X"));
 }
 

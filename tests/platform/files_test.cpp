@@ -22,6 +22,7 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
@@ -246,7 +247,7 @@ TEST_F(TempFolder, AReplacedFileKeepsOwnerGroupAndAttributesAndHardLinksAreRefus
     const std::string target = path("shared.jpg");
     WriteFileBytes(target, "old");
     const bool root = geteuid() == 0;
-    ASSERT_TRUE(!root || chown(target.c_str(), 1234, 5678) == 0);
+    ASSERT_TRUE(!root || (chown(target.c_str(), 1234, 5678) == 0 && chmod(target.c_str(), 0664) == 0));
     const bool xattrs = setxattr(target.c_str(), "user.vistrel.rating", "5", 1, 0) == 0 &&
                         setxattr(target.c_str(), "user.vistrel.empty", "", 0, 0) == 0;  // an empty one too
     const bool acl = std::system(("setfacl -m u:4321:rw '" + target + "' 2>/dev/null").c_str()) == 0;
@@ -259,13 +260,23 @@ TEST_F(TempFolder, AReplacedFileKeepsOwnerGroupAndAttributesAndHardLinksAreRefus
     EXPECT_TRUE(!xattrs || (getxattr(target.c_str(), "user.vistrel.rating", rating, 8) == 1 && *rating == '5'));
     EXPECT_TRUE(!acl || getxattr(target.c_str(), "system.posix_acl_access", nullptr, 0) > 0);
     if (!root || !xattrs || !acl) std::printf("checked: owner %d, extended attributes %d, ACL %d\n", root, xattrs, acl);
+    // Replaced by a member of its group who is not its owner: the owner cannot carry over, the group still does.
+    ASSERT_EQ(0, chmod(dir.c_str(), 0777));
+    EXPECT_EQ(0, !root ? 0 : RunInChild([&] {
+        const gid_t group = 5678;
+        return setgroups(1, &group) == 0 && setgid(65534) == 0 && setuid(65534) == 0 &&
+               WriteWholeFile(String(target.c_str()), "ours", 4) ? 0 : 1;
+    }));
+    ASSERT_EQ(0, stat(target.c_str(), &info));
+    EXPECT_TRUE(!root || (info.st_uid == 65534 && info.st_gid == 5678)) << info.st_uid << ":" << info.st_gid;
 
     const std::string second = path("second-name.jpg");
     ASSERT_EQ(0, link(target.c_str(), second.c_str()));
     FileFailure failure;
     EXPECT_FALSE(WriteWholeFile(String(target.c_str()), "newer", 5, true, &failure));
     EXPECT_EQ(FileFailure::Kind::HardLinked, failure.kind);
-    EXPECT_TRUE(ReadFileBytes(target) == "new" && ReadFileBytes(second) == "new" && entries() == 2);
+    const std::string kept = root ? "ours" : "new";
+    EXPECT_TRUE(ReadFileBytes(target) == kept && ReadFileBytes(second) == kept && entries() == 2);
 }
 
 #if VISTREL_REFUSED_CALLS
