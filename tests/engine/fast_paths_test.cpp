@@ -6,6 +6,7 @@
 #include "engine/detail_pyramid.h"
 #include "engine/gaussian.h"
 #include "engine/option_mapping.h"
+#include "engine/patch_matcher.h"
 #include "engine/presets.h"
 #include "engine/reference_passes.h"
 #include "engine/sad_kernel.h"
@@ -167,6 +168,22 @@ TEST(FastPaths, ConvolutionMatchesTheReference) {
                         << "sigma " << sigma << " shape " << shape << " " << size[0] << "x" << size[1];
                 }
             }
+        }
+}
+
+// A short run reads eight positions whatever its length: it scores as a row does at every start, up to the level's
+// last byte and never past it (AddressSanitizer watches).
+TEST(FastPaths, RunsScoreAsRowsUpToTheLevelsLastByte) {
+    const DetailPyramid pyramid = buildPyramid(detailLikeBand(24, 20, 3));
+    PatchMatcher matcher(pyramid, pyramid);
+    const ByteImage& level = pyramid.level(0);
+    for (int32_t a : {0, 3, 8}) for (int32_t s : {0, 4, 8}) for (int32_t y = 0; y < level.height; ++y)
+        for (int32_t x0 = 0; x0 < level.width; ++x0) {
+            const int32_t x1 = std::min(x0 + 8, level.width);
+            int32_t run[8], row[8];
+            matcher.scoreRun(0, y, x0, x1, 10, 10, 3, a, s, run);
+            matcher.scoreRow(0, y, x0, x1, 10, 10, 3, a, s, row);
+            ASSERT_TRUE(std::equal(run, run + (x1 - x0), row)) << a << " " << s << " " << y << " " << x0;
         }
 }
 
