@@ -25,6 +25,9 @@ namespace headless {
 void Reset();
 // Makes the next window-system start fail, as without a display.
 void SetDisplayAvailable(bool available);
+// Makes the window system refuse every new window, as when it runs out of
+// resources.
+void RefuseWindows(bool refuse);
 
 // Input, handled at once as the window's event handler would.
 void MoveMouse(AppWindow& window, int32_t x, int32_t y);  // client coordinates of window

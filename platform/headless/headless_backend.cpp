@@ -33,6 +33,7 @@ struct Message {
 
 struct State {
     bool displayAvailable = true;
+    bool refuseWindows = false;
     bool started = false;
     bool mainShown = false;
     String title;
@@ -132,6 +133,8 @@ void BackendSetCursor(int32_t index) { S().cursor = index; }
 
 bool BackendAttachWindow(NativeWindow& native, const String& title) {
     State& s = S();
+    if (s.refuseWindows)
+        return false;
     if (native.popup) {
         auto* window = new BackendWindow;
         int32_t left = 400 - native.clientSize.width / 2;
@@ -246,6 +249,8 @@ namespace headless {
 void Reset() { S() = State(); }
 
 void SetDisplayAvailable(bool available) { S().displayAvailable = available; }
+
+void RefuseWindows(bool refuse) { S().refuseWindows = refuse; }
 
 void MoveMouse(AppWindow& window, int32_t x, int32_t y) {
     Point origin = NativeOf(window).backend->origin;

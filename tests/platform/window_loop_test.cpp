@@ -103,6 +103,11 @@ TEST_F(HeadlessWindows, AWindowIsMadeOnceAndTheMainWindowIsTheOnlyOne) {
     EXPECT_FALSE(main->CreateNative("again", {300, 200}, {300, 200}, true));
     EXPECT_FALSE(second.CreateNative("second", {800, 600}, {800, 600}, false));
     EXPECT_EQ(TheWindowManager->WindowCount(), 1);
+    headless::RefuseWindows(true);  // a window the system cannot make leaves nothing behind and may be tried again
+    EXPECT_FALSE(second.CreateNative("second", {300, 200}, {300, 200}, true) || second.Native());
+    EXPECT_EQ(TheWindowManager->WindowCount(), 1);
+    headless::RefuseWindows(false);
+    EXPECT_TRUE(second.CreateNative("second", {300, 200}, {300, 200}, true));
 }
 
 TEST_F(HeadlessWindows, DestroyingDuringTheWalkNeverSkipsOrRepeats) {
