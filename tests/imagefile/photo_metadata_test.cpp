@@ -103,6 +103,12 @@ TEST(Exif, ThroughADoubledSizeTheBlockKeepsItsDataWithNewSizeAndNoThumbnail) {
     ByteArray wide = metadata.exif;
     ASSERT_TRUE(rewriteExif(wide, 70000, 3));
     EXPECT_EQ(70000u, readExif(wide).values.at(0xA002));
+    // The Exif directory last before the thumbnail, a value of the first directory laid over its end: the block keeps
+    // the directory whole, link included.
+    ByteArray last = byteArray(std::string("Exif\0\0II*\0\x08\0\0\0\3\0\x0F\1\2\0\5\0\0\0\x3E\0\0\0"  // make at 62
+                                           "\x12\1\3\0\1\0\0\0\6\0\0\0\x69\x87\4\0\1\0\0\0\x32\0\0\0\0\0\0\0"
+                                           "\1\0\2\xA0\4\0\1\0\0\0\0\0\0\0\0\0\0\0thumbs", 80));  // the Exif one at 50
+    EXPECT_TRUE(rewriteExif(last, 24, 16) && last.length == 74 && readExif(last).values.at(0xA002) == 24);
     Bitmap doubled;
     ASSERT_TRUE(scaleBilinearClamped(picture, 48, 32, doubled));
     for (ImageFileType type : ExifTypes) {
