@@ -28,4 +28,5 @@ TEST(FinalResolution, TheMemoryEstimateIsTheSameForAPictureOnItsSide) {
     EXPECT_EQ(EstimatedProcessingBytes(4000, 30, settings), EstimatedProcessingBytes(30, 4000, settings));
     EXPECT_EQ(0u, EstimatedProcessingBytes(4000, 0, settings) + EstimatedProcessingBytes(0, 4000, settings));
     EXPECT_LT(0u, EstimatedProcessingBytes(1, 1, settings));  // but one pixel needs memory
+    EXPECT_EQ(559536u, EstimatedProcessingBytes(100, 50, settings));  // (100 + 36) x (50 + 36) at 41 bytes, 5000 at 16
 }

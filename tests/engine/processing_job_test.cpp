@@ -52,6 +52,13 @@ void instantDenoise(ProcessingJob& job, int32_t, const PassParams&, MatchCountMa
     job.checkCancel(), ++job.workingImage.data[0];
 }
 
+// Holds the worker, without a checkpoint, while the gate is closed.
+std::atomic<bool> gateClosed{false};
+void gatedDenoise(ProcessingJob& job, int32_t, const PassParams&, MatchCountMap*) {
+    for (++runsStarted; gateClosed;) std::this_thread::yield();
+    job.checkCancel();
+}
+
 // Finishes its work, then a cancel arrives after the last checkpoint, before the worker hands the result over.
 void cancelledAfterTheLastCheckpoint(ProcessingJob& job, int32_t, const PassParams&, MatchCountMap*) {
     job.checkCancel();
@@ -138,6 +145,15 @@ TEST_F(JobTest, CancelWhileBusyAbandonsTheRun) {
     job.submit(solid(1, 1, 3), EngineSettings{});
     ASSERT_TRUE(eventually([&] { return job.resultReady.load() == 1; }));
     EXPECT_EQ(2, runsStarted.load());
+    // A request the busy worker has not taken yet is no longer pending once cancelled.
+    ProcessingJob gated(PassSequence{gatedDenoise, nullptr});
+    gateClosed = true;
+    gated.submit(solid(1, 1, 1), EngineSettings{});
+    ASSERT_TRUE(eventually([&] { return runsStarted.load() == 3; }));
+    gated.submit(solid(1, 1, 2), EngineSettings{});
+    gated.cancel();
+    EXPECT_EQ(0, gated.requestPending.load());
+    gateClosed = false;
 }
 
 TEST_F(JobTest, DestructionWhileBusyEndsAtTheNextCheckpoint) {

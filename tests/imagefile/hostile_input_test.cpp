@@ -291,6 +291,9 @@ TEST(HostileInput, AReadPastTheEndFailsTheReaderAndYieldsZeros) {
         EXPECT_FALSE(way == 0 ? in.skip(5) : way == 1 ? in.seek(6) : in.take(5) != nullptr) << way;
         EXPECT_TRUE(in.failed() && in.atEnd()) << way;
         EXPECT_EQ(0u, in.u32le() | in.u8()) << way;
+        ByteReader whole(bytes, sizeof bytes);  // up to the end exactly is still inside
+        EXPECT_TRUE(way == 0 ? whole.skip(5) : way == 1 ? whole.seek(5) : whole.take(5) != nullptr) << way;
+        EXPECT_TRUE(!whole.failed() && whole.atEnd()) << way;
     }
     ByteArray held;  // bytes that would take a buffer past 2 GB are refused before anything is read
     EXPECT_TRUE(appendBytes(held, bytes, 2) && !appendBytes(held, nullptr, size_t{INT32_MAX} - 1) && held.length == 2);

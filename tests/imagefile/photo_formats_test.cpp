@@ -63,6 +63,10 @@ TEST(PhotoFormats, AProfiledPhotoKeepsItsProfileThroughEveryNewType) {
     std::memset(smallest.data + 128, 0, 4);         // no tags
     EXPECT_EQ(ProfileSpace::Rgb, profileSpace(smallest.data, 132));
     EXPECT_EQ(ProfileSpace::Unusable, profileSpace(smallest.data, 131));
+    std::vector<uint8_t> padded(size_t{16} << 20 | 1);  // the largest taken is 16 MB: padded to that, then past it
+    std::memcpy(padded.data(), icc.data, static_cast<size_t>(icc.length));
+    EXPECT_EQ(std::pair(ProfileSpace::Rgb, ProfileSpace::Unusable),
+              std::pair(profileSpace(padded.data(), padded.size() - 1), profileSpace(padded.data(), padded.size())));
     for (const char* name : {"p3.webp", "p3.heic", "p3.avif", "p3.jxl"}) {
         SCOPED_TRACE(name);
         PhotoMetadata metadata;
