@@ -33,4 +33,5 @@ TEST(FieldValueTest, FieldsAreReadInFull) {
     EXPECT_EQ(FieldValue(&field), 42);
     field.SetText("99999999999999");  // no overflow
     EXPECT_GT(FieldValue(&field), 99999);
+    EXPECT_EQ(FieldValue(nullptr), 0);  // a field not made yet
 }

@@ -14,6 +14,7 @@ TEST(Bitmap, HostileSizesFailAndLeaveTheImageEmpty) {
     for (auto [w, h] : {std::pair{-1, 5}, {0x7fffffff, 0x7fffffff}, {0x3fffffff, 0x3fffffff}})
         EXPECT_TRUE(!f.resize(w, h) && f.isEmpty()) << w;
     EXPECT_TRUE(f.resize(5, 0) && f.pixelCount() == 0);  // no rows is no failure
+    EXPECT_TRUE(f.resize(3, 2) && f.resize(0, 2) && f.isEmpty());  // nor no columns, which empties it
     // A borrowed buffer moves on still borrowed; the image left behind owns what it allocates next.
     uint32_t pixels[4] = {};
     Bitmap borrowed, moved;

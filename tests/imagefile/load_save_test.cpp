@@ -28,7 +28,8 @@ TEST(ImageFolder, AFailedSaveWritesNothingAndKeepsTheOldFile) {
     EXPECT_FALSE(save(makePhoto(256, 16), path("keep.ico"), 90, nullptr));
     EXPECT_EQ("old contents", ReadFileBytes(CStr(path("keep.ico"))));
 
-    EXPECT_FALSE(save(Bitmap(), path("empty.png"), 90, nullptr));
-    EXPECT_FALSE(exists(path("empty.png")));
+    FileFailure empty;  // nothing to encode, and the failure still says so
+    EXPECT_FALSE(save(Bitmap(), path("empty.png"), 90, nullptr, true, &empty) || exists(path("empty.png")));
+    EXPECT_EQ("the picture could not be encoded", empty.reason.str());
     RemoveScratchFolder(dir);
 }

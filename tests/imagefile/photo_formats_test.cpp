@@ -67,6 +67,7 @@ TEST(PhotoFormats, AProfiledPhotoKeepsItsProfileThroughEveryNewType) {
     std::memcpy(padded.data(), icc.data, static_cast<size_t>(icc.length));
     EXPECT_EQ(std::pair(ProfileSpace::Rgb, ProfileSpace::Unusable),
               std::pair(profileSpace(padded.data(), padded.size() - 1), profileSpace(padded.data(), padded.size())));
+    EXPECT_FALSE(holds(encoded(makePhoto(8, 8), ImageFileAvif, 90, nullptr), "prof"));  // none given, none written
     for (const char* name : {"p3.webp", "p3.heic", "p3.avif", "p3.jxl"}) {
         SCOPED_TRACE(name);
         PhotoMetadata metadata;
