@@ -4,7 +4,8 @@
 //   slider_search estimate FILE...
 //       one line per file: path, noise estimate, JPEG quality (0 if none),
 //       structure estimate, then the noise profile: luma at scales 0-2,
-//       chroma at scales 0-2
+//       chroma at scales 0-2, luma at scale 1 of the dark, middle and bright
+//       tones (0 for a tone with too few windows)
 //   slider_search search CASES SETTINGS
 //       CASES: lines "CLEAN INPUT" (picture files); SETTINGS: lines
 //       "NOISE AMOUNT CUTOFF SCALE" (scale 0 "Original", 1 "All scales").
@@ -65,6 +66,8 @@ int estimate(int argc, char** argv) {
         for (const float* readings : {profile.luma, profile.chroma})
             for (int32_t k = 0; k < NoiseProfile::Scales; ++k)
                 std::printf(" %.4f", static_cast<double>(readings[k]));
+        for (const float tone : profile.lumaByTone[1])
+            std::printf(" %.4f", static_cast<double>(tone));
         std::printf("\n");
     }
     return 0;

@@ -43,11 +43,22 @@ import camera_damage  # noqa: E402
 # Index in this order seeds each photo's damage. The motorcycle (the left
 # view of a stereo pair, 741 x 500) joined the held-out photos after the
 # table was fitted; its searches run on their own.
+# The waterfall (a landscape photo of the JPEG test files, halved to
+# 900 x 600 so that its own JPEG leaves no trace) came later still, to
+# judge the reading by tone that no photo so far had chosen.
+LANDSCAPE = os.path.join(ROOT, "tests", "data", "formats", "jpeg", "exif-orientation-examples", "Landscape_1.jpg")
+
+
+def waterfall():
+    pixels = cv2.cvtColor(cv2.imread(LANDSCAPE, cv2.IMREAD_COLOR), cv2.COLOR_BGR2RGB)
+    return cv2.resize(pixels, (pixels.shape[1] // 2, pixels.shape[0] // 2), interpolation=cv2.INTER_AREA)
+
+
 PHOTOS = {"coffee": data.coffee, "chelsea": data.chelsea, "astronaut": data.astronaut, "rocket": data.rocket,
-          "motorcycle": lambda: data.stereo_motorcycle()[0]}
-LATE = ("motorcycle",)
+          "motorcycle": lambda: data.stereo_motorcycle()[0], "waterfall": waterfall}
+LATE = ("motorcycle", "waterfall")
 TUNING = ("astronaut", "rocket")
-HELD_OUT = ("coffee", "chelsea", "motorcycle")
+HELD_OUT = ("coffee", "chelsea", "motorcycle", "waterfall")
 STEPS_SIZE, STEPS_AMOUNT, STEPS_CUTOFF = (0, 25, 50), (25, 50, 100), (0, 12, 25, 37)
 # Searched later: amounts below the grid's, as the mildest preset uses, and
 # a cutoff above it, which the strongest shared noise needs (below it that
@@ -124,8 +135,8 @@ def batches(all_cases):
     in GRID) of each search process: the first grid over the camera levels
     and lc10 in two halves, then over the other shared-noise levels, then
     MILD and then STRONG over every case in two halves; the whole GRID over
-    the cases of LATE photos in two halves."""
-    late = [c for c in all_cases if c[0] in LATE]
+    the cases of each LATE photo in two halves."""
+    late = [[c for c in all_cases if c[0] == photo] for photo in LATE]
     all_cases = [c for c in all_cases if c[0] not in LATE]
     first = [c for c in all_cases if c[1] in {d for d, _ in damages(False)}]
     grid = GRID[:len(GRID) - len(MILD) - len(STRONG)]
@@ -134,7 +145,7 @@ def batches(all_cases):
             ("-mild0", all_cases[0::2], MILD, len(grid)), ("-mild1", all_cases[1::2], MILD, len(grid)),
             ("-strong0", all_cases[0::2], STRONG, len(grid) + len(MILD)),
             ("-strong1", all_cases[1::2], STRONG, len(grid) + len(MILD)),
-            ("-late0", late[0::2], GRID, 0), ("-late1", late[1::2], GRID, 0)]
+            *((f"-late{2 * k + j}", photo[j::2], GRID, 0) for k, photo in enumerate(late) for j in (0, 1))]
 
 
 def parse(all_cases):
@@ -195,7 +206,8 @@ def read(path):
 
 def estimates(paths, tool):
     out = subprocess.run([tool, "estimate"] + paths, check=True, capture_output=True, text=True).stdout.split("\n")
-    # Columns after the path: sigma, quality, structure, luma 0-2, chroma 0-2.
+    # Columns after the path: sigma, quality, structure, luma 0-2, chroma 0-2,
+    # luma 1 of the dark, middle and bright tones.
     return {p: [float(v) for v in line.split()[1:]] for p, line in zip(paths, out)}
 
 
@@ -204,8 +216,12 @@ SPREAD, SMOOTHED, FINE = range(3)  # the grains of camera noise, one table each
 
 def camera_level(e, grain):
     """cameraNoiseLevel as a table of that grain reads it: luma of single
-    pixels for fine grain, of 2 x 2 block means otherwise."""
-    return e[3] if grain == FINE else e[4]
+    pixels for fine grain, otherwise of 2 x 2 block means in the tone that
+    reads lowest (the whole picture's when no tone has its own reading)."""
+    if grain == FINE:
+        return e[3]
+    tones = [v for v in e[9:12] if v > 0]
+    return min(tones) if tones else e[4]
 
 
 def near_grain(e, grain):
@@ -324,11 +340,11 @@ def table_source(tables):
             f"{'/'.join(map(str, STEPS_AMOUNT))}, cutoff {cutoffs}) or LeaveAlone\n"
             "// whose smallest gain over the input among the photos is largest, such that\n"
             "// no slider falls as the median cameraNoiseLevel of the levels rises (luma of\n"
-            "// 2 x 2 means, of single pixels for the fine-grain rows); the clean photos\n"
-            "// must be left alone. Bounds are midpoints between the medians of levels\n"
-            f"// whose choices differ, and at least {CLEAN_MARGIN:g} times the highest level a clean\n"
-            "// photo (whole, or a camera's reference without noise) reads whose grain is\n"
-            "// near the table's.\n"
+            "// 2 x 2 means in the tone that reads lowest, of single pixels for the\n"
+            "// fine-grain rows); the clean photos must be left alone. Bounds are\n"
+            "// midpoints between the medians of levels whose choices differ, and at\n"
+            f"// least {CLEAN_MARGIN:g} times the highest level a clean photo (whole, or a camera's\n"
+            "// reference without noise) reads whose grain is near the table's.\n"
             '#include "engine/auto_sliders.h"\n\n'
             f"const float WhiteChromaPerLuma = {WHITE_CHROMA_PER_LUMA:.2f}f;\n"
             f"const float FineGrainPerLuma = {FINE_GRAIN_PER_LUMA:.2f}f;\n"

@@ -150,7 +150,8 @@ Bitmap sideBySide(const Bitmap& before, const Bitmap& after) {
 
 // "photo.jpg: noise σ≈14.2, structure≈3.1, JPEG quality≈35 -> noise size 50, ..."
 // or, for a picture no pass runs on, "... -> left as it is"; then
-// "photo.jpg: noise by scale (1, 2, 4 pixels): luma 1.5/2.3/1.9, chroma ...".
+// "photo.jpg: noise by scale (1, 2, 4 pixels): luma 1.5/2.3/1.9, chroma ...,
+// camera-like, level 1.27".
 std::string describeAuto(const std::string& input, const DamageEstimate& damage, const OptionValues* sliders) {
     std::ostringstream line;
     line << input << ": noise \u03c3\u2248" << std::fixed << std::setprecision(1) << damage.noiseSigma << ", structure\u2248"
@@ -164,11 +165,15 @@ std::string describeAuto(const std::string& input, const DamageEstimate& damage,
              << sliders->denoiseCutoff << ", deblur " << sliders->deblurAmount << ", scale "
              << (sliders->scaleChoice == 1 ? "all" : "original");
     // The noise profile on a line of its own: luma and chroma at the three
-    // scales, and whether the noise reads as a camera's.
+    // scales, and whether the noise reads as a camera's, with the level the
+    // camera rows choose by.
     const NoiseProfile& p = damage.profile;
     line << "\n" << input << ": noise by scale (1, 2, 4 pixels): luma " << p.luma[0] << "/" << p.luma[1] << "/"
-         << p.luma[2] << ", chroma " << p.chroma[0] << "/" << p.chroma[1] << "/" << p.chroma[2]
-         << (cameraLikeNoise(p) ? ", camera-like" : ", white");
+         << p.luma[2] << ", chroma " << p.chroma[0] << "/" << p.chroma[1] << "/" << p.chroma[2];
+    if (cameraLikeNoise(p))
+        line << ", camera-like, level " << std::setprecision(2) << cameraNoiseLevel(p);
+    else
+        line << ", white";
     return line.str();
 }
 

@@ -6,11 +6,11 @@
 // the grid setting (noise size 0/25/50, amount 25/50/100, cutoff 0/12/25/37/50) or LeaveAlone
 // whose smallest gain over the input among the photos is largest, such that
 // no slider falls as the median cameraNoiseLevel of the levels rises (luma of
-// 2 x 2 means, of single pixels for the fine-grain rows); the clean photos
-// must be left alone. Bounds are midpoints between the medians of levels
-// whose choices differ, and at least 1.25 times the highest level a clean
-// photo (whole, or a camera's reference without noise) reads whose grain is
-// near the table's.
+// 2 x 2 means in the tone that reads lowest, of single pixels for the
+// fine-grain rows); the clean photos must be left alone. Bounds are
+// midpoints between the medians of levels whose choices differ, and at
+// least 1.25 times the highest level a clean photo (whole, or a camera's
+// reference without noise) reads whose grain is near the table's.
 #include "engine/auto_sliders.h"
 
 const float WhiteChromaPerLuma = 1.00f;
@@ -19,16 +19,16 @@ const float SmoothedGrainPerLuma = 0.45f;
 
 const AutoRow CameraRows[] = {
     {0.00f, LeaveAlone, LeaveAlone, LeaveAlone, LeaveAlone},
-    {2.06f, 0, 15, 25, 0},
-    {3.80f, 25, 25, 37, 0},
+    {1.72f, 0, 15, 25, 0},
+    {3.23f, 25, 25, 37, 0},
 };
 const int32_t CameraRowCount = 3;
 
 const AutoRow SmoothedGrainRows[] = {
     {0.00f, LeaveAlone, LeaveAlone, LeaveAlone, LeaveAlone},
-    {1.18f, 0, 15, 12, 0},
-    {2.13f, 25, 25, 25, 0},
-    {4.05f, 50, 50, 37, 0},
+    {0.93f, 0, 15, 12, 0},
+    {1.81f, 25, 25, 25, 0},
+    {3.57f, 50, 50, 37, 0},
 };
 const int32_t SmoothedGrainRowCount = 4;
 

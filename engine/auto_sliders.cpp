@@ -27,7 +27,16 @@ bool smoothedGrainNoise(const NoiseProfile& profile) {
 }
 
 float cameraNoiseLevel(const NoiseProfile& profile) {
-    return fineGrainNoise(profile) ? profile.luma[0] : profile.luma[1];
+    if (fineGrainNoise(profile))
+        return profile.luma[0];
+    // Texture sits in the tones of the things that carry it, a sensor's noise
+    // in every tone: the tone that reads lowest tells the noise. A tone with
+    // too few windows reads 0 and is passed over.
+    float level = 0.0f;
+    for (const float tone : profile.lumaByTone[1])
+        if (tone > 0.0f && (level == 0.0f || tone < level))
+            level = tone;
+    return level > 0.0f ? level : profile.luma[1];
 }
 
 AutoChoice autoSliders(const DamageEstimate& damage) {

@@ -72,9 +72,11 @@ extern const AutoRow FineGrainRows[];
 extern const int32_t FineGrainRowCount;
 
 // The camera rows' measure of a profile: the luma deviation of 2 x 2 block
-// means for noise spread over neighbours or smoothed, of single pixels for
-// fine-grained noise, where texture adds least: the same grain reads 1.5 times as strong
-// on a textured photo as on a smooth one in 2 x 2 means, 1.2 times there.
+// means in the tone (dark, middle or bright) that reads lowest, or of the
+// whole picture when no tone has its own reading, for noise spread over
+// neighbours or smoothed; of single pixels for fine-grained noise, where
+// texture adds least: the same grain reads 1.5 times as strong on a textured
+// photo as on a smooth one in 2 x 2 means, 1.2 times there.
 float cameraNoiseLevel(const NoiseProfile& profile);
 bool cameraLikeNoise(const NoiseProfile& profile);
 bool fineGrainNoise(const NoiseProfile& profile);
