@@ -44,8 +44,7 @@ TEST_F(CliAuto, OutputEqualsARunWithThePrintedSliders) {
     std::smatch sigma;
     ASSERT_TRUE(std::regex_search(log, sigma, std::regex("\u03c3\u2248([0-9.]+)")));
     EXPECT_GT(std::stod(sigma[1]), 8.0) << "the noise of the picture is seen: " << log;
-    // The channels share their noise, as fine as single pixels: the camera rows' level is luma there.
-    std::smatch level;
+    std::smatch level;  // the channels share their noise, as fine as single pixels: the level is luma there
     ASSERT_TRUE(std::regex_search(log, level, std::regex("luma ([0-9.]+)/.*camera-like, level ([0-9.]+)"))) << log;
     EXPECT_NEAR(std::stod(level[1]), std::stod(level[2]), 0.05) << log;
     args.insert(args.end(), {"--threads", "1", "-o", path("explicit.png"), path("in.png")});

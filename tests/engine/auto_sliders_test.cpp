@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -112,20 +113,13 @@ TEST(AutoSliders, CameraLikeNoiseTakesTheCameraRows) {
     }
 }
 
-// Texture in one tone does not lift the level: outside fine grain the tone that reads lowest in 2 x 2 means sets it,
-// a tone without its own reading (0) is passed over, and the whole picture serves when no tone has one.
+// Texture in one tone does not lift the level: the quietest sets it, but for fine grain; a tone reading 0 is skipped.
 TEST(AutoSliders, CameraNoiseIsReadInItsQuietestTone) {
-    const struct {
-        float dark, middle, bright, level;
-    } rows[] = {{0.0f, 0.0f, 0.0f, 2.0f}, {2.5f, 3.0f, 0.0f, 2.5f}, {0.0f, 3.0f, 1.5f, 1.5f}};
-    for (const auto& row : rows) {
-        NoiseProfile p;
-        p.luma[0] = 1.0f;
-        p.luma[1] = 2.0f;
-        p.lumaByTone[1][0] = row.dark;
-        p.lumaByTone[1][1] = row.middle;
-        p.lumaByTone[1][2] = row.bright;
-        EXPECT_EQ(row.level, cameraNoiseLevel(p)) << row.dark << " " << row.middle << " " << row.bright;
+    const float rows[][4] = {{0.0f, 0.0f, 0.0f, 2.0f}, {2.5f, 3.0f, 0.0f, 2.5f}, {0.0f, 3.0f, 1.5f, 1.5f}};
+    for (const auto& row : rows) {  // dark, middle and bright tones, and the level they give
+        NoiseProfile p{{1.0f, 2.0f}};
+        std::copy(row, row + 3, p.lumaByTone[1]);
+        EXPECT_EQ(row[3], cameraNoiseLevel(p)) << row[0] << " " << row[1] << " " << row[2];
         p.luma[0] = 4.0f;  // fine grain: single pixels, whatever the tones read
         EXPECT_EQ(4.0f, cameraNoiseLevel(p));
     }
