@@ -2,10 +2,10 @@
 """Fits the camera rows behind vistrel-cli --auto on whole photos with
 camera-like noise, and measures --auto on whole photos held out of the fit.
 
-The photos are the four Samples are made from (python3-skimage) and its
-stereo pair's left view: astronaut and rocket for the fit, coffee, chelsea
-and the motorcycle held out, each whole (0.18 to 0.37 megapixels) and with
-its own seeds. Each goes through the camera model of camera_damage.py for a
+The photos are the four Samples are made from (python3-skimage), its
+stereo pair's left view and a landscape of the JPEG test files: astronaut
+and rocket for the fit, coffee, chelsea, the motorcycle and the waterfall
+held out, each whole (0.18 to 0.54 megapixels) and with its own seeds. Each goes through the camera model of camera_damage.py for a
 large sensor at ISO 800, 3200 and 12800 and a phone sensor at ISO 100, 400
 and 1600, and gets noise shared by the three channels (deviation 5, 10 and
 20, plus 3/10 of that per channel) as the showcase sample carries.
