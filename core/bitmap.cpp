@@ -24,10 +24,6 @@ void Bitmap::attach(int32_t w, int32_t h, uint32_t* pixels) {
 
 void Bitmap::fillRun(size_t start, size_t count, uint32_t pixel) { fillWords(data + start, count, pixel); }
 
-void Bitmap::copyRun(size_t start, size_t count, const uint32_t* source) {
-    std::memmove(data + start, source, count * sizeof(uint32_t));
-}
-
 Rect Bitmap::clipRect(const Rect& r) const {
     return Rect(std::clamp(r.left(), 0, width), std::clamp(r.top(), 0, height), std::clamp(r.right(), 0, width),
                 std::clamp(r.bottom(), 0, height));

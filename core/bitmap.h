@@ -25,7 +25,6 @@ public:
     void attach(int32_t w, int32_t h, uint32_t* pixels);
 
     void fillRun(size_t start, size_t count, uint32_t pixel);
-    void copyRun(size_t start, size_t count, const uint32_t* source);
 
     Rect clipRect() const { return bounds(); }
     Rect clipRect(const Rect& r) const;

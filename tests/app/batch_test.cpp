@@ -8,6 +8,7 @@ class BatchTest : public WizardTest {};
 TEST_F(BatchTest, EmptyNamesAskBeforeOverwritingAndNoStartsNothing) {
     const std::string a = WriteImage("a.png", Gradient(10, 8)), b = WriteImage("b.png", Gradient(12, 8));
     OpenPaths({a, b});
+    EXPECT_EQ(std::pair(wizard->prependField->bounds.top(), wizard->appendField->bounds.top()), std::pair(551, 576));
     TypeInto(wizard->appendField, "");
     ASSERT_EQ(wizard->appendField->committedText, "");
     headless::QueueMessageBoxAnswer(false);

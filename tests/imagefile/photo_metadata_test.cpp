@@ -147,6 +147,8 @@ TEST(Exif, HostileBlocksAreRefusedWithoutReadingOutside) {
 
     ByteArray pair = byteArray(std::string("Exif\0\0II*\0\x08\0\0\0\x01\0\x12\x01\3\0\2\0\0\0\6\0\1\0\0\0\0\0", 32));
     EXPECT_FALSE(rewriteExif(pair, 10, 10));  // two orientations: not one value to set
+    ByteArray loop = byteArray(std::string("Exif\0\0II*\0\x08\0\0\0\x01\0\x69\x87\4\0\1\0\0\0\x08\0\0\0\0\0\0\0", 32));
+    EXPECT_FALSE(rewriteExif(loop, 10, 10));  // an Exif directory that is the first one again
     // A bare header, as an empty APP1 segment gives: JPEG carries it as it is; no Exif box, chunk or item elsewhere.
     PhotoMetadata bare, back;
     bare.exif = byteArray(std::string("Exif\0\0", 6)), bare.size = Size{8, 8};
