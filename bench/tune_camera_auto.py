@@ -5,9 +5,10 @@ camera-like noise, and measures --auto on whole photos held out of the fit.
 The photos are the four Samples are made from (python3-skimage), its
 stereo pair's left view and a landscape of the JPEG test files: astronaut
 and rocket for the fit, coffee, chelsea, the motorcycle and the waterfall
-held out, each whole (0.18 to 0.54 megapixels) and with its own seeds. Each goes through the camera model of camera_damage.py for a
-large sensor at ISO 800, 3200 and 12800 and a phone sensor at ISO 100, 400
-and 1600, and gets noise shared by the three channels (deviation 5, 10 and
+held out, each whole (0.18 to 0.54 megapixels) and with its own seeds.
+Each goes through the camera model of camera_damage.py for a large sensor
+at ISO 800, 3200 and 12800 and a phone sensor at ISO 100, 400 and 1600,
+and gets noise shared by the three channels (deviation 5, 10 and
 20, plus 3/10 of that per channel) as the showcase sample carries.
 The engine (build/.../bench/slider_search, one thread) runs every setting of
 GRID on every case; results are kept in build/photos/ and reused.
@@ -40,20 +41,20 @@ ROOT = os.path.dirname(HERE)
 sys.path.insert(0, HERE)
 import camera_damage  # noqa: E402
 
-# Index in this order seeds each photo's damage. The motorcycle (the left
-# view of a stereo pair, 741 x 500) joined the held-out photos after the
-# table was fitted; its searches run on their own.
-# The waterfall (a landscape photo of the JPEG test files, halved to
-# 900 x 600 so that its own JPEG leaves no trace) came later still, to
-# judge the reading by tone that no photo so far had chosen.
 LANDSCAPE = os.path.join(ROOT, "tests", "data", "formats", "jpeg", "exif-orientation-examples", "Landscape_1.jpg")
 
 
 def waterfall():
+    """A landscape photo of the JPEG test files, halved to 900 x 600 so
+    that its own JPEG leaves no trace."""
     pixels = cv2.cvtColor(cv2.imread(LANDSCAPE, cv2.IMREAD_COLOR), cv2.COLOR_BGR2RGB)
     return cv2.resize(pixels, (pixels.shape[1] // 2, pixels.shape[0] // 2), interpolation=cv2.INTER_AREA)
 
 
+# Index in this order seeds each photo's damage. The motorcycle (the left
+# view of a stereo pair, 741 x 500) joined the held-out photos after the
+# table was fitted, and the waterfall later still, to judge the reading by
+# tone that no photo so far had chosen; the searches of each run on their own.
 PHOTOS = {"coffee": data.coffee, "chelsea": data.chelsea, "astronaut": data.astronaut, "rocket": data.rocket,
           "motorcycle": lambda: data.stereo_motorcycle()[0], "waterfall": waterfall}
 LATE = ("motorcycle", "waterfall")
